@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing, fuzzing and
+# benchmarking need. Safe to run again: it only calls apt-get when something
+# is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build git pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  clang-14 libfuzzer-14-dev libclang-rt-14-dev
+  dosfstools mtools fdisk
+  sleuthkit hyperfine
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "setup: installing ${missing[*]}"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

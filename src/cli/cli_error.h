@@ -1,0 +1,14 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace salvex::cli {
+
+// A failure the user must see: main() prints it as one line and exits with 1.
+class CliError : public std::runtime_error {
+ public:
+  explicit CliError(const std::string& message) : std::runtime_error(message) {}
+};
+
+}  // namespace salvex::cli

@@ -1,0 +1,65 @@
+// salvex: the command-line front end of Brimora Salvex FAT.
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <new>
+
+#include "cli/cli_error.h"
+#include "cli/commands.h"
+
+namespace {
+
+using namespace salvex::cli;
+
+void AddVolumeOptions(CLI::App& command, VolumeOptions& volume) {
+  command.add_option("--partition", volume.partition, "partition number, as in \"Partition N\" (from 1)");
+  command.add_option("--start", volume.start, "first sector of a sector range");
+  command.add_option("--size", volume.size, "length of the sector range in sectors");
+  command.add_option("--type", volume.type, "file system of the sector range")
+      ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Brimora Salvex FAT: recovers folders and files, live and deleted, from FAT16 and FAT32 volumes.\n"
+               "Disks and images are only ever read."};
+  app.require_subcommand(1);
+
+  DisksOptions disks;
+  CLI::App* disksCommand = app.add_subcommand("disks", "list the disks of this machine (and the given images)");
+  disksCommand->add_option("images", disks.images, "disk images to list after the disks");
+
+  PartitionsOptions partitions;
+  CLI::App* partitionsCommand = app.add_subcommand("partitions", "list the FAT and NTFS partitions of a disk");
+  partitionsCommand->add_option("source", partitions.source, "block device or disk image")->required();
+  partitionsCommand->add_flag("--json", partitions.json, "print the records as JSON");
+
+  ScanOptions scan;
+  CLI::App* scanCommand = app.add_subcommand("scan", "standard scan of a FAT partition: its folders and files, "
+                                                     "live and deleted");
+  scanCommand->add_option("source", scan.source, "block device or disk image")->required();
+  AddVolumeOptions(*scanCommand, scan.volume);
+  scanCommand->add_flag("--json", scan.json, "print every item as JSON");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == 0 ? 0 : 2;
+  }
+
+  try {
+    if (*disksCommand) return RunDisks(disks);
+    if (*partitionsCommand) return RunPartitions(partitions);
+    if (*scanCommand) return RunScan(scan);
+  } catch (const CliError& error) {
+    std::fprintf(stderr, "salvex: error: %s\n", error.what());
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "salvex: error: Out of memory, close other applications and run again\n");
+    return 1;
+  }
+  return 2;
+}

@@ -1,0 +1,58 @@
+#include <iostream>
+
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "partition/partition_walk.h"
+
+namespace salvex::cli {
+namespace {
+
+void PrintJson(const PartitionTable& table) {
+  JsonWriter json(std::cout);
+  json.BeginArray();
+  for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
+    const PartitionRecord& record = table.records[i];
+    json.BeginObject();
+    json.Key("index");
+    json.Number(i + 1);
+    json.Key("startSector");
+    json.Number(record.startSector);
+    json.Key("sectorCount");
+    json.Number(record.sectorCount);
+    json.Key("fsType");
+    json.String(FsTypeText(record.fsType));
+    json.Key("caption");
+    json.String(PartitionCaption(i, record.fsType));
+    json.EndObject();
+  }
+  json.EndArray();
+  std::cout << '\n';
+}
+
+void PrintTable(const PartitionTable& table) {
+  for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
+    const PartitionRecord& record = table.records[i];
+    const std::uint32_t end = record.startSector + record.sectorCount - 1;
+    std::cout << PartitionCaption(i, record.fsType) << "  start " << record.startSector << "  end " << end
+              << "  size " << record.sectorCount / 2048 << " MB\n";
+  }
+}
+
+}  // namespace
+
+int RunPartitions(const PartitionsOptions& options) {
+  Session session;
+  OpenSource(session, options.source);
+  FindPartitions(session.reader, session.partitions);
+  if (options.json) {
+    PrintJson(session.partitions);
+  } else if (session.partitions.partitionCount == 0) {
+    std::cout << "No FAT16, FAT32 or NTFS partitions found in the partition tables of " << options.source
+              << ".\nThe table may be damaged: scan a sector range with --start, --size and --type.\n";
+  } else {
+    PrintTable(session.partitions);
+  }
+  return 0;
+}
+
+}  // namespace salvex::cli

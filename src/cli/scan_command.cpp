@@ -1,0 +1,52 @@
+#include <iostream>
+
+#include "cli/cli_error.h"
+#include "cli/cli_ui_port.h"
+#include "cli/commands.h"
+#include "cli/scan_listing.h"
+#include "fat/standard_scan.h"
+#include "items/folder_tree_model.h"
+#include "partition/partition_record.h"
+
+namespace salvex::cli {
+namespace {
+
+std::string DescribeVolume(const Session& session) {
+  const ScanState& scan = session.scan;
+  const VolumeParameters& volume = session.volume;
+  std::string text = FsTypeText(scan.selectedFsType);
+  text += " volume, sectors " + std::to_string(scan.rangeStart) + " to " + std::to_string(scan.rangeEnd);
+  text += ", " + std::to_string(volume.sectorsPerCluster * 512) + " bytes per cluster";
+  return text;
+}
+
+}  // namespace
+
+int RunScan(const ScanOptions& options) {
+  Session session;
+  OpenSource(session, options.source);
+  ChooseVolume(session, options.volume);
+  if (session.scan.selectedFsType == FsType::ntfs) throw CliError(kNtfsPartitionMessage);
+
+  CliUiPort ui;
+  ui.SetStatus("Mounting volume, please wait...");
+  FolderTreeModel tree;
+  VolumeContext context = session.Volume(ui);
+  const StandardScanOutcome outcome = RunStandardScan(context, session.items, tree, FolderTreeModel::kRoot);
+  ui.SetStatus("");
+  ui.ClearLine();
+  if (outcome == StandardScanOutcome::abortedByUser || outcome == StandardScanOutcome::notPossible) return 1;
+
+  if (options.json) {
+    PrintFatItemsJson(std::cout, session.items, tree);
+  } else {
+    const ItemCounters& counters = session.items.counters;
+    std::cout << DescribeVolume(session) << '\n'
+              << counters.folderCount << " folder(s), " << counters.fileCount << " file(s) found"
+              << (outcome == StandardScanOutcome::stopped ? " before the scan was stopped" : "") << "\n\n";
+    PrintFatListing(std::cout, session.items, tree);
+  }
+  return outcome == StandardScanOutcome::completed ? 0 : 1;
+}
+
+}  // namespace salvex::cli

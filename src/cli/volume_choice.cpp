@@ -1,0 +1,65 @@
+#include "cli/volume_choice.h"
+
+#include "cli/cli_error.h"
+#include "common/sector.h"
+#include "partition/partition_selection.h"
+#include "partition/partition_walk.h"
+#include "platform/file_disk_source.h"
+
+namespace salvex::cli {
+namespace {
+
+FsType ParseType(const std::string& text) {
+  if (text == "fat16") return FsType::fat16;
+  if (text == "fat32") return FsType::fat32;
+  if (text == "ntfs") return FsType::ntfs;
+  throw CliError("unknown file-system type '" + text + "' (use fat16, fat32 or ntfs)");
+}
+
+void ChooseRange(Session& session, const VolumeOptions& options) {
+  if (!options.start || !options.size || options.type.empty()) {
+    throw CliError("a sector range needs --start, --size and --type");
+  }
+  const std::uint64_t diskSectors = session.reader.Source()->SizeBytes() / kSectorSize;
+  const std::uint64_t end = std::uint64_t{*options.start} + *options.size;
+  if (*options.size == 0) throw CliError("--size must be at least 1 sector");
+  if (end > diskSectors) {
+    throw CliError("sectors " + std::to_string(*options.start) + " to " + std::to_string(end - 1) +
+                   " pass the end of the disk (" + std::to_string(diskSectors) + " sectors)");
+  }
+  ScanState& scan = session.scan;
+  scan.selectedFsType = ParseType(options.type);
+  scan.rangeStart = *options.start;
+  scan.rangeSize = *options.size;
+  scan.rangeEnd = *options.start + *options.size - 1;
+  scan.partitionIndex = 0;
+}
+
+}  // namespace
+
+void OpenSource(Session& session, const std::string& path) {
+  std::string error;
+  std::unique_ptr<FileDiskSource> source = FileDiskSource::Open(path, error);
+  if (!source) throw CliError(error);
+  session.reader.Open(std::move(source));
+  session.scan.wizardStep = 1;
+}
+
+void ChooseVolume(Session& session, const VolumeOptions& options) {
+  if (options.partition && (options.start || options.size)) {
+    throw CliError("choose either --partition or a sector range, not both");
+  }
+  if (!options.partition) {
+    ChooseRange(session, options);
+    return;
+  }
+  const std::uint32_t found = FindPartitions(session.reader, session.partitions);
+  const unsigned number = *options.partition;
+  if (number == 0 || number > found) {
+    throw CliError("partition " + std::to_string(number) + " does not exist: " + session.reader.Source()->Name() +
+                   " has " + std::to_string(found) + " FAT16, FAT32 or NTFS partition(s)");
+  }
+  SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1));
+}
+
+}  // namespace salvex::cli

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "session/session.h"
+
+namespace salvex::cli {
+
+// Which part of the disk to work on: a partition by its caption's number
+// (from 1), or a sector range with its file-system type.
+struct VolumeOptions {
+  std::optional<unsigned> partition;
+  std::optional<std::uint32_t> start;
+  std::optional<std::uint32_t> size;
+  std::string type;  // "fat16", "fat32" or "ntfs"
+};
+
+// Opens a block device or disk image, read-only, as the session's disk.
+// Throws CliError naming the path and the reason.
+void OpenSource(Session& session, const std::string& path);
+
+// Walks the partition tables and chooses the volume, as the wizard's
+// partition step does. Throws CliError for a missing partition or a bad range.
+void ChooseVolume(Session& session, const VolumeOptions& options);
+
+// The message of the wizard for an NTFS volume chosen for a scan.
+inline constexpr const char* kNtfsPartitionMessage =
+    "This is NTFS partition. If earlier it was FAT partition and you want to recover it,\n"
+    " use Advance Scan OR download the Salvex for NTFS.";
+
+}  // namespace salvex::cli

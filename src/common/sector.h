@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace salvex {
+
+// Disks are always addressed in 512-byte sectors.
+inline constexpr std::size_t kSectorSize = 512;
+
+using SectorBuffer = std::array<std::uint8_t, kSectorSize>;
+
+// File-system type codes, as stored in partition records, volume parameters
+// and snapshot files.
+enum class FsType : std::uint16_t {
+  none = 0,
+  fat16 = 100,
+  fat32 = 200,
+  ntfs = 300,
+};
+
+// "FAT16", "FAT32", "NTFS", or "" for any other code.
+const char* FsTypeText(FsType type);
+
+}  // namespace salvex

@@ -1,0 +1,71 @@
+#include "disk/disk_table.h"
+
+#include "common/sector.h"
+
+namespace salvex {
+namespace {
+
+// Disks that do not report a geometry are described with the one every
+// partitioning tool has used since the 1990s.
+constexpr std::uint32_t kDefaultHeads = 255;
+constexpr std::uint32_t kDefaultSectorsPerTrack = 63;
+
+DiskInfo DescribeDisk(std::uint64_t sizeSectors, DriveGeometry geometry) {
+  DiskInfo disk;
+  if (geometry.heads == 0 || geometry.sectorsPerTrack == 0) {
+    geometry = {kDefaultHeads, kDefaultSectorsPerTrack};
+  }
+  disk.heads = geometry.heads;
+  disk.sectorsPerTrack = geometry.sectorsPerTrack;
+  disk.cylinders = static_cast<std::uint32_t>(sizeSectors / (std::uint64_t{geometry.heads} * geometry.sectorsPerTrack));
+  disk.totalSectors = disk.cylinders * disk.heads * disk.sectorsPerTrack;
+  disk.hasMedia = true;
+  return disk;
+}
+
+}  // namespace
+
+DiskTable EnumerateDisks(const std::vector<BlockDeviceEntry>& devices, const std::vector<DiskImageEntry>& images) {
+  DiskTable table;
+  std::vector<DiskInfo> withoutMedia;
+  for (const BlockDeviceEntry& device : devices) {
+    if (device.sizeSectors == 0) {
+      DiskInfo empty;
+      empty.model = kNoMediaModel;
+      empty.devicePath = device.devicePath;
+      withoutMedia.push_back(std::move(empty));
+      continue;
+    }
+    DiskInfo disk = DescribeDisk(device.sizeSectors, device.geometry.value_or(DriveGeometry{}));
+    disk.model = device.isUsb ? "USB Device" : device.model;
+    disk.devicePath = device.devicePath;
+    table.disks.push_back(std::move(disk));
+  }
+  for (const DiskImageEntry& image : images) {
+    DiskInfo disk = DescribeDisk(image.sizeBytes / kSectorSize, DriveGeometry{});
+    disk.model = "Disk image";
+    disk.devicePath = image.path;
+    table.disks.push_back(std::move(disk));
+  }
+  if (table.disks.size() > kMaxDisks) table.disks.resize(kMaxDisks);
+  table.diskCount = static_cast<std::uint16_t>(table.disks.size());
+  for (DiskInfo& disk : withoutMedia) {
+    if (table.disks.size() == kMaxDisks) break;
+    table.disks.push_back(std::move(disk));
+  }
+  return table;
+}
+
+std::string DiskCaption(std::size_t index) { return "Storage Device" + std::to_string(index); }
+
+PanelRows DiskPanelRows(const DiskInfo& disk) {
+  return {
+      {"Model", disk.model},
+      {"Capacity", std::to_string(disk.totalSectors / 2048) + " MB ( Approx )"},
+      {"Cylinders", std::to_string(disk.cylinders)},
+      {"Head", std::to_string(disk.heads)},
+      {"Sectors Per Track", std::to_string(disk.sectorsPerTrack)},
+  };
+}
+
+}  // namespace salvex

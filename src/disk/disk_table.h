@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/block_device_catalogue.h"
+#include "platform/ui_port.h"
+
+namespace salvex {
+
+// One disk the user can pick: a block device or a disk image.
+struct DiskInfo {
+  std::uint32_t cylinders = 0;
+  std::uint32_t heads = 0;
+  std::uint32_t sectorsPerTrack = 0;
+  // cylinders × heads × sectorsPerTrack in 32 bits: it wraps on disks of
+  // 2 TiB and more, as the whole-disk range always has.
+  std::uint32_t totalSectors = 0;
+  std::string model;
+  std::string devicePath;  // what the sector reader opens
+  bool hasMedia = false;
+};
+
+inline constexpr std::size_t kMaxDisks = 32;
+inline constexpr const char* kNoMediaModel = "Media missing or not inserted";
+
+struct DiskTable {
+  // Disks with media come first, slots 0 to diskCount - 1; devices without
+  // media follow them, so every listed slot names a readable disk.
+  std::vector<DiskInfo> disks;
+  std::uint16_t diskCount = 0;
+};
+
+// A user-supplied disk image, listed after the physical disks.
+struct DiskImageEntry {
+  std::string path;
+  std::uint64_t sizeBytes = 0;
+};
+
+// Builds the disk table from the block devices and the images, at most 32.
+DiskTable EnumerateDisks(const std::vector<BlockDeviceEntry>& devices, const std::vector<DiskImageEntry>& images);
+
+// "Storage Device" followed by the slot number, no space.
+std::string DiskCaption(std::size_t index);
+
+// The disk step's information panel: Model, Capacity, Cylinders, Head,
+// Sectors Per Track.
+PanelRows DiskPanelRows(const DiskInfo& disk);
+
+}  // namespace salvex

@@ -1,0 +1,36 @@
+#include "disk/sector_reader.h"
+
+#include <algorithm>
+
+#include "common/sector.h"
+
+namespace salvex {
+
+bool SectorReader::ReadSectors(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer) {
+  if (!source_) return false;
+  const std::uint64_t length = static_cast<std::uint64_t>(count) * kSectorSize;
+  if (buffer.size() < length) return false;
+  if (startSector > UINT64_MAX / kSectorSize - count) return false;
+
+  if (source_->ReadAt(startSector * kSectorSize, buffer.first(length))) return true;
+
+  bool lastAttemptSucceeded = false;
+  const std::uint16_t retries = badSectorRetries_;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const auto sector = buffer.subspan(static_cast<std::size_t>(i) * kSectorSize, kSectorSize);
+    for (std::uint16_t attempt = 0; attempt < retries; ++attempt) {
+      lastAttemptSucceeded = source_->ReadAt((startSector + i) * kSectorSize, sector);
+      if (lastAttemptSucceeded) break;
+    }
+  }
+  return lastAttemptSucceeded;
+}
+
+bool ReadSectorsZeroed(SectorReader& reader, std::uint64_t startSector, std::uint32_t count,
+                       std::span<std::uint8_t> buffer) {
+  const std::size_t length = std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(count) * kSectorSize);
+  std::fill_n(buffer.begin(), length, std::uint8_t{0});
+  return reader.ReadSectors(startSector, count, buffer);
+}
+
+}  // namespace salvex

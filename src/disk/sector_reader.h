@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "platform/disk_source.h"
+
+namespace salvex {
+
+// The only way the engines read the selected disk: whole 512-byte sectors,
+// with the bad-sector retry rule of direct reads. The reader never fills or
+// clears the caller's buffer by itself: bytes of a sector it could not read are
+// whatever the buffer held before. Callers that judge a sector by its
+// contents use ReadSectorsZeroed instead.
+class SectorReader {
+ public:
+  // `badSectorRetries` is read at every fallback, so a change of the setting
+  // applies to the next read.
+  explicit SectorReader(const std::uint16_t& badSectorRetries) : badSectorRetries_(badSectorRetries) {}
+
+  void Open(std::unique_ptr<DiskSource> source) { source_ = std::move(source); }
+  void Close() { source_.reset(); }
+  bool IsOpen() const { return source_ != nullptr; }
+  DiskSource* Source() const { return source_.get(); }
+
+  // Reads `count` sectors from absolute sector `startSector` into `buffer`
+  // (at least count × 512 bytes). The block is tried as one request; when that
+  // fails, each sector is tried alone up to badSectorRetries times. The result
+  // is that of the very last attempt: a failure on the last sector fails the
+  // call, failures before it do not. False when no disk is open.
+  bool ReadSectors(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer);
+
+ private:
+  const std::uint16_t& badSectorRetries_;
+  std::unique_ptr<DiskSource> source_;
+};
+
+// Clears the buffer, then reads: a sector that cannot be read reads as zeros,
+// never as the bytes of an earlier read.
+bool ReadSectorsZeroed(SectorReader& reader, std::uint64_t startSector, std::uint32_t count,
+                       std::span<std::uint8_t> buffer);
+
+}  // namespace salvex

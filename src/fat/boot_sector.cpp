@@ -1,0 +1,32 @@
+#include "fat/boot_sector.h"
+
+namespace salvex {
+
+FatBootFields DecodeFat16BootFields(Bytes sector) {
+  FatBootFields fields;
+  fields.sectorsPerCluster = u8(sector, 0x0D);
+  fields.reservedSectors = u16le(sector, 0x0E);
+  fields.rootEntries = u16le(sector, 0x11);
+  fields.sectorsPerFat = u16le(sector, 0x16);
+  return fields;
+}
+
+FatBootFields DecodeFat32BootFields(Bytes sector) {
+  FatBootFields fields;
+  fields.sectorsPerCluster = u8(sector, 0x0D);
+  fields.reservedSectors = u16le(sector, 0x0E);
+  fields.sectorsPerFat = u32le(sector, 0x24);
+  fields.rootCluster = u32le(sector, 0x2C);
+  return fields;
+}
+
+NtfsBootFields DecodeNtfsBootFields(Bytes sector) {
+  NtfsBootFields fields;
+  fields.sectorsPerCluster = u8(sector, 0x0D);
+  fields.mftCluster = u32le(sector, 0x30);
+  fields.mftMirrCluster = u32le(sector, 0x38);
+  fields.clustersPerIndexBuffer = u32le(sector, 0x44);
+  return fields;
+}
+
+}  // namespace salvex

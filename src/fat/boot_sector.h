@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/le_bytes.h"
+
+namespace salvex {
+
+// The boot-sector fields that give a FAT volume its geometry.
+struct FatBootFields {
+  std::uint32_t sectorsPerCluster = 0;
+  std::uint32_t reservedSectors = 0;
+  std::uint32_t sectorsPerFat = 0;
+  std::uint32_t rootEntries = 0;   // FAT16 only
+  std::uint32_t rootCluster = 0;   // FAT32 only
+};
+
+FatBootFields DecodeFat16BootFields(Bytes sector);
+FatBootFields DecodeFat32BootFields(Bytes sector);
+
+// The boot-sector fields that locate an NTFS volume's MFT.
+struct NtfsBootFields {
+  std::uint32_t sectorsPerCluster = 0;
+  std::uint32_t mftCluster = 0;       // low 32 bits
+  std::uint32_t mftMirrCluster = 0;   // low 32 bits
+  std::uint32_t clustersPerIndexBuffer = 0;
+};
+
+NtfsBootFields DecodeNtfsBootFields(Bytes sector);
+
+// 1, 2, 4, ..., 128.
+constexpr bool IsValidSectorsPerCluster(std::uint32_t value) {
+  return value != 0 && value <= 128 && (value & (value - 1)) == 0;
+}
+
+}  // namespace salvex

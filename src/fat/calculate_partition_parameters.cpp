@@ -1,0 +1,160 @@
+#include "fat/calculate_partition_parameters.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "fat/boot_sector.h"
+
+namespace salvex {
+namespace {
+
+// The sweep reads this many sectors per request; the result is the same as
+// reading them one by one, only faster.
+constexpr std::uint32_t kSweepChunkSectors = 128;
+constexpr std::uint32_t kProgressEvery = 500;
+
+// Where to look for the start of FAT #1 (bytes F8 FF), relative to the range.
+struct ReservedProbe {
+  std::uint32_t first;
+  std::uint32_t count;
+  std::uint32_t fallback;
+};
+
+std::uint32_t ProbeReservedSectors(VolumeContext& context, bool isFat32) {
+  const ReservedProbe probe = isFat32 ? ReservedProbe{30, 30, 32} : ReservedProbe{0, 10, 1};
+  const std::uint32_t start = context.scan.rangeStart;
+  SectorBuffer sector{};
+  for (std::uint32_t i = 0; i < probe.count; ++i) {
+    ReadSectorsZeroed(context.reader, start + probe.first + i, 1, sector);
+    if (sector[0] == 0xF8 && sector[1] == 0xFF) {
+      const std::uint32_t reserved = probe.first + i;
+      return reserved == 0 ? probe.fallback : reserved;
+    }
+  }
+  return probe.fallback;
+}
+
+bool IsSpaces(Bytes bytes, std::size_t offset, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (u8(bytes, offset + i) != ' ') return false;
+  }
+  return true;
+}
+
+struct DirectoryHit {
+  std::uint32_t sector;
+  std::uint32_t cluster;
+};
+
+// Fits a geometry to the reference directory and each later one in turn.
+class GeometryFit {
+ public:
+  explicit GeometryFit(bool isFat32) : invalidCluster_(isFat32 ? 0xFFFFFFFFu : 0xFFFFu) {}
+
+  bool HasReference() const { return reference_.has_value(); }
+
+  // Returns the sectors per cluster once a pair fits.
+  std::optional<std::uint32_t> Offer(DirectoryHit hit) {
+    if (!reference_) {
+      if (hit.cluster >= 2 && hit.cluster < invalidCluster_) reference_ = hit;
+      return std::nullopt;
+    }
+    const DirectoryHit first = *reference_;
+    if (hit.cluster == invalidCluster_ || hit.cluster == first.cluster) return std::nullopt;
+    // Unsigned 32-bit, so a cluster below the reference's never fits.
+    const std::uint32_t sectorGap = hit.sector - first.sector;
+    const std::uint32_t clusterGap = hit.cluster - first.cluster;
+    if (sectorGap % clusterGap != 0) return std::nullopt;
+    if (hit.cluster >= hit.sector || hit.cluster >= first.sector) return std::nullopt;
+    const std::uint32_t sectorsPerCluster = sectorGap / clusterGap;
+    if (!IsValidSectorsPerCluster(sectorsPerCluster)) return std::nullopt;
+    return sectorsPerCluster;
+  }
+
+  const DirectoryHit& Reference() const { return *reference_; }
+
+ private:
+  std::uint32_t invalidCluster_;
+  std::optional<DirectoryHit> reference_;
+};
+
+void StoreInferredGeometry(VolumeContext& context, bool isFat32, std::uint32_t reserved, DirectoryHit reference,
+                           std::uint32_t sectorsPerCluster) {
+  VolumeParameters& volume = context.volume;
+  const std::uint32_t start = context.scan.rangeStart;
+  volume.sectorsPerCluster = sectorsPerCluster;
+  volume.reservedSectors = reserved;
+  volume.clusterBase = reference.sector - reference.cluster * sectorsPerCluster;
+  const std::uint32_t firstDataSector = reference.sector - (reference.cluster - 2) * sectorsPerCluster;
+  if (isFat32) {
+    volume.sectorsPerFat = (firstDataSector - start - reserved) / 2;
+  } else {
+    volume.sectorsPerFat = (firstDataSector - start - reserved - volume.rootDirSectors) / 2;
+    volume.rootDirStart = start + reserved + 2 * volume.sectorsPerFat;
+  }
+  volume.fat1Start = start + reserved;
+  volume.fat2Start = volume.fat1Start + volume.sectorsPerFat;
+}
+
+std::uint32_t ClusterOfDotEntry(Bytes sector, bool isFat32) {
+  const std::uint32_t low = u16le(sector, 0x1A);
+  return isFat32 ? (static_cast<std::uint32_t>(u16le(sector, 0x14)) << 16) | low : low;
+}
+
+}  // namespace
+
+bool IsDirectoryStart(Bytes sector) {
+  return u8(sector, 0) == '.' && IsSpaces(sector, 1, 10) && u8(sector, 32) == '.' && u8(sector, 33) == '.' &&
+         IsSpaces(sector, 34, 9);
+}
+
+bool CalculatePartitionParameters(VolumeContext& context) {
+  const FsType type = context.scan.selectedFsType;
+  if (type != FsType::fat16 && type != FsType::fat32) return false;
+  const bool isFat32 = type == FsType::fat32;
+  UiPort& ui = context.ui;
+  ui.SetStopVisible(true);
+  ui.ShowProgress(true);
+
+  const std::uint32_t reserved = ProbeReservedSectors(context, isFat32);
+  VolumeParameters& volume = context.volume;
+  volume.rootDirStart = isFat32 ? 2 : 0;
+  volume.rootDirSectors = isFat32 ? 0 : 32;
+
+  const std::uint32_t rangeStart = context.scan.rangeStart;
+  const std::uint32_t rangeSize = context.scan.rangeSize;
+  GeometryFit fit(isFat32);
+  std::uint32_t examined = 0;
+  std::vector<std::uint8_t> chunk(kSweepChunkSectors * kSectorSize);
+  for (std::uint32_t chunkStart = 0; chunkStart < rangeSize; chunkStart += kSweepChunkSectors) {
+    const std::uint32_t sectors = std::min(kSweepChunkSectors, rangeSize - chunkStart);
+    ReadSectorsZeroed(context.reader, std::uint64_t{rangeStart} + chunkStart, sectors, chunk);
+    for (std::uint32_t i = 0; i < sectors; ++i) {
+      if (context.scan.StopRequested()) break;
+      const std::uint32_t k = chunkStart + i;
+      const Bytes sector(chunk.data() + std::size_t{i} * kSectorSize, kSectorSize);
+      const bool isDirectory = IsDirectoryStart(sector);
+      if (isDirectory) {
+        const bool hadReference = fit.HasReference();
+        const DirectoryHit hit{rangeStart + k, ClusterOfDotEntry(sector, isFat32)};
+        if (const auto sectorsPerCluster = fit.Offer(hit)) {
+          StoreInferredGeometry(context, isFat32, reserved, fit.Reference(), *sectorsPerCluster);
+          ui.ShowProgress(false);
+          return true;
+        }
+        if (hadReference) continue;
+      }
+      if (++examined == kProgressEvery) {
+        examined = 0;
+        ui.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, std::uint64_t{k} * 100 / rangeSize)));
+      }
+    }
+    if (context.scan.StopRequested()) break;
+  }
+  ui.SetStopVisible(false);
+  ui.ShowProgress(false);
+  return false;
+}
+
+}  // namespace salvex

@@ -1,0 +1,95 @@
+#include "fat/directory_decoder.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "common/sector.h"
+
+namespace salvex {
+namespace {
+
+constexpr unsigned kEntriesPerSector = 16;
+
+void ReportEntry(DirectoryDecodeContext& context, const DirectoryEntry& entry) {
+  ItemCounters& counters = context.store.counters;
+  ++counters.entriesSeen;
+  if (!context.ui) return;
+  UiPort& ui = *context.ui;
+  if (entry.isFolder) {
+    ui.SetPanelValue(panel::kFoldersFound, std::to_string(counters.folderCount));
+  } else {
+    ui.SetPanelValue(panel::kFilesFound, std::to_string(counters.fileCount));
+  }
+  const std::uint64_t percent = std::uint64_t{counters.entriesSeen} * 100 / context.progressClusters;
+  ui.SetProgress(static_cast<int>(std::min<std::uint64_t>(percent, 100)));
+  ui.SetPanelValue(panel::kLastItem, entry.name);
+}
+
+// Names the folder that the sweep found at `firstCluster` under `parentCluster`.
+void NameFoundFolder(ItemStore& store, const DirectoryEntry& entry, std::uint32_t parentCluster, bool deleted) {
+  const auto position = store.FindFatFolder(entry.firstCluster);
+  if (!position) return;
+  FatFolderItem& folder = store.FatFolders().At(*position);
+  if (folder.parentCluster != parentCluster) return;
+  folder.name = entry.name;
+  folder.deleted = deleted;
+}
+
+}  // namespace
+
+bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::uint32_t parentCluster,
+                           std::uint32_t sectorNumber, bool inheritedDeleted, unsigned firstIndex,
+                           Bytes previousSector) {
+  if (context.ui) context.ui->SetPanelValue(panel::kCurrentSector, std::to_string(sectorNumber));
+  // Entries are decoded within [previous sector | this sector], so that long
+  // names may reach back across the sector boundary.
+  std::array<std::uint8_t, 2 * kSectorSize> window{};
+  unsigned offset = 0;
+  Bytes entries = sector.first(std::min(sector.size(), kSectorSize));
+  if (previousSector.size() == kSectorSize && entries.size() == kSectorSize) {
+    std::copy(previousSector.begin(), previousSector.end(), window.begin());
+    std::copy(entries.begin(), entries.end(), window.begin() + kSectorSize);
+    entries = window;
+    offset = kEntriesPerSector;
+  }
+  ItemStore& store = context.store;
+  for (unsigned index = firstIndex; index < kEntriesPerSector; ++index) {
+    DirectoryEntry entry = DecodeDirectoryEntry(entries, offset + index, context.fsType, context.limits);
+    if (entry.verdict == EntryVerdict::endOfDirectory) return true;
+    if (entry.verdict != EntryVerdict::item) continue;
+    const bool deleted = inheritedDeleted || entry.deletedMark;
+    if (entry.isFolder) {
+      store.AddFatFolder(entry.name, entry.firstCluster, parentCluster, entry.writeDate, entry.accessDate, 0,
+                         deleted);
+    } else {
+      store.AddFatFile(entry.name, entry.firstCluster, parentCluster, entry.writeDate, entry.accessDate, entry.size,
+                       deleted);
+      ++store.counters.fileCount;
+    }
+    ReportEntry(context, entry);
+  }
+  return false;
+}
+
+bool DecodeDirectorySectors(DirectoryDecodeContext& context, Bytes sectors, std::uint32_t parentCluster,
+                            bool inheritedDeleted, unsigned firstIndex) {
+  ItemStore& store = context.store;
+  const auto entryCount = static_cast<unsigned>(sectors.size() / kSectorSize * kEntriesPerSector);
+  for (unsigned index = firstIndex; index < entryCount; ++index) {
+    DirectoryEntry entry = DecodeDirectoryEntry(sectors, index, context.fsType, context.limits);
+    if (entry.verdict == EntryVerdict::endOfDirectory) return true;
+    if (entry.verdict != EntryVerdict::item) continue;
+    const bool deleted = inheritedDeleted || entry.deletedMark;
+    if (entry.isFolder && entry.size == 0) {
+      NameFoundFolder(store, entry, parentCluster, deleted);
+      continue;
+    }
+    store.AddFatFile(std::move(entry.name), entry.firstCluster, parentCluster, entry.writeDate, entry.accessDate,
+                     entry.size, deleted);
+    ++store.counters.fileCount;
+  }
+  return false;
+}
+
+}  // namespace salvex

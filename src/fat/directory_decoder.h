@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/le_bytes.h"
+#include "fat/directory_entry.h"
+#include "items/item_store.h"
+#include "platform/ui_port.h"
+
+namespace salvex {
+
+// Where decoded directory entries go, and what the volume allows.
+struct DirectoryDecodeContext {
+  ItemStore& store;
+  FsType fsType;
+  EntryLimits limits;
+  // The walk's panel values and progress; null reports nothing.
+  UiPort* ui = nullptr;
+  // The progress bar's 100%: the range's length in clusters.
+  std::uint32_t progressClusters = 1;
+};
+
+// Decodes entries `firstIndex` to 15 of one 512-byte directory sector into the
+// store, with `parentCluster` as their parent. Every entry of a deleted
+// directory (`inheritedDeleted`) is deleted too. `previousSector`, the
+// directory's sector before this one (or empty), lets a long name whose
+// entries begin there be read whole. Returns true when the directory's end
+// mark (an entry starting with byte 0) was met.
+bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::uint32_t parentCluster,
+                           std::uint32_t sectorNumber, bool inheritedDeleted, unsigned firstIndex,
+                           Bytes previousSector = {});
+
+// The variant that rebuilds the files of a found file system from several
+// consecutive sectors (`firstIndex` applies to the first only). A directory
+// entry of size 0 adds no folder: it names the folder already found with the
+// same parent and first cluster, when there is one. Every other entry is added
+// as a file. Reports nothing. Returns true when the end mark was met.
+bool DecodeDirectorySectors(DirectoryDecodeContext& context, Bytes sectors, std::uint32_t parentCluster,
+                            bool inheritedDeleted, unsigned firstIndex);
+
+}  // namespace salvex

@@ -1,0 +1,85 @@
+#include "fat/directory_entry.h"
+
+#include "common/utf.h"
+#include "fat/long_name.h"
+#include "fat/short_name.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::size_t kEntrySize = 32;
+constexpr std::uint8_t kLongNameAttribute = 0x0F;
+constexpr std::uint8_t kVolumeLabelBit = 0x08;
+constexpr std::uint8_t kDirectoryBit = 0x10;
+constexpr std::uint8_t kReservedAttributeBits = 0xC0;
+constexpr std::uint8_t kCaseFlags = 0x18;
+
+// Zero means "not recorded", which FAT allows for every time and date.
+bool IsValidTime(std::uint16_t time) {
+  return time == 0 || ((time >> 11) <= 23 && ((time >> 5) & 0x3F) <= 59 && (time & 0x1F) <= 29);
+}
+
+bool IsValidDate(std::uint16_t date) {
+  const int month = (date >> 5) & 0x0F;
+  const int day = date & 0x1F;
+  return date == 0 || (month >= 1 && month <= 12 && day >= 1);
+}
+
+}  // namespace
+
+EntryFault CheckEntryPlausibility(Bytes entry, std::uint32_t firstCluster, const EntryLimits& limits) {
+  const std::uint8_t attributes = u8(entry, 11);
+  if (attributes & kReservedAttributeBits) return EntryFault::reservedAttributeBits;
+  if (attributes & kVolumeLabelBit) return EntryFault::volumeLabel;
+  if (u8(entry, 12) & ~kCaseFlags) return EntryFault::unknownCaseFlags;
+  if (u8(entry, 13) > 199 || !IsValidTime(u16le(entry, 14)) || !IsValidTime(u16le(entry, 22))) {
+    return EntryFault::invalidTime;
+  }
+  if (!IsValidDate(u16le(entry, 16)) || !IsValidDate(u16le(entry, 18)) || !IsValidDate(u16le(entry, 24))) {
+    return EntryFault::invalidDate;
+  }
+  if (limits.lastCluster != 0 && firstCluster > limits.lastCluster) return EntryFault::clusterBeyondVolume;
+  if (limits.dataAreaBytes != 0 && u32le(entry, 28) > limits.dataAreaBytes) return EntryFault::sizeBeyondVolume;
+  return EntryFault::none;
+}
+
+DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType, const EntryLimits& limits) {
+  DirectoryEntry result;
+  const Bytes entry = Slice(entries, std::size_t{index} * kEntrySize, kEntrySize);
+  if (entry.empty() || entry[0] == 0) {
+    result.verdict = EntryVerdict::endOfDirectory;
+    return result;
+  }
+  const std::uint8_t attributes = entry[11];
+  if (attributes == kLongNameAttribute) {
+    result.verdict = EntryVerdict::longNameEntry;
+    return result;
+  }
+  const std::uint32_t low = u16le(entry, 26);
+  result.firstCluster = fsType == FsType::fat32 ? (static_cast<std::uint32_t>(u16le(entry, 20)) << 16) | low : low;
+  if (result.firstCluster == 0) {
+    result.verdict = EntryVerdict::noFirstCluster;
+    return result;
+  }
+  result.fault = CheckEntryPlausibility(entry, result.firstCluster, limits);
+  if (result.fault != EntryFault::none) {
+    result.verdict = EntryVerdict::implausible;
+    return result;
+  }
+  result.deletedMark = entry[0] == 0xE5;
+  const std::optional<std::u16string> longName = AssembleLongName(entries, index);
+  const std::u16string name = longName ? *longName : DecodeShortName(entry);
+  if (!IsAcceptableName(name)) {
+    result.verdict = EntryVerdict::unacceptableName;
+    return result;
+  }
+  result.verdict = EntryVerdict::item;
+  result.name = Utf16ToUtf8(name);
+  result.isFolder = (attributes & kDirectoryBit) != 0;
+  result.size = u32le(entry, 28);
+  result.writeDate = u16le(entry, 24);
+  result.accessDate = u16le(entry, 18);
+  return result;
+}
+
+}  // namespace salvex

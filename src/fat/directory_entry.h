@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/le_bytes.h"
+#include "common/sector.h"
+
+namespace salvex {
+
+// What the volume allows, to tell a directory entry from random bytes read
+// as one. A zero means "unknown": that check is skipped.
+struct EntryLimits {
+  std::uint32_t lastCluster = 0;
+  std::uint64_t dataAreaBytes = 0;
+};
+
+enum class EntryVerdict {
+  item,              // a file or folder to add
+  endOfDirectory,    // first byte 0
+  longNameEntry,     // attribute 0x0F: part of a name, not an item
+  noFirstCluster,    // empty files, the volume label, ".." of a root child
+  implausible,       // fields no FAT driver writes: see EntryFault
+  unacceptableName,
+};
+
+enum class EntryFault {
+  none,
+  reservedAttributeBits,  // 0x40 or 0x80
+  volumeLabel,            // attribute 0x08 is never a file or folder
+  unknownCaseFlags,       // byte 12 other than the 0x08 and 0x10 lower-case flags
+  invalidTime,
+  invalidDate,
+  clusterBeyondVolume,
+  sizeBeyondVolume,
+};
+
+struct DirectoryEntry {
+  EntryVerdict verdict = EntryVerdict::endOfDirectory;
+  EntryFault fault = EntryFault::none;
+  std::string name;  // UTF-8; long name when one was found, else the 8.3 name
+  std::uint32_t firstCluster = 0;
+  bool isFolder = false;
+  bool deletedMark = false;  // the entry itself is deleted (first byte 0xE5)
+  std::uint32_t size = 0;
+  std::uint16_t writeDate = 0;
+  std::uint16_t accessDate = 0;
+};
+
+// Decodes entry `index` of a run of consecutive directory entries (one or
+// more sectors of a directory), with its long name from the entries before it
+// in the run.
+DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType, const EntryLimits& limits);
+
+// The checks beyond signature and name that a real entry passes.
+EntryFault CheckEntryPlausibility(Bytes entry, std::uint32_t firstCluster, const EntryLimits& limits);
+
+}  // namespace salvex

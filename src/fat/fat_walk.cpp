@@ -1,0 +1,151 @@
+#include "fat/fat_walk.h"
+
+#include <algorithm>
+
+#include "fat/cluster_chain.h"
+#include "fat/directory_decoder.h"
+
+namespace salvex {
+namespace {
+
+// Entries 0 and 1 of a folder's first sector are "." and "..".
+constexpr unsigned kFirstEntryAfterDots = 2;
+
+bool BeginsWithDotEntries(Bytes sector) {
+  return sector[0] == '.' && sector[1] == ' ' && sector[32] == '.' && sector[33] == '.';
+}
+
+class FatWalk {
+ public:
+  FatWalk(VolumeContext& context, ItemStore& store)
+      : context_(context),
+        volume_(context.volume),
+        decode_{store, volume_.fsType, LimitsFor(context), &context.ui, ProgressClusters(context)} {}
+
+  bool Run() {
+    decode_.store.ClearFatItems();
+    UiPort& ui = context_.ui;
+    ui.SetStopVisible(true);
+    ui.SetProgress(0);
+    ui.ShowProgress(true);
+    if (volume_.fsType == FsType::fat32) {
+      WalkRootFat32();
+    } else {
+      WalkRootFat16();
+    }
+    WalkFolders();
+    const bool completed = !Stopped();
+    context_.scan.stopRequested = false;
+    ui.SetStopVisible(false);
+    return completed;
+  }
+
+ private:
+  static EntryLimits LimitsFor(const VolumeContext& context) {
+    const std::uint32_t lastSector = context.volume.volumeEnd != 0 ? context.volume.volumeEnd : context.scan.rangeEnd;
+    return FatEntryLimits(context.volume, lastSector);
+  }
+
+  static std::uint32_t ProgressClusters(const VolumeContext& context) {
+    const std::uint32_t perCluster = context.volume.sectorsPerCluster;
+    const std::uint32_t clusters = perCluster == 0 ? 0 : context.scan.rangeSize / perCluster;
+    return clusters == 0 ? 1 : clusters;
+  }
+
+  bool Stopped() const { return context_.scan.StopRequested(); }
+
+  // Reads the next sector of the directory being walked; the one before it
+  // stays at hand for long names that cross the sector boundary.
+  const SectorBuffer& Read(std::uint32_t sector, bool firstOfDirectory) {
+    hasPrevious_ = !firstOfDirectory;
+    if (hasPrevious_) previous_ = buffer_;
+    ReadSectorsZeroed(context_.reader, sector, 1, buffer_);
+    return buffer_;
+  }
+
+  Bytes Previous() const { return hasPrevious_ ? Bytes(previous_) : Bytes{}; }
+
+  void WalkRootFat32() {
+    BuildDirectoryChain(context_.reader, volume_, volume_.rootDirStart, chain_);
+    bool first = true;
+    for (const std::uint32_t cluster : chain_) {
+      for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
+        if (Stopped()) return;
+        const std::uint32_t sector = volume_.ClusterToSector(cluster) + i;
+        const SectorBuffer& bytes = Read(sector, first);
+        first = false;
+        if (DecodeDirectorySector(decode_, bytes, kFatRootKey, sector, false, 0, Previous())) return;
+      }
+    }
+  }
+
+  void WalkRootFat16() {
+    const std::uint32_t first = context_.scan.rangeStart + volume_.reservedSectors + 2 * volume_.sectorsPerFat;
+    for (std::uint32_t i = 0; i < volume_.rootDirSectors; ++i) {
+      if (Stopped()) return;
+      const SectorBuffer& bytes = Read(first + i, i == 0);
+      if (DecodeDirectorySector(decode_, bytes, kFatRootKey, first + i, false, 0, Previous())) return;
+    }
+  }
+
+  // The folder list grows while it is walked, so every folder found, at any
+  // depth, is visited exactly once.
+  void WalkFolders() {
+    const auto& folders = decode_.store.FatFolders();
+    for (std::size_t position = 0; position < folders.Size() && !Stopped(); ++position) {
+      // Copies: the list may grow (and move) while this folder is decoded.
+      const std::uint32_t folderCluster = folders.Items()[position].firstCluster;
+      const bool folderDeleted = folders.Items()[position].deleted;
+      WalkFolder(folderCluster, folderDeleted);
+    }
+  }
+
+  void WalkFolder(std::uint32_t folderCluster, bool folderDeleted) {
+    // A deleted folder's FAT entries are normally cleared: its chain is then
+    // its first cluster alone.
+    BuildDirectoryChain(context_.reader, volume_, folderCluster, chain_);
+    bool firstSector = true;
+    for (const std::uint32_t cluster : chain_) {
+      for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
+        if (Stopped()) return;
+        const std::uint32_t sectorNumber = volume_.ClusterToSector(cluster) + i;
+        const SectorBuffer& sector = Read(sectorNumber, firstSector);
+        // A folder whose first cluster now holds something else is listed
+        // but shown empty.
+        if (firstSector && !BeginsWithDotEntries(sector)) return;
+        const unsigned firstIndex = firstSector ? kFirstEntryAfterDots : 0;
+        firstSector = false;
+        if (DecodeDirectorySector(decode_, sector, folderCluster, sectorNumber, folderDeleted, firstIndex,
+                                  Previous())) {
+          return;
+        }
+      }
+    }
+  }
+
+  VolumeContext& context_;
+  const VolumeParameters& volume_;
+  DirectoryDecodeContext decode_;
+  ClusterChain chain_;
+  SectorBuffer buffer_{};
+  SectorBuffer previous_{};
+  bool hasPrevious_ = false;
+};
+
+}  // namespace
+
+bool WalkFatVolume(VolumeContext& context, ItemStore& store) { return FatWalk(context, store).Run(); }
+
+EntryLimits FatEntryLimits(const VolumeParameters& volume, std::uint32_t lastSector) {
+  const std::uint64_t perCluster = volume.sectorsPerCluster;
+  const std::uint64_t firstDataSector = std::uint64_t{volume.clusterBase} + 2 * perCluster;
+  if (perCluster == 0 || std::uint64_t{lastSector} + 1 <= firstDataSector) return {};
+  const std::uint64_t dataClusters = (std::uint64_t{lastSector} + 1 - firstDataSector) / perCluster;
+  if (dataClusters == 0) return {};
+  EntryLimits limits;
+  limits.lastCluster = static_cast<std::uint32_t>(std::min<std::uint64_t>(dataClusters + 1, UINT32_MAX));
+  limits.dataAreaBytes = dataClusters * perCluster * 512;
+  return limits;
+}
+
+}  // namespace salvex

@@ -1,0 +1,62 @@
+#include "fat/long_name.h"
+
+#include <array>
+
+#include "common/utf.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::size_t kEntrySize = 32;
+constexpr std::uint8_t kLongNameAttribute = 0x0F;
+constexpr std::uint8_t kLastEntryFlag = 0x40;
+constexpr std::array<std::size_t, 13> kUnitOffsets{1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
+// 20 entries of 13 units: the name stops once it passes 255 units.
+constexpr std::size_t kMaxUnitsBeforeStop = 255;
+
+bool IsLongNameEntry(Bytes entries, unsigned index) {
+  return u8(entries, index * kEntrySize + 11) == kLongNameAttribute;
+}
+
+}  // namespace
+
+std::optional<std::u16string> AssembleLongName(Bytes entries, unsigned entryIndex) {
+  std::u16string name;
+  unsigned count = 0;
+  for (unsigned current = entryIndex; current > 0 && IsLongNameEntry(entries, current - 1); --current) {
+    const std::size_t offset = (current - 1) * kEntrySize;
+    for (const std::size_t unitOffset : kUnitOffsets) {
+      const char16_t unit = u16le(entries, offset + unitOffset);
+      if (unit == 0) return name.empty() ? std::nullopt : std::optional(name);
+      name.push_back(unit);
+    }
+    ++count;
+    if (u8(entries, offset) == kLastEntryFlag + count) break;
+    if (name.size() > kMaxUnitsBeforeStop) break;
+  }
+  if (name.empty()) return std::nullopt;
+  return name;
+}
+
+bool IsAcceptableName(std::u16string_view name) {
+  if (name.empty()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t unit = name[i];
+    if (unit < 0x20 || unit == 0x7F || unit == 0xFFFE || unit == 0xFFFF) return false;
+    switch (unit) {
+      case u'"': case u'\\': case u'/': case u'?': case u'*': case u'<': case u'>': case u'|':
+        return false;
+      default:
+        break;
+    }
+    if (IsHighSurrogate(unit)) {
+      if (i + 1 == name.size() || !IsLowSurrogate(name[i + 1])) return false;
+      ++i;
+    } else if (IsLowSurrogate(unit)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace salvex

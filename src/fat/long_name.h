@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "common/le_bytes.h"
+
+namespace salvex {
+
+// The long name stored in the long-name entries just before entry
+// `entryIndex` of a run of consecutive 32-byte directory entries, in whole
+// UTF-16 units. The set is read backwards from the entry before, 13 units per
+// entry, until a unit 0x0000, the entry that marks the set's last (sequence
+// byte 0x40 + count), an entry that is not a long-name entry, the run's first
+// entry, or 260 units. Nothing when the entry has no long name (or an empty
+// one).
+std::optional<std::u16string> AssembleLongName(Bytes entries, unsigned entryIndex);
+
+// A plausibility filter for names read from disk: rejects empty names, control
+// characters (below U+0020, and U+007F), unpaired surrogates, U+FFFE, U+FFFF
+// and " \ / ? * < > |.
+bool IsAcceptableName(std::u16string_view name);
+
+}  // namespace salvex

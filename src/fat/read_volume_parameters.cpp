@@ -1,0 +1,159 @@
+#include "fat/read_volume_parameters.h"
+
+#include "common/le_bytes.h"
+#include "fat/boot_sector.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::uint32_t kFat32BackupOffset = 6;
+// FAT #2 must begin with the fixed-disk media byte.
+constexpr std::uint8_t kFixedDiskMedia = 0xF8;
+
+SectorBuffer ReadSector(VolumeContext& context, std::uint32_t sector) {
+  SectorBuffer buffer{};
+  ReadSectorsZeroed(context.reader, sector, 1, buffer);
+  return buffer;
+}
+
+// A sector without the signature, or with no sectors per cluster (which a
+// failed read leaves behind), is not a boot sector to take a geometry from.
+bool IsUsableFatBootSector(Bytes sector) {
+  return HasBootSignature(sector) && u8(sector, 0x0D) != 0;
+}
+
+bool Fat2BeginsWithMediaByte(VolumeContext& context, const FatBootFields& fields) {
+  const std::uint32_t fat2 = context.scan.rangeStart + fields.reservedSectors + fields.sectorsPerFat;
+  return ReadSector(context, fat2)[0] == kFixedDiskMedia;
+}
+
+void StoreFatGeometry(VolumeParameters& volume, std::uint32_t rangeStart, const FatBootFields& fields) {
+  volume.sectorsPerFat = fields.sectorsPerFat;
+  volume.sectorsPerCluster = fields.sectorsPerCluster;
+  volume.reservedSectors = fields.reservedSectors;
+  volume.fat1Start = rangeStart + fields.reservedSectors;
+  volume.fat2Start = volume.fat1Start + fields.sectorsPerFat;
+}
+
+bool ReadFat32(VolumeContext& context) {
+  const std::uint32_t start = context.scan.rangeStart;
+  SectorBuffer boot = ReadSector(context, start);
+  if (!IsUsableFatBootSector(boot)) {
+    boot = ReadSector(context, start + kFat32BackupOffset);
+    if (!IsUsableFatBootSector(boot)) return false;
+  }
+  FatBootFields fields = DecodeFat32BootFields(boot);
+  if (!Fat2BeginsWithMediaByte(context, fields)) {
+    // The backup's fields are tried even without its signature.
+    fields = DecodeFat32BootFields(ReadSector(context, start + kFat32BackupOffset));
+    if (fields.sectorsPerCluster == 0 || !Fat2BeginsWithMediaByte(context, fields)) return false;
+  }
+  VolumeParameters& volume = context.volume;
+  StoreFatGeometry(volume, start, fields);
+  volume.rootDirSectors = 0;
+  volume.rootDirStart = fields.rootCluster;
+  volume.clusterBase = volume.fat1Start + 2 * fields.sectorsPerFat - 2 * fields.sectorsPerCluster;
+  return true;
+}
+
+bool ReadFat16(VolumeContext& context) {
+  const std::uint32_t start = context.scan.rangeStart;
+  const SectorBuffer boot = ReadSector(context, start);
+  if (!IsUsableFatBootSector(boot)) return false;  // FAT16 keeps no backup
+  const FatBootFields fields = DecodeFat16BootFields(boot);
+  if (!Fat2BeginsWithMediaByte(context, fields)) return false;
+  VolumeParameters& volume = context.volume;
+  StoreFatGeometry(volume, start, fields);
+  volume.rootDirStart = start + fields.reservedSectors + 2 * fields.sectorsPerFat;
+  volume.rootDirSectors = fields.rootEntries / 16;  // 16 entries of 32 bytes per sector
+  volume.clusterBase = volume.rootDirStart + volume.rootDirSectors - 2 * fields.sectorsPerCluster;
+  return true;
+}
+
+// NTFS keeps a copy of its boot sector in the last sector of the volume. Each
+// failed check switches to the copy not used last.
+class NtfsBootCopies {
+ public:
+  explicit NtfsBootCopies(VolumeContext& context) : context_(context) {}
+
+  const SectorBuffer& Current() const { return current_; }
+
+  bool ReadFirstSigned() {
+    Read(true);
+    if (HasBootSignature(current_)) return true;
+    Switch();
+    return HasBootSignature(current_);
+  }
+
+  void Switch() { Read(!usingPrimary_); }
+
+ private:
+  void Read(bool primary) {
+    usingPrimary_ = primary;
+    current_ = ReadSector(context_, primary ? context_.scan.rangeStart : context_.scan.rangeEnd);
+  }
+
+  VolumeContext& context_;
+  SectorBuffer current_{};
+  bool usingPrimary_ = true;
+};
+
+bool HoldsFileRecord(VolumeContext& context, std::uint32_t sector) {
+  return HasText(ReadSector(context, sector), 0, "FILE");
+}
+
+// The sector of the record the boot sector points at through `clusterOf`, or
+// 0 when neither copy leads to a "FILE" record.
+template <typename ClusterOf>
+std::uint32_t LocateRecord(VolumeContext& context, NtfsBootCopies& copies, std::uint32_t sectorsPerCluster,
+                           ClusterOf clusterOf) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt > 0) copies.Switch();
+    const std::uint32_t sector =
+        clusterOf(DecodeNtfsBootFields(copies.Current())) * sectorsPerCluster + context.scan.rangeStart;
+    if (HoldsFileRecord(context, sector)) return sector;
+  }
+  return 0;
+}
+
+bool ReadNtfs(VolumeContext& context) {
+  NtfsBootCopies copies(context);
+  if (!copies.ReadFirstSigned()) return false;
+  std::uint32_t sectorsPerCluster = DecodeNtfsBootFields(copies.Current()).sectorsPerCluster;
+  if (!IsValidSectorsPerCluster(sectorsPerCluster)) {
+    copies.Switch();
+    sectorsPerCluster = DecodeNtfsBootFields(copies.Current()).sectorsPerCluster;
+    if (!IsValidSectorsPerCluster(sectorsPerCluster)) return false;
+  }
+  const std::uint32_t mft =
+      LocateRecord(context, copies, sectorsPerCluster, [](const NtfsBootFields& f) { return f.mftCluster; });
+  const std::uint32_t mftMirr =
+      LocateRecord(context, copies, sectorsPerCluster, [](const NtfsBootFields& f) { return f.mftMirrCluster; });
+  if (mft == 0 && mftMirr == 0) return false;
+
+  const std::uint32_t clustersPerIndexBuffer = DecodeNtfsBootFields(copies.Current()).clustersPerIndexBuffer;
+  VolumeParameters& volume = context.volume;
+  volume.sectorsPerCluster = sectorsPerCluster;
+  volume.clusterBase = context.scan.rangeStart;
+  volume.mftStart = mft;
+  volume.mftMirrStart = mftMirr;
+  volume.ntfsConst2 = 2;
+  // 0xF4 is the signed byte -12: index buffers of 2^12 = 4096 bytes.
+  volume.indexBufferSectors = clustersPerIndexBuffer == 0xF4 ? 8 : clustersPerIndexBuffer * sectorsPerCluster;
+  return true;
+}
+
+}  // namespace
+
+bool ReadVolumeParameters(VolumeContext& context) {
+  context.volume.fsType = context.scan.selectedFsType;
+  switch (context.scan.selectedFsType) {
+    case FsType::fat32: return ReadFat32(context);
+    case FsType::fat16: return ReadFat16(context);
+    case FsType::ntfs: return ReadNtfs(context);
+    case FsType::none: break;
+  }
+  return true;
+}
+
+}  // namespace salvex

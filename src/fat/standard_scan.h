@@ -1,0 +1,28 @@
+#pragma once
+
+#include "fat/volume_context.h"
+#include "items/folder_tree.h"
+#include "items/item_store.h"
+
+namespace salvex {
+
+enum class StandardScanOutcome {
+  completed,
+  stopped,         // Stop during the walk: the items found so far are kept
+  abortedByUser,   // Stop while the geometry was being calculated
+  notPossible,     // neither the boot sector nor the directories gave a geometry
+};
+
+inline constexpr const char* kCalculatingParameters = "Calculating partition parameters";
+inline constexpr const char* kAbortedByUserMessage = "Recovery procedure aborted by user";
+inline constexpr const char* kStandardScanNotPossibleMessage =
+    "Recovery is not possible in Standard scan, use Sdvance scan";
+
+// The Standard Scan of the chosen FAT partition: the geometry from the boot
+// sector, or inferred from the directories when it is damaged; then the
+// directory walk and the folder tree under `rootNode`. Failures are shown as
+// error boxes through the UI port.
+StandardScanOutcome RunStandardScan(VolumeContext& context, ItemStore& store, FolderTreeSink& tree,
+                                    TreeNodeId rootNode);
+
+}  // namespace salvex

@@ -1,0 +1,50 @@
+#include "items/date_format.h"
+
+#include <cstdio>
+
+namespace salvex {
+namespace {
+
+// Days since 1970-01-01 to a proleptic Gregorian date (H. Hinnant's algorithm).
+CivilDate CivilFromDays(std::int64_t days) {
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const std::int64_t dayOfEra = days - era * 146097;
+  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+  const int day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+  const int month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+  const auto year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+  return {year, month, day};
+}
+
+}  // namespace
+
+CivilDate DecodeDosDate(std::uint16_t date) {
+  return {1980 + (date >> 9), (date >> 5) & 0x0F, date & 0x1F};
+}
+
+std::string FormatDosDate(std::uint16_t date) {
+  const CivilDate civil = DecodeDosDate(date);
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d-%02d-%04d ", civil.day, civil.month, civil.year);
+  return text;
+}
+
+std::string FormatFileTime(std::uint64_t stamp) {
+  constexpr std::uint64_t kTicksPerSecond = 10'000'000;
+  constexpr std::int64_t kSecondsPerDay = 86'400;
+  // 1601-01-01 is 134774 days before 1970-01-01.
+  constexpr std::int64_t kDaysFrom1601To1970 = 134'774;
+  const std::uint64_t seconds = stamp / kTicksPerSecond;
+  const auto days = static_cast<std::int64_t>(seconds / kSecondsPerDay) - kDaysFrom1601To1970;
+  const auto secondOfDay = static_cast<int>(seconds % kSecondsPerDay);
+  const CivilDate civil = CivilFromDays(days);
+  char text[48];
+  std::snprintf(text, sizeof text, "%d-%d-%d %d:%d:%d", civil.day, civil.month, civil.year, secondOfDay / 3600,
+                secondOfDay / 60 % 60, secondOfDay % 60);
+  return text;
+}
+
+}  // namespace salvex

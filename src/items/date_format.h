@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace salvex {
+
+struct CivilDate {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+
+// A DOS date: day in bits 0-4, month in bits 5-8, year - 1980 in bits 9-15.
+CivilDate DecodeDosDate(std::uint16_t date);
+
+// "dd-mm-yyyy " with one trailing blank: 0x359C gives "28-12-2006 ".
+std::string FormatDosDate(std::uint16_t date);
+
+// An NTFS time (100 ns units since 1601-01-01, no time-zone adjustment) as
+// "d-m-yyyy h:m:s" without leading zeros: "7-12-2006 9:5:3".
+std::string FormatFileTime(std::uint64_t stamp);
+
+}  // namespace salvex

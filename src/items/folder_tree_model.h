@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "items/folder_tree.h"
+
+namespace salvex {
+
+// A folder tree held in memory: the command line prints it, and paths of
+// recovered items are read from it. Node 1 is the root (the volume); the
+// folders' nodes follow in the order the tree build placed them.
+class FolderTreeModel final : public FolderTreeSink {
+ public:
+  static constexpr TreeNodeId kRoot = 1;
+
+  FolderTreeModel();
+
+  TreeNodeId InsertNode(TreeNodeId parent, std::string_view text, int image, int selectedImage) override;
+  void ExpandNode(TreeNodeId) override {}
+
+  bool Contains(TreeNodeId node) const { return node >= kRoot && node - kRoot < nodes_.size(); }
+  const std::vector<TreeNodeId>& Children(TreeNodeId node) const { return At(node).children; }
+  const std::string& Text(TreeNodeId node) const { return At(node).text; }
+  // "/"-separated from the root, which itself is ""; the root's children have
+  // one component: "Documents", "Documents/Letters".
+  const std::string& Path(TreeNodeId node) const { return At(node).path; }
+  std::size_t NodeCount() const { return nodes_.size(); }
+
+ private:
+  struct Node {
+    std::string text;
+    std::string path;
+    std::vector<TreeNodeId> children;
+  };
+  const Node& At(TreeNodeId node) const { return nodes_[node - kRoot]; }
+
+  std::vector<Node> nodes_;
+};
+
+}  // namespace salvex

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "items/items.h"
+
+namespace salvex {
+
+// The texts of one row of the item list: Name, Type, Size, Created,
+// Modified, ID.
+struct ItemRow {
+  std::string name;
+  std::string type;
+  std::string size;
+  std::string created;
+  std::string modified;
+  std::string id;
+};
+
+// A folder's type is "Folder" or "Deleted Folder", its size "0", its ID its
+// tree node. A file's type is its type name, after "Deleted " when deleted.
+// FAT rows show the write date as Created and the access date as Modified.
+ItemRow FatFolderRow(const FatFolderItem& folder);
+ItemRow FatFileRow(const FatFileItem& file);
+ItemRow NtfsFolderRow(const NtfsFolderItem& folder);
+ItemRow NtfsFileRow(const NtfsFileItem& file);
+
+}  // namespace salvex

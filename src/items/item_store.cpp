@@ -1,0 +1,63 @@
+#include "items/item_store.h"
+
+namespace salvex {
+
+void ItemStore::AddFatFolder(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster,
+                             std::uint16_t writeDate, std::uint16_t accessDate, std::uint64_t treeNode,
+                             bool deleted) {
+  const auto position = static_cast<std::uint32_t>(fatFolders_.Size());
+  if (!fatFolderByCluster_.emplace(firstCluster, position).second) return;
+  fatFolders_.Append({std::move(name), firstCluster, parentCluster, writeDate, accessDate, treeNode, deleted},
+                     parentCluster);
+  ++counters.folderCount;
+}
+
+void ItemStore::AddFatFile(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster,
+                           std::uint16_t writeDate, std::uint16_t accessDate, std::uint32_t size, bool deleted) {
+  fatFiles_.Append(
+      {std::move(name), firstCluster, parentCluster, writeDate, accessDate, size, deleted, counters.fileCount},
+      parentCluster);
+}
+
+void ItemStore::AddNtfsFolder(std::string name, std::uint32_t recordNumber, std::uint32_t parentRecord,
+                              std::uint64_t created, std::uint64_t changed, std::uint64_t treeNode, bool deleted,
+                              bool unique) {
+  const auto position = static_cast<std::uint32_t>(ntfsFolders_.Size());
+  const bool isNew = ntfsFolderByRecord_.emplace(recordNumber, position).second;
+  if (unique && !isNew) return;
+  ntfsFolders_.Append({std::move(name), recordNumber, parentRecord, created, changed, treeNode, deleted},
+                      parentRecord);
+  ++counters.folderCount;
+}
+
+void ItemStore::AddNtfsFile(std::uint32_t recordSector, std::string name, std::uint32_t recordNumber,
+                            std::uint32_t parentRecord, std::uint64_t created, std::uint64_t changed,
+                            std::uint64_t size, bool deleted) {
+  ntfsFiles_.Append({std::move(name), recordNumber, parentRecord, created, changed, size, deleted, recordSector},
+                    parentRecord);
+}
+
+void ItemStore::ClearFatItems() {
+  fatFolders_.Clear();
+  fatFiles_.Clear();
+  fatFolderByCluster_.clear();
+  counters.folderCount = 0;
+  counters.fileCount = 0;
+  counters.entriesSeen = 0;
+}
+
+void ItemStore::ClearNtfsItems() {
+  ntfsFolders_.Clear();
+  ntfsFiles_.Clear();
+  ntfsFolderByRecord_.clear();
+  counters.folderCount = 0;
+  counters.fileCount = 0;
+}
+
+std::optional<std::uint32_t> ItemStore::FindFatFolder(std::uint32_t firstCluster) const {
+  const auto found = fatFolderByCluster_.find(firstCluster);
+  if (found == fatFolderByCluster_.end()) return std::nullopt;
+  return found->second;
+}
+
+}  // namespace salvex

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "items/item_list.h"
+#include "items/items.h"
+
+namespace salvex {
+
+struct ItemCounters {
+  std::uint32_t folderCount = 0;      // "Folder(s) Found"
+  std::uint32_t fileCount = 0;        // "File(s) Found"; the adding caller counts files
+  std::uint32_t entriesSeen = 0;      // directory entries accepted, for the walk's progress
+  std::uint32_t treePlacedCount = 0;  // folders placed by the tree build, for its progress
+};
+
+// The recovered folders and files of the last scan or snapshot load.
+class ItemStore {
+ public:
+  ItemCounters counters;
+
+  // Adds a folder unless one with the same first cluster exists already.
+  void AddFatFolder(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster,
+                    std::uint16_t writeDate, std::uint16_t accessDate, std::uint64_t treeNode, bool deleted);
+  // Adds a file whose id is the current file count; the caller counts it.
+  void AddFatFile(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster, std::uint16_t writeDate,
+                  std::uint16_t accessDate, std::uint32_t size, bool deleted);
+  // An Advance Scan keeps one folder per record number (`unique`); a Standard
+  // Scan keeps every record it read.
+  void AddNtfsFolder(std::string name, std::uint32_t recordNumber, std::uint32_t parentRecord, std::uint64_t created,
+                     std::uint64_t changed, std::uint64_t treeNode, bool deleted, bool unique);
+  void AddNtfsFile(std::uint32_t recordSector, std::string name, std::uint32_t recordNumber,
+                   std::uint32_t parentRecord, std::uint64_t created, std::uint64_t changed, std::uint64_t size,
+                   bool deleted);
+
+  void ClearFatItems();
+  void ClearNtfsItems();
+
+  const ItemList<FatFolderItem>& FatFolders() const { return fatFolders_; }
+  const ItemList<FatFileItem>& FatFiles() const { return fatFiles_; }
+  const ItemList<NtfsFolderItem>& NtfsFolders() const { return ntfsFolders_; }
+  const ItemList<NtfsFileItem>& NtfsFiles() const { return ntfsFiles_; }
+  ItemList<FatFolderItem>& FatFolders() { return fatFolders_; }
+  ItemList<NtfsFolderItem>& NtfsFolders() { return ntfsFolders_; }
+
+  // Position in FatFolders() of the folder with this first cluster.
+  std::optional<std::uint32_t> FindFatFolder(std::uint32_t firstCluster) const;
+
+ private:
+  ItemList<FatFolderItem> fatFolders_;
+  ItemList<FatFileItem> fatFiles_;
+  ItemList<NtfsFolderItem> ntfsFolders_;
+  ItemList<NtfsFileItem> ntfsFiles_;
+  std::unordered_map<std::uint32_t, std::uint32_t> fatFolderByCluster_;
+  std::unordered_map<std::uint32_t, std::uint32_t> ntfsFolderByRecord_;
+};
+
+}  // namespace salvex

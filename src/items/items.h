@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace salvex {
+
+// A FAT folder, known by the first cluster of its own directory data.
+struct FatFolderItem {
+  std::string name;
+  std::uint32_t firstCluster = 0;
+  std::uint32_t parentCluster = 0;  // 0: the root directory
+  std::uint16_t writeDate = 0;      // DOS dates
+  std::uint16_t accessDate = 0;
+  std::uint64_t treeNode = 0;       // 0 until the folder tree is built
+  bool deleted = false;             // its entry, or a folder above it, is deleted
+};
+
+struct FatFileItem {
+  std::string name;
+  std::uint32_t firstCluster = 0;
+  std::uint32_t parentCluster = 0;
+  std::uint16_t writeDate = 0;
+  std::uint16_t accessDate = 0;
+  std::uint32_t size = 0;
+  bool deleted = false;
+  std::uint32_t id = 0;  // the file counter's value when it was added
+};
+
+// An NTFS folder, known by its MFT record number; the root is record 5.
+struct NtfsFolderItem {
+  std::string name;
+  std::uint32_t recordNumber = 0;
+  std::uint32_t parentRecord = 0;
+  std::uint64_t created = 0;  // NTFS times: 100 ns units since 1601-01-01
+  std::uint64_t changed = 0;
+  std::uint64_t treeNode = 0;
+  bool deleted = false;
+};
+
+struct NtfsFileItem {
+  std::string name;
+  std::uint32_t recordNumber = 0;
+  std::uint32_t parentRecord = 0;
+  std::uint64_t created = 0;
+  std::uint64_t changed = 0;
+  std::uint64_t size = 0;
+  bool deleted = false;
+  std::uint32_t recordSector = 0;  // where its MFT record lies; its identifier
+};
+
+inline constexpr std::uint32_t kFatRootKey = 0;
+inline constexpr std::uint32_t kNtfsRootKey = 5;
+
+}  // namespace salvex

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "common/sector.h"
+
+namespace salvex {
+
+struct PartitionRecord {
+  std::uint32_t startSector = 0;  // absolute sector of the partition's boot sector
+  std::uint32_t sectorCount = 0;
+  FsType fsType = FsType::none;
+  std::uint64_t treeItem = 0;     // the partitions tree's node; set by the tree panel
+};
+
+inline constexpr std::size_t kMaxPartitions = 25;
+
+// The partitions found by the table walk or the quick search, in discovery order.
+struct PartitionTable {
+  std::array<PartitionRecord, kMaxPartitions> records{};
+  std::uint32_t partitionCount = 0;
+
+  bool IsFull() const { return partitionCount >= kMaxPartitions; }
+  void Clear() { partitionCount = 0; }
+  // Appends a record; false (and nothing stored) when the table is full.
+  bool Add(const PartitionRecord& record);
+};
+
+// "Partition " + (index + 1) + " - " + the type text.
+std::string PartitionCaption(std::size_t index, FsType fsType);
+
+}  // namespace salvex

@@ -1,0 +1,112 @@
+#include "partition/partition_walk.h"
+
+#include <unordered_set>
+
+#include "common/le_bytes.h"
+#include "partition/partition_classifier.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::size_t kFirstEntryOffset = 446;
+constexpr std::size_t kEntrySize = 16;
+// Bounds the extended chain even when every link is new; real disks hold a
+// few dozen logical partitions at most.
+constexpr std::size_t kMaxExtendedLinks = 65536;
+
+struct TableEntry {
+  std::uint8_t typeByte;
+  std::uint32_t firstSector;
+  std::uint32_t sectorCount;
+};
+
+TableEntry EntryAt(Bytes table, int index) {
+  const std::size_t offset = kFirstEntryOffset + static_cast<std::size_t>(index) * kEntrySize;
+  return {u8(table, offset + 4), u32le(table, offset + 8), u32le(table, offset + 12)};
+}
+
+class TableWalk {
+ public:
+  TableWalk(SectorReader& reader, PartitionTable& table) : reader_(reader), table_(table) {}
+
+  void Run(std::uint32_t tableSector) {
+    table_.Clear();
+    SectorBuffer mbr{};
+    ReadSectorsZeroed(reader_, tableSector, 1, mbr);
+    if (!HasBootSignature(mbr)) return;
+
+    std::uint32_t extendedBase = 0;
+    bool hasExtended = false;
+    for (int i = 0; i < 4; ++i) {
+      const TableEntry entry = EntryAt(mbr, i);
+      if (entry.typeByte == 0) continue;
+      ReadSectorsZeroed(reader_, entry.firstSector, 1, bootSector_);
+      const FsType type = ClassifyPartition(bootSector_, entry.typeByte, TableKind::primary);
+      if (type != FsType::none) {
+        if (!Record(entry.firstSector, entry.sectorCount, type)) return;
+      } else if (IsExtendedType(entry.typeByte)) {
+        extendedBase = entry.firstSector;  // with several, the last one wins
+        hasExtended = true;
+      }
+    }
+    if (hasExtended) WalkExtendedChain(extendedBase);
+  }
+
+ private:
+  // Logical partitions are relative to their own extended boot record, links
+  // relative to the extended partition named in the master boot record.
+  void WalkExtendedChain(std::uint32_t extendedBase) {
+    std::unordered_set<std::uint32_t> visited;
+    std::uint32_t linkOffset = 0;
+    while (visited.size() < kMaxExtendedLinks) {
+      const std::uint32_t recordSector = extendedBase + linkOffset;
+      // A chain that links back to a record already read would never end.
+      if (!visited.insert(recordSector).second) return;
+      SectorBuffer ebr{};
+      ReadSectorsZeroed(reader_, recordSector, 1, ebr);
+      bool linked = false;
+      for (int i = 0; i < 2; ++i) {  // entries 3 and 4 of an extended record are unused
+        const TableEntry entry = EntryAt(ebr, i);
+        if (entry.typeByte == 0) continue;
+        bootSector_.fill(0);
+        if (!IsExtendedType(entry.typeByte)) {
+          ReadSectorsZeroed(reader_, recordSector + entry.firstSector, 1, bootSector_);
+        }
+        const FsType type = ClassifyPartition(bootSector_, entry.typeByte, TableKind::extended);
+        if (type != FsType::none) {
+          if (!Record(recordSector + entry.firstSector, entry.sectorCount, type)) return;
+        } else if (IsExtendedType(entry.typeByte)) {
+          linkOffset = entry.firstSector;
+          linked = true;
+        }
+      }
+      if (!linked) return;
+    }
+  }
+
+  // False once the table is full: the walk ends there.
+  bool Record(std::uint32_t startSector, std::uint32_t sectorCount, FsType type) {
+    table_.Add({startSector, sectorCount, type, 0});
+    return !table_.IsFull();
+  }
+
+  SectorReader& reader_;
+  PartitionTable& table_;
+  SectorBuffer bootSector_{};
+};
+
+}  // namespace
+
+std::uint32_t WalkPartitionTables(SectorReader& reader, std::uint32_t tableSector, PartitionTable& table) {
+  TableWalk(reader, table).Run(tableSector);
+  return table.partitionCount;
+}
+
+std::uint32_t FindPartitions(SectorReader& reader, PartitionTable& table) {
+  for (const std::uint32_t tableSector : {0u, 0u, 61u, 62u}) {
+    if (WalkPartitionTables(reader, tableSector, table) > 0) break;
+  }
+  return table.partitionCount;
+}
+
+}  // namespace salvex

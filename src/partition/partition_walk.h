@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+#include "disk/sector_reader.h"
+#include "partition/partition_record.h"
+
+namespace salvex {
+
+// Walks the master boot record at `tableSector` and the extended chain behind
+// it, replacing the contents of `table` with the FAT16, FAT32 and NTFS
+// partitions found (at most 25). Returns the number of records.
+std::uint32_t WalkPartitionTables(SectorReader& reader, std::uint32_t tableSector, PartitionTable& table);
+
+// The walks made when the user leaves the disk step: sector 0, sector 0 again
+// (a first read of a waking disk may fail), then 61 and 62, where some disk
+// managers keep a copy of the table; stops at the first walk that finds a
+// partition. Returns the number of records.
+std::uint32_t FindPartitions(SectorReader& reader, PartitionTable& table);
+
+}  // namespace salvex

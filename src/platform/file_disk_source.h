@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/disk_source.h"
+
+namespace salvex {
+
+// A block device or a disk-image file, opened O_RDONLY and read with pread.
+class FileDiskSource final : public DiskSource {
+ public:
+  ~FileDiskSource() override;
+  FileDiskSource(const FileDiskSource&) = delete;
+  FileDiskSource& operator=(const FileDiskSource&) = delete;
+
+  // Opens `path` for reading only. On failure returns null and sets `error` to
+  // a one-line message that names the path and the reason.
+  static std::unique_ptr<FileDiskSource> Open(const std::string& path, std::string& error);
+
+  bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override;
+  std::uint64_t SizeBytes() const override { return sizeBytes_; }
+  std::string Name() const override { return path_; }
+  bool IsBlockDevice() const { return isBlockDevice_; }
+  int Descriptor() const { return fd_; }
+
+ private:
+  FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes, bool isBlockDevice);
+
+  int fd_;
+  std::string path_;
+  std::uint64_t sizeBytes_;
+  bool isBlockDevice_;
+};
+
+}  // namespace salvex

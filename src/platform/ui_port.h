@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace salvex {
+
+// One labelled row of the information panel.
+struct PanelRow {
+  std::string label;
+  std::string value;
+};
+using PanelRows = std::vector<PanelRow>;
+
+enum class NoticeKind { information = 1, error = 2, question = 3 };
+
+// How the engines talk to whoever shows their work: the GUI (which marshals
+// each call onto its own thread), the command line (stderr), or a test fake.
+// Engines call it from their worker thread.
+class UiPort {
+ public:
+  virtual ~UiPort() = default;
+
+  // A value row of the information panel, named by its label.
+  virtual void SetPanelValue(std::string_view label, std::string_view value) = 0;
+  // The status line; an empty text clears and hides it.
+  virtual void SetStatus(std::string_view text) = 0;
+  virtual void ShowProgress(bool visible) = 0;
+  // 0 to 100; engines may pass larger values, which the port shows as 100.
+  virtual void SetProgress(int percent) = 0;
+  virtual void SetStopVisible(bool visible) = 0;
+  // A modal box with an OK button.
+  virtual void Notice(NoticeKind kind, std::string_view text) = 0;
+  // A modal box with Yes and No; true for Yes.
+  virtual bool Confirm(std::string_view text) = 0;
+};
+
+// Shows nothing and answers No: for fuzzers, benchmarks and batch callers.
+class SilentUiPort final : public UiPort {
+ public:
+  void SetPanelValue(std::string_view, std::string_view) override {}
+  void SetStatus(std::string_view) override {}
+  void ShowProgress(bool) override {}
+  void SetProgress(int) override {}
+  void SetStopVisible(bool) override {}
+  void Notice(NoticeKind, std::string_view) override {}
+  bool Confirm(std::string_view) override { return false; }
+};
+
+// Labels of the information-panel rows that the engines fill.
+namespace panel {
+inline constexpr std::string_view kFoldersFound = "Folder(s) Found";
+inline constexpr std::string_view kFilesFound = "File(s) Found";
+inline constexpr std::string_view kCurrentSector = "Current Sector";
+inline constexpr std::string_view kLastItem = "Last File/Folder";
+}  // namespace panel
+
+}  // namespace salvex

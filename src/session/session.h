@@ -1,0 +1,28 @@
+#pragma once
+
+#include "disk/disk_table.h"
+#include "disk/scan_state.h"
+#include "disk/sector_reader.h"
+#include "fat/volume_context.h"
+#include "fat/volume_parameters.h"
+#include "items/item_store.h"
+#include "items/recovery_settings.h"
+#include "partition/partition_record.h"
+
+namespace salvex {
+
+// Everything one run of the program knows: created by main() (or by a test),
+// and handed piece by piece to the operations that need it.
+struct Session {
+  RecoverySettings settings;
+  ScanState scan;
+  DiskTable disks;
+  PartitionTable partitions;
+  VolumeParameters volume;
+  ItemStore items;
+  SectorReader reader{settings.badSectorRetries};
+
+  VolumeContext Volume(UiPort& ui) { return {reader, scan, volume, ui}; }
+};
+
+}  // namespace salvex
