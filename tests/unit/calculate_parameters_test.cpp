@@ -1,0 +1,141 @@
+#include "fat/calculate_partition_parameters.h"
+
+#include <gtest/gtest.h>
+
+#include "support/byte_image.h"
+#include "support/fat_volume_builder.h"
+#include "support/recording_ui_port.h"
+
+namespace salvex {
+namespace {
+
+using testing::ByteImage;
+using testing::FatGeometry;
+using testing::FatVolumeBuilder;
+
+class CalculateParametersTest : public ::testing::Test {
+ protected:
+  bool Calculate(const ByteImage& image, FsType type, std::uint32_t start, std::uint32_t size) {
+    reader.Open(image.Source());
+    scan.selectedFsType = type;
+    scan.rangeStart = start;
+    scan.rangeSize = size;
+    scan.rangeEnd = start + size - 1;
+    VolumeContext context{reader, scan, volume, ui};
+    return CalculatePartitionParameters(context);
+  }
+
+  std::uint16_t retries = 1;
+  SectorReader reader{retries};
+  ScanState scan;
+  VolumeParameters volume;
+  testing::RecordingUiPort ui;
+};
+
+TEST_F(CalculateParametersTest, Fat32GeometryFromTwoDirectories) {
+  ByteImage image(3000);
+  FatVolumeBuilder fat(image, {.type = FsType::fat32, .startSector = 100, .totalSectors = 2900,
+                               .sectorsPerCluster = 4});
+  fat.InitDirectory(7, 0);
+  fat.InitDirectory(12, 7);
+  image.FillSector(100, 0);
+  image.FillSector(106, 0);
+  ASSERT_TRUE(Calculate(image, FsType::fat32, 100, 2900));
+  const VolumeParameters expected = fat.Expected();
+  EXPECT_EQ(volume.sectorsPerCluster, 4u);
+  EXPECT_EQ(volume.clusterBase, expected.clusterBase);
+  EXPECT_EQ(volume.reservedSectors, 32u);
+  EXPECT_EQ(volume.fat1Start, expected.fat1Start);
+  EXPECT_EQ(volume.sectorsPerFat, expected.sectorsPerFat);
+  EXPECT_EQ(volume.rootDirStart, 2u);
+  EXPECT_FALSE(ui.progressVisible);
+}
+
+TEST_F(CalculateParametersTest, Fat16GeometryFromTwoDirectories) {
+  ByteImage image(3000);
+  FatVolumeBuilder fat(image, {.type = FsType::fat16, .startSector = 63, .totalSectors = 2900,
+                               .sectorsPerCluster = 2, .reservedSectors = 1});
+  fat.InitDirectory(3, 0);
+  fat.InitDirectory(40, 3);
+  image.FillSector(63, 0);
+  ASSERT_TRUE(Calculate(image, FsType::fat16, 63, 2900));
+  const VolumeParameters expected = fat.Expected();
+  EXPECT_EQ(volume.sectorsPerCluster, 2u);
+  EXPECT_EQ(volume.reservedSectors, 1u);
+  EXPECT_EQ(volume.rootDirSectors, 32u);
+  EXPECT_EQ(volume.rootDirStart, expected.rootDirStart);
+  EXPECT_EQ(volume.clusterBase, expected.clusterBase);
+  EXPECT_EQ(volume.sectorsPerFat, expected.sectorsPerFat);
+}
+
+TEST_F(CalculateParametersTest, ReservedSectorsComeFromTheFirstFatStartFound) {
+  ByteImage image(3000);
+  FatVolumeBuilder fat(image, {.type = FsType::fat32, .totalSectors = 3000, .reservedSectors = 38});
+  fat.InitDirectory(9, 0);
+  fat.InitDirectory(10, 9);
+  ASSERT_TRUE(Calculate(image, FsType::fat32, 0, 3000));
+  EXPECT_EQ(volume.reservedSectors, 38u);
+  EXPECT_EQ(volume.clusterBase, fat.ClusterBase());
+}
+
+TEST_F(CalculateParametersTest, ReservedSectorsFallBackWhenNoFatStartIsFound) {
+  ByteImage image(3000);
+  FatVolumeBuilder fat(image, {.type = FsType::fat32, .totalSectors = 3000});
+  fat.InitDirectory(9, 0);
+  fat.InitDirectory(10, 9);
+  image.FillSector(fat.Fat1Start(), 0);
+  image.FillSector(fat.Fat2Start(), 0);
+  ASSERT_TRUE(Calculate(image, FsType::fat32, 0, 3000));
+  EXPECT_EQ(volume.reservedSectors, 32u);
+  EXPECT_EQ(volume.clusterBase, fat.ClusterBase());
+}
+
+// The first sector of a directory whose "." entry names `cluster`.
+void PutDirectoryStart(ByteImage& image, std::uint64_t sector, std::uint32_t cluster) {
+  image.PutBytes(sector * kSectorSize, testing::MakeShortEntry({".", 0x10, cluster}));
+  image.PutBytes(sector * kSectorSize + 32, testing::MakeShortEntry({"..", 0x10, 0}));
+}
+
+TEST_F(CalculateParametersTest, PairsThatCannotFitAreSkipped) {
+  ByteImage image(3000);
+  PutDirectoryStart(image, 500, 30);
+  PutDirectoryStart(image, 600, 10);   // cluster below the reference's
+  PutDirectoryStart(image, 700, 30);   // same cluster as the reference
+  PutDirectoryStart(image, 800, 900);  // cluster beyond its own sector
+  EXPECT_FALSE(Calculate(image, FsType::fat32, 0, 3000));
+  EXPECT_FALSE(ui.stopVisible);
+  EXPECT_FALSE(ui.progressVisible);
+}
+
+TEST_F(CalculateParametersTest, ClusterSizeMustBeAPowerOfTwo) {
+  ByteImage image(3000);
+  FatVolumeBuilder fat(image, {.type = FsType::fat32, .totalSectors = 3000, .sectorsPerCluster = 1});
+  fat.InitDirectory(10, 0);
+  // A directory claiming cluster 11 three sectors later: 3 sectors per cluster.
+  image.PutBytes((fat.ClusterSector(10) + 3) * kSectorSize, image.Sector(fat.ClusterSector(10)));
+  image.Put16((fat.ClusterSector(10) + 3) * kSectorSize + 0x1A, 11);
+  EXPECT_FALSE(Calculate(image, FsType::fat32, 0, 3000));
+}
+
+TEST_F(CalculateParametersTest, StopEndsTheSweepAndNonFatTypesAreRefused) {
+  ByteImage image(3000);
+  FatVolumeBuilder fat(image, {.type = FsType::fat32, .totalSectors = 3000});
+  fat.InitDirectory(9, 0);
+  fat.InitDirectory(10, 9);
+  scan.stopRequested = true;
+  EXPECT_FALSE(Calculate(image, FsType::fat32, 0, 3000));
+  scan.stopRequested = false;
+  EXPECT_FALSE(Calculate(image, FsType::ntfs, 0, 3000));
+}
+
+TEST(DirectoryStart, NeedsDotAndDotDotPaddedWithSpaces) {
+  ByteImage image(1);
+  image.PutText(0, ".          ");
+  image.PutText(32, "..         ");
+  EXPECT_TRUE(IsDirectoryStart(image.Sector(0)));
+  image.Put8(40, 'X');
+  EXPECT_FALSE(IsDirectoryStart(image.Sector(0)));
+}
+
+}  // namespace
+}  // namespace salvex

@@ -1,0 +1,130 @@
+#include "fat/directory_entry.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/byte_image.h"
+
+namespace salvex {
+namespace {
+
+using testing::DosDate;
+using testing::EntryBytes;
+using testing::MakeShortEntry;
+
+constexpr EntryLimits kLimits{.lastCluster = 1000, .dataAreaBytes = 1000 * 512};
+
+EntryBytes ValidFile() { return MakeShortEntry({"REPORT  DOC", 0x20, 77, 1234}); }
+
+struct FaultCase {
+  const char* what;
+  std::size_t offset;
+  std::uint8_t value;
+  EntryFault fault;
+};
+
+class PlausibilityTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(PlausibilityTest, RejectsFieldsNoDriverWrites) {
+  const FaultCase& c = GetParam();
+  EntryBytes entry = ValidFile();
+  ASSERT_EQ(CheckEntryPlausibility(entry, 77, kLimits), EntryFault::none);
+  entry[c.offset] = c.value;
+  EXPECT_EQ(CheckEntryPlausibility(entry, 77, kLimits), c.fault) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PlausibilityTest,
+    ::testing::Values(FaultCase{"attribute 0x40", 11, 0x60, EntryFault::reservedAttributeBits},
+                      FaultCase{"attribute 0x80", 11, 0xA0, EntryFault::reservedAttributeBits},
+                      FaultCase{"volume label", 11, 0x08, EntryFault::volumeLabel},
+                      FaultCase{"case flags", 12, 0x01, EntryFault::unknownCaseFlags},
+                      FaultCase{"creation hundredths", 13, 200, EntryFault::invalidTime},
+                      FaultCase{"write time hour 31", 23, 0xF8, EntryFault::invalidTime},
+                      FaultCase{"write date month 0", 24, 0x01, EntryFault::invalidDate},
+                      FaultCase{"access date month 15", 19, 0x01, EntryFault::invalidDate},
+                      FaultCase{"size far beyond the volume", 31, 0x40, EntryFault::sizeBeyondVolume}));
+
+TEST(Plausibility, ZeroDatesAreAllowedAndClustersAreBounded) {
+  EntryBytes entry = MakeShortEntry({"A       TXT", 0x20, 5, 1, 0, 0});
+  EXPECT_EQ(CheckEntryPlausibility(entry, 5, kLimits), EntryFault::none);
+  EXPECT_EQ(CheckEntryPlausibility(entry, 1000, kLimits), EntryFault::none);
+  EXPECT_EQ(CheckEntryPlausibility(entry, 1001, kLimits), EntryFault::clusterBeyondVolume);
+  EXPECT_EQ(CheckEntryPlausibility(entry, 0x0FFFFFF8, EntryLimits{}), EntryFault::none) << "no limits known";
+}
+
+// A sector holding `entries` from entry 0 on.
+std::vector<std::uint8_t> Sector(const std::vector<EntryBytes>& entries) {
+  std::vector<std::uint8_t> sector(512, 0);
+  for (std::size_t i = 0; i < entries.size(); ++i) std::copy(entries[i].begin(), entries[i].end(), sector.begin() + i * 32);
+  return sector;
+}
+
+TEST(DecodeDirectoryEntry, SortsEntriesByWhatTheyAre) {
+  std::vector<EntryBytes> entries{
+      MakeShortEntry({"EMPTY   TXT", 0x20, 0, 0}),       // empty file: no first cluster
+      MakeShortEntry({"VOLUME     ", 0x08, 0, 0}),       // volume label
+      MakeShortEntry({"WHAT?   TXT", 0x20, 9, 10}),      // '?' cannot stand in a name
+      MakeShortEntry({"DOCS       ", 0x10, 12, 0}),
+  };
+  for (const EntryBytes& entry : testing::MakeLongNameEntries(u"Отчёт.doc")) entries.push_back(entry);
+  EntryBytes shortOfLong = MakeShortEntry({"_____   DOC", 0x20, 0x00120034, 99, DosDate(2006, 12, 28), DosDate(2007, 1, 2)});
+  entries.push_back(shortOfLong);
+  const std::vector<std::uint8_t> sector = Sector(entries);
+
+  EXPECT_EQ(DecodeDirectoryEntry(sector, 0, FsType::fat32, kLimits).verdict, EntryVerdict::noFirstCluster);
+  EXPECT_EQ(DecodeDirectoryEntry(sector, 1, FsType::fat32, kLimits).verdict, EntryVerdict::noFirstCluster);
+  EXPECT_EQ(DecodeDirectoryEntry(sector, 2, FsType::fat32, kLimits).verdict, EntryVerdict::unacceptableName);
+  const DirectoryEntry folder = DecodeDirectoryEntry(sector, 3, FsType::fat32, kLimits);
+  EXPECT_EQ(folder.verdict, EntryVerdict::item);
+  EXPECT_TRUE(folder.isFolder);
+  EXPECT_EQ(folder.name, "DOCS");
+  EXPECT_EQ(DecodeDirectoryEntry(sector, 4, FsType::fat32, kLimits).verdict, EntryVerdict::longNameEntry);
+
+  const DirectoryEntry file = DecodeDirectoryEntry(sector, 5, FsType::fat32, EntryLimits{});
+  EXPECT_EQ(file.verdict, EntryVerdict::item);
+  EXPECT_EQ(file.name, "Отчёт.doc");
+  EXPECT_EQ(file.firstCluster, 0x00120034u);
+  EXPECT_EQ(file.size, 99u);
+  EXPECT_EQ(file.writeDate, DosDate(2006, 12, 28));
+  EXPECT_EQ(file.accessDate, DosDate(2007, 1, 2));
+  EXPECT_FALSE(file.deletedMark);
+  // FAT16 ignores the high half of the cluster number.
+  EXPECT_EQ(DecodeDirectoryEntry(sector, 5, FsType::fat16, EntryLimits{}).firstCluster, 0x34u);
+  EXPECT_EQ(DecodeDirectoryEntry(sector, 6, FsType::fat32, kLimits).verdict, EntryVerdict::endOfDirectory);
+}
+
+TEST(DecodeDirectoryEntry, DeletedEntryKeepsItsLongName) {
+  std::vector<EntryBytes> entries = testing::MakeLongNameEntries(u"old report.doc", true);
+  EntryBytes deleted = MakeShortEntry({"OLDREP~1DOC", 0x20, 40, 100});
+  deleted[0] = 0xE5;
+  entries.push_back(deleted);
+  entries.push_back(deleted);
+  entries[entries.size() - 2][11] = 0x20;
+  const std::vector<std::uint8_t> sector = Sector(entries);
+  const DirectoryEntry withName = DecodeDirectoryEntry(sector, 2, FsType::fat32, kLimits);
+  EXPECT_EQ(withName.name, "old report.doc");
+  EXPECT_TRUE(withName.deletedMark);
+  const DirectoryEntry withoutName = DecodeDirectoryEntry(sector, 3, FsType::fat32, kLimits);
+  EXPECT_EQ(withoutName.name, "xLDREP~1.DOC");
+}
+
+TEST(DecodeDirectoryEntry, RandomBytesRarelyPassForEntries) {
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::vector<std::uint8_t> sector(512);
+  int items = 0;
+  int entries = 0;
+  for (int round = 0; round < 2000; ++round) {
+    for (auto& b : sector) b = static_cast<std::uint8_t>(byte(random));
+    for (unsigned index = 0; index < 16; ++index, ++entries) {
+      const EntryLimits limits{.lastCluster = 65000, .dataAreaBytes = 65000ull * 4096};
+      if (DecodeDirectoryEntry(sector, index, FsType::fat32, limits).verdict == EntryVerdict::item) ++items;
+    }
+  }
+  EXPECT_LT(items, entries / 10000) << items << " of " << entries << " random entries passed";
+}
+
+}  // namespace
+}  // namespace salvex

@@ -1,0 +1,222 @@
+#include "partition/partition_walk.h"
+
+#include <gtest/gtest.h>
+
+#include "partition/partition_classifier.h"
+#include "partition/partition_selection.h"
+#include "platform/faulty_disk_source.h"
+#include "support/byte_image.h"
+
+namespace salvex {
+namespace {
+
+using testing::ByteImage;
+
+enum class BootText { none, fat32, fat16, ntfs };
+
+void PutBootText(ByteImage& image, std::uint64_t sector, BootText text) {
+  const std::uint64_t base = sector * kSectorSize;
+  switch (text) {
+    case BootText::fat32: image.PutText(base + 82, "FAT32   "); break;
+    case BootText::fat16: image.PutText(base + 54, "FAT16   "); break;
+    case BootText::ntfs: image.PutText(base + 3, "NTFS    "); break;
+    case BootText::none: break;
+  }
+  image.PutBootSignature(sector);
+}
+
+struct ClassifyCase {
+  BootText text;
+  std::uint8_t typeByte;
+  TableKind table;
+  FsType expected;
+};
+
+class ClassifyPartitionTest : public ::testing::TestWithParam<ClassifyCase> {};
+
+TEST_P(ClassifyPartitionTest, BootTextWinsOverTheTypeByte) {
+  const ClassifyCase& c = GetParam();
+  ByteImage image(1);
+  PutBootText(image, 0, c.text);
+  EXPECT_EQ(ClassifyPartition(image.Sector(0), c.typeByte, c.table), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ClassifyPartitionTest,
+    ::testing::Values(ClassifyCase{BootText::fat32, 0x0C, TableKind::primary, FsType::fat32},
+                      ClassifyCase{BootText::fat32, 0x07, TableKind::primary, FsType::fat32},
+                      ClassifyCase{BootText::ntfs, 0x83, TableKind::primary, FsType::ntfs},
+                      ClassifyCase{BootText::fat32, 0x1B, TableKind::primary, FsType::fat32},
+                      ClassifyCase{BootText::none, 0x1B, TableKind::primary, FsType::none},
+                      ClassifyCase{BootText::fat16, 0x83, TableKind::extended, FsType::fat16},
+                      ClassifyCase{BootText::none, 0x04, TableKind::primary, FsType::fat16},
+                      ClassifyCase{BootText::none, 0x06, TableKind::primary, FsType::fat16},
+                      ClassifyCase{BootText::none, 0x0E, TableKind::primary, FsType::fat16},
+                      ClassifyCase{BootText::none, 0x01, TableKind::primary, FsType::none},
+                      ClassifyCase{BootText::none, 0x01, TableKind::extended, FsType::fat16},
+                      ClassifyCase{BootText::none, 0x0B, TableKind::primary, FsType::fat32},
+                      ClassifyCase{BootText::none, 0x07, TableKind::primary, FsType::ntfs},
+                      ClassifyCase{BootText::none, 0x05, TableKind::primary, FsType::none},
+                      ClassifyCase{BootText::none, 0x83, TableKind::primary, FsType::none}));
+
+class PartitionWalkTest : public ::testing::Test {
+ protected:
+  std::uint32_t Walk(const ByteImage& image, std::uint32_t tableSector = 0) {
+    reader.Open(image.Source());
+    return WalkPartitionTables(reader, tableSector, table);
+  }
+
+  std::uint16_t retries = 3;
+  SectorReader reader{retries};
+  PartitionTable table;
+};
+
+TEST_F(PartitionWalkTest, OneFat32Partition) {
+  ByteImage image(200);
+  image.PutBootSignature(0);
+  image.PutPartitionEntry(0, 0, 0x0C, 63, 100);
+  PutBootText(image, 63, BootText::fat32);
+  ASSERT_EQ(Walk(image), 1u);
+  EXPECT_EQ(table.records[0].startSector, 63u);
+  EXPECT_EQ(table.records[0].sectorCount, 100u);
+  EXPECT_EQ(table.records[0].fsType, FsType::fat32);
+  EXPECT_EQ(PartitionCaption(0, FsType::fat32), "Partition 1 - FAT32");
+}
+
+TEST_F(PartitionWalkTest, LogicalPartitionsFollowThePrimaryOnesInChainOrder) {
+  ByteImage image(2000);
+  image.PutBootSignature(0);
+  image.PutPartitionEntry(0, 0, 0x0C, 63, 100);
+  PutBootText(image, 63, BootText::fat32);
+  image.PutPartitionEntry(0, 1, 0x0F, 1000, 900);  // extended base E = 1000
+  // Each extended record: a logical partition relative to itself, and a link
+  // relative to E.
+  const std::uint32_t records[] = {1000, 1200, 1500};
+  for (int i = 0; i < 3; ++i) {
+    image.PutBootSignature(records[i]);
+    image.PutPartitionEntry(records[i], 0, 0x06, 10, 50);
+    PutBootText(image, records[i] + 10, BootText::fat16);
+    if (i < 2) image.PutPartitionEntry(records[i], 1, 0x05, records[i + 1] - 1000, 200);
+  }
+  // A third entry in an extended record is not looked at.
+  image.PutPartitionEntry(1500, 2, 0x0C, 100, 10);
+  PutBootText(image, 1600, BootText::fat32);
+
+  ASSERT_EQ(Walk(image), 4u);
+  EXPECT_EQ(table.records[0].startSector, 63u);
+  EXPECT_EQ(table.records[1].startSector, 1010u);
+  EXPECT_EQ(table.records[2].startSector, 1210u);
+  EXPECT_EQ(table.records[3].startSector, 1510u);
+  for (int i = 1; i < 4; ++i) EXPECT_EQ(table.records[i].fsType, FsType::fat16);
+}
+
+TEST_F(PartitionWalkTest, TypeOneIsRecordedOnlyInTheExtendedChain) {
+  ByteImage image(400);
+  image.PutBootSignature(0);
+  image.PutPartitionEntry(0, 0, 0x01, 10, 20);
+  image.PutPartitionEntry(0, 1, 0x05, 100, 200);
+  image.PutPartitionEntry(100, 0, 0x01, 5, 20);
+  ASSERT_EQ(Walk(image), 1u);
+  EXPECT_EQ(table.records[0].startSector, 105u);
+  EXPECT_EQ(table.records[0].fsType, FsType::fat16);
+}
+
+TEST_F(PartitionWalkTest, TableWithoutBothSignatureBytesRecordsNothing) {
+  ByteImage image(200);
+  image.Put8(510, 0x55);
+  image.PutPartitionEntry(0, 0, 0x0C, 63, 100);
+  PutBootText(image, 63, BootText::fat32);
+  EXPECT_EQ(Walk(image), 0u);
+}
+
+TEST_F(PartitionWalkTest, StopsAtTwentyFiveRecords) {
+  ByteImage image(200);
+  image.PutBootSignature(0);
+  image.PutPartitionEntry(0, 0, 0x05, 10, 100);
+  for (std::uint32_t i = 0; i < 30; ++i) {
+    const std::uint32_t ebr = 10 + i * 4;
+    image.PutPartitionEntry(ebr, 0, 0x06, 1, 2);
+    image.PutPartitionEntry(ebr, 1, 0x05, (i + 1) * 4, 4);
+  }
+  EXPECT_EQ(Walk(image), kMaxPartitions);
+}
+
+TEST_F(PartitionWalkTest, ExtendedChainThatLinksBackEnds) {
+  ByteImage image(200);
+  image.PutBootSignature(0);
+  image.PutPartitionEntry(0, 0, 0x05, 50, 100);
+  // A record linking to itself next to an unrecognised logical type...
+  image.PutPartitionEntry(50, 0, 0x83, 1, 10);
+  image.PutPartitionEntry(50, 1, 0x05, 0, 100);
+  EXPECT_EQ(Walk(image), 0u);
+
+  // ...and two records linking to each other, each with a FAT16 partition.
+  ByteImage loop(200);
+  loop.PutBootSignature(0);
+  loop.PutPartitionEntry(0, 0, 0x05, 50, 100);
+  loop.PutPartitionEntry(50, 0, 0x06, 1, 10);
+  loop.PutPartitionEntry(50, 1, 0x05, 20, 10);
+  loop.PutPartitionEntry(70, 0, 0x06, 1, 10);
+  loop.PutPartitionEntry(70, 1, 0x05, 0, 10);
+  EXPECT_EQ(Walk(loop), 2u);
+}
+
+TEST_F(PartitionWalkTest, UnreadableBootSectorIsNotJudgedByAnEarlierSector) {
+  ByteImage image(300);
+  image.PutBootSignature(0);
+  image.PutPartitionEntry(0, 0, 0x0C, 63, 100);
+  PutBootText(image, 63, BootText::fat32);
+  image.PutPartitionEntry(0, 1, 0x83, 200, 50);  // a Linux partition whose boot sector cannot be read
+  auto faulty = std::make_unique<FaultyDiskSource>(image.Source());
+  faulty->FailSector(200);
+  reader.Open(std::move(faulty));
+  EXPECT_EQ(WalkPartitionTables(reader, 0, table), 1u);
+}
+
+TEST_F(PartitionWalkTest, FindPartitionsFallsBackToSectors61And62) {
+  ByteImage image(200);
+  image.PutBootSignature(62);
+  image.PutPartitionEntry(62, 0, 0x06, 100, 50);
+  reader.Open(image.Source());
+  EXPECT_EQ(FindPartitions(reader, table), 1u);
+  EXPECT_EQ(table.records[0].startSector, 100u);
+
+  ByteImage empty(100);
+  empty.PutBootSignature(0);
+  reader.Open(empty.Source());
+  EXPECT_EQ(FindPartitions(reader, table), 0u);
+}
+
+TEST(PartitionSelection, PartitionSetsTheRangeAndThePanel) {
+  PartitionTable table;
+  table.Add({63, 1000, FsType::fat16, 0});
+  ScanState scan;
+  ASSERT_TRUE(SelectPartition(scan, table, 0));
+  EXPECT_EQ(scan.rangeStart, 63u);
+  EXPECT_EQ(scan.rangeSize, 1000u);
+  EXPECT_EQ(scan.rangeEnd, 1062u);
+  EXPECT_EQ(scan.selectedFsType, FsType::fat16);
+  const PanelRows rows = PartitionPanelRows(scan);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].value, "FAT16");
+  EXPECT_EQ(rows[2].value, "1062");
+  EXPECT_EQ(rows[3].value, "0 MB ( Aprox )");
+  EXPECT_FALSE(SelectPartition(scan, table, 1));
+}
+
+TEST(PartitionSelection, WholeDiskOnlyInTheAdvanceScan) {
+  DiskInfo disk;
+  disk.totalSectors = 5000;
+  ScanState scan;
+  EXPECT_FALSE(SelectWholeDisk(scan, disk));
+  EXPECT_EQ(scan.rangeSize, 0u);
+  scan.scanType = ScanType::advance;
+  ASSERT_TRUE(SelectWholeDisk(scan, disk));
+  EXPECT_EQ(scan.selectedFsType, FsType::fat32);
+  EXPECT_EQ(scan.rangeStart, 0u);
+  EXPECT_EQ(scan.rangeSize, 5000u);
+  EXPECT_EQ(scan.rangeEnd, 5000u);
+}
+
+}  // namespace
+}  // namespace salvex
