@@ -1,0 +1,104 @@
+#include "disk/disk_table.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/tool_runner.h"
+
+namespace salvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A stand-in for /sys/block with a few kinds of devices.
+class FakeSysBlock {
+ public:
+  void AddDisk(const std::string& name, std::uint64_t sizeSectors, const std::string& model, bool usb = false) {
+    const fs::path device = usb ? dir_.Path() / "devices" / "usb1" / name : dir_.Path() / "devices" / "pci" / name;
+    fs::create_directories(device / "device");
+    Write(device / "size", std::to_string(sizeSectors) + "\n");
+    Write(device / "device" / "model", model + "\n");
+    fs::create_directories(Root());
+    fs::create_directory_symlink(device, Root() / name);
+  }
+
+  void AddLoop(const std::string& name, std::uint64_t sizeSectors, bool backed) {
+    AddDisk(name, sizeSectors, "");
+    if (backed) {
+      fs::create_directories(Root() / name / "loop");
+      Write(Root() / name / "loop" / "backing_file", "/images/disk.img\n");
+    }
+  }
+
+  fs::path Root() const { return dir_.Path() / "block"; }
+
+ private:
+  static void Write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+
+  testing::TempDir dir_;
+};
+
+TEST(BlockDeviceCatalogue, ListsWholeDisksWithModelAndBus) {
+  FakeSysBlock sys;
+  sys.AddDisk("sdb", 1000, "USB Stick       ", true);
+  sys.AddDisk("sda", 2000, "ST1000DM003     ");
+  sys.AddDisk("nvme0n1", 3000, "Fast SSD");
+  sys.AddDisk("mmcblk0", 0, "SD");
+  sys.AddDisk("mmcblk0boot0", 100, "SD");
+  sys.AddDisk("dm-0", 100, "mapper");
+  sys.AddLoop("loop0", 500, false);
+  sys.AddLoop("loop1", 600, true);
+  const std::vector<BlockDeviceEntry> devices = ListBlockDevices(sys.Root().string(), "/nonexistent");
+  std::vector<std::string> paths;
+  for (const BlockDeviceEntry& device : devices) paths.push_back(device.devicePath);
+  EXPECT_EQ(paths, (std::vector<std::string>{"/nonexistent/sda", "/nonexistent/sdb", "/nonexistent/loop1",
+                                             "/nonexistent/mmcblk0", "/nonexistent/nvme0n1"}));
+  EXPECT_EQ(devices[0].model, "ST1000DM003     ") << "the device's padding is kept";
+  EXPECT_EQ(devices[0].sizeSectors, 2000u);
+  EXPECT_FALSE(devices[0].isUsb);
+  EXPECT_TRUE(devices[1].isUsb);
+  EXPECT_FALSE(devices[0].geometry.has_value());
+}
+
+TEST(EnumerateDisks, ListsDisksWithMediaFirstThenImages) {
+  std::vector<BlockDeviceEntry> devices{
+      {"/dev/sdc", "Card Reader", false, 0, std::nullopt},
+      {"/dev/sda", "WDC WD10  ", false, 16383ull * 16 * 63, DriveGeometry{16, 63}},
+      {"/dev/sdb", "Flash Disk", true, 2'000'000, std::nullopt},
+  };
+  const DiskTable table = EnumerateDisks(devices, {{"/images/a.img", 10'000'000}});
+  ASSERT_EQ(table.diskCount, 3u);
+  ASSERT_EQ(table.disks.size(), 4u);
+  EXPECT_EQ(table.disks[0].devicePath, "/dev/sda");
+  EXPECT_EQ(table.disks[1].model, "USB Device");
+  EXPECT_EQ(table.disks[1].heads, 255u) << "no geometry from the device: 255 heads of 63 sectors";
+  EXPECT_EQ(table.disks[1].cylinders, 2'000'000u / 16065);
+  EXPECT_EQ(table.disks[2].devicePath, "/images/a.img");
+  EXPECT_EQ(table.disks[3].model, kNoMediaModel);
+  EXPECT_EQ(DiskCaption(2), "Storage Device2");
+
+  const PanelRows rows = DiskPanelRows(table.disks[0]);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0].value, "WDC WD10  ");
+  EXPECT_EQ(rows[1].value, "8063 MB ( Approx )");
+  EXPECT_EQ(rows[2].value, "16383");
+  EXPECT_EQ(rows[3].value, "16");
+  EXPECT_EQ(rows[4].value, "63");
+}
+
+TEST(EnumerateDisks, TotalSectorsWrapLikeTheThirtyTwoBitField) {
+  const std::uint64_t threeTiB = 3ull << 31;  // sectors
+  const DiskTable table = EnumerateDisks({{"/dev/sda", "Big", false, threeTiB, DriveGeometry{255, 63}}}, {});
+  const DiskInfo& disk = table.disks[0];
+  EXPECT_EQ(disk.totalSectors, static_cast<std::uint32_t>(std::uint64_t{disk.cylinders} * 255 * 63));
+}
+
+TEST(EnumerateDisks, KeepsAtMostThirtyTwoDisks) {
+  std::vector<DiskImageEntry> images(40, DiskImageEntry{"/x.img", 1 << 20});
+  EXPECT_EQ(EnumerateDisks({}, images).disks.size(), kMaxDisks);
+}
+
+}  // namespace
+}  // namespace salvex
