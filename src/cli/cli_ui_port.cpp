@@ -84,4 +84,13 @@ void CliUiPort::Redraw(bool force) {
   lineShown_ = true;
 }
 
+void CliSavingView::SetFileName(std::string_view name) {
+  const std::string shown = path_.empty() ? std::string(name) : path_ + "/" + std::string(name);
+  line_.SetPanelValue(panel::kLastItem, shown);
+}
+
+void CliSavingView::SetTotalFiles(std::uint32_t count) {
+  line_.SetStatus("Saving (" + std::to_string(count) + " written)");
+}
+
 }  // namespace salvex::cli

@@ -41,4 +41,20 @@ class CliUiPort final : public UiPort {
   std::chrono::steady_clock::time_point lastDraw_{};
 };
 
+// The saving dialog of a recovery run, drawn on the same progress line: the
+// file being written and how many were written before it.
+class CliSavingView final : public SavingView {
+ public:
+  explicit CliSavingView(CliUiPort& line) : line_(line) {}
+
+  void SetPath(std::string_view path) override { path_.assign(path); }
+  void SetFileName(std::string_view name) override;
+  void SetTotalFiles(std::uint32_t count) override;
+  void SetProgress(int percent) override { line_.SetProgress(percent); }
+
+ private:
+  CliUiPort& line_;
+  std::string path_;
+};
+
 }  // namespace salvex::cli

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <map>
 #include <new>
 
 #include "cli/cli_error.h"
@@ -43,6 +44,28 @@ int main(int argc, char** argv) {
   AddVolumeOptions(*scanCommand, scan.volume);
   scanCommand->add_flag("--json", scan.json, "print every item as JSON");
 
+  RecoverOptions recover;
+  CLI::App* recoverCommand = app.add_subcommand("recover", "copy folders and files out of a FAT partition");
+  recoverCommand->add_option("source", recover.source, "block device or disk image")->required();
+  recoverCommand->add_option("paths", recover.paths, "folders and files to recover, as salvex scan shows them");
+  AddVolumeOptions(*recoverCommand, recover.volume);
+  recoverCommand->add_option("--out", recover.out, "folder that receives the recovered tree (on another disk)")
+      ->required();
+  recoverCommand->add_flag("--all", recover.all, "recover everything reachable from the root folder");
+  recoverCommand->add_option("--deleted", recover.deletedMode, "include, only or exclude deleted files")
+      ->transform(CLI::CheckedTransformer(std::map<std::string, salvex::DeletedMode>{
+          {"include", salvex::DeletedMode::includeDeleted},
+          {"only", salvex::DeletedMode::onlyDeleted},
+          {"exclude", salvex::DeletedMode::excludeDeleted}}));
+  recoverCommand->add_option("--duplicates", recover.duplicateMode,
+                             "when a file exists already: rename (Copy (n ) of ...), overwrite or skip")
+      ->transform(CLI::CheckedTransformer(std::map<std::string, salvex::DuplicateMode>{
+          {"rename", salvex::DuplicateMode::renameDuplicate},
+          {"overwrite", salvex::DuplicateMode::overwriteDuplicate},
+          {"skip", salvex::DuplicateMode::skipDuplicate}}));
+  recoverCommand->add_option("--retries", recover.retries, "attempts per bad sector (1 to 10)")
+      ->check(CLI::Range(1, 10));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -54,6 +77,7 @@ int main(int argc, char** argv) {
     if (*disksCommand) return RunDisks(disks);
     if (*partitionsCommand) return RunPartitions(partitions);
     if (*scanCommand) return RunScan(scan);
+    if (*recoverCommand) return RunRecover(recover);
   } catch (const CliError& error) {
     std::fprintf(stderr, "salvex: error: %s\n", error.what());
     return 1;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/json_writer.h"
+#include "items/item_paths.h"
 #include "items/item_rows.h"
 
 namespace salvex::cli {
@@ -48,45 +49,7 @@ struct Line {
   ItemRow row;
 };
 
-// The store's links, resolved once: folder of each tree node, and whether a
-// parent key leads to the root.
-class FatTreeIndex {
- public:
-  FatTreeIndex(const ItemStore& store, const FolderTreeModel& tree) : store_(store), tree_(tree) {
-    folderOfNode_.resize(tree.NodeCount() + FolderTreeModel::kRoot);
-    const auto& folders = store.FatFolders().Items();
-    for (std::uint32_t i = 0; i < folders.size(); ++i) {
-      if (tree.Contains(folders[i].treeNode)) folderOfNode_[folders[i].treeNode] = i;
-    }
-  }
-
-  std::optional<std::uint32_t> FolderOfNode(TreeNodeId node) const { return folderOfNode_[node]; }
-
-  // The tree node of a parent key: the root for key 0, nothing when the key
-  // names no folder placed in the tree.
-  std::optional<TreeNodeId> NodeOfKey(std::uint32_t key) const {
-    if (key == kFatRootKey) return FolderTreeModel::kRoot;
-    const auto folder = store_.FindFatFolder(key);
-    if (!folder) return std::nullopt;
-    const TreeNodeId node = store_.FatFolders().Items()[*folder].treeNode;
-    if (!tree_.Contains(node)) return std::nullopt;
-    return node;
-  }
-
-  std::optional<std::string> FilePath(const FatFileItem& file) const {
-    const auto parent = NodeOfKey(file.parentCluster);
-    if (!parent) return std::nullopt;
-    const std::string& folderPath = tree_.Path(*parent);
-    return folderPath.empty() ? file.name : folderPath + "/" + file.name;
-  }
-
- private:
-  const ItemStore& store_;
-  const FolderTreeModel& tree_;
-  std::vector<std::optional<std::uint32_t>> folderOfNode_;
-};
-
-std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel& tree, const FatTreeIndex& index) {
+std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel& tree, const FatItemPaths& index) {
   std::vector<Line> lines;
   const auto& folders = store.FatFolders().Items();
   const auto& files = store.FatFiles().Items();
@@ -121,7 +84,7 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
   return lines;
 }
 
-std::vector<Line> CollectUnreachableLines(const ItemStore& store, const FatTreeIndex& index) {
+std::vector<Line> CollectUnreachableLines(const ItemStore& store, const FatItemPaths& index) {
   std::vector<Line> lines;
   for (const FatFolderItem& folder : store.FatFolders().Items()) {
     if (folder.treeNode == 0) lines.push_back({folder.deleted, 0, FatFolderRow(folder)});
@@ -157,7 +120,7 @@ void PrintLines(std::ostream& out, const std::vector<Line>& lines) {
 }  // namespace
 
 void PrintFatListing(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree) {
-  const FatTreeIndex index(store, tree);
+  const FatItemPaths index(store, tree);
   out << "/\n";
   PrintLines(out, CollectTreeLines(store, tree, index));
   const std::vector<Line> unreachable = CollectUnreachableLines(store, index);
@@ -168,7 +131,7 @@ void PrintFatListing(std::ostream& out, const ItemStore& store, const FolderTree
 }
 
 void PrintFatItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree) {
-  const FatTreeIndex index(store, tree);
+  const FatItemPaths index(store, tree);
   JsonWriter json(out);
   json.BeginArray();
   const auto writeCommon = [&](const std::optional<std::string>& path, const ItemRow& row, const char* kind,
@@ -192,20 +155,22 @@ void PrintFatItemsJson(std::ostream& out, const ItemStore& store, const FolderTr
     json.Key("modified");
     json.String(row.modified);
   };
-  for (const FatFolderItem& folder : store.FatFolders().Items()) {
+  const auto& folders = store.FatFolders().Items();
+  for (std::uint32_t position = 0; position < folders.size(); ++position) {
+    const FatFolderItem& folder = folders[position];
     json.BeginObject();
-    std::optional<std::string> path;
-    if (tree.Contains(folder.treeNode)) path = tree.Path(folder.treeNode);
-    writeCommon(path, FatFolderRow(folder), "folder", 0, folder.deleted);
+    writeCommon(index.FolderPath(position), FatFolderRow(folder), "folder", 0, folder.deleted);
     json.Key("id");
     json.Number(folder.treeNode);
     json.Key("firstCluster");
     json.Number(folder.firstCluster);
     json.EndObject();
   }
-  for (const FatFileItem& file : store.FatFiles().Items()) {
+  const auto& files = store.FatFiles().Items();
+  for (std::uint32_t position = 0; position < files.size(); ++position) {
+    const FatFileItem& file = files[position];
     json.BeginObject();
-    writeCommon(index.FilePath(file), FatFileRow(file), "file", file.size, file.deleted);
+    writeCommon(index.FilePath(position), FatFileRow(file), "file", file.size, file.deleted);
     json.Key("id");
     json.Number(file.id);
     json.Key("firstCluster");

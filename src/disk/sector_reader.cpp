@@ -7,6 +7,23 @@
 namespace salvex {
 
 bool SectorReader::ReadSectors(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer) {
+  return ReadWithFallback(startSector, count, buffer, nullptr);
+}
+
+std::uint32_t SectorReader::ReadSectorsFillingGaps(std::uint64_t startSector, std::uint32_t count,
+                                                   std::span<std::uint8_t> buffer) {
+  std::uint32_t unreadable = 0;
+  if (!ReadWithFallback(startSector, count, buffer, &unreadable) && unreadable == 0) {
+    // Nothing was attempted (no disk, bad arguments): nothing is trustworthy.
+    const std::size_t length = std::min<std::size_t>(buffer.size(), std::size_t{count} * kSectorSize);
+    std::fill_n(buffer.begin(), length, std::uint8_t{0});
+    return count;
+  }
+  return unreadable;
+}
+
+bool SectorReader::ReadWithFallback(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer,
+                                    std::uint32_t* unreadable) {
   if (!source_) return false;
   const std::uint64_t length = static_cast<std::uint64_t>(count) * kSectorSize;
   if (buffer.size() < length) return false;
@@ -18,9 +35,14 @@ bool SectorReader::ReadSectors(std::uint64_t startSector, std::uint32_t count, s
   const std::uint16_t retries = badSectorRetries_;
   for (std::uint32_t i = 0; i < count; ++i) {
     const auto sector = buffer.subspan(static_cast<std::size_t>(i) * kSectorSize, kSectorSize);
-    for (std::uint16_t attempt = 0; attempt < retries; ++attempt) {
-      lastAttemptSucceeded = source_->ReadAt((startSector + i) * kSectorSize, sector);
-      if (lastAttemptSucceeded) break;
+    bool read = false;
+    for (std::uint16_t attempt = 0; attempt < retries && !read; ++attempt) {
+      read = source_->ReadAt((startSector + i) * kSectorSize, sector);
+      lastAttemptSucceeded = read;
+    }
+    if (!read && unreadable) {
+      std::fill(sector.begin(), sector.end(), std::uint8_t{0});
+      ++*unreadable;
     }
   }
   return lastAttemptSucceeded;

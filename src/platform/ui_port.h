@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,25 @@ class SilentUiPort final : public UiPort {
   void SetStopVisible(bool) override {}
   void Notice(NoticeKind, std::string_view) override {}
   bool Confirm(std::string_view) override { return false; }
+};
+
+// The saving dialog of a recovery run: where files go, the one being
+// written, how many were written before it, and its progress.
+class SavingView {
+ public:
+  virtual ~SavingView() = default;
+  virtual void SetPath(std::string_view path) = 0;
+  virtual void SetFileName(std::string_view name) = 0;
+  virtual void SetTotalFiles(std::uint32_t count) = 0;
+  virtual void SetProgress(int percent) = 0;
+};
+
+class SilentSavingView final : public SavingView {
+ public:
+  void SetPath(std::string_view) override {}
+  void SetFileName(std::string_view) override {}
+  void SetTotalFiles(std::uint32_t) override {}
+  void SetProgress(int) override {}
 };
 
 // Labels of the information-panel rows that the engines fill.

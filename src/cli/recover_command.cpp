@@ -1,0 +1,163 @@
+#include <signal.h>
+
+#include <atomic>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <thread>
+
+#include "cli/cli_error.h"
+#include "cli/cli_ui_port.h"
+#include "cli/commands.h"
+#include "fat/standard_scan.h"
+#include "items/item_paths.h"
+#include "items/recovery_run.h"
+#include "platform/destination_check.h"
+
+namespace salvex::cli {
+namespace {
+
+std::string Trimmed(std::string path) {
+  while (!path.empty() && path.front() == '/') path.erase(path.begin());
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// Finds the items named on the command line; every path must name something.
+RecoverySelection SelectItems(const ItemStore& store, const FolderTreeModel& tree, const RecoverOptions& options) {
+  RecoverySelection selection;
+  selection.all = options.all;
+  if (options.all) return selection;
+  const FatItemPaths paths(store, tree);
+  std::multimap<std::string, std::uint32_t> folders;
+  std::multimap<std::string, std::uint32_t> files;
+  for (std::uint32_t i = 0; i < store.FatFolders().Size(); ++i) {
+    if (auto path = paths.FolderPath(i)) folders.emplace(*path, i);
+  }
+  for (std::uint32_t i = 0; i < store.FatFiles().Size(); ++i) {
+    if (auto path = paths.FilePath(i)) files.emplace(*path, i);
+  }
+  for (const std::string& wanted : options.paths) {
+    const std::string path = Trimmed(wanted);
+    if (path.empty()) {
+      selection.all = true;  // "/" is the whole volume
+      continue;
+    }
+    const auto [folderBegin, folderEnd] = folders.equal_range(path);
+    const auto [fileBegin, fileEnd] = files.equal_range(path);
+    if (folderBegin == folderEnd && fileBegin == fileEnd) {
+      throw CliError("no folder or file at '" + wanted + "' in the scanned volume (see salvex scan)");
+    }
+    for (auto it = folderBegin; it != folderEnd; ++it) selection.folders.push_back(it->second);
+    for (auto it = fileBegin; it != fileEnd; ++it) selection.files.push_back(it->second);
+  }
+  return selection;
+}
+
+std::unique_ptr<HostFolder> OpenDestination(const std::string& sourcePath, const std::string& out) {
+  std::error_code error;
+  std::filesystem::create_directories(out, error);
+  if (error) throw CliError("cannot create the folder " + out + ": " + error.message());
+  std::string message;
+  std::unique_ptr<HostFolder> destination = HostFolder::Open(out, message);
+  if (!destination) throw CliError(message);
+  switch (CheckDestination(sourcePath, destination->Device())) {
+    case DestinationRisk::onScannedDisk:
+      throw CliError("the folder " + out + " lies on the disk being recovered (" + sourcePath +
+                     "): writing there would overwrite the data being rescued. Choose a folder on another disk.");
+    case DestinationRisk::sameFileSystemAsImage:
+      std::cerr << "salvex: warning: " << out << " is on the same file system as " << sourcePath
+                << "; make sure it has room for the recovered files\n";
+      break;
+    case DestinationRisk::none:
+      break;
+  }
+  return destination;
+}
+
+// Runs the recovery on a worker thread; Ctrl-C (or SIGTERM) raises Stop
+// Saving, so the files written so far stay and the summary still comes.
+RecoverySummary RunWithStop(ExtractionContext& context, const ItemStore& store, const RecoverySelection& selection,
+                            const HostFolder& destination) {
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
+
+  RecoverySummary summary;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    summary = RunFatRecovery(context, store, selection, destination);
+    done = true;
+  });
+  const timespec tick{0, 100'000'000};
+  while (!done) {
+    if (sigtimedwait(&stopSignals, nullptr, &tick) > 0) context.run.stopSaving = true;
+  }
+  worker.join();
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return summary;
+}
+
+void PrintSummary(const RecoverySummary& summary, const std::string& out) {
+  std::cout << "Recovered " << summary.filesWritten << " file(s), " << summary.bytesWritten << " bytes, into " << out
+            << '\n';
+  std::cout << "Not recovered: " << summary.refusedByFilter << " by the filters, " << summary.refusedByDeletedMode
+            << " by the deleted-file setting, " << summary.skippedDuplicates << " duplicate(s) skipped\n";
+  if (!summary.failed.empty()) {
+    std::cout << "Failed (" << summary.failed.size() << "):\n";
+    for (const std::string& failure : summary.failed) std::cout << "  " << failure << '\n';
+  }
+  if (!summary.withUnreadableSectors.empty()) {
+    std::cout << "Written with unreadable sectors filled with zeros (" << summary.withUnreadableSectors.size()
+              << "):\n";
+    for (const UnreadableFile& file : summary.withUnreadableSectors) {
+      std::cout << "  " << file.path << " (" << file.sectors << " sector(s))\n";
+    }
+  }
+  if (!summary.cutShort.empty()) {
+    std::cout << "Left partial by Skip File or Stop Saving (" << summary.cutShort.size() << "):\n";
+    for (const std::string& path : summary.cutShort) std::cout << "  " << path << '\n';
+  }
+  if (summary.stopped) std::cout << "Stopped before the end: the files above are all that was written.\n";
+}
+
+}  // namespace
+
+int RunRecover(const RecoverOptions& options) {
+  if (!options.all && options.paths.empty()) throw CliError("say what to recover: --all, or paths inside the volume");
+  Session session;
+  session.settings.deletedMode = options.deletedMode;
+  session.settings.duplicateMode = options.duplicateMode;
+  session.settings.badSectorRetries = options.retries;
+  OpenSource(session, options.source);
+  ChooseVolume(session, options.volume);
+  if (session.scan.selectedFsType == FsType::ntfs) throw CliError(kNtfsPartitionMessage);
+
+  CliUiPort ui(true);  // a file that cannot be created: go on with the others
+  ui.SetStatus("Mounting volume, please wait...");
+  FolderTreeModel tree;
+  VolumeContext volumeContext = session.Volume(ui);
+  const StandardScanOutcome outcome = RunStandardScan(volumeContext, session.items, tree, FolderTreeModel::kRoot);
+  ui.SetStatus("");
+  ui.ClearLine();
+  if (outcome == StandardScanOutcome::abortedByUser || outcome == StandardScanOutcome::notPossible) return 1;
+
+  const RecoverySelection selection = SelectItems(session.items, tree, options);
+  const std::unique_ptr<HostFolder> destination = OpenDestination(options.source, options.out);
+
+  CliSavingView saving(ui);
+  RecoveryRunState run;
+  ExtractionContext context{session.reader, session.volume, session.settings, run, ui, saving, {}};
+  ui.ShowProgress(true);
+  const RecoverySummary summary = RunWithStop(context, session.items, selection, *destination);
+  ui.ShowProgress(false);
+  ui.SetStatus("");
+  ui.ClearLine();
+  PrintSummary(summary, options.out);
+  return summary.AllWritten() ? 0 : 1;
+}
+
+}  // namespace salvex::cli

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "disk/sector_reader.h"
+#include "fat/volume_parameters.h"
+#include "items/recovery_admission.h"
+#include "items/recovery_settings.h"
+#include "platform/host_folder.h"
+#include "platform/ui_port.h"
+
+namespace salvex {
+
+enum class ExtractMode { openCopy = 0, recover = 1 };
+
+// What one extraction copies, and where.
+struct ExtractionRequest {
+  const HostFolder* destination = nullptr;
+  std::string name;
+  std::uint64_t size = 0;
+  std::uint32_t firstCluster = 0;  // FAT
+  std::uint32_t recordSector = 0;  // NTFS: the file's MFT record
+  ExtractMode mode = ExtractMode::recover;
+  bool deleted = false;
+  std::uint32_t id = 0;
+  // The time stamp for the new file: FAT: write date | access date << 16;
+  // NTFS: the NTFS time itself.
+  std::uint64_t fileTime = 0;
+};
+
+// Shared by the saving dialog (which raises the flags) and the worker.
+struct RecoveryRunState {
+  std::atomic<bool> stopSaving{false};
+  std::atomic<bool> skipFile{false};
+  std::uint32_t filesCreated = 0;
+};
+
+struct ExtractionContext {
+  SectorReader& reader;
+  const VolumeParameters& volume;
+  const RecoverySettings& settings;
+  RecoveryRunState& run;
+  UiPort& ui;          // asks whether to go on when a file cannot be created
+  SavingView& saving;
+  FileFilter passesFilters;  // empty: every file passes
+};
+
+enum class ExtractionOutcome {
+  written,
+  notStarted,  // Stop Saving was pending
+  refusedByFilter,
+  refusedByDeletedMode,
+  skippedDuplicate,
+  creationFailed,
+  writeFailed,  // the host refused the data (a full disk, say); the partial file stays
+};
+
+struct ExtractionResult {
+  ExtractionOutcome outcome = ExtractionOutcome::notStarted;
+  std::string name;   // the name created, after a rename
+  std::string error;  // why creating or writing failed
+  std::uint64_t bytesWritten = 0;
+  std::uint32_t unreadableSectors = 0;  // written as zeros
+  bool cutShort = false;                // Skip File or Stop Saving ended the copy early
+};
+
+inline constexpr const char* kOutOfMemoryMessage = "Out of memory, close other applications and run again";
+
+// The question asked when a file cannot be created: "No" stops the run.
+std::string CreationErrorQuestion(const std::string& path);
+
+// Applies the recover-mode admission (filters, deleted mode, duplicates) and
+// creates the output file. On a refusal or a failure returns null with the
+// outcome in `result`; a creation failure asks CreationErrorQuestion, and
+// "No" raises Stop Saving. Sets result.name to the name created.
+std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const ExtractionRequest& request,
+                                             ExtractionResult& result);
+
+// Sectors per read while copying: 1 below 8 sectors per cluster, 8 at 8, 16 above.
+std::uint32_t ChunkSectors(std::uint32_t sectorsPerCluster);
+
+}  // namespace salvex

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "items/recovery_settings.h"
+
+namespace salvex {
+
+// The file filters' verdict on a name; an empty hook lets every file pass.
+using FileFilter = std::function<bool(std::string_view name)>;
+
+enum class Admission {
+  admitted,
+  refusedByFilter,
+  refusedByDeletedMode,
+  skippedDuplicate,
+  noFreeName,  // every "Copy (n ) of" name up to the bound is taken
+};
+
+struct AdmissionResult {
+  Admission verdict = Admission::admitted;
+  std::string name;  // the name to create, after a rename
+};
+
+// "Copy (" n " ) of " name, made safe for the host like any other name.
+std::string DuplicateName(std::string_view name, unsigned copy);
+
+// Decides whether a file is recovered, in order: the filters, the deleted-file
+// mode, then what to do when `exists` says the name is taken at the
+// destination (rename to the first free "Copy (n ) of" name, overwrite, or
+// skip).
+AdmissionResult AdmitForRecovery(const std::string& name, bool deleted, const RecoverySettings& settings,
+                                 const FileFilter& passesFilters,
+                                 const std::function<bool(const std::string&)>& exists);
+
+}  // namespace salvex

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "items/extraction.h"
+#include "items/item_store.h"
+
+namespace salvex {
+
+// What a recovery run takes: everything reachable from the root ("Recover
+// All"), or the chosen folders (each with everything below it) and files
+// ("Recover Selected"), as positions in the store's lists.
+struct RecoverySelection {
+  bool all = false;
+  std::vector<std::uint32_t> folders;
+  std::vector<std::uint32_t> files;
+};
+
+struct UnreadableFile {
+  std::string path;
+  std::uint32_t sectors = 0;
+};
+
+// The account of a run, for the user.
+struct RecoverySummary {
+  std::uint32_t filesWritten = 0;
+  std::uint64_t bytesWritten = 0;
+  std::uint32_t refusedByFilter = 0;
+  std::uint32_t refusedByDeletedMode = 0;
+  std::uint32_t skippedDuplicates = 0;
+  std::vector<std::string> failed;              // "path: reason"
+  std::vector<UnreadableFile> withUnreadableSectors;  // written, with zeros for what could not be read
+  std::vector<std::string> cutShort;            // left partial by Skip File or Stop Saving
+  bool stopped = false;
+
+  // Every admitted file was written whole, from readable sectors.
+  bool AllWritten() const {
+    return failed.empty() && withUnreadableSectors.empty() && cutShort.empty() && !stopped;
+  }
+};
+
+// Copies the selection of a FAT store into `destination`, re-creating the
+// folders below it so the recovered tree looks like the original (deleted
+// folders included). Clears the run's flags and count first; ends early when
+// Stop Saving is raised. Runs on the caller's thread.
+RecoverySummary RunFatRecovery(ExtractionContext& context, const ItemStore& store, const RecoverySelection& selection,
+                               const HostFolder& destination);
+
+}  // namespace salvex

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace salvex {
+
+enum class DestinationRisk {
+  none,
+  // The destination's file system lies on the disk being recovered (the
+  // device itself or one of its partitions): writing there would overwrite
+  // the very data being rescued.
+  onScannedDisk,
+  // The disk image being recovered lies on the destination's file system:
+  // the image is safe, but the space may be needed.
+  sameFileSystemAsImage,
+};
+
+// Compares the disk or image being recovered with the file system of the
+// destination folder. `sysRoot` is where sysfs is mounted.
+DestinationRisk CheckDestination(const std::string& sourcePath, dev_t destinationDevice,
+                                 const std::string& sysRoot = "/sys");
+
+}  // namespace salvex

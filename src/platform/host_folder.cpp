@@ -1,0 +1,131 @@
+#include "platform/host_folder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace salvex {
+namespace {
+
+constexpr std::size_t kWriteBufferBytes = 256 * 1024;
+constexpr std::size_t kMaxKeptExtensionBytes = 32;
+
+std::string Reason(int error) { return std::strerror(error); }
+
+// Cuts `text` to at most `maxBytes` without splitting a UTF-8 sequence.
+std::string_view CutUtf8(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  std::size_t cut = maxBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut);
+}
+
+}  // namespace
+
+std::string SafeHostName(std::string_view name) {
+  if (name.empty() || name == ".") return "_";
+  if (name == "..") return "__";
+  std::string safe(name);
+  for (char& c : safe) {
+    if (c == '/' || c == '\0') c = '_';
+  }
+  if (safe.size() <= kMaxHostNameBytes) return safe;
+  const std::size_t dot = safe.rfind('.');
+  std::string_view extension;
+  if (dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxKeptExtensionBytes) {
+    extension = std::string_view(safe).substr(dot);
+  }
+  const std::string_view stem = std::string_view(safe).substr(0, safe.size() - extension.size());
+  return std::string(CutUtf8(stem, kMaxHostNameBytes - extension.size())) + std::string(extension);
+}
+
+HostFolder::~HostFolder() { ::close(fd_); }
+
+std::unique_ptr<HostFolder> HostFolder::Open(const std::string& path, std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "cannot open the folder " + path + ": " + Reason(errno);
+    return nullptr;
+  }
+  return std::unique_ptr<HostFolder>(new HostFolder(fd, path));
+}
+
+std::string HostFolder::PathOf(std::string_view name) const {
+  if (!path_.empty() && path_.back() == '/') return path_ + std::string(name);
+  return path_ + "/" + std::string(name);
+}
+
+bool HostFolder::Exists(std::string_view name) const {
+  struct stat info {};
+  return ::fstatat(fd_, std::string(name).c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::unique_ptr<HostFolder> HostFolder::OpenOrCreateSubfolder(std::string_view name, std::string& error) const {
+  const std::string entry(name);
+  if (::mkdirat(fd_, entry.c_str(), 0777) != 0 && errno != EEXIST) {
+    error = "cannot create the folder " + PathOf(name) + ": " + Reason(errno);
+    return nullptr;
+  }
+  const int fd = ::openat(fd_, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    error = "cannot open the folder " + PathOf(name) + ": " + Reason(errno);
+    return nullptr;
+  }
+  return std::unique_ptr<HostFolder>(new HostFolder(fd, PathOf(name)));
+}
+
+std::unique_ptr<OutputFile> HostFolder::CreateFile(std::string_view name, std::string& error) const {
+  const int fd = ::openat(fd_, std::string(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    error = Reason(errno);
+    return nullptr;
+  }
+  return std::make_unique<OutputFile>(fd);
+}
+
+dev_t HostFolder::Device() const {
+  struct stat info {};
+  return ::fstat(fd_, &info) == 0 ? info.st_dev : 0;
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) Close();
+}
+
+bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
+  pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+  return pending_.size() < kWriteBufferBytes || Flush();
+}
+
+bool OutputFile::Flush() {
+  std::size_t done = 0;
+  while (done < pending_.size()) {
+    const ssize_t wrote = ::write(fd_, pending_.data() + done, pending_.size() - done);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      failed_ = true;
+      break;
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+  pending_.clear();
+  return !failed_;
+}
+
+bool OutputFile::SetTimes(std::time_t time) {
+  if (!Flush()) return false;
+  const timespec times[2] = {{time, 0}, {time, 0}};
+  return ::futimens(fd_, times) == 0;
+}
+
+bool OutputFile::Close() {
+  const bool flushed = Flush();
+  const bool closed = ::close(fd_) == 0;
+  fd_ = -1;
+  return flushed && closed && !failed_;
+}
+
+}  // namespace salvex

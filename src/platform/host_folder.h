@@ -1,0 +1,85 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace salvex {
+
+// The longest file name most Linux file systems take, in bytes.
+inline constexpr std::size_t kMaxHostNameBytes = 255;
+
+// A name from a disk made safe to create inside a folder: "." and ".." and
+// the empty name become "_", "__" and "_"; '/' and NUL become '_'; a name
+// longer than 255 bytes is shortened (keeping its extension and whole UTF-8
+// characters). Every other name is kept exactly.
+std::string SafeHostName(std::string_view name);
+
+class OutputFile;
+
+// A folder of the host file system that recovered items are written into.
+// Everything is created relative to the open folder and without following
+// symbolic links, so no name can lead a write outside it.
+class HostFolder {
+ public:
+  ~HostFolder();
+  HostFolder(const HostFolder&) = delete;
+  HostFolder& operator=(const HostFolder&) = delete;
+
+  // Opens an existing folder; null with `error` set on failure.
+  static std::unique_ptr<HostFolder> Open(const std::string& path, std::string& error);
+
+  const std::string& Path() const { return path_; }
+  // The path of an entry, for messages.
+  std::string PathOf(std::string_view name) const;
+
+  // True when anything (a file, a folder, a symbolic link) has this name.
+  bool Exists(std::string_view name) const;
+  // Opens the sub-folder `name`, creating it when it does not exist. Null
+  // when it cannot be created or is not a real folder (a symbolic link is not).
+  std::unique_ptr<HostFolder> OpenOrCreateSubfolder(std::string_view name, std::string& error) const;
+  // Creates (or truncates) the file `name` for writing; never through a
+  // symbolic link. Null with `error` set on failure.
+  std::unique_ptr<OutputFile> CreateFile(std::string_view name, std::string& error) const;
+
+  // The file system (st_dev) the folder lives on.
+  dev_t Device() const;
+
+ private:
+  HostFolder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+  int fd_;
+  std::string path_;
+};
+
+// A recovered file being written, with its own write buffer.
+class OutputFile {
+ public:
+  explicit OutputFile(int fd) : fd_(fd) {}
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool Write(std::span<const std::uint8_t> bytes);
+  // Sets the access and modification times (Linux keeps no settable
+  // creation time).
+  bool SetTimes(std::time_t time);
+  // Flushes and closes; false when anything could not be written.
+  bool Close();
+
+ private:
+  bool Flush();
+
+  int fd_;
+  bool failed_ = false;
+  std::vector<std::uint8_t> pending_;
+};
+
+}  // namespace salvex
