@@ -1,6 +1,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -87,9 +88,14 @@ RecoverySummary RunWithStop(ExtractionContext& context, const ItemStore& store, 
   pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
 
   RecoverySummary summary;
+  std::exception_ptr failure;
   std::atomic<bool> done{false};
   std::thread worker([&] {
-    summary = RunFatRecovery(context, store, selection, destination);
+    try {
+      summary = RunFatRecovery(context, store, selection, destination);
+    } catch (...) {
+      failure = std::current_exception();  // out of memory, say: reported by main()
+    }
     done = true;
   });
   const timespec tick{0, 100'000'000};
@@ -98,6 +104,7 @@ RecoverySummary RunWithStop(ExtractionContext& context, const ItemStore& store, 
   }
   worker.join();
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (failure) std::rethrow_exception(failure);
   return summary;
 }
 

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <ctime>
+#include <fstream>
+#include <string>
+
+#include "items/file_stamp.h"
+#include "platform/destination_check.h"
+#include "platform/host_folder.h"
+#include "support/byte_image.h"
+#include "support/tool_runner.h"
+
+namespace salvex {
+namespace {
+
+struct NameCase {
+  std::string fromDisk;
+  std::string safe;
+};
+
+class SafeHostNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(SafeHostNameTest, KeepsNamesInsideTheirFolder) { EXPECT_EQ(SafeHostName(GetParam().fromDisk), GetParam().safe); }
+
+INSTANTIATE_TEST_SUITE_P(Table, SafeHostNameTest,
+                         ::testing::Values(NameCase{"report.doc", "report.doc"}, NameCase{"Отчёт.doc", "Отчёт.doc"},
+                                           NameCase{".", "_"}, NameCase{"..", "__"}, NameCase{"", "_"},
+                                           NameCase{"...", "..."}, NameCase{"a/b", "a_b"},
+                                           NameCase{"../../etc/passwd", ".._.._etc_passwd"},
+                                           NameCase{std::string("a\0b", 3), "a_b"}));
+
+TEST(SafeHostName, ShortensLongNamesKeepingTheExtensionAndWholeCharacters) {
+  std::string cyrillic;
+  for (int i = 0; i < 200; ++i) cyrillic += "ж";  // two bytes each
+  const std::string safe = SafeHostName(cyrillic + ".docx");
+  EXPECT_LE(safe.size(), kMaxHostNameBytes);
+  EXPECT_TRUE(safe.ends_with("ж.docx"));
+  EXPECT_EQ((safe.size() - 5) % 2, 0u) << "no character is cut in half";
+}
+
+TEST(FatFileStamp, TakesTheDayFromTheDateAndTheTimeOfDayFromNow) {
+  const std::time_t now = 1'700'000'000;  // 2023-11-14 22:13:20 UTC
+  const auto stamp = FatFileStamp(testing::DosDate(2006, 12, 28), now);
+  ASSERT_TRUE(stamp.has_value());
+  std::tm utc{};
+  gmtime_r(&*stamp, &utc);
+  EXPECT_EQ(utc.tm_year + 1900, 2006);
+  EXPECT_EQ(utc.tm_mon + 1, 12);
+  EXPECT_EQ(utc.tm_mday, 28);
+  EXPECT_EQ(utc.tm_hour, 22);
+  EXPECT_EQ(utc.tm_min, 13);
+  EXPECT_FALSE(FatFileStamp(0, now).has_value());
+  EXPECT_FALSE(FatFileStamp(testing::DosDate(2023, 2, 30), now).has_value());
+  EXPECT_TRUE(FatFileStamp(testing::DosDate(2024, 2, 29), now).has_value());
+}
+
+TEST(DestinationCheck, AnImageOnTheDestinationsFileSystemIsOnlyAWarning) {
+  testing::TempDir dir;
+  const std::string image = (dir / "disk.img").string();
+  std::ofstream(image) << "image";
+  struct stat folder {};
+  ASSERT_EQ(::stat(dir.Path().c_str(), &folder), 0);
+  EXPECT_EQ(CheckDestination(image, folder.st_dev), DestinationRisk::sameFileSystemAsImage);
+  EXPECT_EQ(CheckDestination(image, folder.st_dev + 1), DestinationRisk::none);
+  EXPECT_EQ(CheckDestination((dir / "missing.img").string(), folder.st_dev), DestinationRisk::none);
+}
+
+TEST(HostFolder, CreatesOnlyInsideAndNeverThroughALink) {
+  testing::TempDir dir;
+  std::filesystem::create_directory(dir / "out");
+  std::filesystem::create_directory(dir / "elsewhere");
+  std::filesystem::create_symlink(dir / "elsewhere", dir / "out" / "linked");
+  std::filesystem::create_symlink(dir / "elsewhere" / "target.txt", dir / "out" / "file.txt");
+  std::string error;
+  auto out = HostFolder::Open((dir / "out").string(), error);
+  ASSERT_NE(out, nullptr) << error;
+  EXPECT_EQ(out->OpenOrCreateSubfolder("linked", error), nullptr) << "a linked folder is not entered";
+  EXPECT_EQ(out->CreateFile("file.txt", error), nullptr) << "a link at the file's place is not followed";
+  EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere" / "target.txt"));
+  EXPECT_TRUE(out->Exists("file.txt"));
+
+  auto sub = out->OpenOrCreateSubfolder("Documents", error);
+  ASSERT_NE(sub, nullptr) << error;
+  auto file = sub->CreateFile("a.txt", error);
+  ASSERT_NE(file, nullptr) << error;
+  const std::uint8_t bytes[] = {'h', 'i'};
+  EXPECT_TRUE(file->Write(bytes));
+  EXPECT_TRUE(file->SetTimes(1'000'000'000));
+  EXPECT_TRUE(file->Close());
+  EXPECT_EQ(std::filesystem::file_size(dir / "out" / "Documents" / "a.txt"), 2u);
+  struct stat written {};
+  ASSERT_EQ(::stat((dir / "out" / "Documents" / "a.txt").c_str(), &written), 0);
+  EXPECT_EQ(written.st_mtime, 1'000'000'000);
+  EXPECT_EQ(sub->Path(), (dir / "out" / "Documents").string());
+}
+
+}  // namespace
+}  // namespace salvex
