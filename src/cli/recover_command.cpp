@@ -1,15 +1,11 @@
-#include <signal.h>
-
-#include <atomic>
-#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <map>
-#include <thread>
 
 #include "cli/cli_error.h"
 #include "cli/cli_ui_port.h"
 #include "cli/commands.h"
+#include "cli/stoppable.h"
 #include "fat/standard_scan.h"
 #include "items/item_paths.h"
 #include "items/recovery_run.h"
@@ -76,38 +72,6 @@ std::unique_ptr<HostFolder> OpenDestination(const std::string& sourcePath, const
   return destination;
 }
 
-// Runs the recovery on a worker thread; Ctrl-C (or SIGTERM) raises Stop
-// Saving, so the files written so far stay and the summary still comes.
-RecoverySummary RunWithStop(ExtractionContext& context, const ItemStore& store, const RecoverySelection& selection,
-                            const HostFolder& destination) {
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  sigset_t previous;
-  pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
-
-  RecoverySummary summary;
-  std::exception_ptr failure;
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    try {
-      summary = RunFatRecovery(context, store, selection, destination);
-    } catch (...) {
-      failure = std::current_exception();  // out of memory, say: reported by main()
-    }
-    done = true;
-  });
-  const timespec tick{0, 100'000'000};
-  while (!done) {
-    if (sigtimedwait(&stopSignals, nullptr, &tick) > 0) context.run.stopSaving = true;
-  }
-  worker.join();
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  if (failure) std::rethrow_exception(failure);
-  return summary;
-}
-
 void PrintSummary(const RecoverySummary& summary, const std::string& out) {
   std::cout << "Recovered " << summary.filesWritten << " file(s), " << summary.bytesWritten << " bytes, into " << out
             << '\n';
@@ -147,10 +111,13 @@ int RunRecover(const RecoverOptions& options) {
   ui.SetStatus("Mounting volume, please wait...");
   FolderTreeModel tree;
   VolumeContext volumeContext = session.Volume(ui);
-  const StandardScanOutcome outcome = RunStandardScan(volumeContext, session.items, tree, FolderTreeModel::kRoot);
+  StandardScanOutcome outcome = StandardScanOutcome::completed;
+  RunStoppable([&] { outcome = RunStandardScan(volumeContext, session.items, tree, FolderTreeModel::kRoot); },
+               session.scan.stopRequested);
   ui.SetStatus("");
   ui.ClearLine();
-  if (outcome == StandardScanOutcome::abortedByUser || outcome == StandardScanOutcome::notPossible) return 1;
+  if (outcome == StandardScanOutcome::stopped) throw CliError("the scan was stopped: nothing was recovered");
+  if (outcome != StandardScanOutcome::completed) return 1;
 
   const RecoverySelection selection = SelectItems(session.items, tree, options);
   const std::unique_ptr<HostFolder> destination = OpenDestination(options.source, options.out);
@@ -159,7 +126,9 @@ int RunRecover(const RecoverOptions& options) {
   RecoveryRunState run;
   ExtractionContext context{session.reader, session.volume, session.settings, run, ui, saving, {}};
   ui.ShowProgress(true);
-  const RecoverySummary summary = RunWithStop(context, session.items, selection, *destination);
+  // Ctrl-C raises Stop Saving: the files written so far stay and the summary still comes.
+  RecoverySummary summary;
+  RunStoppable([&] { summary = RunFatRecovery(context, session.items, selection, *destination); }, run.stopSaving);
   ui.ShowProgress(false);
   ui.SetStatus("");
   ui.ClearLine();

@@ -4,6 +4,7 @@
 #include "cli/cli_ui_port.h"
 #include "cli/commands.h"
 #include "cli/scan_listing.h"
+#include "cli/stoppable.h"
 #include "fat/standard_scan.h"
 #include "items/folder_tree_model.h"
 #include "partition/partition_record.h"
@@ -32,7 +33,10 @@ int RunScan(const ScanOptions& options) {
   ui.SetStatus("Mounting volume, please wait...");
   FolderTreeModel tree;
   VolumeContext context = session.Volume(ui);
-  const StandardScanOutcome outcome = RunStandardScan(context, session.items, tree, FolderTreeModel::kRoot);
+  // Ctrl-C stops the scan; what was found so far is still listed.
+  StandardScanOutcome outcome = StandardScanOutcome::completed;
+  RunStoppable([&] { outcome = RunStandardScan(context, session.items, tree, FolderTreeModel::kRoot); },
+               session.scan.stopRequested);
   ui.SetStatus("");
   ui.ClearLine();
   if (outcome == StandardScanOutcome::abortedByUser || outcome == StandardScanOutcome::notPossible) return 1;
