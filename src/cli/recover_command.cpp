@@ -6,7 +6,7 @@
 #include "cli/cli_ui_port.h"
 #include "cli/commands.h"
 #include "cli/stoppable.h"
-#include "fat/standard_scan.h"
+#include "wizard/standard_scan.h"
 #include "items/item_paths.h"
 #include "items/recovery_run.h"
 #include "platform/destination_check.h"
@@ -21,17 +21,18 @@ std::string Trimmed(std::string path) {
 }
 
 // Finds the items named on the command line; every path must name something.
+template <typename Kind>
 RecoverySelection SelectItems(const ItemStore& store, const FolderTreeModel& tree, const RecoverOptions& options) {
   RecoverySelection selection;
   selection.all = options.all;
   if (options.all) return selection;
-  const FatItemPaths paths(store, tree);
+  const ItemPaths<Kind> paths(store, tree);
   std::multimap<std::string, std::uint32_t> folders;
   std::multimap<std::string, std::uint32_t> files;
-  for (std::uint32_t i = 0; i < store.FatFolders().Size(); ++i) {
+  for (std::uint32_t i = 0; i < Kind::Folders(store).Size(); ++i) {
     if (auto path = paths.FolderPath(i)) folders.emplace(*path, i);
   }
-  for (std::uint32_t i = 0; i < store.FatFiles().Size(); ++i) {
+  for (std::uint32_t i = 0; i < Kind::Files(store).Size(); ++i) {
     if (auto path = paths.FilePath(i)) files.emplace(*path, i);
   }
   for (const std::string& wanted : options.paths) {
@@ -88,6 +89,11 @@ void PrintSummary(const RecoverySummary& summary, const std::string& out) {
       std::cout << "  " << file.path << " (" << file.sectors << " sector(s))\n";
     }
   }
+  if (!summary.notRecoverable.empty()) {
+    std::cout << "Not recoverable (" << summary.notRecoverable.size() << "):\n";
+    for (const std::string& file : summary.notRecoverable) std::cout << "  " << file << '\n';
+  }
+  if (summary.emptyFiles > 0) std::cout << summary.emptyFiles << " empty file(s): nothing to recover\n";
   if (!summary.cutShort.empty()) {
     std::cout << "Left partial by Skip File or Stop Saving (" << summary.cutShort.size() << "):\n";
     for (const std::string& path : summary.cutShort) std::cout << "  " << path << '\n';
@@ -105,7 +111,6 @@ int RunRecover(const RecoverOptions& options) {
   session.settings.badSectorRetries = options.retries;
   OpenSource(session, options.source);
   ChooseVolume(session, options.volume);
-  if (session.scan.selectedFsType == FsType::ntfs) throw CliError(kNtfsPartitionMessage);
 
   CliUiPort ui(true);  // a file that cannot be created: go on with the others
   ui.SetStatus("Mounting volume, please wait...");
@@ -119,7 +124,9 @@ int RunRecover(const RecoverOptions& options) {
   if (outcome == StandardScanOutcome::stopped) throw CliError("the scan was stopped: nothing was recovered");
   if (outcome != StandardScanOutcome::completed) return 1;
 
-  const RecoverySelection selection = SelectItems(session.items, tree, options);
+  const bool ntfs = session.volume.fsType == FsType::ntfs;
+  const RecoverySelection selection = ntfs ? SelectItems<NtfsKind>(session.items, tree, options)
+                                           : SelectItems<FatKind>(session.items, tree, options);
   const std::unique_ptr<HostFolder> destination = OpenDestination(options.source, options.out);
 
   CliSavingView saving(ui);
@@ -128,7 +135,12 @@ int RunRecover(const RecoverOptions& options) {
   ui.ShowProgress(true);
   // Ctrl-C raises Stop Saving: the files written so far stay and the summary still comes.
   RecoverySummary summary;
-  RunStoppable([&] { summary = RunFatRecovery(context, session.items, selection, *destination); }, run.stopSaving);
+  RunStoppable(
+      [&] {
+        summary = ntfs ? RunNtfsRecovery(context, session.items, selection, *destination)
+                       : RunFatRecovery(context, session.items, selection, *destination);
+      },
+      run.stopSaving);
   ui.ShowProgress(false);
   ui.SetStatus("");
   ui.ClearLine();

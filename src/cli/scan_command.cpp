@@ -5,7 +5,7 @@
 #include "cli/commands.h"
 #include "cli/scan_listing.h"
 #include "cli/stoppable.h"
-#include "fat/standard_scan.h"
+#include "wizard/standard_scan.h"
 #include "items/folder_tree_model.h"
 #include "partition/partition_record.h"
 
@@ -27,7 +27,6 @@ int RunScan(const ScanOptions& options) {
   Session session;
   OpenSource(session, options.source);
   ChooseVolume(session, options.volume);
-  if (session.scan.selectedFsType == FsType::ntfs) throw CliError(kNtfsPartitionMessage);
 
   CliUiPort ui;
   ui.SetStatus("Mounting volume, please wait...");
@@ -42,13 +41,13 @@ int RunScan(const ScanOptions& options) {
   if (outcome == StandardScanOutcome::abortedByUser || outcome == StandardScanOutcome::notPossible) return 1;
 
   if (options.json) {
-    PrintFatItemsJson(std::cout, session.items, tree);
+    PrintItemsJson(std::cout, session.items, tree, session.volume.fsType == FsType::ntfs);
   } else {
     const ItemCounters& counters = session.items.counters;
     std::cout << DescribeVolume(session) << '\n'
               << counters.folderCount << " folder(s), " << counters.fileCount << " file(s) found"
               << (outcome == StandardScanOutcome::stopped ? " before the scan was stopped" : "") << "\n\n";
-    PrintFatListing(std::cout, session.items, tree);
+    PrintListing(std::cout, session.items, tree, session.volume.fsType == FsType::ntfs);
   }
   return outcome == StandardScanOutcome::completed ? 0 : 1;
 }

@@ -49,10 +49,12 @@ struct Line {
   ItemRow row;
 };
 
-std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel& tree, const FatItemPaths& index) {
+template <typename Kind>
+std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel& tree,
+                                   const ItemPaths<Kind>& index) {
   std::vector<Line> lines;
-  const auto& folders = store.FatFolders().Items();
-  const auto& files = store.FatFiles().Items();
+  const auto& folders = Kind::Folders(store).Items();
+  const auto& files = Kind::Files(store);
   // Depth-first without recursion: a damaged volume can nest folders deeply.
   struct Frame {
     TreeNodeId node;
@@ -67,16 +69,16 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
       const TreeNodeId child = children[frame.nextChild++];
       const std::size_t depth = frame.depth + 1;
       if (const auto folder = index.FolderOfNode(child)) {
-        lines.push_back({folders[*folder].deleted, depth, FatFolderRow(folders[*folder])});
+        lines.push_back({folders[*folder].deleted, depth, Kind::Row(folders[*folder])});
       }
       stack.push_back({child, 0, depth});
       continue;
     }
     const auto folder = index.FolderOfNode(frame.node);
-    const std::uint32_t key = folder ? folders[*folder].firstCluster : kFatRootKey;
     if (frame.node == FolderTreeModel::kRoot || folder) {
-      for (const std::uint32_t position : store.FatFiles().ChildrenOf(key)) {
-        lines.push_back({files[position].deleted, frame.depth + 1, FatFileRow(files[position])});
+      const std::uint32_t key = folder ? Kind::KeyOf(folders[*folder]) : Kind::kRootKey;
+      for (const std::uint32_t position : files.ChildrenOf(key)) {
+        lines.push_back({files.Items()[position].deleted, frame.depth + 1, Kind::Row(files.Items()[position])});
       }
     }
     stack.pop_back();
@@ -84,13 +86,15 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
   return lines;
 }
 
-std::vector<Line> CollectUnreachableLines(const ItemStore& store, const FatItemPaths& index) {
+template <typename Kind>
+std::vector<Line> CollectUnreachableLines(const ItemStore& store, const ItemPaths<Kind>& index) {
   std::vector<Line> lines;
-  for (const FatFolderItem& folder : store.FatFolders().Items()) {
-    if (folder.treeNode == 0) lines.push_back({folder.deleted, 0, FatFolderRow(folder)});
+  const auto& folders = Kind::Folders(store).Items();
+  for (std::uint32_t position = 0; position < folders.size(); ++position) {
+    if (!index.FolderPath(position)) lines.push_back({folders[position].deleted, 0, Kind::Row(folders[position])});
   }
-  for (const FatFileItem& file : store.FatFiles().Items()) {
-    if (!index.NodeOfKey(file.parentCluster)) lines.push_back({file.deleted, 0, FatFileRow(file)});
+  for (const auto& file : Kind::Files(store).Items()) {
+    if (!index.NodeOfKey(Kind::ParentOf(file))) lines.push_back({file.deleted, 0, Kind::Row(file)});
   }
   return lines;
 }
@@ -117,10 +121,9 @@ void PrintLines(std::ostream& out, const std::vector<Line>& lines) {
   }
 }
 
-}  // namespace
-
-void PrintFatListing(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree) {
-  const FatItemPaths index(store, tree);
+template <typename Kind>
+void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree) {
+  const ItemPaths<Kind> index(store, tree);
   out << "/\n";
   PrintLines(out, CollectTreeLines(store, tree, index));
   const std::vector<Line> unreachable = CollectUnreachableLines(store, index);
@@ -130,12 +133,14 @@ void PrintFatListing(std::ostream& out, const ItemStore& store, const FolderTree
   }
 }
 
-void PrintFatItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree) {
-  const FatItemPaths index(store, tree);
+template <typename Kind>
+void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree) {
+  const ItemPaths<Kind> index(store, tree);
   JsonWriter json(out);
-  json.BeginArray();
-  const auto writeCommon = [&](const std::optional<std::string>& path, const ItemRow& row, const char* kind,
-                               std::uint64_t size, bool deleted) {
+  const auto writeItem = [&](const std::optional<std::string>& path, const auto& item, const char* kind,
+                             std::uint64_t size, std::uint64_t id) {
+    const ItemRow row = Kind::Row(item);
+    json.BeginObject();
     json.Key("path");
     if (path) {
       json.String(*path);
@@ -149,36 +154,46 @@ void PrintFatItemsJson(std::ostream& out, const ItemStore& store, const FolderTr
     json.Key("size");
     json.Number(size);
     json.Key("deleted");
-    json.Bool(deleted);
+    json.Bool(item.deleted);
     json.Key("created");
     json.String(row.created);
     json.Key("modified");
     json.String(row.modified);
+    json.Key("id");
+    json.Number(id);
+    json.Key(Kind::kKeyName);
+    json.Number(Kind::KeyOf(item));
+    json.EndObject();
   };
-  const auto& folders = store.FatFolders().Items();
+  json.BeginArray();
+  const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
-    const FatFolderItem& folder = folders[position];
-    json.BeginObject();
-    writeCommon(index.FolderPath(position), FatFolderRow(folder), "folder", 0, folder.deleted);
-    json.Key("id");
-    json.Number(folder.treeNode);
-    json.Key("firstCluster");
-    json.Number(folder.firstCluster);
-    json.EndObject();
+    writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode);
   }
-  const auto& files = store.FatFiles().Items();
+  const auto& files = Kind::Files(store).Items();
   for (std::uint32_t position = 0; position < files.size(); ++position) {
-    const FatFileItem& file = files[position];
-    json.BeginObject();
-    writeCommon(index.FilePath(position), FatFileRow(file), "file", file.size, file.deleted);
-    json.Key("id");
-    json.Number(file.id);
-    json.Key("firstCluster");
-    json.Number(file.firstCluster);
-    json.EndObject();
+    writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]));
   }
   json.EndArray();
   out << '\n';
+}
+
+}  // namespace
+
+void PrintListing(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs) {
+  if (ntfs) {
+    PrintListingOf<NtfsKind>(out, store, tree);
+  } else {
+    PrintListingOf<FatKind>(out, store, tree);
+  }
+}
+
+void PrintItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs) {
+  if (ntfs) {
+    PrintItemsJsonOf<NtfsKind>(out, store, tree);
+  } else {
+    PrintItemsJsonOf<FatKind>(out, store, tree);
+  }
 }
 
 }  // namespace salvex::cli

@@ -7,14 +7,14 @@
 
 namespace salvex::cli {
 
-// The recovered FAT tree as a table: each folder's subfolders (with their
+// The recovered tree as a table: each folder's subfolders (with their
 // contents) first, then its files, indented by depth, with the item list's
 // columns and "DEL" in front of deleted items. Items the tree cannot reach
-// are listed after it.
-void PrintFatListing(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree);
+// are listed after it. `ntfs` chooses the NTFS half of the store.
+void PrintListing(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs);
 
-// Every FAT item of the store as one JSON array: folders, then files, in the
-// order found.
-void PrintFatItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree);
+// Every item of the store's FAT or NTFS half as one JSON array: folders, then
+// files, in the order found.
+void PrintItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs);
 
 }  // namespace salvex::cli

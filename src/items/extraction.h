@@ -55,7 +55,10 @@ enum class ExtractionOutcome {
   refusedByDeletedMode,
   skippedDuplicate,
   creationFailed,
-  writeFailed,  // the host refused the data (a full disk, say); the partial file stays
+  writeFailed,     // the host refused the data (a full disk, say); the partial file stays
+  empty,           // an NTFS file of 0 bytes: nothing to write, no file created
+  noData,          // its MFT record holds no usable data attribute or run list
+  notRecoverable,  // NTFS-compressed or encrypted: the clusters are not the user's bytes
 };
 
 struct ExtractionResult {

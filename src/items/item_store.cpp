@@ -32,8 +32,9 @@ void ItemStore::AddNtfsFolder(std::string name, std::uint32_t recordNumber, std:
 
 void ItemStore::AddNtfsFile(std::uint32_t recordSector, std::string name, std::uint32_t recordNumber,
                             std::uint32_t parentRecord, std::uint64_t created, std::uint64_t changed,
-                            std::uint64_t size, bool deleted) {
-  ntfsFiles_.Append({std::move(name), recordNumber, parentRecord, created, changed, size, deleted, recordSector},
+                            std::uint64_t size, bool deleted, bool compressedOrEncrypted) {
+  ntfsFiles_.Append({std::move(name), recordNumber, parentRecord, created, changed, size, deleted, recordSector,
+                     compressedOrEncrypted},
                     parentRecord);
 }
 
@@ -57,6 +58,12 @@ void ItemStore::ClearNtfsItems() {
 std::optional<std::uint32_t> ItemStore::FindFatFolder(std::uint32_t firstCluster) const {
   const auto found = fatFolderByCluster_.find(firstCluster);
   if (found == fatFolderByCluster_.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<std::uint32_t> ItemStore::FindNtfsFolder(std::uint32_t recordNumber) const {
+  const auto found = ntfsFolderByRecord_.find(recordNumber);
+  if (found == ntfsFolderByRecord_.end()) return std::nullopt;
   return found->second;
 }
 

@@ -34,7 +34,7 @@ class ItemStore {
                      std::uint64_t changed, std::uint64_t treeNode, bool deleted, bool unique);
   void AddNtfsFile(std::uint32_t recordSector, std::string name, std::uint32_t recordNumber,
                    std::uint32_t parentRecord, std::uint64_t created, std::uint64_t changed, std::uint64_t size,
-                   bool deleted);
+                   bool deleted, bool compressedOrEncrypted = false);
 
   void ClearFatItems();
   void ClearNtfsItems();
@@ -48,6 +48,8 @@ class ItemStore {
 
   // Position in FatFolders() of the folder with this first cluster.
   std::optional<std::uint32_t> FindFatFolder(std::uint32_t firstCluster) const;
+  // Position in NtfsFolders() of the first folder with this record number.
+  std::optional<std::uint32_t> FindNtfsFolder(std::uint32_t recordNumber) const;
 
  private:
   ItemList<FatFolderItem> fatFolders_;

@@ -47,6 +47,9 @@ struct NtfsFileItem {
   std::uint64_t size = 0;
   bool deleted = false;
   std::uint32_t recordSector = 0;  // where its MFT record lies; its identifier
+  // The clusters hold NTFS-compressed or encrypted data: copying them would
+  // not give the user's bytes back.
+  bool compressedOrEncrypted = false;
 };
 
 inline constexpr std::uint32_t kFatRootKey = 0;

@@ -4,6 +4,8 @@
 #include <unordered_set>
 
 #include "items/fat_extraction.h"
+#include "items/ntfs_extraction.h"
+#include "items/volume_kind.h"
 
 namespace salvex {
 namespace {
@@ -13,9 +15,33 @@ namespace {
 constexpr std::size_t kMaxFolderDepth = 256;
 constexpr unsigned kMaxFolderCopies = 1000;
 
-class FatRecovery {
+ExtractionResult Extract(ExtractionContext& context, const FatFileItem& file, const HostFolder& folder) {
+  ExtractionRequest request;
+  request.destination = &folder;
+  request.name = file.name;
+  request.size = file.size;
+  request.firstCluster = file.firstCluster;
+  request.deleted = file.deleted;
+  request.id = file.id;
+  request.fileTime = file.writeDate | (std::uint32_t{file.accessDate} << 16);
+  return ExtractFatFile(context, request);
+}
+
+ExtractionResult Extract(ExtractionContext& context, const NtfsFileItem& file, const HostFolder& folder) {
+  ExtractionRequest request;
+  request.destination = &folder;
+  request.name = file.name;
+  request.size = file.size;
+  request.recordSector = file.recordSector;
+  request.deleted = file.deleted;
+  request.fileTime = file.changed;
+  return ExtractNtfsFile(context, request);
+}
+
+template <typename Kind>
+class Recovery {
  public:
-  FatRecovery(ExtractionContext& context, const ItemStore& store) : context_(context), store_(store) {}
+  Recovery(ExtractionContext& context, const ItemStore& store) : context_(context), store_(store) {}
 
   RecoverySummary Run(const RecoverySelection& selection, const HostFolder& destination) {
     RecoveryRunState& run = context_.run;
@@ -23,10 +49,13 @@ class FatRecovery {
     run.skipFile = false;
     run.filesCreated = 0;
     if (selection.all) {
-      RecoverContents(kFatRootKey, destination, 0);
+      visited_.insert(Kind::kRootKey);
+      RecoverContents(Kind::kRootKey, destination, 0);
     } else {
       for (const std::uint32_t position : selection.folders) RecoverFolder(position, destination, 0);
-      for (const std::uint32_t position : selection.files) RecoverFile(store_.FatFiles().Items()[position], destination);
+      for (const std::uint32_t position : selection.files) {
+        RecoverFile(Kind::Files(store_).Items()[position], destination);
+      }
     }
     summary_.stopped = run.stopSaving;
     return std::move(summary_);
@@ -37,23 +66,24 @@ class FatRecovery {
 
   // The folder's own copy below `parent`, then everything in it.
   void RecoverFolder(std::uint32_t position, const HostFolder& parent, std::size_t depth) {
-    const FatFolderItem& folder = store_.FatFolders().Items()[position];
-    if (Stopped() || !visited_.insert(folder.firstCluster).second) return;
+    const auto& folder = Kind::Folders(store_).Items()[position];
+    if (Stopped() || !visited_.insert(Kind::KeyOf(folder)).second) return;
+    const std::string name = SafeHostName(folder.name);
     if (depth >= kMaxFolderDepth) {
-      summary_.failed.push_back(parent.PathOf(SafeHostName(folder.name)) + ": folders nested too deeply");
+      summary_.failed.push_back(parent.PathOf(name) + ": folders nested too deeply");
       return;
     }
-    std::unique_ptr<HostFolder> copy = OpenFolderCopy(parent, SafeHostName(folder.name));
-    if (copy) RecoverContents(folder.firstCluster, *copy, depth + 1);
+    std::unique_ptr<HostFolder> copy = OpenFolderCopy(parent, name);
+    if (copy) RecoverContents(Kind::KeyOf(folder), *copy, depth + 1);
   }
 
   void RecoverContents(std::uint32_t key, const HostFolder& folder, std::size_t depth) {
-    if (key == kFatRootKey) visited_.insert(kFatRootKey);
-    for (const std::uint32_t position : store_.FatFiles().ChildrenOf(key)) {
+    const auto& files = Kind::Files(store_);
+    for (const std::uint32_t position : files.ChildrenOf(key)) {
       if (Stopped()) return;
-      RecoverFile(store_.FatFiles().Items()[position], folder);
+      RecoverFile(files.Items()[position], folder);
     }
-    for (const std::uint32_t position : store_.FatFolders().ChildrenOf(key)) RecoverFolder(position, folder, depth);
+    for (const std::uint32_t position : Kind::Folders(store_).ChildrenOf(key)) RecoverFolder(position, folder, depth);
   }
 
   // Folders of the same name are merged; a name held by a file or a link
@@ -71,18 +101,9 @@ class FatRecovery {
     return nullptr;
   }
 
-  void RecoverFile(const FatFileItem& file, const HostFolder& folder) {
+  void RecoverFile(const typename Kind::File& file, const HostFolder& folder) {
     if (Stopped()) return;
-    ExtractionRequest request;
-    request.destination = &folder;
-    request.name = file.name;
-    request.size = file.size;
-    request.firstCluster = file.firstCluster;
-    request.mode = ExtractMode::recover;
-    request.deleted = file.deleted;
-    request.id = file.id;
-    request.fileTime = file.writeDate | (std::uint32_t{file.accessDate} << 16);
-    Account(ExtractFatFile(context_, request), folder);
+    Account(Extract(context_, file, folder), folder);
   }
 
   void Account(const ExtractionResult& result, const HostFolder& folder) {
@@ -92,8 +113,11 @@ class FatRecovery {
       case ExtractionOutcome::refusedByFilter: ++summary_.refusedByFilter; return;
       case ExtractionOutcome::refusedByDeletedMode: ++summary_.refusedByDeletedMode; return;
       case ExtractionOutcome::skippedDuplicate: ++summary_.skippedDuplicates; return;
+      case ExtractionOutcome::empty: ++summary_.emptyFiles; return;
+      case ExtractionOutcome::notRecoverable: summary_.notRecoverable.push_back(path + ": " + result.error); return;
       case ExtractionOutcome::creationFailed:
       case ExtractionOutcome::writeFailed:
+      case ExtractionOutcome::noData:
         summary_.failed.push_back(path + ": " + result.error);
         break;
       case ExtractionOutcome::written:
@@ -115,7 +139,12 @@ class FatRecovery {
 
 RecoverySummary RunFatRecovery(ExtractionContext& context, const ItemStore& store, const RecoverySelection& selection,
                                const HostFolder& destination) {
-  return FatRecovery(context, store).Run(selection, destination);
+  return Recovery<FatKind>(context, store).Run(selection, destination);
+}
+
+RecoverySummary RunNtfsRecovery(ExtractionContext& context, const ItemStore& store,
+                                const RecoverySelection& selection, const HostFolder& destination) {
+  return Recovery<NtfsKind>(context, store).Run(selection, destination);
 }
 
 }  // namespace salvex

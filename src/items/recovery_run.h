@@ -11,7 +11,7 @@ namespace salvex {
 
 // What a recovery run takes: everything reachable from the root ("Recover
 // All"), or the chosen folders (each with everything below it) and files
-// ("Recover Selected"), as positions in the store's lists.
+// ("Recover Selected"), as positions in the store's FAT or NTFS lists.
 struct RecoverySelection {
   bool all = false;
   std::vector<std::uint32_t> folders;
@@ -33,11 +33,13 @@ struct RecoverySummary {
   std::vector<std::string> failed;              // "path: reason"
   std::vector<UnreadableFile> withUnreadableSectors;  // written, with zeros for what could not be read
   std::vector<std::string> cutShort;            // left partial by Skip File or Stop Saving
+  std::vector<std::string> notRecoverable;      // "path: reason", NTFS-compressed or encrypted
+  std::uint32_t emptyFiles = 0;                 // NTFS files of 0 bytes, not created
   bool stopped = false;
 
   // Every admitted file was written whole, from readable sectors.
   bool AllWritten() const {
-    return failed.empty() && withUnreadableSectors.empty() && cutShort.empty() && !stopped;
+    return failed.empty() && withUnreadableSectors.empty() && cutShort.empty() && notRecoverable.empty() && !stopped;
   }
 };
 
@@ -47,5 +49,9 @@ struct RecoverySummary {
 // Stop Saving is raised. Runs on the caller's thread.
 RecoverySummary RunFatRecovery(ExtractionContext& context, const ItemStore& store, const RecoverySelection& selection,
                                const HostFolder& destination);
+
+// The same over the store's NTFS items.
+RecoverySummary RunNtfsRecovery(ExtractionContext& context, const ItemStore& store,
+                                const RecoverySelection& selection, const HostFolder& destination);
 
 }  // namespace salvex

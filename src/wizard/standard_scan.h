@@ -18,10 +18,10 @@ inline constexpr const char* kAbortedByUserMessage = "Recovery procedure aborted
 inline constexpr const char* kStandardScanNotPossibleMessage =
     "Recovery is not possible in Standard scan, use Sdvance scan";
 
-// The Standard Scan of the chosen FAT partition: the geometry from the boot
-// sector, or inferred from the directories when it is damaged; then the
-// directory walk and the folder tree under `rootNode`. Failures are shown as
-// error boxes through the UI port.
+// The Standard Scan of the chosen partition: the geometry from the boot
+// sector (for FAT also inferred from the directories when it is damaged);
+// then the FAT directory walk or the NTFS record scan, and the folder tree
+// under `rootNode`. Failures are shown as error boxes through the UI port.
 StandardScanOutcome RunStandardScan(VolumeContext& context, ItemStore& store, FolderTreeSink& tree,
                                     TreeNodeId rootNode);
 

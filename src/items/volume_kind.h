@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+
+#include "items/item_rows.h"
+#include "items/item_store.h"
+
+namespace salvex {
+
+// What differs between the FAT and the NTFS halves of the store, for code
+// that works on either: the lists, the key of a folder and the parent key of
+// an item, the root key, and the list rows.
+struct FatKind {
+  using Folder = FatFolderItem;
+  using File = FatFileItem;
+  static constexpr std::uint32_t kRootKey = kFatRootKey;
+  static constexpr const char* kKeyName = "firstCluster";
+
+  static const ItemList<Folder>& Folders(const ItemStore& store) { return store.FatFolders(); }
+  static const ItemList<File>& Files(const ItemStore& store) { return store.FatFiles(); }
+  static std::uint32_t KeyOf(const Folder& folder) { return folder.firstCluster; }
+  static std::uint32_t KeyOf(const File& file) { return file.firstCluster; }
+  static std::uint32_t ParentOf(const Folder& folder) { return folder.parentCluster; }
+  static std::uint32_t ParentOf(const File& file) { return file.parentCluster; }
+  static std::uint64_t IdOf(const File& file) { return file.id; }
+  static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
+    return store.FindFatFolder(key);
+  }
+  static ItemRow Row(const Folder& folder) { return FatFolderRow(folder); }
+  static ItemRow Row(const File& file) { return FatFileRow(file); }
+};
+
+struct NtfsKind {
+  using Folder = NtfsFolderItem;
+  using File = NtfsFileItem;
+  static constexpr std::uint32_t kRootKey = kNtfsRootKey;
+  static constexpr const char* kKeyName = "recordNumber";
+
+  static const ItemList<Folder>& Folders(const ItemStore& store) { return store.NtfsFolders(); }
+  static const ItemList<File>& Files(const ItemStore& store) { return store.NtfsFiles(); }
+  static std::uint32_t KeyOf(const Folder& folder) { return folder.recordNumber; }
+  static std::uint32_t KeyOf(const File& file) { return file.recordNumber; }
+  static std::uint32_t ParentOf(const Folder& folder) { return folder.parentRecord; }
+  static std::uint32_t ParentOf(const File& file) { return file.parentRecord; }
+  static std::uint64_t IdOf(const File& file) { return file.recordSector; }
+  static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
+    return store.FindNtfsFolder(key);
+  }
+  static ItemRow Row(const Folder& folder) { return NtfsFolderRow(folder); }
+  static ItemRow Row(const File& file) { return NtfsFileRow(file); }
+};
+
+}  // namespace salvex

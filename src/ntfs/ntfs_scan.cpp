@@ -1,0 +1,189 @@
+#include "ntfs/ntfs_scan.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ntfs/fixups.h"
+#include "ntfs/mft_record.h"
+
+namespace salvex {
+namespace {
+
+using Record = std::array<std::uint8_t, kMftRecordSize>;
+
+// Records are read this many sectors at a time; each is still judged alone.
+constexpr std::uint64_t kChunkSectors = 128;
+
+int Percent(std::uint64_t part, std::uint64_t whole) {
+  return whole == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(99, part * 100 / whole));
+}
+
+class NtfsScan {
+ public:
+  NtfsScan(VolumeContext& context, ItemStore& store, MftRunList& runList)
+      : context_(context), store_(store), runList_(runList), ui_(context.ui) {}
+
+  bool Run() {
+    store_.ClearNtfsItems();
+    context_.scan.stopRequested = false;
+    const VolumeParameters& volume = context_.volume;
+    LoadMftRunList(context_.reader, volume.clusterBase, volume.mftStart, volume.sectorsPerCluster, runList_);
+    ui_.SetStopVisible(true);
+    ui_.SetProgress(0);
+    ui_.ShowProgress(true);
+    total_ = runList_.TotalSectors();
+    for (const MftRunList::Run& run : runList_.Runs()) {
+      if (Stopped()) break;
+      ReadRun(run);
+    }
+    const bool completed = !Stopped();
+    context_.scan.stopRequested = false;
+    ui_.SetProgress(0);
+    return completed;
+  }
+
+ private:
+  bool Stopped() const { return context_.scan.StopRequested(); }
+
+  void ReadRun(const MftRunList::Run& run) {
+    std::vector<std::uint8_t> chunk;
+    for (std::uint64_t first = 0; first < run.lengthSectors && !Stopped(); first += kChunkSectors) {
+      const std::uint64_t sectors = std::min(kChunkSectors, run.lengthSectors - first);
+      chunk.assign(static_cast<std::size_t>(sectors) * kSectorSize, 0);
+      if (!run.sparse) {
+        ReadSectorsZeroed(context_.reader, run.startSector + first, static_cast<std::uint32_t>(sectors), chunk);
+      }
+      for (std::uint64_t i = 0; i < sectors && !Stopped(); i += 2) {
+        const std::uint64_t sector = run.startSector + first + i;
+        done_ += 2;
+        ui_.SetPanelValue(panel::kCurrentSector, std::to_string(sector));
+        Record record{};
+        const std::size_t available = std::min<std::size_t>(kMftRecordSize, chunk.size() - i * kSectorSize);
+        std::copy_n(chunk.begin() + static_cast<std::ptrdiff_t>(i * kSectorSize), available, record.begin());
+        ReadRecord(record, sector);
+        ++recordNumber_;
+      }
+    }
+  }
+
+  void ReadRecord(Record& record, std::uint64_t sector) {
+    if (!IsFileRecord(record)) return;
+    // An extension record holds attributes of another record, which finds
+    // them through its attribute list; it is not a file of its own.
+    if (u64le(record, 0x20) != 0) return;
+    ApplyFixups(record);
+    const std::vector<std::uint32_t> holders =
+        CollectAttributeListRecords(record, static_cast<std::uint32_t>(recordNumber_));
+    const std::uint8_t flags = record[22];
+    const std::optional<FileNameInfo> name = FindName(record, holders);
+    if (!name) return;
+    const auto number = static_cast<std::uint32_t>(recordNumber_);
+    if (IsFolderRecord(flags)) {
+      if (name->name == ".") return;  // the root's own record: its children hang from record 5
+      store_.AddNtfsFolder(name->name, number, name->parentRecord, name->created, name->changed, 0, flags == 2,
+                           context_.scan.scanType == ScanType::advance);
+      ui_.SetPanelValue(panel::kFoldersFound, std::to_string(store_.counters.folderCount));
+    } else {
+      const DataLocation data = FindData(record, holders, sector);
+      store_.AddNtfsFile(static_cast<std::uint32_t>(data.sector), name->name, number, name->parentRecord,
+                         name->created, name->changed, data.size, flags == 0, data.transformed);
+      ++store_.counters.fileCount;
+      ui_.SetPanelValue(panel::kFilesFound, std::to_string(store_.counters.fileCount));
+    }
+    ui_.SetPanelValue(panel::kLastItem, name->name);
+    ui_.SetStatus("Reading Sector " + std::to_string(done_) + " Of " + std::to_string(total_));
+    ui_.SetProgress(Percent(done_, total_));
+  }
+
+  // Each record that holds attributes of this one, in list order: the record
+  // itself from memory, the others read from the disk. Calls `visit` with the
+  // record's bytes and sector until it returns true.
+  template <typename Visit>
+  void ForEachHolder(const Record& base, const std::vector<std::uint32_t>& holders, std::uint64_t baseSector,
+                     Visit visit) {
+    for (std::size_t i = 0; i < holders.size(); ++i) {
+      if (i == 0) {
+        if (visit(Bytes(base), baseSector)) return;
+        continue;
+      }
+      const std::uint64_t sector = runList_.RecordToSector(holders[i]);
+      if (sector == 0) continue;
+      Record extension{};
+      ReadMftRecord(context_.reader, sector, extension);
+      if (visit(Bytes(extension), sector)) return;
+    }
+  }
+
+  std::optional<FileNameInfo> FindName(const Record& record, const std::vector<std::uint32_t>& holders) {
+    std::optional<FileNameInfo> found;
+    ForEachHolder(record, holders, 0, [&](Bytes bytes, std::uint64_t) {
+      for (const std::uint8_t nameSpace : ntfs::kNameSpaceOrder) {
+        found = FindFileName(bytes, nameSpace);
+        if (found) return true;
+      }
+      return false;
+    });
+    return found;
+  }
+
+  struct DataLocation {
+    std::uint64_t sector = 0;
+    std::uint64_t size = 0;
+    bool transformed = false;
+  };
+
+  // Where the unnamed data attribute is, or the last record tried with size 0.
+  DataLocation FindData(const Record& record, const std::vector<std::uint32_t>& holders, std::uint64_t sector) {
+    DataLocation location;
+    ForEachHolder(record, holders, sector, [&](Bytes bytes, std::uint64_t holderSector) {
+      location.sector = holderSector;
+      const std::optional<std::uint64_t> size = FindDataSize(bytes);
+      if (!size) return false;
+      location.size = *size;
+      const DataAttribute data = FindDataAttribute(bytes);
+      location.transformed = data.compressed || data.encrypted;
+      return true;
+    });
+    return location;
+  }
+
+  VolumeContext& context_;
+  ItemStore& store_;
+  MftRunList& runList_;
+  UiPort& ui_;
+  std::uint64_t total_ = 0;
+  std::uint64_t done_ = 0;
+  std::uint64_t recordNumber_ = 0;
+};
+
+}  // namespace
+
+bool ScanNtfsVolume(VolumeContext& context, ItemStore& store, MftRunList& runList) {
+  return NtfsScan(context, store, runList).Run();
+}
+
+void LinkLostNtfsFolders(ItemStore& store, ScanState& scan, UiPort& ui, std::uint32_t& counter) {
+  ui.SetStatus(kSearchingForLostData);
+  ui.SetProgress(0);
+  ui.ShowProgress(true);
+  const auto linkParent = [&](std::uint32_t parent) {
+    if (parent == kNtfsRootKey || store.FindNtfsFolder(parent)) return;
+    store.AddNtfsFolder("Dir" + std::to_string(counter++), parent, kNtfsRootKey, 0, 0, 0, false, false);
+  };
+  // Folders added here are examined in turn; their parent is the root.
+  for (std::size_t i = 0; i < store.NtfsFolders().Size() && !scan.StopRequested(); ++i) {
+    linkParent(store.NtfsFolders().Items()[i].parentRecord);
+    ui.SetProgress(Percent(i + 1, std::max<std::uint32_t>(1, store.counters.folderCount)));
+  }
+  if (scan.scanType == ScanType::standard) {
+    for (std::size_t i = 0; i < store.NtfsFiles().Size() && !scan.StopRequested(); ++i) {
+      linkParent(store.NtfsFiles().Items()[i].parentRecord);
+    }
+  }
+  scan.stopRequested = false;
+}
+
+}  // namespace salvex

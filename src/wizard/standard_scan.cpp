@@ -1,0 +1,57 @@
+#include "wizard/standard_scan.h"
+
+#include "fat/calculate_partition_parameters.h"
+#include "fat/fat_walk.h"
+#include "fat/read_volume_parameters.h"
+#include "ntfs/ntfs_scan.h"
+
+namespace salvex {
+namespace {
+
+bool ScanFat(VolumeContext& context, ItemStore& store, FolderTreeSink& tree, TreeNodeId rootNode) {
+  const bool completed = WalkFatVolume(context, store);
+  context.ui.SetProgress(0);
+  BuildFatFolderTree(store, tree, context.ui, rootNode);
+  return completed;
+}
+
+bool ScanNtfs(VolumeContext& context, ItemStore& store, FolderTreeSink& tree, TreeNodeId rootNode) {
+  UiPort& ui = context.ui;
+  MftRunList runList;
+  const bool completed = ScanNtfsVolume(context, store, runList);
+  std::uint32_t lostFolders = 0;
+  LinkLostNtfsFolders(store, context.scan, ui, lostFolders);
+  ui.SetProgress(0);
+  ui.SetStopVisible(false);
+  ui.SetStatus(kCreatingDirectoryTree);
+  BuildNtfsFolderTree(store, tree, ui, rootNode);
+  ui.SetStatus("");
+  return completed;
+}
+
+}  // namespace
+
+StandardScanOutcome RunStandardScan(VolumeContext& context, ItemStore& store, FolderTreeSink& tree,
+                                    TreeNodeId rootNode) {
+  UiPort& ui = context.ui;
+  const bool fromBootSector = ReadVolumeParameters(context);
+  context.scan.stopRequested = false;
+  if (!fromBootSector) {
+    ui.SetStatus(kCalculatingParameters);
+    const bool inferred = CalculatePartitionParameters(context);
+    ui.SetStatus("");
+    if (!inferred) {
+      const bool stopped = context.scan.StopRequested();
+      ui.Notice(NoticeKind::error, stopped ? kAbortedByUserMessage : kStandardScanNotPossibleMessage);
+      context.scan.stopRequested = false;
+      return stopped ? StandardScanOutcome::abortedByUser : StandardScanOutcome::notPossible;
+    }
+  }
+  const bool completed = context.volume.fsType == FsType::ntfs ? ScanNtfs(context, store, tree, rootNode)
+                                                                : ScanFat(context, store, tree, rootNode);
+  ui.SetProgress(0);
+  ui.ShowProgress(false);
+  return completed ? StandardScanOutcome::completed : StandardScanOutcome::stopped;
+}
+
+}  // namespace salvex
