@@ -66,23 +66,27 @@ void JsonWriter::Null() {
 
 void JsonWriter::WriteEscaped(std::string_view text) {
   out_ << '"';
-  for (const char c : text) {
+  std::size_t plain = 0;  // start of the run of characters that need no escape
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out_.write(text.data() + plain, static_cast<std::streamsize>(i - plain));
+    plain = i + 1;
     switch (c) {
       case '"': out_ << "\\\""; break;
       case '\\': out_ << "\\\\"; break;
       case '\n': out_ << "\\n"; break;
       case '\r': out_ << "\\r"; break;
       case '\t': out_ << "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-          out_ << escaped;
-        } else {
-          out_ << c;  // names are valid UTF-8, which JSON carries as is
-        }
+      default: {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+        out_ << escaped;
+      }
     }
   }
+  // Names are valid UTF-8, which JSON carries as it is.
+  out_.write(text.data() + plain, static_cast<std::streamsize>(text.size() - plain));
   out_ << '"';
 }
 

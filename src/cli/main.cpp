@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <iostream>
 #include <map>
 #include <new>
 
@@ -24,6 +25,8 @@ void AddVolumeOptions(CLI::App& command, VolumeOptions& volume) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Listings of millions of items: stdout is not shared with C stdio.
+  std::ios::sync_with_stdio(false);
   CLI::App app{"Brimora Salvex FAT: recovers folders and files, live and deleted, from FAT16 and FAT32 volumes.\n"
                "Disks and images are only ever read."};
   app.require_subcommand(1);

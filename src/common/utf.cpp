@@ -23,7 +23,7 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
 
 std::string Utf16ToUtf8(std::u16string_view units) {
   std::string out;
-  out.reserve(units.size());
+  out.reserve(units.size() * 3);
   for (std::size_t i = 0; i < units.size(); ++i) {
     const char16_t unit = units[i];
     if (IsHighSurrogate(unit) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {

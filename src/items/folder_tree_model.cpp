@@ -1,5 +1,7 @@
 #include "items/folder_tree_model.h"
 
+#include <vector>
+
 namespace salvex {
 
 FolderTreeModel::FolderTreeModel() { nodes_.push_back({}); }
@@ -7,11 +9,20 @@ FolderTreeModel::FolderTreeModel() { nodes_.push_back({}); }
 TreeNodeId FolderTreeModel::InsertNode(TreeNodeId parent, std::string_view text, int, int) {
   if (!Contains(parent)) parent = kRoot;
   const TreeNodeId id = kRoot + nodes_.size();
-  const std::string& parentPath = At(parent).path;
-  std::string path = parentPath.empty() ? std::string(text) : parentPath + "/" + std::string(text);
   nodes_[parent - kRoot].children.push_back(id);
-  nodes_.push_back({std::string(text), std::move(path), {}});
+  nodes_.push_back({std::string(text), parent, {}});
   return id;
+}
+
+std::string FolderTreeModel::Path(TreeNodeId node) const {
+  std::vector<const std::string*> parts;
+  for (; node != kRoot && Contains(node); node = At(node).parent) parts.push_back(&At(node).text);
+  std::string path;
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+    if (!path.empty()) path += '/';
+    path += **part;
+  }
+  return path;
 }
 
 }  // namespace salvex

@@ -22,15 +22,17 @@ class FolderTreeModel final : public FolderTreeSink {
   bool Contains(TreeNodeId node) const { return node >= kRoot && node - kRoot < nodes_.size(); }
   const std::vector<TreeNodeId>& Children(TreeNodeId node) const { return At(node).children; }
   const std::string& Text(TreeNodeId node) const { return At(node).text; }
+  TreeNodeId Parent(TreeNodeId node) const { return At(node).parent; }
   // "/"-separated from the root, which itself is ""; the root's children have
-  // one component: "Documents", "Documents/Letters".
-  const std::string& Path(TreeNodeId node) const { return At(node).path; }
+  // one component: "Documents", "Documents/Letters". Built on demand, so a
+  // deeply nested tree does not hold every path at once.
+  std::string Path(TreeNodeId node) const;
   std::size_t NodeCount() const { return nodes_.size(); }
 
  private:
   struct Node {
     std::string text;
-    std::string path;
+    TreeNodeId parent = 0;
     std::vector<TreeNodeId> children;
   };
   const Node& At(TreeNodeId node) const { return nodes_[node - kRoot]; }

@@ -35,7 +35,7 @@ class ItemPaths {
     const auto& file = Kind::Files(store_).Items()[position];
     const auto parent = NodeOfKey(Kind::ParentOf(file));
     if (!parent) return std::nullopt;
-    const std::string& folderPath = tree_.Path(*parent);
+    const std::string folderPath = tree_.Path(*parent);
     return folderPath.empty() ? file.name : folderPath + "/" + file.name;
   }
 

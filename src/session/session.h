@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deepscan/found_file_system.h"
 #include "disk/disk_table.h"
 #include "disk/scan_state.h"
 #include "disk/sector_reader.h"
@@ -20,6 +21,7 @@ struct Session {
   PartitionTable partitions;
   VolumeParameters volume;
   ItemStore items;
+  DeepScanState deepScan;
   SectorReader reader{settings.badSectorRetries};
 
   VolumeContext Volume(UiPort& ui) { return {reader, scan, volume, ui}; }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
+
+namespace salvex {
+
+// The cluster sizes a FAT or NTFS volume can have, in sectors.
+inline constexpr std::array<std::uint32_t, 8> kClusterSizes{1, 2, 4, 8, 16, 32, 64, 128};
+
+// For each cluster size, the hits grouped by the volume start they imply:
+// sector - size x cluster, in unsigned 32-bit arithmetic as on disk. A hit
+// fits a geometry (start, size) exactly when it is in that group, so finding
+// the partners of a hit, or every hit a geometry claims, is a lookup instead
+// of a walk over the whole list. Groups keep the hits' list order.
+class ClaimIndex {
+ public:
+  // `sectorAndCluster(i)` gives hit i's sector and cluster; hits without a
+  // cluster (0) are left out.
+  template <typename SectorAndCluster>
+  ClaimIndex(std::size_t hitCount, SectorAndCluster sectorAndCluster) {
+    for (std::size_t size = 0; size < kClusterSizes.size(); ++size) {
+      auto& group = bySize_[size];
+      group.reserve(hitCount);
+      for (std::uint32_t i = 0; i < hitCount; ++i) {
+        const auto [sector, cluster] = sectorAndCluster(i);
+        if (cluster == 0) continue;
+        group.push_back({sector - kClusterSizes[size] * cluster, i});
+      }
+      std::sort(group.begin(), group.end());  // by start, then list order
+    }
+  }
+
+  // The hits (list positions, ascending) whose sector = start + clusterSize x cluster.
+  std::vector<std::uint32_t> HitsFitting(std::uint32_t start, std::uint32_t clusterSize) const {
+    std::vector<std::uint32_t> positions;
+    const auto [first, last] = Range(start, clusterSize);
+    for (auto it = first; it != last; ++it) positions.push_back(it->second);
+    return positions;
+  }
+
+  // The same range as pairs, to walk without copying.
+  std::pair<std::vector<std::pair<std::uint32_t, std::uint32_t>>::const_iterator,
+            std::vector<std::pair<std::uint32_t, std::uint32_t>>::const_iterator>
+  Range(std::uint32_t start, std::uint32_t clusterSize) const {
+    const auto& group = bySize_[SizeIndex(clusterSize)];
+    return std::equal_range(group.begin(), group.end(), std::pair{start, 0u},
+                            [](const auto& a, const auto& b) { return a.first < b.first; });
+  }
+
+ private:
+  static std::size_t SizeIndex(std::uint32_t clusterSize) {
+    return static_cast<std::size_t>(std::find(kClusterSizes.begin(), kClusterSizes.end(), clusterSize) -
+                                    kClusterSizes.begin());
+  }
+
+  std::array<std::vector<std::pair<std::uint32_t, std::uint32_t>>, kClusterSizes.size()> bySize_;
+};
+
+}  // namespace salvex

@@ -1,0 +1,189 @@
+#include "deepscan/classify_fat.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "common/le_bytes.h"
+#include "deepscan/claim_index.h"
+#include "deepscan/classify_ntfs.h"
+#include "fat/boot_sector.h"
+
+namespace salvex {
+namespace {
+
+// The geometry a FAT boot sector describes, all in unsigned 32-bit arithmetic.
+struct BootGeometry {
+  FoundFileSystem found;
+  std::uint32_t end = 0;
+};
+
+std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t sector) {
+  SectorBuffer boot{};
+  ReadSectorsZeroed(reader, sector, 1, boot);
+  const bool fat32 = boot[85] == '3' && boot[86] == '2';
+  const bool fat16 = boot[57] == '1' && boot[58] == '6';
+  if (!fat32 && !fat16) return std::nullopt;
+  const std::uint32_t perCluster = boot[13];
+  if (!IsValidSectorsPerCluster(perCluster)) return std::nullopt;
+  BootGeometry geometry;
+  FoundFileSystem& found = geometry.found;
+  found.sectorsPerCluster = perCluster;
+  found.reservedSectors = u16le(boot, 14);
+  found.fat1Start = sector + found.reservedSectors;
+  if (fat32) {
+    found.fsType = FsType::fat32;
+    found.sectorsPerFat = u32le(boot, 36);
+    found.rootDirStart = u32le(boot, 44);
+    found.clusterBase = sector + found.reservedSectors + 2 * found.sectorsPerFat - 2 * perCluster;
+  } else {
+    found.fsType = FsType::fat16;
+    found.sectorsPerFat = u16le(boot, 22);
+    found.rootDirSectors = (u16le(boot, 17) / 16) & 0x0FFF;
+    found.rootDirStart = sector + found.reservedSectors + 2 * found.sectorsPerFat;
+    found.clusterBase = found.rootDirStart + found.rootDirSectors - 2 * perCluster;
+  }
+  found.fat2Start = found.fat1Start + found.sectorsPerFat;
+  geometry.end = sector + u32le(boot, 32);
+  found.volumeEnd = geometry.end;
+  if (found.clusterBase < 63 || found.clusterBase == 0xFFFFFFFF) return std::nullopt;
+  return geometry;
+}
+
+// The smallest unclaimed hit position at or after a given one, with the
+// claimed ones skipped in amortised constant time.
+class UnclaimedCursor {
+ public:
+  explicit UnclaimedCursor(std::size_t count) : next_(count + 1) {
+    for (std::size_t i = 0; i < next_.size(); ++i) next_[i] = static_cast<std::uint32_t>(i);
+  }
+
+  std::uint32_t From(std::uint32_t position) {
+    std::uint32_t root = position;
+    while (next_[root] != root) root = next_[root];
+    while (next_[position] != root) position = std::exchange(next_[position], root);
+    return root;
+  }
+
+  void Remove(std::uint32_t position) { next_[position] = position + 1; }
+
+ private:
+  std::vector<std::uint32_t> next_;
+};
+
+class FatClassification {
+ public:
+  explicit FatClassification(ClassifyContext& context)
+      : context_(context),
+        hits_(context.state.hits.folderClusters),
+        index_(hits_.size(), [this](std::uint32_t i) { return std::pair{hits_[i].sector, hits_[i].cluster}; }),
+        unclaimed_(hits_.size()) {}
+
+  void Run() {
+    context_.ui.SetStatus(kAnalysingDataFound);
+    context_.state.classifiedCount = 0;
+    for (const BootSectorHit& boot : context_.state.hits.bootSectors) ClassifyBootSector(boot);
+    for (std::uint32_t i = 0; i < hits_.size(); ++i) {
+      if (hits_[i].candidate != kUnclaimed) continue;
+      if (!InferFromPair(i)) {
+        hits_[i].candidate = kUnplaced;
+        unclaimed_.Remove(i);
+        ++context_.state.classifiedCount;
+      }
+    }
+  }
+
+ private:
+  std::uint16_t NextOrdinal() const { return static_cast<std::uint16_t>(context_.state.found.size() + 1); }
+
+  void Claim(std::uint32_t position) {
+    hits_[position].candidate = NextOrdinal();
+    unclaimed_.Remove(position);
+    const std::uint32_t classified = ++context_.state.classifiedCount;
+    const std::uint32_t divisor = std::max<std::uint32_t>(1, context_.state.hits.foldersFound);
+    context_.ui.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, std::uint64_t{classified} * 100 / divisor)));
+  }
+
+  // Claims the unclaimed hits that the boot sector's geometry puts exactly in
+  // place, up to the first unclaimed hit beyond the volume's end.
+  void ClassifyBootSector(const BootSectorHit& boot) {
+    const std::optional<BootGeometry> geometry = ReadBootGeometry(context_.reader, boot.sector);
+    if (!geometry) return;
+    const auto beyond = std::upper_bound(hits_.begin(), hits_.end(), geometry->end,
+                                         [](std::uint32_t end, const FolderClusterHit& hit) { return end < hit.sector; });
+    const std::uint32_t stop = unclaimed_.From(static_cast<std::uint32_t>(beyond - hits_.begin()));
+    bool claimed = false;
+    const FoundFileSystem& found = geometry->found;
+    for (const std::uint32_t position : index_.HitsFitting(found.clusterBase, found.sectorsPerCluster)) {
+      if (position >= stop) break;
+      if (hits_[position].candidate != kUnclaimed) continue;
+      Claim(position);
+      claimed = true;
+    }
+    if (claimed) AddFoundFileSystem(context_.state, found, context_.tree, context_.treeRoot);
+  }
+
+  // The first later unclaimed hit that forms a geometry with hit `p`: same
+  // volume start for some cluster size, each below the other's numbers.
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> FindPartner(std::uint32_t p) const {
+    const std::uint32_t a = hits_[p].sector;
+    const std::uint32_t b = hits_[p].cluster;
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> best;  // (position, cluster size)
+    for (const std::uint32_t size : kClusterSizes) {
+      const auto [first, last] = index_.Range(a - size * b, size);
+      for (auto it = std::upper_bound(first, last, std::pair{a - size * b, p}); it != last; ++it) {
+        const std::uint32_t q = it->second;
+        if (best && q >= best->first) break;
+        const std::uint32_t d = hits_[q].cluster;
+        const std::uint32_t e = hits_[q].sector;
+        if (hits_[q].candidate != kUnclaimed) continue;
+        if (!(d > b && e > a && d < e && b < a)) continue;
+        if ((e - a) % (d - b) != 0 || (e - a) / (d - b) != size) continue;
+        if (!(a > size * b && e > size * d)) continue;
+        best = std::pair{q, size};
+        break;
+      }
+    }
+    return best;
+  }
+
+  bool InferFromPair(std::uint32_t p) {
+    const auto partner = FindPartner(p);
+    if (!partner) return false;
+    const std::uint32_t size = partner->second;
+    const std::uint32_t base = hits_[p].sector - size * hits_[p].cluster;
+    std::uint32_t largestCluster = 0;
+    for (const std::uint32_t position : index_.HitsFitting(base, size)) {
+      if (hits_[position].candidate != kUnclaimed) continue;
+      Claim(position);
+      largestCluster = std::max(largestCluster, hits_[position].cluster);
+    }
+    FoundFileSystem found;
+    found.fsType =
+        context_.scan.selectedFsType == FsType::fat32 || largestCluster > 0xFFFF ? FsType::fat32 : FsType::fat16;
+    found.sectorsPerCluster = size;
+    found.rootDirStart = found.fsType == FsType::fat32 ? 2 : 0;
+    found.clusterBase = base;
+    AddFoundFileSystem(context_.state, found, context_.tree, context_.treeRoot);
+    return true;
+  }
+
+  ClassifyContext& context_;
+  std::vector<FolderClusterHit>& hits_;
+  ClaimIndex index_;
+  UnclaimedCursor unclaimed_;
+};
+
+}  // namespace
+
+void ClassifyFat(ClassifyContext& context) { FatClassification(context).Run(); }
+
+void ClassifyHits(ClassifyContext& context) {
+  switch (context.scan.selectedFsType) {
+    case FsType::fat16:
+    case FsType::fat32: ClassifyFat(context); break;
+    case FsType::ntfs: ClassifyNtfs(context); break;
+    case FsType::none: break;
+  }
+}
+
+}  // namespace salvex

@@ -1,0 +1,66 @@
+#include "deepscan/found_file_system.h"
+
+#include <algorithm>
+
+namespace salvex {
+
+std::string FoundFileSystemCaption(const FoundFileSystem& found) {
+  return std::string(FsTypeText(found.fsType)) + " @" + std::to_string(found.clusterBase);
+}
+
+void AddFoundFileSystem(DeepScanState& state, FoundFileSystem found, FolderTreeSink* tree, TreeNodeId root) {
+  if (tree) {
+    found.treeItem = tree->InsertNode(root, FoundFileSystemCaption(found), kFolderImage, kOpenFolderImage);
+    tree->ExpandNode(root);
+  }
+  state.found.push_back(found);
+}
+
+bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, VolumeParameters& volume) {
+  if (ordinal == 0 || ordinal > state.found.size()) return false;
+  const FoundFileSystem& found = state.found[ordinal - 1];
+  volume.foundFsOrdinal = ordinal;
+  volume.fsType = found.fsType;
+  volume.sectorsPerFat = found.sectorsPerFat;
+  volume.sectorsPerCluster = found.sectorsPerCluster;
+  volume.clusterBase = found.clusterBase;
+  volume.volumeEnd = found.volumeEnd;
+  if (found.fsType == FsType::ntfs) {
+    volume.mftStart = found.mftStart;
+    volume.mftMirrStart = found.mftMirrStart;
+    volume.indexBufferSectors = found.indexBufferSectors;
+  } else {
+    volume.rootDirSectors = found.rootDirSectors;
+    volume.rootDirStart = found.rootDirStart;
+    volume.reservedSectors = found.reservedSectors;
+    volume.fat1Start = found.fat1Start;
+    volume.fat2Start = found.fat2Start;
+  }
+  return true;
+}
+
+PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume) {
+  const std::string size = std::to_string((volume.volumeEnd - volume.clusterBase) / 2048) + " MB";
+  if (volume.fsType == FsType::ntfs) {
+    return {{"File System Start", std::to_string(volume.clusterBase)},
+            {"Sectors Per Cluster", std::to_string(volume.sectorsPerCluster)},
+            {"MFT Start", std::to_string(volume.mftStart)},
+            {"MFT Mirror Start", std::to_string(volume.mftMirrStart)},
+            {"File System Size", size}};
+  }
+  return {{"File System Start", std::to_string(volume.clusterBase)},
+          {"Sectors Per Cluster", std::to_string(volume.sectorsPerCluster)},
+          {"File System Size", volume.volumeEnd == 0 ? "Unknown" : size}};
+}
+
+std::uint32_t ClaimedHitCount(const DeepScanState& state, std::uint16_t ordinal) {
+  const auto claimed = [ordinal](const auto& hit) { return hit.candidate == ordinal; };
+  if (ordinal == 0 || ordinal > state.found.size()) return 0;
+  if (state.found[ordinal - 1].fsType == FsType::ntfs) {
+    return static_cast<std::uint32_t>(std::count_if(state.hits.mftFolders.begin(), state.hits.mftFolders.end(), claimed));
+  }
+  return static_cast<std::uint32_t>(
+      std::count_if(state.hits.folderClusters.begin(), state.hits.folderClusters.end(), claimed));
+}
+
+}  // namespace salvex

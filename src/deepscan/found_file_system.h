@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/sector.h"
+#include "deepscan/hits.h"
+#include "fat/volume_parameters.h"
+#include "items/folder_tree.h"
+#include "platform/ui_port.h"
+
+namespace salvex {
+
+// A file system the classification found: its first fields are those of the
+// volume parameters, which selecting it copies across.
+struct FoundFileSystem {
+  FsType fsType = FsType::none;
+  std::uint32_t sectorsPerFat = 0;
+  std::uint32_t sectorsPerCluster = 0;
+  std::uint32_t rootDirSectors = 0;
+  std::uint32_t rootDirStart = 0;
+  std::uint32_t reservedSectors = 0;
+  std::uint32_t clusterBase = 0;
+  std::uint32_t fat1Start = 0;
+  std::uint32_t fat2Start = 0;
+  std::uint32_t mftStart = 0;
+  std::uint32_t mftMirrStart = 0;
+  std::uint32_t spare = 0;
+  std::uint32_t indexBufferSectors = 0;
+  std::uint32_t volumeEnd = 0;  // 0 = unknown
+  TreeNodeId treeItem = 0;
+};
+
+// Everything an Advance Scan keeps between its steps: the hits of the sweep
+// and the file systems found in them.
+struct DeepScanState {
+  HitLists hits;
+  std::vector<FoundFileSystem> found;
+  std::uint32_t classifiedCount = 0;
+
+  std::uint16_t FoundFileSystemCount() const { return static_cast<std::uint16_t>(found.size()); }
+  // Empties every list of the Advance Scan and zeroes its counters.
+  void Clear() { *this = DeepScanState{}; }
+};
+
+// "FAT16 @", "FAT32 @" or "NTFS @" followed by the file system's first sector
+// (its cluster base).
+std::string FoundFileSystemCaption(const FoundFileSystem& found);
+
+// Appends a found file system, with its node under `root` of `tree` when a
+// tree is given.
+void AddFoundFileSystem(DeepScanState& state, FoundFileSystem found, FolderTreeSink* tree, TreeNodeId root);
+
+// Selects the found file system at 1-based `ordinal`: copies its geometry
+// into the volume parameters and sets foundFsOrdinal. False when there is no
+// such file system.
+bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, VolumeParameters& volume);
+
+// The file-system step's information panel for the selected file system.
+PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume);
+
+// How many hits a found file system claimed.
+std::uint32_t ClaimedHitCount(const DeepScanState& state, std::uint16_t ordinal);
+
+}  // namespace salvex

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace salvex {
+
+// A hit's `candidate`: 0 until a found file system claims it, then that file
+// system's 1-based position, or kUnplaced when none could.
+inline constexpr std::uint16_t kUnclaimed = 0;
+inline constexpr std::uint16_t kUnplaced = 0xFFFF;
+
+struct BootSectorHit {
+  std::uint32_t sector = 0;
+};
+
+// A sector that begins like the first cluster of a FAT folder: "." then "..".
+struct FolderClusterHit {
+  std::uint32_t sector = 0;
+  std::uint32_t cluster = 0;        // from the "." entry
+  std::uint32_t parentCluster = 0;  // from the ".." entry; 0 is the root
+  std::uint16_t writeDate = 0;
+  std::uint16_t accessDate = 0;
+  std::uint16_t candidate = kUnclaimed;
+};
+
+// The MFT record of a folder.
+struct MftFolderHit {
+  std::string name;
+  std::uint32_t sector = 0;
+  std::uint32_t parentRecord = 0;
+  std::uint32_t recordNumber = 0;  // 0 until the classification knows it
+  std::uint16_t candidate = kUnclaimed;
+  std::uint64_t created = 0;
+  std::uint64_t changed = 0;
+  std::uint32_t indexCluster = 0;  // first cluster of its index allocation, 0 = none
+  bool deleted = false;
+};
+
+// The MFT record of a file.
+struct MftFileHit {
+  std::string name;
+  std::uint32_t sector = 0;
+  std::uint32_t parentRecord = 0;
+  std::uint64_t created = 0;
+  std::uint64_t changed = 0;
+  std::uint64_t size = 0;
+  bool deleted = false;
+};
+
+// An NTFS index block whose owning folder is known.
+struct IndexBlockHit {
+  std::uint32_t sector = 0;
+  std::uint32_t ownerRecord = 0;
+  std::uint32_t vcn = 0;
+  std::uint16_t mark = 0xFFFF;
+  std::uint8_t sectors = 0;
+};
+
+// What the sector sweep found, each list in ascending sector order, which
+// the classification relies on.
+struct HitLists {
+  std::vector<BootSectorHit> bootSectors;
+  std::vector<FolderClusterHit> folderClusters;
+  std::vector<MftFolderHit> mftFolders;
+  std::vector<MftFileHit> mftFiles;
+  std::vector<IndexBlockHit> indexBlocks;
+  std::uint32_t bootSectorsFound = 0;
+  std::uint32_t foldersFound = 0;  // folder clusters (FAT) or MFT folder records (NTFS)
+  std::uint32_t filesFound = 0;
+  std::uint32_t indexBlocksFound = 0;
+
+  void Clear() { *this = HitLists{}; }
+};
+
+}  // namespace salvex

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "deepscan/found_file_system.h"
+#include "fat/volume_context.h"
+#include "items/item_store.h"
+
+namespace salvex {
+
+// What mounting a selected found file system works with; the volume
+// parameters already hold its geometry (SelectFoundFileSystem).
+struct MountContext {
+  VolumeContext& volume;
+  ItemStore& store;
+  const DeepScanState& state;
+  FolderTreeSink& tree;
+  TreeNodeId treeRoot;
+};
+
+// Turns the folder hits the file system claimed into folder items named
+// "Dir" + cluster, hangs those whose parent was not found under the root,
+// finds the FATs when the geometry did not say where they are, reads every
+// folder's directory (which names the folders and adds the files) and builds
+// the folder tree. Stop ends the directory reading. Returns false when
+// stopped.
+bool MountFat(MountContext& context);
+
+// Makes folder items of the NTFS folder hits the file system claimed, hangs
+// lost ones under "Dir" folders, and adds as files the file records that lie
+// inside the file system, then builds the tree.
+bool MountNtfs(MountContext& context);
+
+// Steps of the FAT mount, exposed for tests.
+void LinkLostFatFolders(ItemStore& store);
+void FindFats(VolumeContext& context);
+bool ReadFoundDirectories(VolumeContext& context, ItemStore& store);
+
+}  // namespace salvex

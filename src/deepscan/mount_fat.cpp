@@ -1,0 +1,182 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "deepscan/mount.h"
+#include "fat/cluster_chain.h"
+#include "fat/directory_decoder.h"
+#include "fat/fat_walk.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::uint32_t kPieceSectors = 8;
+constexpr std::uint32_t kFat16RootSectors = 32;
+constexpr std::uint32_t kFat16FatSearch = 550;
+constexpr std::uint32_t kFat32FatSearch = 30000;
+constexpr std::uint32_t kFirstPossibleFat = 63;
+constexpr std::uint32_t kFatSearchChunk = 128;
+
+int Percent(std::uint64_t part, std::uint64_t whole) {
+  return whole == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(99, part * 100 / whole));
+}
+
+std::string LostFolderName(std::uint32_t cluster) { return "Dir" + std::to_string(cluster); }
+
+// Reads one directory in pieces of up to 8 sectors and decodes them; the
+// sector before each piece stays in front of it, so long names that cross a
+// piece boundary are read whole. `checkDots` abandons a directory whose first
+// piece does not begin with "." and "..".
+class DirectoryReader {
+ public:
+  DirectoryReader(VolumeContext& context, DirectoryDecodeContext& decode) : context_(context), decode_(decode) {}
+
+  void ReadClusters(const ClusterChain& chain, std::uint32_t parent, bool deleted, bool checkDots) {
+    const VolumeParameters& volume = context_.volume;
+    const std::uint32_t piece = std::min(volume.sectorsPerCluster, kPieceSectors);
+    bool first = true;
+    for (const std::uint32_t cluster : chain) {
+      for (std::uint32_t offset = 0; offset < volume.sectorsPerCluster; offset += piece) {
+        const std::uint32_t sectors = std::min(piece, volume.sectorsPerCluster - offset);
+        if (Read(volume.ClusterToSector(cluster) + offset, sectors, parent, deleted, first, checkDots)) return;
+        first = false;
+      }
+    }
+  }
+
+  void ReadSectors(std::uint32_t start, std::uint32_t count, std::uint32_t parent) {
+    for (std::uint32_t offset = 0; offset < count; offset += kPieceSectors) {
+      if (Read(start + offset, std::min(kPieceSectors, count - offset), parent, false, offset == 0, false)) return;
+    }
+  }
+
+ private:
+  // True when the directory ends here (or is abandoned).
+  bool Read(std::uint32_t sector, std::uint32_t count, std::uint32_t parent, bool deleted, bool first,
+            bool checkDots) {
+    if (first) window_.assign(kSectorSize, 0);
+    window_.resize(kSectorSize + std::size_t{count} * kSectorSize);
+    const std::span<std::uint8_t> piece(window_.data() + kSectorSize, std::size_t{count} * kSectorSize);
+    ReadSectorsZeroed(context_.reader, sector, count, piece);
+    if (first && checkDots && !(piece[0] == '.' && piece[1] == ' ' && piece[32] == '.' && piece[33] == '.')) return true;
+    const unsigned firstIndex = 16 + (first && checkDots ? 2u : 0u);
+    const bool ended = DecodeDirectorySectors(decode_, window_, parent, deleted, firstIndex);
+    // Keep the piece's last sector in front of the next piece.
+    std::copy(window_.end() - kSectorSize, window_.end(), window_.begin());
+    return ended;
+  }
+
+  VolumeContext& context_;
+  DirectoryDecodeContext& decode_;
+  std::vector<std::uint8_t> window_;
+};
+
+void AddClaimedFolders(MountContext& context) {
+  ItemStore& store = context.store;
+  const std::uint16_t ordinal = context.volume.volume.foundFsOrdinal;
+  const HitLists& hits = context.state.hits;
+  UiPort& ui = context.volume.ui;
+  std::uint32_t added = 0;
+  for (const FolderClusterHit& hit : hits.folderClusters) {
+    if (hit.candidate != ordinal) continue;
+    store.AddFatFolder(LostFolderName(hit.cluster), hit.cluster, hit.parentCluster, hit.writeDate, hit.accessDate, 0,
+                       false);
+    ui.SetProgress(Percent(++added, std::max<std::uint32_t>(1, hits.foldersFound)));
+  }
+}
+
+}  // namespace
+
+void LinkLostFatFolders(ItemStore& store) {
+  // Folders added here are visited in turn; their parent is the root.
+  for (std::size_t i = 0; i < store.FatFolders().Size(); ++i) {
+    const std::uint32_t parent = store.FatFolders().Items()[i].parentCluster;
+    if (parent == kFatRootKey || store.FindFatFolder(parent)) continue;
+    store.AddFatFolder(LostFolderName(parent), parent, kFatRootKey, 0, 0, 0, false);
+  }
+}
+
+void FindFats(VolumeContext& context) {
+  VolumeParameters& volume = context.volume;
+  UiPort& ui = context.ui;
+  ui.SetStatus("Step 3 / 5 ....");
+  ui.SetProgress(0);
+  ui.ShowProgress(true);
+  const std::uint32_t reach = volume.fsType == FsType::fat16 ? kFat16FatSearch : kFat32FatSearch;
+  const std::uint32_t from = volume.clusterBase > reach ? volume.clusterBase - reach : kFirstPossibleFat;
+  std::vector<std::uint32_t> fats;
+  std::vector<std::uint8_t> chunk(kFatSearchChunk * kSectorSize);
+  for (std::uint32_t first = from; first < volume.clusterBase && fats.size() < 2; first += kFatSearchChunk) {
+    const std::uint32_t count = std::min(kFatSearchChunk, volume.clusterBase - first);
+    ReadSectorsZeroed(context.reader, first, count, chunk);
+    for (std::uint32_t i = 0; i < count && fats.size() < 2; ++i) {
+      const std::uint8_t* sector = chunk.data() + std::size_t{i} * kSectorSize;
+      // The start of a FAT of a fixed disk: media byte F8, then all ones.
+      if (sector[0] == 0xF8 && sector[1] == 0xFF && sector[2] == 0xFF) fats.push_back(first + i);
+    }
+    ui.SetProgress(Percent(first, volume.clusterBase));
+  }
+  if (fats.empty()) return;
+  volume.fat1Start = fats[0];
+  if (fats.size() < 2) return;
+  volume.fat2Start = fats[1];
+  volume.sectorsPerFat = fats[1] - fats[0];
+  if (volume.fsType == FsType::fat16) volume.rootDirStart = volume.fat2Start + volume.sectorsPerFat;
+}
+
+bool ReadFoundDirectories(VolumeContext& context, ItemStore& store) {
+  VolumeParameters& volume = context.volume;
+  UiPort& ui = context.ui;
+  ui.SetStatus("Step 4 / 5 ....");
+  const std::uint32_t lastSector = volume.volumeEnd != 0 ? volume.volumeEnd : context.scan.rangeEnd;
+  DirectoryDecodeContext decode{store, volume.fsType, FatEntryLimits(volume, lastSector)};
+  DirectoryReader reader(context, decode);
+  ClusterChain chain;
+  if (volume.fsType == FsType::fat16) {
+    if (volume.rootDirStart != 0 && volume.rootDirStart < 0xFFFFFFE0) {
+      reader.ReadSectors(volume.rootDirStart, kFat16RootSectors, kFatRootKey);
+    }
+  } else {
+    if (volume.rootDirStart == 0) volume.rootDirStart = 2;
+    BuildDirectoryChain(context.reader, volume, volume.rootDirStart, chain);
+    reader.ReadClusters(chain, kFatRootKey, false, false);
+  }
+  ui.SetStopVisible(true);
+  const auto& folders = store.FatFolders();
+  for (std::size_t i = 0; i < folders.Size() && !context.scan.StopRequested(); ++i) {
+    // Copies: reading a directory may add folders and move the list.
+    const std::uint32_t cluster = folders.Items()[i].firstCluster;
+    const bool deleted = folders.Items()[i].deleted;
+    BuildDirectoryChain(context.reader, volume, cluster, chain);
+    reader.ReadClusters(chain, cluster, deleted, true);
+    ui.SetProgress(Percent(i + 1, folders.Size()));
+  }
+  ui.SetStopVisible(false);
+  const bool completed = !context.scan.StopRequested();
+  context.scan.stopRequested = false;
+  return completed;
+}
+
+bool MountFat(MountContext& context) {
+  VolumeContext& volume = context.volume;
+  UiPort& ui = volume.ui;
+  ui.SetStatus("Step 1 / 5 ....");
+  ui.SetProgress(0);
+  ui.ShowProgress(true);
+  context.store.ClearFatItems();
+  AddClaimedFolders(context);
+  ui.SetStatus("Step 2 / 5 ....");
+  ui.SetProgress(0);
+  LinkLostFatFolders(context.store);
+  if (volume.volume.fat1Start == 0) FindFats(volume);
+  const bool completed = ReadFoundDirectories(volume, context.store);
+  ui.SetStatus("Step 5 / 5 ....");
+  BuildFatFolderTree(context.store, context.tree, ui, context.treeRoot);
+  ui.SetProgress(0);
+  ui.ShowProgress(false);
+  ui.SetStatus("");
+  volume.scan.wizardStep = 3;
+  return completed;
+}
+
+}  // namespace salvex

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "common/le_bytes.h"
+#include "deepscan/hits.h"
+
+namespace salvex {
+
+// What a swept sector looks like, judged from its bytes alone.
+enum class FatSectorKind {
+  other,
+  signedOther,   // 0x55 0xAA but no FAT text: never taken for a folder
+  bootSector,    // "32" at 85 or "16" at 57, with the signature
+  folderCluster, // "." then ".." at the start
+};
+
+FatSectorKind ClassifyFatSector(Bytes sector);
+
+// The folder-cluster hit for a sector that begins like a FAT folder at
+// absolute sector `sectorNumber`, or nothing when its clusters cannot be
+// real (0, 1, 2, all ones, or not below the sector).
+std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, std::uint32_t sectorNumber);
+
+enum class NtfsSectorKind { other, signedOther, bootSector, fileRecord, indexBlock };
+
+NtfsSectorKind ClassifyNtfsSector(Bytes sector);
+
+}  // namespace salvex

@@ -1,0 +1,112 @@
+#include "deepscan/sweep.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "deepscan/mft_hits.h"
+#include "deepscan/sector_tests.h"
+
+namespace salvex {
+namespace {
+
+// The progress bar and status line move once every this many reads.
+constexpr int kReadsPerProgress = 88;
+
+// The loop both sweeps share. `examine` judges one sector; it returns false
+// to end the sweep at once.
+template <typename Examine>
+void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
+  ScanState& scan = context.scan;
+  UiPort& ui = context.ui;
+  const std::uint32_t perRead = std::clamp<std::uint32_t>(context.settings.sectorsPerRead, 1, 100);
+  std::vector<std::uint8_t> chunk(std::size_t{perRead} * kSectorSize);
+  ui.SetStopVisible(true);
+  ui.SetProgress(0);
+  ui.ShowProgress(true);
+  scan.stopRequested = false;
+  int reads = 0;
+  // 64-bit, so the last chunk of a range near 2^32 sectors cannot wrap.
+  for (std::uint64_t done = 0; done < scan.rangeSize && !scan.StopRequested(); done += perRead) {
+    const std::uint64_t first = std::uint64_t{scan.rangeStart} + done;
+    if (!showDoneAsCurrent) ui.SetPanelValue(panel::kCurrentSector, std::to_string(first));
+    if (++reads == kReadsPerProgress) {
+      ui.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, done * 100 / scan.rangeSize)));
+      ui.SetStatus("Reading Sector " + std::to_string(done) + " Of " + std::to_string(scan.rangeSize));
+      reads = 0;
+    }
+    // Cleared first: a chunk that cannot be read is zeros, not the last one again.
+    ReadSectorsZeroed(context.reader, first, perRead, chunk);
+    bool goOn = true;
+    for (std::uint32_t i = 0; i < perRead && goOn; ++i) {
+      const Bytes sector(chunk.data() + std::size_t{i} * kSectorSize, kSectorSize);
+      goOn = examine(sector, static_cast<std::uint32_t>(first + i));
+    }
+    if (showDoneAsCurrent) ui.SetPanelValue(panel::kCurrentSector, std::to_string(done));
+    if (!goOn) break;
+  }
+  scan.stopRequested = false;
+}
+
+}  // namespace
+
+void SweepFat(SweepContext& context) {
+  HitLists& hits = context.hits;
+  UiPort& ui = context.ui;
+  Sweep(context, true, [&](Bytes sector, std::uint32_t number) {
+    switch (ClassifyFatSector(sector)) {
+      case FatSectorKind::bootSector:
+        hits.bootSectors.push_back({number});
+        ++hits.bootSectorsFound;
+        ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));
+        if (hits.bootSectorsFound > kMaxFatBootSectorHits) {
+          ui.Notice(NoticeKind::error, kTooManyStructuresMessage);
+          context.scan.stopRequested = true;
+          return false;
+        }
+        break;
+      case FatSectorKind::signedOther:
+        ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));
+        break;
+      case FatSectorKind::folderCluster:
+        if (const auto hit = ReadFolderClusterHit(sector, number)) {
+          hits.folderClusters.push_back(*hit);
+          ++hits.foldersFound;
+        }
+        ui.SetPanelValue(panel::kFoldersFound, std::to_string(hits.foldersFound));
+        break;
+      case FatSectorKind::other:
+        break;
+    }
+    return true;
+  });
+}
+
+void SweepNtfs(SweepContext& context) {
+  HitLists& hits = context.hits;
+  UiPort& ui = context.ui;
+  Sweep(context, false, [&](Bytes sector, std::uint32_t number) {
+    switch (ClassifyNtfsSector(sector)) {
+      case NtfsSectorKind::bootSector:
+        hits.bootSectors.push_back({number});
+        ++hits.bootSectorsFound;
+        ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));
+        break;
+      case NtfsSectorKind::fileRecord:
+        RecordMftHit(context.reader, number, hits);
+        ui.SetPanelValue(panel::kFoldersFound, std::to_string(hits.foldersFound));
+        ui.SetPanelValue(panel::kFilesFound, std::to_string(hits.filesFound));
+        break;
+      case NtfsSectorKind::indexBlock:
+        RecordIndexBlockHit(context.reader, number, sector, hits);
+        ui.SetPanelValue(panel::kIndexEntriesFound, std::to_string(hits.indexBlocksFound));
+        break;
+      case NtfsSectorKind::signedOther:
+      case NtfsSectorKind::other:
+        break;
+    }
+    return true;
+  });
+}
+
+}  // namespace salvex

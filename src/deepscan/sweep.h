@@ -1,0 +1,36 @@
+#pragma once
+
+#include "deepscan/hits.h"
+#include "disk/scan_state.h"
+#include "disk/sector_reader.h"
+#include "items/recovery_settings.h"
+#include "platform/ui_port.h"
+
+namespace salvex {
+
+// What a sweep reads and where its hits go.
+struct SweepContext {
+  SectorReader& reader;
+  ScanState& scan;  // the range, and Stop
+  const RecoverySettings& settings;  // sectors per read
+  UiPort& ui;
+  HitLists& hits;
+};
+
+inline constexpr std::uint32_t kMaxFatBootSectorHits = 60000;
+inline constexpr const char* kTooManyStructuresMessage = "Too many data structures found";
+
+namespace panel {
+inline constexpr std::string_view kBootSectorsFound = "Boot Sector(s) Found";
+inline constexpr std::string_view kIndexEntriesFound = "Index Entries Found";
+}  // namespace panel
+
+// Reads every sector of the range, chunk by chunk, and records FAT boot
+// sectors and the first sectors of FAT folders. Stop ends it after the chunk
+// in hand; so does the 60001st boot sector.
+void SweepFat(SweepContext& context);
+
+// The same for NTFS boot sectors, MFT file records and index blocks.
+void SweepNtfs(SweepContext& context);
+
+}  // namespace salvex

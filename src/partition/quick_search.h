@@ -1,0 +1,24 @@
+#pragma once
+
+#include "disk/disk_table.h"
+#include "disk/scan_state.h"
+#include "disk/sector_reader.h"
+#include "partition/partition_record.h"
+#include "platform/ui_port.h"
+
+namespace salvex {
+
+inline constexpr const char* kSearchingForPartitions = "Searching For Partitions";
+inline constexpr const char* kNoPartitionStandardMessage = "No partition found, use advance mode to recover the data";
+inline constexpr const char* kNoPartitionAdvanceMessage =
+    "No partition found, select file system type, and press next to search the full disk or you can define the "
+    "searching range";
+
+// Looks for lost partitions where they usually begin: one track after the
+// start of every cylinder, else at the cylinder's start. What it finds
+// replaces the partition table (at most 25 records). Stop ends it before the
+// next cylinder. Says so in an error box when nothing was found.
+void QuickPartitionSearch(SectorReader& reader, const DiskInfo& disk, ScanState& scan, PartitionTable& table,
+                          UiPort& ui);
+
+}  // namespace salvex

@@ -1,0 +1,30 @@
+#include "wizard/advance_scan.h"
+
+#include "deepscan/classify_fat.h"
+#include "deepscan/sweep.h"
+
+namespace salvex {
+
+void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySettings& settings, UiPort& ui,
+                    DeepScanState& state, FolderTreeSink* tree, TreeNodeId root) {
+  state.Clear();
+  SweepContext sweep{reader, scan, settings, ui, state.hits};
+  if (scan.selectedFsType == FsType::ntfs) {
+    SweepNtfs(sweep);
+  } else if (scan.selectedFsType == FsType::fat16 || scan.selectedFsType == FsType::fat32) {
+    SweepFat(sweep);
+  }
+  ui.SetStopVisible(false);
+  ClassifyContext classify{reader, scan, ui, state, tree, root};
+  ClassifyHits(classify);
+  ui.SetProgress(0);
+  ui.ShowProgress(false);
+  ui.SetStatus("");
+  scan.wizardStep = 2;
+}
+
+bool RunMount(MountContext& context) {
+  return context.volume.volume.fsType == FsType::ntfs ? MountNtfs(context) : MountFat(context);
+}
+
+}  // namespace salvex

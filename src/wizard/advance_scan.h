@@ -1,0 +1,23 @@
+#pragma once
+
+#include "deepscan/found_file_system.h"
+#include "deepscan/mount.h"
+#include "disk/scan_state.h"
+#include "disk/sector_reader.h"
+#include "items/recovery_settings.h"
+#include "platform/ui_port.h"
+
+namespace salvex {
+
+// The Advance Scan of the chosen range: empties the lists of the last one,
+// sweeps the range as its type says (FAT or NTFS), then classifies the hits
+// into found file systems, whose nodes go under `root` of `tree` when given.
+// Stop ends the sweep; the classification still runs on what was found.
+void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySettings& settings, UiPort& ui,
+                    DeepScanState& state, FolderTreeSink* tree, TreeNodeId root);
+
+// Mounts the selected found file system (FAT or NTFS). Returns false when
+// Stop cut the directory reading short.
+bool RunMount(MountContext& context);
+
+}  // namespace salvex
