@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/volume_choice.h"
+#include "items/folder_tree_model.h"
 #include "items/recovery_settings.h"
 
 namespace salvex::cli {
@@ -23,9 +24,17 @@ struct ScanOptions {
   bool json = false;
 };
 
+struct DeepScanOptions {
+  std::string source;
+  VolumeOptions volume;
+  DeepOptions deep;
+  bool json = false;
+};
+
 struct RecoverOptions {
   std::string source;
   VolumeOptions volume;
+  DeepOptions deep;
   std::string out;
   bool all = false;
   std::vector<std::string> paths;
@@ -34,10 +43,20 @@ struct RecoverOptions {
   std::uint16_t retries = 3;
 };
 
+struct LoadedItems;
+
+// Prints a store as `salvex scan` does: the tree, or JSON.
+void PrintItems(const Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json);
+
+// Prints partition records as `salvex partitions` does.
+void PrintPartitions(const PartitionTable& table, bool json);
+
 // Each returns the process's exit status; user errors are thrown as CliError.
 int RunDisks(const DisksOptions& options);
 int RunPartitions(const PartitionsOptions& options);
 int RunScan(const ScanOptions& options);
+int RunSearchPartitions(const PartitionsOptions& options);
+int RunDeepScan(const DeepScanOptions& options);
 int RunRecover(const RecoverOptions& options);
 
 }  // namespace salvex::cli

@@ -22,6 +22,17 @@ void AddVolumeOptions(CLI::App& command, VolumeOptions& volume) {
       ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
 }
 
+void AddDeepOptions(CLI::App& command, VolumeOptions& volume, DeepOptions& deep) {
+  command.add_option("--fs", deep.fs, "the file system to look for")
+      ->required()
+      ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
+  command.add_option("--partition", volume.partition, "sweep this partition (\"Partition N\", from 1)");
+  command.add_option("--start", volume.start, "first sector of the range");
+  command.add_option("--end", deep.end, "last sector of the range");
+  command.add_option("--read-size", deep.readSize, "sectors per read (1 to 100)")->check(CLI::Range(1, 100));
+  command.add_option("--mount", deep.mount, "mount found file system N and list its folders and files");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,11 +58,30 @@ int main(int argc, char** argv) {
   AddVolumeOptions(*scanCommand, scan.volume);
   scanCommand->add_flag("--json", scan.json, "print every item as JSON");
 
+  PartitionsOptions search;
+  CLI::App* searchCommand =
+      app.add_subcommand("search-partitions", "look for lost partitions at the start of every cylinder");
+  searchCommand->add_option("source", search.source, "block device or disk image")->required();
+  searchCommand->add_flag("--json", search.json, "print the records as JSON");
+
+  DeepScanOptions deep;
+  CLI::App* deepCommand = app.add_subcommand(
+      "deep-scan", "read every sector of a range for file-system structures and list the file systems they form");
+  deepCommand->add_option("source", deep.source, "block device or disk image")->required();
+  AddDeepOptions(*deepCommand, deep.volume, deep.deep);
+  deepCommand->add_flag("--json", deep.json, "print as JSON");
+
   RecoverOptions recover;
   CLI::App* recoverCommand = app.add_subcommand("recover", "copy folders and files out of a FAT partition");
   recoverCommand->add_option("source", recover.source, "block device or disk image")->required();
   recoverCommand->add_option("paths", recover.paths, "folders and files to recover, as salvex scan shows them");
   AddVolumeOptions(*recoverCommand, recover.volume);
+  recoverCommand->add_option("--fs", recover.deep.fs, "with --mount: the file system the Advance Scan looks for")
+      ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
+  recoverCommand->add_option("--end", recover.deep.end, "with --mount: last sector of the range");
+  recoverCommand->add_option("--read-size", recover.deep.readSize, "with --mount: sectors per read (1 to 100)")
+      ->check(CLI::Range(1, 100));
+  recoverCommand->add_option("--mount", recover.deep.mount, "recover from found file system N of the Advance Scan");
   recoverCommand->add_option("--out", recover.out, "folder that receives the recovered tree (on another disk)")
       ->required();
   recoverCommand->add_flag("--all", recover.all, "recover everything reachable from the root folder");
@@ -81,6 +111,8 @@ int main(int argc, char** argv) {
     if (*partitionsCommand) return RunPartitions(partitions);
     if (*scanCommand) return RunScan(scan);
     if (*recoverCommand) return RunRecover(recover);
+    if (*searchCommand) return RunSearchPartitions(search);
+    if (*deepCommand) return RunDeepScan(deep);
   } catch (const CliError& error) {
     std::fprintf(stderr, "salvex: error: %s\n", error.what());
     return 1;

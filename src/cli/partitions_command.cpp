@@ -40,17 +40,24 @@ void PrintTable(const PartitionTable& table) {
 
 }  // namespace
 
+void PrintPartitions(const PartitionTable& table, bool json) {
+  if (json) {
+    PrintJson(table);
+  } else {
+    PrintTable(table);
+  }
+}
+
 int RunPartitions(const PartitionsOptions& options) {
   Session session;
   OpenSource(session, options.source);
   FindPartitions(session.reader, session.partitions);
-  if (options.json) {
-    PrintJson(session.partitions);
-  } else if (session.partitions.partitionCount == 0) {
+  if (!options.json && session.partitions.partitionCount == 0) {
     std::cout << "No FAT16, FAT32 or NTFS partitions found in the partition tables of " << options.source
-              << ".\nThe table may be damaged: scan a sector range with --start, --size and --type.\n";
+              << ".\nThe tables may be damaged: look for lost partitions with salvex search-partitions, or\n"
+                 "search the disk with salvex deep-scan.\n";
   } else {
-    PrintTable(session.partitions);
+    PrintPartitions(session.partitions, options.json);
   }
   return 0;
 }

@@ -5,8 +5,8 @@
 #include "cli/cli_error.h"
 #include "cli/cli_ui_port.h"
 #include "cli/commands.h"
+#include "cli/item_source.h"
 #include "cli/stoppable.h"
-#include "wizard/standard_scan.h"
 #include "items/item_paths.h"
 #include "items/recovery_run.h"
 #include "platform/destination_check.h"
@@ -110,23 +110,14 @@ int RunRecover(const RecoverOptions& options) {
   session.settings.duplicateMode = options.duplicateMode;
   session.settings.badSectorRetries = options.retries;
   OpenSource(session, options.source);
-  ChooseVolume(session, options.volume);
 
   CliUiPort ui(true);  // a file that cannot be created: go on with the others
-  ui.SetStatus("Mounting volume, please wait...");
   FolderTreeModel tree;
-  VolumeContext volumeContext = session.Volume(ui);
-  StandardScanOutcome outcome = StandardScanOutcome::completed;
-  RunStoppable([&] { outcome = RunStandardScan(volumeContext, session.items, tree, FolderTreeModel::kRoot); },
-               session.scan.stopRequested);
-  ui.SetStatus("");
-  ui.ClearLine();
-  if (outcome == StandardScanOutcome::stopped) throw CliError("the scan was stopped: nothing was recovered");
-  if (outcome != StandardScanOutcome::completed) return 1;
+  const LoadedItems loaded = LoadItems(session, options.volume, options.deep, ui, tree);
+  if (!loaded.complete) throw CliError("the scan was stopped: nothing was recovered");
 
-  const bool ntfs = session.volume.fsType == FsType::ntfs;
-  const RecoverySelection selection = ntfs ? SelectItems<NtfsKind>(session.items, tree, options)
-                                           : SelectItems<FatKind>(session.items, tree, options);
+  const RecoverySelection selection = loaded.ntfs ? SelectItems<NtfsKind>(session.items, tree, options)
+                                                  : SelectItems<FatKind>(session.items, tree, options);
   const std::unique_ptr<HostFolder> destination = OpenDestination(options.source, options.out);
 
   CliSavingView saving(ui);
@@ -137,8 +128,8 @@ int RunRecover(const RecoverOptions& options) {
   RecoverySummary summary;
   RunStoppable(
       [&] {
-        summary = ntfs ? RunNtfsRecovery(context, session.items, selection, *destination)
-                       : RunFatRecovery(context, session.items, selection, *destination);
+        summary = loaded.ntfs ? RunNtfsRecovery(context, session.items, selection, *destination)
+                              : RunFatRecovery(context, session.items, selection, *destination);
       },
       run.stopSaving);
   ui.ShowProgress(false);

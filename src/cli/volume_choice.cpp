@@ -1,5 +1,7 @@
 #include "cli/volume_choice.h"
 
+#include <algorithm>
+
 #include "cli/cli_error.h"
 #include "common/sector.h"
 #include "partition/partition_selection.h"
@@ -60,6 +62,34 @@ void ChooseVolume(Session& session, const VolumeOptions& options) {
                    " has " + std::to_string(found) + " FAT16, FAT32 or NTFS partition(s)");
   }
   SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1));
+}
+
+void ChooseDeepRange(Session& session, const VolumeOptions& volume, const DeepOptions& deep) {
+  if (deep.fs.empty()) throw CliError("the Advance Scan needs --fs fat16, fat32 or ntfs");
+  const FsType type = ParseType(deep.fs);
+  ScanState& scan = session.scan;
+  scan.scanType = ScanType::advance;
+  if (volume.size) throw CliError("the Advance Scan takes --start and --end, not --size");
+  if (volume.partition) {
+    if (volume.start || deep.end) throw CliError("choose either --partition or --start and --end, not both");
+    ChooseVolume(session, volume);
+  } else if (volume.start || deep.end) {
+    if (!volume.start || !deep.end) throw CliError("a sector range needs both --start and --end");
+    if (*deep.end <= *volume.start) throw CliError("the end sector must be greater than the start sector");
+    scan.rangeStart = *volume.start;
+    scan.rangeEnd = *deep.end;
+    scan.rangeSize = *deep.end - *volume.start;
+    scan.partitionIndex = 0;
+  } else {
+    // The whole disk: every sector of it, up to what 32-bit sector numbers reach.
+    const std::uint64_t sectors = session.reader.Source()->SizeBytes() / kSectorSize;
+    scan.rangeStart = 0;
+    scan.rangeSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, UINT32_MAX));
+    scan.rangeEnd = scan.rangeSize;
+    scan.partitionIndex = 0;
+  }
+  scan.selectedFsType = type;
+  session.settings.sectorsPerRead = deep.readSize;
 }
 
 }  // namespace salvex::cli

@@ -237,6 +237,8 @@ class NtfsClassification {
 
 }  // namespace
 
+void ClassifyNtfs(ClassifyContext& context) { NtfsClassification(context).Run(); }
+
 void AssignMftNumbers(ClassifyContext& context) {
   UiPort& ui = context.ui;
   HitLists& hits = context.state.hits;

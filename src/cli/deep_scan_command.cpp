@@ -1,0 +1,96 @@
+#include <iostream>
+
+#include "cli/cli_ui_port.h"
+#include "cli/commands.h"
+#include "cli/item_source.h"
+#include "cli/json_writer.h"
+#include "disk/disk_table.h"
+#include "partition/quick_search.h"
+#include "platform/file_disk_source.h"
+
+namespace salvex::cli {
+namespace {
+
+void PrintFoundJson(const DeepScanState& state) {
+  JsonWriter json(std::cout);
+  json.BeginArray();
+  for (std::uint16_t ordinal = 1; ordinal <= state.found.size(); ++ordinal) {
+    const FoundFileSystem& found = state.found[ordinal - 1];
+    json.BeginObject();
+    const auto number = [&](const char* key, std::uint64_t value) {
+      json.Key(key);
+      json.Number(value);
+    };
+    number("ordinal", ordinal);
+    json.Key("fsType");
+    json.String(FsTypeText(found.fsType));
+    number("clusterBase", found.clusterBase);
+    number("sectorsPerCluster", found.sectorsPerCluster);
+    number("volumeEnd", found.volumeEnd);
+    number("fat1Start", found.fat1Start);
+    number("fat2Start", found.fat2Start);
+    number("mftStart", found.mftStart);
+    number("claimed", ClaimedHitCount(state, ordinal));
+    json.EndObject();
+  }
+  json.EndArray();
+  std::cout << '\n';
+}
+
+void PrintFound(const DeepScanState& state) {
+  const HitLists& hits = state.hits;
+  std::cout << hits.bootSectorsFound << " boot sector(s), " << hits.foldersFound << " folder(s)";
+  if (hits.filesFound > 0 || hits.indexBlocksFound > 0) {
+    std::cout << ", " << hits.filesFound << " file record(s), " << hits.indexBlocksFound << " index block(s)";
+  }
+  std::cout << " found\n";
+  if (state.found.empty()) {
+    std::cout << "No file system could be put together from them.\n";
+    return;
+  }
+  for (std::uint16_t ordinal = 1; ordinal <= state.found.size(); ++ordinal) {
+    const FoundFileSystem& found = state.found[ordinal - 1];
+    const std::string size =
+        found.volumeEnd == 0 ? "Unknown" : std::to_string((found.volumeEnd - found.clusterBase) / 2048) + " MB";
+    std::cout << ordinal << "  " << FoundFileSystemCaption(found) << "  start " << found.clusterBase
+              << "  sectors per cluster " << found.sectorsPerCluster << "  size " << size << "  folders "
+              << ClaimedHitCount(state, ordinal) << '\n';
+  }
+  std::cout << "Mount one with --mount N to list its folders and files.\n";
+}
+
+}  // namespace
+
+int RunDeepScan(const DeepScanOptions& options) {
+  Session session;
+  OpenSource(session, options.source);
+  ChooseDeepRange(session, options.volume, options.deep);
+  CliUiPort ui;
+  RunDeepScan(session, ui);
+  if (!options.deep.mount) {
+    if (options.json) {
+      PrintFoundJson(session.deepScan);
+    } else {
+      PrintFound(session.deepScan);
+    }
+    return 0;
+  }
+  FolderTreeModel tree;
+  const LoadedItems loaded = MountFound(session, *options.deep.mount, ui, tree);
+  PrintItems(session, tree, loaded, options.json);
+  return loaded.complete ? 0 : 1;
+}
+
+int RunSearchPartitions(const PartitionsOptions& options) {
+  Session session;
+  OpenSource(session, options.source);
+  const DiskTable disks =
+      EnumerateDisks({}, {{options.source, session.reader.Source()->SizeBytes()}});
+  CliUiPort ui;
+  QuickPartitionSearch(session.reader, disks.disks.front(), session.scan, session.partitions, ui);
+  ui.ClearLine();
+  if (options.json || session.partitions.partitionCount > 0) PrintPartitions(session.partitions, options.json);
+  return 0;
+}
+
+}  // namespace salvex::cli

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "cli/cli_ui_port.h"
+#include "cli/volume_choice.h"
+#include "items/folder_tree_model.h"
+
+namespace salvex::cli {
+
+struct LoadedItems {
+  bool ntfs = false;      // the items are in the store's NTFS half
+  bool complete = true;   // false when Stop (Ctrl-C) cut the scan short
+};
+
+// Fills the session's store as the options say: the Standard Scan of a
+// partition or range, or, with --mount, the Advance Scan and the mount of the
+// chosen found file system. Throws CliError when that cannot be done.
+LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepOptions& deep, CliUiPort& ui,
+                      FolderTreeModel& tree);
+
+// The Advance Scan of the chosen range, with Ctrl-C as Stop.
+void RunDeepScan(Session& session, CliUiPort& ui);
+
+// Selects and mounts found file system `ordinal` (from 1).
+LoadedItems MountFound(Session& session, std::uint16_t ordinal, CliUiPort& ui, FolderTreeModel& tree);
+
+}  // namespace salvex::cli
