@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build git pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
-  dosfstools mtools fdisk
+  dosfstools mtools fdisk ntfs-3g
   sleuthkit hyperfine
 )
 
