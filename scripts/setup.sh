@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   dosfstools mtools fdisk ntfs-3g
-  sleuthkit hyperfine
+  sleuthkit hyperfine xz-utils
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "fat/cluster_chain.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "common/le_bytes.h"
@@ -52,6 +53,9 @@ void BuildDirectoryChain(SectorReader& reader, const VolumeParameters& volume, s
   while (chain.size() < kMaxDirectoryClusters) {
     const auto next = fat.EntryOf(cluster);
     if (!next || EndsChain(*next, volume.fsType)) return;
+    // A chain that comes back to one of its clusters would have the same
+    // directory sectors read, and their entries listed, again and again.
+    if (std::find(chain.begin(), chain.end(), *next) != chain.end()) return;
     chain.push_back(*next);
     cluster = *next;
   }

@@ -32,7 +32,8 @@ struct ChainCancel {
 };
 
 // Follows a directory's chain in FAT #1 from `firstCluster`, which is taken
-// without any check; at most 100 clusters. A failed FAT read ends the chain.
+// without any check; at most 100 clusters. A failed FAT read ends the chain,
+// and so does a link back to a cluster already in it.
 void BuildDirectoryChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t firstCluster,
                          ClusterChain& chain);
 

@@ -76,10 +76,13 @@ TEST_P(ClusterChainTest, FileChainLongerThanExpectedShowsOneExtraCluster) {
 TEST_P(ClusterChainTest, CyclicChainsAreBounded) {
   fat.SetFatEntry(20, 21);
   fat.SetFatEntry(21, 20);
+  fat.SetFatEntry(30, 30);
   Open();
   BuildDirectoryChain(reader, volume, 20, chain);
-  EXPECT_EQ(chain.size(), kMaxDirectoryClusters);
-  EXPECT_EQ(File(20, 1000, 1).size(), 1001u);
+  EXPECT_EQ(chain, (ClusterChain{20, 21})) << "a directory's clusters are read once";
+  BuildDirectoryChain(reader, volume, 30, chain);
+  EXPECT_EQ(chain, ClusterChain{30});
+  EXPECT_EQ(File(20, 1000, 1).size(), 1001u) << "a file's chain shows it is too long";
 }
 
 TEST_P(ClusterChainTest, SecondFatCopyIsReadOnRequest) {

@@ -1,0 +1,43 @@
+// The input is a whole disk: the partition-table walks made when the user
+// leaves the disk step.
+
+#include "common/le_bytes.h"
+#include "fuzz_support.h"
+#include "partition/partition_walk.h"
+
+using namespace salvex;
+
+namespace {
+
+bool HoldsTableAt(Bytes disk, std::uint32_t sector) {
+  return HasBootSignature(Slice(disk, std::size_t{sector} * kSectorSize, kSectorSize));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const Bytes disk(data, size);
+  Session session;
+  fuzz::OpenInput(session, data, size);
+  const std::uint32_t found = FindPartitions(session.reader, session.partitions);
+  const PartitionTable& table = session.partitions;
+  FUZZ_CHECK(found == table.partitionCount);
+  FUZZ_CHECK(found <= kMaxPartitions);
+  // Nothing is found without a signed table at one of the walked sectors.
+  FUZZ_CHECK(found == 0 || HoldsTableAt(disk, 0) || HoldsTableAt(disk, 61) || HoldsTableAt(disk, 62));
+  for (std::uint32_t i = 0; i < found; ++i) {
+    const FsType type = table.records[i].fsType;
+    FUZZ_CHECK(type == FsType::fat16 || type == FsType::fat32 || type == FsType::ntfs);
+  }
+
+  // Every walk starts from an empty table: walking again over the filled one
+  // finds the same records.
+  const PartitionTable first = table;
+  FUZZ_CHECK(FindPartitions(session.reader, session.partitions) == found);
+  for (std::uint32_t i = 0; i < found; ++i) {
+    FUZZ_CHECK(table.records[i].startSector == first.records[i].startSector);
+    FUZZ_CHECK(table.records[i].sectorCount == first.records[i].sectorCount);
+    FUZZ_CHECK(table.records[i].fsType == first.records[i].fsType);
+  }
+  return 0;
+}
