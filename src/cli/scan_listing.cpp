@@ -47,7 +47,15 @@ struct Line {
   bool deleted;
   std::size_t depth;
   ItemRow row;
+  const char* note = "";
 };
+
+constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";
+
+template <typename Kind>
+Line FileLine(const typename Kind::File& file, std::size_t depth) {
+  return {file.deleted, depth, Kind::Row(file), Kind::Recoverable(file) ? "" : kNotRecoverableNote};
+}
 
 template <typename Kind>
 std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel& tree,
@@ -78,7 +86,7 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
     if (frame.node == FolderTreeModel::kRoot || folder) {
       const std::uint32_t key = folder ? Kind::KeyOf(folders[*folder]) : Kind::kRootKey;
       for (const std::uint32_t position : files.ChildrenOf(key)) {
-        lines.push_back({files.Items()[position].deleted, frame.depth + 1, Kind::Row(files.Items()[position])});
+        lines.push_back(FileLine<Kind>(files.Items()[position], frame.depth + 1));
       }
     }
     stack.pop_back();
@@ -94,7 +102,7 @@ std::vector<Line> CollectUnreachableLines(const ItemStore& store, const ItemPath
     if (!index.FolderPath(position)) lines.push_back({folders[position].deleted, 0, Kind::Row(folders[position])});
   }
   for (const auto& file : Kind::Files(store).Items()) {
-    if (!index.NodeOfKey(Kind::ParentOf(file))) lines.push_back({file.deleted, 0, Kind::Row(file)});
+    if (!index.NodeOfKey(Kind::ParentOf(file))) lines.push_back(FileLine<Kind>(file, 0));
   }
   return lines;
 }
@@ -117,7 +125,7 @@ void PrintLines(std::ostream& out, const std::vector<Line>& lines) {
     const std::string indentedName = std::string(line.depth * kIndentPerLevel, ' ') + line.row.name;
     out << (line.deleted ? "DEL " : "    ") << PadRight(indentedName, nameWidth) << "  "
         << PadRight(line.row.type, typeWidth) << "  " << PadLeft(line.row.size, sizeWidth) << "  "
-        << line.row.created << "  " << line.row.modified << "  " << PadLeft(line.row.id, idWidth) << '\n';
+        << line.row.created << "  " << line.row.modified << "  " << PadLeft(line.row.id, idWidth) << line.note << '\n';
   }
 }
 
@@ -138,7 +146,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
   const ItemPaths<Kind> index(store, tree);
   JsonWriter json(out);
   const auto writeItem = [&](const std::optional<std::string>& path, const auto& item, const char* kind,
-                             std::uint64_t size, std::uint64_t id) {
+                             std::uint64_t size, std::uint64_t id, bool recoverable) {
     const ItemRow row = Kind::Row(item);
     json.BeginObject();
     json.Key("path");
@@ -163,16 +171,21 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
     json.Number(id);
     json.Key(Kind::kKeyName);
     json.Number(Kind::KeyOf(item));
+    if (!recoverable) {
+      json.Key("recoverable");
+      json.Bool(false);
+    }
     json.EndObject();
   };
   json.BeginArray();
   const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
-    writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode);
+    writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode, true);
   }
   const auto& files = Kind::Files(store).Items();
   for (std::uint32_t position = 0; position < files.size(); ++position) {
-    writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]));
+    writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]),
+              Kind::Recoverable(files[position]));
   }
   json.EndArray();
   out << '\n';

@@ -23,6 +23,7 @@ struct FatKind {
   static std::uint32_t ParentOf(const Folder& folder) { return folder.parentCluster; }
   static std::uint32_t ParentOf(const File& file) { return file.parentCluster; }
   static std::uint64_t IdOf(const File& file) { return file.id; }
+  static bool Recoverable(const File&) { return true; }
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
     return store.FindFatFolder(key);
   }
@@ -43,6 +44,8 @@ struct NtfsKind {
   static std::uint32_t ParentOf(const Folder& folder) { return folder.parentRecord; }
   static std::uint32_t ParentOf(const File& file) { return file.parentRecord; }
   static std::uint64_t IdOf(const File& file) { return file.recordSector; }
+  // NTFS-compressed or encrypted clusters are not the user's bytes.
+  static bool Recoverable(const File& file) { return !file.compressedOrEncrypted; }
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
     return store.FindNtfsFolder(key);
   }
