@@ -50,6 +50,22 @@ std::int64_t SignedField(Bytes record, Offset at, unsigned width) {
   return static_cast<std::int64_t>(value);
 }
 
+// The offset of the folder index attribute of `type` named "$I30" (its name
+// at `nameStart` within the attribute). `refuseLong` also ends the walk at an
+// attribute of 1023 bytes or more, as the allocation's lookup always has.
+std::optional<Offset> FindI30Attribute(Bytes record, std::uint32_t type, Offset nameStart, bool refuseLong) {
+  Offset offset = S16(record, 20);
+  while (offset >= 0 && offset + 3 <= kLastByte) {
+    const std::uint32_t found = U32(record, offset);
+    if (EndsAttributes(found) || offset + 7 > kLastByte) return std::nullopt;
+    const std::uint32_t length = U32(record, offset + 4);
+    if (length == 0 || (refuseLong && length >= kLastByte)) return std::nullopt;
+    if (found == type && Byte(record, offset + 9) == 4 && NamedI30(record, offset + nameStart)) return offset;
+    offset += length;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<FileNameInfo> FindFileName(Bytes record, std::uint8_t nameSpace) {
@@ -93,43 +109,19 @@ std::optional<std::uint64_t> FindDataSize(Bytes record) {
 }
 
 std::uint32_t FindIndexRootOwner(Bytes record) {
-  Offset offset = S16(record, 20);
-  bool found = false;
-  while (offset >= 0 && offset + 3 <= kLastByte) {
-    const std::uint32_t type = U32(record, offset);
-    if (EndsAttributes(type) || offset + 7 > kLastByte) return 0;
-    const std::uint32_t length = U32(record, offset + 4);
-    if (length == 0) return 0;
-    if (type == ntfs::kIndexRoot && Byte(record, offset + 9) == 4 && NamedI30(record, offset + 24)) {
-      found = true;
-      break;
-    }
-    offset += length;
-  }
-  if (!found) return 0;
+  const auto offset = FindI30Attribute(record, ntfs::kIndexRoot, 24, false);
+  if (!offset) return 0;
   // The first index entry, after the attribute header, name and index headers.
-  const Offset entry = offset + 64;
+  const Offset entry = *offset + 64;
   if (entry >= kLastByte || Byte(record, entry + 80) == 0) return 0;
   const std::uint32_t owner = U32(record, entry + 16);
   return owner == 0xFFFFFFFF ? 0 : owner;
 }
 
 std::uint32_t FindIndexAllocationStart(Bytes record) {
-  Offset offset = S16(record, 20);
-  bool found = false;
-  while (offset >= 0 && offset + 3 <= kLastByte) {
-    const std::uint32_t type = U32(record, offset);
-    if (EndsAttributes(type) || offset + 7 > kLastByte) return 0;
-    const std::uint32_t length = U32(record, offset + 4);
-    if (length == 0 || length >= kLastByte) return 0;
-    if (type == ntfs::kIndexAllocation && Byte(record, offset + 9) == 4 && NamedI30(record, offset + 64)) {
-      found = true;
-      break;
-    }
-    offset += length;
-  }
-  if (!found || offset >= kLastByte) return 0;
-  const Offset runs = offset + S16(record, offset + 32);
+  const auto offset = FindI30Attribute(record, ntfs::kIndexAllocation, 64, true);
+  if (!offset || *offset >= kLastByte) return 0;
+  const Offset runs = *offset + S16(record, *offset + 32);
   if (runs < 0 || runs >= static_cast<Offset>(kMftRecordSize)) return 0;
   const std::uint8_t header = Byte(record, runs);
   const unsigned lengthWidth = header & 0x0F;
