@@ -21,6 +21,15 @@ struct PartitionsOptions {
 struct ScanOptions {
   std::string source;
   VolumeOptions volume;
+  std::string saveSnapshot;
+  bool json = false;
+};
+
+struct FindOptions {
+  std::string source;
+  VolumeOptions volume;
+  DeepOptions deep;
+  std::string pattern;
   bool json = false;
 };
 
@@ -28,6 +37,7 @@ struct DeepScanOptions {
   std::string source;
   VolumeOptions volume;
   DeepOptions deep;
+  std::string saveSnapshot;
   bool json = false;
 };
 
@@ -57,6 +67,7 @@ int RunPartitions(const PartitionsOptions& options);
 int RunScan(const ScanOptions& options);
 int RunSearchPartitions(const PartitionsOptions& options);
 int RunDeepScan(const DeepScanOptions& options);
+int RunFind(const FindOptions& options);
 int RunRecover(const RecoverOptions& options);
 
 }  // namespace salvex::cli

@@ -7,6 +7,7 @@
 #include "disk/disk_table.h"
 #include "partition/quick_search.h"
 #include "platform/file_disk_source.h"
+#include "snapshot/advance_snapshot.h"
 
 namespace salvex::cli {
 namespace {
@@ -64,9 +65,19 @@ void PrintFound(const DeepScanState& state) {
 int RunDeepScan(const DeepScanOptions& options) {
   Session session;
   OpenSource(session, options.source);
-  ChooseDeepRange(session, options.volume, options.deep);
   CliUiPort ui;
-  RunDeepScan(session, ui);
+  if (options.volume.snapshot.empty()) {
+    ChooseDeepRange(session, options.volume, options.deep);
+    RunDeepScan(session, ui);
+  } else {
+    LoadAdvanceSnapshot(session, options.volume.snapshot, ui);
+  }
+  if (!options.saveSnapshot.empty()) {
+    const std::string path = SaveSnapshot(options.saveSnapshot, kAdvanceSnapshotExtension,
+                                          EncodeAdvanceSnapshot(session.scan, session.deepScan.hits),
+                                          kFileCreationErrorMessage);
+    std::cerr << "salvex: snapshot saved as " << path << '\n';
+  }
   if (!options.deep.mount) {
     if (options.json) {
       PrintFoundJson(session.deepScan);
@@ -76,6 +87,7 @@ int RunDeepScan(const DeepScanOptions& options) {
     return 0;
   }
   FolderTreeModel tree;
+  AddFilters(session, options.volume.filters);
   const LoadedItems loaded = MountFound(session, *options.deep.mount, ui, tree);
   PrintItems(session, tree, loaded, options.json);
   return loaded.complete ? 0 : 1;

@@ -1,11 +1,94 @@
 #include "cli/item_source.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
 #include "cli/cli_error.h"
 #include "cli/stoppable.h"
+#include "snapshot/advance_snapshot.h"
+#include "snapshot/snapshot_bytes.h"
+#include "snapshot/tree_snapshot.h"
 #include "wizard/advance_scan.h"
 #include "wizard/standard_scan.h"
 
 namespace salvex::cli {
+namespace {
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw CliError("cannot open " + path + ": " + std::strerror(errno));
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool EndsWithIgnoringCase(const std::string& text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    const char c = text[text.size() - suffix.size() + i];
+    if ((c >= 'a' && c <= 'z' ? c - 32 : c) != suffix[i]) return false;
+  }
+  return true;
+}
+
+LoadedItems LoadTreeSnapshot(Session& session, const std::string& path, CliUiPort& ui, FolderTreeModel& tree) {
+  const std::vector<std::uint8_t> bytes = ReadFile(path);
+  try {
+    const TreeSnapshot snapshot = DecodeTreeSnapshot(bytes);
+    ApplyTreeSnapshot(snapshot, session.scan, session.volume, session.items);
+  } catch (const SnapshotError& error) {
+    throw CliError(path + ": " + error.what());
+  }
+  session.scan.wizardStep = 3;
+  BuildFatFolderTree(session.items, tree, ui, FolderTreeModel::kRoot);
+  ui.ShowProgress(false);
+  return {session.volume.fsType == FsType::ntfs, true};
+}
+
+}  // namespace
+
+void AddFilters(Session& session, const std::vector<std::string>& filters) {
+  for (const std::string& filter : filters) {
+    const FilterTable::AddResult result = session.filters.Add(filter);
+    if (result == FilterTable::AddResult::alreadyListed) continue;
+    if (result != FilterTable::AddResult::added) {
+      std::string message = FilterRefusalMessage(result);
+      message.erase(0, message.find_first_not_of(' '));
+      message.erase(message.find_last_not_of(' ') + 1);
+      throw CliError(message + ": " + filter);
+    }
+  }
+}
+
+std::string SaveSnapshot(const std::string& chosen, std::string_view extension,
+                         const std::vector<std::uint8_t>& bytes, const char* failure) {
+  const std::string path = SnapshotPath(chosen, extension);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    std::string message = failure;
+    message.erase(0, message.find_first_not_of(' '));
+    throw CliError(message + ": " + path);
+  }
+  return path;
+}
+
+void LoadAdvanceSnapshot(Session& session, const std::string& path, CliUiPort& ui) {
+  const std::vector<std::uint8_t> bytes = ReadFile(path);
+  AdvanceSnapshot snapshot;
+  try {
+    snapshot = DecodeAdvanceSnapshot(bytes);
+  } catch (const SnapshotError& error) {
+    throw CliError(path + ": " + error.what());
+  }
+  session.scan.scanType = ScanType::advance;
+  ApplyRange(snapshot.range, session.scan);
+  session.deepScan.Clear();
+  session.deepScan.hits = std::move(snapshot.hits);
+  ClassifyLoadedHits(session.reader, session.scan, ui, session.deepScan, nullptr, 0);
+  ui.ClearLine();
+}
 
 void RunDeepScan(Session& session, CliUiPort& ui) {
   RunStoppable(
@@ -31,6 +114,15 @@ LoadedItems MountFound(Session& session, std::uint16_t ordinal, CliUiPort& ui, F
 
 LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepOptions& deep, CliUiPort& ui,
                       FolderTreeModel& tree) {
+  AddFilters(session, volume.filters);
+  if (!volume.snapshot.empty()) {
+    if (!EndsWithIgnoringCase(volume.snapshot, kAdvanceSnapshotExtension)) {
+      return LoadTreeSnapshot(session, volume.snapshot, ui, tree);
+    }
+    if (!deep.mount) throw CliError("an advance-scan snapshot holds found file systems: choose one with --mount N");
+    LoadAdvanceSnapshot(session, volume.snapshot, ui);
+    return MountFound(session, *deep.mount, ui, tree);
+  }
   if (deep.mount) {
     ChooseDeepRange(session, volume, deep);
     RunDeepScan(session, ui);

@@ -20,6 +20,18 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
 // The Advance Scan of the chosen range, with Ctrl-C as Stop.
 void RunDeepScan(Session& session, CliUiPort& ui);
 
+// Loads the hits of an advance-scan snapshot in place of a sweep and
+// classifies them.
+void LoadAdvanceSnapshot(Session& session, const std::string& path, CliUiPort& ui);
+
+// Adds the --filter patterns to the session's filter table.
+void AddFilters(Session& session, const std::vector<std::string>& filters);
+
+// Writes a snapshot file; `failure` is the message for a file that cannot
+// be created. Returns the path written (upper-cased name, extension added).
+std::string SaveSnapshot(const std::string& chosen, std::string_view extension,
+                         const std::vector<std::uint8_t>& bytes, const char* failure);
+
 // Selects and mounts found file system `ordinal` (from 1).
 LoadedItems MountFound(Session& session, std::uint16_t ordinal, CliUiPort& ui, FolderTreeModel& tree);
 

@@ -20,6 +20,11 @@ void AddVolumeOptions(CLI::App& command, VolumeOptions& volume) {
   command.add_option("--size", volume.size, "length of the sector range in sectors");
   command.add_option("--type", volume.type, "file system of the sector range")
       ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
+  command.add_option("--snapshot", volume.snapshot, "load a saved snapshot (.RSNP, or .RS2 with --mount) instead of scanning");
+}
+
+void AddFilterOption(CLI::App& command, VolumeOptions& volume) {
+  command.add_option("--filter", volume.filters, "only files whose names match PATTERN (* and ?); repeatable");
 }
 
 void AddDeepOptions(CLI::App& command, VolumeOptions& volume, DeepOptions& deep) {
@@ -56,6 +61,8 @@ int main(int argc, char** argv) {
                                                      "live and deleted");
   scanCommand->add_option("source", scan.source, "block device or disk image")->required();
   AddVolumeOptions(*scanCommand, scan.volume);
+  AddFilterOption(*scanCommand, scan.volume);
+  scanCommand->add_option("--save-snapshot", scan.saveSnapshot, "save the scan results as FILE.RSNP");
   scanCommand->add_flag("--json", scan.json, "print every item as JSON");
 
   PartitionsOptions search;
@@ -69,13 +76,28 @@ int main(int argc, char** argv) {
       "deep-scan", "read every sector of a range for file-system structures and list the file systems they form");
   deepCommand->add_option("source", deep.source, "block device or disk image")->required();
   AddDeepOptions(*deepCommand, deep.volume, deep.deep);
+  AddFilterOption(*deepCommand, deep.volume);
+  deepCommand->add_option("--snapshot", deep.volume.snapshot, "load the hits of FILE.RS2 instead of sweeping");
+  deepCommand->add_option("--save-snapshot", deep.saveSnapshot, "save the hits as FILE.RS2");
   deepCommand->add_flag("--json", deep.json, "print as JSON");
+
+  FindOptions find;
+  CLI::App* findCommand = app.add_subcommand("find", "find files by a pattern with * and ? (case is ignored)");
+  findCommand->add_option("source", find.source, "block device or disk image")->required();
+  findCommand->add_option("pattern", find.pattern, "e.g. '*.DOC', 'REP*', 'DATA?.XLS'")->required();
+  AddVolumeOptions(*findCommand, find.volume);
+  findCommand->add_option("--fs", find.deep.fs, "with --mount: the file system the Advance Scan looks for")
+      ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
+  findCommand->add_option("--end", find.deep.end, "with --mount: last sector of the range");
+  findCommand->add_option("--mount", find.deep.mount, "search found file system N of the Advance Scan");
+  findCommand->add_flag("--json", find.json, "print the rows as JSON");
 
   RecoverOptions recover;
   CLI::App* recoverCommand = app.add_subcommand("recover", "copy folders and files out of a FAT partition");
   recoverCommand->add_option("source", recover.source, "block device or disk image")->required();
   recoverCommand->add_option("paths", recover.paths, "folders and files to recover, as salvex scan shows them");
   AddVolumeOptions(*recoverCommand, recover.volume);
+  AddFilterOption(*recoverCommand, recover.volume);
   recoverCommand->add_option("--fs", recover.deep.fs, "with --mount: the file system the Advance Scan looks for")
       ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
   recoverCommand->add_option("--end", recover.deep.end, "with --mount: last sector of the range");
@@ -113,6 +135,7 @@ int main(int argc, char** argv) {
     if (*recoverCommand) return RunRecover(recover);
     if (*searchCommand) return RunSearchPartitions(search);
     if (*deepCommand) return RunDeepScan(deep);
+    if (*findCommand) return RunFind(find);
   } catch (const CliError& error) {
     std::fprintf(stderr, "salvex: error: %s\n", error.what());
     return 1;

@@ -122,7 +122,8 @@ int RunRecover(const RecoverOptions& options) {
 
   CliSavingView saving(ui);
   RecoveryRunState run;
-  ExtractionContext context{session.reader, session.volume, session.settings, run, ui, saving, {}};
+  ExtractionContext context{session.reader, session.volume, session.settings, run, ui, saving,
+                            session.PassesFilters()};
   ui.ShowProgress(true);
   // Ctrl-C raises Stop Saving: the files written so far stay and the summary still comes.
   RecoverySummary summary;

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/item_source.h"
 #include "cli/scan_listing.h"
+#include "snapshot/tree_snapshot.h"
 
 namespace salvex::cli {
 namespace {
@@ -20,15 +21,16 @@ std::string DescribeVolume(const Session& session) {
 }  // namespace
 
 void PrintItems(const Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json) {
+  const FileFilter passes = session.PassesFilters();
   if (json) {
-    PrintItemsJson(std::cout, session.items, tree, loaded.ntfs);
+    PrintItemsJson(std::cout, session.items, tree, loaded.ntfs, passes);
     return;
   }
   const ItemCounters& counters = session.items.counters;
   std::cout << DescribeVolume(session) << '\n'
             << counters.folderCount << " folder(s), " << counters.fileCount << " file(s) found"
             << (loaded.complete ? "" : " before the scan was stopped") << "\n\n";
-  PrintListing(std::cout, session.items, tree, loaded.ntfs);
+  PrintListing(std::cout, session.items, tree, loaded.ntfs, passes);
 }
 
 int RunScan(const ScanOptions& options) {
@@ -37,6 +39,13 @@ int RunScan(const ScanOptions& options) {
   CliUiPort ui;
   FolderTreeModel tree;
   const LoadedItems loaded = LoadItems(session, options.volume, {}, ui, tree);
+  if (!options.saveSnapshot.empty()) {
+    const std::string path = SaveSnapshot(options.saveSnapshot, kTreeSnapshotExtension,
+                                          EncodeTreeSnapshot(session.scan, session.volume, session.items),
+                                          kUnableToOpenMessage);
+    std::cerr << "salvex: snapshot saved as " << path
+              << (loaded.ntfs ? " (the range and geometry only: NTFS items are not stored)" : "") << '\n';
+  }
   PrintItems(session, tree, loaded, options.json);
   return loaded.complete ? 0 : 1;
 }

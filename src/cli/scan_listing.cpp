@@ -57,9 +57,11 @@ Line FileLine(const typename Kind::File& file, std::size_t depth) {
   return {file.deleted, depth, Kind::Row(file), Kind::Recoverable(file) ? "" : kNotRecoverableNote};
 }
 
+bool Passes(const FileFilter& passes, const std::string& name) { return !passes || passes(name); }
+
 template <typename Kind>
-std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel& tree,
-                                   const ItemPaths<Kind>& index) {
+std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel& tree, const ItemPaths<Kind>& index,
+                                   const FileFilter& passes) {
   std::vector<Line> lines;
   const auto& folders = Kind::Folders(store).Items();
   const auto& files = Kind::Files(store);
@@ -86,6 +88,7 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
     if (frame.node == FolderTreeModel::kRoot || folder) {
       const std::uint32_t key = folder ? Kind::KeyOf(folders[*folder]) : Kind::kRootKey;
       for (const std::uint32_t position : files.ChildrenOf(key)) {
+        if (!Passes(passes, files.Items()[position].name)) continue;
         lines.push_back(FileLine<Kind>(files.Items()[position], frame.depth + 1));
       }
     }
@@ -95,14 +98,15 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
 }
 
 template <typename Kind>
-std::vector<Line> CollectUnreachableLines(const ItemStore& store, const ItemPaths<Kind>& index) {
+std::vector<Line> CollectUnreachableLines(const ItemStore& store, const ItemPaths<Kind>& index,
+                                          const FileFilter& passes) {
   std::vector<Line> lines;
   const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
     if (!index.FolderPath(position)) lines.push_back({folders[position].deleted, 0, Kind::Row(folders[position])});
   }
   for (const auto& file : Kind::Files(store).Items()) {
-    if (!index.NodeOfKey(Kind::ParentOf(file))) lines.push_back(FileLine<Kind>(file, 0));
+    if (!index.NodeOfKey(Kind::ParentOf(file)) && Passes(passes, file.name)) lines.push_back(FileLine<Kind>(file, 0));
   }
   return lines;
 }
@@ -130,11 +134,11 @@ void PrintLines(std::ostream& out, const std::vector<Line>& lines) {
 }
 
 template <typename Kind>
-void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree) {
+void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, const FileFilter& passes) {
   const ItemPaths<Kind> index(store, tree);
   out << "/\n";
-  PrintLines(out, CollectTreeLines(store, tree, index));
-  const std::vector<Line> unreachable = CollectUnreachableLines(store, index);
+  PrintLines(out, CollectTreeLines(store, tree, index, passes));
+  const std::vector<Line> unreachable = CollectUnreachableLines(store, index, passes);
   if (!unreachable.empty()) {
     out << "\nFound, but not reachable from the root folder:\n";
     PrintLines(out, unreachable);
@@ -142,7 +146,8 @@ void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeM
 }
 
 template <typename Kind>
-void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree) {
+void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree,
+                      const FileFilter& passes) {
   const ItemPaths<Kind> index(store, tree);
   JsonWriter json(out);
   const auto writeItem = [&](const std::optional<std::string>& path, const auto& item, const char* kind,
@@ -184,6 +189,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
   }
   const auto& files = Kind::Files(store).Items();
   for (std::uint32_t position = 0; position < files.size(); ++position) {
+    if (!Passes(passes, files[position].name)) continue;
     writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]),
               Kind::Recoverable(files[position]));
   }
@@ -193,19 +199,21 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
 
 }  // namespace
 
-void PrintListing(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs) {
+void PrintListing(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs,
+                  const FileFilter& passes) {
   if (ntfs) {
-    PrintListingOf<NtfsKind>(out, store, tree);
+    PrintListingOf<NtfsKind>(out, store, tree, passes);
   } else {
-    PrintListingOf<FatKind>(out, store, tree);
+    PrintListingOf<FatKind>(out, store, tree, passes);
   }
 }
 
-void PrintItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs) {
+void PrintItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs,
+                    const FileFilter& passes) {
   if (ntfs) {
-    PrintItemsJsonOf<NtfsKind>(out, store, tree);
+    PrintItemsJsonOf<NtfsKind>(out, store, tree, passes);
   } else {
-    PrintItemsJsonOf<FatKind>(out, store, tree);
+    PrintItemsJsonOf<FatKind>(out, store, tree, passes);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "session/session.h"
 
@@ -15,6 +16,8 @@ struct VolumeOptions {
   std::optional<std::uint32_t> start;
   std::optional<std::uint32_t> size;
   std::string type;  // "fat16", "fat32" or "ntfs"
+  std::string snapshot;  // a ".RSNP" or ".RS2" file to load instead of scanning
+  std::vector<std::string> filters;
 };
 
 // The Advance Scan's choices: the file system to look for, the end of a

@@ -14,12 +14,12 @@ TreeNodeId FolderTreeModel::InsertNode(TreeNodeId parent, std::string_view text,
   return id;
 }
 
-std::string FolderTreeModel::Path(TreeNodeId node) const {
+std::string FolderTreeModel::Path(TreeNodeId node, char separator) const {
   std::vector<const std::string*> parts;
   for (; node != kRoot && Contains(node); node = At(node).parent) parts.push_back(&At(node).text);
   std::string path;
   for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
-    if (!path.empty()) path += '/';
+    if (!path.empty() && path.back() != separator) path += separator;
     path += **part;
   }
   return path;

@@ -26,7 +26,7 @@ class FolderTreeModel final : public FolderTreeSink {
   // "/"-separated from the root, which itself is ""; the root's children have
   // one component: "Documents", "Documents/Letters". Built on demand, so a
   // deeply nested tree does not hold every path at once.
-  std::string Path(TreeNodeId node) const;
+  std::string Path(TreeNodeId node, char separator = '/') const;
   std::size_t NodeCount() const { return nodes_.size(); }
 
  private:

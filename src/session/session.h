@@ -7,8 +7,10 @@
 #include "fat/volume_context.h"
 #include "fat/volume_parameters.h"
 #include "items/item_store.h"
+#include "items/recovery_admission.h"
 #include "items/recovery_settings.h"
 #include "partition/partition_record.h"
+#include "search/file_filters.h"
 
 namespace salvex {
 
@@ -22,9 +24,14 @@ struct Session {
   VolumeParameters volume;
   ItemStore items;
   DeepScanState deepScan;
+  FilterTable filters;
   SectorReader reader{settings.badSectorRetries};
 
   VolumeContext Volume(UiPort& ui) { return {reader, scan, volume, ui}; }
+  // The filters as the listing and the recovery apply them.
+  FileFilter PassesFilters() const {
+    return [this](std::string_view name) { return filters.PassesFilters(name); };
+  }
 };
 
 }  // namespace salvex

@@ -15,6 +15,13 @@ void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySetting
     SweepFat(sweep);
   }
   ui.SetStopVisible(false);
+  ClassifyLoadedHits(reader, scan, ui, state, tree, root);
+}
+
+void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepScanState& state,
+                        FolderTreeSink* tree, TreeNodeId root) {
+  state.found.clear();
+  state.classifiedCount = 0;
   ClassifyContext classify{reader, scan, ui, state, tree, root};
   ClassifyHits(classify);
   ui.SetProgress(0);

@@ -16,6 +16,11 @@ namespace salvex {
 void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySettings& settings, UiPort& ui,
                     DeepScanState& state, FolderTreeSink* tree, TreeNodeId root);
 
+// Classifies hits that did not come from a sweep just now (a loaded
+// advance-scan snapshot): the found file systems are made anew.
+void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepScanState& state,
+                        FolderTreeSink* tree, TreeNodeId root);
+
 // Mounts the selected found file system (FAT or NTFS). Returns false when
 // Stop cut the directory reading short.
 bool RunMount(MountContext& context);

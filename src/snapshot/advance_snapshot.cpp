@@ -1,0 +1,171 @@
+#include "snapshot/advance_snapshot.h"
+
+#include <algorithm>
+
+#include "snapshot/snapshot_bytes.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::string_view kHeader = "Brimora Salvex 4.03";
+constexpr std::size_t kFolderClusterBytes = 18;
+constexpr std::size_t kIndexBlockBytes = 15;
+constexpr std::size_t kMftFolderFields = 35;
+// A file record holds 39 bytes of fields, but its length field counts 31.
+constexpr std::size_t kMftFileCounted = 31;
+constexpr std::size_t kMftFileFields = 39;
+
+std::string ReadName(SnapshotReader& in, std::uint16_t recordLength, std::size_t counted) {
+  if (recordLength < counted) throw SnapshotError("a record is shorter than its fields");
+  const std::size_t nameLength = recordLength - counted;
+  if (nameLength > kMaxSnapshotNameBytes) throw SnapshotError("a name is longer than any scan makes");
+  return in.Text(nameLength);
+}
+
+void WriteNtfsVariant(SnapshotWriter& out, const HitLists& hits) {
+  out.U32(static_cast<std::uint32_t>(hits.indexBlocks.size()));
+  for (const IndexBlockHit& block : hits.indexBlocks) {
+    out.U32(block.sector);
+    out.U32(block.ownerRecord);
+    out.U32(block.vcn);
+    out.U16(block.mark);
+    out.U8(block.sectors);
+  }
+  out.U32(static_cast<std::uint32_t>(hits.mftFolders.size()));
+  for (const MftFolderHit& folder : hits.mftFolders) {
+    out.U16(static_cast<std::uint16_t>(folder.name.size() + kMftFolderFields));
+    out.Text(folder.name);
+    out.U32(folder.sector);
+    out.U32(folder.parentRecord);
+    out.U32(folder.recordNumber);
+    out.U16(folder.candidate);
+    out.U64(folder.created);
+    out.U64(folder.changed);
+    out.U32(folder.indexCluster);
+    out.U8(folder.deleted ? 1 : 0);
+  }
+  out.U32(static_cast<std::uint32_t>(hits.mftFiles.size()));
+  for (const MftFileHit& file : hits.mftFiles) {
+    out.U16(static_cast<std::uint16_t>(file.name.size() + kMftFileCounted));
+    out.Text(file.name);
+    out.U32(file.sector);
+    out.U32(file.parentRecord);
+    out.U32(0);
+    out.U64(file.size);
+    out.U16(0);
+    out.U64(file.created);
+    out.U64(file.changed);
+    out.U8(file.deleted ? 1 : 0);
+  }
+}
+
+void ReadNtfsVariant(SnapshotReader& in, HitLists& hits) {
+  const std::uint32_t blocks = in.Count(kIndexBlockBytes, "index blocks");
+  for (std::uint32_t i = 0; i < blocks; ++i) {
+    IndexBlockHit block;
+    block.sector = in.U32();
+    block.ownerRecord = in.U32();
+    block.vcn = in.U32();
+    block.mark = in.U16();
+    block.sectors = in.U8();
+    hits.indexBlocks.push_back(block);
+  }
+  const std::uint32_t folders = in.Count(2 + kMftFolderFields, "folders");
+  for (std::uint32_t i = 0; i < folders; ++i) {
+    MftFolderHit folder;
+    folder.name = ReadName(in, in.U16(), kMftFolderFields);
+    folder.sector = in.U32();
+    folder.parentRecord = in.U32();
+    folder.recordNumber = in.U32();
+    in.U16();  // the candidate: the classification runs again
+    folder.created = in.U64();
+    folder.changed = in.U64();
+    folder.indexCluster = in.U32();
+    folder.deleted = (in.U8() & 1) != 0;
+    hits.mftFolders.push_back(std::move(folder));
+  }
+  const std::uint32_t files = in.Count(2 + kMftFileFields, "files");
+  for (std::uint32_t i = 0; i < files; ++i) {
+    MftFileHit file;
+    file.name = ReadName(in, in.U16(), kMftFileCounted);
+    file.sector = in.U32();
+    file.parentRecord = in.U32();
+    in.U32();
+    file.size = in.U64();
+    in.U16();
+    file.created = in.U64();
+    file.changed = in.U64();
+    file.deleted = (in.U8() & 1) != 0;
+    hits.mftFiles.push_back(std::move(file));
+  }
+}
+
+template <typename Hit>
+void SortBySector(std::vector<Hit>& hits) {
+  std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.sector < b.sector; });
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const HitLists& hits) {
+  SnapshotWriter out;
+  out.Text(kHeader);
+  WriteRange(out, RangeOf(scan));
+  out.U32(static_cast<std::uint32_t>(hits.bootSectors.size()));
+  for (const BootSectorHit& boot : hits.bootSectors) out.U32(boot.sector);
+  if (scan.selectedFsType == FsType::ntfs) {
+    WriteNtfsVariant(out, hits);
+    return out.Bytes();
+  }
+  out.U32(static_cast<std::uint32_t>(hits.folderClusters.size()));
+  for (const FolderClusterHit& hit : hits.folderClusters) {
+    out.U32(hit.sector);
+    out.U32(hit.cluster);
+    out.U32(hit.parentCluster);
+    out.U16(hit.writeDate);
+    out.U16(hit.accessDate);
+    out.U16(hit.candidate);
+  }
+  return out.Bytes();
+}
+
+AdvanceSnapshot DecodeAdvanceSnapshot(Bytes file) {
+  SnapshotReader in(file);
+  const std::string header = in.Text(std::min(kHeader.size(), in.Remaining()));
+  if (header != kHeader) throw SnapshotError("not an advance-scan snapshot (it does not begin with \"" +
+                                             std::string(kHeader) + "\")");
+  AdvanceSnapshot snapshot;
+  snapshot.range = ReadRange(in);
+  const SnapshotRange& range = snapshot.range;
+  HitLists& hits = snapshot.hits;
+  const std::uint32_t boots = in.Count(4, "boot sectors");
+  for (std::uint32_t i = 0; i < boots; ++i) hits.bootSectors.push_back({in.U32()});
+  if (range.selectedFsType == FsType::ntfs) {
+    ReadNtfsVariant(in, hits);
+  } else {
+    const std::uint32_t folders = in.Count(kFolderClusterBytes, "folders");
+    for (std::uint32_t i = 0; i < folders; ++i) {
+      FolderClusterHit hit;
+      hit.sector = in.U32();
+      hit.cluster = in.U32();
+      hit.parentCluster = in.U32();
+      hit.writeDate = in.U16();
+      hit.accessDate = in.U16();
+      in.U16();  // the candidate: the classification runs again
+      hits.folderClusters.push_back(hit);
+    }
+  }
+  SortBySector(hits.bootSectors);
+  SortBySector(hits.folderClusters);
+  SortBySector(hits.mftFolders);
+  SortBySector(hits.mftFiles);
+  SortBySector(hits.indexBlocks);
+  hits.bootSectorsFound = static_cast<std::uint32_t>(hits.bootSectors.size());
+  hits.foldersFound = static_cast<std::uint32_t>(
+      range.selectedFsType == FsType::ntfs ? hits.mftFolders.size() : hits.folderClusters.size());
+  hits.filesFound = static_cast<std::uint32_t>(hits.mftFiles.size());
+  hits.indexBlocksFound = static_cast<std::uint32_t>(hits.indexBlocks.size());
+  return snapshot;
+}
+
+}  // namespace salvex

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/le_bytes.h"
+#include "deepscan/hits.h"
+#include "snapshot/tree_snapshot.h"
+
+namespace salvex {
+
+inline constexpr const char* kAdvanceSnapshotExtension = ".RS2";
+inline constexpr const char* kFileCreationErrorMessage =
+    "      File Creation Error, check for enough space or file system corruption";
+
+struct AdvanceSnapshot {
+  SnapshotRange range;
+  HitLists hits;
+};
+
+// The ".RS2" file of an Advance Scan: range, boot-sector hits, then the FAT
+// folder-cluster hits, or (for an NTFS range) the index-block, MFT folder and
+// MFT file hits.
+std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const HitLists& hits);
+
+// Reads an advance-scan snapshot back, checking every count and length
+// against the file; throws SnapshotError when it is not one or is damaged.
+// The hits come back unclassified and in ascending sector order, as a sweep
+// leaves them, so the classification can run on them again.
+AdvanceSnapshot DecodeAdvanceSnapshot(Bytes file);
+
+}  // namespace salvex

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/le_bytes.h"
+
+namespace salvex {
+
+// A snapshot file that cannot be read: the message says why.
+class SnapshotError : public std::runtime_error {
+ public:
+  explicit SnapshotError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Appends little-endian fields without padding.
+class SnapshotWriter {
+ public:
+  void U8(std::uint8_t value) { bytes_.push_back(value); }
+  void U16(std::uint16_t value);
+  void U32(std::uint32_t value);
+  void U64(std::uint64_t value);
+  void Text(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
+  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+// Reads little-endian fields, refusing any read past the end of the file.
+class SnapshotReader {
+ public:
+  explicit SnapshotReader(salvex::Bytes bytes) : bytes_(bytes) {}
+
+  std::uint8_t U8();
+  std::uint16_t U16();
+  std::uint32_t U32();
+  std::uint64_t U64();
+  std::string Text(std::size_t length);
+  std::size_t Remaining() const { return bytes_.size() - position_; }
+  // A count of records of at least `minimumRecordBytes` each: it cannot
+  // announce more than the rest of the file holds.
+  std::uint32_t Count(std::size_t minimumRecordBytes, const char* what);
+
+ private:
+  void Need(std::size_t size) const;
+
+  salvex::Bytes bytes_;
+  std::size_t position_ = 0;
+};
+
+// The longest name a scan produces, in UTF-8 bytes: 260 UTF-16 units of up to
+// three bytes each.
+inline constexpr std::size_t kMaxSnapshotNameBytes = 780;
+
+// The path to save a snapshot under: the file name upper-cased, and the
+// extension (".RSNP" or ".RS2") appended unless it ends the name already.
+// Folders keep their case: on Linux they are case-sensitive.
+std::string SnapshotPath(const std::string& chosen, std::string_view extension);
+
+}  // namespace salvex

@@ -1,0 +1,143 @@
+#include "snapshot/tree_snapshot.h"
+
+#include <algorithm>
+
+#include "snapshot/snapshot_bytes.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::string_view kMagic = "rsn4.03";
+constexpr std::string_view kVersion = "1.0";
+constexpr std::size_t kFolderFields = 15;
+constexpr std::size_t kFileFields = 21;
+
+bool IsFat(FsType type) { return type == FsType::fat16 || type == FsType::fat32; }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+std::string ReadName(SnapshotReader& in, std::uint16_t recordLength, std::size_t fields) {
+  if (recordLength < fields) throw SnapshotError("a record is shorter than its fields");
+  const std::size_t nameLength = recordLength - fields;
+  if (nameLength > kMaxSnapshotNameBytes) throw SnapshotError("a name is longer than any scan makes");
+  return in.Text(nameLength);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const VolumeParameters& volume,
+                                             const ItemStore& store) {
+  SnapshotWriter out;
+  out.Text(kMagic);
+  out.Text(kVersion);
+  WriteRange(out, RangeOf(scan));
+  out.U16(static_cast<std::uint16_t>(volume.fsType));
+  for (const std::uint32_t field : {volume.sectorsPerFat, volume.sectorsPerCluster, volume.rootDirSectors,
+                                    volume.reservedSectors, volume.clusterBase, volume.fat1Start, volume.fat2Start,
+                                    volume.mftStart, volume.mftMirrStart, volume.ntfsConst2,
+                                    volume.indexBufferSectors, volume.volumeEnd}) {
+    out.U32(field);
+  }
+  out.U16(volume.foundFsOrdinal);
+  if (!IsFat(volume.fsType)) return out.Bytes();
+
+  out.U32(static_cast<std::uint32_t>(store.FatFolders().Size()));
+  for (const FatFolderItem& folder : store.FatFolders().Items()) {
+    out.U16(static_cast<std::uint16_t>(folder.name.size() + kFolderFields));
+    out.Text(folder.name);
+    out.U32(folder.firstCluster);
+    out.U32(folder.parentCluster);
+    out.U16(folder.writeDate);
+    out.U16(folder.accessDate);
+    out.U8(folder.deleted ? 1 : 0);
+    out.U16(0);
+  }
+  out.U32(static_cast<std::uint32_t>(store.FatFiles().Size()));
+  for (const FatFileItem& file : store.FatFiles().Items()) {
+    out.U16(static_cast<std::uint16_t>(file.name.size() + kFileFields));
+    out.Text(file.name);
+    out.U32(file.firstCluster);
+    out.U32(file.parentCluster);
+    out.U16(file.writeDate);
+    out.U16(file.accessDate);
+    out.U32(file.size);
+    out.U8(file.deleted ? 1 : 0);
+    out.U32(file.id);
+  }
+  return out.Bytes();
+}
+
+TreeSnapshot DecodeTreeSnapshot(Bytes file) {
+  SnapshotReader in(file);
+  const std::string magic = in.Text(std::min<std::size_t>(kMagic.size(), in.Remaining()));
+  if (!EqualsIgnoringCase(magic, kMagic)) throw SnapshotError("    Invalid version of the file found : " + magic);
+  if (!EqualsIgnoringCase(in.Text(std::min<std::size_t>(kVersion.size(), in.Remaining())), kVersion)) {
+    throw SnapshotError(kVersionMismatchMessage);
+  }
+  TreeSnapshot snapshot;
+  snapshot.range = ReadRange(in);
+  VolumeParameters& volume = snapshot.volume;
+  volume.fsType = static_cast<FsType>(in.U16());
+  for (std::uint32_t* field : {&volume.sectorsPerFat, &volume.sectorsPerCluster, &volume.rootDirSectors,
+                               &volume.reservedSectors, &volume.clusterBase, &volume.fat1Start, &volume.fat2Start,
+                               &volume.mftStart, &volume.mftMirrStart, &volume.ntfsConst2,
+                               &volume.indexBufferSectors, &volume.volumeEnd}) {
+    *field = in.U32();
+  }
+  volume.foundFsOrdinal = in.U16();
+  if (!IsFat(volume.fsType)) return snapshot;
+
+  const std::uint32_t folders = in.Count(2 + kFolderFields, "folders");
+  snapshot.folders.reserve(folders);
+  for (std::uint32_t i = 0; i < folders; ++i) {
+    FatFolderItem folder;
+    folder.name = ReadName(in, in.U16(), kFolderFields);
+    folder.firstCluster = in.U32();
+    folder.parentCluster = in.U32();
+    folder.writeDate = in.U16();
+    folder.accessDate = in.U16();
+    folder.deleted = (in.U8() & 1) != 0;
+    in.U16();
+    snapshot.folders.push_back(std::move(folder));
+  }
+  const std::uint32_t files = in.Count(2 + kFileFields, "files");
+  snapshot.files.reserve(files);
+  for (std::uint32_t i = 0; i < files; ++i) {
+    FatFileItem item;
+    item.name = ReadName(in, in.U16(), kFileFields);
+    item.firstCluster = in.U32();
+    item.parentCluster = in.U32();
+    item.writeDate = in.U16();
+    item.accessDate = in.U16();
+    item.size = in.U32();
+    item.deleted = (in.U8() & 1) != 0;
+    in.U32();  // the stored id: files are numbered again
+    snapshot.files.push_back(std::move(item));
+  }
+  return snapshot;
+}
+
+void ApplyTreeSnapshot(const TreeSnapshot& snapshot, ScanState& scan, VolumeParameters& volume, ItemStore& store) {
+  store.ClearFatItems();
+  store.ClearNtfsItems();
+  ApplyRange(snapshot.range, scan);
+  const std::uint32_t rootDirStart = volume.rootDirStart;
+  volume = snapshot.volume;
+  volume.rootDirStart = rootDirStart;
+  for (const FatFolderItem& folder : snapshot.folders) {
+    store.AddFatFolder(folder.name, folder.firstCluster, folder.parentCluster, folder.writeDate, folder.accessDate, 0,
+                       folder.deleted);
+  }
+  for (const FatFileItem& file : snapshot.files) {
+    store.AddFatFile(file.name, file.firstCluster, file.parentCluster, file.writeDate, file.accessDate, file.size,
+                     file.deleted);
+    ++store.counters.fileCount;
+  }
+}
+
+}  // namespace salvex

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/le_bytes.h"
+#include "disk/scan_state.h"
+#include "fat/volume_parameters.h"
+#include "items/item_store.h"
+#include "snapshot/snapshot_range.h"
+
+namespace salvex {
+
+inline constexpr const char* kTreeSnapshotExtension = ".RSNP";
+inline constexpr const char* kUnableToOpenMessage = "Unable to open the file";
+inline constexpr const char* kVersionMismatchMessage =
+    "              version of file does not match with current version 1.0";
+
+// A tree snapshot read back: everything is checked before any state changes.
+struct TreeSnapshot {
+  SnapshotRange range;
+  VolumeParameters volume;  // rootDirStart is not stored
+  std::vector<FatFolderItem> folders;
+  std::vector<FatFileItem> files;
+};
+
+// The ".RSNP" file of a scan: range, volume parameters and, for FAT, every
+// folder and file of the store.
+std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const VolumeParameters& volume,
+                                             const ItemStore& store);
+
+// Reads a tree snapshot; throws SnapshotError with the message to show when
+// the file is not one (a wrong magic quotes the bytes read) or is damaged.
+TreeSnapshot DecodeTreeSnapshot(Bytes file);
+
+// Replaces the range, the volume parameters (but rootDirStart) and the
+// store with the snapshot's. Folders with the same first cluster merge, and
+// files are numbered again in file order.
+void ApplyTreeSnapshot(const TreeSnapshot& snapshot, ScanState& scan, VolumeParameters& volume, ItemStore& store);
+
+}  // namespace salvex
