@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -19,17 +20,17 @@ inline constexpr std::array<std::uint32_t, 8> kClusterSizes{1, 2, 4, 8, 16, 32, 
 // of a walk over the whole list. Groups keep the hits' list order.
 class ClaimIndex {
  public:
-  // `sectorAndCluster(i)` gives hit i's sector and cluster; hits without a
-  // cluster (0) are left out.
+  // `sectorAndCluster(i)` gives hit i's sector and cluster, or nothing for a
+  // hit that takes no part.
   template <typename SectorAndCluster>
   ClaimIndex(std::size_t hitCount, SectorAndCluster sectorAndCluster) {
     for (std::size_t size = 0; size < kClusterSizes.size(); ++size) {
       auto& group = bySize_[size];
       group.reserve(hitCount);
       for (std::uint32_t i = 0; i < hitCount; ++i) {
-        const auto [sector, cluster] = sectorAndCluster(i);
-        if (cluster == 0) continue;
-        group.push_back({sector - kClusterSizes[size] * cluster, i});
+        const std::optional<std::pair<std::uint32_t, std::uint32_t>> hit = sectorAndCluster(i);
+        if (!hit) continue;
+        group.push_back({hit->first - kClusterSizes[size] * hit->second, i});
       }
       std::sort(group.begin(), group.end());  // by start, then list order
     }

@@ -43,7 +43,9 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t
     found.clusterBase = found.rootDirStart + found.rootDirSectors - 2 * perCluster;
   }
   found.fat2Start = found.fat1Start + found.sectorsPerFat;
-  geometry.end = sector + u32le(boot, 32);
+  // A small FAT16 volume keeps its length in the 16-bit field alone; with the
+  // 32-bit one taken as it is, its end would be its boot sector.
+  geometry.end = sector + FatTotalSectors(boot);
   found.volumeEnd = geometry.end;
   if (found.clusterBase < 63 || found.clusterBase == 0xFFFFFFFF) return std::nullopt;
   return geometry;
@@ -75,7 +77,8 @@ class FatClassification {
   explicit FatClassification(ClassifyContext& context)
       : context_(context),
         hits_(context.state.hits.folderClusters),
-        index_(hits_.size(), [this](std::uint32_t i) { return std::pair{hits_[i].sector, hits_[i].cluster}; }),
+        index_(hits_.size(),
+               [this](std::uint32_t i) { return std::optional(std::pair{hits_[i].sector, hits_[i].cluster}); }),
         unclaimed_(hits_.size()) {}
 
   void Run() {

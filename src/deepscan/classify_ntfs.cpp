@@ -172,9 +172,11 @@ class NtfsClassification {
   // share its volume start for their cluster size: they are found through an
   // index on that start, in list order.
   void InferFromPairs() {
-    const ClaimIndex index(hits_.size(), [this](std::uint32_t i) {
+    // Only folders with an index allocation and a known first block pair up.
+    const ClaimIndex index(hits_.size(), [this](std::uint32_t i) -> std::optional<std::pair<std::uint32_t, std::uint32_t>> {
       const std::uint32_t block = FirstBlockOf(hits_[i]);
-      return std::pair{block, block == 0 ? 0u : hits_[i].indexCluster};
+      if (block == 0 || hits_[i].indexCluster == 0) return std::nullopt;
+      return std::pair{block, hits_[i].indexCluster};
     });
     const std::uint32_t rangeEnd = context_.scan.rangeEnd;
     for (std::uint32_t p = 0; p < hits_.size() && !Stopped(); ++p) {

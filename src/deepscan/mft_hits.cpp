@@ -29,6 +29,8 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
 }  // namespace
 
 bool RecordMftHitFrom(Bytes record, std::uint32_t sector, HitLists& hits) {
+  // An extension record holds attributes of another record: not a file.
+  if (u64le(record, 0x20) != 0) return false;
   std::optional<FileNameInfo> name;
   for (const std::uint8_t nameSpace : ntfs::kNameSpaceOrder) {
     name = FindFileName(record, nameSpace);

@@ -22,7 +22,9 @@ std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, std::uint32_t
   hit.parentCluster = u16le(sector, 58) | (static_cast<std::uint32_t>(u16le(sector, 52)) << 16);
   hit.writeDate = u16le(sector, 24);
   hit.accessDate = u16le(sector, 18);
-  if (hit.cluster <= 2 || hit.cluster == 0xFFFFFFFF || hit.parentCluster == 0xFFFFFFFF || hit.cluster >= sectorNumber) {
+  // Cluster 2 is a FAT16 volume's first folder (a FAT32 root has no "."
+  // entry, so no hit can claim it there).
+  if (hit.cluster < 2 || hit.cluster == 0xFFFFFFFF || hit.parentCluster == 0xFFFFFFFF || hit.cluster >= sectorNumber) {
     return std::nullopt;
   }
   return hit;

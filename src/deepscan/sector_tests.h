@@ -20,7 +20,7 @@ FatSectorKind ClassifyFatSector(Bytes sector);
 
 // The folder-cluster hit for a sector that begins like a FAT folder at
 // absolute sector `sectorNumber`, or nothing when its clusters cannot be
-// real (0, 1, 2, all ones, or not below the sector).
+// real (0, 1, all ones, or not below the sector).
 std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, std::uint32_t sectorNumber);
 
 enum class NtfsSectorKind { other, signedOther, bootSector, fileRecord, indexBlock };

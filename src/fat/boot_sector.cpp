@@ -20,6 +20,11 @@ FatBootFields DecodeFat32BootFields(Bytes sector) {
   return fields;
 }
 
+std::uint32_t FatTotalSectors(Bytes sector) {
+  const std::uint32_t total = u32le(sector, 32);
+  return total != 0 ? total : u16le(sector, 19);
+}
+
 NtfsBootFields DecodeNtfsBootFields(Bytes sector) {
   NtfsBootFields fields;
   fields.sectorsPerCluster = u8(sector, 0x0D);

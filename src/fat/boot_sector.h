@@ -28,6 +28,10 @@ struct NtfsBootFields {
 
 NtfsBootFields DecodeNtfsBootFields(Bytes sector);
 
+// A FAT volume's length in sectors: the 32-bit field at 32, or, when that is
+// 0 (volumes under 65536 sectors), the 16-bit field at 19.
+std::uint32_t FatTotalSectors(Bytes sector);
+
 // 1, 2, 4, ..., 128.
 constexpr bool IsValidSectorsPerCluster(std::uint32_t value) {
   return value != 0 && value <= 128 && (value & (value - 1)) == 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <unordered_set>
 #include <vector>
 
 #include "items/file_stamp.h"
@@ -54,8 +55,11 @@ class FatCopy {
     const std::uint32_t first = volume.ClusterToSector(cluster);
     for (std::uint32_t offset = 0; offset < volume.sectorsPerCluster; offset += chunk) {
       if (Interrupted(context_.run) || Done()) return;
-      // A read never reaches into the next cluster, whatever the cluster size.
-      const std::uint32_t sectors = std::min(chunk, volume.sectorsPerCluster - offset);
+      // A read never reaches into the next cluster, whatever the cluster
+      // size, nor past the file's end: a bad sector beyond it is not the file's.
+      const std::uint64_t remaining = request_.size - result_.bytesWritten;
+      const auto needed = static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk, (remaining + kSectorSize - 1) / kSectorSize));
+      const std::uint32_t sectors = std::min(needed, volume.sectorsPerCluster - offset);
       result_.unreadableSectors += context_.reader.ReadSectorsFillingGaps(first + offset, sectors, buffer_);
       const std::uint64_t length = std::min<std::uint64_t>(std::uint64_t{sectors} * kSectorSize,
                                                            request_.size - result_.bytesWritten);
@@ -72,6 +76,15 @@ class FatCopy {
   bool writeFailed_ = false;
 };
 
+bool RepeatsACluster(const ClusterChain& chain) {
+  std::unordered_set<std::uint32_t> seen;
+  seen.reserve(chain.size());
+  for (const std::uint32_t cluster : chain) {
+    if (!seen.insert(cluster).second) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 ClusterChain ChooseFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t firstCluster,
@@ -83,7 +96,8 @@ ClusterChain ChooseFileChain(SectorReader& reader, const VolumeParameters& volum
   ClusterChain chain;
   for (const int fatCopy : {1, 2}) {
     BuildFileChain(reader, volume, firstCluster, maxLinks, fatCopy, cancel, chain);
-    if (chain.size() == expected) return chain;
+    // A chain that comes back to a cluster would copy its data twice.
+    if (chain.size() == expected && !RepeatsACluster(chain)) return chain;
   }
   return {};
 }

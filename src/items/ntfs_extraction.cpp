@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "ntfs/attribute_list.h"
 #include "ntfs/mft_record.h"
 #include "ntfs/mft_run_list.h"
 #include "ntfs/run_list.h"
@@ -70,7 +71,10 @@ class RunCopy {
     const std::uint64_t first = context_.volume.clusterBase + (run.firstCluster + index) * perCluster;
     for (std::uint32_t offset = 0; offset < perCluster; offset += chunk_) {
       if (Interrupted(context_.run) || Done()) return;
-      const std::uint32_t sectors = std::min(chunk_, perCluster - offset);
+      const std::uint64_t remaining = request_.size - result_.bytesWritten;
+      const auto needed =
+          static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk_, (remaining + kSectorSize - 1) / kSectorSize));
+      const std::uint32_t sectors = std::min(needed, perCluster - offset);
       if (run.sparse) {
         std::fill(buffer_.begin(), buffer_.end(), std::uint8_t{0});
       } else {
@@ -108,9 +112,58 @@ void ExtractResident(ExtractionContext& context, const ExtractionRequest& reques
   Finish(context, request, *file, written, result);
 }
 
+std::uint64_t ClustersIn(const std::vector<DataRun>& runs) {
+  std::uint64_t clusters = 0;
+  for (const DataRun& run : runs) clusters += run.clusterCount;
+  return clusters;
+}
+
+// A file in many pieces has its data's run list spread over several records,
+// each piece from a later cluster of the data on, which its base record's
+// attribute list names. The pieces are gathered in that order; when they
+// cannot be (the MFT cannot be found), the record's own runs stand.
+std::vector<DataRun> GatherPieces(ExtractionContext& context, const Record& record, std::vector<DataRun> runs,
+                                  std::uint64_t size) {
+  const VolumeParameters& volume = context.volume;
+  const std::uint64_t clusterBytes = std::uint64_t{volume.sectorsPerCluster} * kSectorSize;
+  if (clusterBytes == 0 || ClustersIn(runs) * clusterBytes >= size) return runs;
+  MftRunList mft;
+  LoadMftRunList(context.reader, volume.clusterBase, volume.mftStart, volume.sectorsPerCluster, mft);
+  const std::uint64_t baseNumber = u64le(record, 0x20) & 0x0000FFFFFFFFFFFF;
+  Record base = record;
+  if (baseNumber != 0) {
+    const std::uint64_t sector = mft.RecordToSector(baseNumber);
+    if (sector == 0) return runs;
+    ReadMftRecord(context.reader, sector, base);
+  }
+  const auto list = FindAttribute(base, ntfs::kAttributeList);
+  if (!list) return runs;
+  std::vector<AttributeListEntry> pieces;
+  for (const AttributeListEntry& entry : ParseAttributeList(
+           ReadAttributeList(context.reader, base, *list, volume.clusterBase, volume.sectorsPerCluster))) {
+    if (entry.type == ntfs::kData && entry.nameLength == 0) pieces.push_back(entry);
+  }
+  std::stable_sort(pieces.begin(), pieces.end(),
+                   [](const AttributeListEntry& a, const AttributeListEntry& b) { return a.lowestVcn < b.lowestVcn; });
+  std::vector<DataRun> gathered;
+  for (const AttributeListEntry& piece : pieces) {
+    const std::uint64_t sector = mft.RecordToSector(piece.record);
+    if (sector == 0) return runs;
+    Record holder{};
+    ReadMftRecord(context.reader, sector, holder);
+    const DataAttribute data = FindDataAttribute(holder);
+    if (data.kind != DataKind::nonResident) return runs;
+    const auto pieceRuns = DecodeDataRuns(holder, data.offset);
+    if (!pieceRuns) return runs;
+    gathered.insert(gathered.end(), pieceRuns->begin(), pieceRuns->end());
+  }
+  return ClustersIn(gathered) > ClustersIn(runs) ? gathered : runs;
+}
+
 void ExtractNonResident(ExtractionContext& context, const ExtractionRequest& request, const Record& record,
                         const DataAttribute& data, ExtractionResult& result) {
-  const std::optional<std::vector<DataRun>> runs = DecodeDataRuns(record, data.offset);
+  std::optional<std::vector<DataRun>> runs = DecodeDataRuns(record, data.offset);
+  if (runs) runs = GatherPieces(context, record, std::move(*runs), request.size);
   if (!runs || runs->empty()) {
     result.outcome = ExtractionOutcome::noData;
     result.error = "its run list is damaged";

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "common/sector.h"
+#include "ntfs/attribute_list.h"
 #include "ntfs/fixups.h"
 #include "ntfs/mft_record.h"
 #include "ntfs/run_list.h"
@@ -13,8 +14,6 @@ namespace {
 
 using Record = std::array<std::uint8_t, kMftRecordSize>;
 
-// An attribute list longer than this is damage, not a real MFT.
-constexpr std::uint64_t kMaxAttributeListBytes = 256 * 1024;
 constexpr std::size_t kAttributeWalkLimit = 1024;
 
 // Turns a record's run list into MFT runs: the first run counts from the
@@ -64,34 +63,10 @@ std::optional<std::size_t> FindAttributeByLowByte(Bytes record, std::uint8_t typ
 // The records that hold pieces of the MFT's data attribute, in list order.
 std::vector<std::uint32_t> DataHoldersOf(SectorReader& reader, Bytes record, std::size_t listOffset,
                                          std::uint64_t volumeStart, std::uint32_t sectorsPerCluster) {
-  std::vector<std::uint8_t> list;
-  if (u8(record, listOffset + 8) == 0) {
-    const std::size_t value = listOffset + u16le(record, listOffset + 20);
-    const std::size_t end = std::min<std::size_t>(listOffset + u32le(record, listOffset + 4), record.size());
-    if (value < end) list.assign(record.begin() + static_cast<std::ptrdiff_t>(value), record.begin() + static_cast<std::ptrdiff_t>(end));
-  } else {
-    // A non-resident list is read through its own run list.
-    const std::uint64_t size = std::min(u64le(record, listOffset + 48), kMaxAttributeListBytes);
-    MftRunList listRuns;
-    MftRunDecoder(volumeStart, sectorsPerCluster, listRuns).Decode(record, listOffset + u16le(record, listOffset + 32));
-    SectorBuffer sector{};
-    for (const MftRunList::Run& run : listRuns.Runs()) {
-      for (std::uint64_t i = 0; i < run.lengthSectors && list.size() < size; ++i) {
-        sector.fill(0);
-        if (!run.sparse) ReadSectorsZeroed(reader, run.startSector + i, 1, sector);
-        list.insert(list.end(), sector.begin(), sector.end());
-      }
-    }
-    list.resize(std::min<std::size_t>(list.size(), size));
-  }
+  const std::vector<std::uint8_t> list = ReadAttributeList(reader, record, listOffset, volumeStart, sectorsPerCluster);
   std::vector<std::uint32_t> holders;
-  for (std::size_t entry = 0; entry + 24 <= list.size();) {
-    const std::uint32_t type = u32le(list, entry);
-    if (type == 0 || type == ntfs::kEndOfAttributes) break;
-    if ((type & 0xFF) == ntfs::kData) holders.push_back(u32le(list, entry + 16));
-    const std::uint16_t length = u16le(list, entry + 4);
-    if (length == 0) break;
-    entry += length;
+  for (const AttributeListEntry& entry : ParseAttributeList(list)) {
+    if ((entry.type & 0xFF) == ntfs::kData) holders.push_back(entry.record);
   }
   return holders;
 }

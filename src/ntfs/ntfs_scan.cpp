@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ntfs/attribute_list.h"
 #include "ntfs/fixups.h"
 #include "ntfs/mft_record.h"
 
@@ -75,8 +76,8 @@ class NtfsScan {
     // them through its attribute list; it is not a file of its own.
     if (u64le(record, 0x20) != 0) return;
     ApplyFixups(record);
-    const std::vector<std::uint32_t> holders =
-        CollectAttributeListRecords(record, static_cast<std::uint32_t>(recordNumber_));
+    std::vector<std::uint32_t> holders = CollectAttributeListRecords(record, static_cast<std::uint32_t>(recordNumber_));
+    AddNonResidentListHolders(record, holders);
     const std::uint8_t flags = record[22];
     const std::optional<FileNameInfo> name = FindName(record, holders);
     if (!name) return;
@@ -96,6 +97,19 @@ class NtfsScan {
     ui_.SetPanelValue(panel::kLastItem, name->name);
     ui_.SetStatus("Reading Sector " + std::to_string(done_) + " Of " + std::to_string(total_));
     ui_.SetProgress(Percent(done_, total_));
+  }
+
+  // A file in very many pieces keeps its attribute list outside the record,
+  // and its name and data in the records that list names.
+  void AddNonResidentListHolders(const Record& record, std::vector<std::uint32_t>& holders) {
+    const auto list = FindAttribute(record, ntfs::kAttributeList);
+    if (!list || record[*list + 8] != 1) return;
+    const VolumeParameters& volume = context_.volume;
+    const std::vector<std::uint8_t> bytes =
+        ReadAttributeList(context_.reader, record, *list, volume.clusterBase, volume.sectorsPerCluster);
+    for (const AttributeListEntry& entry : ParseAttributeList(bytes)) {
+      if (std::find(holders.begin(), holders.end(), entry.record) == holders.end()) holders.push_back(entry.record);
+    }
   }
 
   // Each record that holds attributes of this one, in list order: the record

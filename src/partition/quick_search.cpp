@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/le_bytes.h"
+#include "fat/boot_sector.h"
 
 namespace salvex {
 namespace {
@@ -14,8 +15,13 @@ constexpr std::uint32_t kStandardCylinderSectors = kStandardHeads * kTrackSector
 // The boot-sector tests, in order: "32" ending "FAT32", "16" ending "FAT16",
 // then "NTFS".
 std::optional<PartitionRecord> TestBootSector(Bytes sector, std::uint32_t number) {
-  if (u8(sector, 85) == '3' && u8(sector, 86) == '2') return PartitionRecord{number, u32le(sector, 32), FsType::fat32, 0};
-  if (u8(sector, 57) == '1' && u8(sector, 58) == '6') return PartitionRecord{number, u32le(sector, 32), FsType::fat16, 0};
+  if (u8(sector, 85) == '3' && u8(sector, 86) == '2') {
+    return PartitionRecord{number, FatTotalSectors(sector), FsType::fat32, 0};
+  }
+  // A small FAT16 volume keeps its length in the 16-bit field alone.
+  if (u8(sector, 57) == '1' && u8(sector, 58) == '6') {
+    return PartitionRecord{number, FatTotalSectors(sector), FsType::fat16, 0};
+  }
   if (HasText(sector, 3, "NTFS")) {
     return PartitionRecord{number, static_cast<std::uint32_t>(u64le(sector, 40)), FsType::ntfs, 0};
   }

@@ -15,31 +15,38 @@ constexpr std::size_t kMaxKeptExtensionBytes = 32;
 
 std::string Reason(int error) { return std::strerror(error); }
 
-// Cuts `text` to at most `maxBytes` without splitting a UTF-8 sequence.
+// Cuts `text` to at most `maxBytes` without splitting a UTF-8 sequence (a
+// sequence is at most four bytes: a longer run of continuation bytes is not
+// one, and is cut where it stands).
 std::string_view CutUtf8(std::string_view text, std::size_t maxBytes) {
   if (text.size() <= maxBytes) return text;
   std::size_t cut = maxBytes;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  while (cut > 0 && maxBytes - cut < 3 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  if ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) cut = maxBytes;
   return text.substr(0, cut);
 }
 
 }  // namespace
 
 std::string SafeHostName(std::string_view name) {
-  if (name.empty() || name == ".") return "_";
-  if (name == "..") return "__";
   std::string safe(name);
   for (char& c : safe) {
     if (c == '/' || c == '\0') c = '_';
   }
-  if (safe.size() <= kMaxHostNameBytes) return safe;
-  const std::size_t dot = safe.rfind('.');
-  std::string_view extension;
-  if (dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxKeptExtensionBytes) {
-    extension = std::string_view(safe).substr(dot);
+  if (safe.size() > kMaxHostNameBytes) {
+    const std::size_t dot = safe.rfind('.');
+    std::string_view extension;
+    if (dot != std::string::npos && dot > 0 && safe.size() - dot <= kMaxKeptExtensionBytes) {
+      extension = std::string_view(safe).substr(dot);
+    }
+    const std::string_view stem = std::string_view(safe).substr(0, safe.size() - extension.size());
+    safe = std::string(CutUtf8(stem, kMaxHostNameBytes - extension.size())) + std::string(extension);
   }
-  const std::string_view stem = std::string_view(safe).substr(0, safe.size() - extension.size());
-  return std::string(CutUtf8(stem, kMaxHostNameBytes - extension.size())) + std::string(extension);
+  // Checked last: shortening can leave a name that would mean a folder
+  // other than a new one of its own.
+  if (safe.empty() || safe == ".") return "_";
+  if (safe == "..") return "__";
+  return safe;
 }
 
 HostFolder::~HostFolder() { ::close(fd_); }
