@@ -1,0 +1,421 @@
+// ExtractFatFile on crafted volumes: which clusters a file is copied from,
+// how they are read, what Stop and Skip leave behind, unreadable sectors,
+// and the date put on the file.
+
+#include "items/fat_extraction.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "items/date_format.h"
+#include "support/recovery_bench.h"
+
+namespace salvex {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::DosDate;
+using testing::ReadHostFile;
+using testing::RecoveryBench;
+using testing::RecoveryGeometry;
+
+std::string TypeName(FsType type) { return FsTypeText(type); }
+
+// Test names for tables whose rows carry a `name`.
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& param) {
+  return param.param.name;
+}
+
+// --- Which clusters a file is copied from ---------------------------------
+
+struct ChainCase {
+  const char* name;
+  std::vector<std::uint32_t> fat1;  // linked in FAT #1; empty: its entries stay cleared
+  std::vector<std::uint32_t> fat2;
+  std::vector<std::uint32_t> copiedFrom;
+};
+
+// A file of three clusters (the last one partly used) starting at cluster 10.
+const ChainCase kChainCases[] = {
+    {"BothFatsAgree", {10, 20, 15}, {10, 20, 15}, {10, 20, 15}},
+    {"FirstFatWinsOverASecondOfTheRightLength", {10, 20, 15}, {10, 30, 31}, {10, 20, 15}},
+    {"FirstFatClearedSecondUsed", {}, {10, 20, 15}, {10, 20, 15}},
+    {"FirstFatTooLongSecondUsed", {10, 20, 15, 16}, {10, 30, 31}, {10, 30, 31}},
+    {"FirstFatTooShortSecondUsed", {10, 20}, {10, 30, 31}, {10, 30, 31}},
+    {"BothClearedConsecutiveClusters", {}, {}, {10, 11, 12}},
+    {"BothTooLongConsecutiveClusters", {10, 20, 15, 16}, {10, 30, 31, 32, 33}, {10, 11, 12}},
+    {"TooLongAndClearedConsecutiveClusters", {10, 20, 15, 16, 17}, {}, {10, 11, 12}},
+    {"TooShortInBothConsecutiveClusters", {10, 40}, {10, 41}, {10, 11, 12}},
+};
+
+class ChainChoiceTest : public ::testing::TestWithParam<std::tuple<FsType, ChainCase>> {};
+
+std::string ChainCaseName(const ::testing::TestParamInfo<std::tuple<FsType, ChainCase>>& param) {
+  return TypeName(std::get<0>(param.param)) + "_" + std::get<1>(param.param).name;
+}
+
+TEST_P(ChainChoiceTest, CopiesTheClustersOfTheFirstChainOfTheRightLength) {
+  const auto& [type, chain] = GetParam();
+  RecoveryBench bench(RecoveryGeometry(type, 1));
+  if (!chain.fat1.empty()) bench.fat.LinkChain(chain.fat1, 1);
+  if (!chain.fat2.empty()) bench.fat.LinkChain(chain.fat2, 2);
+  bench.Open();
+  const std::uint64_t size = 3 * kSectorSize - 100;
+  auto context = bench.Context();
+
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 10, size));
+
+  EXPECT_EQ(result.outcome, ExtractionOutcome::written);
+  EXPECT_EQ(result.bytesWritten, size);
+  EXPECT_FALSE(result.cutShort);
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), bench.BytesAlong(chain.copiedFrom, size));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ChainChoiceTest,
+                         ::testing::Combine(::testing::Values(FsType::fat16, FsType::fat32),
+                                            ::testing::ValuesIn(kChainCases)),
+                         ChainCaseName);
+
+TEST(ChainChoice, AnUnreadableSectorOfTheFirstFatFallsBackToTheSecond) {
+  RecoveryBench bench(RecoveryGeometry(FsType::fat32, 1));
+  const std::uint32_t chain[] = {10, 20, 15};
+  bench.fat.LinkChain(chain);
+  bench.fat.SetFatEntry(20, 30, 1);  // FAT #1 would lead elsewhere, were it readable
+  bench.Open().FailSector(bench.fat.Fat1Start());
+  auto context = bench.Context();
+
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 10, 3 * kSectorSize));
+
+  EXPECT_EQ(result.outcome, ExtractionOutcome::written);
+  EXPECT_EQ(result.unreadableSectors, 0u) << "a FAT sector is not part of the file";
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), bench.BytesAlong(chain, 3 * kSectorSize));
+}
+
+// --- Sizes, and how many sectors each read asks for ------------------------
+
+struct ReadCase {
+  std::uint32_t sectorsPerCluster;
+  std::uint32_t sectorsPerRead;
+};
+
+const ReadCase kReadCases[] = {{1, 1}, {2, 1}, {4, 1}, {8, 8}, {16, 16}, {32, 16}, {64, 16}};
+
+enum class SizeKind { oneByte, oneCluster, clusterAndAByte, threeClustersLessSeven };
+
+std::uint64_t SizeOf(SizeKind kind, std::uint64_t clusterBytes) {
+  switch (kind) {
+    case SizeKind::oneByte: return 1;
+    case SizeKind::oneCluster: return clusterBytes;
+    case SizeKind::clusterAndAByte: return clusterBytes + 1;
+    case SizeKind::threeClustersLessSeven: return 3 * clusterBytes - 7;
+  }
+  return 0;
+}
+
+class ChunkedCopyTest : public ::testing::TestWithParam<std::tuple<ReadCase, SizeKind>> {};
+
+std::string ReadCaseName(const ::testing::TestParamInfo<std::tuple<ReadCase, SizeKind>>& param) {
+  static const char* const kSizeNames[] = {"OneByte", "OneCluster", "ClusterAndAByte", "ThreeClustersLessSeven"};
+  return "Spc" + std::to_string(std::get<0>(param.param).sectorsPerCluster) + "_" +
+         kSizeNames[static_cast<int>(std::get<1>(param.param))];
+}
+
+TEST_P(ChunkedCopyTest, ReadsWholeChunksOfTheClustersTheFileNeedsAndWritesExactlyItsSize) {
+  const auto& [reads, sizeKind] = GetParam();
+  const std::uint32_t spc = reads.sectorsPerCluster;
+  RecoveryBench bench(RecoveryGeometry(FsType::fat32, spc, 2048 + 16 * spc));
+  const std::uint64_t size = SizeOf(sizeKind, bench.ClusterBytes());
+  const std::uint64_t clustersUsed = (size + bench.ClusterBytes() - 1) / bench.ClusterBytes();
+  const std::uint32_t order[] = {3, 9, 5};  // out of order, to see every jump taken
+  const auto chain = std::span(order).first(clustersUsed);
+  bench.fat.LinkChain(chain);
+  FaultyDiskSource& disk = bench.Open();
+  auto context = bench.Context();
+
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", chain[0], size));
+
+  ASSERT_EQ(result.outcome, ExtractionOutcome::written);
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), bench.BytesAlong(chain, size));
+
+  // Whole chunks from each cluster's start; only the read that reaches the
+  // file's end may stop at the last sector the file uses.
+  const std::uint64_t chunkBytes = std::uint64_t{reads.sectorsPerRead} * kSectorSize;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> expected;  // offset, length
+  for (std::uint64_t i = 0; i < clustersUsed; ++i) {
+    const std::uint64_t inCluster = std::min(bench.ClusterBytes(), size - i * bench.ClusterBytes());
+    const std::uint64_t start = bench.fat.ClusterSector(chain[i]) * kSectorSize;
+    for (std::uint64_t at = 0; at < inCluster; at += chunkBytes) expected.emplace_back(start + at, chunkBytes);
+  }
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> dataReads;
+  const std::uint64_t dataStart = bench.fat.ClusterSector(2) * kSectorSize;
+  for (const auto& request : disk.Requests()) {
+    if (request.byteOffset >= dataStart) dataReads.emplace_back(request.byteOffset, request.length);
+  }
+  ASSERT_EQ(dataReads.size(), expected.size());
+  const std::uint64_t lastNeeded = (size - 1) % chunkBytes / kSectorSize * kSectorSize + kSectorSize;
+  EXPECT_GE(dataReads.back().second, lastNeeded);
+  dataReads.back().second = chunkBytes;
+  EXPECT_EQ(dataReads, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ChunkedCopyTest,
+                         ::testing::Combine(::testing::ValuesIn(kReadCases),
+                                            ::testing::Values(SizeKind::oneByte, SizeKind::oneCluster,
+                                                              SizeKind::clusterAndAByte,
+                                                              SizeKind::threeClustersLessSeven)),
+                         ReadCaseName);
+
+TEST(ChunkSectors, FollowsTheClusterSize) {
+  for (const ReadCase& reads : kReadCases) {
+    EXPECT_EQ(ChunkSectors(reads.sectorsPerCluster), reads.sectorsPerRead) << reads.sectorsPerCluster;
+  }
+}
+
+// --- Stop Saving and Skip File ---------------------------------------------
+
+enum class Button { stopSaving, skipFile };
+
+std::atomic<bool>& FlagOf(RecoveryRunState& run, Button button) {
+  return button == Button::stopSaving ? run.stopSaving : run.skipFile;
+}
+
+// Passes reads through, and presses a button once `pressAfter` reads of the
+// data area have been answered: the user acting in the middle of a cluster.
+class PressingDisk final : public DiskSource {
+ public:
+  PressingDisk(std::unique_ptr<DiskSource> inner, std::uint64_t dataStart, int pressAfter, std::atomic<bool>& flag)
+      : inner_(std::move(inner)), dataStart_(dataStart), pressAfter_(pressAfter), flag_(flag) {}
+
+  bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override {
+    const bool ok = inner_->ReadAt(byteOffset, out);
+    if (byteOffset >= dataStart_ && ++dataReads == pressAfter_) flag_ = true;
+    return ok;
+  }
+  std::uint64_t SizeBytes() const override { return inner_->SizeBytes(); }
+  std::string Name() const override { return inner_->Name(); }
+
+  int dataReads = 0;
+
+ private:
+  std::unique_ptr<DiskSource> inner_;
+  std::uint64_t dataStart_;
+  int pressAfter_;
+  std::atomic<bool>& flag_;
+};
+
+class InterruptTest : public ::testing::TestWithParam<Button> {};
+
+std::string ButtonName(const ::testing::TestParamInfo<Button>& param) {
+  return param.param == Button::stopSaving ? "StopSaving" : "SkipFile";
+}
+
+TEST_P(InterruptTest, APressMidClusterEndsTheCopyAtTheNextChunkAndKeepsThePart) {
+  // 64 sectors per cluster are read 16 at a time: four reads per cluster.
+  RecoveryBench bench(RecoveryGeometry(FsType::fat32, 64, 3072));
+  const std::uint32_t chain[] = {4, 7};
+  bench.fat.LinkChain(chain);
+  auto disk = std::make_unique<PressingDisk>(bench.image.Source(), bench.fat.ClusterSector(2) * kSectorSize, 2,
+                                             FlagOf(bench.run, GetParam()));
+  PressingDisk& pressing = *disk;
+  bench.reader.Open(std::move(disk));
+  auto context = bench.Context();
+  const std::uint64_t size = 2 * bench.ClusterBytes();
+
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 4, size));
+
+  EXPECT_EQ(result.outcome, ExtractionOutcome::written);
+  EXPECT_TRUE(result.cutShort);
+  EXPECT_EQ(pressing.dataReads, 2) << "no read after the press";
+  const std::uint64_t twoChunks = 2 * 16 * kSectorSize;
+  EXPECT_EQ(result.bytesWritten, twoChunks);
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), bench.BytesAlong(chain, twoChunks));
+}
+
+TEST_P(InterruptTest, APressDuringTheProgressLeavesAPrefixOfTheFile) {
+  RecoveryBench bench(RecoveryGeometry(FsType::fat16, 1));
+  const std::uint32_t chain[] = {10, 11, 12, 13, 14, 15};
+  bench.fat.LinkChain(chain);
+  bench.Open();
+  testing::PressingSavingView view(FlagOf(bench.run, GetParam()), 4);
+  bench.saving = &view;
+  auto context = bench.Context();
+  const std::uint64_t size = 6 * kSectorSize - 1;
+
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 10, size));
+
+  EXPECT_TRUE(result.cutShort);
+  const std::vector<std::uint8_t> written = ReadHostFile(bench.OutPath() / "file.bin");
+  EXPECT_GT(written.size(), 0u);
+  EXPECT_LT(written.size(), size);
+  EXPECT_EQ(written.size(), result.bytesWritten);
+  EXPECT_EQ(written, bench.BytesAlong(chain, written.size()));
+}
+
+TEST_P(InterruptTest, OnlySkipFileLetsTheNextFileThrough) {
+  RecoveryBench bench(RecoveryGeometry(FsType::fat16, 1));
+  bench.Open();
+  FlagOf(bench.run, GetParam()) = true;
+  auto context = bench.Context();
+
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("next.bin", 20, 700));
+
+  if (GetParam() == Button::skipFile) {
+    EXPECT_EQ(result.outcome, ExtractionOutcome::written);
+    EXPECT_FALSE(result.cutShort) << "a Skip File left over from the last file does not cut this one";
+    EXPECT_EQ(ReadHostFile(bench.OutPath() / "next.bin"), bench.BytesFrom(20, 2, 700));
+  } else {
+    EXPECT_EQ(result.outcome, ExtractionOutcome::notStarted);
+    EXPECT_FALSE(fs::exists(bench.OutPath() / "next.bin"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, InterruptTest, ::testing::Values(Button::stopSaving, Button::skipFile),
+                         ButtonName);
+
+// --- Unreadable sectors ----------------------------------------------------
+
+struct BadSectorCase {
+  const char* name;
+  std::uint32_t sectorsPerCluster;
+  std::uint64_t size;
+  std::vector<std::uint32_t> badSectors;  // counted from the file's first sector
+};
+
+const BadSectorCase kBadSectorCases[] = {
+    {"OneSectorReads", 1, 3 * 512 - 10, {1}},
+    {"OneSectorReadsLastSector", 4, 6 * 512 + 3, {6}},
+    {"EightSectorReadsTwoInARow", 8, 8 * 512 + 4000, {3, 4}},
+    {"SixteenSectorReadsApart", 16, 40 * 512, {5, 17, 39}},
+};
+
+class BadSectorTest : public ::testing::TestWithParam<BadSectorCase> {};
+
+TEST_P(BadSectorTest, TheFileIsWrittenWholeWithZerosWhereSectorsCouldNotBeRead) {
+  const BadSectorCase& bad = GetParam();
+  RecoveryBench bench(RecoveryGeometry(FsType::fat16, bad.sectorsPerCluster, 2048 + 16 * bad.sectorsPerCluster));
+  const std::uint32_t first = 3;
+  const auto clusters = static_cast<std::uint32_t>((bad.size + bench.ClusterBytes() - 1) / bench.ClusterBytes());
+  FaultyDiskSource& disk = bench.Open();  // no chain: consecutive clusters
+  for (const std::uint32_t sector : bad.badSectors) disk.FailSector(bench.fat.ClusterSector(first) + sector);
+  auto context = bench.Context();
+
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", first, bad.size));
+
+  EXPECT_EQ(result.outcome, ExtractionOutcome::written);
+  EXPECT_FALSE(result.cutShort);
+  EXPECT_EQ(result.unreadableSectors, bad.badSectors.size());
+  std::vector<std::uint8_t> expected = bench.BytesFrom(first, clusters, bad.size);
+  for (const std::uint32_t sector : bad.badSectors) {
+    const std::size_t begin = std::size_t{sector} * kSectorSize;
+    std::fill(expected.begin() + static_cast<std::ptrdiff_t>(begin),
+              expected.begin() + static_cast<std::ptrdiff_t>(std::min(begin + kSectorSize, expected.size())), 0);
+  }
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadSectorTest, ::testing::ValuesIn(kBadSectorCases),
+                         CaseName<BadSectorCase>);
+
+struct FlakyCase {
+  std::uint32_t sectorsPerCluster;
+  int failures;
+  std::uint16_t retries;
+  bool readsInTheEnd;
+};
+
+class FlakySectorTest : public ::testing::TestWithParam<FlakyCase> {};
+
+// A sector is asked for once in the chunk's read and then up to `retries`
+// times alone.
+TEST_P(FlakySectorTest, ASectorThatReadsOnItsLastRetryIsKept) {
+  const FlakyCase& flaky = GetParam();
+  RecoveryBench bench(RecoveryGeometry(FsType::fat32, flaky.sectorsPerCluster, 2048 + 16 * flaky.sectorsPerCluster));
+  bench.settings.badSectorRetries = flaky.retries;
+  const std::uint64_t size = 2 * bench.ClusterBytes();
+  bench.Open().FailSectorTimes(bench.fat.ClusterSector(5) + 1, flaky.failures);
+  auto context = bench.Context();
+
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 5, size));
+
+  std::vector<std::uint8_t> expected = bench.BytesFrom(5, 2, size);
+  if (!flaky.readsInTheEnd) std::fill_n(expected.begin() + kSectorSize, kSectorSize, 0);
+  EXPECT_EQ(result.unreadableSectors, flaky.readsInTheEnd ? 0u : 1u);
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FlakySectorTest,
+                         ::testing::Values(FlakyCase{1, 3, 3, true}, FlakyCase{1, 4, 3, false},
+                                           FlakyCase{16, 1, 1, true}, FlakyCase{16, 2, 1, false},
+                                           FlakyCase{16, 10, 10, true}, FlakyCase{16, 11, 10, false}));
+
+TEST(BadSector, ASectorPastTheEndOfTheFileDoesNotMarkTheFile) {
+  // Sixteen sectors are read at a time, so the read of a short file's only
+  // chunk also covers sectors the file does not use.
+  RecoveryBench bench(RecoveryGeometry(FsType::fat32, 16, 2304));
+  bench.Open().FailSector(bench.fat.ClusterSector(6) + 10);
+  auto context = bench.Context();
+
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("short.bin", 6, 1000));
+
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "short.bin"), bench.BytesFrom(6, 1, 1000));
+  EXPECT_EQ(result.unreadableSectors, 0u) << "every byte of the file was read; the bad sector lies past its end";
+}
+
+// --- The date on the new file ----------------------------------------------
+
+struct StampCase {
+  const char* name;
+  std::uint16_t writeDate;
+  std::uint16_t accessDate;
+  std::optional<CivilDate> day;  // nothing: the file keeps the time it was written at
+};
+
+class FileDateTest : public ::testing::TestWithParam<StampCase> {};
+
+TEST_P(FileDateTest, TheFileCarriesTheDayOfItsWriteDate) {
+  const StampCase& stamp = GetParam();
+  RecoveryBench bench(RecoveryGeometry(FsType::fat16, 1));
+  bench.Open();
+  auto context = bench.Context();
+  ExtractionRequest request = bench.Request("dated.txt", 30, 100);
+  request.fileTime = stamp.writeDate | (std::uint64_t{stamp.accessDate} << 16);
+  const std::time_t before = std::time(nullptr);
+
+  EXPECT_EQ(ExtractFatFile(context, request).outcome, ExtractionOutcome::written);
+
+  struct stat info {};
+  ASSERT_EQ(::stat((bench.OutPath() / "dated.txt").c_str(), &info), 0);
+  for (const std::time_t time : {info.st_mtime, info.st_atime}) {
+    std::tm utc{};
+    ::gmtime_r(&time, &utc);
+    if (stamp.day) {
+      EXPECT_EQ(utc.tm_year + 1900, stamp.day->year);
+      EXPECT_EQ(utc.tm_mon + 1, stamp.day->month);
+      EXPECT_EQ(utc.tm_mday, stamp.day->day);
+    } else {
+      EXPECT_GE(time, before - 1) << "a date that names no day leaves the file's own time";
+    }
+  }
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "dated.txt"), bench.BytesFrom(30, 1, 100));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FileDateTest,
+    ::testing::Values(StampCase{"WriteDateNotAccessDate", DosDate(2019, 3, 7), DosDate(2021, 1, 2), CivilDate{2019, 3, 7}},
+                      StampCase{"LeapDay", DosDate(2024, 2, 29), 0, CivilDate{2024, 2, 29}},
+                      StampCase{"FirstDayFatKnows", DosDate(1980, 1, 1), 0, CivilDate{1980, 1, 1}},
+                      StampCase{"NoDate", 0, DosDate(2021, 1, 2), std::nullopt},
+                      StampCase{"MonthThirteen", static_cast<std::uint16_t>((30 << 9) | (13 << 5) | 1), 0,
+                                std::nullopt}),
+    CaseName<StampCase>);
+
+}  // namespace
+}  // namespace salvex
