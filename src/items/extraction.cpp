@@ -1,5 +1,7 @@
 #include "items/extraction.h"
 
+#include <algorithm>
+
 namespace salvex {
 
 std::string CreationErrorQuestion(const std::string& path) {
@@ -34,9 +36,33 @@ std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const E
   return file;
 }
 
-std::uint32_t ChunkSectors(std::uint32_t sectorsPerCluster) {
-  if (sectorsPerCluster < 8) return 1;
-  return sectorsPerCluster == 8 ? 8 : 16;
+DataCopier::DataCopier(ExtractionContext& context, const ExtractionRequest& request, OutputFile& file,
+                       ExtractionResult& result)
+    : context_(context), request_(request), file_(file), result_(result) {}
+
+void DataCopier::CopySectors(std::uint64_t firstSector, std::uint64_t sectorCount, bool hole) {
+  while (sectorCount > 0 && !Done() && !Interrupted()) {
+    const std::uint64_t remaining = request_.size - result_.bytesWritten;
+    if (request_.mode == ExtractMode::recover) {
+      context_.saving.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, result_.bytesWritten * 100 / request_.size)));
+    }
+    // Never past the file's end: a bad sector beyond it is not the file's.
+    const auto sectors = static_cast<std::uint32_t>(
+        std::min({std::uint64_t{kMaxReadSectors}, sectorCount, (remaining + kSectorSize - 1) / kSectorSize}));
+    const std::size_t bytes = std::size_t{sectors} * kSectorSize;
+    if (buffer_.size() < bytes) buffer_.resize(bytes);
+    const std::span<std::uint8_t> piece(buffer_.data(), bytes);
+    if (hole) {
+      std::fill(piece.begin(), piece.end(), std::uint8_t{0});
+    } else {
+      result_.unreadableSectors += context_.reader.ReadSectorsFillingGaps(firstSector, sectors, piece);
+    }
+    const std::uint64_t length = std::min<std::uint64_t>(bytes, remaining);
+    if (!file_.Write(piece.first(static_cast<std::size_t>(length)))) writeFailed_ = true;
+    result_.bytesWritten += length;
+    firstSector += sectors;
+    sectorCount -= sectors;
+  }
 }
 
 }  // namespace salvex

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "disk/sector_reader.h"
 #include "fat/volume_parameters.h"
@@ -82,7 +83,30 @@ std::string CreationErrorQuestion(const std::string& path);
 std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const ExtractionRequest& request,
                                              ExtractionResult& result);
 
-// Sectors per read while copying: 1 below 8 sectors per cluster, 8 at 8, 16 above.
-std::uint32_t ChunkSectors(std::uint32_t sectorsPerCluster);
+// Copies stretches of consecutive sectors into a recovered file: reads of up
+// to 256 KiB, never past the file's end, sectors that stay unreadable written
+// as zeros and counted. Stop Saving and Skip File are looked at before every
+// read; the part written so far stays.
+class DataCopier {
+ public:
+  static constexpr std::uint32_t kMaxReadSectors = 512;
+
+  DataCopier(ExtractionContext& context, const ExtractionRequest& request, OutputFile& file, ExtractionResult& result);
+
+  // `hole`: the stretch holds no data on disk (a sparse run) and reads as zeros.
+  void CopySectors(std::uint64_t firstSector, std::uint64_t sectorCount, bool hole = false);
+
+  bool Done() const { return result_.bytesWritten >= request_.size; }
+  bool Interrupted() const { return context_.run.stopSaving || context_.run.skipFile; }
+  bool WriteFailed() const { return writeFailed_; }
+
+ private:
+  ExtractionContext& context_;
+  const ExtractionRequest& request_;
+  OutputFile& file_;
+  ExtractionResult& result_;
+  std::vector<std::uint8_t> buffer_;
+  bool writeFailed_ = false;
+};
 
 }  // namespace salvex

@@ -10,71 +10,26 @@
 namespace salvex {
 namespace {
 
-bool Interrupted(const RecoveryRunState& run) { return run.stopSaving || run.skipFile; }
-
-int Percent(std::uint64_t written, std::uint64_t size) {
-  if (size == 0) return 0;
-  return static_cast<int>(std::min<std::uint64_t>(99, written * 100 / size));
+// Copies the file's clusters, each stretch of consecutive ones in as few
+// reads as the copier needs.
+void CopyClusters(ExtractionContext& context, const ExtractionRequest& request, const ClusterChain& chain,
+                  DataCopier& copier) {
+  const VolumeParameters& volume = context.volume;
+  const std::uint64_t clusterBytes = std::uint64_t{volume.sectorsPerCluster} * kSectorSize;
+  const std::uint64_t maxStretch = std::max<std::uint64_t>(1, DataCopier::kMaxReadSectors / volume.sectorsPerCluster);
+  // Without a chain the file is taken as consecutive clusters.
+  const auto clusterAt = [&](std::uint64_t index) {
+    return index < chain.size() ? chain[index] : static_cast<std::uint32_t>(request.firstCluster + index);
+  };
+  const std::uint64_t clusters = (request.size + clusterBytes - 1) / clusterBytes;
+  for (std::uint64_t index = 0; index < clusters && !copier.Done() && !copier.Interrupted();) {
+    const std::uint32_t first = clusterAt(index);
+    std::uint64_t count = 1;
+    while (count < maxStretch && index + count < clusters && clusterAt(index + count) == first + count) ++count;
+    copier.CopySectors(volume.ClusterToSector(first), count * volume.sectorsPerCluster);
+    index += count;
+  }
 }
-
-// Copies the file's clusters into `file`, chunk by chunk.
-class FatCopy {
- public:
-  FatCopy(ExtractionContext& context, const ExtractionRequest& request, OutputFile& file, ExtractionResult& result)
-      : context_(context), request_(request), file_(file), result_(result) {}
-
-  void Run() {
-    const VolumeParameters& volume = context_.volume;
-    const ChainCancel cancel{&context_.run.stopSaving, &context_.run.skipFile};
-    const ClusterChain chain = ChooseFileChain(context_.reader, volume, request_.firstCluster, request_.size, cancel);
-    const std::uint32_t chunk = ChunkSectors(volume.sectorsPerCluster);
-    buffer_.resize(std::size_t{chunk} * kSectorSize);
-    std::uint32_t cluster = request_.firstCluster;
-    std::size_t chainIndex = 0;
-    while (true) {
-      ShowProgress();
-      if (Interrupted(context_.run) || Done()) break;
-      CopyCluster(cluster, chunk);
-      if (Interrupted(context_.run) || Done()) break;
-      cluster = ++chainIndex < chain.size() ? chain[chainIndex] : cluster + 1;
-    }
-    result_.cutShort = !Done();
-  }
-
-  bool WriteFailed() const { return writeFailed_; }
-
- private:
-  bool Done() const { return result_.bytesWritten >= request_.size; }
-
-  void ShowProgress() {
-    if (request_.mode == ExtractMode::recover) context_.saving.SetProgress(Percent(result_.bytesWritten, request_.size));
-  }
-
-  void CopyCluster(std::uint32_t cluster, std::uint32_t chunk) {
-    const VolumeParameters& volume = context_.volume;
-    const std::uint32_t first = volume.ClusterToSector(cluster);
-    for (std::uint32_t offset = 0; offset < volume.sectorsPerCluster; offset += chunk) {
-      if (Interrupted(context_.run) || Done()) return;
-      // A read never reaches into the next cluster, whatever the cluster
-      // size, nor past the file's end: a bad sector beyond it is not the file's.
-      const std::uint64_t remaining = request_.size - result_.bytesWritten;
-      const auto needed = static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk, (remaining + kSectorSize - 1) / kSectorSize));
-      const std::uint32_t sectors = std::min(needed, volume.sectorsPerCluster - offset);
-      result_.unreadableSectors += context_.reader.ReadSectorsFillingGaps(first + offset, sectors, buffer_);
-      const std::uint64_t length = std::min<std::uint64_t>(std::uint64_t{sectors} * kSectorSize,
-                                                           request_.size - result_.bytesWritten);
-      if (!file_.Write(std::span(buffer_).first(static_cast<std::size_t>(length)))) writeFailed_ = true;
-      result_.bytesWritten += length;
-    }
-  }
-
-  ExtractionContext& context_;
-  const ExtractionRequest& request_;
-  OutputFile& file_;
-  ExtractionResult& result_;
-  std::vector<std::uint8_t> buffer_;
-  bool writeFailed_ = false;
-};
 
 bool RepeatsACluster(const ClusterChain& chain) {
   std::unordered_set<std::uint32_t> seen;
@@ -119,9 +74,14 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
     context.saving.SetProgress(0);
   }
 
-  FatCopy copy(context, request, *file, result);
-  if (context.volume.sectorsPerCluster != 0) copy.Run();
-  bool ok = !copy.WriteFailed();
+  DataCopier copier(context, request, *file, result);
+  if (context.volume.sectorsPerCluster != 0) {
+    const ChainCancel cancel{&run.stopSaving, &run.skipFile};
+    const ClusterChain chain = ChooseFileChain(context.reader, context.volume, request.firstCluster, request.size, cancel);
+    CopyClusters(context, request, chain, copier);
+  }
+  result.cutShort = !copier.Done();
+  bool ok = !copier.WriteFailed();
   const auto writeDate = static_cast<std::uint16_t>(request.fileTime);
   // The times are a courtesy: a file system that refuses them keeps the data.
   if (const auto stamp = FatFileStamp(writeDate, std::time(nullptr))) file->SetTimes(*stamp);

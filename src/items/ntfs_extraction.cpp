@@ -17,12 +17,6 @@ using Record = std::array<std::uint8_t, kMftRecordSize>;
 // The last byte of a record whose contents the update sequence leaves intact.
 constexpr std::size_t kLastResidentByte = 1022;
 
-bool Interrupted(const RecoveryRunState& run) { return run.stopSaving || run.skipFile; }
-
-int Percent(std::uint64_t written, std::uint64_t size) {
-  return size == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(99, written * 100 / size));
-}
-
 void ShowStart(ExtractionContext& context, const ExtractionRequest& request, const ExtractionResult& result) {
   if (request.mode != ExtractMode::recover) return;
   context.saving.SetPath(request.destination->PathOf(result.name));
@@ -40,61 +34,6 @@ void Finish(ExtractionContext& context, const ExtractionRequest& request, Output
   result.outcome = dataWritten && closed ? ExtractionOutcome::written : ExtractionOutcome::writeFailed;
   if (result.outcome == ExtractionOutcome::writeFailed) result.error = "the data could not be written (is the destination full?)";
 }
-
-// Writes the clusters of the run list, chunk by chunk, up to the file's size.
-class RunCopy {
- public:
-  RunCopy(ExtractionContext& context, const ExtractionRequest& request, OutputFile& file, ExtractionResult& result)
-      : context_(context), request_(request), file_(file), result_(result),
-        chunk_(ChunkSectors(context.volume.sectorsPerCluster)),
-        buffer_(std::size_t{chunk_} * kSectorSize) {}
-
-  // False when the host refused the data.
-  bool Run(const std::vector<DataRun>& runs) {
-    for (const DataRun& run : runs) {
-      for (std::uint64_t i = 0; i < run.clusterCount; ++i) {
-        if (Interrupted(context_.run) || Done()) return !failed_;
-        if (request_.mode == ExtractMode::recover) {
-          context_.saving.SetProgress(Percent(result_.bytesWritten, request_.size));
-        }
-        CopyCluster(run, i);
-      }
-    }
-    return !failed_;
-  }
-
-  bool Done() const { return result_.bytesWritten >= request_.size; }
-
- private:
-  void CopyCluster(const DataRun& run, std::uint64_t index) {
-    const std::uint32_t perCluster = context_.volume.sectorsPerCluster;
-    const std::uint64_t first = context_.volume.clusterBase + (run.firstCluster + index) * perCluster;
-    for (std::uint32_t offset = 0; offset < perCluster; offset += chunk_) {
-      if (Interrupted(context_.run) || Done()) return;
-      const std::uint64_t remaining = request_.size - result_.bytesWritten;
-      const auto needed =
-          static_cast<std::uint32_t>(std::min<std::uint64_t>(chunk_, (remaining + kSectorSize - 1) / kSectorSize));
-      const std::uint32_t sectors = std::min(needed, perCluster - offset);
-      if (run.sparse) {
-        std::fill(buffer_.begin(), buffer_.end(), std::uint8_t{0});
-      } else {
-        result_.unreadableSectors += context_.reader.ReadSectorsFillingGaps(first + offset, sectors, buffer_);
-      }
-      const std::uint64_t length = std::min<std::uint64_t>(std::uint64_t{sectors} * kSectorSize,
-                                                           request_.size - result_.bytesWritten);
-      if (!file_.Write(std::span(buffer_).first(static_cast<std::size_t>(length)))) failed_ = true;
-      result_.bytesWritten += length;
-    }
-  }
-
-  ExtractionContext& context_;
-  const ExtractionRequest& request_;
-  OutputFile& file_;
-  ExtractionResult& result_;
-  std::uint32_t chunk_;
-  std::vector<std::uint8_t> buffer_;
-  bool failed_ = false;
-};
 
 void ExtractResident(ExtractionContext& context, const ExtractionRequest& request, const Record& record,
                      const DataAttribute& data, ExtractionResult& result) {
@@ -174,11 +113,16 @@ void ExtractNonResident(ExtractionContext& context, const ExtractionRequest& req
   std::unique_ptr<OutputFile> file = CreateOutputFile(context, request, result);
   if (!file) return;
   ShowStart(context, request, result);
-  RunCopy copy(context, request, *file, result);
-  const bool written = copy.Run(*runs);
-  result.cutShort = !copy.Done() && Interrupted(context.run);
-  Finish(context, request, *file, written, result);
-  if (result.outcome == ExtractionOutcome::written && !copy.Done() && !result.cutShort) {
+  DataCopier copier(context, request, *file, result);
+  const VolumeParameters& volume = context.volume;
+  for (const DataRun& run : *runs) {
+    if (copier.Done() || copier.Interrupted()) break;
+    copier.CopySectors(volume.clusterBase + run.firstCluster * volume.sectorsPerCluster,
+                       run.clusterCount * volume.sectorsPerCluster, run.sparse);
+  }
+  result.cutShort = !copier.Done() && copier.Interrupted();
+  Finish(context, request, *file, !copier.WriteFailed(), result);
+  if (result.outcome == ExtractionOutcome::written && !copier.Done() && !result.cutShort) {
     result.outcome = ExtractionOutcome::writeFailed;
     result.error = "its run list ends after " + std::to_string(result.bytesWritten) + " of " +
                    std::to_string(request.size) + " bytes";

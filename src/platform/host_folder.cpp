@@ -103,21 +103,30 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
-  pending_.insert(pending_.end(), bytes.begin(), bytes.end());
-  return pending_.size() < kWriteBufferBytes || Flush();
+  if (pending_.size() + bytes.size() < kWriteBufferBytes) {
+    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+    return true;
+  }
+  // A large piece goes out as it is, without a copy into the buffer.
+  return Flush() && WriteAll(bytes);
 }
 
-bool OutputFile::Flush() {
+bool OutputFile::WriteAll(std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
-  while (done < pending_.size()) {
-    const ssize_t wrote = ::write(fd_, pending_.data() + done, pending_.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t wrote = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (wrote < 0) {
       if (errno == EINTR) continue;
       failed_ = true;
-      break;
+      return false;
     }
     done += static_cast<std::size_t>(wrote);
   }
+  return true;
+}
+
+bool OutputFile::Flush() {
+  WriteAll(pending_);
   pending_.clear();
   return !failed_;
 }

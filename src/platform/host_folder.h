@@ -76,6 +76,7 @@ class OutputFile {
 
  private:
   bool Flush();
+  bool WriteAll(std::span<const std::uint8_t> bytes);
 
   int fd_;
   bool failed_ = false;

@@ -5,6 +5,8 @@
 #include "items/fat_extraction.h"
 
 #include <gtest/gtest.h>
+
+#include <numeric>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -101,12 +103,7 @@ TEST(ChainChoice, AnUnreadableSectorOfTheFirstFatFallsBackToTheSecond) {
 
 // --- Sizes, and how many sectors each read asks for ------------------------
 
-struct ReadCase {
-  std::uint32_t sectorsPerCluster;
-  std::uint32_t sectorsPerRead;
-};
-
-const ReadCase kReadCases[] = {{1, 1}, {2, 1}, {4, 1}, {8, 8}, {16, 16}, {32, 16}, {64, 16}};
+const std::uint32_t kClusterSizes[] = {1, 2, 4, 8, 16, 32, 64};
 
 enum class SizeKind { oneByte, oneCluster, clusterAndAByte, threeClustersLessSeven };
 
@@ -120,17 +117,28 @@ std::uint64_t SizeOf(SizeKind kind, std::uint64_t clusterBytes) {
   return 0;
 }
 
-class ChunkedCopyTest : public ::testing::TestWithParam<std::tuple<ReadCase, SizeKind>> {};
+class CopyReadsTest : public ::testing::TestWithParam<std::tuple<std::uint32_t, SizeKind>> {};
 
-std::string ReadCaseName(const ::testing::TestParamInfo<std::tuple<ReadCase, SizeKind>>& param) {
+std::string CopyReadsName(const ::testing::TestParamInfo<std::tuple<std::uint32_t, SizeKind>>& param) {
   static const char* const kSizeNames[] = {"OneByte", "OneCluster", "ClusterAndAByte", "ThreeClustersLessSeven"};
-  return "Spc" + std::to_string(std::get<0>(param.param).sectorsPerCluster) + "_" +
-         kSizeNames[static_cast<int>(std::get<1>(param.param))];
+  return "Spc" + std::to_string(std::get<0>(param.param)) + "_" + kSizeNames[static_cast<int>(std::get<1>(param.param))];
 }
 
-TEST_P(ChunkedCopyTest, ReadsWholeChunksOfTheClustersTheFileNeedsAndWritesExactlyItsSize) {
-  const auto& [reads, sizeKind] = GetParam();
-  const std::uint32_t spc = reads.sectorsPerCluster;
+// The sectors a file of `size` bytes along `chain` occupies, in file order.
+std::vector<std::uint64_t> FileSectors(const RecoveryBench& bench, std::span<const std::uint32_t> chain,
+                                       std::uint64_t size) {
+  std::vector<std::uint64_t> sectors;
+  const std::uint64_t needed = (size + kSectorSize - 1) / kSectorSize;
+  for (const std::uint32_t cluster : chain) {
+    for (std::uint32_t i = 0; i < bench.fat.Geometry().sectorsPerCluster && sectors.size() < needed; ++i) {
+      sectors.push_back(bench.fat.ClusterSector(cluster) + i);
+    }
+  }
+  return sectors;
+}
+
+TEST_P(CopyReadsTest, ReadsEachSectorTheFileUsesOnceAndWritesExactlyItsSize) {
+  const auto& [spc, sizeKind] = GetParam();
   RecoveryBench bench(RecoveryGeometry(FsType::fat32, spc, 2048 + 16 * spc));
   const std::uint64_t size = SizeOf(sizeKind, bench.ClusterBytes());
   const std::uint64_t clustersUsed = (size + bench.ClusterBytes() - 1) / bench.ClusterBytes();
@@ -144,40 +152,39 @@ TEST_P(ChunkedCopyTest, ReadsWholeChunksOfTheClustersTheFileNeedsAndWritesExactl
 
   ASSERT_EQ(result.outcome, ExtractionOutcome::written);
   EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), bench.BytesAlong(chain, size));
-
-  // Whole chunks from each cluster's start; only the read that reaches the
-  // file's end may stop at the last sector the file uses.
-  const std::uint64_t chunkBytes = std::uint64_t{reads.sectorsPerRead} * kSectorSize;
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> expected;  // offset, length
-  for (std::uint64_t i = 0; i < clustersUsed; ++i) {
-    const std::uint64_t inCluster = std::min(bench.ClusterBytes(), size - i * bench.ClusterBytes());
-    const std::uint64_t start = bench.fat.ClusterSector(chain[i]) * kSectorSize;
-    for (std::uint64_t at = 0; at < inCluster; at += chunkBytes) expected.emplace_back(start + at, chunkBytes);
-  }
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> dataReads;
+  // The data reads, in order, cover exactly the sectors the file uses: no
+  // sector twice, none past the file's end (a bad one there is not the file's).
+  std::vector<std::uint64_t> read;
   const std::uint64_t dataStart = bench.fat.ClusterSector(2) * kSectorSize;
   for (const auto& request : disk.Requests()) {
-    if (request.byteOffset >= dataStart) dataReads.emplace_back(request.byteOffset, request.length);
+    if (request.byteOffset < dataStart) continue;
+    for (std::uint64_t at = 0; at < request.length; at += kSectorSize) read.push_back((request.byteOffset + at) / kSectorSize);
   }
-  ASSERT_EQ(dataReads.size(), expected.size());
-  const std::uint64_t lastNeeded = (size - 1) % chunkBytes / kSectorSize * kSectorSize + kSectorSize;
-  EXPECT_GE(dataReads.back().second, lastNeeded);
-  dataReads.back().second = chunkBytes;
-  EXPECT_EQ(dataReads, expected);
+  EXPECT_EQ(read, FileSectors(bench, chain, size));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ChunkedCopyTest,
-                         ::testing::Combine(::testing::ValuesIn(kReadCases),
+TEST(CopyReads, ConsecutiveClustersAreReadTogether) {
+  RecoveryBench bench(RecoveryGeometry(FsType::fat32, 1, 4096));
+  const std::uint32_t clusters[] = {10, 11, 12, 13, 40, 41};
+  bench.fat.LinkChain(clusters);
+  FaultyDiskSource& disk = bench.Open();
+  auto context = bench.Context();
+  const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 10, 6 * kSectorSize));
+  ASSERT_EQ(result.outcome, ExtractionOutcome::written);
+  std::vector<std::uint64_t> lengths;
+  const std::uint64_t dataStart = bench.fat.ClusterSector(2) * kSectorSize;
+  for (const auto& request : disk.Requests()) {
+    if (request.byteOffset >= dataStart) lengths.push_back(request.length / kSectorSize);
+  }
+  EXPECT_EQ(lengths, (std::vector<std::uint64_t>{4, 2}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CopyReadsTest,
+                         ::testing::Combine(::testing::ValuesIn(kClusterSizes),
                                             ::testing::Values(SizeKind::oneByte, SizeKind::oneCluster,
                                                               SizeKind::clusterAndAByte,
                                                               SizeKind::threeClustersLessSeven)),
-                         ReadCaseName);
-
-TEST(ChunkSectors, FollowsTheClusterSize) {
-  for (const ReadCase& reads : kReadCases) {
-    EXPECT_EQ(ChunkSectors(reads.sectorsPerCluster), reads.sectorsPerRead) << reads.sectorsPerCluster;
-  }
-}
+                         CopyReadsName);
 
 // --- Stop Saving and Skip File ---------------------------------------------
 
@@ -217,37 +224,40 @@ std::string ButtonName(const ::testing::TestParamInfo<Button>& param) {
   return param.param == Button::stopSaving ? "StopSaving" : "SkipFile";
 }
 
-TEST_P(InterruptTest, APressMidClusterEndsTheCopyAtTheNextChunkAndKeepsThePart) {
-  // 64 sectors per cluster are read 16 at a time: four reads per cluster.
+TEST_P(InterruptTest, APressBetweenReadsEndsTheCopyAndKeepsThePart) {
+  // 24 consecutive clusters of 64 sectors are read 512 sectors at a time:
+  // three reads.
   RecoveryBench bench(RecoveryGeometry(FsType::fat32, 64, 3072));
-  const std::uint32_t chain[] = {4, 7};
+  std::vector<std::uint32_t> chain(24);
+  std::iota(chain.begin(), chain.end(), 4u);
   bench.fat.LinkChain(chain);
   auto disk = std::make_unique<PressingDisk>(bench.image.Source(), bench.fat.ClusterSector(2) * kSectorSize, 2,
                                              FlagOf(bench.run, GetParam()));
   PressingDisk& pressing = *disk;
   bench.reader.Open(std::move(disk));
   auto context = bench.Context();
-  const std::uint64_t size = 2 * bench.ClusterBytes();
+  const std::uint64_t size = 24 * bench.ClusterBytes();
 
   const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 4, size));
 
   EXPECT_EQ(result.outcome, ExtractionOutcome::written);
   EXPECT_TRUE(result.cutShort);
   EXPECT_EQ(pressing.dataReads, 2) << "no read after the press";
-  const std::uint64_t twoChunks = 2 * 16 * kSectorSize;
-  EXPECT_EQ(result.bytesWritten, twoChunks);
-  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), bench.BytesAlong(chain, twoChunks));
+  const std::uint64_t twoReads = 2 * 512 * kSectorSize;
+  EXPECT_EQ(result.bytesWritten, twoReads);
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), bench.BytesAlong(chain, twoReads));
 }
 
 TEST_P(InterruptTest, APressDuringTheProgressLeavesAPrefixOfTheFile) {
   RecoveryBench bench(RecoveryGeometry(FsType::fat16, 1));
-  const std::uint32_t chain[] = {10, 11, 12, 13, 14, 15};
+  std::vector<std::uint32_t> chain(2000);
+  std::iota(chain.begin(), chain.end(), 10u);
   bench.fat.LinkChain(chain);
   bench.Open();
-  testing::PressingSavingView view(FlagOf(bench.run, GetParam()), 4);
+  testing::PressingSavingView view(FlagOf(bench.run, GetParam()), 3);
   bench.saving = &view;
   auto context = bench.Context();
-  const std::uint64_t size = 6 * kSectorSize - 1;
+  const std::uint64_t size = 2000 * kSectorSize - 1;
 
   const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 10, size));
 

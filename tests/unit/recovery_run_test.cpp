@@ -180,13 +180,13 @@ struct PressCase {
 class PressInRunTest : public RecoveryRun, public ::testing::WithParamInterface<PressCase> {};
 
 TEST_P(PressInRunTest, ThePartOfTheFileStaysAndOnlyStopEndsTheRun) {
-  const Placed first{10, 6 * 512 - 3};
+  const Placed first{10, 1500 * 512 - 3};
   const Placed second{30, 900};
   File("first.bin", kFatRootKey, first);
   File("second.bin", kFatRootKey, second);
   bench.Open();
-  // Updates: the new file's 0 %, then one before each cluster; the third
-  // comes after the first cluster.
+  // Updates: the new file's 0 %, then one before each read of up to 512
+  // sectors; the third comes after the first read.
   testing::PressingSavingView view(GetParam().stop ? bench.run.stopSaving : bench.run.skipFile, 3);
   bench.saving = &view;
 
