@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes the seed corpora in OUTDIR/<harness>/: small disks and volumes made
-# by the real tools (mkfs.fat, mtools, sfdisk, and mkntfs where installed),
-# cut down to the sectors that matter, plus a few crafted damages the tools
-# never make. Volumes are laid out early and truncated after their last used
-# cluster, so no seed passes 1 MiB.
+# by the real tools (mkfs.fat, mtools, sfdisk, and mkntfs and ntfscp where
+# installed; folders on NTFS need a FUSE mount with ntfs-3g, which is skipped
+# where it does not work), cut down to the sectors that matter, plus a few
+# crafted damages the tools never make. Volumes are laid out early and
+# truncated after their last used cluster, so no seed passes 1 MiB.
 #
 #   fuzz/make-seeds.sh fuzz/corpus
 set -euo pipefail
@@ -11,8 +12,15 @@ set -euo pipefail
 out=${1:?usage: make-seeds.sh OUTDIR}
 export MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8 SOURCE_DATE_EPOCH=1592222400
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$out"/{partition_walk,volume_parameters,directory_decode,standard_scan}
+# An NTFS volume mounted through FUSE (see populate_ntfs) is let go first.
+mounted=""
+cleanup() {
+  [ -z "$mounted" ] || umount "$mounted" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$out"/{partition_walk,volume_parameters,directory_decode,standard_scan,ntfs_record,ntfs_scan,deep_scan,sector_tests}
+mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern}
 
 PATH=$PATH:/usr/sbin:/sbin
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -42,6 +50,19 @@ copy_sectors() {
 }
 
 zero_sector() { dd if=/dev/zero of="$1" bs=512 seek="$2" count=1 conv=notrunc status=none; }
+
+# The index of the last sector that holds anything but zeros.
+last_nonzero_sector() {
+  od -An -v -tx8 -w512 "$1" |
+    awk '{ for (i = 1; i <= NF; i++) if ($i != "0000000000000000") { last = NR - 1; break } } END { print last + 0 }'
+}
+
+# at_sector IMAGE SECTOR OUT: the image placed at SECTOR of an otherwise empty disk.
+at_sector() {
+  rm -f "$3"
+  truncate -s $(($2 * 512)) "$3"
+  cat "$1" >>"$3"
+}
 
 # The index of the last non-zero entry of FAT #1 (WIDTH 2 or 4 bytes).
 last_used_cluster() {
@@ -199,6 +220,249 @@ ntfs_seeds() {
   cp "$image" "$work/ntfs-boot.img"
 }
 
+# --- NTFS volumes with files ------------------------------------------------
+
+# mkntfs lays a 2 MiB volume out with 4096-byte clusters: the MFT at cluster 4
+# (sector 32), $MFTMirr at cluster 255, and the boot sector's copy in the last
+# sector. With the largest MFT zone (-z 4) it puts $LogFile, $Secure and
+# $UpCase after the mirror, so new files and index blocks land right after
+# the MFT and the volume is cut before the mirror. -T fixes mkntfs's times and
+# serial number.
+new_ntfs() {
+  rm -f "$1"
+  truncate -s 2M "$1"
+  mkntfs -F -Q -q -T -z 4 -c 4096 -s 512 -p 0 -H 0 -S 0 "$1" >/dev/null 2>&1
+}
+
+drop_trailing_zeros() {
+  truncate -s $((($(last_nonzero_sector "$1") + 1) * 512)) "$1"
+}
+
+cut_ntfs() {
+  truncate -s $(($(le32 "$1" 56) * 4096)) "$1"
+  drop_trailing_zeros "$1"
+}
+
+# The Standard Scan reads only the boot sector and the MFT, which lies in one
+# piece here: the volume up to the MFT's end is enough.
+cut_after_mft() {
+  local mft data
+  mft=$(($(le32 "$1" 48) * 4096))
+  data=$(attribute_offset "$1" "$mft" $((0x80))) || return 0
+  truncate -s $((mft + $(le32 "$1" $((mft + data + 40))))) "$1"
+  drop_trailing_zeros "$1"
+}
+
+# Through the ntfs-3g driver: folders with names in several scripts, two
+# folders of 60 and 70 files (their indexes leave the record for index
+# blocks), a file written in pieces between others (several runs), a sparse
+# file, a file with so many names that its record needs extension records and
+# an attribute list, and a deleted file and folder. False when FUSE cannot
+# mount here.
+populate_ntfs() {
+  local image=$1 dir=$work/mnt driver
+  have ntfs-3g && have mountpoint && [ -e /dev/fuse ] || return 1
+  mkdir -p "$dir"
+  # In the foreground, so the image is known to be written when it ends.
+  ntfs-3g -o no_detach "$image" "$dir" >/dev/null 2>&1 &
+  driver=$!
+  mounted=$dir
+  for ((i = 0; i < 50; ++i)); do mountpoint -q "$dir" && break; sleep 0.1; done
+  if ! mountpoint -q "$dir"; then
+    kill "$driver" 2>/dev/null || true
+    wait "$driver" || true
+    mounted=""
+    return 1
+  fi
+  # mkdir -p fails on the mount point itself here: one folder at a time.
+  mkdir "$dir/Documents" "$dir/Documents/Letters" "$dir/Ünïcödé Földer" "$dir/Many" "$dir/Old"
+  printf 'hello\n' >"$dir/readme.txt"
+  printf 'hello\n' >"$dir/Documents/Letters/LETTER1.TXT"
+  printf 'hello\n' >"$dir/Ünïcödé Földer/日本語のファイル.txt"
+  for ((i = 1; i <= 60; ++i)); do printf 'crème %d\n' "$i" >"$dir/Ünïcödé Földer/Crème brûlée n° $i.txt"; done
+  for ((i = 1; i <= 70; ++i)); do printf 'file %d\n' "$i" >"$dir/Many/entry number $i with a long name.txt"; done
+  # An empty folder's index names no child, so only its parent's index block
+  # gives a deep scan its record number.
+  mkdir "$dir/Many/An empty folder"
+  for i in 1 2 3; do
+    seq 1 1500 >>"$dir/Documents/A rather long file name.log"
+    seq 1 1200 >"$dir/Documents/between $i.log"
+  done
+  truncate -s 300K "$dir/sparse.bin"
+  printf 'end' | dd of="$dir/sparse.bin" bs=1 seek=$((290 * 1024)) conv=notrunc status=none
+  printf 'linked\n' >"$dir/linked.txt"
+  for ((i = 1; i <= 6; ++i)); do ln "$dir/linked.txt" "$dir/another name for the same file, number $i.txt"; done
+  seq 1 1200 >"$dir/Old/removed with the folder.log"
+  printf 'gone\n' >"$dir/deleted file with a long name.txt"
+  rm "$dir/Old/removed with the folder.log" "$dir/deleted file with a long name.txt"
+  rmdir "$dir/Old"
+  umount "$dir"
+  mounted=""
+  wait "$driver"
+}
+
+# Without FUSE: ntfscp writes into the root only, which with 70 files still
+# needs index blocks.
+populate_ntfs_root() {
+  local image=$1 src=$work/ntfs-files
+  mkdir -p "$src"
+  seq 1 3000 >"$src/several-clusters"
+  ntfscp -q "$image" "$src/several-clusters" "A rather long file name.log"
+  printf 'hello\n' >"$src/short"
+  for ((i = 1; i <= 70; ++i)); do ntfscp -q "$image" "$src/short" "entry number $i with a long name.txt"; done
+}
+
+poke16() {
+  local hex
+  hex=$(printf '%04x' "$3")
+  poke "$1" "$2" "${hex:2:2}" "${hex:0:2}"
+}
+
+# The record number of PATH in an NTFS image (whole, with its mirror).
+ntfs_record_of() {
+  ntfsinfo -F "$2" "$1" 2>/dev/null | sed -n 's/^Dumping Inode \([0-9]*\).*/\1/p'
+}
+
+# The offset of the first attribute of TYPE in the record at byte RECORD.
+attribute_offset() {
+  local image=$1 record=$2 type=$3 offset found
+  offset=$(le16 "$image" $((record + 20)))
+  while [ "$offset" -lt 1016 ]; do
+    found=$(le32 "$image" $((record + offset)))
+    if [ "$found" = "$type" ]; then
+      echo "$offset"
+      return 0
+    fi
+    if [ "$found" = 0 ] || [ "$found" = 4294967295 ]; then return 1; fi
+    offset=$((offset + $(le32 "$image" $((record + offset + 4)))))
+  done
+  return 1
+}
+
+# list_entry IMAGE AT TYPE RECORD: an attribute-list entry of 24 bytes (no
+# name) for an attribute of TYPE kept in RECORD.
+list_entry() {
+  dd if=/dev/zero of="$1" bs=1 seek="$2" count=24 conv=notrunc status=none
+  poke32 "$1" "$2" "$3"
+  poke16 "$1" $(($2 + 4)) 24
+  poke32 "$1" $(($2 + 16)) "$4"
+}
+
+# ntfs-3g always moves an attribute list out of its record; Windows keeps a
+# short one inside. Two records are made to look that way, with bytes below
+# the fixup positions only:
+# - one of the 70 files becomes a base record holding nothing but a resident
+#   list that sends its name and data to the next file's record, which becomes
+#   its extension record;
+# - the MFT's own record gets a list (over its $BITMAP) naming two records
+#   that hold pieces of its data, itself and $MFTMirr's record.
+craft_attribute_lists() {
+  local image=$1 folder=$2 mft base extension at
+  mft=$(($(le32 "$image" 48) * 4096))
+  base=$(ntfs_record_of "$image" "$folder/entry number 69 with a long name.txt")
+  extension=$(ntfs_record_of "$image" "$folder/entry number 70 with a long name.txt")
+  [ -n "$base" ] && [ -n "$extension" ] || return 0
+  at=$((mft + base * 1024))
+  poke16 "$image" $((at + 20)) 56
+  poke32 "$image" $((at + 24)) 136
+  dd if=/dev/zero of="$image" bs=1 seek=$((at + 56)) count=104 conv=notrunc status=none
+  poke32 "$image" $((at + 56)) $((0x20))
+  poke32 "$image" $((at + 60)) 72
+  poke32 "$image" $((at + 72)) 48
+  poke16 "$image" $((at + 76)) 24
+  list_entry "$image" $((at + 80)) $((0x30)) "$extension"
+  list_entry "$image" $((at + 104)) $((0x80)) "$extension"
+  poke32 "$image" $((at + 128)) 4294967295
+  poke32 "$image" $((mft + extension * 1024 + 32)) "$base"
+
+  at=$(attribute_offset "$image" "$mft" $((0xB0))) || return 0
+  # The $BITMAP it replaces is at least this long.
+  poke32 "$image" $((mft + at)) $((0x20))
+  poke "$image" $((mft + at + 8)) 00 00
+  poke32 "$image" $((mft + at + 16)) 48
+  poke16 "$image" $((mft + at + 20)) 24
+  list_entry "$image" $((mft + at + 24)) $((0x80)) 0
+  list_entry "$image" $((mft + at + 48)) $((0x80)) 1
+}
+
+ntfs_volume_seeds() {
+  have mkntfs && have ntfscp || { echo "make-seeds: mkntfs or ntfscp not installed, no NTFS volume seeds" >&2; return 0; }
+  local name image
+  new_ntfs "$work/ntfs-empty.img"
+  new_ntfs "$work/ntfs-root.img"
+  populate_ntfs_root "$work/ntfs-root.img"
+  new_ntfs "$work/ntfs-files.img"
+  if populate_ntfs "$work/ntfs-files.img"; then
+    cp "$work/ntfs-files.img" "$work/ntfs-lists.img"
+    craft_attribute_lists "$work/ntfs-lists.img" /Many
+  else
+    echo "make-seeds: no FUSE mount of NTFS here, so no NTFS seeds with folders" >&2
+    rm -f "$work/ntfs-files.img"
+    cp "$work/ntfs-root.img" "$work/ntfs-lists.img"
+    craft_attribute_lists "$work/ntfs-lists.img" ""
+  fi
+  for name in ntfs-empty ntfs-root ntfs-files ntfs-lists; do
+    image=$work/$name.img
+    [ -f "$image" ] || continue
+    cut_ntfs "$image"
+    cp "$image" "$out/deep_scan/$name"
+    # No boot sector: the deep scan has to infer the volume from its folders.
+    cp "$image" "$out/deep_scan/$name-no-boot"
+    zero_sector "$out/deep_scan/$name-no-boot" 0
+    ntfs_record_seeds "$name" "$image"
+
+    cut_after_mft "$image"
+    cp "$image" "$out/ntfs_scan/$name"
+    # No boot sector: the scan has to guess where the MFT is.
+    cp "$image" "$out/ntfs_scan/$name-no-boot"
+    zero_sector "$out/ntfs_scan/$name-no-boot" 0
+    # Only the boot sector's copy, as the last sector.
+    cp "$out/ntfs_scan/$name-no-boot" "$out/ntfs_scan/$name-boot-copy"
+    dd if="$image" bs=512 count=1 status=none >>"$out/ntfs_scan/$name-boot-copy"
+  done
+  image=$out/deep_scan/ntfs-files
+  [ -f "$image" ] || image=$out/deep_scan/ntfs-root
+  at_sector "$image" 63 "$out/deep_scan/ntfs-at-63"
+}
+
+# Every file record of the MFT alone, and its first eight together.
+ntfs_record_seeds() {  # NAME IMAGE
+  local mft record magic empty=()
+  mft=$(($(le32 "$2" 48) * 4))
+  dd if="$2" bs=1024 skip="$mft" count=256 status=none | split -b 1024 -a 3 -d - "$out/ntfs_record/$1-record-"
+  for record in "$out/ntfs_record/$1-record-"*; do
+    read -r -N 4 magic <"$record" || true
+    [ "$magic" = FILE ] || empty+=("$record")
+  done
+  rm -f "${empty[@]}"
+  dd if="$2" of="$out/ntfs_record/$1-records-0-7" bs=1024 skip="$mft" count=8 status=none
+}
+
+# FAT volumes where an old disk had its first partition: at sector 63, the
+# geometry of a boot sector is plausible to the deep scan. Volumes of 32 MiB
+# and more keep their size in the boot sector's 32-bit field, the small ones
+# in the 16-bit field.
+deep_scan_fat_seeds() {
+  local name
+  for name in fat16 fat16-4k fat32-1m fat16-no-boot fat32-no-boot; do
+    cp "$work/$name.img" "$out/deep_scan/$name"
+  done
+  make_fat16 fat16-40m 2 40M
+  # Without boot sectors the mount has to look for the FATs, which it does
+  # from sector 63 on.
+  for name in fat16 fat32-1m fat16-40m fat32-33m fat16-no-boot fat32-no-boot; do
+    at_sector "$work/$name.img" 63 "$out/deep_scan/$name-at-63"
+  done
+  # The first folder made (Documents) lost its first sector: its subfolder's
+  # parent is nowhere to be found.
+  local first
+  first=$(find "$out/directory_decode" -name 'fat16-dir-*' | sed 's/.*-//' | sort -n | head -1)
+  if [ -n "$first" ]; then
+    cp "$work/fat16.img" "$out/deep_scan/fat16-lost-parent"
+    zero_sector "$out/deep_scan/fat16-lost-parent" "$first"
+  fi
+}
+
 # --- partitioned disks -------------------------------------------------------
 
 # One boot sector of each kind, to place at the partitions' starts.
@@ -285,6 +549,41 @@ EOF
   dd if="$work/fat16-mbr.img" of="$out/partition_walk/fat16-with-mbr" bs=512 count=64 status=none
 }
 
+# --- single sectors ----------------------------------------------------------
+
+# sector_seed NAME IMAGE FIRST COUNT [NUMBER]: the sector number the sweep
+# read them at (NUMBER, else FIRST), then COUNT sectors of IMAGE from FIRST.
+sector_seed() {
+  local file=$out/sector_tests/$1 hex
+  hex=$(printf '%08x' "${5:-$3}")
+  printf "\\x${hex:6:2}\\x${hex:4:2}\\x${hex:2:2}\\x${hex:0:2}" >"$file"
+  dd if="$2" bs=512 skip="$3" count="$4" status=none >>"$file"
+}
+
+# Boot sectors, first sectors of folders (at the sectors they were found
+# at, which their names end with), MFT records and index blocks, from the
+# seeds made above.
+sector_test_seeds() {
+  local image name offset
+  for image in "$out"/deep_scan/{fat16,fat32-1m,ntfs-files,ntfs-root}; do
+    [ -f "$image" ] || continue
+    sector_seed "$(basename "$image")-boot" "$image" 0 1
+  done
+  for image in "$out"/directory_decode/*-dir-*; do
+    [ -f "$image" ] || continue
+    name=$(basename "$image")
+    sector_seed "$name" "$image" 0 1 "${name##*-}"
+  done
+  image=$out/deep_scan/ntfs-files
+  [ -f "$image" ] || image=$out/deep_scan/ntfs-root
+  [ -f "$image" ] || return 0
+  sector_seed ntfs-mft-records-0-15 "$image" 32 32
+  for offset in $(grep -obUa INDX "$image" | cut -d: -f1); do
+    [ $((offset % 4096)) -eq 0 ] && sector_seed "ntfs-index-block-$((offset / 512))" "$image" $((offset / 512)) 8
+  done
+  return 0
+}
+
 # --- crafted only ------------------------------------------------------------
 
 crafted_seeds() {
@@ -314,13 +613,96 @@ crafted_seeds() {
   cp "$dir" "$out/directory_decode/surrogate-pair"
 }
 
+# --- snapshots and patterns --------------------------------------------------
+
+# Prints each field little-endian: u8:N, u16:N, u32:N, u64:N, or t:TEXT as is.
+snapshot_fields() {
+  local field value width i
+  for field in "$@"; do
+    value=${field#*:}
+    case $field in
+      t:*) printf '%s' "$value"; continue ;;
+      u8:*) width=1 ;;
+      u16:*) width=2 ;;
+      u32:*) width=4 ;;
+      u64:*) width=8 ;;
+    esac
+    for ((i = 0; i < width; i++)); do printf "\\x$(printf %02x $(((value >> (8 * i)) & 255)))"; done
+  done
+}
+
+# Snapshots saved by salvex from the seed volumes (when a salvex of this
+# build exists), and small ones laid out here field by field.
+snapshot_seeds() {
+  local salvex="" candidate name type image sectors
+  # The first salvex that can save snapshots: an older build cannot.
+  for candidate in "${SALVEX:-}" "$(dirname "$0")"/../build-fuzz/src/cli/salvex "$(dirname "$0")"/../build/src/cli/salvex; do
+    if [ -x "$candidate" ] && [[ $("$candidate" scan --help 2>/dev/null) == *--save-snapshot* ]]; then
+      salvex=$candidate
+      break
+    fi
+  done
+  if [ -n "$salvex" ]; then
+    for name in fat16 fat16-4k fat32-1m ntfs-root ntfs-files; do
+      image=$work/$name.img
+      [ -f "$image" ] || continue
+      case $name in fat16*) type=fat16 ;; fat32*) type=fat32 ;; *) type=ntfs ;; esac
+      sectors=$(($(stat -c %s "$image") / 512))
+      if [ "$type" != ntfs ]; then
+        ASAN_OPTIONS=detect_leaks=0 "$salvex" scan "$image" --start 0 --size "$sectors" --type "$type" \
+          --save-snapshot "$work/scan-$name" >/dev/null 2>&1 &&
+          cp "$work/SCAN-${name^^}.RSNP" "$out/snapshot_tree/scan-$name" || true
+      fi
+      ASAN_OPTIONS=detect_leaks=0 "$salvex" deep-scan "$image" --fs "$type" --save-snapshot "$work/deep-$name" \
+        >/dev/null 2>&1 && cp "$work/DEEP-${name^^}.RS2" "$out/snapshot_advance/deep-$name" || true
+    done
+  else
+    echo "make-seeds: no salvex that saves snapshots (set SALVEX=...), only crafted snapshot seeds" >&2
+  fi
+
+  local fatHead=(t:rsn4.03 t:1.0 u16:100 u32:0 u32:6144 u32:6143 u16:0
+    u16:100 u32:24 u32:1 u32:32 u32:1 u32:79 u32:1 u32:25 u32:0 u32:0 u32:0 u32:0 u32:6143 u16:0)
+  # Three folders, the third on the first one's cluster; a live and a deleted file.
+  snapshot_fields "${fatHead[@]}" u32:3 \
+    u16:19 t:DOCS u32:3 u32:0 u16:19589 u16:19590 u8:0 u16:0 \
+    u16:18 t:OLD u32:5 u32:3 u16:12321 u16:12322 u8:1 u16:0 \
+    u16:20 t:AGAIN u32:3 u32:9 u16:0 u16:0 u8:0 u16:0 \
+    u32:2 \
+    u16:26 t:A.TXT u32:4 u32:0 u16:20481 u16:20482 u32:6 u8:0 u32:0 \
+    u16:29 t:xone.doc u32:6 u32:5 u16:20483 u16:20484 u32:70000 u8:1 u32:7 >"$out/snapshot_tree/crafted-fat16"
+  snapshot_fields "${fatHead[@]}" u32:0 u32:0 >"$out/snapshot_tree/crafted-empty"
+  snapshot_fields t:rsn4.03 t:1.0 u16:300 u32:63 u32:4096 u32:4158 u16:1 \
+    u16:300 u32:0 u32:8 u32:0 u32:0 u32:63 u32:0 u32:0 u32:79 u32:2111 u32:2 u32:8 u32:4158 u16:1 \
+    >"$out/snapshot_tree/crafted-ntfs"
+
+  snapshot_fields t:"Brimora Salvex 4.03" u16:200 u32:0 u32:2048 u32:2047 u16:0 u32:1 u32:0 \
+    u32:2 u32:100 u32:3 u32:0 u16:19589 u16:19589 u16:0 u32:60 u32:4 u32:3 u16:19589 u16:19589 u16:1 \
+    >"$out/snapshot_advance/crafted-fat32"
+  snapshot_fields t:"Brimora Salvex 4.03" u16:300 u32:0 u32:2048 u32:2047 u16:0 u32:1 u32:0 \
+    u32:1 u32:200 u32:5 u32:0 u16:65535 u8:8 \
+    u32:1 u16:44 t:Documents u32:40 u32:5 u32:40 u16:0 u64:1 u64:2 u32:10 u8:0 \
+    u32:1 u16:32 t:A u32:48 u32:40 u32:0 u64:6 u16:0 u64:3 u64:4 u8:1 >"$out/snapshot_advance/crafted-ntfs"
+
+  # Name and pattern, split at a zero byte.
+  local pair i=0
+  for pair in 'REPORT.DOC REP*' 'AREPORT REP*' 'REPORT.DOCX *.DOC' 'A.B *.*' 'REPORT.DOC PORT' \
+    'DATA12.XLS DATA?.XLS' 'ABCD A?C' 'X.DOC *.D?C' 'X.DOC *?.DOC' 'FILE.TXTX FI*E.TXT' 'XYA *A**' \
+    'CAFÉ.TXT CAF?.TXT' 'ОТЧЁТ.DOC *Ё?*'; do
+    printf '%s\0%s' "${pair% *}" "${pair#* }" >"$out/match_pattern/pair-$((i++))"
+  done
+}
+
 if have mkfs.fat && have mcopy && have sfdisk; then
   volume_seeds
   directory_seeds
   ntfs_seeds
   partition_seeds
+  deep_scan_fat_seeds
 else
   echo "make-seeds: mkfs.fat, mtools or sfdisk missing (scripts/setup.sh installs them): crafted seeds only" >&2
 fi
+ntfs_volume_seeds
+sector_test_seeds
 crafted_seeds
+snapshot_seeds
 echo "make-seeds: $(find "$out" -type f | wc -l) seeds in $out"

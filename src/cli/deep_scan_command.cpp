@@ -13,6 +13,7 @@ namespace salvex::cli {
 namespace {
 
 void PrintFoundJson(const DeepScanState& state) {
+  const std::vector<std::uint32_t> claimed = ClaimedHitCounts(state);
   JsonWriter json(std::cout);
   json.BeginArray();
   for (std::uint16_t ordinal = 1; ordinal <= state.found.size(); ++ordinal) {
@@ -31,7 +32,7 @@ void PrintFoundJson(const DeepScanState& state) {
     number("fat1Start", found.fat1Start);
     number("fat2Start", found.fat2Start);
     number("mftStart", found.mftStart);
-    number("claimed", ClaimedHitCount(state, ordinal));
+    number("claimed", claimed[ordinal]);
     json.EndObject();
   }
   json.EndArray();
@@ -49,13 +50,14 @@ void PrintFound(const DeepScanState& state) {
     std::cout << "No file system could be put together from them.\n";
     return;
   }
+  const std::vector<std::uint32_t> claimed = ClaimedHitCounts(state);
   for (std::uint16_t ordinal = 1; ordinal <= state.found.size(); ++ordinal) {
     const FoundFileSystem& found = state.found[ordinal - 1];
     const std::string size =
         found.volumeEnd == 0 ? "Unknown" : std::to_string((found.volumeEnd - found.clusterBase) / 2048) + " MB";
     std::cout << ordinal << "  " << FoundFileSystemCaption(found) << "  start " << found.clusterBase
               << "  sectors per cluster " << found.sectorsPerCluster << "  size " << size << "  folders "
-              << ClaimedHitCount(state, ordinal) << '\n';
+              << claimed[ordinal] << '\n';
   }
   std::cout << "Mount one with --mount N to list its folders and files.\n";
 }

@@ -1,6 +1,5 @@
 #include "deepscan/found_file_system.h"
 
-#include <algorithm>
 
 namespace salvex {
 
@@ -53,14 +52,17 @@ PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume) {
           {"File System Size", volume.volumeEnd == 0 ? "Unknown" : size}};
 }
 
-std::uint32_t ClaimedHitCount(const DeepScanState& state, std::uint16_t ordinal) {
-  const auto claimed = [ordinal](const auto& hit) { return hit.candidate == ordinal; };
-  if (ordinal == 0 || ordinal > state.found.size()) return 0;
-  if (state.found[ordinal - 1].fsType == FsType::ntfs) {
-    return static_cast<std::uint32_t>(std::count_if(state.hits.mftFolders.begin(), state.hits.mftFolders.end(), claimed));
-  }
-  return static_cast<std::uint32_t>(
-      std::count_if(state.hits.folderClusters.begin(), state.hits.folderClusters.end(), claimed));
+std::vector<std::uint32_t> ClaimedHitCounts(const DeepScanState& state) {
+  std::vector<std::uint32_t> counts(state.found.size() + 1, 0);
+  const auto count = [&](const auto& hits) {
+    for (const auto& hit : hits) {
+      if (hit.candidate != kUnclaimed && hit.candidate < counts.size()) ++counts[hit.candidate];
+    }
+  };
+  // A file system claims folder clusters (FAT) or MFT folder records (NTFS).
+  count(state.hits.folderClusters);
+  count(state.hits.mftFolders);
+  return counts;
 }
 
 }  // namespace salvex

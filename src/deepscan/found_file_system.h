@@ -60,7 +60,8 @@ bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, Vo
 // The file-system step's information panel for the selected file system.
 PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume);
 
-// How many hits a found file system claimed.
-std::uint32_t ClaimedHitCount(const DeepScanState& state, std::uint16_t ordinal);
+// How many hits each found file system claimed, by 1-based ordinal (entry 0
+// is unused), counted in one pass.
+std::vector<std::uint32_t> ClaimedHitCounts(const DeepScanState& state);
 
 }  // namespace salvex

@@ -10,6 +10,12 @@ bool SectorReader::ReadSectors(std::uint64_t startSector, std::uint32_t count, s
   return ReadWithFallback(startSector, count, buffer, nullptr);
 }
 
+bool SectorReader::TryReadSectors(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer) {
+  const std::uint64_t length = static_cast<std::uint64_t>(count) * kSectorSize;
+  if (!source_ || buffer.size() < length || startSector > UINT64_MAX / kSectorSize - count) return false;
+  return source_->ReadAt(startSector * kSectorSize, buffer.first(length));
+}
+
 std::uint32_t SectorReader::ReadSectorsFillingGaps(std::uint64_t startSector, std::uint32_t count,
                                                    std::span<std::uint8_t> buffer) {
   std::uint32_t unreadable = 0;

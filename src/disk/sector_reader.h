@@ -31,6 +31,10 @@ class SectorReader {
   // call, failures before it do not. False when no disk is open.
   bool ReadSectors(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer);
 
+  // One request for the whole block and nothing more: no single-sector
+  // retries. For callers that read ahead and fall back to ReadSectors.
+  bool TryReadSectors(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer);
+
   // The same reads, for callers that write out what they read: a sector that
   // stays unreadable after the retries is filled with zeros (never left with
   // older bytes) and counted. Returns the number of such sectors; all of them

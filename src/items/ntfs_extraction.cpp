@@ -67,7 +67,7 @@ std::vector<DataRun> GatherPieces(ExtractionContext& context, const Record& reco
   const std::uint64_t clusterBytes = std::uint64_t{volume.sectorsPerCluster} * kSectorSize;
   if (clusterBytes == 0 || ClustersIn(runs) * clusterBytes >= size) return runs;
   MftRunList mft;
-  LoadMftRunList(context.reader, volume.clusterBase, volume.mftStart, volume.sectorsPerCluster, mft);
+  LoadMftRunListOf(context.reader, volume, mft);
   const std::uint64_t baseNumber = u64le(record, 0x20) & 0x0000FFFFFFFFFFFF;
   Record base = record;
   if (baseNumber != 0) {

@@ -34,6 +34,11 @@ std::optional<FileNameInfo> ReadFileNameValue(Bytes record, Offset value) {
   if (!Fits(record, static_cast<std::size_t>(value) + 66, units * 2)) return std::nullopt;
   std::u16string name;
   for (std::size_t i = 0; i < units; ++i) name.push_back(U16(record, value + 66 + 2 * static_cast<Offset>(i)));
+  // NTFS allows neither '/' nor NUL in a name; a damaged record's would split
+  // paths and host names.
+  for (char16_t& unit : name) {
+    if (unit == u'/' || unit == 0) unit = u'_';
+  }
   FileNameInfo info;
   info.name = Utf16ToUtf8(name);
   info.parentRecord = U32(record, value);

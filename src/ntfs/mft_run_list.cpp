@@ -99,13 +99,18 @@ void ReadMftRecord(SectorReader& reader, std::uint64_t sector, std::span<std::ui
   ApplyFixups(record.first(kMftRecordSize));
 }
 
-void LoadMftRunList(SectorReader& reader, std::uint64_t volumeStart, std::uint64_t mftStart,
-                    std::uint32_t sectorsPerCluster, MftRunList& runList) {
+namespace {
+
+void LoadFrom(SectorReader& reader, std::uint64_t volumeStart, std::uint64_t mftStart, std::uint32_t sectorsPerCluster,
+              bool checkRoot, MftRunList& runList) {
   runList.Clear();
   Record record{};
-  ReadMftRecord(reader, mftStart + 10, record);
-  if (!IsFileRecord(record)) return;  // record 5, the root folder
+  if (checkRoot) {
+    ReadMftRecord(reader, mftStart + 10, record);
+    if (!IsFileRecord(record)) return;  // record 5, the root folder
+  }
   ReadMftRecord(reader, mftStart, record);
+  if (!checkRoot && !IsFileRecord(record)) return;
 
   MftRunDecoder decoder(volumeStart, sectorsPerCluster, runList);
   const auto data = FindAttributeByLowByte(record, ntfs::kData);
@@ -124,6 +129,21 @@ void LoadMftRunList(SectorReader& reader, std::uint64_t volumeStart, std::uint64
     ReadMftRecord(reader, sector, record);
     const auto holderData = FindAttributeByLowByte(record, ntfs::kData);
     if (holderData) decoder.Decode(record, *holderData + u16le(record, *holderData + 32));
+  }
+}
+
+}  // namespace
+
+void LoadMftRunList(SectorReader& reader, std::uint64_t volumeStart, std::uint64_t mftStart,
+                    std::uint32_t sectorsPerCluster, MftRunList& runList) {
+  LoadFrom(reader, volumeStart, mftStart, sectorsPerCluster, true, runList);
+}
+
+void LoadMftRunListOf(SectorReader& reader, const VolumeParameters& volume, MftRunList& runList) {
+  if (volume.mftStart != 0 || volume.mftMirrStart == 0) {
+    LoadMftRunList(reader, volume.clusterBase, volume.mftStart, volume.sectorsPerCluster, runList);
+  } else {
+    LoadFrom(reader, volume.clusterBase, volume.mftMirrStart, volume.sectorsPerCluster, false, runList);
   }
 }
 

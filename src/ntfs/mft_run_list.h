@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "disk/sector_reader.h"
+#include "fat/volume_parameters.h"
 
 namespace salvex {
 
@@ -37,6 +38,11 @@ class MftRunList {
 // Empty when record 5 (the root folder) is not a file record.
 void LoadMftRunList(SectorReader& reader, std::uint64_t volumeStart, std::uint64_t mftStart,
                     std::uint32_t sectorsPerCluster, MftRunList& runList);
+
+// The same for a volume's parameters: from the MFT when its first record was
+// found, else from the copy of record 0 that $MFTMirr keeps (the mirror holds
+// no root record to check).
+void LoadMftRunListOf(SectorReader& reader, const VolumeParameters& volume, MftRunList& runList);
 
 // Reads a record's two sectors (zeros where unreadable) and repairs them.
 void ReadMftRecord(SectorReader& reader, std::uint64_t sector, std::span<std::uint8_t> record);

@@ -31,7 +31,7 @@ class NtfsScan {
     store_.ClearNtfsItems();
     context_.scan.stopRequested = false;
     const VolumeParameters& volume = context_.volume;
-    LoadMftRunList(context_.reader, volume.clusterBase, volume.mftStart, volume.sectorsPerCluster, runList_);
+    LoadMftRunListOf(context_.reader, volume, runList_);
     ui_.SetStopVisible(true);
     ui_.SetProgress(0);
     ui_.ShowProgress(true);
@@ -50,13 +50,16 @@ class NtfsScan {
   bool Stopped() const { return context_.scan.StopRequested(); }
 
   void ReadRun(const MftRunList::Run& run) {
+    // A run list from a damaged record can reach far past the disk: slots
+    // there are counted (record numbers stay aligned) but not read.
+    const std::uint64_t diskSectors = context_.reader.Source() ? context_.reader.Source()->SizeBytes() / kSectorSize : 0;
+    const std::uint64_t readable =
+        run.sparse || run.startSector >= diskSectors ? 0 : std::min(run.lengthSectors, diskSectors - run.startSector);
     std::vector<std::uint8_t> chunk;
-    for (std::uint64_t first = 0; first < run.lengthSectors && !Stopped(); first += kChunkSectors) {
-      const std::uint64_t sectors = std::min(kChunkSectors, run.lengthSectors - first);
+    for (std::uint64_t first = 0; first < readable && !Stopped(); first += kChunkSectors) {
+      const std::uint64_t sectors = std::min(kChunkSectors, readable - first);
       chunk.assign(static_cast<std::size_t>(sectors) * kSectorSize, 0);
-      if (!run.sparse) {
-        ReadSectorsZeroed(context_.reader, run.startSector + first, static_cast<std::uint32_t>(sectors), chunk);
-      }
+      ReadSectorsZeroed(context_.reader, run.startSector + first, static_cast<std::uint32_t>(sectors), chunk);
       for (std::uint64_t i = 0; i < sectors && !Stopped(); i += 2) {
         const std::uint64_t sector = run.startSector + first + i;
         done_ += 2;
@@ -68,6 +71,10 @@ class NtfsScan {
         ++recordNumber_;
       }
     }
+    if (Stopped()) return;
+    const std::uint64_t skipped = run.lengthSectors - readable;
+    done_ += skipped;
+    recordNumber_ += (skipped + 1) / 2;
   }
 
   void ReadRecord(Record& record, std::uint64_t sector) {

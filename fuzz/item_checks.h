@@ -1,0 +1,87 @@
+#pragma once
+
+// Checks on what a scan or a mount leaves in the item store and its folder
+// tree, for the harnesses that run one.
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "items/folder_tree_model.h"
+#include "items/item_store.h"
+#include "platform/host_folder.h"
+
+namespace salvex::fuzz {
+
+// NTFS names are kept as the disk spells them, so all they promise is valid
+// UTF-8; what reaches the host goes through SafeHostName, which must then
+// give one usable path component.
+inline bool IsUsableNtfsName(std::string_view name) {
+  if (!IsValidUtf8(name)) return false;
+  const std::string host = SafeHostName(name);
+  return IsCleanName(host) && host != "." && host != ".." && host.size() <= kMaxHostNameBytes;
+}
+
+// Every placed folder's node carries its name, and hangs under the root when
+// its parent is the root key, otherwise under a node named as a folder with
+// its parent key (with duplicate keys, as an NTFS Standard Scan keeps them, a
+// subtree is repeated under every copy, so the node is matched by name).
+// Nothing but the root and the placed folders is in the tree.
+template <typename Folder, typename KeyOf, typename ParentOf>
+void CheckFolderTree(const std::vector<Folder>& folders, const ItemCounters& counters, const FolderTreeModel& tree,
+                     std::uint32_t rootKey, KeyOf keyOf, ParentOf parentOf) {
+  FUZZ_CHECK(tree.NodeCount() == std::size_t{counters.treePlacedCount} + 1);
+  std::unordered_map<std::uint32_t, std::vector<const std::string*>> namesByKey;
+  for (const Folder& folder : folders) namesByKey[keyOf(folder)].push_back(&folder.name);
+  for (const Folder& folder : folders) {
+    if (folder.treeNode == 0) continue;
+    FUZZ_CHECK(tree.Contains(folder.treeNode) && folder.treeNode != FolderTreeModel::kRoot);
+    FUZZ_CHECK(tree.Text(folder.treeNode) == folder.name);
+    const TreeNodeId parent = tree.Parent(folder.treeNode);
+    if (parentOf(folder) == rootKey) {
+      FUZZ_CHECK(parent == FolderTreeModel::kRoot);
+      continue;
+    }
+    FUZZ_CHECK(parent != FolderTreeModel::kRoot);
+    const auto names = namesByKey.find(parentOf(folder));
+    FUZZ_CHECK(names != namesByKey.end());
+    bool named = false;
+    for (const std::string* name : names->second) named = named || *name == tree.Text(parent);
+    FUZZ_CHECK(named);
+  }
+}
+
+inline void CheckFatItems(const ItemStore& store, const FolderTreeModel& tree) {
+  FUZZ_CHECK(store.counters.folderCount == store.FatFolders().Size());
+  FUZZ_CHECK(store.counters.fileCount == store.FatFiles().Size());
+  for (const FatFileItem& file : store.FatFiles().Items()) FUZZ_CHECK(IsCleanName(file.name));
+  for (const FatFolderItem& folder : store.FatFolders().Items()) FUZZ_CHECK(IsCleanName(folder.name));
+  CheckFolderTree(
+      store.FatFolders().Items(), store.counters, tree, kFatRootKey,
+      [](const FatFolderItem& folder) { return folder.firstCluster; },
+      [](const FatFolderItem& folder) { return folder.parentCluster; });
+}
+
+inline void CheckNtfsItems(const ItemStore& store, const FolderTreeModel& tree) {
+  FUZZ_CHECK(store.counters.folderCount == store.NtfsFolders().Size());
+  FUZZ_CHECK(store.counters.fileCount == store.NtfsFiles().Size());
+  for (const NtfsFileItem& file : store.NtfsFiles().Items()) FUZZ_CHECK(IsUsableNtfsName(file.name));
+  for (const NtfsFolderItem& folder : store.NtfsFolders().Items()) FUZZ_CHECK(IsUsableNtfsName(folder.name));
+  CheckFolderTree(
+      store.NtfsFolders().Items(), store.counters, tree, kNtfsRootKey,
+      [](const NtfsFolderItem& folder) { return folder.recordNumber; },
+      [](const NtfsFolderItem& folder) { return folder.parentRecord; });
+}
+
+// After the lost folders are linked, every folder hangs from the root or from
+// a folder that exists.
+inline bool HasKnownParent(const ItemStore& store, const NtfsFolderItem& folder) {
+  return folder.parentRecord == kNtfsRootKey || store.FindNtfsFolder(folder.parentRecord).has_value();
+}
+
+inline bool HasKnownParent(const ItemStore& store, const FatFolderItem& folder) {
+  return folder.parentCluster == kFatRootKey || store.FindFatFolder(folder.parentCluster).has_value();
+}
+
+}  // namespace salvex::fuzz

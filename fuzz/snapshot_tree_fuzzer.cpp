@@ -1,0 +1,56 @@
+// The input is a tree snapshot file (.RSNP): read, applied to a fresh store,
+// written again, and read back. What was accepted once must be accepted
+// again, with the same items.
+
+#include "fuzz_support.h"
+#include "snapshot/snapshot_bytes.h"
+#include "snapshot/tree_snapshot.h"
+
+using namespace salvex;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  TreeSnapshot snapshot;
+  try {
+    snapshot = DecodeTreeSnapshot(Bytes(data, size));
+  } catch (const SnapshotError&) {
+    return 0;
+  }
+  const bool fat = snapshot.volume.fsType == FsType::fat16 || snapshot.volume.fsType == FsType::fat32;
+  FUZZ_CHECK(fat || (snapshot.folders.empty() && snapshot.files.empty()));
+  for (const FatFolderItem& folder : snapshot.folders) FUZZ_CHECK(folder.name.size() <= kMaxSnapshotNameBytes);
+  for (const FatFileItem& file : snapshot.files) FUZZ_CHECK(file.name.size() <= kMaxSnapshotNameBytes);
+
+  ScanState scan;
+  VolumeParameters volume;
+  ItemStore store;
+  ApplyTreeSnapshot(snapshot, scan, volume, store);
+  FUZZ_CHECK(store.FatFiles().Size() == snapshot.files.size());
+  FUZZ_CHECK(store.FatFolders().Size() <= snapshot.folders.size());
+  FUZZ_CHECK(store.counters.fileCount == snapshot.files.size());
+  FUZZ_CHECK(store.counters.folderCount == store.FatFolders().Size());
+  for (std::uint32_t i = 0; i < store.FatFiles().Size(); ++i) FUZZ_CHECK(store.FatFiles().Items()[i].id == i);
+
+  const std::vector<std::uint8_t> written = EncodeTreeSnapshot(scan, volume, store);
+  TreeSnapshot again;
+  try {
+    again = DecodeTreeSnapshot(written);
+  } catch (const SnapshotError& error) {
+    std::fprintf(stderr, "a snapshot written from a loaded one is refused: %s\n", error.what());
+    std::abort();
+  }
+  FUZZ_CHECK(again.volume.fsType == snapshot.volume.fsType);
+  FUZZ_CHECK(again.volume.volumeEnd == snapshot.volume.volumeEnd);
+  FUZZ_CHECK(again.range.rangeEnd == snapshot.range.rangeEnd);
+  FUZZ_CHECK(again.folders.size() == store.FatFolders().Size());
+  FUZZ_CHECK(again.files.size() == snapshot.files.size());
+  for (std::size_t i = 0; i < again.files.size(); ++i) {
+    FUZZ_CHECK(again.files[i].name == snapshot.files[i].name);
+    FUZZ_CHECK(again.files[i].size == snapshot.files[i].size);
+    FUZZ_CHECK(again.files[i].deleted == snapshot.files[i].deleted);
+  }
+  for (std::size_t i = 0; i < again.folders.size(); ++i) {
+    FUZZ_CHECK(again.folders[i].name == store.FatFolders().Items()[i].name);
+    FUZZ_CHECK(again.folders[i].firstCluster == store.FatFolders().Items()[i].firstCluster);
+  }
+  return 0;
+}
