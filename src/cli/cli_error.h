@@ -11,4 +11,11 @@ class CliError : public std::runtime_error {
   explicit CliError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A failure the engine has shown already (through the UI port's error box):
+// main() exits with 1 and prints nothing more.
+class ReportedError : public CliError {
+ public:
+  ReportedError() : CliError("") {}
+};
+
 }  // namespace salvex::cli

@@ -1,19 +1,20 @@
-#include <filesystem>
 #include <iostream>
 
 #include "cli/cli_error.h"
 #include "cli/commands.h"
 #include "disk/disk_table.h"
+#include "platform/file_disk_source.h"
 
 namespace salvex::cli {
 
 int RunDisks(const DisksOptions& options) {
   std::vector<DiskImageEntry> images;
   for (const std::string& path : options.images) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error) throw CliError("cannot open " + path + ": " + error.message());
-    images.push_back({path, size});
+    // Opened as any source is, so what is not a disk image is refused alike.
+    std::string error;
+    const std::unique_ptr<FileDiskSource> image = FileDiskSource::Open(path, error);
+    if (!image) throw CliError(error);
+    images.push_back({path, image->SizeBytes()});
   }
   const DiskTable table = EnumerateDisks(ListBlockDevices(), images);
   if (table.diskCount == 0) {

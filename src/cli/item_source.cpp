@@ -138,8 +138,9 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
                session.scan.stopRequested);
   ui.SetStatus("");
   ui.ClearLine();
+  // The scan has said why in its error box.
   if (outcome == StandardScanOutcome::abortedByUser || outcome == StandardScanOutcome::notPossible) {
-    throw CliError("no FAT geometry could be found in this range; try the Advance Scan: salvex deep-scan");
+    throw ReportedError();
   }
   return {session.volume.fsType == FsType::ntfs, outcome == StandardScanOutcome::completed};
 }

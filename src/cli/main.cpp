@@ -136,6 +136,8 @@ int main(int argc, char** argv) {
     if (*searchCommand) return RunSearchPartitions(search);
     if (*deepCommand) return RunDeepScan(deep);
     if (*findCommand) return RunFind(find);
+  } catch (const ReportedError&) {
+    return 1;
   } catch (const CliError& error) {
     std::fprintf(stderr, "salvex: error: %s\n", error.what());
     return 1;

@@ -1,0 +1,441 @@
+// The .RSNP tree snapshot: a file laid out here field by field must read back
+// as written, the writer must produce those same bytes, and every damaged
+// file must be refused before anything is applied.
+
+#include "snapshot/tree_snapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "snapshot/snapshot_bytes.h"
+
+namespace salvex {
+namespace {
+
+// Little-endian fields appended by hand, independent of SnapshotWriter.
+struct LeBytes {
+  std::vector<std::uint8_t> bytes;
+
+  LeBytes& U8(std::uint8_t value) {
+    bytes.push_back(value);
+    return *this;
+  }
+  LeBytes& U16(std::uint16_t value) {
+    return U8(static_cast<std::uint8_t>(value & 0xFF)).U8(static_cast<std::uint8_t>(value >> 8));
+  }
+  LeBytes& U32(std::uint32_t value) {
+    return U16(static_cast<std::uint16_t>(value & 0xFFFF)).U16(static_cast<std::uint16_t>(value >> 16));
+  }
+  LeBytes& Text(std::string_view text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    return *this;
+  }
+};
+
+struct FolderRecord {
+  std::string name;
+  std::uint32_t firstCluster;
+  std::uint32_t parentCluster;
+  std::uint16_t writeDate;
+  std::uint16_t accessDate;
+  std::uint8_t deleted;
+};
+
+struct FileRecord {
+  std::string name;
+  std::uint32_t firstCluster;
+  std::uint32_t parentCluster;
+  std::uint16_t writeDate;
+  std::uint16_t accessDate;
+  std::uint32_t size;
+  std::uint8_t deleted;
+  std::uint32_t id;
+};
+
+// A FAT32 partition from sector 2048, as partition 2 of its disk.
+constexpr SnapshotRange kRange{FsType::fat32, 2048, 69632, 71679, 1};
+
+VolumeParameters Fat32Volume() {
+  VolumeParameters volume;
+  volume.fsType = FsType::fat32;
+  volume.sectorsPerFat = 536;
+  volume.sectorsPerCluster = 8;
+  volume.rootDirSectors = 0;
+  volume.reservedSectors = 32;
+  volume.clusterBase = 3136;
+  volume.fat1Start = 2080;
+  volume.fat2Start = 2616;
+  volume.mftStart = 11;  // no FAT volume has these; they show each field lands in its place
+  volume.mftMirrStart = 12;
+  volume.ntfsConst2 = 13;
+  volume.indexBufferSectors = 14;
+  volume.volumeEnd = 71679;
+  volume.foundFsOrdinal = 3;
+  return volume;
+}
+
+// Magic, version, range and volume parameters: the part every snapshot has.
+LeBytes Head(const SnapshotRange& range, const VolumeParameters& volume, std::string_view magic = "rsn4.03",
+             std::string_view version = "1.0") {
+  LeBytes out;
+  out.Text(magic).Text(version);
+  out.U16(static_cast<std::uint16_t>(range.selectedFsType))
+      .U32(range.rangeStart)
+      .U32(range.rangeSize)
+      .U32(range.rangeEnd)
+      .U16(range.partitionIndex);
+  out.U16(static_cast<std::uint16_t>(volume.fsType))
+      .U32(volume.sectorsPerFat)
+      .U32(volume.sectorsPerCluster)
+      .U32(volume.rootDirSectors)
+      .U32(volume.reservedSectors)
+      .U32(volume.clusterBase)
+      .U32(volume.fat1Start)
+      .U32(volume.fat2Start)
+      .U32(volume.mftStart)
+      .U32(volume.mftMirrStart)
+      .U32(volume.ntfsConst2)
+      .U32(volume.indexBufferSectors)
+      .U32(volume.volumeEnd)
+      .U16(volume.foundFsOrdinal);
+  return out;
+}
+
+void PutFolder(LeBytes& out, const FolderRecord& folder) {
+  out.U16(static_cast<std::uint16_t>(folder.name.size() + 15)).Text(folder.name);
+  out.U32(folder.firstCluster).U32(folder.parentCluster).U16(folder.writeDate).U16(folder.accessDate);
+  out.U8(folder.deleted).U16(0);
+}
+
+void PutFile(LeBytes& out, const FileRecord& file) {
+  out.U16(static_cast<std::uint16_t>(file.name.size() + 21)).Text(file.name);
+  out.U32(file.firstCluster).U32(file.parentCluster).U16(file.writeDate).U16(file.accessDate);
+  out.U32(file.size).U8(file.deleted).U32(file.id);
+}
+
+std::vector<std::uint8_t> FatSnapshot(const std::vector<FolderRecord>& folders, const std::vector<FileRecord>& files,
+                                      const VolumeParameters& volume = Fat32Volume()) {
+  LeBytes out = Head(kRange, volume);
+  out.U32(static_cast<std::uint32_t>(folders.size()));
+  for (const FolderRecord& folder : folders) PutFolder(out, folder);
+  out.U32(static_cast<std::uint32_t>(files.size()));
+  for (const FileRecord& file : files) PutFile(out, file);
+  return out.bytes;
+}
+
+const std::vector<FolderRecord> kFolders = {
+    {"Docs", 3, 0, 0x4C85, 0x4C86, 0},
+    {"Old times", 4, 3, 0x3021, 0x3022, 1},
+    // The same first cluster as Docs: the load merges the two.
+    {"Docs again", 3, 9, 0x1111, 0x2222, 0},
+};
+
+const std::vector<FileRecord> kFiles = {
+    {"A.TXT", 5, 0, 0x5001, 0x5002, 1234, 0, 77},
+    {"résumé.doc", 6, 3, 0x5003, 0x5004, 0xFFFFFFFF, 1, 5},
+    {"b", 0, 4, 0, 0, 0, 0, 0xFFFFFFFF},
+};
+
+void ExpectVolume(const VolumeParameters& got, const VolumeParameters& want) {
+  EXPECT_EQ(got.fsType, want.fsType);
+  EXPECT_EQ(got.sectorsPerFat, want.sectorsPerFat);
+  EXPECT_EQ(got.sectorsPerCluster, want.sectorsPerCluster);
+  EXPECT_EQ(got.rootDirSectors, want.rootDirSectors);
+  EXPECT_EQ(got.reservedSectors, want.reservedSectors);
+  EXPECT_EQ(got.clusterBase, want.clusterBase);
+  EXPECT_EQ(got.fat1Start, want.fat1Start);
+  EXPECT_EQ(got.fat2Start, want.fat2Start);
+  EXPECT_EQ(got.mftStart, want.mftStart);
+  EXPECT_EQ(got.mftMirrStart, want.mftMirrStart);
+  EXPECT_EQ(got.ntfsConst2, want.ntfsConst2);
+  EXPECT_EQ(got.indexBufferSectors, want.indexBufferSectors);
+  EXPECT_EQ(got.volumeEnd, want.volumeEnd);
+  EXPECT_EQ(got.foundFsOrdinal, want.foundFsOrdinal);
+}
+
+void ExpectRange(const ScanState& scan, const SnapshotRange& want) {
+  EXPECT_EQ(scan.selectedFsType, want.selectedFsType);
+  EXPECT_EQ(scan.rangeStart, want.rangeStart);
+  EXPECT_EQ(scan.rangeSize, want.rangeSize);
+  EXPECT_EQ(scan.rangeEnd, want.rangeEnd);
+  EXPECT_EQ(scan.partitionIndex, want.partitionIndex);
+}
+
+void ExpectFolder(const FatFolderItem& got, const FolderRecord& want) {
+  EXPECT_EQ(got.name, want.name);
+  EXPECT_EQ(got.firstCluster, want.firstCluster);
+  EXPECT_EQ(got.parentCluster, want.parentCluster);
+  EXPECT_EQ(got.writeDate, want.writeDate);
+  EXPECT_EQ(got.accessDate, want.accessDate);
+  EXPECT_EQ(got.deleted, want.deleted != 0);
+}
+
+void ExpectFile(const FatFileItem& got, const FileRecord& want) {
+  EXPECT_EQ(got.name, want.name);
+  EXPECT_EQ(got.firstCluster, want.firstCluster);
+  EXPECT_EQ(got.parentCluster, want.parentCluster);
+  EXPECT_EQ(got.writeDate, want.writeDate);
+  EXPECT_EQ(got.accessDate, want.accessDate);
+  EXPECT_EQ(got.size, want.size);
+  EXPECT_EQ(got.deleted, want.deleted != 0);
+}
+
+std::string Message(const std::vector<std::uint8_t>& file) {
+  try {
+    DecodeTreeSnapshot(file);
+  } catch (const SnapshotError& error) {
+    return error.what();
+  }
+  return "(read without complaint)";
+}
+
+TEST(TreeSnapshot, ReadsAFileWrittenFieldByField) {
+  const TreeSnapshot snapshot = DecodeTreeSnapshot(FatSnapshot(kFolders, kFiles));
+  EXPECT_EQ(snapshot.range.selectedFsType, kRange.selectedFsType);
+  EXPECT_EQ(snapshot.range.rangeStart, kRange.rangeStart);
+  EXPECT_EQ(snapshot.range.rangeSize, kRange.rangeSize);
+  EXPECT_EQ(snapshot.range.rangeEnd, kRange.rangeEnd);
+  EXPECT_EQ(snapshot.range.partitionIndex, kRange.partitionIndex);
+  ExpectVolume(snapshot.volume, Fat32Volume());
+  ASSERT_EQ(snapshot.folders.size(), kFolders.size());
+  for (std::size_t i = 0; i < kFolders.size(); ++i) ExpectFolder(snapshot.folders[i], kFolders[i]);
+  ASSERT_EQ(snapshot.files.size(), kFiles.size());
+  for (std::size_t i = 0; i < kFiles.size(); ++i) ExpectFile(snapshot.files[i], kFiles[i]);
+}
+
+TEST(TreeSnapshot, ApplyReplacesRangeVolumeAndStoreMergingFoldersAndNumberingFiles) {
+  ScanState scan;
+  VolumeParameters volume;
+  volume.rootDirStart = 2;
+  volume.clusterBase = 999;
+  ItemStore store;
+  store.AddFatFolder("stale", 3, 0, 0, 0, 0, false);
+  store.AddFatFile("stale.txt", 8, 0, 0, 0, 1, false);
+  store.counters.fileCount = 40;
+  store.AddNtfsFolder("stale ntfs", 40, 5, 0, 0, 0, false, true);
+  store.AddNtfsFile(100, "stale.bin", 41, 40, 0, 0, 1, false);
+
+  ApplyTreeSnapshot(DecodeTreeSnapshot(FatSnapshot(kFolders, kFiles)), scan, volume, store);
+
+  ExpectRange(scan, kRange);
+  ExpectVolume(volume, Fat32Volume());
+  EXPECT_EQ(volume.rootDirStart, 2u) << "not stored: the one in use stays";
+  ASSERT_EQ(store.FatFolders().Size(), 2u);
+  ExpectFolder(store.FatFolders().Items()[0], kFolders[0]);
+  ExpectFolder(store.FatFolders().Items()[1], kFolders[1]);
+  EXPECT_EQ(store.FindFatFolder(3), 0u);
+  ASSERT_EQ(store.FatFiles().Size(), kFiles.size());
+  for (std::uint32_t i = 0; i < kFiles.size(); ++i) {
+    ExpectFile(store.FatFiles().Items()[i], kFiles[i]);
+    EXPECT_EQ(store.FatFiles().Items()[i].id, i);
+  }
+  EXPECT_EQ(store.counters.folderCount, 2u);
+  EXPECT_EQ(store.counters.fileCount, 3u);
+  EXPECT_EQ(store.NtfsFolders().Size(), 0u);
+  EXPECT_EQ(store.NtfsFiles().Size(), 0u);
+}
+
+void SetRange(ScanState& scan, const SnapshotRange& range) {
+  scan.selectedFsType = range.selectedFsType;
+  scan.rangeStart = range.rangeStart;
+  scan.rangeSize = range.rangeSize;
+  scan.rangeEnd = range.rangeEnd;
+  scan.partitionIndex = range.partitionIndex;
+}
+
+// A store holding the records; each file gets the id its record names.
+ItemStore StoreOf(const std::vector<FolderRecord>& folders, const std::vector<FileRecord>& files) {
+  ItemStore store;
+  for (const FolderRecord& folder : folders) {
+    store.AddFatFolder(folder.name, folder.firstCluster, folder.parentCluster, folder.writeDate, folder.accessDate, 0,
+                       folder.deleted != 0);
+  }
+  for (const FileRecord& file : files) {
+    store.counters.fileCount = file.id;
+    store.AddFatFile(file.name, file.firstCluster, file.parentCluster, file.writeDate, file.accessDate, file.size,
+                     file.deleted != 0);
+  }
+  return store;
+}
+
+TEST(TreeSnapshot, WriterLaysOutTheSameBytes) {
+  const std::vector<FolderRecord> folders(kFolders.begin(), kFolders.begin() + 2);
+  ScanState scan;
+  SetRange(scan, kRange);
+  EXPECT_EQ(EncodeTreeSnapshot(scan, Fat32Volume(), StoreOf(folders, kFiles)), FatSnapshot(folders, kFiles));
+}
+
+TEST(TreeSnapshot, WriterByteCounts) {
+  ScanState scan;
+  SetRange(scan, kRange);
+  const std::vector<std::uint8_t> empty = EncodeTreeSnapshot(scan, Fat32Volume(), ItemStore{});
+  EXPECT_EQ(empty.size(), 86u);
+
+  const std::vector<std::uint8_t> folder =
+      EncodeTreeSnapshot(scan, Fat32Volume(), StoreOf({{"DOCS", 3, 0, 0, 0, 0}}, {}));
+  ASSERT_EQ(folder.size(), 86u + 21u);
+  // The folder count at 78, then the record's length.
+  EXPECT_EQ(folder[78], 1);
+  EXPECT_EQ(folder[82] | folder[83] << 8, 19);
+
+  const std::vector<std::uint8_t> file =
+      EncodeTreeSnapshot(scan, Fat32Volume(), StoreOf({}, {{"A.TXT", 5, 0, 0, 0, 10, 0, 0}}));
+  ASSERT_EQ(file.size(), 86u + 28u);
+  // No folders: the file count at 82, then the record's length.
+  EXPECT_EQ(file[82], 1);
+  EXPECT_EQ(file[86] | file[87] << 8, 26);
+
+  // An NTFS snapshot holds the range and the parameters only, whatever the store holds.
+  VolumeParameters ntfs;
+  ntfs.fsType = FsType::ntfs;
+  ItemStore store = StoreOf({{"DOCS", 3, 0, 0, 0, 0}}, {{"A.TXT", 5, 0, 0, 0, 10, 0, 0}});
+  store.AddNtfsFile(100, "x", 41, 5, 0, 0, 1, false);
+  EXPECT_EQ(EncodeTreeSnapshot(scan, ntfs, store).size(), 78u);
+}
+
+TEST(TreeSnapshot, RoundTripKeepsEveryItemAndNumbersFilesAgain) {
+  std::vector<FolderRecord> folders = {{"Docs", 3, 0, 0x4C85, 0x4C86, 0},
+                                       {"Letters", 7, 3, 1, 2, 1},
+                                       {std::string(kMaxSnapshotNameBytes, 'L'), 8, 7, 3, 4, 0}};
+  std::vector<FileRecord> files = {{"x.bin", 10, 7, 5, 6, 0xFFFFFFFF, 1, 42},
+                                   {"日本語のファイル.txt", 11, 0, 7, 8, 6, 0, 3},
+                                   {"", 0, 99, 0, 0, 0, 0, 42}};
+  ScanState scan;
+  SetRange(scan, kRange);
+  const std::vector<std::uint8_t> bytes = EncodeTreeSnapshot(scan, Fat32Volume(), StoreOf(folders, files));
+
+  ScanState loadedScan;
+  VolumeParameters loadedVolume;
+  ItemStore loaded;
+  ApplyTreeSnapshot(DecodeTreeSnapshot(bytes), loadedScan, loadedVolume, loaded);
+
+  ExpectRange(loadedScan, kRange);
+  ExpectVolume(loadedVolume, Fat32Volume());
+  ASSERT_EQ(loaded.FatFolders().Size(), folders.size());
+  for (std::size_t i = 0; i < folders.size(); ++i) ExpectFolder(loaded.FatFolders().Items()[i], folders[i]);
+  ASSERT_EQ(loaded.FatFiles().Size(), files.size());
+  for (std::uint32_t i = 0; i < files.size(); ++i) {
+    ExpectFile(loaded.FatFiles().Items()[i], files[i]);
+    EXPECT_EQ(loaded.FatFiles().Items()[i].id, i);
+  }
+  // The parent index is rebuilt too: a folder's children are found again.
+  EXPECT_EQ(loaded.FatFiles().ChildrenOf(7).size(), 1u);
+  EXPECT_EQ(loaded.FatFolders().ChildrenOf(3).size(), 1u);
+}
+
+TEST(TreeSnapshot, NtfsSnapshotLoadsRangeAndParametersAndEmptiesTheStore) {
+  constexpr SnapshotRange kNtfsRange{FsType::ntfs, 63, 1000, 1062, 0};
+  VolumeParameters ntfs;
+  ntfs.fsType = FsType::ntfs;
+  ntfs.sectorsPerCluster = 8;
+  ntfs.clusterBase = 63;
+  ntfs.mftStart = 100;
+  ntfs.mftMirrStart = 600;
+  ntfs.ntfsConst2 = 2;
+  ntfs.indexBufferSectors = 8;
+  ntfs.volumeEnd = 1062;
+  const std::vector<std::uint8_t> bytes = Head(kNtfsRange, ntfs).bytes;
+  ASSERT_EQ(bytes.size(), 78u);
+
+  ScanState scan;
+  VolumeParameters volume;
+  ItemStore store = StoreOf({{"DOCS", 3, 0, 0, 0, 0}}, {{"A.TXT", 5, 0, 0, 0, 10, 0, 0}});
+  store.AddNtfsFile(100, "x", 41, 5, 0, 0, 1, false);
+  ApplyTreeSnapshot(DecodeTreeSnapshot(bytes), scan, volume, store);
+  ExpectRange(scan, kNtfsRange);
+  ExpectVolume(volume, ntfs);
+  EXPECT_EQ(store.FatFolders().Size() + store.FatFiles().Size() + store.NtfsFiles().Size(), 0u);
+}
+
+// One folder DOCS and one file A.TXT: the folder count at 78, the folder's
+// record from 82 (21 bytes), the file count at 103, the file's record from 107.
+std::vector<std::uint8_t> Small() {
+  return FatSnapshot({{"DOCS", 3, 0, 1, 2, 0}}, {{"A.TXT", 5, 3, 3, 4, 10, 0, 0}});
+}
+
+// The file with its first bytes (magic, or magic and version) replaced.
+std::vector<std::uint8_t> Headed(std::string_view text, std::vector<std::uint8_t> bytes = Small()) {
+  std::copy(text.begin(), text.end(), bytes.begin());
+  return bytes;
+}
+
+std::vector<std::uint8_t> Patched16(std::size_t offset, std::uint16_t value) {
+  std::vector<std::uint8_t> bytes = Small();
+  bytes[offset] = static_cast<std::uint8_t>(value & 0xFF);
+  bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+  return bytes;
+}
+
+std::vector<std::uint8_t> Patched32(std::size_t offset, std::uint32_t value) {
+  std::vector<std::uint8_t> bytes = Patched16(offset, value & 0xFFFF);
+  bytes[offset + 2] = (value >> 16) & 0xFF;
+  bytes[offset + 3] = static_cast<std::uint8_t>(value >> 24);
+  return bytes;
+}
+
+TEST(TreeSnapshot, RefusesEveryDamagedFile) {
+  struct Damage {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+  };
+  const std::vector<Damage> damages = {
+      {"empty", {}},
+      {"another magic", Headed("rsn4.02")},
+      {"another version", Headed("rsn4.031.1")},
+      {"a folder record shorter than its fields", Patched16(82, 14)},
+      {"a file record shorter than its fields", Patched16(107, 20)},
+      {"a folder name of 781 bytes", FatSnapshot({{std::string(781, 'n'), 3, 0, 0, 0, 0}}, {})},
+      {"a file name of 781 bytes", FatSnapshot({}, {{std::string(781, 'n'), 5, 0, 0, 0, 1, 0, 0}})},
+      {"one folder more than it holds", Patched32(78, 2)},
+      {"one file more than it holds", Patched32(103, 2)},
+      {"2^28 folders", Patched32(78, 0x10000000)},
+      {"2^32 - 1 folders", Patched32(78, 0xFFFFFFFF)},
+      {"2^32 - 1 files", Patched32(103, 0xFFFFFFFF)},
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.what);
+    EXPECT_THROW(DecodeTreeSnapshot(damage.bytes), SnapshotError);
+  }
+  // Cut anywhere, the file is short of what it announces.
+  const std::vector<std::uint8_t> whole = Small();
+  for (std::size_t length = 0; length < whole.size(); ++length) {
+    SCOPED_TRACE("cut to " + std::to_string(length) + " bytes");
+    EXPECT_THROW(DecodeTreeSnapshot(std::span(whole).first(length)), SnapshotError);
+  }
+}
+
+TEST(TreeSnapshot, TakesTheLimitsOfEachField) {
+  struct Limit {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    std::size_t folders;
+    std::size_t files;
+  };
+  const std::vector<Limit> limits = {
+      {"magic in upper case", Headed("RSN4.03"), 1, 1},
+      {"magic in mixed case", Headed("Rsn4.03"), 1, 1},
+      {"a folder without a name", FatSnapshot({{"", 3, 0, 0, 0, 0}}, {}), 1, 0},
+      {"a file without a name", FatSnapshot({}, {{"", 5, 0, 0, 0, 1, 0, 0}}), 0, 1},
+      {"names of 780 bytes",
+       FatSnapshot({{std::string(780, 'n'), 3, 0, 0, 0, 0}}, {{std::string(780, 'f'), 5, 3, 0, 0, 1, 0, 0}}), 1, 1},
+  };
+  for (const Limit& limit : limits) {
+    SCOPED_TRACE(limit.what);
+    TreeSnapshot snapshot;
+    ASSERT_NO_THROW(snapshot = DecodeTreeSnapshot(limit.bytes));
+    EXPECT_EQ(snapshot.folders.size(), limit.folders);
+    EXPECT_EQ(snapshot.files.size(), limit.files);
+  }
+}
+
+TEST(TreeSnapshot, RefusalsSayWhy) {
+  EXPECT_EQ(Message(Headed("rsn4.02")), "    Invalid version of the file found : rsn4.02");
+  EXPECT_EQ(Message(Headed("salvex!")), "    Invalid version of the file found : salvex!");
+  EXPECT_EQ(Message(Headed("Rsn4.031.1")), "              version of file does not match with current version 1.0");
+}
+
+}  // namespace
+}  // namespace salvex
