@@ -15,13 +15,6 @@ constexpr std::size_t kMftFolderFields = 35;
 constexpr std::size_t kMftFileCounted = 31;
 constexpr std::size_t kMftFileFields = 39;
 
-std::string ReadName(SnapshotReader& in, std::uint16_t recordLength, std::size_t counted) {
-  if (recordLength < counted) throw SnapshotError("a record is shorter than its fields");
-  const std::size_t nameLength = recordLength - counted;
-  if (nameLength > kMaxSnapshotNameBytes) throw SnapshotError("a name is longer than any scan makes");
-  return in.Text(nameLength);
-}
-
 void WriteNtfsVariant(SnapshotWriter& out, const HitLists& hits) {
   out.U32(static_cast<std::uint32_t>(hits.indexBlocks.size()));
   for (const IndexBlockHit& block : hits.indexBlocks) {
@@ -73,7 +66,7 @@ void ReadNtfsVariant(SnapshotReader& in, HitLists& hits) {
   const std::uint32_t folders = in.Count(2 + kMftFolderFields, "folders");
   for (std::uint32_t i = 0; i < folders; ++i) {
     MftFolderHit folder;
-    folder.name = ReadName(in, in.U16(), kMftFolderFields);
+    folder.name = in.Name(kMftFolderFields);
     folder.sector = in.U32();
     folder.parentRecord = in.U32();
     folder.recordNumber = in.U32();
@@ -87,7 +80,7 @@ void ReadNtfsVariant(SnapshotReader& in, HitLists& hits) {
   const std::uint32_t files = in.Count(2 + kMftFileFields, "files");
   for (std::uint32_t i = 0; i < files; ++i) {
     MftFileHit file;
-    file.name = ReadName(in, in.U16(), kMftFileCounted);
+    file.name = in.Name(kMftFileCounted);
     file.sector = in.U32();
     file.parentRecord = in.U32();
     in.U32();

@@ -56,6 +56,14 @@ std::string SnapshotReader::Text(std::size_t length) {
   return text;
 }
 
+std::string SnapshotReader::Name(std::size_t fields) {
+  const std::uint16_t recordLength = U16();
+  if (recordLength < fields) throw SnapshotError("a record is shorter than its fields");
+  const std::size_t nameLength = recordLength - fields;
+  if (nameLength > kMaxSnapshotNameBytes) throw SnapshotError("a name is longer than any scan makes");
+  return Text(nameLength);
+}
+
 std::uint32_t SnapshotReader::Count(std::size_t minimumRecordBytes, const char* what) {
   const std::uint32_t count = U32();
   if (std::uint64_t{count} * minimumRecordBytes > Remaining()) {

@@ -10,6 +10,10 @@
 
 namespace salvex {
 
+// The longest name a scan produces, in UTF-8 bytes: 260 UTF-16 units of up to
+// three bytes each.
+inline constexpr std::size_t kMaxSnapshotNameBytes = 780;
+
 // A snapshot file that cannot be read: the message says why.
 class SnapshotError : public std::runtime_error {
  public:
@@ -40,6 +44,9 @@ class SnapshotReader {
   std::uint32_t U32();
   std::uint64_t U64();
   std::string Text(std::size_t length);
+  // A record's length field, then its name: the length less the `fields`
+  // bytes it counts besides the name, and no longer than any scan makes.
+  std::string Name(std::size_t fields);
   std::size_t Remaining() const { return bytes_.size() - position_; }
   // A count of records of at least `minimumRecordBytes` each: it cannot
   // announce more than the rest of the file holds.
@@ -51,10 +58,6 @@ class SnapshotReader {
   salvex::Bytes bytes_;
   std::size_t position_ = 0;
 };
-
-// The longest name a scan produces, in UTF-8 bytes: 260 UTF-16 units of up to
-// three bytes each.
-inline constexpr std::size_t kMaxSnapshotNameBytes = 780;
 
 // The path to save a snapshot under: the file name upper-cased, and the
 // extension (".RSNP" or ".RS2") appended unless it ends the name already.

@@ -21,13 +21,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-std::string ReadName(SnapshotReader& in, std::uint16_t recordLength, std::size_t fields) {
-  if (recordLength < fields) throw SnapshotError("a record is shorter than its fields");
-  const std::size_t nameLength = recordLength - fields;
-  if (nameLength > kMaxSnapshotNameBytes) throw SnapshotError("a name is longer than any scan makes");
-  return in.Text(nameLength);
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const VolumeParameters& volume,
@@ -96,7 +89,7 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
   snapshot.folders.reserve(folders);
   for (std::uint32_t i = 0; i < folders; ++i) {
     FatFolderItem folder;
-    folder.name = ReadName(in, in.U16(), kFolderFields);
+    folder.name = in.Name(kFolderFields);
     folder.firstCluster = in.U32();
     folder.parentCluster = in.U32();
     folder.writeDate = in.U16();
@@ -109,7 +102,7 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
   snapshot.files.reserve(files);
   for (std::uint32_t i = 0; i < files; ++i) {
     FatFileItem item;
-    item.name = ReadName(in, in.U16(), kFileFields);
+    item.name = in.Name(kFileFields);
     item.firstCluster = in.U32();
     item.parentCluster = in.U32();
     item.writeDate = in.U16();
