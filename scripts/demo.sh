@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh
+scripts/build.sh salvex
 scripts/make-demo-image.sh demo.img
 salvex=build/src/cli/salvex
 echo
