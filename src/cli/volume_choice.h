@@ -43,9 +43,4 @@ void ChooseVolume(Session& session, const VolumeOptions& options);
 // wizard's fields are read), or the whole disk.
 void ChooseDeepRange(Session& session, const VolumeOptions& volume, const DeepOptions& deep);
 
-// The message of the wizard for an NTFS volume chosen for a scan.
-inline constexpr const char* kNtfsPartitionMessage =
-    "This is NTFS partition. If earlier it was FAT partition and you want to recover it,\n"
-    " use Advance Scan OR download the Salvex for NTFS.";
-
 }  // namespace salvex::cli

@@ -125,17 +125,24 @@ class VolumeRecipe {
 
   void Delete(const std::vector<std::string>& paths) {
     volume_.Delete(paths);
-    for (const std::string& path : paths) nodes_[static_cast<std::size_t>(NodeOf(path))].deleted = true;
+    for (const std::string& path : paths) {
+      Node& node = nodes_[static_cast<std::size_t>(NodeOf(path))];
+      node.deleted = node.entryDeleted = true;
+    }
   }
 
   void DeleteTree(const std::string& path) {
     volume_.DeleteTree(path);
+    MarkSubtreeDeleted(NodeOf(path), true);
+  }
+
+  // mdeltree marks every entry of the tree; here only the folder's own entry
+  // is marked, so what lies in it counts as deleted through the folder alone.
+  void DeleteFolderEntryOnly(const std::string& path, const std::string& name11) {
+    ASSERT_EQ(MarkFolderEntryDeleted(image_, partition_.startSector, partition_.sectorCount, name11), 1) << name11;
     const int top = NodeOf(path);
-    for (std::size_t i = 0; i < nodes_.size(); ++i) {
-      for (int at = static_cast<int>(i); at != kRoot; at = nodes_[static_cast<std::size_t>(at)].parent) {
-        if (at == top) nodes_[i].deleted = true;
-      }
-    }
+    nodes_[static_cast<std::size_t>(top)].entryDeleted = true;
+    MarkSubtreeDeleted(top, false);
   }
 
   // Every folder, and every file that has data, as the scan must list it.
@@ -198,13 +205,24 @@ class VolumeRecipe {
     std::uint32_t size;
     Ymd written;
     Ymd accessed;
-    bool deleted = false;
+    bool deleted = false;       // listed as deleted: its entry or a folder above it is
+    bool entryDeleted = false;  // its own entry is marked
     std::uint32_t firstCluster = 0;
   };
 
+  void MarkSubtreeDeleted(int top, bool entries) {
+    for (std::size_t i = 0; i < nodes_.size(); ++i) {
+      for (int at = static_cast<int>(i); at != kRoot; at = nodes_[static_cast<std::size_t>(at)].parent) {
+        if (at != top) continue;
+        nodes_[i].deleted = true;
+        if (entries) nodes_[i].entryDeleted = true;
+      }
+    }
+  }
+
   // A deleted 8.3 entry has lost its first character, which reads as 'x'.
   static std::string ListedName(const Node& node) {
-    return node.deleted && node.shortOnly ? "x" + node.name.substr(1) : node.name;
+    return node.entryDeleted && node.shortOnly ? "x" + node.name.substr(1) : node.name;
   }
 
   std::string ListedPath(int node) const {
@@ -298,6 +316,7 @@ void FillVolume(VolumeRecipe& recipe, unsigned number, bool isFat32, bool withBi
   recipe.Delete({"Old Draft.doc", "plan.txt", "Documents/Quarterly-Report-2023.xlsx",
                  "Many Files/file number 07 with a long name.txt"});
   recipe.DeleteTree("Projects");
+  recipe.DeleteFolderEntryOnly("DATA", "DATA       ");
 }
 
 std::string KeyOf(const ListedItem& item) { return item.path ? *item.path : "(unreachable) " + item.name; }

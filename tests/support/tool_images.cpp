@@ -191,8 +191,13 @@ std::string ListedDate(Ymd date) {
   return text;
 }
 
-int PatchAccessDate(const fs::path& image, std::uint32_t startSector, std::uint32_t sectorCount,
-                    const std::string& name11, std::uint16_t dosDate) {
+namespace {
+
+// Offsets of the live 32-byte entries in the volume whose name bytes are
+// `name11` and whose attribute bits 0xD8 (reserved, directory, label) equal
+// `kindBits`.
+std::vector<std::uint64_t> FindEntries(const fs::path& image, std::uint32_t startSector, std::uint32_t sectorCount,
+                                       const std::string& name11, unsigned char kindBits) {
   constexpr std::size_t kEntry = 32;
   constexpr std::size_t kChunk = 1 << 20;
   std::ifstream in(image, std::ios::binary);
@@ -206,13 +211,27 @@ int PatchAccessDate(const fs::path& image, std::uint32_t startSector, std::uint3
     in.read(chunk.data(), static_cast<std::streamsize>(length));
     if (!in) throw ToolFailure("cannot read " + image.string());
     for (std::size_t at = 0; at + kEntry <= length; at += kEntry) {
-      const bool isFile = (static_cast<unsigned char>(chunk[at + 11]) & 0xD8) == 0;
-      if (isFile && chunk.compare(at, 11, name11) == 0) matches.push_back(offset + at);
+      const auto kind = static_cast<unsigned char>(static_cast<unsigned char>(chunk[at + 11]) & 0xD8);
+      if (kind == kindBits && chunk.compare(at, 11, name11) == 0) matches.push_back(offset + at);
     }
   }
-  in.close();
+  return matches;
+}
+
+}  // namespace
+
+int PatchAccessDate(const fs::path& image, std::uint32_t startSector, std::uint32_t sectorCount,
+                    const std::string& name11, std::uint16_t dosDate) {
+  const std::vector<std::uint64_t> matches = FindEntries(image, startSector, sectorCount, name11, 0x00);
   const std::string date{static_cast<char>(dosDate & 0xFF), static_cast<char>(dosDate >> 8)};
   for (const std::uint64_t entry : matches) WriteAt(image, entry + 18, date);
+  return static_cast<int>(matches.size());
+}
+
+int MarkFolderEntryDeleted(const fs::path& image, std::uint32_t startSector, std::uint32_t sectorCount,
+                           const std::string& name11) {
+  const std::vector<std::uint64_t> matches = FindEntries(image, startSector, sectorCount, name11, 0x10);
+  for (const std::uint64_t entry : matches) WriteAt(image, entry, "\xE5");
   return static_cast<int>(matches.size());
 }
 

@@ -114,6 +114,13 @@ std::string ListedDate(Ymd date);
 int PatchAccessDate(const std::filesystem::path& image, std::uint32_t startSector, std::uint32_t sectorCount,
                     const std::string& name11, std::uint16_t dosDate);
 
+// Marks the live directory entry of the folder whose 8.3 name bytes are
+// `name11` as deleted (first byte 0xE5), and leaves everything in it as it
+// is, the way a folder's entry alone is deleted. Returns the number of
+// entries changed.
+int MarkFolderEntryDeleted(const std::filesystem::path& image, std::uint32_t startSector, std::uint32_t sectorCount,
+                           const std::string& name11);
+
 // FNV-1a over the whole file: tells whether a command changed any byte.
 std::uint64_t FileFingerprint(const std::filesystem::path& path);
 
