@@ -69,3 +69,43 @@ bench_load() { echo "load:    $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores
 
 # The file system a path lies on, as df names it.
 bench_fs_of() { df --output=fstype,target "$1" | tail -1 | awk '{ print $1 " (" $2 ")" }'; }
+
+# Runs a Google Benchmark scaling binary whose benchmarks take a `folders`
+# argument (SALVEX_BENCH_FOLDERS sets the smallest), then prints for each
+# family the medians at the smallest and largest size and their CPU-time
+# ratio, judged "about linear" below LINEAR and "above linear" below HIGH.
+# usage: bench_scaling_report BINARY FOLDERS LINEAR HIGH [BENCHMARK OPTIONS...]
+bench_scaling_report() {
+  local binary=$1 folders=$2 linear=$3 high=$4
+  shift 4
+  [[ $folders =~ ^[1-9][0-9]*$ ]] || bench_die "N must be a positive number, not '$folders'"
+  [ -x "$binary" ] || bench_die "no $binary: cmake --build build-bench --target $(basename "$binary")"
+  bench_need jq
+
+  local results
+  results=$(mktemp)
+  SALVEX_BENCH_FOLDERS=$folders "$binary" --benchmark_repetitions="${REPETITIONS:-5}" \
+    --benchmark_report_aggregates_only=true --benchmark_out="$results" --benchmark_out_format=json "$@" ||
+    { rm -f "$results"; bench_die "$binary failed"; }
+
+  echo
+  jq -r --argjson linear "$linear" --argjson high "$high" '
+    [.benchmarks[] | select(.aggregate_name == "median")
+     | {family: (.run_name | split("/")[0]),
+        folders: (.run_name | capture("folders:(?<f>[0-9]+)").f | tonumber),
+        real: .real_time, cpu: .cpu_time, unit: .time_unit, found: (.found // null)}]
+    | group_by(.family)[]
+    | sort_by(.folders) | .[0] as $small | .[-1] as $large
+    | select(length > 1)
+    | ($large.cpu / $small.cpu) as $ratio
+    | def ms: . * 10 | round / 10;
+      "\($small.family): \($small.folders) folders \($small.real | ms) \($small.unit) (cpu \($small.cpu | ms)),"
+      + " \($large.folders) folders \($large.real | ms) \($large.unit) (cpu \($large.cpu | ms)),"
+      + " ratio \($large.real / $small.real * 100 | round / 100) (cpu \($ratio * 100 | round / 100)): "
+      + (if $ratio < $linear then "about linear"
+         elif $ratio < $high then "above linear: rerun on a quiet machine, then count instructions (bench/README.md)"
+         else "far above linear: look for quadratic work" end)
+      + (if $small.found then " [file systems found: \($small.found), \($large.found)]" else "" end)' "$results"
+  rm -f "$results"
+  bench_load
+}
