@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include "items/folder_tree_model.h"
 #include "partition/partition_selection.h"
 #include "partition/partition_walk.h"
@@ -13,6 +15,7 @@
 #include "session/session.h"
 #include "support/json_value.h"
 #include "support/recording_ui_port.h"
+#include "support/tool_images.h"
 #include "support/tool_runner.h"
 
 namespace salvex::testing {
@@ -161,6 +164,14 @@ SalvexRun RunSalvex(const std::string& binary, const std::string& arguments, con
   run.err = result.output;
   run.out = ReadFile(outFile);
   fs::remove(outFile);
+  return run;
+}
+
+SalvexRun RunSalvexReading(const std::string& binary, const fs::path& source, const std::string& arguments,
+                           const fs::path& scratch) {
+  const std::uint64_t before = FileFingerprint(source);
+  SalvexRun run = RunSalvex(binary, arguments, scratch);
+  EXPECT_EQ(FileFingerprint(source), before) << "salvex " << arguments << " changed " << source;
   return run;
 }
 

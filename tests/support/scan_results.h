@@ -58,4 +58,9 @@ struct SalvexRun {
 };
 SalvexRun RunSalvex(const std::string& binary, const std::string& arguments, const std::filesystem::path& scratch);
 
+// RunSalvex for a command that reads `source`, which must come out of it
+// byte for byte unchanged (a failed expectation otherwise).
+SalvexRun RunSalvexReading(const std::string& binary, const std::filesystem::path& source,
+                           const std::string& arguments, const std::filesystem::path& scratch);
+
 }  // namespace salvex::testing

@@ -4,7 +4,7 @@
 
 #include "support/byte_image.h"
 #include "support/fat_volume_builder.h"
-#include "support/recording_ui_port.h"
+#include "support/volume_range_test.h"
 
 namespace salvex {
 namespace {
@@ -13,23 +13,12 @@ using testing::ByteImage;
 using testing::FatGeometry;
 using testing::FatVolumeBuilder;
 
-class CalculateParametersTest : public ::testing::Test {
+class CalculateParametersTest : public testing::VolumeRangeTest {
  protected:
   bool Calculate(const ByteImage& image, FsType type, std::uint32_t start, std::uint32_t size) {
-    reader.Open(image.Source());
-    scan.selectedFsType = type;
-    scan.rangeStart = start;
-    scan.rangeSize = size;
-    scan.rangeEnd = start + size - 1;
-    VolumeContext context{reader, scan, volume, ui};
+    VolumeContext context = Context(image, type, start, size);
     return CalculatePartitionParameters(context);
   }
-
-  std::uint16_t retries = 1;
-  SectorReader reader{retries};
-  ScanState scan;
-  VolumeParameters volume;
-  testing::RecordingUiPort ui;
 };
 
 TEST_F(CalculateParametersTest, Fat32GeometryFromTwoDirectories) {

@@ -4,7 +4,7 @@
 
 #include "support/byte_image.h"
 #include "support/fat_volume_builder.h"
-#include "support/recording_ui_port.h"
+#include "support/volume_range_test.h"
 
 namespace salvex {
 namespace {
@@ -25,23 +25,12 @@ void ExpectSameGeometry(const VolumeParameters& actual, const VolumeParameters& 
   EXPECT_EQ(actual.fat2Start, expected.fat2Start);
 }
 
-class ReadVolumeParametersTest : public ::testing::Test {
+class ReadVolumeParametersTest : public testing::VolumeRangeTest {
  protected:
   bool Read(const ByteImage& image, FsType type, std::uint32_t start, std::uint32_t size) {
-    reader.Open(image.Source());
-    scan.selectedFsType = type;
-    scan.rangeStart = start;
-    scan.rangeSize = size;
-    scan.rangeEnd = start + size - 1;
-    VolumeContext context{reader, scan, volume, ui};
+    VolumeContext context = Context(image, type, start, size);
     return ReadVolumeParameters(context);
   }
-
-  std::uint16_t retries = 1;
-  SectorReader reader{retries};
-  ScanState scan;
-  VolumeParameters volume;
-  testing::RecordingUiPort ui;
 };
 
 TEST_F(ReadVolumeParametersTest, Fat32FromTheBootSector) {
