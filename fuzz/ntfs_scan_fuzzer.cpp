@@ -10,7 +10,7 @@
 #include "item_checks.h"
 #include "items/folder_tree_model.h"
 #include "ntfs/ntfs_scan.h"
-#include "wizard/standard_scan.h"
+#include "scan_input.h"
 
 using namespace salvex;
 
@@ -58,17 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (sectors == 0) return 0;
   Session session;
   fuzz::OpenInput(session, data, size);
-  session.scan.selectedFsType = FsType::ntfs;
-  session.scan.rangeSize = sectors;
-  session.scan.rangeEnd = sectors - 1;
-
-  SilentUiPort ui;
   FolderTreeModel tree;
-  VolumeContext context = session.Volume(ui);
-  const StandardScanOutcome outcome = RunStandardScan(context, session.items, tree, FolderTreeModel::kRoot);
-  // Nobody presses Stop here.
-  FUZZ_CHECK(outcome == StandardScanOutcome::completed || outcome == StandardScanOutcome::notPossible);
-  FUZZ_CHECK(!session.scan.StopRequested());
+  const StandardScanOutcome outcome = fuzz::ScanWholeInput(session, FsType::ntfs, sectors, tree);
   if (outcome == StandardScanOutcome::completed) {
     FUZZ_CHECK(session.volume.fsType == FsType::ntfs && session.volume.clusterBase == 0);
     FUZZ_CHECK(session.volume.mftStart != 0 || session.volume.mftMirrStart != 0);

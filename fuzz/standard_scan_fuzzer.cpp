@@ -6,7 +6,7 @@
 
 #include "fuzz_support.h"
 #include "items/folder_tree_model.h"
-#include "wizard/standard_scan.h"
+#include "scan_input.h"
 
 using namespace salvex;
 
@@ -43,16 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const FsType type : {FsType::fat16, FsType::fat32}) {
     session.volume = {};
     session.items = {};
-    session.scan.selectedFsType = type;
-    session.scan.rangeSize = sectors;
-    session.scan.rangeEnd = sectors - 1;
-    SilentUiPort ui;
     FolderTreeModel tree;
-    VolumeContext context = session.Volume(ui);
-    const StandardScanOutcome outcome = RunStandardScan(context, session.items, tree, FolderTreeModel::kRoot);
-    // Nobody presses Stop here.
-    FUZZ_CHECK(outcome == StandardScanOutcome::completed || outcome == StandardScanOutcome::notPossible);
-    FUZZ_CHECK(!session.scan.StopRequested());
+    fuzz::ScanWholeInput(session, type, sectors, tree);
     CheckScan(session.items, tree);
   }
   return 0;
