@@ -12,15 +12,12 @@
 // measured together with twice itself.
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "deepscan/classify_fat.h"
@@ -30,6 +27,7 @@
 #include "items/folder_tree_model.h"
 #include "items/item_store.h"
 #include "platform/memory_disk_source.h"
+#include "scaling_runner.h"
 #include "synthetic_fat_volume.h"
 #include "synthetic_ntfs_hits.h"
 
@@ -251,42 +249,16 @@ void BM_MountNtfs(benchmark::State& state) {
   MeasureMount(state, NtfsFixture(static_cast<std::uint32_t>(state.range(0)), true), &salvex::MountNtfs);
 }
 
-std::set<std::int64_t> FolderCounts() {
-  std::set<std::int64_t> counts;
-  const char* setting = std::getenv("SALVEX_BENCH_FOLDERS");
-  std::istringstream list(setting && *setting ? setting : "100000");
-  for (std::string item; std::getline(list, item, ',');) {
-    const std::int64_t count = std::atoll(item.c_str());
-    if (count < kNoiseEvery) continue;
-    counts.insert(count);
-    counts.insert(2 * count);
-  }
-  return counts;
-}
-
-void Register(const char* name, void (*function)(benchmark::State&), const std::set<std::int64_t>& counts) {
-  auto* registered = benchmark::RegisterBenchmark(name, function);
-  for (const std::int64_t count : counts) registered->Arg(count);
-  registered->ArgName("folders")->Unit(benchmark::kMillisecond);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Freed memory stays in the process, so that no iteration pays page
-  // faults an earlier one did not (see walk_scaling_bench.cpp).
-  mallopt(M_MMAP_MAX, 0);
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
-  const std::set<std::int64_t> counts = FolderCounts();
-  Register("BM_ClassifyFat", &BM_ClassifyFat, counts);
-  Register("BM_ClassifyFatInferred", &BM_ClassifyFatInferred, counts);
-  Register("BM_MountFat", &BM_MountFat, counts);
-  Register("BM_ClassifyNtfs", &BM_ClassifyNtfs, counts);
-  Register("BM_ClassifyNtfsInferred", &BM_ClassifyNtfsInferred, counts);
-  Register("BM_MountNtfs", &BM_MountNtfs, counts);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  using salvex::bench::RegisterScaling;
+  const std::set<std::int64_t> sizes = salvex::bench::ScalingSizes(100000, 2, kNoiseEvery);
+  RegisterScaling("BM_ClassifyFat", &BM_ClassifyFat, sizes);
+  RegisterScaling("BM_ClassifyFatInferred", &BM_ClassifyFatInferred, sizes);
+  RegisterScaling("BM_MountFat", &BM_MountFat, sizes);
+  RegisterScaling("BM_ClassifyNtfs", &BM_ClassifyNtfs, sizes);
+  RegisterScaling("BM_ClassifyNtfsInferred", &BM_ClassifyNtfsInferred, sizes);
+  RegisterScaling("BM_MountNtfs", &BM_MountNtfs, sizes);
+  return salvex::bench::RunScalingBenchmarks(argc, argv);
 }

@@ -8,13 +8,10 @@
 // 50th of each.
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -24,6 +21,7 @@
 #include "platform/memory_disk_source.h"
 #include "platform/ui_port.h"
 #include "session/session.h"
+#include "scaling_runner.h"
 #include "synthetic_fat_volume.h"
 #include "wizard/standard_scan.h"
 
@@ -132,44 +130,13 @@ void BM_DeepNesting(benchmark::State& state) {
   MeasureStandardScan(state, Volume(static_cast<std::uint32_t>(state.range(0)), 1, 0));
 }
 
-std::set<std::int64_t> FolderCounts() {
-  std::set<std::int64_t> counts;
-  const char* setting = std::getenv("SALVEX_BENCH_FOLDERS");
-  std::istringstream list(setting && *setting ? setting : "25000");
-  for (std::string item; std::getline(list, item, ',');) {
-    const std::int64_t count = std::atoll(item.c_str());
-    if (count <= 0) continue;
-    counts.insert(count);
-    counts.insert(4 * count);
-  }
-  return counts;
-}
-
-void Register(const char* name, void (*function)(benchmark::State&), const std::set<std::int64_t>& counts,
-              std::int64_t divisor) {
-  auto* registered = benchmark::RegisterBenchmark(name, function);
-  for (const std::int64_t count : counts) {
-    if (count / divisor > 0) registered->Arg(count / divisor);
-  }
-  registered->ArgName("folders")->Unit(benchmark::kMillisecond);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Freed memory stays in the process, so every iteration reuses pages that
-  // are already mapped. Otherwise a large free goes back to the kernel, and
-  // whether the next iteration pays a page fault for every 4 KiB depends on
-  // what ran before: on this VM that alone made runs differ tenfold.
-  mallopt(M_MMAP_MAX, 0);
-  mallopt(M_TRIM_THRESHOLD, 1 << 30);
-  const std::set<std::int64_t> counts = FolderCounts();
-  Register("BM_StandardScan", &BM_StandardScan, counts, 1);
-  Register("BM_StoreAndTree", &BM_StoreAndTree, counts, 1);
-  Register("BM_DeepNesting", &BM_DeepNesting, counts, kNestingDivisor);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  using salvex::bench::RegisterScaling;
+  const std::set<std::int64_t> sizes = salvex::bench::ScalingSizes(25000, 4);
+  RegisterScaling("BM_StandardScan", &BM_StandardScan, sizes);
+  RegisterScaling("BM_StoreAndTree", &BM_StoreAndTree, sizes);
+  RegisterScaling("BM_DeepNesting", &BM_DeepNesting, sizes, kNestingDivisor);
+  return salvex::bench::RunScalingBenchmarks(argc, argv);
 }
