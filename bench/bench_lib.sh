@@ -72,8 +72,9 @@ bench_fs_of() { df --output=fstype,target "$1" | tail -1 | awk '{ print $1 " (" 
 
 # Runs a Google Benchmark scaling binary whose benchmarks take a `folders`
 # argument (SALVEX_BENCH_FOLDERS sets the smallest), then prints for each
-# family the medians at the smallest and largest size and their CPU-time
-# ratio, judged "about linear" below LINEAR and "above linear" below HIGH.
+# family the medians (the single run when REPETITIONS=1) at the smallest
+# and largest size and their CPU-time ratio, judged "about linear" below
+# LINEAR and "above linear" below HIGH.
 # usage: bench_scaling_report BINARY FOLDERS LINEAR HIGH [BENCHMARK OPTIONS...]
 bench_scaling_report() {
   local binary=$1 folders=$2 linear=$3 high=$4
@@ -90,7 +91,7 @@ bench_scaling_report() {
 
   echo
   jq -r --argjson linear "$linear" --argjson high "$high" '
-    [.benchmarks[] | select(.aggregate_name == "median")
+    [.benchmarks[] | select((.aggregate_name // "median") == "median")
      | {family: (.run_name | split("/")[0]),
         folders: (.run_name | capture("folders:(?<f>[0-9]+)").f | tonumber),
         real: .real_time, cpu: .cpu_time, unit: .time_unit, found: (.found // null)}]
