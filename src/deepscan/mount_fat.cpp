@@ -106,13 +106,16 @@ void FindFats(VolumeContext& context) {
   const std::uint32_t from = volume.clusterBase > reach ? volume.clusterBase - reach : kFirstPossibleFat;
   std::vector<std::uint32_t> fats;
   std::vector<std::uint8_t> chunk(kFatSearchChunk * kSectorSize);
-  for (std::uint32_t first = from; first < volume.clusterBase && fats.size() < 2; first += kFatSearchChunk) {
-    const std::uint32_t count = std::min(kFatSearchChunk, volume.clusterBase - first);
+  // 64-bit, so a cluster base near 2^32 cannot wrap the search round.
+  for (std::uint64_t first = from; first < volume.clusterBase && fats.size() < 2; first += kFatSearchChunk) {
+    const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kFatSearchChunk, volume.clusterBase - first));
     ReadSectorsZeroed(context.reader, first, count, chunk);
     for (std::uint32_t i = 0; i < count && fats.size() < 2; ++i) {
       const std::uint8_t* sector = chunk.data() + std::size_t{i} * kSectorSize;
       // The start of a FAT of a fixed disk: media byte F8, then all ones.
-      if (sector[0] == 0xF8 && sector[1] == 0xFF && sector[2] == 0xFF) fats.push_back(first + i);
+      if (sector[0] == 0xF8 && sector[1] == 0xFF && sector[2] == 0xFF) {
+        fats.push_back(static_cast<std::uint32_t>(first + i));
+      }
     }
     ui.SetProgress(Percent(first, volume.clusterBase));
   }

@@ -1,6 +1,7 @@
 #include "deepscan/sweep.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,12 @@ namespace {
 constexpr int kReadsPerProgress = 88;
 
 // Sectors read ahead in one request (1 MiB): many small requests cost more
-// than the sweep's own work. The chunks are still judged one by one, and a
-// window that cannot be read whole is read again chunk by chunk, with the
-// retries, exactly as without it.
+// than the sweep's own work. The chunks are still judged one by one, and the
+// chunks of a window that cannot be read whole are read one by one, with the
+// retries, as without read-ahead.
 constexpr std::uint32_t kWindowSectors = 2048;
+
+constexpr std::uint64_t kLastNameableSector = UINT32_MAX;
 
 // Hands out the sweep's chunks from a read-ahead window.
 class ChunkSource {
@@ -32,7 +35,9 @@ class ChunkSource {
   // The chunk of `perRead` sectors at `first`; `chunksLeft` bounds the read-ahead.
   Bytes Chunk(std::uint64_t first, std::uint64_t chunksLeft) {
     const std::uint64_t windowEnd = windowStart_ + windowSectors_;
-    if (!windowValid_ || first < windowStart_ || first + perRead_ > windowEnd) {
+    // A failed window is not asked for again: on a failing disk every
+    // failed read can take seconds.
+    if (first < windowStart_ || first + perRead_ > windowEnd) {
       const auto chunks = static_cast<std::uint32_t>(std::min<std::uint64_t>(windowChunks_, chunksLeft));
       windowStart_ = first;
       windowSectors_ = chunks * perRead_;
@@ -53,7 +58,7 @@ class ChunkSource {
   std::vector<std::uint8_t> window_;
   std::vector<std::uint8_t> chunk_;
   std::uint64_t windowStart_ = 0;
-  std::uint64_t windowSectors_ = 0;
+  std::uint64_t windowSectors_ = 0;  // 0 until the first window is asked for
   bool windowValid_ = false;
 };
 
@@ -71,6 +76,8 @@ void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
   scan.stopRequested = false;
   int reads = 0;
   // 64-bit, so the last chunk of a range near 2^32 sectors cannot wrap.
+  // Hits keep 32-bit sector numbers: the sweep ends at the last sector
+  // they can name.
   for (std::uint64_t done = 0; done < scan.rangeSize && !scan.StopRequested(); done += perRead) {
     const std::uint64_t first = std::uint64_t{scan.rangeStart} + done;
     if (!showDoneAsCurrent) ui.SetPanelValue(panel::kCurrentSector, std::to_string(first));
@@ -82,6 +89,10 @@ void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
     const Bytes chunk = chunks.Chunk(first, (scan.rangeSize - done + perRead - 1) / perRead);
     bool goOn = true;
     for (std::uint32_t i = 0; i < perRead && goOn; ++i) {
+      if (first + i > kLastNameableSector) {
+        goOn = false;
+        break;
+      }
       const Bytes sector = chunk.subspan(std::size_t{i} * kSectorSize, kSectorSize);
       goOn = examine(sector, static_cast<std::uint32_t>(first + i));
     }

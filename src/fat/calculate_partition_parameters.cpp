@@ -127,12 +127,15 @@ bool CalculatePartitionParameters(VolumeContext& context) {
   GeometryFit fit(isFat32);
   std::uint32_t examined = 0;
   std::vector<std::uint8_t> chunk(kSweepChunkSectors * kSectorSize);
-  for (std::uint32_t chunkStart = 0; chunkStart < rangeSize; chunkStart += kSweepChunkSectors) {
-    const std::uint32_t sectors = std::min(kSweepChunkSectors, rangeSize - chunkStart);
+  // 64-bit, so a range near 2^32 sectors cannot wrap round to its start; and
+  // no further than the last sector a 32-bit sector number can name.
+  const std::uint64_t sweepEnd = std::min<std::uint64_t>(rangeSize, std::uint64_t{UINT32_MAX} - rangeStart + 1);
+  for (std::uint64_t chunkStart = 0; chunkStart < sweepEnd; chunkStart += kSweepChunkSectors) {
+    const auto sectors = static_cast<std::uint32_t>(std::min<std::uint64_t>(kSweepChunkSectors, sweepEnd - chunkStart));
     ReadSectorsZeroed(context.reader, std::uint64_t{rangeStart} + chunkStart, sectors, chunk);
     for (std::uint32_t i = 0; i < sectors; ++i) {
       if (context.scan.StopRequested()) break;
-      const std::uint32_t k = chunkStart + i;
+      const auto k = static_cast<std::uint32_t>(chunkStart + i);
       const Bytes sector(chunk.data() + std::size_t{i} * kSectorSize, kSectorSize);
       const bool isDirectory = IsDirectoryStart(sector);
       if (isDirectory) {

@@ -11,7 +11,6 @@ namespace {
 using Offset = std::int64_t;
 
 constexpr Offset kLastByte = 1023;
-constexpr std::size_t kMaxAttributeListRecords = 50;
 constexpr std::uint16_t kCompressionMask = 0x00FF;
 constexpr std::uint16_t kEncryptedFlag = 0x4000;
 

@@ -55,8 +55,13 @@ std::uint32_t FindIndexRootOwner(Bytes record);
 // The first cluster of the folder's "$I30" index allocation, or 0.
 std::uint32_t FindIndexAllocationStart(Bytes record);
 
+// The most records an attribute list is followed into, the record itself
+// included: far more than any real file needs.
+inline constexpr std::size_t kMaxAttributeListRecords = 50;
+
 // The records that hold this record's attributes, from its resident
-// attribute list: the record itself first, then each listed one, at most 50.
+// attribute list: the record itself first, then each listed one, at most
+// kMaxAttributeListRecords.
 std::vector<std::uint32_t> CollectAttributeListRecords(Bytes record, std::uint32_t recordNumber);
 
 enum class DataKind { none = 0, resident = 1, nonResident = 2 };

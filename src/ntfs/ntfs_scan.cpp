@@ -72,9 +72,10 @@ class NtfsScan {
       }
     }
     if (Stopped()) return;
-    const std::uint64_t skipped = run.lengthSectors - readable;
-    done_ += skipped;
-    recordNumber_ += (skipped + 1) / 2;
+    // The slots past the disk's end still take their numbers. A read part
+    // of odd length has already counted the slot it cut in half.
+    done_ += run.lengthSectors - readable;
+    recordNumber_ += (run.lengthSectors + 1) / 2 - (readable + 1) / 2;
   }
 
   void ReadRecord(Record& record, std::uint64_t sector) {
@@ -110,11 +111,14 @@ class NtfsScan {
   // and its name and data in the records that list names.
   void AddNonResidentListHolders(const Record& record, std::vector<std::uint32_t>& holders) {
     const auto list = FindAttribute(record, ntfs::kAttributeList);
-    if (!list || record[*list + 8] != 1) return;
+    if (!list || u8(record, *list + 8) != 1) return;
     const VolumeParameters& volume = context_.volume;
     const std::vector<std::uint8_t> bytes =
         ReadAttributeList(context_.reader, record, *list, volume.clusterBase, volume.sectorsPerCluster);
+    // Each holder is read from the disk for the name and again for the data:
+    // a damaged list may name thousands, so it gets the resident list's cap.
     for (const AttributeListEntry& entry : ParseAttributeList(bytes)) {
+      if (holders.size() >= kMaxAttributeListRecords) break;
       if (std::find(holders.begin(), holders.end(), entry.record) == holders.end()) holders.push_back(entry.record);
     }
   }

@@ -164,6 +164,26 @@ TEST(FindFats, Fat16PutsTheRootAfterTheSecondFat) {
   EXPECT_EQ(volume.rootDirStart, 340u);
 }
 
+TEST(FindFats, EndsBelowAClusterBaseNearTheLastSector) {
+  // A base inferred from damaged hits, just short of 2^32: the search below
+  // it must end there rather than wrap round to sector 0 and go on.
+  testing::ByteImage image(64);
+  RecoverySettings settings;
+  SectorReader reader(settings.badSectorRetries);
+  reader.Open(image.Source());
+  ScanState scan;
+  testing::RecordingUiPort ui;
+  VolumeParameters volume;
+  volume.fsType = FsType::fat16;
+  volume.clusterBase = 0xFFFFFFF0;
+  VolumeContext context{reader, scan, volume, ui};
+
+  FindFats(context);
+
+  EXPECT_EQ(volume.fat1Start, 0u);
+  EXPECT_EQ(volume.fat2Start, 0u);
+}
+
 // --- NTFS ------------------------------------------------------------------------
 
 TEST(NtfsMount, ListsTheClaimedFoldersAndTheFileRecordsInsideTheFileSystem) {

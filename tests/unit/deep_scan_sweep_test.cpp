@@ -154,6 +154,29 @@ TEST(FatSweep, AnUnreadableChunkAfterFolderSectorsAddsNoHits) {
   EXPECT_EQ(sectors, expected);
 }
 
+TEST(FatSweep, ABadSectorIsAskedForOnceByTheReadAheadThenByItsChunkAlone) {
+  // On a failing disk each failed read can take seconds: the window around
+  // the bad sector fails once, then only the chunk holding it is retried.
+  DeepScanBench bench(4096);
+  bench.Range(FsType::fat32, 0, 68 * 60);  // whole chunks, none past the disk's end
+  bench.settings.sectorsPerRead = 60;
+  bench.settings.badSectorRetries = 3;
+  testing::PutFolderStart(bench.image, 1001, 3, 0);
+  auto faulty = std::make_unique<FaultyDiskSource>(bench.image.Source());
+  faulty->FailSector(1000);
+  const FaultyDiskSource& disk = *faulty;
+  bench.reader.Open(std::move(faulty));
+
+  SweepFatOf(bench);
+
+  int failed = 0;
+  for (const FaultyDiskSource::Request& request : disk.Requests()) failed += request.succeeded ? 0 : 1;
+  // The window, the chunk 960-1019, then sector 1000 alone with its retries.
+  EXPECT_EQ(failed, 1 + 1 + 3);
+  ASSERT_EQ(bench.state.hits.folderClusters.size(), 1u) << "the chunk's other sectors were not read";
+  EXPECT_EQ(bench.state.hits.folderClusters[0].sector, 1001u);
+}
+
 TEST(FatSweep, The60001stBootSectorIsRecordedAndEndsTheSweep) {
   // Each sector a minimal FAT32 boot sector: "32" at 85 and the signature.
   // A folder follows the last of them, past the cap.

@@ -374,6 +374,27 @@ TEST_F(NtfsExtraction, AnEmptyFileIsCountedNotCreated) {
   EXPECT_FALSE(fs::exists(Written()));
 }
 
+TEST_F(CraftedMftScan, RecordsAfterARunCutByTheDiskEndKeepTheirNumbers) {
+  // Records 0-15 at cluster 100; records 16-23 at cluster 591, of which
+  // only 9 sectors lie on the disk (the last record there is cut in half);
+  // records 24-27 at cluster 300.
+  const std::uint8_t runs[] = {0x11, 0x20, 0x64, 0x21, 0x10, 0xEB, 0x01, 0x21, 0x08, 0xDD, 0xFE, 0x00};
+  ASSERT_EQ(image.SectorCount(), kVolumeStart + 591 + 9);
+  Put(0, MftRecordBuilder(1).FileName(u"$MFT", ntfs::kWin32AndDos, 5).NonResidentData(56 * kSectorSize, runs));
+  Put(5, MftRecordBuilder(3).FileName(u".", ntfs::kWin32AndDos, 5));
+  image.PutBytes((kVolumeStart + 300 + 2) * kSectorSize,
+                 MftRecordBuilder(3).FileName(u"Later", ntfs::kWin32, 5).Build());
+  image.PutBytes((kVolumeStart + 300 + 4) * kSectorSize,
+                 MftRecordBuilder(1).FileName(u"inside.txt", ntfs::kWin32, 25).ResidentData(Bytes("in")).Build());
+
+  const std::map<std::string, Listed> listed = Scan();
+
+  ASSERT_TRUE(listed.contains("folder Later")) << "the folder is missing from the listing";
+  EXPECT_EQ(listed.at("folder Later").recordNumber, 25u);
+  ASSERT_TRUE(listed.contains("file Later/inside.txt")) << "the file is not placed in its folder";
+  EXPECT_EQ(listed.at("file Later/inside.txt").recordNumber, 26u);
+}
+
 TEST_F(CraftedMftScan, TheRecordSectorOfASplitFileLeadsToItsData) {
   WriteMft();
   Put(19, MftRecordBuilder(1).AttributeList({{0x30, 20}, {0x80, 20}}));
