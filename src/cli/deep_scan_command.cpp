@@ -68,9 +68,11 @@ int RunDeepScan(const DeepScanOptions& options) {
   Session session;
   OpenSource(session, options.source);
   CliUiPort ui;
+  bool swept = true;
   if (options.volume.snapshot.empty()) {
     ChooseDeepRange(session, options.volume, options.deep);
-    RunDeepScan(session, ui);
+    swept = SweepRange(session, ui);
+    if (!swept) std::cerr << "salvex: stopped: only the part of the range swept so far was searched\n";
   } else {
     LoadAdvanceSnapshot(session, options.volume.snapshot, ui);
   }
@@ -86,13 +88,13 @@ int RunDeepScan(const DeepScanOptions& options) {
     } else {
       PrintFound(session.deepScan);
     }
-    return 0;
+    return swept ? 0 : 1;
   }
   FolderTreeModel tree;
   AddFilters(session, options.volume.filters);
   const LoadedItems loaded = MountFound(session, *options.deep.mount, ui, tree);
   PrintItems(session, tree, loaded, options.json);
-  return loaded.complete ? 0 : 1;
+  return loaded.complete && swept ? 0 : 1;
 }
 
 int RunSearchPartitions(const PartitionsOptions& options) {

@@ -44,9 +44,12 @@ int RunFind(const FindOptions& options) {
   std::atomic<bool> stop{false};
   std::vector<FoundFileRow> rows;
   // Ctrl-C stops the search; the rows found so far are still printed.
-  RunStoppable([&] { rows = FindFiles(session.items, tree, loaded.ntfs, options.pattern, stop); }, stop);
+  const bool interrupted =
+      RunStoppable([&] { rows = FindFiles(session.items, tree, loaded.ntfs, options.pattern, stop); }, stop);
   PrintRows(rows, options.json);
-  return 0;
+  if (loaded.complete && !interrupted) return 0;
+  std::cerr << "salvex: stopped: the files above are those found before the stop\n";
+  return 1;
 }
 
 }  // namespace salvex::cli

@@ -90,13 +90,14 @@ void LoadAdvanceSnapshot(Session& session, const std::string& path, CliUiPort& u
   ui.ClearLine();
 }
 
-void RunDeepScan(Session& session, CliUiPort& ui) {
-  RunStoppable(
+bool SweepRange(Session& session, CliUiPort& ui) {
+  const bool interrupted = RunStoppable(
       [&] {
         RunAdvanceScan(session.reader, session.scan, session.settings, ui, session.deepScan, nullptr, 0);
       },
       session.scan.stopRequested);
   ui.ClearLine();
+  return !interrupted;
 }
 
 LoadedItems MountFound(Session& session, std::uint16_t ordinal, CliUiPort& ui, FolderTreeModel& tree) {
@@ -125,8 +126,10 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
   }
   if (deep.mount) {
     ChooseDeepRange(session, volume, deep);
-    RunDeepScan(session, ui);
-    return MountFound(session, *deep.mount, ui, tree);
+    const bool swept = SweepRange(session, ui);
+    LoadedItems loaded = MountFound(session, *deep.mount, ui, tree);
+    loaded.complete = loaded.complete && swept;
+    return loaded;
   }
   if (!deep.fs.empty()) throw CliError("--fs belongs to the Advance Scan: add --mount K, or use --type");
   ChooseVolume(session, volume);

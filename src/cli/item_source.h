@@ -17,8 +17,9 @@ struct LoadedItems {
 LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepOptions& deep, CliUiPort& ui,
                       FolderTreeModel& tree);
 
-// The Advance Scan of the chosen range, with Ctrl-C as Stop.
-void RunDeepScan(Session& session, CliUiPort& ui);
+// The Advance Scan of the chosen range, with Ctrl-C as Stop: false when it
+// was stopped before the end of the range (the hits so far are classified).
+bool SweepRange(Session& session, CliUiPort& ui);
 
 // Loads the hits of an advance-scan snapshot in place of a sweep and
 // classifies them.

@@ -9,7 +9,7 @@
 
 namespace salvex::cli {
 
-void RunStoppable(const std::function<void()>& work, std::atomic<bool>& stop) {
+bool RunStoppable(const std::function<void()>& work, std::atomic<bool>& stop) {
   // SIGUSR1 is the worker telling this thread that it has finished.
   sigset_t signals;
   sigemptyset(&signals);
@@ -23,6 +23,7 @@ void RunStoppable(const std::function<void()>& work, std::atomic<bool>& stop) {
   const pthread_t waiter = pthread_self();
   std::exception_ptr failure;
   std::atomic<bool> done{false};
+  bool interrupted = false;
   std::thread worker([&] {
     try {
       work();
@@ -37,7 +38,10 @@ void RunStoppable(const std::function<void()>& work, std::atomic<bool>& stop) {
   while (true) {
     const int signal = sigwaitinfo(&signals, nullptr);
     if (signal == SIGUSR1 && done) break;
-    if (signal == SIGINT || signal == SIGTERM) stop = true;
+    if (signal == SIGINT || signal == SIGTERM) {
+      interrupted = true;
+      stop = true;
+    }
   }
   worker.join();
   sigset_t finished;
@@ -48,6 +52,7 @@ void RunStoppable(const std::function<void()>& work, std::atomic<bool>& stop) {
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (failure) std::rethrow_exception(failure);
+  return interrupted;
 }
 
 }  // namespace salvex::cli
