@@ -28,8 +28,10 @@ FileDiskSource::FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes
 FileDiskSource::~FileDiskSource() { ::close(fd_); }
 
 std::unique_ptr<FileDiskSource> FileDiskSource::Open(const std::string& path, std::string& error) {
-  // Never O_RDWR: the disk under recovery must not change.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Never O_RDWR: the disk under recovery must not change. O_NONBLOCK so
+  // that a FIFO given by mistake is refused below instead of waiting for a
+  // writer; it is cleared once the type is known.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     error = OpenFailure(path, errno);
     return nullptr;
@@ -60,6 +62,7 @@ std::unique_ptr<FileDiskSource> FileDiskSource::Open(const std::string& path, st
     ::close(fd);
     return nullptr;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return std::unique_ptr<FileDiskSource>(new FileDiskSource(fd, path, size, isBlockDevice));
 }
 

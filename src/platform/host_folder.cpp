@@ -85,11 +85,22 @@ std::unique_ptr<HostFolder> HostFolder::OpenOrCreateSubfolder(std::string_view n
 }
 
 std::unique_ptr<OutputFile> HostFolder::CreateFile(std::string_view name, std::string& error) const {
-  const int fd = ::openat(fd_, std::string(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  // What already stands at the name may be a device node or a FIFO (say the
+  // destination is /dev): never write into one. O_NONBLOCK keeps a FIFO
+  // from holding the open until a reader comes.
+  const int fd = ::openat(fd_, std::string(name).c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) {
-    error = Reason(errno);
+    error = errno == ENXIO ? "a FIFO stands at that name" : Reason(errno);
     return nullptr;
   }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    error = "something other than a file stands at that name";
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return std::make_unique<OutputFile>(fd);
 }
 

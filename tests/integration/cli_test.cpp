@@ -323,6 +323,8 @@ TEST(CliErrors, DisksRefusesWhatIsNotADiskImage) {
   const auto folder = dir / "a folder";
   std::filesystem::create_directory(folder);
   const auto missing = dir / "missing.img";
+  const auto fifo = dir / "fifo.img";  // would wait for a writer if opened plainly
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
   const struct {
     const char* name;
     std::filesystem::path path;
@@ -331,6 +333,7 @@ TEST(CliErrors, DisksRefusesWhatIsNotADiskImage) {
       {"missing", missing, "cannot open " + missing.string()},
       {"folder", folder, folder.string()},
       {"smaller than a sector", tiny, tiny.string() + " is not a disk image"},
+      {"a FIFO", fifo, fifo.string() + " is not a disk image"},
   };
   for (const auto& bad : cases) {
     SCOPED_TRACE(bad.name);

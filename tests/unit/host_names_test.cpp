@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <fstream>
@@ -94,6 +96,29 @@ TEST(HostFolder, CreatesOnlyInsideAndNeverThroughALink) {
   ASSERT_EQ(::stat((dir / "out" / "Documents" / "a.txt").c_str(), &written), 0);
   EXPECT_EQ(written.st_mtime, 1'000'000'000);
   EXPECT_EQ(sub->Path(), (dir / "out" / "Documents").string());
+}
+
+TEST(HostFolder, NeverWritesIntoAFifoOrDeviceStandingAtTheName) {
+  // Opening a FIFO for writing would wait for a reader; with one reading,
+  // the recovered bytes would go to it. Device nodes are refused the same way.
+  testing::TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0666), 0);
+  std::string error;
+  auto out = HostFolder::Open(dir.Path().string(), error);
+  ASSERT_NE(out, nullptr) << error;
+  EXPECT_EQ(out->CreateFile("pipe.txt", error), nullptr) << "no reader";
+  EXPECT_FALSE(error.empty());
+
+  const int reader = ::open((dir / "pipe.txt").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  error.clear();
+  EXPECT_EQ(out->CreateFile("pipe.txt", error), nullptr) << "a reader waiting";
+  EXPECT_FALSE(error.empty());
+  ::close(reader);
+
+  auto dev = HostFolder::Open("/dev", error);
+  ASSERT_NE(dev, nullptr) << error;
+  EXPECT_EQ(dev->CreateFile("null", error), nullptr) << "a character device";
 }
 
 }  // namespace
