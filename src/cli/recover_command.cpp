@@ -1,6 +1,9 @@
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 
 #include "cli/cli_error.h"
 #include "cli/cli_ui_port.h"
@@ -52,17 +55,17 @@ RecoverySelection SelectItems(const ItemStore& store, const FolderTreeModel& tre
   return selection;
 }
 
-std::unique_ptr<HostFolder> OpenDestination(const std::string& sourcePath, const std::string& out) {
-  std::error_code error;
-  std::filesystem::create_directories(out, error);
-  if (error) throw CliError("cannot create the folder " + out + ": " + error.message());
-  std::string message;
-  std::unique_ptr<HostFolder> destination = HostFolder::Open(out, message);
-  if (!destination) throw CliError(message);
-  switch (CheckDestination(sourcePath, destination->Device())) {
+CliError OnScannedDiskError(const std::string& sourcePath, const std::string& out) {
+  return CliError("the folder " + out + " lies on the disk being recovered (" + sourcePath +
+                  "): writing there would overwrite the data being rescued. Choose a folder on another disk.");
+}
+
+// Refuses a destination on the disk being recovered; warns when an image
+// shares the destination's file system.
+void CheckDestinationDevice(const std::string& sourcePath, const std::string& out, dev_t device) {
+  switch (CheckDestination(sourcePath, device)) {
     case DestinationRisk::onScannedDisk:
-      throw CliError("the folder " + out + " lies on the disk being recovered (" + sourcePath +
-                     "): writing there would overwrite the data being rescued. Choose a folder on another disk.");
+      throw OnScannedDiskError(sourcePath, out);
     case DestinationRisk::sameFileSystemAsImage:
       std::cerr << "salvex: warning: " << out << " is on the same file system as " << sourcePath
                 << "; make sure it has room for the recovered files\n";
@@ -70,6 +73,34 @@ std::unique_ptr<HostFolder> OpenDestination(const std::string& sourcePath, const
     case DestinationRisk::none:
       break;
   }
+}
+
+// The device of the nearest folder of `out` that exists already: where the
+// folders still missing would be created.
+std::optional<dev_t> DeviceOfNearestExisting(const std::filesystem::path& out) {
+  std::filesystem::path at = std::filesystem::absolute(out);
+  while (true) {
+    struct stat info {};
+    if (::stat(at.c_str(), &info) == 0) return info.st_dev;
+    if (!at.has_relative_path()) return std::nullopt;
+    at = at.parent_path();
+  }
+}
+
+std::unique_ptr<HostFolder> OpenDestination(const std::string& sourcePath, const std::string& out) {
+  // Checked before anything is created: even an empty folder made on the
+  // disk being recovered may overwrite what is to be rescued.
+  if (const auto device = DeviceOfNearestExisting(out);
+      device && CheckDestination(sourcePath, *device) == DestinationRisk::onScannedDisk) {
+    throw OnScannedDiskError(sourcePath, out);
+  }
+  std::error_code error;
+  std::filesystem::create_directories(out, error);
+  if (error) throw CliError("cannot create the folder " + out + ": " + error.message());
+  std::string message;
+  std::unique_ptr<HostFolder> destination = HostFolder::Open(out, message);
+  if (!destination) throw CliError(message);
+  CheckDestinationDevice(sourcePath, out, destination->Device());
   return destination;
 }
 
