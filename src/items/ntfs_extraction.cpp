@@ -38,7 +38,8 @@ void Finish(ExtractionContext& context, const ExtractionRequest& request, Output
 void ExtractResident(ExtractionContext& context, const ExtractionRequest& request, const Record& record,
                      const DataAttribute& data, ExtractionResult& result) {
   const std::size_t valueStart = data.offset + u16le(record, data.offset + 20);
-  if (valueStart + request.size > kLastResidentByte + 1) {
+  // Compared without a sum: a size from a damaged snapshot can be near 2^64.
+  if (valueStart > kLastResidentByte + 1 || request.size > kLastResidentByte + 1 - valueStart) {
     result.outcome = ExtractionOutcome::noData;
     result.error = "its data would reach past the end of its MFT record";
     return;

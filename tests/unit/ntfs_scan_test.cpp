@@ -324,6 +324,18 @@ TEST_F(NtfsExtraction, ResidentDataComesFromTheRecordPastANamedStream) {
   EXPECT_EQ(ReadHostFile(Written()), data);
 }
 
+TEST_F(NtfsExtraction, ResidentDataIsNeverTakenFromPastTheRecord) {
+  // Sizes the item list may carry from a damaged record or snapshot: one
+  // byte too many for the record, and one so large the end would wrap.
+  const std::vector<std::uint8_t> data = Pattern(100, 3);
+  for (const std::uint64_t size : {std::uint64_t{1024}, UINT64_MAX - 15}) {
+    SCOPED_TRACE(size);
+    const ExtractionResult result = Extract(MftRecordBuilder(1).ResidentData(data), size);
+    EXPECT_EQ(result.outcome, ExtractionOutcome::noData) << result.error;
+    EXPECT_FALSE(fs::exists(Written()));
+  }
+}
+
 TEST_F(NtfsExtraction, NonResidentDataFollowsTheRunsInOrder) {
   // Three clusters at 200, then two at 200 - 50 = 150; the last cluster is
   // used only in part.
