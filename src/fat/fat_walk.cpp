@@ -139,8 +139,14 @@ bool WalkFatVolume(VolumeContext& context, ItemStore& store) { return FatWalk(co
 EntryLimits FatEntryLimits(const VolumeParameters& volume, std::uint32_t lastSector) {
   const std::uint64_t perCluster = volume.sectorsPerCluster;
   const std::uint64_t firstDataSector = std::uint64_t{volume.clusterBase} + 2 * perCluster;
-  if (perCluster == 0 || std::uint64_t{lastSector} + 1 <= firstDataSector) return {};
-  const std::uint64_t dataClusters = (std::uint64_t{lastSector} + 1 - firstDataSector) / perCluster;
+  if (perCluster == 0) return {};
+  const std::uint64_t rangeClusters =
+      std::uint64_t{lastSector} + 1 <= firstDataSector ? 0 : (std::uint64_t{lastSector} + 1 - firstDataSector) / perCluster;
+  // A partition entry can be shorter than its file system: the clusters its
+  // FAT can address count too (entries 0 and 1 hold no cluster).
+  const std::uint64_t fatEntries = std::uint64_t{volume.sectorsPerFat} * (volume.fsType == FsType::fat32 ? 128 : 256);
+  const std::uint64_t fatClusters = fatEntries > 2 ? fatEntries - 2 : 0;
+  const std::uint64_t dataClusters = std::max(rangeClusters, fatClusters);
   if (dataClusters == 0) return {};
   EntryLimits limits;
   limits.lastCluster = static_cast<std::uint32_t>(std::min<std::uint64_t>(dataClusters + 1, UINT32_MAX));

@@ -13,8 +13,9 @@ namespace salvex {
 // the end; returns false when Stop cut the walk short.
 bool WalkFatVolume(VolumeContext& context, ItemStore& store);
 
-// The cluster and size bounds of the volume, from its geometry and last
-// sector; zeros (unknown) when the geometry leaves no data area.
+// The cluster and size bounds of the volume: the larger of what its last
+// sector and what its FAT's size allow; zeros (unknown) when neither leaves
+// a data area.
 EntryLimits FatEntryLimits(const VolumeParameters& volume, std::uint32_t lastSector);
 
 }  // namespace salvex

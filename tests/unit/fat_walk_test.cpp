@@ -32,12 +32,13 @@ class FatWalkTest : public ::testing::Test {
       : image(4000),
         fat(image, {.type = type, .totalSectors = 4000, .reservedSectors = type == FsType::fat32 ? 32u : 1u}) {}
 
-  void Walk(std::unique_ptr<DiskSource> source = nullptr) {
+  // `rangeSize` as a partition entry gives it, right or not.
+  void Walk(std::unique_ptr<DiskSource> source = nullptr, std::uint32_t rangeSize = 4000) {
     reader.Open(source ? std::move(source) : image.Source());
     scan.selectedFsType = fat.Geometry().type;
     scan.rangeStart = 0;
-    scan.rangeSize = 4000;
-    scan.rangeEnd = 3999;
+    scan.rangeSize = rangeSize;
+    scan.rangeEnd = rangeSize - 1;
     volume = fat.Expected();
     VolumeContext context{reader, scan, volume, ui};
     completed = WalkFatVolume(context, store);
@@ -167,6 +168,15 @@ TEST_F(FatWalkTest, EntriesBeyondTheVolumeAreNotListed) {
   fat.PutNamed(0, 1, u"", {"FAR     TXT", 0x20, 900000, 1});
   Walk();
   EXPECT_EQ(Names(store.FatFiles()), std::vector<std::string>{"GOOD.TXT"});
+}
+
+TEST_F(FatWalkTest, APartitionEntryShorterThanTheFileSystemLosesNoFiles) {
+  // The FAT addresses about 3,900 clusters; the partition entry says 1,000
+  // sectors. The file system's own size bounds the entries, not the entry's.
+  fat.PutNamed(0, 0, u"", {"EARLY   TXT", 0x20, 20, 1});
+  fat.PutNamed(0, 1, u"late.txt", {"LATE    TXT", 0x20, 2000, 600'000});
+  Walk(nullptr, 1000);
+  EXPECT_EQ(Names(store.FatFiles()), (std::vector<std::string>{"EARLY.TXT", "late.txt"}));
 }
 
 TEST(StandardScan, InfersTheGeometryWhenTheBootSectorsAreGone) {
