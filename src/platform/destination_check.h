@@ -18,8 +18,12 @@ enum class DestinationRisk {
 };
 
 // Compares the disk or image being recovered with the file system of the
-// destination folder. `sysRoot` is where sysfs is mounted.
+// destination folder, following device-mapper, LVM, LUKS and md devices down
+// to the disks they are built on, and file systems with a device number of
+// their own (btrfs) to the device they were mounted from. `sysRoot` is where
+// sysfs is mounted; `mountInfo` lists the mounts.
 DestinationRisk CheckDestination(const std::string& sourcePath, dev_t destinationDevice,
-                                 const std::string& sysRoot = "/sys");
+                                 const std::string& sysRoot = "/sys",
+                                 const std::string& mountInfo = "/proc/self/mountinfo");
 
 }  // namespace salvex

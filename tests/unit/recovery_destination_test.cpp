@@ -7,6 +7,7 @@
 #include <sys/sysmacros.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -68,6 +69,71 @@ INSTANTIATE_TEST_SUITE_P(
                       DestinationCase{"AnotherDisk", "other", DestinationRisk::none},
                       DestinationCase{"UnknownToSysfs", "", DestinationRisk::none}),
     [](const ::testing::TestParamInfo<DestinationCase>& param) { return std::string(param.param.name); });
+
+// A sysfs tree with the source disk "scanned" (partition "scanned1") and
+// "other", and the destination's number linked to `destinationFolder`.
+class StackedDestinationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto found = SomeBlockDevice();
+    if (!found) GTEST_SKIP() << "no block device node in /dev";
+    source = *found;
+    for (const char* folder : {"scanned/scanned1", "other", "dm-0/slaves", "dm-1/slaves", "dm-2/slaves"}) {
+      fs::create_directories(sys / "devices/virtual/block" / folder);
+    }
+    fs::create_directories(sys / "dev/block");
+    Link(source.second, "scanned");
+  }
+
+  void Link(dev_t device, const std::string& folder) {
+    fs::create_directory_symlink("../../devices/virtual/block/" + folder, sys / "dev/block" / Number(device));
+  }
+  // `upper` is built on `lower`, as device-mapper records it.
+  void Stack(const std::string& upper, const std::string& lower) {
+    fs::create_directory_symlink("../../" + lower, sys / "devices/virtual/block" / upper / "slaves" /
+                                                       fs::path(lower).filename());
+  }
+  DestinationRisk Check(dev_t device, const std::string& mountInfo = "/nonexistent") {
+    return CheckDestination(source.first, device, sys.Path().string(), mountInfo);
+  }
+
+  std::pair<std::string, dev_t> source;
+  testing::TempDir sys;
+  const dev_t destination = makedev(1234, 5);
+};
+
+TEST_F(StackedDestinationTest, AVolumeBuiltOnAPartitionOfTheDiskIsRefused) {
+  // LVM on LUKS on scanned1: dm-1 on dm-0 on the partition.
+  Stack("dm-0", "scanned/scanned1");
+  Stack("dm-1", "dm-0");
+  Link(destination, "dm-1");
+  EXPECT_EQ(Check(destination), DestinationRisk::onScannedDisk);
+}
+
+TEST_F(StackedDestinationTest, AVolumeBuiltOnAnotherDiskIsAllowed) {
+  Stack("dm-2", "other");
+  Link(destination, "dm-2");
+  EXPECT_EQ(Check(destination), DestinationRisk::none);
+}
+
+TEST_F(StackedDestinationTest, ALoopOfSlavesEnds) {
+  Stack("dm-0", "dm-1");
+  Stack("dm-1", "dm-0");
+  Link(destination, "dm-0");
+  EXPECT_EQ(Check(destination), DestinationRisk::none);
+}
+
+TEST_F(StackedDestinationTest, AFileSystemWithItsOwnDeviceNumberIsTracedToItsMount) {
+  // btrfs reports an anonymous 0:N device; mountinfo names what it was
+  // mounted from: here the disk being recovered.
+  const dev_t anonymous = makedev(0, 57);
+  testing::TempDir proc;
+  const fs::path mountInfo = proc / "mountinfo";
+  std::ofstream(mountInfo) << "22 1 0:21 / /proc rw - proc proc rw\n"
+                           << "95 1 0:57 / /home rw,relatime shared:40 - btrfs " << source.first << " rw,space_cache\n";
+  EXPECT_EQ(Check(anonymous, mountInfo.string()), DestinationRisk::onScannedDisk);
+  EXPECT_EQ(Check(makedev(0, 21), mountInfo.string()), DestinationRisk::none) << "proc is mounted from no disk";
+}
 
 TEST(BlockDeviceDestination, TheDeviceItselfIsRefusedWithoutSysfs) {
   const auto source = SomeBlockDevice();
