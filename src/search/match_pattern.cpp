@@ -12,19 +12,6 @@ bool EndsWith(std::u32string_view text, std::u32string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-char32_t ToUpper(char32_t c) {
-  if (c >= U'a' && c <= U'z') return c - 0x20;
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;       // Latin-1 letters
-  if (c == 0xFF) return 0x178;                                        // ÿ
-  if (c >= 0x100 && c <= 0x17F && (c & 1) && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
-    return c - 1;  // Latin Extended-A pairs (mostly odd = lower)
-  }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;       // Greek
-  if (c >= 0x430 && c <= 0x44F) return c - 0x20;                      // Cyrillic а-я
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;                      // Cyrillic ѐ-џ
-  return c;
-}
-
 // Steps 7 and 8 of the matcher: the walk along the pattern, for patterns
 // that hold a wildcard.
 bool MatchWithWildcards(std::u32string_view name, std::u32string_view pattern) {
@@ -115,49 +102,5 @@ bool MatchPattern(std::u32string_view name, std::u32string_view pattern) {
 bool MatchPattern(std::string_view name, std::string_view pattern) {
   return MatchPattern(DecodeUtf8(name), DecodeUtf8(pattern));
 }
-
-std::u32string DecodeUtf8(std::string_view text) {
-  std::u32string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > text.size()) {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-    bool valid = true;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) valid = false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (!valid) {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    out.push_back(code);
-    i += length;
-  }
-  return out;
-}
-
-std::string EncodeUtf8(std::u32string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char32_t c : text) AppendUtf8(out, c);
-  return out;
-}
-
-std::u32string UpperCase(std::u32string_view text) {
-  std::u32string out(text);
-  for (char32_t& c : out) c = ToUpper(c);
-  return out;
-}
-
-std::string UpperCase(std::string_view text) { return EncodeUtf8(UpperCase(DecodeUtf8(text))); }
 
 }  // namespace salvex

@@ -3,6 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "common/letter_case.h"
+#include "common/utf.h"
+
 namespace salvex {
 
 // The program's own wildcard matcher, with '*' and '?'. Both texts are
@@ -15,13 +18,5 @@ bool MatchPattern(std::u32string_view name, std::u32string_view pattern);
 
 // The same on UTF-8 texts.
 bool MatchPattern(std::string_view name, std::string_view pattern);
-
-// UTF-8 to code points and back; invalid bytes become U+FFFD.
-std::u32string DecodeUtf8(std::string_view text);
-std::string EncodeUtf8(std::u32string_view text);
-
-// Upper case for the letters of the Latin, Greek and Cyrillic alphabets.
-std::u32string UpperCase(std::u32string_view text);
-std::string UpperCase(std::string_view text);
 
 }  // namespace salvex
