@@ -44,9 +44,11 @@ void CheckRead(const AdvanceSnapshot& snapshot) {
   for (const FolderClusterHit& hit : hits.folderClusters) FUZZ_CHECK(hit.candidate == kUnclaimed);
   for (const MftFolderHit& hit : hits.mftFolders) {
     FUZZ_CHECK(hit.candidate == kUnclaimed);
-    FUZZ_CHECK(hit.name.size() <= kMaxSnapshotNameBytes);
+    FUZZ_CHECK(hit.name.size() <= kMaxSnapshotNameBytes && fuzz::IsValidUtf8(hit.name));
   }
-  for (const MftFileHit& hit : hits.mftFiles) FUZZ_CHECK(hit.name.size() <= kMaxSnapshotNameBytes);
+  for (const MftFileHit& hit : hits.mftFiles) {
+    FUZZ_CHECK(hit.name.size() <= kMaxSnapshotNameBytes && fuzz::IsValidUtf8(hit.name));
+  }
 }
 
 void CheckWrittenAgain(const AdvanceSnapshot& snapshot) {

@@ -17,8 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const bool fat = snapshot.volume.fsType == FsType::fat16 || snapshot.volume.fsType == FsType::fat32;
   FUZZ_CHECK(fat || (snapshot.folders.empty() && snapshot.files.empty()));
-  for (const FatFolderItem& folder : snapshot.folders) FUZZ_CHECK(folder.name.size() <= kMaxSnapshotNameBytes);
-  for (const FatFileItem& file : snapshot.files) FUZZ_CHECK(file.name.size() <= kMaxSnapshotNameBytes);
+  for (const FatFolderItem& folder : snapshot.folders) {
+    FUZZ_CHECK(folder.name.size() <= kMaxSnapshotNameBytes && fuzz::IsValidUtf8(folder.name));
+  }
+  for (const FatFileItem& file : snapshot.files) {
+    FUZZ_CHECK(file.name.size() <= kMaxSnapshotNameBytes && fuzz::IsValidUtf8(file.name));
+  }
 
   ScanState scan;
   VolumeParameters volume;

@@ -1,6 +1,7 @@
 #include "snapshot/snapshot_bytes.h"
 
-#include "search/match_pattern.h"
+#include "common/letter_case.h"
+#include "common/utf.h"
 
 namespace salvex {
 
@@ -61,7 +62,10 @@ std::string SnapshotReader::Name(std::size_t fields) {
   if (recordLength < fields) throw SnapshotError("a record is shorter than its fields");
   const std::size_t nameLength = recordLength - fields;
   if (nameLength > kMaxSnapshotNameBytes) throw SnapshotError("a name is longer than any scan makes");
-  return Text(nameLength);
+  // Names are shown, printed as JSON and used as file names: bytes that are
+  // not UTF-8 become "_", which keeps the name's length, so a snapshot saved
+  // again still loads.
+  return ValidUtf8(Text(nameLength), U'_');
 }
 
 std::uint32_t SnapshotReader::Count(std::size_t minimumRecordBytes, const char* what) {

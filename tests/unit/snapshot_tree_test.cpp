@@ -189,6 +189,17 @@ TEST(TreeSnapshot, ReadsAFileWrittenFieldByField) {
   for (std::size_t i = 0; i < kFiles.size(); ++i) ExpectFile(snapshot.files[i], kFiles[i]);
 }
 
+TEST(TreeSnapshot, NamesThatAreNotUtf8AreRepairedWithoutGrowing) {
+  // A damaged or foreign file: the names are shown, printed as JSON and
+  // become file names, so only valid UTF-8 comes out.
+  const TreeSnapshot snapshot = DecodeTreeSnapshot(
+      FatSnapshot({{"Bad\xFF", 3, 0, 0, 0, 0}}, {{"x\xC0\xAF.txt", 5, 3, 0, 0, 1, 0, 1}}));
+  ASSERT_EQ(snapshot.folders.size(), 1u);
+  ASSERT_EQ(snapshot.files.size(), 1u);
+  EXPECT_EQ(snapshot.folders[0].name, "Bad_");
+  EXPECT_EQ(snapshot.files[0].name, "x__.txt") << "an overlong '/' stays two bad bytes";
+}
+
 TEST(TreeSnapshot, ApplyReplacesRangeVolumeAndStoreMergingFoldersAndNumberingFiles) {
   ScanState scan;
   VolumeParameters volume;
