@@ -22,7 +22,7 @@ std::vector<std::uint8_t> ReadFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool EndsWithIgnoringCase(const std::string& text, std::string_view suffix) {
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   if (text.size() < suffix.size()) return false;
   for (std::size_t i = 0; i < suffix.size(); ++i) {
     const char c = text[text.size() - suffix.size() + i];
@@ -46,6 +46,8 @@ LoadedItems LoadTreeSnapshot(Session& session, const std::string& path, CliUiPor
 }
 
 }  // namespace
+
+bool IsAdvanceSnapshot(std::string_view path) { return EndsWithIgnoringCase(path, kAdvanceSnapshotExtension); }
 
 void AddFilters(Session& session, const std::vector<std::string>& filters) {
   for (const std::string& filter : filters) {
@@ -117,7 +119,7 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
                       FolderTreeModel& tree) {
   AddFilters(session, volume.filters);
   if (!volume.snapshot.empty()) {
-    if (!EndsWithIgnoringCase(volume.snapshot, kAdvanceSnapshotExtension)) {
+    if (!IsAdvanceSnapshot(volume.snapshot)) {
       return LoadTreeSnapshot(session, volume.snapshot, ui, tree);
     }
     if (!deep.mount) throw CliError("an advance-scan snapshot holds found file systems: choose one with --mount N");

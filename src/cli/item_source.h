@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "cli/cli_ui_port.h"
 #include "cli/volume_choice.h"
 #include "items/folder_tree_model.h"
@@ -16,6 +18,9 @@ struct LoadedItems {
 // chosen found file system. Throws CliError when that cannot be done.
 LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepOptions& deep, CliUiPort& ui,
                       FolderTreeModel& tree);
+
+// Whether the snapshot file is an Advance Scan's (.RS2), by its extension.
+bool IsAdvanceSnapshot(std::string_view path);
 
 // The Advance Scan of the chosen range, with Ctrl-C as Stop: false when it
 // was stopped before the end of the range (the hits so far are classified).

@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "cli/cli_error.h"
 #include "cli/cli_ui_port.h"
 #include "cli/commands.h"
 #include "cli/item_source.h"
@@ -34,6 +35,11 @@ void PrintItems(const Session& session, const FolderTreeModel& tree, const Loade
 }
 
 int RunScan(const ScanOptions& options) {
+  if (IsAdvanceSnapshot(options.volume.snapshot)) {
+    throw CliError(options.volume.snapshot +
+                   " holds an Advance Scan's hits: salvex deep-scan SOURCE --snapshot FILE lists the file systems "
+                   "they form, and with --mount N the tree of one");
+  }
   Session session;
   OpenSource(session, options.source);
   CliUiPort ui;

@@ -234,6 +234,11 @@ TEST_F(SnapshotCliTest, ASavedDeepScanGivesTheSameFileSystemsAndTree) {
   EXPECT_GE(folders, 2u) << "Docs and Docs/Letters at least";
   EXPECT_EQ(fs::file_size(scratch / "D.RS2"), 43u + 4u * boots + 18u * folders);
 
+  // scan has no --mount: it says where the snapshot is read.
+  const SalvexRun asScan = Salvex("scan " + Quoted(image) + " --snapshot " + snapshot);
+  EXPECT_EQ(asScan.status, 1);
+  EXPECT_NE(asScan.err.find("salvex deep-scan SOURCE --snapshot FILE"), std::string::npos) << asScan.err;
+
   const std::string swept = Run("deep-scan", "--fs fat32 --mount 1 --json");
   EXPECT_EQ(Run("deep-scan", "--fs fat32 --snapshot " + snapshot + " --mount 1 --json"), swept);
   const std::vector<ListedItem> items = ItemsFromScanJson(swept);
