@@ -9,6 +9,7 @@
 
 #include "cli/cli_error.h"
 #include "cli/commands.h"
+#include "items/extraction.h"
 
 namespace {
 
@@ -142,7 +143,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "salvex: error: %s\n", error.what());
     return 1;
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "salvex: error: Out of memory, close other applications and run again\n");
+    std::fprintf(stderr, "salvex: error: %s\n", salvex::kOutOfMemoryMessage);
     return 1;
   }
   return 2;

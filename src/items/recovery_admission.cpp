@@ -14,6 +14,15 @@ std::string DuplicateName(std::string_view name, unsigned copy) {
   return SafeHostName("Copy (" + std::to_string(copy) + " ) of " + std::string(name));
 }
 
+std::optional<std::string> FirstFreeDuplicateName(std::string_view name, unsigned maxCopies,
+                                                  const std::function<bool(const std::string&)>& exists) {
+  for (unsigned copy = 1; copy <= maxCopies; ++copy) {
+    std::string candidate = DuplicateName(name, copy);
+    if (!exists(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
 AdmissionResult AdmitForRecovery(const std::string& name, bool deleted, const RecoverySettings& settings,
                                  const FileFilter& passesFilters,
                                  const std::function<bool(const std::string&)>& exists) {
@@ -31,10 +40,7 @@ AdmissionResult AdmitForRecovery(const std::string& name, bool deleted, const Re
     case DuplicateMode::renameDuplicate:
       break;
   }
-  for (unsigned copy = 1; copy <= kMaxCopies; ++copy) {
-    std::string candidate = DuplicateName(name, copy);
-    if (!exists(candidate)) return {Admission::admitted, std::move(candidate)};
-  }
+  if (auto free = FirstFreeDuplicateName(name, kMaxCopies, exists)) return {Admission::admitted, std::move(*free)};
   return {Admission::noFreeName, name};
 }
 

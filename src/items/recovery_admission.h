@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,11 @@ struct AdmissionResult {
 
 // "Copy (" n " ) of " name, made safe for the host like any other name.
 std::string DuplicateName(std::string_view name, unsigned copy);
+
+// The first "Copy (n ) of" name, n from 1 to `maxCopies`, that `exists` says
+// is free; none when all are taken.
+std::optional<std::string> FirstFreeDuplicateName(std::string_view name, unsigned maxCopies,
+                                                  const std::function<bool(const std::string&)>& exists);
 
 // Decides whether a file is recovered, in order: the filters, the deleted-file
 // mode, then what to do when `exists` says the name is taken at the

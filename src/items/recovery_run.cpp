@@ -91,11 +91,10 @@ class Recovery {
   std::unique_ptr<HostFolder> OpenFolderCopy(const HostFolder& parent, const std::string& name) {
     std::string error;
     if (auto folder = parent.OpenOrCreateSubfolder(name, error)) return folder;
-    for (unsigned copy = 1; copy <= kMaxFolderCopies; ++copy) {
-      const std::string candidate = DuplicateName(name, copy);
-      if (parent.Exists(candidate)) continue;
-      if (auto folder = parent.OpenOrCreateSubfolder(candidate, error)) return folder;
-      break;
+    const auto candidate =
+        FirstFreeDuplicateName(name, kMaxFolderCopies, [&](const std::string& taken) { return parent.Exists(taken); });
+    if (candidate) {
+      if (auto folder = parent.OpenOrCreateSubfolder(*candidate, error)) return folder;
     }
     summary_.failed.push_back(error);
     return nullptr;

@@ -12,8 +12,7 @@ bool EndsWith(std::u32string_view text, std::u32string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-// Steps 7 and 8 of the matcher: the walk along the pattern, for patterns
-// that hold a wildcard.
+// The walk along the pattern, for patterns that hold a wildcard.
 bool MatchWithWildcards(std::u32string_view name, std::u32string_view pattern) {
   const std::size_t n = name.size();
   const std::size_t p = pattern.size();
