@@ -103,7 +103,7 @@ class FatClassification {
     unclaimed_.Remove(position);
     const std::uint32_t classified = ++context_.state.classifiedCount;
     const std::uint32_t divisor = std::max<std::uint32_t>(1, context_.state.hits.foldersFound);
-    context_.ui.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, std::uint64_t{classified} * 100 / divisor)));
+    context_.ui.SetProgress(ProgressPercent(classified, divisor));
   }
 
   // Claims the unclaimed hits that the boot sector's geometry puts exactly in

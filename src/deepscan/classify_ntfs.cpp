@@ -19,10 +19,6 @@ namespace {
 
 constexpr std::uint16_t kFolderAttribute = 0x1000;  // bit 28 of the file attributes, seen from offset 74
 
-int Percent(std::uint64_t part, std::uint64_t whole) {
-  return whole == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(99, part * 100 / whole));
-}
-
 // Folder hits not yet numbered, found by what an index entry says of them.
 class UnnumberedFolders {
  public:
@@ -139,7 +135,7 @@ class NtfsClassification {
       const std::uint32_t classified = ++context_.state.classifiedCount;
       const std::uint32_t folders = context_.state.hits.foldersFound;
       ui_.SetStatus(kAnalyzingClassification + std::to_string(classified) + " \\ " + std::to_string(folders));
-      ui_.SetProgress(Percent(classified, std::max<std::uint32_t>(1, folders)));
+      ui_.SetProgress(ProgressPercent(classified, std::max<std::uint32_t>(1, folders)));
     }
     return claimed;
   }
@@ -263,7 +259,7 @@ void AssignMftNumbers(ClassifyContext& context) {
   std::uint32_t previousNumber = 1;
   std::uint32_t i = 0;
   for (MftFolderHit& hit : hits.mftFolders) {
-    ui.SetProgress(Percent(++i, std::max<std::uint32_t>(1, hits.foldersFound)));
+    ui.SetProgress(ProgressPercent(++i, std::max<std::uint32_t>(1, hits.foldersFound)));
     if (hit.recordNumber == 0) {
       const std::uint64_t distance = hit.sector - previousSector;
       hit.recordNumber = previousSector == 0 || distance % 2 == 1

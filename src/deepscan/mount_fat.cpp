@@ -17,10 +17,6 @@ constexpr std::uint32_t kFat32FatSearch = 30000;
 constexpr std::uint32_t kFirstPossibleFat = 63;
 constexpr std::uint32_t kFatSearchChunk = 128;
 
-int Percent(std::uint64_t part, std::uint64_t whole) {
-  return whole == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(99, part * 100 / whole));
-}
-
 std::string LostFolderName(std::uint32_t cluster) { return "Dir" + std::to_string(cluster); }
 
 // Reads one directory in pieces of up to 8 sectors and decodes them; the
@@ -81,7 +77,7 @@ void AddClaimedFolders(MountContext& context) {
     if (hit.candidate != ordinal) continue;
     store.AddFatFolder(LostFolderName(hit.cluster), hit.cluster, hit.parentCluster, hit.writeDate, hit.accessDate, 0,
                        false);
-    ui.SetProgress(Percent(++added, std::max<std::uint32_t>(1, hits.foldersFound)));
+    ui.SetProgress(ProgressPercent(++added, std::max<std::uint32_t>(1, hits.foldersFound)));
   }
 }
 
@@ -117,7 +113,7 @@ void FindFats(VolumeContext& context) {
         fats.push_back(static_cast<std::uint32_t>(first + i));
       }
     }
-    ui.SetProgress(Percent(first, volume.clusterBase));
+    ui.SetProgress(ProgressPercent(first, volume.clusterBase));
   }
   if (fats.empty()) return;
   volume.fat1Start = fats[0];
@@ -152,7 +148,7 @@ bool ReadFoundDirectories(VolumeContext& context, ItemStore& store) {
     const bool deleted = folders.Items()[i].deleted;
     BuildDirectoryChain(context.reader, volume, cluster, chain);
     reader.ReadClusters(chain, cluster, deleted, true);
-    ui.SetProgress(Percent(i + 1, folders.Size()));
+    ui.SetProgress(ProgressPercent(i + 1, folders.Size()));
   }
   ui.SetStopVisible(false);
   const bool completed = !context.scan.StopRequested();

@@ -82,7 +82,7 @@ void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
     const std::uint64_t first = std::uint64_t{scan.rangeStart} + done;
     if (!showDoneAsCurrent) ui.SetPanelValue(panel::kCurrentSector, std::to_string(first));
     if (++reads == kReadsPerProgress) {
-      ui.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, done * 100 / scan.rangeSize)));
+      ui.SetProgress(ProgressPercent(done, scan.rangeSize));
       ui.SetStatus("Reading Sector " + std::to_string(done) + " Of " + std::to_string(scan.rangeSize));
       reads = 0;
     }

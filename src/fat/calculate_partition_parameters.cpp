@@ -150,7 +150,7 @@ bool CalculatePartitionParameters(VolumeContext& context) {
       }
       if (++examined == kProgressEvery) {
         examined = 0;
-        ui.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, std::uint64_t{k} * 100 / rangeSize)));
+        ui.SetProgress(ProgressPercent(k, rangeSize));
       }
     }
     if (context.scan.StopRequested()) break;

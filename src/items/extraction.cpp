@@ -44,7 +44,7 @@ void DataCopier::CopySectors(std::uint64_t firstSector, std::uint64_t sectorCoun
   while (sectorCount > 0 && !Done() && !Interrupted()) {
     const std::uint64_t remaining = request_.size - result_.bytesWritten;
     if (request_.mode == ExtractMode::recover) {
-      context_.saving.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, result_.bytesWritten * 100 / request_.size)));
+      context_.saving.SetProgress(ProgressPercent(result_.bytesWritten, request_.size));
     }
     // Never past the file's end: a bad sector beyond it is not the file's.
     const auto sectors = static_cast<std::uint32_t>(

@@ -38,7 +38,7 @@ void BuildTree(ItemList<Folder>& folders, ItemCounters& counters, FolderTreeSink
     }
     Folder& folder = folders.At(frame.children[frame.next++]);
     ++counters.treePlacedCount;
-    ui.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, std::uint64_t{counters.treePlacedCount} * 100 / divisor)));
+    ui.SetProgress(ProgressPercent(counters.treePlacedCount, divisor));
     folder.treeNode = sink.InsertNode(frame.node, folder.name, kFolderImage, kOpenFolderImage);
     const std::uint32_t key = keyOf(folder);
     if (onPath.contains(key) || ++expansions[key] > kMaxExpansionsPerKey) continue;

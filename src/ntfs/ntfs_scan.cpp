@@ -18,10 +18,6 @@ using Record = std::array<std::uint8_t, kMftRecordSize>;
 // Records are read this many sectors at a time; each is still judged alone.
 constexpr std::uint64_t kChunkSectors = 128;
 
-int Percent(std::uint64_t part, std::uint64_t whole) {
-  return whole == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(99, part * 100 / whole));
-}
-
 class NtfsScan {
  public:
   NtfsScan(VolumeContext& context, ItemStore& store, MftRunList& runList)
@@ -104,7 +100,7 @@ class NtfsScan {
     }
     ui_.SetPanelValue(panel::kLastItem, name->name);
     ui_.SetStatus("Reading Sector " + std::to_string(done_) + " Of " + std::to_string(total_));
-    ui_.SetProgress(Percent(done_, total_));
+    ui_.SetProgress(ProgressPercent(done_, total_));
   }
 
   // A file in very many pieces keeps its attribute list outside the record,
@@ -201,7 +197,7 @@ void LinkLostNtfsFolders(ItemStore& store, ScanState& scan, UiPort& ui, std::uin
   // Folders added here are examined in turn; their parent is the root.
   for (std::size_t i = 0; i < store.NtfsFolders().Size() && !scan.StopRequested(); ++i) {
     linkParent(store.NtfsFolders().Items()[i].parentRecord);
-    ui.SetProgress(Percent(i + 1, std::max<std::uint32_t>(1, store.counters.folderCount)));
+    ui.SetProgress(ProgressPercent(i + 1, std::max<std::uint32_t>(1, store.counters.folderCount)));
   }
   if (scan.scanType == ScanType::standard) {
     for (std::size_t i = 0; i < store.NtfsFiles().Size() && !scan.StopRequested(); ++i) {

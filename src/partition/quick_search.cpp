@@ -47,7 +47,7 @@ void QuickPartitionSearch(SectorReader& reader, const DiskInfo& disk, ScanState&
   SectorBuffer sector{};
   for (std::uint32_t i = 0; i < cylinders && !table.IsFull(); ++i) {
     if (scan.StopRequested()) break;
-    ui.SetProgress(static_cast<int>(std::min<std::uint64_t>(99, std::uint64_t{i} * 100 / cylinders)));
+    ui.SetProgress(ProgressPercent(i, cylinders));
     const std::uint32_t cylinderStart = i * heads * kTrackSectors;
     std::uint32_t number = cylinderStart + kTrackSectors;
     ReadSectorsZeroed(reader, number, 1, sector);

@@ -16,6 +16,12 @@ using PanelRows = std::vector<PanelRow>;
 
 enum class NoticeKind { information = 1, error = 2, question = 3 };
 
+// `part` of `whole` as a progress value: held at 99 until the work is done,
+// 0 when the whole is unknown.
+constexpr int ProgressPercent(std::uint64_t part, std::uint64_t whole) {
+  return whole == 0 ? 0 : static_cast<int>(part * 100 / whole < 99 ? part * 100 / whole : 99);
+}
+
 // How the engines talk to whoever shows their work: the GUI (which marshals
 // each call onto its own thread), the command line (stderr), or a test fake.
 // Engines call it from their worker thread.
