@@ -54,7 +54,7 @@ class DirectoryReader {
     window_.resize(kSectorSize + std::size_t{count} * kSectorSize);
     const std::span<std::uint8_t> piece(window_.data() + kSectorSize, std::size_t{count} * kSectorSize);
     ReadSectorsZeroed(context_.reader, sector, count, piece);
-    if (first && checkDots && !(piece[0] == '.' && piece[1] == ' ' && piece[32] == '.' && piece[33] == '.')) return true;
+    if (first && checkDots && !BeginsWithDotEntries(piece)) return true;
     const unsigned firstIndex = 16 + (first && checkDots ? 2u : 0u);
     const bool ended = DecodeDirectorySectors(decode_, window_, parent, deleted, firstIndex);
     // Keep the piece's last sector in front of the next piece.

@@ -1,5 +1,7 @@
 #include "deepscan/sector_tests.h"
 
+#include "fat/directory_entry.h"
+
 namespace salvex {
 
 FatSectorKind ClassifyFatSector(Bytes sector) {
@@ -8,8 +10,7 @@ FatSectorKind ClassifyFatSector(Bytes sector) {
     const bool fat16 = u8(sector, 57) == '1' && u8(sector, 58) == '6';
     return fat32 || fat16 ? FatSectorKind::bootSector : FatSectorKind::signedOther;
   }
-  if (u8(sector, 0) == '.' && u8(sector, 1) == ' ' && u8(sector, 32) == '.' && u8(sector, 33) == '.' &&
-      u8(sector, 34) == ' ') {
+  if (BeginsWithDotEntries(sector) && u8(sector, 34) == ' ') {
     return FatSectorKind::folderCluster;
   }
   return FatSectorKind::other;

@@ -43,6 +43,10 @@ EntryFault CheckEntryPlausibility(Bytes entry, std::uint32_t firstCluster, const
   return EntryFault::none;
 }
 
+bool BeginsWithDotEntries(Bytes sector) {
+  return u8(sector, 0) == '.' && u8(sector, 1) == ' ' && u8(sector, 32) == '.' && u8(sector, 33) == '.';
+}
+
 DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType, const EntryLimits& limits) {
   DirectoryEntry result;
   const Bytes entry = Slice(entries, std::size_t{index} * kEntrySize, kEntrySize);

@@ -55,4 +55,7 @@ DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType
 // The checks beyond signature and name that a real entry passes.
 EntryFault CheckEntryPlausibility(Bytes entry, std::uint32_t firstCluster, const EntryLimits& limits);
 
+// Whether a sector starts a folder: its entries 0 and 1 are "." and "..".
+bool BeginsWithDotEntries(Bytes sector);
+
 }  // namespace salvex

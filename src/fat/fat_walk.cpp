@@ -11,10 +11,6 @@ namespace {
 // Entries 0 and 1 of a folder's first sector are "." and "..".
 constexpr unsigned kFirstEntryAfterDots = 2;
 
-bool BeginsWithDotEntries(Bytes sector) {
-  return sector[0] == '.' && sector[1] == ' ' && sector[32] == '.' && sector[33] == '.';
-}
-
 class FatWalk {
  public:
   FatWalk(VolumeContext& context, ItemStore& store)
