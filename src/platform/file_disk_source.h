@@ -21,16 +21,13 @@ class FileDiskSource final : public DiskSource {
   bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override;
   std::uint64_t SizeBytes() const override { return sizeBytes_; }
   std::string Name() const override { return path_; }
-  bool IsBlockDevice() const { return isBlockDevice_; }
-  int Descriptor() const { return fd_; }
 
  private:
-  FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes, bool isBlockDevice);
+  FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes);
 
   int fd_;
   std::string path_;
   std::uint64_t sizeBytes_;
-  bool isBlockDevice_;
 };
 
 }  // namespace salvex
