@@ -31,11 +31,7 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
 bool RecordMftHitFrom(Bytes record, std::uint32_t sector, HitLists& hits) {
   // An extension record holds attributes of another record: not a file.
   if (u64le(record, 0x20) != 0) return false;
-  std::optional<FileNameInfo> name;
-  for (const std::uint8_t nameSpace : ntfs::kNameSpaceOrder) {
-    name = FindFileName(record, nameSpace);
-    if (name) break;
-  }
+  std::optional<FileNameInfo> name = FindPreferredFileName(record);
   if (!name) return false;
   const std::uint8_t flags = u8(record, 22);
   if (IsFolderRecord(flags)) {

@@ -96,6 +96,13 @@ std::optional<FileNameInfo> FindFileName(Bytes record, std::uint8_t nameSpace) {
   }
 }
 
+std::optional<FileNameInfo> FindPreferredFileName(Bytes record) {
+  for (const std::uint8_t nameSpace : ntfs::kNameSpaceOrder) {
+    if (auto name = FindFileName(record, nameSpace)) return name;
+  }
+  return std::nullopt;
+}
+
 std::optional<std::uint64_t> FindDataSize(Bytes record) {
   Offset offset = S16(record, 20);
   while (offset >= 0 && offset < kLastByte) {

@@ -44,6 +44,9 @@ struct FileNameInfo {
 // The record's unnamed file-name attribute in `nameSpace`.
 std::optional<FileNameInfo> FindFileName(Bytes record, std::uint8_t nameSpace);
 
+// The record's name in the first name space of ntfs::kNameSpaceOrder it has.
+std::optional<FileNameInfo> FindPreferredFileName(Bytes record);
+
 // The size of the record's unnamed data: the data size of a non-resident
 // attribute, the value length of a resident one.
 std::optional<std::uint64_t> FindDataSize(Bytes record);

@@ -141,11 +141,8 @@ class NtfsScan {
   std::optional<FileNameInfo> FindName(const Record& record, const std::vector<std::uint32_t>& holders) {
     std::optional<FileNameInfo> found;
     ForEachHolder(record, holders, 0, [&](Bytes bytes, std::uint64_t) {
-      for (const std::uint8_t nameSpace : ntfs::kNameSpaceOrder) {
-        found = FindFileName(bytes, nameSpace);
-        if (found) return true;
-      }
-      return false;
+      found = FindPreferredFileName(bytes);
+      return found.has_value();
     });
     return found;
   }
