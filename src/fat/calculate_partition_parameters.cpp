@@ -21,8 +21,12 @@ struct ReservedProbe {
   std::uint32_t fallback;
 };
 
-std::uint32_t ProbeReservedSectors(VolumeContext& context, bool isFat32) {
-  const ReservedProbe probe = isFat32 ? ReservedProbe{30, 30, 32} : ReservedProbe{0, 10, 1};
+ReservedProbe ProbeFor(bool isFat32) { return isFat32 ? ReservedProbe{30, 30, 32} : ReservedProbe{0, 10, 1}; }
+
+// The reserved sectors where the usual places hold the start of FAT #1;
+// nothing when none does.
+std::optional<std::uint32_t> ProbeReservedSectors(VolumeContext& context, bool isFat32) {
+  const ReservedProbe probe = ProbeFor(isFat32);
   const std::uint32_t start = context.scan.rangeStart;
   SectorBuffer sector{};
   for (std::uint32_t i = 0; i < probe.count; ++i) {
@@ -32,7 +36,38 @@ std::uint32_t ProbeReservedSectors(VolumeContext& context, bool isFat32) {
       return reserved == 0 ? probe.fallback : reserved;
     }
   }
-  return probe.fallback;
+  return std::nullopt;
+}
+
+// Reserved areas outside the usual places: mkfs.fat reserves as many
+// sectors as a cluster holds on large FAT16 volumes, and aligns large FAT32
+// ones. With the data area's first sector known, a FAT #1 start is only
+// taken when FAT #2 starts where two equal FATs (and the FAT16 root) would
+// put it. Looked for no further than a 16-bit reserved count reaches.
+std::optional<std::uint32_t> FindReservedBeforeData(VolumeContext& context, std::uint32_t firstDataSector,
+                                                    std::uint32_t rootDirSectors) {
+  const std::uint32_t start = context.scan.rangeStart;
+  if (firstDataSector <= start) return std::nullopt;
+  const std::uint32_t reach = std::min<std::uint32_t>(firstDataSector - start, UINT16_MAX + 1);
+  std::vector<std::uint8_t> chunk(kSweepChunkSectors * kSectorSize);
+  SectorBuffer second{};
+  const auto startsFat = [](const std::uint8_t* bytes) {
+    return bytes[0] == 0xF8 && bytes[1] == 0xFF && bytes[2] == 0xFF;
+  };
+  for (std::uint32_t first = 1; first < reach && !context.scan.StopRequested(); first += kSweepChunkSectors) {
+    const std::uint32_t count = std::min(kSweepChunkSectors, reach - first);
+    ReadSectorsZeroed(context.reader, std::uint64_t{start} + first, count, chunk);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (!startsFat(chunk.data() + std::size_t{i} * kSectorSize)) continue;
+      const std::uint32_t reserved = first + i;
+      const std::uint64_t fatsAndRoot = std::uint64_t{firstDataSector} - start - reserved;
+      if (fatsAndRoot <= rootDirSectors || (fatsAndRoot - rootDirSectors) % 2 != 0) continue;
+      const std::uint64_t sectorsPerFat = (fatsAndRoot - rootDirSectors) / 2;
+      ReadSectorsZeroed(context.reader, std::uint64_t{start} + reserved + sectorsPerFat, 1, second);
+      if (startsFat(second.data())) return reserved;
+    }
+  }
+  return std::nullopt;
 }
 
 bool IsSpaces(Bytes bytes, std::size_t offset, std::size_t count) {
@@ -79,21 +114,24 @@ class GeometryFit {
   std::optional<DirectoryHit> reference_;
 };
 
-void StoreInferredGeometry(VolumeContext& context, bool isFat32, std::uint32_t reserved, DirectoryHit reference,
-                           std::uint32_t sectorsPerCluster) {
+void StoreInferredGeometry(VolumeContext& context, bool isFat32, std::optional<std::uint32_t> probed,
+                           DirectoryHit reference, std::uint32_t sectorsPerCluster) {
   VolumeParameters& volume = context.volume;
   const std::uint32_t start = context.scan.rangeStart;
   volume.sectorsPerCluster = sectorsPerCluster;
-  volume.reservedSectors = reserved;
   volume.clusterBase = reference.sector - reference.cluster * sectorsPerCluster;
   const std::uint32_t firstDataSector = reference.sector - (reference.cluster - 2) * sectorsPerCluster;
+  std::optional<std::uint32_t> reserved = probed;
+  if (!reserved) reserved = FindReservedBeforeData(context, firstDataSector, volume.rootDirSectors);
+  volume.reservedSectors = reserved.value_or(ProbeFor(isFat32).fallback);
+  const std::uint32_t fatStart = start + volume.reservedSectors;
   if (isFat32) {
-    volume.sectorsPerFat = (firstDataSector - start - reserved) / 2;
+    volume.sectorsPerFat = (firstDataSector - fatStart) / 2;
   } else {
-    volume.sectorsPerFat = (firstDataSector - start - reserved - volume.rootDirSectors) / 2;
-    volume.rootDirStart = start + reserved + 2 * volume.sectorsPerFat;
+    volume.sectorsPerFat = (firstDataSector - fatStart - volume.rootDirSectors) / 2;
+    volume.rootDirStart = fatStart + 2 * volume.sectorsPerFat;
   }
-  volume.fat1Start = start + reserved;
+  volume.fat1Start = fatStart;
   volume.fat2Start = volume.fat1Start + volume.sectorsPerFat;
 }
 
@@ -117,7 +155,7 @@ bool CalculatePartitionParameters(VolumeContext& context) {
   ui.SetStopVisible(true);
   ui.ShowProgress(true);
 
-  const std::uint32_t reserved = ProbeReservedSectors(context, isFat32);
+  const std::optional<std::uint32_t> reserved = ProbeReservedSectors(context, isFat32);
   VolumeParameters& volume = context.volume;
   volume.rootDirStart = isFat32 ? 2 : 0;
   volume.rootDirSectors = isFat32 ? 0 : 32;

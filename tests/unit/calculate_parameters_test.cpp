@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "support/byte_image.h"
 #include "support/fat_volume_builder.h"
 #include "support/volume_range_test.h"
@@ -77,6 +79,29 @@ TEST_F(CalculateParametersTest, ReservedSectorsFallBackWhenNoFatStartIsFound) {
   ASSERT_TRUE(Calculate(image, FsType::fat32, 0, 3000));
   EXPECT_EQ(volume.reservedSectors, 32u);
   EXPECT_EQ(volume.clusterBase, fat.ClusterBase());
+}
+
+TEST_F(CalculateParametersTest, AReservedAreaOutsideTheUsualPlacesIsFoundFromBothFats) {
+  // mkfs.fat reserves a cluster's worth (32 sectors) on a large FAT16
+  // volume, and 64 or more on an aligned FAT32 one: beyond the usual probe,
+  // so the FATs and, on FAT16, the root would be looked for in the wrong place.
+  for (const auto& [type, reserved] : {std::pair{FsType::fat16, 32u}, std::pair{FsType::fat32, 64u}}) {
+    SCOPED_TRACE(reserved);
+    ByteImage image(3000);
+    FatVolumeBuilder fat(image, {.type = type, .totalSectors = 3000, .sectorsPerCluster = 2,
+                                 .reservedSectors = reserved});
+    fat.InitDirectory(9, 0);
+    fat.InitDirectory(12, 9);
+    image.FillSector(0, 0);
+    ASSERT_TRUE(Calculate(image, type, 0, 3000));
+    const VolumeParameters expected = fat.Expected();
+    EXPECT_EQ(volume.reservedSectors, reserved);
+    EXPECT_EQ(volume.fat1Start, expected.fat1Start);
+    EXPECT_EQ(volume.fat2Start, expected.fat2Start);
+    EXPECT_EQ(volume.sectorsPerFat, expected.sectorsPerFat);
+    EXPECT_EQ(volume.rootDirStart, expected.rootDirStart);
+    EXPECT_EQ(volume.clusterBase, expected.clusterBase);
+  }
 }
 
 // The first sector of a directory whose "." entry names `cluster`.
