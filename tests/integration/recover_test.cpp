@@ -52,6 +52,7 @@ struct VolumeCase {
   FsType type;
   std::uint32_t sectorsPerCluster;
   std::uint32_t sectors;
+  std::uint32_t reservedSectors = 0;  // 0: as mkfs.fat chooses
 };
 
 std::vector<std::string> Sorted(std::vector<std::string> paths) {
@@ -67,7 +68,8 @@ class RecoverTest : public ::testing::TestWithParam<VolumeCase> {
     SALVEX_REQUIRE_TOOLS("sfdisk", "mkfs.fat", "mcopy", "mmd", "mdel", "mdeltree", "mshowfat");
     const VolumeCase& volume = GetParam();
     clusterBytes = volume.sectorsPerCluster * 512;
-    RecoveryToolDisk disk(dir / "disk.img", volume.type, volume.sectorsPerCluster, volume.sectors);
+    RecoveryToolDisk disk(dir / "disk.img", volume.type, volume.sectorsPerCluster, volume.sectors,
+                          volume.reservedSectors);
     image = disk.Image();
     disk.MakeFolders({"Docs", "Docs/Old", "Pads", "Trash"});
     const std::size_t c = clusterBytes;
@@ -194,6 +196,25 @@ TEST_P(RecoverTest, AllBringsBackEveryFileByteForByteWithItsDate) {
   EXPECT_NE(result.output.find("same file system"), std::string::npos) << "the image lies next to the destination";
 }
 
+TEST_P(RecoverTest, WithTheBootSectorsGoneEveryFileStillComesBack) {
+  // The geometry then comes from the folders found; the FATs must still be
+  // found where they are, or fragmented files come back wrong.
+  const std::string zeros(kSectorSize, '\0');
+  std::fstream disk(image, std::ios::in | std::ios::out | std::ios::binary);
+  for (const std::uint32_t sector : {0u, 6u}) {  // the boot sector and FAT32's copy of it
+    disk.seekp(std::streamoff{RecoveryToolDisk::kPartitionStart + sector} * kSectorSize);
+    disk.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+  }
+  disk.close();
+  fs::copy_file(image, pristine, fs::copy_options::overwrite_existing);
+  const fs::path out = dir / "out";
+
+  const CommandResult result = Recover(out, "--all");
+
+  EXPECT_EQ(result.status, 0) << result.output;
+  ExpectRecovered(out, Recoverable(true, true));
+}
+
 TEST_P(RecoverTest, PathsBringBackOnlyTheChosenFoldersAndFiles) {
   const fs::path out = dir / "out";
   const CommandResult result =
@@ -274,7 +295,10 @@ void PrintTo(const VolumeCase& volume, std::ostream* out) { *out << volume.name;
 
 INSTANTIATE_TEST_SUITE_P(Volumes, RecoverTest,
                          ::testing::Values(VolumeCase{"Fat16FourKiBClusters", FsType::fat16, 8, 65536},
-                                           VolumeCase{"Fat32HalfKiBClusters", FsType::fat32, 1, 72000}),
+                                           VolumeCase{"Fat32HalfKiBClusters", FsType::fat32, 1, 72000},
+                                           // Reserved areas past where a lost boot sector's are looked for first.
+                                           VolumeCase{"Fat16WideReserved", FsType::fat16, 8, 65536, 40},
+                                           VolumeCase{"Fat32WideReserved", FsType::fat32, 1, 72000, 64}),
                          [](const ::testing::TestParamInfo<VolumeCase>& param) {
                            return std::string(param.param.name);
                          });

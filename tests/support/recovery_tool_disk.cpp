@@ -29,7 +29,7 @@ std::string Checked(const std::string& command) {
 }  // namespace
 
 RecoveryToolDisk::RecoveryToolDisk(fs::path image, FsType type, std::uint32_t sectorsPerCluster,
-                                   std::uint32_t partitionSectors)
+                                   std::uint32_t partitionSectors, std::uint32_t reservedSectors)
     : image_(std::move(image)), scratch_(image_.string() + ".files") {
   fs::create_directories(scratch_);
   { std::ofstream create(image_, std::ios::binary); }
@@ -40,6 +40,7 @@ RecoveryToolDisk::RecoveryToolDisk(fs::path image, FsType type, std::uint32_t se
           "\\n' | sfdisk --quiet --no-reread --no-tell-kernel " + ShellQuote(image_.string()));
   Checked("SOURCE_DATE_EPOCH=" + std::to_string(kToolEpoch) + " mkfs.fat -F " +
           (type == FsType::fat32 ? "32" : "16") + " -s " + std::to_string(sectorsPerCluster) +
+          (reservedSectors != 0 ? " -R " + std::to_string(reservedSectors) : std::string()) +
           " -i 5a1e0a11 --offset " + std::to_string(kPartitionStart) + " " + ShellQuote(image_.string()) + " " +
           std::to_string(partitionSectors / 2));
 }

@@ -18,8 +18,9 @@ class RecoveryToolDisk {
   static constexpr std::uint32_t kPartitionStart = 2048;
 
   // Throws std::runtime_error with the tool's output when a tool fails.
+  // `reservedSectors` 0 leaves the count to mkfs.fat.
   RecoveryToolDisk(std::filesystem::path image, FsType type, std::uint32_t sectorsPerCluster,
-                   std::uint32_t partitionSectors);
+                   std::uint32_t partitionSectors, std::uint32_t reservedSectors = 0);
 
   const std::filesystem::path& Image() const { return image_; }
 
