@@ -91,10 +91,14 @@ class Recovery {
   std::unique_ptr<HostFolder> OpenFolderCopy(const HostFolder& parent, const std::string& name) {
     std::string error;
     if (auto folder = parent.OpenOrCreateSubfolder(name, error)) return folder;
-    const auto candidate =
-        FirstFreeDuplicateName(name, kMaxFolderCopies, [&](const std::string& taken) { return parent.Exists(taken); });
-    if (candidate) {
-      if (auto folder = parent.OpenOrCreateSubfolder(*candidate, error)) return folder;
+    // Only a name held by something else calls for a copy's name; any other
+    // failure (a read-only or full disk) is reported under the folder's own.
+    if (parent.Exists(name)) {
+      const auto candidate = FirstFreeDuplicateName(name, kMaxFolderCopies,
+                                                    [&](const std::string& taken) { return parent.Exists(taken); });
+      if (candidate) {
+        if (auto folder = parent.OpenOrCreateSubfolder(*candidate, error)) return folder;
+      }
     }
     summary_.failed.push_back(error);
     return nullptr;

@@ -382,5 +382,25 @@ TEST_F(RecoveryRun, ALinkAtAFoldersPlaceIsNotEntered) {
   }
 }
 
+TEST_F(RecoveryRun, AFolderThatCannotBeMadeIsReportedUnderItsOwnName) {
+  // The destination is removed under the run, as a disk that goes away: no
+  // "Copy (n ) of" name is tried, and the failure names the folder itself.
+  Folder("Docs", 100, kFatRootKey);
+  File("inside.txt", 100, kB);
+  std::string error;
+  const fs::path gone = bench.dir / "gone";
+  fs::create_directory(gone);
+  const auto destination = HostFolder::Open(gone.string(), error);
+  ASSERT_NE(destination, nullptr) << error;
+  fs::remove(gone);
+
+  const RecoverySummary summary = Run({true, {}, {}}, *destination);
+
+  ASSERT_EQ(summary.failed.size(), 1u);
+  EXPECT_NE(summary.failed[0].find("gone/Docs: "), std::string::npos) << summary.failed[0];
+  EXPECT_EQ(summary.failed[0].find("Copy ("), std::string::npos) << summary.failed[0];
+  EXPECT_EQ(summary.filesWritten, 0u);
+}
+
 }  // namespace
 }  // namespace salvex
