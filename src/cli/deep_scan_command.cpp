@@ -106,7 +106,8 @@ int RunSearchPartitions(const PartitionsOptions& options) {
   QuickPartitionSearch(session.reader, disks.disks.front(), session.scan, session.partitions, ui);
   ui.ClearLine();
   if (options.json || session.partitions.partitionCount > 0) PrintPartitions(session.partitions, options.json);
-  return 0;
+  // Nothing found was reported as an error above; scripts see it too.
+  return session.partitions.partitionCount > 0 ? 0 : 1;
 }
 
 }  // namespace salvex::cli

@@ -1,6 +1,7 @@
 #include "cli/volume_choice.h"
 
 #include <algorithm>
+#include <iostream>
 
 #include "cli/cli_error.h"
 #include "common/sector.h"
@@ -18,16 +19,29 @@ FsType ParseType(const std::string& text) {
   throw CliError("unknown file-system type '" + text + "' (use fat16, fat32 or ntfs)");
 }
 
+// A range must start on the disk. One that passes its end is read as far as
+// the disk goes, as a partition of a cut-short image is: a partial copy of a
+// failing disk still holds files worth having.
+void CheckRangeOnDisk(const Session& session, std::uint64_t start, std::uint64_t end) {
+  const std::uint64_t diskSectors = session.reader.Source()->SizeBytes() / kSectorSize;
+  if (start >= diskSectors) {
+    throw CliError("sector " + std::to_string(start) + " lies past the end of the disk (" +
+                   std::to_string(diskSectors) + " sectors)");
+  }
+  if (end > diskSectors) {
+    std::cerr << "salvex: warning: sectors " << start << " to " << end - 1 << " pass the end of the disk ("
+              << diskSectors << " sectors); the sectors past it read as missing\n";
+  }
+}
+
 void ChooseRange(Session& session, const VolumeOptions& options) {
   if (!options.start || !options.size || options.type.empty()) {
     throw CliError("a sector range needs --start, --size and --type");
   }
-  const std::uint64_t diskSectors = session.reader.Source()->SizeBytes() / kSectorSize;
-  const std::uint64_t end = std::uint64_t{*options.start} + *options.size;
   if (*options.size == 0) throw CliError("--size must be at least 1 sector");
-  if (end > diskSectors) {
-    throw CliError("sectors " + std::to_string(*options.start) + " to " + std::to_string(end - 1) +
-                   " pass the end of the disk (" + std::to_string(diskSectors) + " sectors)");
+  CheckRangeOnDisk(session, *options.start, std::uint64_t{*options.start} + *options.size);
+  if (std::uint64_t{*options.start} + *options.size - 1 > UINT32_MAX) {
+    throw CliError("sectors past 4294967295 cannot be named: make --size smaller");
   }
   ScanState& scan = session.scan;
   scan.selectedFsType = ParseType(options.type);
@@ -76,6 +90,7 @@ void ChooseDeepRange(Session& session, const VolumeOptions& volume, const DeepOp
   } else if (volume.start || deep.end) {
     if (!volume.start || !deep.end) throw CliError("a sector range needs both --start and --end");
     if (*deep.end <= *volume.start) throw CliError("the end sector must be greater than the start sector");
+    CheckRangeOnDisk(session, *volume.start, *deep.end);
     scan.rangeStart = *volume.start;
     scan.rangeEnd = *deep.end;
     scan.rangeSize = *deep.end - *volume.start;

@@ -225,6 +225,42 @@ TEST(Cli, EveryCommandSucceedsAndLeavesTheImageUnchanged) {
   EXPECT_EQ(FileFingerprint(disk.image), before) << "a command changed the image";
 }
 
+// A copy of a failing disk that stopped early: the FAT32 partition's last
+// sectors are missing, and a sector range that passes the end is read as
+// far as the image goes, as the partition itself is.
+TEST(Cli, ACutShortImageIsScannedAsFarAsItGoes) {
+  SALVEX_REQUIRE_IMAGE_TOOLS();
+  TempDir dir;
+  const CliDiskImage disk = MakeCliDisk(dir);
+  constexpr std::uint32_t kKept = kDiskSectors - 5000;
+  std::filesystem::resize_file(disk.image, std::uint64_t{kKept} * 512);
+  const std::string range = "--start 40960 --size " + std::to_string(kDiskSectors - 40960) + " --type fat32";
+
+  const SalvexRun byRange = RunSalvex(SALVEX_BINARY, "scan " + ShellQuote(disk.image.string()) + " " + range +
+                                                         " --json", dir.Path());
+  const SalvexRun byPartition =
+      RunSalvex(SALVEX_BINARY, "scan " + ShellQuote(disk.image.string()) + " --partition 3 --json", dir.Path());
+
+  EXPECT_EQ(byRange.status, 0) << byRange.err;
+  EXPECT_NE(byRange.err.find("warning: sectors 40960 to " + std::to_string(kDiskSectors - 1) + " pass the end"),
+            std::string::npos)
+      << byRange.err;
+  EXPECT_EQ(DiffItems(ItemsFromScanJson(byRange.out), disk.fat32Items), "");
+  EXPECT_EQ(byRange.out, byPartition.out);
+}
+
+TEST(CliErrors, ASearchThatFindsNoPartitionFails) {
+  TempDir dir;
+  const auto blank = dir / "blank.img";
+  std::ofstream(blank, std::ios::binary) << std::string(4 << 20, '\0');
+
+  const SalvexRun run = RunSalvex(SALVEX_BINARY, "search-partitions " + ShellQuote(blank.string()), dir.Path());
+
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "salvex: error: No partition found, use advance mode to recover the data\n");
+}
+
 struct BadInput {
   const char* name;
   std::string arguments;  // IMAGE, MISSING, FOLDER and TINY stand for the paths
@@ -262,10 +298,12 @@ TEST(CliErrors, BadInputFailsWithOneClearLine) {
       {"partition and range", "scan IMAGE --partition 1 --start 2048", "either --partition or a sector range"},
       {"range without type", "scan IMAGE --start 2048 --size 100", "needs --start, --size and --type"},
       {"empty range", "scan IMAGE --start 2048 --size 0 --type fat16", "at least 1 sector"},
-      {"range past the end", "scan IMAGE --start 40960 --size " + std::to_string(kDiskSectors - 40960 + 1) + " --type fat32",
-       "pass the end of the disk"},
+      {"range starting past the end", "scan IMAGE --start " + std::to_string(kDiskSectors) + " --size 1 --type fat32",
+       "lies past the end of the disk"},
       {"range far past the end", "scan IMAGE --start 4294967295 --size 4294967295 --type fat32",
-       "pass the end of the disk"},
+       "lies past the end of the disk"},
+      {"sweep past the end", "deep-scan IMAGE --fs fat16 --start 999999 --end 1999999",
+       "lies past the end of the disk"},
       // Sectors that hold no FAT volume: no geometry from a boot sector, none
       // from directories.
       {"range without a file system", "scan IMAGE --start 34817 --size 2000 --type fat16", ""},
