@@ -36,26 +36,6 @@ struct Planted {
   bool deleted = false;
 };
 
-// Empty when both sorted lists hold the same lines; else each line that
-// one of them lacks.
-std::string Difference(const std::vector<std::string>& actual, const std::vector<std::string>& expected) {
-  std::vector<std::string> missing;
-  std::vector<std::string> unexpected;
-  std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(), std::back_inserter(missing));
-  std::set_difference(actual.begin(), actual.end(), expected.begin(), expected.end(), std::back_inserter(unexpected));
-  std::string report;
-  for (const std::string& line : missing) report += "missing:    " + line + "\n";
-  for (const std::string& line : unexpected) report += "unexpected: " + line + "\n";
-  return report;
-}
-
-std::string ReadWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 std::string ReadBytes(const fs::path& path, std::uint64_t offset, std::size_t size) {
   std::ifstream in(path, std::ios::binary);
   in.seekg(static_cast<std::streamoff>(offset));
@@ -138,12 +118,12 @@ class DeepScanToolTest : public ::testing::Test {
     for (const std::string& folder : folders) expected.push_back(folder + "/");
     for (const Planted& file : files) {
       expected.push_back(file.path);
-      EXPECT_TRUE(ReadWhole(out / file.path) == file.bytes) << file.path << " came back with other bytes";
+      EXPECT_TRUE(ReadWholeFile(out / file.path) == file.bytes) << file.path << " came back with other bytes";
     }
     std::sort(expected.begin(), expected.end());
     std::vector<std::string> tree = TreeBelow(out);
     std::erase_if(tree, ignore);
-    EXPECT_EQ(Difference(tree, expected), "");
+    EXPECT_EQ(LineDifference(tree, expected), "");
   }
 
   TempDir dir;
@@ -240,7 +220,7 @@ TEST_F(DeepScanToolTest, AReformattedFat32VolumeGivesBackItsOldFolders) {
   const std::vector<std::string> folders = {docsName, docsName + "/Reports", docsName + "/Reports/2024", musicName};
   const SalvexRun mounted = Salvex("deep-scan " + Image() + " --fs fat32 --partition 1 --mount 1 --json");
   EXPECT_EQ(mounted.status, 0) << mounted.err;
-  EXPECT_EQ(Difference(Described(ItemsFromScanJson(mounted.out)), Described(folders, kept)), "");
+  EXPECT_EQ(LineDifference(Described(ItemsFromScanJson(mounted.out)), Described(folders, kept)), "");
 
   RecoverAndCompare("--fs fat32 --partition 1", 1, folders, kept, [](const std::string&) { return false; });
 }
@@ -295,7 +275,7 @@ TEST_F(DeepScanToolTest, AFat16VolumeWithoutBootSectorFatsAndRootIsRebuiltFromFo
   const std::vector<std::string> folders = {Dir(top1), Dir(top1) + "/Sub1", Dir(top1) + "/Sub2", Dir(top2)};
   const SalvexRun mounted = Salvex("deep-scan " + Image() + " --fs fat16 " + range + " --mount 1 --json");
   EXPECT_EQ(mounted.status, 0) << mounted.err;
-  EXPECT_EQ(Difference(Described(ItemsFromScanJson(mounted.out)), Described(folders, kept)), "");
+  EXPECT_EQ(LineDifference(Described(ItemsFromScanJson(mounted.out)), Described(folders, kept)), "");
 
   RecoverAndCompare("--fs fat16 " + range, 1, folders, kept, [](const std::string&) { return false; });
 }
@@ -359,7 +339,7 @@ TEST_F(DeepScanToolTest, AnNtfsVolumeWithoutBootSectorsIsFoundFromFolderRecordsA
                      (item.deleted ? " deleted" : ""));
   }
   std::sort(listed.begin(), listed.end());
-  EXPECT_EQ(Difference(listed, Described(folders, files)), "");
+  EXPECT_EQ(LineDifference(listed, Described(folders, files)), "");
 
   // The MFT's first records are read twice, from the MFT and from its
   // mirror: NTFS's own files come back with copies beside them.

@@ -48,26 +48,6 @@ void WriteHostFile(const fs::path& path, const std::string& bytes, std::ios::ope
   if (!out) throw ToolFailure("cannot write " + path.string());
 }
 
-// Empty when both sorted lists hold the same lines; else each line that
-// one of them lacks.
-std::string Difference(const std::vector<std::string>& actual, const std::vector<std::string>& expected) {
-  std::vector<std::string> missing;
-  std::vector<std::string> unexpected;
-  std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(), std::back_inserter(missing));
-  std::set_difference(actual.begin(), actual.end(), expected.begin(), expected.end(), std::back_inserter(unexpected));
-  std::string report;
-  for (const std::string& line : missing) report += "missing:    " + line + "\n";
-  for (const std::string& line : unexpected) report += "unexpected: " + line + "\n";
-  return report;
-}
-
-std::string ReadWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 // "folder PATH", "file PATH SIZE" and " deleted" when so, for every item
 // that is not NTFS's own.
 std::vector<std::string> Described(const std::vector<NtfsListedItem>& items) {
@@ -119,12 +99,12 @@ class NtfsToolImageTest : public ::testing::Test {
       // A file of 0 bytes is counted, not created.
       if (file.bytes.empty()) continue;
       expected.push_back(file.path);
-      EXPECT_TRUE(ReadWhole(out / file.path) == file.bytes) << file.path << " came back with other bytes";
+      EXPECT_TRUE(ReadWholeFile(out / file.path) == file.bytes) << file.path << " came back with other bytes";
     }
     std::sort(expected.begin(), expected.end());
     std::vector<std::string> tree = TreeBelow(out);
     std::erase_if(tree, [](const std::string& path) { return IsNtfsMetadataPath(path); });
-    EXPECT_EQ(Difference(tree, expected), "");
+    EXPECT_EQ(LineDifference(tree, expected), "");
     return run.out;
   }
 
@@ -164,13 +144,13 @@ TEST_F(NtfsToolImageTest, RootFilesCopiedWithNtfscpAreListedAndRecoveredByteForB
   ASSERT_GE(volume.DataRuns("frag.bin"), 2) << "frag.bin was meant to be fragmented";
   volume.PlaceInDisk(disk, kPartitionStart);
 
-  EXPECT_EQ(Difference(ScanListing(), Described(files, {})), "");
+  EXPECT_EQ(LineDifference(ScanListing(), Described(files, {})), "");
 
   const std::string summary = RecoverAllAndCompare(dir / "out", files, {});
   // $Boot's data is the volume's first two clusters: its boot sector and
   // boot code, read back from where the volume lies on the disk.
-  const std::string volumeBytes = ReadWhole(volume.Path());
-  EXPECT_TRUE(ReadWhole(dir / "out" / "$Boot") == volumeBytes.substr(0, 8192)) << "$Boot";
+  const std::string volumeBytes = ReadWholeFile(volume.Path());
+  EXPECT_TRUE(ReadWholeFile(dir / "out" / "$Boot") == volumeBytes.substr(0, 8192)) << "$Boot";
   EXPECT_NE(summary.find("empty file(s): nothing to recover"), std::string::npos) << summary;
 }
 
@@ -233,7 +213,7 @@ TEST_F(NtfsToolImageTest, AMountedVolumesFoldersAndDeletedFilesAreListedAndRecov
   keepIfLeft("Trash", u"Trash", 2);
   volume.PlaceInDisk(disk, kPartitionStart);
 
-  EXPECT_EQ(Difference(ScanListing(), Described(files, folders)), "");
+  EXPECT_EQ(LineDifference(ScanListing(), Described(files, folders)), "");
 
   RecoverAllAndCompare(dir / "out", files, folders);
 }
@@ -265,7 +245,7 @@ TEST_F(NtfsToolImageTest, AFileInHundredsOfPiecesIsListedAndRecovered) {
   ASSERT_GE(volume.DataRuns("pieces.bin"), 100) << "pieces.bin was meant to be in pieces";
   volume.PlaceInDisk(disk, kPartitionStart);
 
-  EXPECT_EQ(Difference(ScanListing(), Described(files, {})), "");
+  EXPECT_EQ(LineDifference(ScanListing(), Described(files, {})), "");
 
   RecoverAllAndCompare(dir / "out", files, {});
 }

@@ -45,13 +45,6 @@ const std::vector<Planted> kLive = {
     {"Docs/Letters", "crème.doc", 400},
 };
 
-std::string ReadWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 std::string Upper(std::string text) {
   for (char& c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
@@ -172,7 +165,7 @@ TEST_F(SnapshotCliTest, ASavedScanLoadsBackAsTheSameItems) {
   Run("scan", "--start " + std::to_string(kStart) + " --size " + std::to_string(kSectors) +
                   " --type fat32 --save-snapshot " + Quoted(saved / "y.rsnp"));
   EXPECT_EQ(Entries(saved), (std::vector<std::string>{"X.RSNP", "Y.RSNP"}));
-  EXPECT_EQ(ReadWhole(saved / "Y.RSNP"), ReadWhole(saved / "X.RSNP"));
+  EXPECT_EQ(ReadWholeFile(saved / "Y.RSNP"), ReadWholeFile(saved / "X.RSNP"));
 
   // Find and recover work on the loaded items as on a scan.
   EXPECT_EQ(Run("find", "'*.DOC' --snapshot " + Quoted(saved / "X.RSNP") + " --json"),
@@ -180,14 +173,14 @@ TEST_F(SnapshotCliTest, ASavedScanLoadsBackAsTheSameItems) {
   const fs::path out = scratch / "recovered";
   Run("recover", "--snapshot " + Quoted(saved / "X.RSNP") + " --all --deleted exclude --out " + Quoted(out));
   for (const Planted& file : kLive) {
-    EXPECT_TRUE(ReadWhole(out / file.Path()) == FileContent(file.name, file.size)) << file.Path();
+    EXPECT_TRUE(ReadWholeFile(out / file.Path()) == FileContent(file.name, file.size)) << file.Path();
   }
 }
 
 TEST_F(SnapshotCliTest, DamagedSnapshotsFailWithOneLineNamingTheFile) {
   const fs::path saved = scratch / "X.RSNP";
   Run("scan", "--partition 1 --save-snapshot " + Quoted(scratch / "x"));
-  const std::string whole = ReadWhole(saved);
+  const std::string whole = ReadWholeFile(saved);
   ASSERT_GT(whole.size(), 100u);
   struct Damage {
     const char* name;
@@ -303,7 +296,7 @@ TEST_F(SnapshotCliTest, FilterNarrowsTheListingAndTheRecoveryToMatchingFiles) {
   for (const Planted& file : kLive) {
     if (!EndsWithTxt(file.name)) continue;
     wanted.push_back(file.Path());
-    EXPECT_TRUE(ReadWhole(out / file.Path()) == FileContent(file.name, file.size)) << file.Path();
+    EXPECT_TRUE(ReadWholeFile(out / file.Path()) == FileContent(file.name, file.size)) << file.Path();
   }
   std::sort(wanted.begin(), wanted.end());
   std::vector<std::string> written = TreeBelow(out);

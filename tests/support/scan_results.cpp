@@ -34,13 +34,6 @@ std::string Key(const ListedItem& item) {
   return std::string(item.isFolder ? "folder " : "file ") + (item.path ? *item.path : "(unreachable) " + item.name);
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 }  // namespace
 
 std::string Describe(const ListedItem& item) {
@@ -162,7 +155,7 @@ SalvexRun RunSalvex(const std::string& binary, const std::string& arguments, con
   SalvexRun run;
   run.status = result.status;
   run.err = result.output;
-  run.out = ReadFile(outFile);
+  run.out = ReadWholeFile(outFile);
   fs::remove(outFile);
   return run;
 }

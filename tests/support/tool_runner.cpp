@@ -2,9 +2,13 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace salvex::testing {
@@ -31,6 +35,24 @@ std::string ShellQuote(std::string_view word) {
     }
   }
   return quoted + "'";
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::string LineDifference(const std::vector<std::string>& actual, const std::vector<std::string>& expected) {
+  std::vector<std::string> missing;
+  std::vector<std::string> unexpected;
+  std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(), std::back_inserter(missing));
+  std::set_difference(actual.begin(), actual.end(), expected.begin(), expected.end(), std::back_inserter(unexpected));
+  std::string report;
+  for (const std::string& line : missing) report += "missing:    " + line + "\n";
+  for (const std::string& line : unexpected) report += "unexpected: " + line + "\n";
+  return report;
 }
 
 bool HaveTools(std::initializer_list<const char*> tools) {

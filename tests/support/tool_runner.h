@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace salvex::testing {
 
@@ -20,6 +21,13 @@ std::string ShellQuote(std::string_view word);
 
 // True when every tool is on the PATH.
 bool HaveTools(std::initializer_list<const char*> tools);
+
+// The bytes of a file on the host; empty when it cannot be read.
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+// Empty when both sorted lists hold the same lines; else a "missing:" or
+// "unexpected:" line for each line that one of them lacks.
+std::string LineDifference(const std::vector<std::string>& actual, const std::vector<std::string>& expected);
 
 // A fresh directory under $TMPDIR, removed with everything in it at the end.
 class TempDir {
