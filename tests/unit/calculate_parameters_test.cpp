@@ -6,6 +6,7 @@
 
 #include "support/byte_image.h"
 #include "support/fat_volume_builder.h"
+#include "support/sparse_disk_source.h"
 #include "support/volume_range_test.h"
 
 namespace salvex {
@@ -108,6 +109,26 @@ TEST_F(CalculateParametersTest, AReservedAreaOutsideTheUsualPlacesIsFoundFromBot
 void PutDirectoryStart(ByteImage& image, std::uint64_t sector, std::uint32_t cluster) {
   image.PutBytes(sector * kSectorSize, testing::MakeShortEntry({".", 0x10, cluster}));
   image.PutBytes(sector * kSectorSize + 32, testing::MakeShortEntry({"..", 0x10, 0}));
+}
+
+TEST_F(CalculateParametersTest, FoldersPastTheLastNameableSectorAreNotPaired) {
+  // A range crossing sector 2^32. Read past it, the second folder would be
+  // taken for one at sector 0x10 and paired with the first into a geometry
+  // of 32 sectors per cluster that nothing on the disk has.
+  auto disk = std::make_unique<testing::SparseDiskSource>((std::uint64_t{1} << 32) + 4096);
+  ByteImage directories(2);
+  PutDirectoryStart(directories, 0, 3);
+  PutDirectoryStart(directories, 1, 4);
+  disk->Put(0xFFFFFFF0u, std::span(directories.Bytes()).first(kSectorSize));
+  disk->Put(0x100000010u, std::span(directories.Bytes()).subspan(kSectorSize, kSectorSize));
+  reader.Open(std::move(disk));
+  scan.selectedFsType = FsType::fat32;
+  scan.rangeStart = 0xFFFFFF00u;
+  scan.rangeSize = 0x200;
+  scan.rangeEnd = 0xFFFFFFFFu;
+  VolumeContext context{reader, scan, volume, ui};
+
+  EXPECT_FALSE(CalculatePartitionParameters(context));
 }
 
 TEST_F(CalculateParametersTest, PairsThatCannotFitAreSkipped) {

@@ -13,6 +13,7 @@
 #include "platform/faulty_disk_source.h"
 #include "support/deep_scan_disk.h"
 #include "support/mft_record_builder.h"
+#include "support/sparse_disk_source.h"
 
 namespace salvex {
 namespace {
@@ -177,41 +178,18 @@ TEST(FatSweep, ABadSectorIsAskedForOnceByTheReadAheadThenByItsChunkAlone) {
   EXPECT_EQ(bench.state.hits.folderClusters[0].sector, 1001u);
 }
 
-// A disk past 2 TiB (2^32 + 4096 sectors) of zeros, with a folder's first
-// sector at each of the given sectors; nothing is stored but those.
-class FarFolderDisk final : public DiskSource {
- public:
-  explicit FarFolderDisk(std::vector<std::uint64_t> folders) : folders_(std::move(folders)) {
-    Image image(1);
-    testing::PutFolderStart(image, 0, 3, 0);
-    folderSector_.assign(image.Bytes().begin(), image.Bytes().begin() + kSectorSize);
-  }
-
-  bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override {
-    if (byteOffset > SizeBytes() || out.size() > SizeBytes() - byteOffset) return false;
-    std::fill(out.begin(), out.end(), std::uint8_t{0});
-    for (const std::uint64_t sector : folders_) {
-      const std::uint64_t at = sector * kSectorSize;
-      if (at >= byteOffset && at + kSectorSize <= byteOffset + out.size()) {
-        std::copy(folderSector_.begin(), folderSector_.end(), out.begin() + static_cast<std::ptrdiff_t>(at - byteOffset));
-      }
-    }
-    return true;
-  }
-  std::uint64_t SizeBytes() const override { return ((std::uint64_t{1} << 32) + 4096) * kSectorSize; }
-  std::string Name() const override { return "far.img"; }
-
- private:
-  std::vector<std::uint64_t> folders_;
-  std::vector<std::uint8_t> folderSector_;
-};
-
 TEST(FatSweep, EndsAtTheLastSectorAHitCanName) {
   // The range crosses sector 2^32. The folder past it would have been
   // recorded at sector 0x10, where nothing is.
   DeepScanBench bench(1);
   bench.Range(FsType::fat32, 0xFFFFFF00u, 0x200);
-  bench.reader.Open(std::make_unique<FarFolderDisk>(std::vector<std::uint64_t>{0xFFFFFFF0u, 0x100000010u}));
+  Image folder(1);
+  testing::PutFolderStart(folder, 0, 3, 0);
+  auto disk = std::make_unique<testing::SparseDiskSource>((std::uint64_t{1} << 32) + 4096);
+  for (const std::uint64_t sector : {std::uint64_t{0xFFFFFFF0u}, std::uint64_t{0x100000010u}}) {
+    disk->Put(sector, folder.Bytes());
+  }
+  bench.reader.Open(std::move(disk));
 
   SweepFatOf(bench);
 
