@@ -27,15 +27,16 @@ bench_find_salvex() {
 }
 
 # Prints the path of the cached image NAME made by `MAKER OUTPUT ARGS...`,
-# making it first when missing. The name carries a hash of the maker, so a
-# changed layout never reuses an old image. Returns the maker's status when
+# making it first when missing. The name carries a hash of the maker and of
+# the tree writer the makers share, so a changed layout never reuses an old
+# image. Returns the maker's status when
 # it fails (77: a tool it needs is unavailable here).
 bench_cached_image() {
   local name=$1 maker=$2
   shift 2
   local images=${SALVEX_BENCH_IMAGES:-$bench_root/build-bench/bench-images}
   local key
-  key=$(sha256sum "$maker" | cut -c1-12)
+  key=$(cat "$maker" "$bench_here/write_file_tree.sh" | sha256sum | cut -c1-12)
   local image="$images/$name-$key.img"
   if [ ! -f "$image" ]; then
     mkdir -p "$images"

@@ -38,41 +38,7 @@ trap cleanup EXIT
 tree="$work/tree"
 mkdir "$tree"
 
-awk -v files="$files" -v folders="$folders" -v tree="$tree" \
-    -v delfiles="$work/delete-files" -v deltrees="$work/delete-trees" -v dirs="$work/dirs" '
-function folder_name(k,   words) {
-  if (k % 4 == 0) return sprintf("DIR%05d", k)
-  split("Quarterly Reports|Holiday Photos 2023|Customer Invoices|Project Archive|Music Collection|Old Backups", words, "|")
-  return sprintf("Folder %04d %s", k, words[k % 6 + 1])
-}
-function file_name(i) {
-  if (i % 5 == 0) return sprintf("F%07d.TXT", i)
-  if (i % 5 == 1) return sprintf("d%07d.txt", i)
-  if (i % 5 == 2) return sprintf("Meeting notes %06d - final version.docx", i)
-  if (i % 5 == 3) return sprintf("Photo %06d taken on holiday at the seaside.jpg", i)
-  return sprintf("Résumé café %06d naïve.pdf", i)
-}
-BEGIN {
-  filler = ""
-  for (n = 0; n < 64; n++) filler = filler "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.\n"
-  path[0] = ""
-  for (k = 1; k <= folders; k++) {
-    path[k] = path[int((k - 1) / 6)] "/" folder_name(k)
-    print tree path[k] > dirs
-  }
-  close(dirs)
-  system("xargs -d \"\\n\" mkdir -p < \"" dirs "\"")
-  for (i = 1; i <= files; i++) {
-    k = i % (folders + 1)
-    rel = path[k] "/" file_name(i)
-    size = 1 + (i * 7919) % 3072
-    text = sprintf("file %d of the benchmark image\n", i)
-    printf "%s", substr(text filler, 1, size) > (tree rel)
-    close(tree rel)
-    if (i % 150 == 75) print rel > delfiles
-  }
-  for (k = folders; k > folders - 4 * 7 && 6 * k + 1 > folders; k -= 7) print path[k] > deltrees
-}'
+"$(dirname "$0")/write_file_tree.sh" "$tree" "$work" "$files" "$folders"
 
 rm -f "$out"
 truncate -s "${size_mib}M" "$out"
