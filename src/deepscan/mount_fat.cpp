@@ -20,8 +20,8 @@ constexpr std::uint32_t kFatSearchChunk = 128;
 std::string LostFolderName(std::uint32_t cluster) { return "Dir" + std::to_string(cluster); }
 
 // Reads one directory in pieces of up to 8 sectors and decodes them; the
-// sector before each piece stays in front of it, so long names that cross a
-// piece boundary are read whole. `checkDots` abandons a directory whose first
+// two sectors before each piece stay in front of it, so long names that cross
+// a piece boundary are read whole. `checkDots` abandons a directory whose first
 // piece does not begin with "." and "..".
 class DirectoryReader {
  public:
@@ -50,15 +50,16 @@ class DirectoryReader {
   // True when the directory ends here (or is abandoned).
   bool Read(std::uint32_t sector, std::uint32_t count, std::uint32_t parent, bool deleted, bool first,
             bool checkDots) {
-    if (first) window_.assign(kSectorSize, 0);
-    window_.resize(kSectorSize + std::size_t{count} * kSectorSize);
-    const std::span<std::uint8_t> piece(window_.data() + kSectorSize, std::size_t{count} * kSectorSize);
+    constexpr std::size_t kKeptBytes = kLongNameReachSectors * kSectorSize;
+    if (first) window_.assign(kKeptBytes, 0);
+    window_.resize(kKeptBytes + std::size_t{count} * kSectorSize);
+    const std::span<std::uint8_t> piece(window_.data() + kKeptBytes, std::size_t{count} * kSectorSize);
     ReadSectorsZeroed(context_.reader, sector, count, piece);
     if (first && checkDots && !BeginsWithDotEntries(piece)) return true;
-    const unsigned firstIndex = 16 + (first && checkDots ? 2u : 0u);
+    const auto firstIndex = static_cast<unsigned>(kLongNameReachSectors * 16 + (first && checkDots ? 2u : 0u));
     const bool ended = DecodeDirectorySectors(decode_, window_, parent, deleted, firstIndex);
-    // Keep the piece's last sector in front of the next piece.
-    std::copy(window_.end() - kSectorSize, window_.end(), window_.begin());
+    // Keep the window's last sectors in front of the next piece.
+    std::copy(window_.end() - kKeptBytes, window_.end(), window_.begin());
     return ended;
   }
 
@@ -174,7 +175,6 @@ bool MountFat(MountContext& context) {
   ui.SetProgress(0);
   ui.ShowProgress(false);
   ui.SetStatus("");
-  volume.scan.wizardStep = 3;
   return completed;
 }
 

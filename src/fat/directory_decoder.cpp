@@ -40,18 +40,20 @@ void NameFoundFolder(ItemStore& store, const DirectoryEntry& entry, std::uint32_
 
 bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::uint32_t parentCluster,
                            std::uint32_t sectorNumber, bool inheritedDeleted, unsigned firstIndex,
-                           Bytes previousSector) {
+                           Bytes previousSectors) {
   if (context.ui) context.ui->SetPanelValue(panel::kCurrentSector, std::to_string(sectorNumber));
-  // Entries are decoded within [previous sector | this sector], so that long
-  // names may reach back across the sector boundary.
-  std::array<std::uint8_t, 2 * kSectorSize> window{};
+  // Entries are decoded within [previous sectors | this sector], so that
+  // long names may reach back across sector boundaries.
+  std::array<std::uint8_t, (kLongNameReachSectors + 1) * kSectorSize> window{};
   unsigned offset = 0;
   Bytes entries = sector.first(std::min(sector.size(), kSectorSize));
-  if (previousSector.size() == kSectorSize && entries.size() == kSectorSize) {
-    std::copy(previousSector.begin(), previousSector.end(), window.begin());
-    std::copy(entries.begin(), entries.end(), window.begin() + kSectorSize);
-    entries = window;
-    offset = kEntriesPerSector;
+  const std::size_t reach = std::min(previousSectors.size() / kSectorSize, kLongNameReachSectors);
+  if (reach > 0 && entries.size() == kSectorSize) {
+    const Bytes kept = previousSectors.last(reach * kSectorSize);
+    std::copy(kept.begin(), kept.end(), window.begin());
+    std::copy(entries.begin(), entries.end(), window.begin() + kept.size());
+    entries = Bytes(window).first(kept.size() + kSectorSize);
+    offset = static_cast<unsigned>(reach * kEntriesPerSector);
   }
   ItemStore& store = context.store;
   for (unsigned index = firstIndex; index < kEntriesPerSector; ++index) {

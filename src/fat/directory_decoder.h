@@ -9,6 +9,10 @@
 
 namespace salvex {
 
+// A long name has at most 20 entries of 32 bytes before its short entry:
+// they reach back into at most two 512-byte sectors before the short entry's.
+inline constexpr std::size_t kLongNameReachSectors = 2;
+
 // Where decoded directory entries go, and what the volume allows.
 struct DirectoryDecodeContext {
   ItemStore& store;
@@ -22,13 +26,15 @@ struct DirectoryDecodeContext {
 
 // Decodes entries `firstIndex` to 15 of one 512-byte directory sector into the
 // store, with `parentCluster` as their parent. Every entry of a deleted
-// directory (`inheritedDeleted`) is deleted too. `previousSector`, the
-// directory's sector before this one (or empty), lets a long name whose
-// entries begin there be read whole. Returns true when the directory's end
-// mark (an entry starting with byte 0) was met.
+// directory (`inheritedDeleted`) is deleted too. `previousSectors`, the
+// directory's sectors just before this one in directory order (up to
+// kLongNameReachSectors whole sectors are used, the last ones; empty for the
+// directory's first sector), let a long name whose entries begin there be read
+// whole. Returns true when the directory's end mark (an entry starting with
+// byte 0) was met.
 bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::uint32_t parentCluster,
                            std::uint32_t sectorNumber, bool inheritedDeleted, unsigned firstIndex,
-                           Bytes previousSector = {});
+                           Bytes previousSectors = {});
 
 // The variant that rebuilds the files of a found file system from several
 // consecutive sectors (`firstIndex` applies to the first only). A directory

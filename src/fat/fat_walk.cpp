@@ -1,6 +1,7 @@
 #include "fat/fat_walk.h"
 
 #include <algorithm>
+#include <array>
 
 #include "fat/cluster_chain.h"
 #include "fat/directory_decoder.h"
@@ -50,16 +51,24 @@ class FatWalk {
 
   bool Stopped() const { return context_.scan.StopRequested(); }
 
-  // Reads the next sector of the directory being walked; the one before it
-  // stays at hand for long names that cross the sector boundary.
-  const SectorBuffer& Read(std::uint32_t sector, bool firstOfDirectory) {
-    hasPrevious_ = !firstOfDirectory;
-    if (hasPrevious_) previous_ = buffer_;
-    ReadSectorsZeroed(context_.reader, sector, 1, buffer_);
-    return buffer_;
+  // Reads the next sector of the directory being walked; the sectors before
+  // it stay at hand for long names that cross sector boundaries.
+  Bytes Read(std::uint32_t sector, bool firstOfDirectory) {
+    if (firstOfDirectory) {
+      previousCount_ = 0;
+    } else {
+      std::copy(window_.begin() + kSectorSize, window_.end(), window_.begin());
+      previousCount_ = std::min(previousCount_ + 1, kLongNameReachSectors);
+    }
+    const MutableBytes current = MutableBytes(window_).last(kSectorSize);
+    ReadSectorsZeroed(context_.reader, sector, 1, current);
+    return current;
   }
 
-  Bytes Previous() const { return hasPrevious_ ? Bytes(previous_) : Bytes{}; }
+  Bytes Previous() const {
+    return Bytes(window_).subspan((kLongNameReachSectors - previousCount_) * kSectorSize,
+                                  previousCount_ * kSectorSize);
+  }
 
   void WalkRootFat32() {
     BuildDirectoryChain(context_.reader, volume_, volume_.rootDirStart, chain_);
@@ -68,7 +77,7 @@ class FatWalk {
       for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
         if (Stopped()) return;
         const std::uint32_t sector = volume_.ClusterToSector(cluster) + i;
-        const SectorBuffer& bytes = Read(sector, first);
+        const Bytes bytes = Read(sector, first);
         first = false;
         if (DecodeDirectorySector(decode_, bytes, kFatRootKey, sector, false, 0, Previous())) return;
       }
@@ -79,7 +88,7 @@ class FatWalk {
     const std::uint32_t first = context_.scan.rangeStart + volume_.reservedSectors + 2 * volume_.sectorsPerFat;
     for (std::uint32_t i = 0; i < volume_.rootDirSectors; ++i) {
       if (Stopped()) return;
-      const SectorBuffer& bytes = Read(first + i, i == 0);
+      const Bytes bytes = Read(first + i, i == 0);
       if (DecodeDirectorySector(decode_, bytes, kFatRootKey, first + i, false, 0, Previous())) return;
     }
   }
@@ -105,7 +114,7 @@ class FatWalk {
       for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
         if (Stopped()) return;
         const std::uint32_t sectorNumber = volume_.ClusterToSector(cluster) + i;
-        const SectorBuffer& sector = Read(sectorNumber, firstSector);
+        const Bytes sector = Read(sectorNumber, firstSector);
         // A folder whose first cluster now holds something else is listed
         // but shown empty.
         if (firstSector && !BeginsWithDotEntries(sector)) return;
@@ -123,9 +132,9 @@ class FatWalk {
   const VolumeParameters& volume_;
   DirectoryDecodeContext decode_;
   ClusterChain chain_;
-  SectorBuffer buffer_{};
-  SectorBuffer previous_{};
-  bool hasPrevious_ = false;
+  // [the directory's sectors before the current one | the current one]
+  std::array<std::uint8_t, (kLongNameReachSectors + 1) * kSectorSize> window_{};
+  std::size_t previousCount_ = 0;
 };
 
 }  // namespace

@@ -132,6 +132,21 @@ TEST_F(FatWalkTest, LongNameCrossingASectorBoundaryIsReadWhole) {
   EXPECT_EQ(store.FatFiles().Items().back().name, "A long file name that spans.text");
 }
 
+TEST_F(FatWalkTest, LongestNameReachingBackTwoSectorsIsReadWhole) {
+  fat.PutNamed(0, 0, u"", {"DIR        ", 0x10, 10});
+  fat.InitDirectory(10, 0);
+  const std::uint32_t chain[] = {10, 11, 12};
+  fat.LinkChain(chain);
+  for (unsigned i = 2; i < 12; ++i) fat.PutNamed(10, i, u"", {"F" + std::to_string(i) + "      TXT", 0x20, 100 + i, 1});
+  // 20 long-name entries from entry 12 of cluster 10 to the end of cluster
+  // 11; the short entry is the first of cluster 12.
+  const std::u16string name = std::u16string(250, u'n') + u".txt";
+  ASSERT_EQ(fat.PutNamed(10, 12, name, {"NNNNNN~1TXT", 0x20, 50, 1}), 33u);
+  Walk();
+  ASSERT_EQ(store.FatFiles().Size(), 11u);
+  EXPECT_EQ(store.FatFiles().Items().back().name, std::string(250, 'n') + ".txt");
+}
+
 TEST_F(FatWalkTest, StopKeepsWhatWasFoundAndIsCleared) {
   fat.PutNamed(0, 0, u"", {"A       TXT", 0x20, 20, 1});
   scan.stopRequested = true;
