@@ -80,11 +80,11 @@ void CheckHits(const DeepScanState& state, FsType type) {
   const std::size_t highest = std::max<std::size_t>(1, state.found.size());
   for (const MftFolderHit& hit : hits.mftFolders) {
     FUZZ_CHECK(hit.candidate != kUnplaced && hit.candidate <= highest);
-    FUZZ_CHECK(fuzz::IsUsableNtfsName(hit.name));
+    FUZZ_CHECK(fuzz::IsUsableName(hit.name));
     // The root's record names itself ".", whatever its index says.
     FUZZ_CHECK(hit.name != "." || hit.recordNumber == kNtfsRootKey);
   }
-  for (const MftFileHit& hit : hits.mftFiles) FUZZ_CHECK(fuzz::IsUsableNtfsName(hit.name));
+  for (const MftFileHit& hit : hits.mftFiles) FUZZ_CHECK(fuzz::IsUsableName(hit.name));
 }
 
 // The FAT16 and the FAT32 scan sweep alike and classify alike; only the type

@@ -5,6 +5,7 @@
 #include "common/utf.h"
 #include "fat/directory_decoder.h"
 #include "fat/long_name.h"
+#include "fat/short_name.h"
 #include "fuzz_support.h"
 
 using namespace salvex;
@@ -13,20 +14,23 @@ namespace {
 
 void CheckEntry(Bytes entries, unsigned index, FsType fsType, const EntryLimits& limits) {
   const DirectoryEntry entry = DecodeDirectoryEntry(entries, index, fsType, limits);
-  const std::optional<std::u16string> longName = AssembleLongName(entries, index);
-  const bool acceptableLongName = longName && IsAcceptableName(*longName);
   if (entry.verdict != EntryVerdict::item) return;
-  FUZZ_CHECK(fuzz::IsCleanName(entry.name));
+  const std::optional<std::u16string> longName = AssembleLongName(entries, index);
+  const bool decodableLongName = longName && IsDecodableName(*longName);
+  const std::u16string shortName = DecodeShortName(Slice(entries, std::size_t{index} * 32, 32));
+  FUZZ_CHECK(fuzz::IsUsableName(entry.name));
   FUZZ_CHECK(entry.fault == EntryFault::none);
   FUZZ_CHECK(entry.firstCluster != 0);
   FUZZ_CHECK(limits.lastCluster == 0 || entry.firstCluster <= limits.lastCluster);
-  // An item's long name, when it has one, is its name.
-  FUZZ_CHECK(!longName || (acceptableLongName && entry.name == Utf16ToUtf8(*longName)));
+  // The short entry, or a clean long name, vouched for the item.
+  FUZZ_CHECK(IsAcceptableShortName(shortName) || (longName && IsAcceptableName(*longName)));
+  // An item's long name, when it can be decoded, is its name; else its short name is.
+  FUZZ_CHECK(entry.name == Utf16ToUtf8(decodableLongName ? *longName : shortName));
 }
 
 void CheckStore(const ItemStore& store) {
-  for (const FatFolderItem& folder : store.FatFolders().Items()) FUZZ_CHECK(fuzz::IsCleanName(folder.name));
-  for (const FatFileItem& file : store.FatFiles().Items()) FUZZ_CHECK(fuzz::IsCleanName(file.name));
+  for (const FatFolderItem& folder : store.FatFolders().Items()) FUZZ_CHECK(fuzz::IsUsableName(folder.name));
+  for (const FatFileItem& file : store.FatFiles().Items()) FUZZ_CHECK(fuzz::IsUsableName(file.name));
   FUZZ_CHECK(store.counters.folderCount == store.FatFolders().Size());
   FUZZ_CHECK(store.counters.fileCount == store.FatFiles().Size());
 }

@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
+#include "platform/host_folder.h"
 #include "platform/memory_disk_source.h"
 #include "session/session.h"
 
@@ -61,10 +63,19 @@ inline bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-// A name the item list can show and extraction can use as one path component.
+// A name that can be one path component as it is.
 inline bool IsCleanName(std::string_view name) {
   return !name.empty() && IsValidUtf8(name) && name.find('/') == std::string_view::npos &&
          name.find('\0') == std::string_view::npos;
+}
+
+// Item names are kept as the disk spells them, so all they promise is valid
+// UTF-8 text; what reaches the host goes through SafeHostName, which must then
+// give one usable path component.
+inline bool IsUsableName(std::string_view name) {
+  if (name.empty() || !IsValidUtf8(name)) return false;
+  const std::string host = SafeHostName(name);
+  return IsCleanName(host) && host != "." && host != ".." && host.size() <= kMaxHostNameBytes;
 }
 
 }  // namespace salvex::fuzz

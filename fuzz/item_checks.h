@@ -14,15 +14,6 @@
 
 namespace salvex::fuzz {
 
-// NTFS names are kept as the disk spells them, so all they promise is valid
-// UTF-8; what reaches the host goes through SafeHostName, which must then
-// give one usable path component.
-inline bool IsUsableNtfsName(std::string_view name) {
-  if (!IsValidUtf8(name)) return false;
-  const std::string host = SafeHostName(name);
-  return IsCleanName(host) && host != "." && host != ".." && host.size() <= kMaxHostNameBytes;
-}
-
 // Every placed folder's node carries its name, and hangs under the root when
 // its parent is the root key, otherwise under a node named as a folder with
 // its parent key (with duplicate keys, as an NTFS Standard Scan keeps them, a
@@ -55,8 +46,8 @@ void CheckFolderTree(const std::vector<Folder>& folders, const ItemCounters& cou
 inline void CheckFatItems(const ItemStore& store, const FolderTreeModel& tree) {
   FUZZ_CHECK(store.counters.folderCount == store.FatFolders().Size());
   FUZZ_CHECK(store.counters.fileCount == store.FatFiles().Size());
-  for (const FatFileItem& file : store.FatFiles().Items()) FUZZ_CHECK(IsCleanName(file.name));
-  for (const FatFolderItem& folder : store.FatFolders().Items()) FUZZ_CHECK(IsCleanName(folder.name));
+  for (const FatFileItem& file : store.FatFiles().Items()) FUZZ_CHECK(IsUsableName(file.name));
+  for (const FatFolderItem& folder : store.FatFolders().Items()) FUZZ_CHECK(IsUsableName(folder.name));
   CheckFolderTree(
       store.FatFolders().Items(), store.counters, tree, kFatRootKey,
       [](const FatFolderItem& folder) { return folder.firstCluster; },
@@ -66,8 +57,8 @@ inline void CheckFatItems(const ItemStore& store, const FolderTreeModel& tree) {
 inline void CheckNtfsItems(const ItemStore& store, const FolderTreeModel& tree) {
   FUZZ_CHECK(store.counters.folderCount == store.NtfsFolders().Size());
   FUZZ_CHECK(store.counters.fileCount == store.NtfsFiles().Size());
-  for (const NtfsFileItem& file : store.NtfsFiles().Items()) FUZZ_CHECK(IsUsableNtfsName(file.name));
-  for (const NtfsFolderItem& folder : store.NtfsFolders().Items()) FUZZ_CHECK(IsUsableNtfsName(folder.name));
+  for (const NtfsFileItem& file : store.NtfsFiles().Items()) FUZZ_CHECK(IsUsableName(file.name));
+  for (const NtfsFolderItem& folder : store.NtfsFolders().Items()) FUZZ_CHECK(IsUsableName(folder.name));
   CheckFolderTree(
       store.NtfsFolders().Items(), store.counters, tree, kNtfsRootKey,
       [](const NtfsFolderItem& folder) { return folder.recordNumber; },

@@ -19,10 +19,10 @@ void CheckScan(const ItemStore& store, const FolderTreeModel& tree) {
   const ItemCounters& counters = store.counters;
   FUZZ_CHECK(counters.folderCount == store.FatFolders().Size());
   FUZZ_CHECK(counters.fileCount == store.FatFiles().Size());
-  for (const FatFileItem& file : store.FatFiles().Items()) FUZZ_CHECK(fuzz::IsCleanName(file.name));
+  for (const FatFileItem& file : store.FatFiles().Items()) FUZZ_CHECK(fuzz::IsUsableName(file.name));
   std::size_t placed = 0;
   for (const FatFolderItem& folder : store.FatFolders().Items()) {
-    FUZZ_CHECK(fuzz::IsCleanName(folder.name));
+    FUZZ_CHECK(fuzz::IsUsableName(folder.name));
     if (folder.treeNode == 0) continue;  // not reachable from the root
     ++placed;
     FUZZ_CHECK(tree.Contains(folder.treeNode) && tree.Text(folder.treeNode) == folder.name);

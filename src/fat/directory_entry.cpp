@@ -71,12 +71,17 @@ DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType
     return result;
   }
   result.deletedMark = entry[0] == 0xE5;
-  const std::optional<std::u16string> longName = AssembleLongName(entries, index);
-  const std::u16string name = longName ? *longName : DecodeShortName(entry);
-  if (!IsAcceptableName(name)) {
+  const std::u16string shortName = DecodeShortName(entry);
+  std::optional<std::u16string> longName = AssembleLongName(entries, index);
+  // A long name that is no text leaves the file its short name.
+  if (longName && !IsDecodableName(*longName)) longName.reset();
+  // The short entry vouches for the entry; so does, as it always did, a long
+  // name clean enough for any system.
+  if (!IsAcceptableShortName(shortName) && !(longName && IsAcceptableName(*longName))) {
     result.verdict = EntryVerdict::unacceptableName;
     return result;
   }
+  const std::u16string& name = longName ? *longName : shortName;
   result.verdict = EntryVerdict::item;
   result.name = Utf16ToUtf8(name);
   result.isFolder = (attributes & kDirectoryBit) != 0;

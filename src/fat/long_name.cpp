@@ -39,21 +39,27 @@ std::optional<std::u16string> AssembleLongName(Bytes entries, unsigned entryInde
 }
 
 bool IsAcceptableName(std::u16string_view name) {
-  if (name.empty()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const char16_t unit = name[i];
-    if (unit < 0x20 || unit == 0x7F || unit == 0xFFFE || unit == 0xFFFF) return false;
+  if (!IsDecodableName(name)) return false;
+  for (const char16_t unit : name) {
+    if (unit < 0x20 || unit == 0x7F) return false;
     switch (unit) {
       case u'"': case u'\\': case u'/': case u'?': case u'*': case u'<': case u'>': case u'|':
         return false;
       default:
         break;
     }
+  }
+  return true;
+}
+
+bool IsDecodableName(std::u16string_view name) {
+  if (name.empty()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t unit = name[i];
+    if (unit == 0xFFFE || unit == 0xFFFF || IsLowSurrogate(unit)) return false;
     if (IsHighSurrogate(unit)) {
       if (i + 1 == name.size() || !IsLowSurrogate(name[i + 1])) return false;
       ++i;
-    } else if (IsLowSurrogate(unit)) {
-      return false;
     }
   }
   return true;

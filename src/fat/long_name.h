@@ -21,4 +21,10 @@ std::optional<std::u16string> AssembleLongName(Bytes entries, unsigned entryInde
 // and " \ / ? * < > |.
 bool IsAcceptableName(std::u16string_view name);
 
+// Whether a long name can stand for its file as text: not empty, no unpaired
+// surrogate, no U+FFFE or U+FFFF (the padding after a name's end, so a name
+// that holds it has lost its end). Control characters and separators are
+// text: they are escaped where names are shown and made safe where written.
+bool IsDecodableName(std::u16string_view name);
+
 }  // namespace salvex

@@ -66,4 +66,14 @@ std::u16string DecodeShortName(Bytes entry) {
   return name;
 }
 
+bool IsAcceptableShortName(std::u16string_view name) {
+  if (name.empty()) return false;
+  for (const char16_t unit : name) {
+    if (unit < 0x20 || unit == 0x7F || std::u16string_view(u"\"*?<>|").find(unit) != std::u16string_view::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace salvex

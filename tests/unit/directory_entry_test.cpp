@@ -110,6 +110,45 @@ TEST(DecodeDirectoryEntry, DeletedEntryKeepsItsLongName) {
   EXPECT_EQ(withoutName.name, "xLDREP~1.DOC");
 }
 
+struct HostileNameCase {
+  std::u16string longName;  // empty: none
+  std::string name11;
+  const char* listedAs;     // nullptr: not an item
+};
+
+class HostileNameTest : public ::testing::TestWithParam<HostileNameCase> {};
+
+// The short entry decides whether there is a file; the long name, when it is
+// text at all, is its name, whatever characters it holds.
+TEST_P(HostileNameTest, AnEntryWithASoundShortNameIsKept) {
+  const HostileNameCase& c = GetParam();
+  std::vector<EntryBytes> entries = testing::MakeLongNameEntries(c.longName);
+  if (c.longName.empty()) entries.clear();
+  entries.push_back(MakeShortEntry({c.name11, 0x20, 40, 100}));
+  const DirectoryEntry entry =
+      DecodeDirectoryEntry(Sector(entries), static_cast<unsigned>(entries.size() - 1), FsType::fat32, kLimits);
+  if (!c.listedAs) {
+    EXPECT_EQ(entry.verdict, EntryVerdict::unacceptableName);
+    return;
+  }
+  EXPECT_EQ(entry.verdict, EntryVerdict::item);
+  EXPECT_EQ(entry.name, c.listedAs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HostileNameTest,
+    ::testing::Values(HostileNameCase{u"esc\x1b[31m.txt", "ESC31M~1TXT", "esc\x1b[31m.txt"},
+                      HostileNameCase{u"two\nlines\t.txt", "TWOLIN~1TXT", "two\nlines\t.txt"},
+                      HostileNameCase{u"a/b\\c.txt", "ABC~1   TXT", "a/b\\c.txt"},
+                      // A lone surrogate is no text: the short name stands in.
+                      HostileNameCase{std::u16string{u'x', char16_t(0xD800), u'.', u't'}, "X~1     T  ", "X~1.T"},
+                      HostileNameCase{u"", "A/B     TXT", "A/B.TXT"},
+                      HostileNameCase{u"", "A?B     TXT", nullptr},
+                      // A clean long name vouches for a short name no driver writes...
+                      HostileNameCase{u"fine.txt", "A?B     TXT", "fine.txt"},
+                      // ...one with control characters does not.
+                      HostileNameCase{u"esc\x1b.txt", "A?B     TXT", nullptr}));
+
 TEST(DecodeDirectoryEntry, RandomBytesRarelyPassForEntries) {
   std::mt19937 random(20261208);
   std::uniform_int_distribution<int> byte(0, 255);
