@@ -39,7 +39,6 @@ bool MountNtfs(MountContext& context) {
   ui.SetProgress(0);
   ui.ShowProgress(false);
   ui.SetStatus("");
-  volume.scan.wizardStep = 3;
   return true;
 }
 

@@ -22,6 +22,8 @@ class FolderTreeModel final : public FolderTreeSink {
   bool Contains(TreeNodeId node) const { return node >= kRoot && node - kRoot < nodes_.size(); }
   const std::vector<TreeNodeId>& Children(TreeNodeId node) const { return At(node).children; }
   const std::string& Text(TreeNodeId node) const { return At(node).text; }
+  // The root's caption, or a renamed folder's text.
+  void SetText(TreeNodeId node, std::string_view text) { nodes_[node - kRoot].text = text; }
   TreeNodeId Parent(TreeNodeId node) const { return At(node).parent; }
   // "/"-separated from the root, which itself is ""; the root's children have
   // one component: "Documents", "Documents/Letters". Built on demand, so a

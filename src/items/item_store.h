@@ -43,8 +43,11 @@ class ItemStore {
   const ItemList<FatFileItem>& FatFiles() const { return fatFiles_; }
   const ItemList<NtfsFolderItem>& NtfsFolders() const { return ntfsFolders_; }
   const ItemList<NtfsFileItem>& NtfsFiles() const { return ntfsFiles_; }
+  // For the tree build (tree nodes) and renames (names).
   ItemList<FatFolderItem>& FatFolders() { return fatFolders_; }
   ItemList<NtfsFolderItem>& NtfsFolders() { return ntfsFolders_; }
+  ItemList<FatFileItem>& FatFiles() { return fatFiles_; }
+  ItemList<NtfsFileItem>& NtfsFiles() { return ntfsFiles_; }
 
   // Position in FatFolders() of the folder with this first cluster.
   std::optional<std::uint32_t> FindFatFolder(std::uint32_t firstCluster) const;

@@ -27,7 +27,6 @@ void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepS
   ui.SetProgress(0);
   ui.ShowProgress(false);
   ui.SetStatus("");
-  scan.wizardStep = 2;
 }
 
 bool RunMount(MountContext& context) {

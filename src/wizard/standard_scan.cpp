@@ -33,6 +33,12 @@ bool ScanNtfs(VolumeContext& context, ItemStore& store, FolderTreeSink& tree, Tr
 
 StandardScanOutcome RunStandardScan(VolumeContext& context, ItemStore& store, FolderTreeSink& tree,
                                     TreeNodeId rootNode) {
+  const StandardScanOutcome geometry = FindVolumeGeometry(context);
+  if (geometry != StandardScanOutcome::completed) return geometry;
+  return WalkVolume(context, store, tree, rootNode);
+}
+
+StandardScanOutcome FindVolumeGeometry(VolumeContext& context) {
   UiPort& ui = context.ui;
   const bool fromBootSector = ReadVolumeParameters(context);
   context.scan.stopRequested = false;
@@ -47,6 +53,11 @@ StandardScanOutcome RunStandardScan(VolumeContext& context, ItemStore& store, Fo
       return stopped ? StandardScanOutcome::abortedByUser : StandardScanOutcome::notPossible;
     }
   }
+  return StandardScanOutcome::completed;
+}
+
+StandardScanOutcome WalkVolume(VolumeContext& context, ItemStore& store, FolderTreeSink& tree, TreeNodeId rootNode) {
+  UiPort& ui = context.ui;
   const bool completed = context.volume.fsType == FsType::ntfs ? ScanNtfs(context, store, tree, rootNode)
                                                                 : ScanFat(context, store, tree, rootNode);
   ui.SetProgress(0);

@@ -25,4 +25,11 @@ inline constexpr const char* kStandardScanNotPossibleMessage =
 StandardScanOutcome RunStandardScan(VolumeContext& context, ItemStore& store, FolderTreeSink& tree,
                                     TreeNodeId rootNode);
 
+// The scan's two phases, for a caller that changes its window between them.
+// First the geometry: `completed` when it is known, else why not (the error
+// box has been shown).
+StandardScanOutcome FindVolumeGeometry(VolumeContext& context);
+// Then the walk of the volume and its folder tree: `completed` or `stopped`.
+StandardScanOutcome WalkVolume(VolumeContext& context, ItemStore& store, FolderTreeSink& tree, TreeNodeId rootNode);
+
 }  // namespace salvex

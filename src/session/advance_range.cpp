@@ -1,0 +1,49 @@
+#include "session/advance_range.h"
+
+namespace salvex {
+
+std::optional<std::uint32_t> ParseSectorNumber(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    if (value > UINT32_MAX) return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
+AdvanceRangeCheck ReadAdvanceRange(ScanState& scan, int fileSystemPosition, std::string_view startText,
+                                   std::string_view endText) {
+  scan.selectedFsType = fileSystemPosition >= 0 && fileSystemPosition <= 2
+                            ? static_cast<FsType>((fileSystemPosition + 1) * 100)
+                            : FsType::none;
+  if (scan.selectedFsType == FsType::ntfs) return AdvanceRangeCheck::ntfsChosen;
+  const auto start = ParseSectorNumber(startText);
+  scan.rangeStart = start.value_or(0);
+  if (!start) return AdvanceRangeCheck::startNotANumber;
+  const auto end = ParseSectorNumber(endText);
+  scan.rangeEnd = end.value_or(0);
+  if (!end) return AdvanceRangeCheck::endNotANumber;
+  if (*end <= *start) return AdvanceRangeCheck::endNotAfterStart;
+  scan.rangeSize = *end - *start;
+  return AdvanceRangeCheck::valid;
+}
+
+const char* AdvanceRangeMessage(AdvanceRangeCheck check) {
+  switch (check) {
+    case AdvanceRangeCheck::ntfsChosen:
+      return kNtfsRefusalMessage;
+    case AdvanceRangeCheck::startNotANumber:
+      return "      Start sector value is not valid, It should be a positive number";
+    case AdvanceRangeCheck::endNotANumber:
+      return "      End sector value is not valid, It should be a positive number";
+    case AdvanceRangeCheck::endNotAfterStart:
+      return "      End sector should be bigger than start sector";
+    case AdvanceRangeCheck::valid:
+      break;
+  }
+  return nullptr;
+}
+
+}  // namespace salvex

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "disk/scan_state.h"
+
+namespace salvex {
+
+// Why the Advance Scan's range fields were refused, in the order they are
+// checked.
+enum class AdvanceRangeCheck { valid, ntfsChosen, startNotANumber, endNotANumber, endNotAfterStart };
+
+// An unsigned decimal number that fits 32 bits: digits only, no sign, no
+// blanks, not empty.
+std::optional<std::uint32_t> ParseSectorNumber(std::string_view text);
+
+// Reads the range group into the scan state, as the wizard's Next does: the
+// file system from its list position (0 FAT16, 1 FAT32, 2 NTFS), then the
+// start and end sectors. Values read before a failure stay stored, a field
+// that fails stores 0; a valid range gets rangeSize = end - start.
+AdvanceRangeCheck ReadAdvanceRange(ScanState& scan, int fileSystemPosition, std::string_view startText,
+                                   std::string_view endText);
+
+// The error box's text for a refusal; null for `valid`.
+const char* AdvanceRangeMessage(AdvanceRangeCheck check);
+
+// The box shown when either scan is asked to work on an NTFS volume.
+inline constexpr const char* kNtfsRefusalMessage =
+    "This is NTFS partition. If earlier it was FAT partition and you want to recover it,\n"
+    " use Advance Scan OR download the Salvex for NTFS.";
+
+}  // namespace salvex

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "session/session.h"
+
+namespace salvex {
+
+// Fills the session's disk table: the machine's disks, then the images
+// given (a front end's command line). An image that cannot be opened is
+// left out, and the reason is added to `refused`.
+void ListDisks(Session& session, const std::vector<std::string>& images, std::vector<std::string>& refused);
+
+// Opens a block device or disk image, read-only, as the session's disk.
+// Empty on success; otherwise a one-line message that names the path and
+// says why (with what to do when permission is missing).
+std::string OpenSource(Session& session, const std::string& path);
+
+// Opens the disk in slot `diskIndex` of the disk table; as OpenSource.
+std::string OpenDisk(Session& session, std::uint16_t diskIndex);
+
+void CloseDisk(Session& session);
+
+}  // namespace salvex

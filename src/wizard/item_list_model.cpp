@@ -1,0 +1,108 @@
+#include "wizard/item_list_model.h"
+
+#include "items/volume_kind.h"
+
+namespace salvex::wizard {
+namespace {
+
+template <typename Kind>
+void Collect(const ItemStore& store, std::uint32_t key, const FilterTable& filters,
+             std::vector<ItemListModel::Entry>& entries) {
+  for (const std::uint32_t position : Kind::Folders(store).ChildrenOf(key)) entries.push_back({true, position});
+  const auto& files = Kind::Files(store);
+  for (const std::uint32_t position : files.ChildrenOf(key)) {
+    if (filters.PassesFilters(files.Items()[position].name)) entries.push_back({false, position});
+  }
+}
+
+template <typename Kind>
+ItemRow MakeRow(const ItemStore& store, const ItemListModel::Entry& entry, const ItemListModel::TypeNamer& namer) {
+  if (entry.folder) return Kind::Row(Kind::Folders(store).Items()[entry.position]);
+  const auto& file = Kind::Files(store).Items()[entry.position];
+  ItemRow row = Kind::Row(file);
+  if (namer) row.type = (file.deleted ? "Deleted " : "") + namer(file.name);
+  return row;
+}
+
+template <typename Item>
+const Item& ItemAt(const ItemList<Item>& list, std::uint32_t position) {
+  return list.Items()[position];
+}
+
+}  // namespace
+
+ItemListModel::ItemListModel(ItemStore& store, HitLists& hits, TypeNamer typeName)
+    : store_(store), hits_(hits), typeName_(std::move(typeName)) {}
+
+void ItemListModel::ShowFolder(ItemSource source, std::uint32_t key, const FilterTable& filters) {
+  source_ = source;
+  holdsItems_ = true;
+  entries_.clear();
+  if (source == ItemSource::fat) {
+    Collect<FatKind>(store_, key, filters, entries_);
+  } else {
+    Collect<NtfsKind>(store_, key, filters, entries_);
+  }
+}
+
+void ItemListModel::Clear() {
+  entries_.clear();
+  holdsItems_ = false;
+}
+
+ItemRow ItemListModel::Row(std::size_t row) const {
+  return source_ == ItemSource::fat ? MakeRow<FatKind>(store_, entries_[row], typeName_)
+                                    : MakeRow<NtfsKind>(store_, entries_[row], typeName_);
+}
+
+bool ItemListModel::IsDeleted(std::size_t row) const {
+  const Entry& entry = entries_[row];
+  if (source_ == ItemSource::fat) {
+    return entry.folder ? ItemAt(store_.FatFolders(), entry.position).deleted
+                        : ItemAt(store_.FatFiles(), entry.position).deleted;
+  }
+  return entry.folder ? ItemAt(store_.NtfsFolders(), entry.position).deleted
+                      : ItemAt(store_.NtfsFiles(), entry.position).deleted;
+}
+
+const std::string& ItemListModel::Name(std::size_t row) const {
+  const Entry& entry = entries_[row];
+  if (source_ == ItemSource::fat) {
+    return entry.folder ? ItemAt(store_.FatFolders(), entry.position).name
+                        : ItemAt(store_.FatFiles(), entry.position).name;
+  }
+  return entry.folder ? ItemAt(store_.NtfsFolders(), entry.position).name
+                      : ItemAt(store_.NtfsFiles(), entry.position).name;
+}
+
+std::optional<std::uint64_t> ItemListModel::FolderNode(std::size_t row) const {
+  const Entry& entry = entries_[row];
+  if (!entry.folder) return std::nullopt;
+  return source_ == ItemSource::fat ? ItemAt(store_.FatFolders(), entry.position).treeNode
+                                    : ItemAt(store_.NtfsFolders(), entry.position).treeNode;
+}
+
+void ItemListModel::Rename(std::size_t row, const std::string& name) {
+  const Entry& entry = entries_[row];
+  if (source_ == ItemSource::fat) {
+    if (entry.folder) {
+      store_.FatFolders().At(entry.position).name = name;
+    } else {
+      store_.FatFiles().At(entry.position).name = name;
+    }
+    return;
+  }
+  if (entry.folder) {
+    store_.NtfsFolders().At(entry.position).name = name;
+    return;
+  }
+  NtfsFileItem& file = store_.NtfsFiles().At(entry.position);
+  file.name = name;
+  // A mounted found file system lists the sweep's file records; the one
+  // this file came from carries the new name too.
+  for (MftFileHit& hit : hits_.mftFiles) {
+    if (hit.sector == file.recordSector) hit.name = name;
+  }
+}
+
+}  // namespace salvex::wizard

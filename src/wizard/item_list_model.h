@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "deepscan/hits.h"
+#include "items/item_rows.h"
+#include "items/item_store.h"
+#include "search/file_filters.h"
+
+namespace salvex::wizard {
+
+// Which half of the store the list shows. After a mount of a found NTFS
+// file system the store's NTFS files are the sweep's file records inside
+// it, so the NTFS half serves both scans.
+enum class ItemSource { fat, ntfs };
+
+// The rows of the item list for one folder: its subfolders in the order
+// they were found, then its files that pass the filters. Rows are positions
+// in the store; their texts are made when the view asks for them, so a
+// folder of 200,000 files fills at once.
+class ItemListModel {
+ public:
+  // The platform's type name for a file name, looked up by its extension.
+  using TypeNamer = std::function<std::string(std::string_view name)>;
+
+  struct Entry {
+    bool folder = false;
+    std::uint32_t position = 0;  // in the store's folder or file list
+  };
+
+  ItemListModel(ItemStore& store, HitLists& hits, TypeNamer typeName);
+
+  // ShowFatFolder and ShowNtfsFolder: the children of the folder with key
+  // `key` (the root key for the root).
+  void ShowFolder(ItemSource source, std::uint32_t key, const FilterTable& filters);
+  void Clear();
+
+  ItemSource Source() const { return source_; }
+  // True while the rows are recovered items, from a fill until Clear.
+  bool HoldsItems() const { return holdsItems_; }
+  std::size_t RowCount() const { return entries_.size(); }
+  const Entry& At(std::size_t row) const { return entries_[row]; }
+
+  // The six column texts: Name, Type, Size, Created, Modified, ID.
+  ItemRow Row(std::size_t row) const;
+  bool IsDeleted(std::size_t row) const;
+  const std::string& Name(std::size_t row) const;
+  // The folder's tree node for a folder row.
+  std::optional<std::uint64_t> FolderNode(std::size_t row) const;
+
+  // Renames a row's item in the store (for a found NTFS file also its file
+  // record, which an advance-scan snapshot saves).
+  void Rename(std::size_t row, const std::string& name);
+
+ private:
+  ItemStore& store_;
+  HitLists& hits_;
+  TypeNamer typeName_;
+  ItemSource source_ = ItemSource::fat;
+  bool holdsItems_ = false;
+  std::vector<Entry> entries_;
+};
+
+}  // namespace salvex::wizard

@@ -1,0 +1,256 @@
+#include "wizard/step_presentation.h"
+
+#include <initializer_list>
+
+namespace salvex::wizard {
+namespace {
+
+constexpr std::string_view kHelpIndent = "                ";  // 16 blanks
+
+PanelLabelSet Rows(std::initializer_list<const char*> labels, bool statusShown, std::string status = "") {
+  PanelLabelSet set;
+  std::size_t row = 0;
+  for (const char* label : labels) set.rows[row++] = {label, "", true};
+  set.statusShown = statusShown;
+  set.status = std::move(status);
+  return set;
+}
+
+// The Advance Scan's counters start at "0"; the NTFS form's last row (the
+// current sector) starts empty.
+PanelLabelSet WithZeroCounters(PanelLabelSet set, bool lastEmpty) {
+  std::size_t shown = 0;
+  for (auto& row : set.rows) shown += row.shown ? 1 : 0;
+  for (std::size_t i = 0; i < shown; ++i) set.rows[i].value.assign(lastEmpty && i + 1 == shown ? 0 : 1, '0');
+  return set;
+}
+
+std::string Lines(std::initializer_list<std::string_view> lines) {
+  std::string text;
+  for (const std::string_view line : lines) {
+    text += '\n';
+    text += kHelpIndent;
+    text += line;
+  }
+  return text;
+}
+
+}  // namespace
+
+PanelLabelSet MakeLabelSet(LabelSet set, FsType rangeType, FsType volumeType) {
+  const bool ntfsRange = rangeType == FsType::ntfs;
+  switch (set) {
+    case LabelSet::disk:
+      return Rows({"Model", "Capacity", "Cylinders", "Head", "Sectors Per Track"}, false);
+    case LabelSet::partition:
+      return Rows({"Partition Type", "Partition Start", "Partition End", "Partition Size"}, false);
+    case LabelSet::standardScan:
+      return Rows({"Folder(s) Found", "File(s) Found", "Current Sector", "Last File/Folder"}, true,
+                  volumeType == FsType::ntfs ? "" : "Mounting volume, please wait...");
+    case LabelSet::advanceScan:
+      return ntfsRange ? WithZeroCounters(Rows({"Boot Sector(s) Found", "Index Entries Found", "File(s) Found",
+                                                "Folder(s) Found", "Current Sector"},
+                                               true),
+                                          true)
+                       : WithZeroCounters(Rows({"Boot Sector(s) Found", "Folder(s) Found", "Current Sector"}, true),
+                                          false);
+    case LabelSet::fileSystem:
+      return ntfsRange ? Rows({"File System Start", "Sectors Per Cluster", "MFT Start", "MFT Mirror Start",
+                               "File System Size"},
+                              true)
+                       : Rows({"File System Start", "Sectors Per Cluster", "File System Size"}, true);
+    case LabelSet::none:
+      break;
+  }
+  return {};
+}
+
+std::string QuickHelpText(QuickHelp help) {
+  switch (help) {
+    case QuickHelp::diskStep:
+      return Lines({"1. Select the disk to scan from left pane.", "2. Select the scan type.", "3. Click Next Button."});
+    case QuickHelp::partitionStep:
+      return Lines({"1. Select the partition to recover from left pane or use Search Partitions for a quick search "
+                    "of missing partitions.",
+                    "2. Click Next Button"});
+    case QuickHelp::standardScanStarted:
+      return Lines({"Salvex is searching the data of the selected partition, once this process is completed it will "
+                    "show you the data."});
+    case QuickHelp::advanceScanStarted:
+      return Lines({"Salvex is searching the data in selected range. Once this process is completed it will show you "
+                    "all the possible                      file systems."});
+    case QuickHelp::quickSearchRunning:
+      return Lines({"Please wait, Salvex is doing a quick search for partition(s), once this process is completed it "
+                    "will show you all                        the partition(s) found."});
+    case QuickHelp::fileSystemStep:
+      return Lines({"1. Select the file system to recover from left pane.", "2. Click Next Button."});
+    case QuickHelp::mountStarted:
+      return Lines({"Salvex is mounting the selected file system. Once this process is completed, it will show you "
+                    "the data."});
+    case QuickHelp::itemsStep:
+      return Lines({"Please select the file(s) and folder(s) to recover from right pane and copy using   Recover "
+                    "Selected      or                             Recover All options from the Recovery Menu.",
+                    "You can open a file by Double Clicking it."});
+  }
+  return {};
+}
+
+const char* ButtonBarTooltip(Command command) {
+  switch (command) {
+    case Command::recoverSelected:
+      return "Copy the selected file(s) and folder(s) to your computer";
+    case Command::recoverAll:
+      return "Copy all the file(s) and folder(s) to your computer";
+    case Command::saveSnapshot:
+      return "Saves the snapshot of scan information, so that later on you need not to scan the disk again";
+    case Command::loadSnapshot:
+      return "Loads the data from previously saved scan information";
+    case Command::findFiles:
+      return "Search the file(s) in the recovered data";
+    case Command::settings:
+      return "Configures the software";
+    default:
+      return nullptr;
+  }
+}
+
+HelpPanel ScanTypeHelpPanel() {
+  return {"SCAN TYPE",
+          {{"Standard Scan",
+            {"This is fast mode for recovering data.", "select this for cases like:- File deletion,",
+             "Partition deletion, Bad Sectors etc."}},
+           {"Advence Mode",
+            {"This is deep and more efficient method", "for recovering data , select this for",
+             "cases like drive format , OS Reload", "or where Standard Scan fails to recover the data."}}}};
+}
+
+HelpPanel RangeHelpPanel() {
+  return {"Scan Control", {{"", {"Here select the file system to recover and", "the range of the disk area to scan."}}}};
+}
+
+const StepControls* FindStepControls(int view, Direction direction) {
+  using enum Control;
+  using enum TreeKind;
+  static const StepControls kView1Entering = [] {
+    StepControls row;
+    row.controls = {{scanTypeGroup, Shown::Hidden()}, {scanTypeHelp, Shown::Hidden()},
+                    {searchPartitions, Shown::Yes()}, {back, Shown::Yes()}};
+    row.advanceOnly = {{rangeGroup, Shown::Yes()}, {rangeHelp, Shown::Yes()}, {next, Shown::Yes()}};
+    row.trees = {{disks, Shown::No()}};
+    row.emptyList = true;
+    row.presetRange = true;
+    return row;
+  }();
+  static const StepControls kView1Leaving = [] {
+    StepControls row;
+    row.controls = {{scanTypeGroup, Shown::Yes()}, {scanTypeHelp, Shown::Yes()}, {searchPartitions, Shown::No()},
+                    {back, Shown::No()}};
+    row.advanceOnly = {{rangeGroup, Shown::Hidden()}, {rangeHelp, Shown::Hidden()}};
+    row.trees = {{disks, Shown::Yes()}, {partitions, Shown::No()}};
+    row.emptyList = true;
+    return row;
+  }();
+  static const StepControls kView2Entering = [] {
+    StepControls row;
+    row.trees = {{partitions, Shown::No()}, {items, Shown::Disabled()}};
+    row.listLayout = ListLayout::itemsSizeRight;
+    row.emptyList = true;
+    return row;
+  }();
+  static const StepControls kView2Leaving = [] {
+    StepControls row;
+    row.controls = {{searchPartitions, Shown::Yes()}};
+    row.trees = {{partitions, Shown::Yes()}, {items, Shown::Hidden()}};
+    row.listLayout = ListLayout::details;
+    row.emptyList = true;
+    return row;
+  }();
+  static const StepControls kView3Entering = [] {
+    StepControls row;
+    row.controls = {{rangeGroup, Shown::Hidden()}, {searchPartitions, Shown::No()}, {rangeHelp, Shown::Hidden()}};
+    row.trees = {{partitions, Shown::Disabled()}};
+    row.clearStatus = true;
+    row.resetProgress = true;
+    return row;
+  }();
+  static const StepControls kView4Entering = [] {
+    StepControls row;
+    row.controls = {{back, Shown::Yes()}};
+    row.trees = {{partitions, Shown::Hidden()}, {foundFileSystems, Shown::Yes()}};
+    row.emptyList = true;
+    row.clearStatus = true;
+    row.hideFirstLabel = true;
+    row.resetProgress = true;
+    return row;
+  }();
+  static const StepControls kView5Entering = [] {
+    StepControls row;
+    row.trees = {{partitions, Shown::No()}, {items, Shown::Disabled()}, {foundFileSystems, Shown::No()}};
+    row.listLayout = ListLayout::itemsSizeLeft;
+    row.emptyList = true;
+    return row;
+  }();
+  static const StepControls kView5Leaving = [] {
+    StepControls row;
+    row.trees = {{items, Shown::Hidden()}, {foundFileSystems, Shown::Yes()}};
+    row.listLayout = ListLayout::details;
+    row.emptyList = true;
+    row.freeItems = true;
+    return row;
+  }();
+  static const StepControls kView8Leaving = [] {
+    StepControls row;
+    row.controls = {{searchPartitions, Shown::Yes()}, {rangeHelp, Shown::Yes()}, {rangeGroup, Shown::Yes()},
+                    {next, Shown::Yes()}};
+    row.trees = {{partitions, Shown::Yes()}};
+    row.listLayout = ListLayout::details;
+    row.emptyList = true;
+    return row;
+  }();
+  const bool entering = direction == Direction::entering;
+  switch (view) {
+    case 1:
+      return entering ? &kView1Entering : &kView1Leaving;
+    case 2:
+      return entering ? &kView2Entering : &kView2Leaving;
+    case 3:
+      return entering ? &kView3Entering : nullptr;
+    case 4:
+      return entering ? &kView4Entering : nullptr;
+    case 5:
+      return entering ? &kView5Entering : &kView5Leaving;
+    case 8:
+      return entering ? nullptr : &kView8Leaving;
+    default:
+      return nullptr;
+  }
+}
+
+int FileSystemPosition(FsType type) {
+  switch (type) {
+    case FsType::fat16:
+      return 0;
+    case FsType::ntfs:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
+FsType FileSystemAtPosition(int position) {
+  return position >= 0 && position <= 2 ? static_cast<FsType>((position + 1) * 100) : FsType::none;
+}
+
+std::string DetailsColumnTitle() { return std::string(44, ' ') + "Details"; }
+
+std::array<ListColumn, 6> ItemColumns(ListLayout layout) {
+  const bool sizeRight = layout != ListLayout::itemsSizeLeft;
+  return {{{"Name", 150, false},
+           {"Type", 100, false},
+           {"Size", 70, sizeRight},
+           {"Created", 100, false},
+           {"Modified", 70, false},
+           {"ID", 70, false}}};
+}
+
+}  // namespace salvex::wizard

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+
+namespace salvex::wizard {
+
+// The four trees of the left pane; one is shown at a time.
+enum class TreeKind { disks, partitions, foundFileSystems, items };
+
+// The window's controls whose visibility the wizard drives.
+enum class Control {
+  next,
+  back,
+  stop,
+  searchPartitions,
+  scanTypeGroup,  // the "Scan Type" group with its two options
+  scanTypeHelp,
+  rangeGroup,  // "Select File System", Start Sector, End Sector
+  rangeHelp,
+};
+
+// How a control or tree is left: shown or hidden, enabled or disabled.
+struct Shown {
+  bool visible = false;
+  bool enabled = false;
+
+  static constexpr Shown Yes() { return {true, true}; }
+  static constexpr Shown No() { return {false, false}; }
+  static constexpr Shown Hidden() { return {false, true}; }
+  static constexpr Shown Disabled() { return {true, false}; }
+  bool operator==(const Shown&) const = default;
+};
+
+// The item list's columns: the single "Details" column of the steps before
+// the items, or the six item columns, whose Size is right-aligned after a
+// Standard Scan or a snapshot load and left-aligned after a mount.
+enum class ListLayout { details, itemsSizeRight, itemsSizeLeft };
+
+enum class ViewMode { icons, list, details };
+
+// The commands of the menu bar, the button bar and the context menu.
+enum class Command {
+  recoverSelected,
+  recoverAll,
+  saveSnapshot,
+  loadSnapshot,
+  viewIcons,
+  viewList,
+  viewDetails,
+  findFiles,
+  fileFilters,
+  settings,
+  driveInformation,
+  exit,
+  helpContents,
+  about,
+};
+
+// Keys the window hands to the wizard before its controls see them.
+enum class Key { f1, escape, enter, tab, applications, f2 };
+
+// Where a tree click fell on its node: on the icon, the label or right of
+// the label, or elsewhere on the row (the indent, the expand button).
+enum class TreeHit { onItem, elsewhere };
+
+}  // namespace salvex::wizard

@@ -1,0 +1,262 @@
+// The wizard controller driven as a person drives the window, against a
+// fake view, on an image made by sfdisk, mkfs.fat and mtools: both scan
+// types from the disk to the items and back again, with the worker run in
+// place.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "session/session.h"
+#include "session/worker.h"
+#include "support/fake_wizard_view.h"
+#include "support/tool_images.h"
+#include "support/tool_runner.h"
+#include "wizard/wizard_controller.h"
+
+namespace salvex::testing {
+namespace {
+
+using wizard::Command;
+using wizard::Control;
+using wizard::Key;
+using wizard::TreeHit;
+using wizard::TreeKind;
+
+constexpr std::uint32_t kFatStart = 2048;
+constexpr std::uint32_t kFatSectors = 69632;
+constexpr std::uint64_t kDiskSectors = 81920;
+
+class WizardFlow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SALVEX_REQUIRE_TOOLS("sfdisk", "mkfs.fat", "mcopy", "mmd", "mdel");
+    image_ = dir_ / "wizard.img";
+    DiskPlan plan;
+    plan.totalSectors = kDiskSectors;
+    plan.partitions = {{VolumeKind::fat32, false, kFatStart, kFatSectors, 0x0C, 1, "WIZARD"},
+                       {VolumeKind::ntfsStub, false, kFatStart + kFatSectors, 4096, 0x07, 0, ""}};
+    BuildDisk(image_, plan);
+    MtoolsVolume volume(image_, kFatStart, dir_.Path());
+    const std::int64_t time = NoonUtc({2019, 6, 2});
+    volume.MakeFolders({"Docs", "Docs/Letters"}, time);
+    volume.CopyFiles("", {{"readme.txt", 1200, time}, {"gone-away.txt", 3000, time}});
+    volume.CopyFiles("Docs", {{"report.doc", 40000, time}});
+    volume.Delete({"gone-away.txt"});
+
+    controller_ = std::make_unique<wizard::WizardController>(
+        session_, view_, worker_, shell_, wizard::WizardController::Options{{image_.string()}, "", "", {}});
+    controller_->StartUp();
+  }
+
+  // Clicks the image's node in the disk tree: it follows the machine's disks.
+  void ClickImage() {
+    const FolderTreeModel* disks = view_.trees.at(TreeKind::disks);
+    ASSERT_NE(disks, nullptr);
+    const auto& nodes = disks->Children(FolderTreeModel::kRoot);
+    ASSERT_FALSE(nodes.empty());
+    controller_->OnTreeClick(nodes.back(), TreeHit::onItem);
+    ASSERT_EQ(session_.disks.disks[session_.scan.diskIndex].devicePath, image_.string());
+  }
+
+  void ClickNode(TreeKind kind, std::size_t child) {
+    const FolderTreeModel* tree = view_.trees.at(kind);
+    ASSERT_NE(tree, nullptr);
+    ASSERT_LT(child, tree->Children(FolderTreeModel::kRoot).size());
+    controller_->OnTreeClick(tree->Children(FolderTreeModel::kRoot)[child], TreeHit::onItem);
+  }
+
+  std::size_t RowOf(const std::string& name) const {
+    const auto names = view_.ListNames();
+    const auto found = std::find(names.begin(), names.end(), name);
+    if (found == names.end()) throw std::runtime_error("no row " + name);
+    return static_cast<std::size_t>(found - names.begin());
+  }
+
+  TempDir dir_;
+  std::filesystem::path image_;
+  Session session_;
+  FakeWizardView view_;
+  SynchronousWorker worker_;
+  FakeShell shell_;
+  std::unique_ptr<wizard::WizardController> controller_;
+};
+
+TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
+  EXPECT_EQ(controller_->WizardStep(), 0);
+  EXPECT_FALSE(view_.Visible(Control::next));
+  EXPECT_TRUE(view_.CommandEnabled(Command::settings));
+  EXPECT_FALSE(view_.CommandEnabled(Command::loadSnapshot));
+  ClickImage();
+  EXPECT_EQ(view_.panelValues["Capacity"], std::to_string(session_.disks.disks[session_.scan.diskIndex].totalSectors / 2048) +
+                                               " MB ( Approx )");
+  EXPECT_TRUE(view_.Visible(Control::next));
+
+  session_.filters.Add("*.DOC");
+  controller_->OnNext();
+  EXPECT_EQ(session_.filters.FilterCount(), 0u);
+  ASSERT_EQ(controller_->WizardStep(), 1);
+  EXPECT_EQ(view_.trees.at(TreeKind::partitions)->Text(FolderTreeModel::kRoot),
+            "Storage Device " + std::to_string(session_.scan.diskIndex));
+  EXPECT_EQ(view_.TreeNodes(TreeKind::partitions),
+            (std::vector<std::string>{"Partition 1 - FAT32", "Partition 2 - NTFS"}));
+  EXPECT_EQ(view_.ShownLabels(),
+            (std::vector<std::string>{"Partition Type", "Partition Start", "Partition End", "Partition Size"}));
+  EXPECT_TRUE(view_.CommandEnabled(Command::loadSnapshot));
+  EXPECT_FALSE(view_.Visible(Control::next));
+
+  // The Standard Scan refuses NTFS and stays in the partition step.
+  ClickNode(TreeKind::partitions, 1);
+  controller_->OnNext();
+  EXPECT_EQ(view_.LastBox(), "This is NTFS partition. If earlier it was FAT partition and you want to recover it,\n"
+                             " use Advance Scan OR download the Salvex for NTFS.");
+  EXPECT_EQ(controller_->WizardStep(), 1);
+
+  ClickNode(TreeKind::partitions, 0);
+  EXPECT_EQ(view_.panelValues["Partition Start"], std::to_string(kFatStart));
+  EXPECT_EQ(view_.panelValues["Partition End"], std::to_string(kFatStart + kFatSectors - 1));
+  controller_->OnNext();
+  ASSERT_EQ(controller_->WizardStep(), 3);
+  EXPECT_EQ(view_.LastBox(), "If you don't find your file(s) or folder(s) here, you can use \"Advance scan\"");
+  EXPECT_EQ(view_.boxes.back().kind, NoticeKind::information);
+  EXPECT_EQ(view_.TreeNodes(TreeKind::items), (std::vector<std::string>{"Docs"}));
+  EXPECT_EQ(view_.listLayout, wizard::ListLayout::itemsSizeRight);
+  EXPECT_TRUE(view_.CommandEnabled(Command::recoverAll));
+  EXPECT_FALSE(view_.CommandEnabled(Command::loadSnapshot));
+  // Folders first, then files, in the order found; the deleted file is listed.
+  const auto names = view_.ListNames();
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(names[0], "Docs");
+  EXPECT_EQ(view_.list->Row(RowOf("gone-away.txt")).type.rfind("Deleted ", 0), 0u);
+  EXPECT_EQ(view_.list->Row(RowOf("readme.txt")).size, "1200");
+  EXPECT_EQ(view_.list->Row(0).created, "02-06-2019 ");
+
+  // Opening a folder row shows its contents and moves the tree to it.
+  view_.selectedRow = 0;
+  controller_->OnListDoubleClick();
+  EXPECT_EQ(view_.ListNames(), (std::vector<std::string>{"Letters", "report.doc"}));
+  EXPECT_TRUE(controller_->TreeIsActive());
+  // A file row is extracted to a private folder and handed to the desktop.
+  controller_->OnKey(Key::tab);
+  view_.selectedRow = 1;
+  controller_->OpenSelectedItem(true);
+  ASSERT_EQ(shell_.opened.size(), 1u);
+  EXPECT_TRUE(shell_.opened[0].second);
+  EXPECT_EQ(ReadWholeFile(shell_.opened[0].first), FileContent("report.doc", 40000));
+
+  controller_->OnBack();
+  EXPECT_EQ(controller_->WizardStep(), 1);
+  EXPECT_FALSE(view_.Visible(Control::next));
+  EXPECT_EQ(view_.listLayout, wizard::ListLayout::details);
+  EXPECT_EQ(session_.items.FatFiles().Size(), 0u);
+
+  controller_->OnBack();
+  EXPECT_EQ(controller_->WizardStep(), 0);
+  EXPECT_FALSE(session_.reader.IsOpen());
+  // A second Next walks the tables again.
+  session_.partitions.Clear();
+  controller_->OnNext();
+  EXPECT_EQ(session_.partitions.partitionCount, 2u);
+}
+
+TEST_F(WizardFlow, AdvanceScanFromTheRangeToTheMountedItemsAndBack) {
+  controller_->OnScanType(ScanType::advance);
+  ClickImage();
+  controller_->OnNext();
+  ASSERT_EQ(controller_->WizardStep(), 1);
+  // The range group is preset from the first partition: start + count as its end.
+  EXPECT_TRUE(view_.Visible(Control::rangeGroup));
+  EXPECT_EQ(view_.range.fileSystemPosition, 1);
+  EXPECT_EQ(view_.range.startSector, std::to_string(kFatStart));
+  EXPECT_EQ(view_.range.endSector, std::to_string(kFatStart + kFatSectors));
+
+  view_.range.endSector = view_.range.startSector;
+  controller_->OnNext();
+  EXPECT_EQ(view_.LastBox(), "      End sector should be bigger than start sector");
+  EXPECT_EQ(controller_->WizardStep(), 1);
+
+  view_.range.endSector = std::to_string(kFatStart + kFatSectors);
+  controller_->OnNext();
+  ASSERT_EQ(controller_->WizardStep(), 2);
+  EXPECT_EQ(session_.scan.rangeSize, kFatSectors);
+  const auto found = view_.TreeNodes(TreeKind::foundFileSystems);
+  ASSERT_FALSE(found.empty());
+  EXPECT_EQ(found[0].rfind("FAT32 @", 0), 0u);
+  EXPECT_EQ(view_.ShownLabels(),
+            (std::vector<std::string>{"File System Start", "Sectors Per Cluster", "File System Size"}));
+  EXPECT_TRUE(view_.CommandEnabled(Command::loadSnapshot));
+  EXPECT_FALSE(view_.CommandEnabled(Command::saveSnapshot));
+
+  ClickNode(TreeKind::foundFileSystems, 0);
+  EXPECT_EQ(view_.panelValues["Sectors Per Cluster"], "1");
+  EXPECT_TRUE(view_.Visible(Control::next));
+  controller_->OnNext();
+  ASSERT_EQ(controller_->WizardStep(), 3);
+  EXPECT_TRUE(view_.ShownLabels().empty());
+  EXPECT_EQ(view_.listLayout, wizard::ListLayout::itemsSizeLeft);
+  const auto names = view_.ListNames();
+  EXPECT_NE(std::find(names.begin(), names.end(), "readme.txt"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "Docs"), names.end());
+
+  controller_->OnBack();
+  EXPECT_EQ(controller_->WizardStep(), 2);
+  EXPECT_EQ(view_.trees.at(TreeKind::items), nullptr);
+  controller_->OnBack();
+  EXPECT_EQ(controller_->WizardStep(), 1);
+  EXPECT_EQ(view_.trees.at(TreeKind::foundFileSystems), nullptr);
+  EXPECT_EQ(session_.deepScan.FoundFileSystemCount(), 0u);
+  EXPECT_TRUE(view_.Visible(Control::next));
+}
+
+TEST_F(WizardFlow, KeysInTheItemsStepAndDuringARename) {
+  ClickImage();
+  controller_->OnNext();
+  ClickNode(TreeKind::partitions, 0);
+  controller_->OnNext();
+  ASSERT_EQ(controller_->WizardStep(), 3);
+  EXPECT_TRUE(controller_->OnKey(Key::escape));
+  EXPECT_FALSE(controller_->OnKey(Key::f1));
+
+  // Tab moves between the list and the tree.
+  EXPECT_FALSE(controller_->TreeIsActive());
+  EXPECT_TRUE(controller_->OnKey(Key::tab));
+  EXPECT_EQ(view_.focus, "tree");
+  EXPECT_TRUE(controller_->OnKey(Key::tab));
+  EXPECT_EQ(view_.focus, "list");
+
+  // F2 renames the selected row; the keys do nothing more until it ends.
+  view_.selectedRow = RowOf("readme.txt");
+  EXPECT_TRUE(controller_->OnKey(Key::f2));
+  ASSERT_TRUE(controller_->RenameInProgress());
+  EXPECT_EQ(view_.renamingRow, RowOf("readme.txt"));
+  for (const Key key : {Key::tab, Key::enter, Key::f2}) EXPECT_FALSE(controller_->OnKey(key));
+  EXPECT_EQ(view_.focus, "list");
+  controller_->OnRenameEnded("");
+  EXPECT_EQ(view_.list->Row(RowOf("readme.txt")).name, "readme.txt");  // empty: the old name stays
+
+  view_.selectedRow = 0;  // the folder Docs
+  controller_->OnRenameStarted();
+  controller_->OnRenameEnded("Papers");
+  EXPECT_EQ(view_.trees.at(TreeKind::items)->Text(view_.trees.at(TreeKind::items)->Children(1)[0]), "Papers");
+  EXPECT_EQ(session_.items.FatFolders().Items()[0].name, "Papers");
+}
+
+TEST_F(WizardFlow, StopAndExitAskFirst) {
+  controller_->OnStop();
+  EXPECT_EQ(view_.LastBox(), "Do you want to stop the current process ?");
+  EXPECT_FALSE(session_.scan.StopRequested());
+  view_.answers = {true};
+  controller_->OnStop();
+  EXPECT_TRUE(session_.scan.StopRequested());
+
+  controller_->OnExit();
+  EXPECT_EQ(view_.LastBox(), "Do you really want to exit ?");
+  EXPECT_FALSE(view_.quitStatus);
+  view_.answers = {true};
+  controller_->OnExit();
+  EXPECT_EQ(view_.quitStatus, 0);
+  EXPECT_TRUE(shell_.urls.empty());  // no home page is set
+}
+
+}  // namespace
+}  // namespace salvex::testing

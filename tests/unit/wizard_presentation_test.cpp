@@ -1,0 +1,184 @@
+// The wizard's step presentations, menu states and range rules, which are
+// data: each table row against what the window must show.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "session/advance_range.h"
+#include "wizard/menu_state.h"
+#include "wizard/step_presentation.h"
+#include "wizard/tree_captions.h"
+
+namespace salvex::wizard {
+namespace {
+
+std::vector<std::string> Shown(const PanelLabelSet& set, bool values) {
+  std::vector<std::string> texts;
+  for (const auto& row : set.rows) {
+    if (row.shown) texts.push_back(values ? row.value : row.label);
+  }
+  return texts;
+}
+
+TEST(WizardPresentation, LabelSetsShowTheirRowsAndFirstValues) {
+  using V = std::vector<std::string>;
+  const struct {
+    LabelSet set;
+    FsType range;
+    FsType volume;
+    V labels;
+    V values;
+    bool statusShown;
+    std::string status;
+  } cases[] = {
+      {LabelSet::disk, FsType::fat32, FsType::fat32,
+       {"Model", "Capacity", "Cylinders", "Head", "Sectors Per Track"}, {"", "", "", "", ""}, false, ""},
+      {LabelSet::partition, FsType::fat32, FsType::fat32,
+       {"Partition Type", "Partition Start", "Partition End", "Partition Size"}, {"", "", "", ""}, false, ""},
+      {LabelSet::standardScan, FsType::fat16, FsType::fat16,
+       {"Folder(s) Found", "File(s) Found", "Current Sector", "Last File/Folder"}, {"", "", "", ""}, true,
+       "Mounting volume, please wait..."},
+      {LabelSet::standardScan, FsType::ntfs, FsType::ntfs,
+       {"Folder(s) Found", "File(s) Found", "Current Sector", "Last File/Folder"}, {"", "", "", ""}, true, ""},
+      {LabelSet::advanceScan, FsType::fat32, FsType::none, {"Boot Sector(s) Found", "Folder(s) Found", "Current Sector"},
+       {"0", "0", "0"}, true, ""},
+      {LabelSet::advanceScan, FsType::ntfs, FsType::none,
+       {"Boot Sector(s) Found", "Index Entries Found", "File(s) Found", "Folder(s) Found", "Current Sector"},
+       {"0", "0", "0", "0", ""}, true, ""},
+      {LabelSet::fileSystem, FsType::fat16, FsType::fat16,
+       {"File System Start", "Sectors Per Cluster", "File System Size"}, {"", "", ""}, true, ""},
+      {LabelSet::fileSystem, FsType::ntfs, FsType::ntfs,
+       {"File System Start", "Sectors Per Cluster", "MFT Start", "MFT Mirror Start", "File System Size"},
+       {"", "", "", "", ""}, true, ""},
+      {LabelSet::none, FsType::fat32, FsType::fat32, {}, {}, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.set));
+    const PanelLabelSet set = MakeLabelSet(c.set, c.range, c.volume);
+    EXPECT_EQ(Shown(set, false), c.labels);
+    EXPECT_EQ(Shown(set, true), c.values);
+    EXPECT_EQ(set.statusShown, c.statusShown);
+    EXPECT_EQ(set.status, c.status);
+  }
+}
+
+TEST(WizardPresentation, QuickHelpLinesStartOnANewLineIndentedBy16Blanks) {
+  const std::string indent(16, ' ');
+  const struct {
+    QuickHelp help;
+    std::size_t lines;
+  } cases[] = {{QuickHelp::diskStep, 3},          {QuickHelp::partitionStep, 2},     {QuickHelp::standardScanStarted, 1},
+               {QuickHelp::advanceScanStarted, 1}, {QuickHelp::quickSearchRunning, 1}, {QuickHelp::fileSystemStep, 2},
+               {QuickHelp::mountStarted, 1},       {QuickHelp::itemsStep, 2}};
+  for (const auto& c : cases) {
+    const std::string text = QuickHelpText(c.help);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), c.lines);
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+      EXPECT_EQ(text.substr(at + 1, 16), indent);
+      EXPECT_NE(text[at + 17], ' ');
+    }
+  }
+  // The runs of blanks inside a line are part of the text.
+  EXPECT_EQ(QuickHelpText(QuickHelp::itemsStep),
+            "\n" + indent +
+                "Please select the file(s) and folder(s) to recover from right pane and copy using   Recover Selected"
+                "      or                             Recover All options from the Recovery Menu.\n" +
+                indent + "You can open a file by Double Clicking it.");
+}
+
+TEST(WizardPresentation, StepControlsAndColumns) {
+  const StepControls* entering = FindStepControls(1, Direction::entering);
+  ASSERT_NE(entering, nullptr);
+  EXPECT_TRUE(entering->presetRange);
+  EXPECT_NE(std::find(entering->advanceOnly.begin(), entering->advanceOnly.end(),
+                      std::pair{Control::rangeGroup, Shown::Yes()}),
+            entering->advanceOnly.end());
+  EXPECT_TRUE(FindStepControls(5, Direction::leaving)->freeItems);
+  EXPECT_EQ(FindStepControls(3, Direction::leaving), nullptr);
+  EXPECT_EQ(FindStepControls(8, Direction::leaving)->listLayout, ListLayout::details);
+
+  EXPECT_EQ(DetailsColumnTitle(), std::string(44, ' ') + "Details");
+  const auto afterScan = ItemColumns(ListLayout::itemsSizeRight);
+  const auto afterMount = ItemColumns(ListLayout::itemsSizeLeft);
+  std::vector<std::pair<std::string, int>> columns;
+  for (const ListColumn& column : afterScan) columns.emplace_back(column.title, column.width);
+  EXPECT_EQ(columns, (std::vector<std::pair<std::string, int>>{
+                         {"Name", 150}, {"Type", 100}, {"Size", 70}, {"Created", 100}, {"Modified", 70}, {"ID", 70}}));
+  EXPECT_TRUE(afterScan[2].rightAligned);
+  EXPECT_FALSE(afterMount[2].rightAligned);
+}
+
+TEST(WizardPresentation, MenuStatesEnableTheirEntries) {
+  using enum Command;
+  const struct {
+    int state;
+    int step;
+    std::vector<Command> enabled;
+  } cases[] = {
+      {0, 0, {settings}},
+      {0, 1, {}},  // a scan or search has begun
+      {1, 1, {settings, loadSnapshot}},
+      {2, 2, {settings, loadSnapshot}},
+      {3, 3, {recoverSelected, recoverAll, saveSnapshot, viewIcons, viewList, viewDetails, findFiles, fileFilters,
+              settings, driveInformation}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.state);
+    std::vector<Command> enabled;
+    for (const auto& [command, on] : MenuStateEntries(c.state, c.step)) {
+      if (on) enabled.push_back(command);
+      EXPECT_NE(command, exit);
+    }
+    std::sort(enabled.begin(), enabled.end());
+    std::vector<Command> expected = c.enabled;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(enabled, expected);
+  }
+}
+
+TEST(WizardPresentation, AdvanceRangeIsReadInOrderAndRefusedWithItsMessage) {
+  const struct {
+    int position;
+    const char* start;
+    const char* end;
+    AdvanceRangeCheck check;
+    std::uint32_t storedStart;
+    std::uint32_t storedEnd;
+  } cases[] = {
+      {1, "100", "100", AdvanceRangeCheck::endNotAfterStart, 100, 100},
+      {1, "100", "101", AdvanceRangeCheck::valid, 100, 101},
+      {0, "-5", "100", AdvanceRangeCheck::startNotANumber, 0, 7},
+      {1, "12a", "100", AdvanceRangeCheck::startNotANumber, 0, 7},
+      {1, "", "100", AdvanceRangeCheck::startNotANumber, 0, 7},
+      {1, "5", "4294967296", AdvanceRangeCheck::endNotANumber, 5, 0},
+      {1, "0", "4294967295", AdvanceRangeCheck::valid, 0, 4294967295u},
+      {2, "1", "9", AdvanceRangeCheck::ntfsChosen, 7, 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.start) + " " + c.end);
+    ScanState scan;
+    scan.rangeStart = scan.rangeEnd = 7;
+    EXPECT_EQ(ReadAdvanceRange(scan, c.position, c.start, c.end), c.check);
+    EXPECT_EQ(scan.rangeStart, c.storedStart);
+    EXPECT_EQ(scan.rangeEnd, c.storedEnd);
+    if (c.check == AdvanceRangeCheck::valid) {
+      EXPECT_EQ(scan.rangeSize, c.storedEnd - c.storedStart);
+      EXPECT_EQ(AdvanceRangeMessage(c.check), nullptr);
+    } else {
+      EXPECT_NE(AdvanceRangeMessage(c.check), nullptr);
+    }
+  }
+  EXPECT_STREQ(AdvanceRangeMessage(AdvanceRangeCheck::startNotANumber),
+               "      Start sector value is not valid, It should be a positive number");
+}
+
+TEST(WizardPresentation, DiskNodeCaptionsGiveTheirNumber) {
+  EXPECT_EQ(DiskIndexOfCaption("Storage Device1"), 1);
+  EXPECT_EQ(DiskIndexOfCaption("Storage Device12x"), 12);
+  EXPECT_EQ(DiskIndexOfCaption("Storage Devicex"), 0);
+  EXPECT_EQ(PartitionsRootCaption(1), "Storage Device 1");
+}
+
+}  // namespace
+}  // namespace salvex::wizard
