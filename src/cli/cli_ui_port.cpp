@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "cli/terminal_text.h"
+
 namespace salvex::cli {
 namespace {
 
@@ -27,7 +29,7 @@ CliUiPort::~CliUiPort() { ClearLine(); }
 
 void CliUiPort::SetPanelValue(std::string_view label, std::string_view value) {
   if (label == panel::kLastItem) {
-    detail_.assign(value);
+    detail_ = TerminalText(value);
     Redraw(false);
   }
 }
@@ -54,12 +56,12 @@ void CliUiPort::SetProgress(int percent) {
 void CliUiPort::Notice(NoticeKind kind, std::string_view text) {
   ClearLine();
   const char* prefix = kind == NoticeKind::error ? "salvex: error: " : "salvex: ";
-  std::fprintf(stderr, "%s%.*s\n", prefix, static_cast<int>(text.size()), text.data());
+  std::fprintf(stderr, "%s%s\n", prefix, TerminalText(text).c_str());
 }
 
 bool CliUiPort::Confirm(std::string_view text) {
   ClearLine();
-  std::fprintf(stderr, "salvex: %.*s %s\n", static_cast<int>(text.size()), text.data(), confirmAnswer_ ? "Yes" : "No");
+  std::fprintf(stderr, "salvex: %s %s\n", TerminalText(text).c_str(), confirmAnswer_ ? "Yes" : "No");
   return confirmAnswer_;
 }
 

@@ -1,10 +1,13 @@
+#include <algorithm>
 #include <iostream>
 
 #include "cli/cli_ui_port.h"
 #include "cli/commands.h"
 #include "cli/item_source.h"
 #include "cli/json_writer.h"
+#include "cli/scan_listing.h"
 #include "cli/stoppable.h"
+#include "cli/terminal_text.h"
 #include "search/find_files.h"
 
 namespace salvex::cli {
@@ -19,7 +22,11 @@ void PrintRows(const std::vector<FoundFileRow>& rows, bool json) {
       writer.Key("name");
       writer.String(row.name);
       writer.Key("path");
-      writer.String(row.path);
+      if (row.reachable) {
+        writer.String(row.path);
+      } else {
+        writer.Null();
+      }
       writer.Key("size");
       writer.Number(row.size);
       writer.EndObject();
@@ -28,8 +35,18 @@ void PrintRows(const std::vector<FoundFileRow>& rows, bool json) {
     std::cout << '\n';
     return;
   }
+  // As scan lists them: the files the tree leads to, then those it does not.
   std::cout << "File Name\tPath\tSize\n";
-  for (const FoundFileRow& row : rows) std::cout << row.name << '\t' << row.path << '\t' << row.size << '\n';
+  for (const FoundFileRow& row : rows) {
+    if (!row.reachable) continue;
+    std::cout << TerminalText(row.name) << '\t' << TerminalText(row.path) << '\t' << row.size << '\n';
+  }
+  if (std::any_of(rows.begin(), rows.end(), [](const FoundFileRow& row) { return !row.reachable; })) {
+    std::cout << '\n' << kUnreachableHeading << "\nFile Name\tSize\n";
+    for (const FoundFileRow& row : rows) {
+      if (!row.reachable) std::cout << TerminalText(row.name) << '\t' << row.size << '\n';
+    }
+  }
   std::cout << rows.size() << " file(s) found\n";
 }
 

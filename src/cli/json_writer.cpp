@@ -1,6 +1,11 @@
 #include "cli/json_writer.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
+
+#include "cli/terminal_text.h"
+#include "common/utf.h"
 
 namespace salvex::cli {
 
@@ -66,28 +71,36 @@ void JsonWriter::Null() {
 
 void JsonWriter::WriteEscaped(std::string_view text) {
   out_ << '"';
-  std::size_t plain = 0;  // start of the run of characters that need no escape
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out_.write(text.data() + plain, static_cast<std::streamsize>(i - plain));
-    plain = i + 1;
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte < 0x7F && c != '"' && c != '\\';
+  });
+  if (plain) {
+    out_ << text << '"';
+    return;
+  }
+  // Decoding makes any byte that is not UTF-8 a U+FFFD, so the document stays
+  // valid; terminal controls are escaped, so printing it to a terminal is safe.
+  std::string run;
+  for (const char32_t c : DecodeUtf8(text)) {
+    if (!IsTerminalControl(c) && c != '"' && c != '\\') {
+      AppendUtf8(run, c);
+      continue;
+    }
     switch (c) {
-      case '"': out_ << "\\\""; break;
-      case '\\': out_ << "\\\\"; break;
-      case '\n': out_ << "\\n"; break;
-      case '\r': out_ << "\\r"; break;
-      case '\t': out_ << "\\t"; break;
+      case '"': run += "\\\""; break;
+      case '\\': run += "\\\\"; break;
+      case '\n': run += "\\n"; break;
+      case '\r': run += "\\r"; break;
+      case '\t': run += "\\t"; break;
       default: {
         char escaped[8];
         std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-        out_ << escaped;
+        run += escaped;
       }
     }
   }
-  // Names are valid UTF-8, which JSON carries as it is.
-  out_.write(text.data() + plain, static_cast<std::streamsize>(text.size() - plain));
-  out_ << '"';
+  out_ << run << '"';
 }
 
 }  // namespace salvex::cli

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/json_writer.h"
+#include "cli/terminal_text.h"
 #include "items/item_paths.h"
 #include "items/item_rows.h"
 
@@ -13,6 +16,7 @@ namespace {
 
 constexpr std::size_t kIndentPerLevel = 2;
 constexpr std::size_t kMaxNameColumn = 50;
+constexpr std::size_t kDateWidth = 11;  // "dd-mm-yyyy "
 
 // Terminal columns: one per character, two for the wide East Asian ones.
 std::size_t DisplayWidth(const std::string& text) {
@@ -111,25 +115,28 @@ std::vector<Line> CollectUnreachableLines(const ItemStore& store, const ItemPath
   return lines;
 }
 
-void PrintLines(std::ostream& out, const std::vector<Line>& lines) {
+void PrintLines(std::ostream& out, std::vector<Line> lines) {
   std::size_t nameWidth = 4;
   std::size_t typeWidth = 4;
   std::size_t sizeWidth = 4;
   std::size_t idWidth = 2;
-  for (const Line& line : lines) {
+  for (Line& line : lines) {
+    line.row.name = TerminalText(line.row.name);
+    line.row.type = TerminalText(line.row.type);
     nameWidth = std::max(nameWidth, std::min(kMaxNameColumn, line.depth * kIndentPerLevel + DisplayWidth(line.row.name)));
     typeWidth = std::max(typeWidth, DisplayWidth(line.row.type));
     sizeWidth = std::max(sizeWidth, line.row.size.size());
     idWidth = std::max(idWidth, line.row.id.size());
   }
   out << "DEL " << PadRight("NAME", nameWidth) << "  " << PadRight("TYPE", typeWidth) << "  "
-      << PadLeft("SIZE", sizeWidth) << "  " << PadRight("CREATED", 11) << "  " << PadRight("MODIFIED", 11) << "  "
-      << PadLeft("ID", idWidth) << '\n';
+      << PadLeft("SIZE", sizeWidth) << "  " << PadRight("CREATED", kDateWidth) << "  "
+      << PadRight("MODIFIED", kDateWidth) << "  " << PadLeft("ID", idWidth) << '\n';
   for (const Line& line : lines) {
     const std::string indentedName = std::string(line.depth * kIndentPerLevel, ' ') + line.row.name;
     out << (line.deleted ? "DEL " : "    ") << PadRight(indentedName, nameWidth) << "  "
         << PadRight(line.row.type, typeWidth) << "  " << PadLeft(line.row.size, sizeWidth) << "  "
-        << line.row.created << "  " << line.row.modified << "  " << PadLeft(line.row.id, idWidth) << line.note << '\n';
+        << PadRight(line.row.created, kDateWidth) << "  " << PadRight(line.row.modified, kDateWidth) << "  "
+        << PadLeft(line.row.id, idWidth) << line.note << '\n';
   }
 }
 
@@ -138,10 +145,10 @@ void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeM
   const ItemPaths<Kind> index(store, tree);
   out << "/\n";
   PrintLines(out, CollectTreeLines(store, tree, index, passes));
-  const std::vector<Line> unreachable = CollectUnreachableLines(store, index, passes);
+  std::vector<Line> unreachable = CollectUnreachableLines(store, index, passes);
   if (!unreachable.empty()) {
-    out << "\nFound, but not reachable from the root folder:\n";
-    PrintLines(out, unreachable);
+    out << "\n" << kUnreachableHeading << "\n";
+    PrintLines(out, std::move(unreachable));
   }
 }
 

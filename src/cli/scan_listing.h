@@ -8,6 +8,9 @@
 
 namespace salvex::cli {
 
+// What stands above the items found that no folder of the tree leads to.
+inline constexpr const char* kUnreachableHeading = "Found, but not reachable from the root folder:";
+
 // The recovered tree as a table: each folder's subfolders (with their
 // contents) first, then its files, indented by depth, with the item list's
 // columns and "DEL" in front of deleted items. Items the tree cannot reach

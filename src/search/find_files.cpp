@@ -23,6 +23,7 @@ std::vector<FoundFileRow> Find(const ItemStore& store, const FolderTreeModel& tr
     row.size = file.size;
     const auto node = paths.NodeOfKey(Kind::ParentOf(file));
     row.path = "\\" + (node ? tree.Path(*node, '\\') : std::string());
+    row.reachable = node.has_value();
     rows.push_back(std::move(row));
     if (onRow) onRow(rows.back(), rows.size());
   }

