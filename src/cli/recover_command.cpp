@@ -87,7 +87,8 @@ std::optional<dev_t> DeviceOfNearestExisting(const std::filesystem::path& out) {
   }
 }
 
-std::unique_ptr<HostFolder> OpenDestination(const std::string& sourcePath, const std::string& out) {
+std::unique_ptr<HostFolder> OpenDestination(const std::string& sourcePath, const std::string& out,
+                                            ProtectedFiles filesBeingRead) {
   // Checked before anything is created: even an empty folder made on the
   // disk being recovered may overwrite what is to be rescued.
   if (const auto device = DeviceOfNearestExisting(out);
@@ -98,7 +99,7 @@ std::unique_ptr<HostFolder> OpenDestination(const std::string& sourcePath, const
   std::filesystem::create_directories(out, error);
   if (error) throw CliError("cannot create the folder " + out + ": " + error.message());
   std::string message;
-  std::unique_ptr<HostFolder> destination = HostFolder::Open(out, message);
+  std::unique_ptr<HostFolder> destination = HostFolder::Open(out, message, std::move(filesBeingRead));
   if (!destination) throw CliError(message);
   CheckDestinationDevice(sourcePath, out, destination->Device());
   return destination;
@@ -149,7 +150,9 @@ int RunRecover(const RecoverOptions& options) {
 
   const RecoverySelection selection = loaded.ntfs ? SelectItems<NtfsKind>(session.items, tree, options)
                                                   : SelectItems<FatKind>(session.items, tree, options);
-  const std::unique_ptr<HostFolder> destination = OpenDestination(options.source, options.out);
+  ProtectedFiles beingRead;
+  if (const auto disk = session.reader.Source()->Identity()) beingRead.Add(*disk);
+  const std::unique_ptr<HostFolder> destination = OpenDestination(options.source, options.out, beingRead);
 
   CliSavingView saving(ui);
   RecoveryRunState run;

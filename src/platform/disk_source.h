@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+
+#include "platform/protected_files.h"
 
 namespace salvex {
 
@@ -21,6 +24,10 @@ class DiskSource {
 
   // A name for messages, such as the device or file path.
   virtual std::string Name() const = 0;
+
+  // The host file behind the source, when there is one: what the run must
+  // never write to, whatever name or link a destination gives it.
+  virtual std::optional<FileIdentity> Identity() const { return std::nullopt; }
 };
 
 }  // namespace salvex

@@ -22,8 +22,8 @@ std::string OpenFailure(const std::string& path, int error) {
 
 }  // namespace
 
-FileDiskSource::FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes)
-    : fd_(fd), path_(std::move(path)), sizeBytes_(sizeBytes) {}
+FileDiskSource::FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes, FileIdentity identity)
+    : fd_(fd), path_(std::move(path)), sizeBytes_(sizeBytes), identity_(identity) {}
 
 FileDiskSource::~FileDiskSource() { ::close(fd_); }
 
@@ -63,7 +63,7 @@ std::unique_ptr<FileDiskSource> FileDiskSource::Open(const std::string& path, st
     return nullptr;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return std::unique_ptr<FileDiskSource>(new FileDiskSource(fd, path, size));
+  return std::unique_ptr<FileDiskSource>(new FileDiskSource(fd, path, size, IdentityOf(info)));
 }
 
 bool FileDiskSource::ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) {

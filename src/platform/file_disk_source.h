@@ -21,13 +21,15 @@ class FileDiskSource final : public DiskSource {
   bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override;
   std::uint64_t SizeBytes() const override { return sizeBytes_; }
   std::string Name() const override { return path_; }
+  std::optional<FileIdentity> Identity() const override { return identity_; }
 
  private:
-  FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes);
+  FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes, FileIdentity identity);
 
   int fd_;
   std::string path_;
   std::uint64_t sizeBytes_;
+  FileIdentity identity_;
 };
 
 }  // namespace salvex

@@ -51,13 +51,15 @@ std::string SafeHostName(std::string_view name) {
 
 HostFolder::~HostFolder() { ::close(fd_); }
 
-std::unique_ptr<HostFolder> HostFolder::Open(const std::string& path, std::string& error) {
+std::unique_ptr<HostFolder> HostFolder::Open(const std::string& path, std::string& error,
+                                             ProtectedFiles protectedFiles) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
     error = "cannot open the folder " + path + ": " + Reason(errno);
     return nullptr;
   }
-  return std::unique_ptr<HostFolder>(new HostFolder(fd, path));
+  return std::unique_ptr<HostFolder>(
+      new HostFolder(fd, path, std::make_shared<const ProtectedFiles>(std::move(protectedFiles))));
 }
 
 std::string HostFolder::PathOf(std::string_view name) const {
@@ -81,23 +83,42 @@ std::unique_ptr<HostFolder> HostFolder::OpenOrCreateSubfolder(std::string_view n
     error = "cannot open the folder " + PathOf(name) + ": " + Reason(errno);
     return nullptr;
   }
-  return std::unique_ptr<HostFolder>(new HostFolder(fd, PathOf(name)));
+  return std::unique_ptr<HostFolder>(new HostFolder(fd, PathOf(name), protected_));
 }
 
 std::unique_ptr<OutputFile> HostFolder::CreateFile(std::string_view name, std::string& error) const {
+  const std::string entry(name);
+  // Asked first for a clear refusal: the image may be read-only, and its
+  // open would then fail with a reason that says nothing of why.
+  if (protected_->ContainsEntry(fd_, entry.c_str(), false)) {
+    error = kProtectedFileMessage;
+    return nullptr;
+  }
   // What already stands at the name may be a device node or a FIFO (say the
   // destination is /dev): never write into one. O_NONBLOCK keeps a FIFO
-  // from holding the open until a reader comes.
-  const int fd = ::openat(fd_, std::string(name).c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  // from holding the open until a reader comes. No O_TRUNC: the file opened
+  // is only cut once it is known not to be one being read, so a name that
+  // changes between the question above and the open changes nothing.
+  const int fd = ::openat(fd_, entry.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) {
     error = errno == ENXIO ? "a FIFO stands at that name" : Reason(errno);
     return nullptr;
   }
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  const bool stated = ::fstat(fd, &info) == 0;
+  if (stated && protected_->Contains(info)) {
+    ::close(fd);
+    error = kProtectedFileMessage;
+    return nullptr;
+  }
+  if (!stated || !S_ISREG(info.st_mode)) {
     ::close(fd);
     error = "something other than a file stands at that name";
+    return nullptr;
+  }
+  if (::ftruncate(fd, 0) != 0) {
+    error = Reason(errno);
+    ::close(fd);
     return nullptr;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/protected_files.h"
+
 namespace salvex {
 
 // The longest file name most Linux file systems take, in bytes.
@@ -33,8 +35,11 @@ class HostFolder {
   HostFolder(const HostFolder&) = delete;
   HostFolder& operator=(const HostFolder&) = delete;
 
-  // Opens an existing folder; null with `error` set on failure.
-  static std::unique_ptr<HostFolder> Open(const std::string& path, std::string& error);
+  // Opens an existing folder; null with `error` set on failure. No file of
+  // `protectedFiles` is ever opened for writing through it or its
+  // sub-folders, under whatever name.
+  static std::unique_ptr<HostFolder> Open(const std::string& path, std::string& error,
+                                          ProtectedFiles protectedFiles = {});
 
   const std::string& Path() const { return path_; }
   // The path of an entry, for messages.
@@ -46,17 +51,19 @@ class HostFolder {
   // when it cannot be created or is not a real folder (a symbolic link is not).
   std::unique_ptr<HostFolder> OpenOrCreateSubfolder(std::string_view name, std::string& error) const;
   // Creates (or truncates) the file `name` for writing; never through a
-  // symbolic link. Null with `error` set on failure.
+  // symbolic link, never a protected file. Null with `error` set on failure.
   std::unique_ptr<OutputFile> CreateFile(std::string_view name, std::string& error) const;
 
   // The file system (st_dev) the folder lives on.
   dev_t Device() const;
 
  private:
-  HostFolder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  HostFolder(int fd, std::string path, std::shared_ptr<const ProtectedFiles> protectedFiles)
+      : fd_(fd), path_(std::move(path)), protected_(std::move(protectedFiles)) {}
 
   int fd_;
   std::string path_;
+  std::shared_ptr<const ProtectedFiles> protected_;  // shared with the sub-folders
 };
 
 // A recovered file being written, with its own write buffer.
