@@ -69,17 +69,18 @@ int RunDeepScan(const DeepScanOptions& options) {
   OpenSource(session, options.source);
   CliUiPort ui;
   bool swept = true;
+  std::optional<FileIdentity> snapshotFile;
   if (options.volume.snapshot.empty()) {
     ChooseDeepRange(session, options.volume, options.deep);
     swept = SweepRange(session, ui);
     if (!swept) std::cerr << "salvex: stopped: only the part of the range swept so far was searched\n";
   } else {
-    LoadAdvanceSnapshot(session, options.volume.snapshot, ui);
+    snapshotFile = LoadAdvanceSnapshot(session, options.volume.snapshot, ui);
   }
   if (!options.saveSnapshot.empty()) {
     const std::string path = SaveSnapshot(options.saveSnapshot, kAdvanceSnapshotExtension,
                                           EncodeAdvanceSnapshot(session.scan, session.deepScan.hits),
-                                          kFileCreationErrorMessage);
+                                          kFileCreationErrorMessage, FilesBeingRead(session, snapshotFile));
     std::cerr << "salvex: snapshot saved as " << path << '\n';
   }
   if (!options.deep.mount) {

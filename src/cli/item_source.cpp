@@ -1,12 +1,8 @@
 #include "cli/item_source.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-
 #include "cli/cli_error.h"
 #include "cli/stoppable.h"
+#include "platform/whole_file.h"
 #include "snapshot/advance_snapshot.h"
 #include "snapshot/snapshot_bytes.h"
 #include "snapshot/tree_snapshot.h"
@@ -16,10 +12,16 @@
 namespace salvex::cli {
 namespace {
 
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw CliError("cannot open " + path + ": " + std::strerror(errno));
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+WholeFile ReadSnapshotFile(const std::string& path) {
+  std::string error;
+  std::optional<WholeFile> file = ReadRegularFile(path, kMaxSnapshotFileBytes, error);
+  if (!file) throw CliError(error);
+  return std::move(*file);
+}
+
+std::string Trimmed(std::string_view message) {
+  const std::size_t start = message.find_first_not_of(' ');
+  return start == std::string_view::npos ? "" : std::string(message.substr(start));
 }
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
@@ -32,9 +34,9 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
 }
 
 LoadedItems LoadTreeSnapshot(Session& session, const std::string& path, CliUiPort& ui, FolderTreeModel& tree) {
-  const std::vector<std::uint8_t> bytes = ReadFile(path);
+  const WholeFile file = ReadSnapshotFile(path);
   try {
-    const TreeSnapshot snapshot = DecodeTreeSnapshot(bytes);
+    const TreeSnapshot snapshot = DecodeTreeSnapshot(file.bytes);
     ApplyTreeSnapshot(snapshot, session.scan, session.volume, session.items);
   } catch (const SnapshotError& error) {
     throw CliError(path + ": " + error.what());
@@ -42,10 +44,17 @@ LoadedItems LoadTreeSnapshot(Session& session, const std::string& path, CliUiPor
   session.scan.wizardStep = 3;
   BuildFatFolderTree(session.items, tree, ui, FolderTreeModel::kRoot);
   ui.ShowProgress(false);
-  return {session.volume.fsType == FsType::ntfs, true};
+  return {session.volume.fsType == FsType::ntfs, true, file.identity};
 }
 
 }  // namespace
+
+ProtectedFiles FilesBeingRead(const Session& session, const std::optional<FileIdentity>& snapshotFile) {
+  ProtectedFiles files;
+  if (const auto disk = session.reader.Source()->Identity()) files.Add(*disk);
+  if (snapshotFile) files.Add(*snapshotFile);
+  return files;
+}
 
 bool IsAdvanceSnapshot(std::string_view path) { return EndsWithIgnoringCase(path, kAdvanceSnapshotExtension); }
 
@@ -63,24 +72,22 @@ void AddFilters(Session& session, const std::vector<std::string>& filters) {
 }
 
 std::string SaveSnapshot(const std::string& chosen, std::string_view extension,
-                         const std::vector<std::uint8_t>& bytes, const char* failure) {
+                         const std::vector<std::uint8_t>& bytes, const char* failure,
+                         const ProtectedFiles& filesBeingRead) {
   const std::string path = SnapshotPath(chosen, extension);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    std::string message = failure;
-    message.erase(0, message.find_first_not_of(' '));
-    throw CliError(message + ": " + path);
+  switch (WriteRegularFile(path, bytes, filesBeingRead)) {
+    case FileWrite::written: return path;
+    case FileWrite::refusedProtected: throw CliError(Trimmed(failure) + ": " + path + ": " + kProtectedFileMessage);
+    case FileWrite::failed: break;
   }
-  return path;
+  throw CliError(Trimmed(failure) + ": " + path);
 }
 
-void LoadAdvanceSnapshot(Session& session, const std::string& path, CliUiPort& ui) {
-  const std::vector<std::uint8_t> bytes = ReadFile(path);
+FileIdentity LoadAdvanceSnapshot(Session& session, const std::string& path, CliUiPort& ui) {
+  const WholeFile file = ReadSnapshotFile(path);
   AdvanceSnapshot snapshot;
   try {
-    snapshot = DecodeAdvanceSnapshot(bytes);
+    snapshot = DecodeAdvanceSnapshot(file.bytes);
   } catch (const SnapshotError& error) {
     throw CliError(path + ": " + error.what());
   }
@@ -90,6 +97,7 @@ void LoadAdvanceSnapshot(Session& session, const std::string& path, CliUiPort& u
   session.deepScan.hits = std::move(snapshot.hits);
   ClassifyLoadedHits(session.reader, session.scan, ui, session.deepScan, nullptr, 0);
   ui.ClearLine();
+  return file.identity;
 }
 
 bool SweepRange(Session& session, CliUiPort& ui) {
@@ -112,7 +120,7 @@ LoadedItems MountFound(Session& session, std::uint16_t ordinal, CliUiPort& ui, F
   bool completed = true;
   RunStoppable([&] { completed = RunMount(mount); }, session.scan.stopRequested);
   ui.ClearLine();
-  return {session.volume.fsType == FsType::ntfs, completed};
+  return {session.volume.fsType == FsType::ntfs, completed, std::nullopt};
 }
 
 LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepOptions& deep, CliUiPort& ui,
@@ -123,8 +131,10 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
       return LoadTreeSnapshot(session, volume.snapshot, ui, tree);
     }
     if (!deep.mount) throw CliError("an advance-scan snapshot holds found file systems: choose one with --mount N");
-    LoadAdvanceSnapshot(session, volume.snapshot, ui);
-    return MountFound(session, *deep.mount, ui, tree);
+    const FileIdentity snapshotFile = LoadAdvanceSnapshot(session, volume.snapshot, ui);
+    LoadedItems loaded = MountFound(session, *deep.mount, ui, tree);
+    loaded.snapshotFile = snapshotFile;
+    return loaded;
   }
   if (deep.mount) {
     ChooseDeepRange(session, volume, deep);
@@ -147,7 +157,7 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
   if (outcome == StandardScanOutcome::abortedByUser || outcome == StandardScanOutcome::notPossible) {
     throw ReportedError();
   }
-  return {session.volume.fsType == FsType::ntfs, outcome == StandardScanOutcome::completed};
+  return {session.volume.fsType == FsType::ntfs, outcome == StandardScanOutcome::completed, std::nullopt};
 }
 
 }  // namespace salvex::cli

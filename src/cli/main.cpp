@@ -145,6 +145,11 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "salvex: error: %s\n", salvex::kOutOfMemoryMessage);
     return 1;
+  } catch (const std::exception& error) {
+    // The last resort: whatever escaped is still one line and a failing
+    // status, never an abort.
+    std::fprintf(stderr, "salvex: error: %s\n", error.what());
+    return 1;
   }
   return 2;
 }

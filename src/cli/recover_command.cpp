@@ -150,9 +150,8 @@ int RunRecover(const RecoverOptions& options) {
 
   const RecoverySelection selection = loaded.ntfs ? SelectItems<NtfsKind>(session.items, tree, options)
                                                   : SelectItems<FatKind>(session.items, tree, options);
-  ProtectedFiles beingRead;
-  if (const auto disk = session.reader.Source()->Identity()) beingRead.Add(*disk);
-  const std::unique_ptr<HostFolder> destination = OpenDestination(options.source, options.out, beingRead);
+  const std::unique_ptr<HostFolder> destination =
+      OpenDestination(options.source, options.out, FilesBeingRead(session, loaded.snapshotFile));
 
   CliSavingView saving(ui);
   RecoveryRunState run;

@@ -48,7 +48,7 @@ int RunScan(const ScanOptions& options) {
   if (!options.saveSnapshot.empty()) {
     const std::string path = SaveSnapshot(options.saveSnapshot, kTreeSnapshotExtension,
                                           EncodeTreeSnapshot(session.scan, session.volume, session.items),
-                                          kUnableToOpenMessage);
+                                          kUnableToOpenMessage, FilesBeingRead(session, loaded.snapshotFile));
     std::cerr << "salvex: snapshot saved as " << path
               << (loaded.ntfs ? " (the range and geometry only: NTFS items are not stored)" : "") << '\n';
   }

@@ -14,6 +14,10 @@ namespace salvex {
 // three bytes each.
 inline constexpr std::size_t kMaxSnapshotNameBytes = 780;
 
+// The largest snapshot file loaded: room for the scan of a volume with ten
+// million files, and a bound on the memory its items take.
+inline constexpr std::uint64_t kMaxSnapshotFileBytes = std::uint64_t{1} << 30;
+
 // A snapshot file that cannot be read: the message says why.
 class SnapshotError : public std::runtime_error {
  public:

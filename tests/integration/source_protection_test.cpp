@@ -1,6 +1,7 @@
 // The image being read, placed where salvex writes: at the name of a file or
-// folder the recovery creates, in every duplicate mode. The image must come
-// out unchanged and the run must say why nothing was written there.
+// folder the recovery creates (in every duplicate mode) and at the name of
+// the snapshot a scan or deep scan saves. The image must come out unchanged
+// and the run must say why nothing was written there.
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,10 @@ const PlacedSourceCase kPlacedSourceCases[] = {
     {"SkippedFile", "readme.txt", "recover IMAGE --partition 1 --all --duplicates skip --out DEST", 0,
      "1 duplicate(s) skipped", ""},
     {"Folder", "Docs", "recover IMAGE --partition 1 --all --out DEST", 0, "Recovered 2 file(s)", "readme.txt"},
+    {"TreeSnapshot", "P1.RSNP", "scan IMAGE --partition 1 --save-snapshot DEST/p1", 1,
+     "Unable to open the file: DEST/P1.RSNP: it is the disk, image or snapshot being read", ""},
+    {"AdvanceSnapshot", "P1.RS2", "deep-scan IMAGE --fs fat16 --save-snapshot DEST/p1", 1,
+     "File Creation Error, check for enough space or file system corruption: DEST/P1.RS2: it is the disk", ""},
 };
 
 std::string Replaced(std::string text, std::string_view word, const std::string& value) {
