@@ -5,24 +5,49 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "fuzz_support.h"
+#include "items/folder_tree.h"
 #include "items/folder_tree_model.h"
 #include "items/item_store.h"
 #include "platform/host_folder.h"
 
 namespace salvex::fuzz {
 
+// The node the tree build hangs folders nested too deeply under, or 0: the
+// one child of the root that no folder owns.
+template <typename Folder>
+TreeNodeId LostFilesNode(const std::vector<Folder>& folders, const FolderTreeModel& tree) {
+  std::unordered_set<TreeNodeId> owned;
+  for (const Folder& folder : folders) owned.insert(folder.treeNode);
+  TreeNodeId lostFiles = 0;
+  for (const TreeNodeId child : tree.Children(FolderTreeModel::kRoot)) {
+    if (owned.contains(child)) continue;
+    FUZZ_CHECK(lostFiles == 0 && tree.Text(child) == kLostFilesName);
+    lostFiles = child;
+  }
+  return lostFiles;
+}
+
 // Every placed folder's node carries its name, and hangs under the root when
-// its parent is the root key, otherwise under a node named as a folder with
-// its parent key (with duplicate keys, as an NTFS Standard Scan keeps them, a
-// subtree is repeated under every copy, so the node is matched by name).
-// Nothing but the root and the placed folders is in the tree.
+// its parent is the root key, under "Lost Files" when it lay too deep,
+// otherwise under a node named as a folder with its parent key (with duplicate
+// keys, as an NTFS Standard Scan keeps them, a subtree is repeated under every
+// copy, so the node is matched by name). Nothing but the root, "Lost Files"
+// and the placed folders is in the tree, and no node is deeper than the limit.
 template <typename Folder, typename KeyOf, typename ParentOf>
 void CheckFolderTree(const std::vector<Folder>& folders, const ItemCounters& counters, const FolderTreeModel& tree,
                      std::uint32_t rootKey, KeyOf keyOf, ParentOf parentOf) {
-  FUZZ_CHECK(tree.NodeCount() == std::size_t{counters.treePlacedCount} + 1);
+  const TreeNodeId lostFiles = LostFilesNode(folders, tree);
+  FUZZ_CHECK(tree.NodeCount() == std::size_t{counters.treePlacedCount} + 1 + (lostFiles != 0 ? 1 : 0));
+  // A parent's id is smaller than its children's.
+  std::vector<std::size_t> depth(tree.NodeCount() + FolderTreeModel::kRoot, 0);
+  for (TreeNodeId node = FolderTreeModel::kRoot + 1; tree.Contains(node); ++node) {
+    depth[node] = depth[tree.Parent(node)] + 1;
+    FUZZ_CHECK(depth[node] <= kMaxTreeDepth);
+  }
   std::unordered_map<std::uint32_t, std::vector<const std::string*>> namesByKey;
   for (const Folder& folder : folders) namesByKey[keyOf(folder)].push_back(&folder.name);
   for (const Folder& folder : folders) {
@@ -35,6 +60,7 @@ void CheckFolderTree(const std::vector<Folder>& folders, const ItemCounters& cou
       continue;
     }
     FUZZ_CHECK(parent != FolderTreeModel::kRoot);
+    if (parent == lostFiles) continue;
     const auto names = namesByKey.find(parentOf(folder));
     FUZZ_CHECK(names != namesByKey.end());
     bool named = false;

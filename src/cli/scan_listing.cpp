@@ -84,6 +84,9 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
       const std::size_t depth = frame.depth + 1;
       if (const auto folder = index.FolderOfNode(child)) {
         lines.push_back({folders[*folder].deleted, depth, Kind::Row(folders[*folder])});
+      } else {
+        // A node of the tree's own, such as "Lost Files": a folder without dates.
+        lines.push_back({false, depth, {tree.Text(child), "Folder", "0", "", "", std::to_string(child)}});
       }
       stack.push_back({child, 0, depth});
       continue;

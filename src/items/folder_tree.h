@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -24,9 +25,21 @@ class FolderTreeSink {
 inline constexpr int kFolderImage = 2;
 inline constexpr int kOpenFolderImage = 1;
 
+// No real volume nests folders this deep (recovery re-creates no deeper
+// ones either), nor has paths longer than Linux takes in one call
+// (PATH_MAX). A folder that would lie deeper, or whose path would be longer,
+// is placed with what it holds under a "Lost Files" node of the root instead,
+// so that listings and paths grow with the number of items, not with the
+// square of their nesting.
+inline constexpr std::size_t kMaxTreeDepth = 256;
+inline constexpr std::size_t kMaxTreePathBytes = 4096;
+inline constexpr std::string_view kLostFilesName = "Lost Files";
+
 // Places every folder reachable from the root key (0) under `rootNode`, depth
 // first, children in the order they were found, and records each folder's node.
 // A key already on the path from the root is placed but never descended into.
+// Folders beyond those limits go under "Lost Files" (made after the rest, with
+// a notice that says how many went there).
 void BuildFatFolderTree(ItemStore& store, FolderTreeSink& sink, UiPort& ui, TreeNodeId rootNode);
 
 // The same over the NTFS folders, from root record 5.

@@ -8,12 +8,14 @@
 #include "items/folder_tree_model.h"
 #include "items/item_store.h"
 #include "items/volume_kind.h"
+#include "platform/host_folder.h"
 
 namespace salvex {
 
 // Where a store's items stand in its folder tree: "/"-separated paths from
-// the volume's root ("Documents/report.doc"); nothing for an item the tree
-// does not reach.
+// the volume's root ("Documents/report.doc"), each component the name
+// recovery gives it on the host (SafeHostName: "a/b" is "a_b", ".." is "__");
+// nothing for an item the tree does not reach.
 template <typename Kind>
 class ItemPaths {
  public:
@@ -28,15 +30,16 @@ class ItemPaths {
   std::optional<std::string> FolderPath(std::uint32_t position) const {
     const TreeNodeId node = Kind::Folders(store_).Items()[position].treeNode;
     if (!tree_.Contains(node)) return std::nullopt;
-    return tree_.Path(node);
+    return HostPath(node);
   }
 
   std::optional<std::string> FilePath(std::uint32_t position) const {
     const auto& file = Kind::Files(store_).Items()[position];
     const auto parent = NodeOfKey(Kind::ParentOf(file));
     if (!parent) return std::nullopt;
-    const std::string folderPath = tree_.Path(*parent);
-    return folderPath.empty() ? file.name : folderPath + "/" + file.name;
+    std::string path = HostPath(*parent);
+    if (!path.empty()) path += '/';
+    return path + SafeHostName(file.name);
   }
 
   // The tree node of a parent key: the root for the root key.
@@ -55,6 +58,19 @@ class ItemPaths {
   }
 
  private:
+  // A node's path from the root, one host name per folder. The tree is at
+  // most kMaxTreeDepth (and "Lost Files") deep, so a path stays short.
+  std::string HostPath(TreeNodeId node) const {
+    std::vector<TreeNodeId> chain;
+    for (; node != FolderTreeModel::kRoot && tree_.Contains(node); node = tree_.Parent(node)) chain.push_back(node);
+    std::string path;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      if (!path.empty()) path += '/';
+      path += SafeHostName(tree_.Text(*it));
+    }
+    return path;
+  }
+
   const ItemStore& store_;
   const FolderTreeModel& tree_;
   std::vector<std::optional<std::uint32_t>> folderOfNode_;
