@@ -3,6 +3,7 @@
 #include <array>
 
 #include "common/utf.h"
+#include "fat/short_name.h"
 
 namespace salvex {
 namespace {
@@ -39,17 +40,9 @@ std::optional<std::u16string> AssembleLongName(Bytes entries, unsigned entryInde
 }
 
 bool IsAcceptableName(std::u16string_view name) {
-  if (!IsDecodableName(name)) return false;
-  for (const char16_t unit : name) {
-    if (unit < 0x20 || unit == 0x7F) return false;
-    switch (unit) {
-      case u'"': case u'\\': case u'/': case u'?': case u'*': case u'<': case u'>': case u'|':
-        return false;
-      default:
-        break;
-    }
-  }
-  return true;
+  // What a short name may hold, and no path separator either.
+  return IsDecodableName(name) && IsAcceptableShortName(name) &&
+         name.find_first_of(u"/\\") == std::u16string_view::npos;
 }
 
 bool IsDecodableName(std::u16string_view name) {
