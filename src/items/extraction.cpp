@@ -36,15 +36,37 @@ std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const E
   return file;
 }
 
+void CloseOutputFile(const ExtractionRequest& request, OutputFile& file, std::string failure,
+                     ExtractionResult& result) {
+  const bool closed = file.Close();
+  result.bytesWritten = file.BytesWritten();
+  if (!closed) failure = "the data could not be written (is the destination full?)";
+  if (failure.empty()) {
+    result.outcome = ExtractionOutcome::written;
+    return;
+  }
+  result.outcome = ExtractionOutcome::writeFailed;
+  result.error = std::move(failure);
+  const HostFolder& folder = *request.destination;
+  if (result.bytesWritten > 0) {
+    const std::string partial = SafeHostName(result.name + ".partial");
+    if (folder.RenameWithoutReplacing(result.name, partial)) {
+      result.keptAs = partial;
+      return;
+    }
+  }
+  folder.RemoveFile(result.name);
+}
+
 DataCopier::DataCopier(ExtractionContext& context, const ExtractionRequest& request, OutputFile& file,
                        ExtractionResult& result)
     : context_(context), request_(request), file_(file), result_(result) {}
 
 void DataCopier::CopySectors(std::uint64_t firstSector, std::uint64_t sectorCount, bool hole) {
-  while (sectorCount > 0 && !Done() && !Interrupted()) {
-    const std::uint64_t remaining = request_.size - result_.bytesWritten;
+  while (sectorCount > 0 && !Done() && !Interrupted() && !writeFailed_) {
+    const std::uint64_t remaining = request_.size - copied_;
     if (request_.mode == ExtractMode::recover) {
-      context_.saving.SetProgress(ProgressPercent(result_.bytesWritten, request_.size));
+      context_.saving.SetProgress(ProgressPercent(copied_, request_.size));
     }
     // Never past the file's end: a bad sector beyond it is not the file's.
     const auto sectors = static_cast<std::uint32_t>(
@@ -59,7 +81,7 @@ void DataCopier::CopySectors(std::uint64_t firstSector, std::uint64_t sectorCoun
     }
     const std::uint64_t length = std::min<std::uint64_t>(bytes, remaining);
     if (!file_.Write(piece.first(static_cast<std::size_t>(length)))) writeFailed_ = true;
-    result_.bytesWritten += length;
+    copied_ += length;
     firstSector += sectors;
     sectorCount -= sectors;
   }

@@ -56,7 +56,7 @@ enum class ExtractionOutcome {
   refusedByDeletedMode,
   skippedDuplicate,
   creationFailed,
-  writeFailed,     // the host refused the data (a full disk, say); the partial file stays
+  writeFailed,     // the host refused the data (a full disk, say), or the data ends early: see keptAs
   empty,           // an NTFS file of 0 bytes: nothing to write, no file created
   noData,          // its MFT record holds no usable data attribute or run list
   notRecoverable,  // NTFS-compressed or encrypted: the clusters are not the user's bytes
@@ -66,9 +66,12 @@ struct ExtractionResult {
   ExtractionOutcome outcome = ExtractionOutcome::notStarted;
   std::string name;   // the name created, after a rename
   std::string error;  // why creating or writing failed
-  std::uint64_t bytesWritten = 0;
+  std::uint64_t bytesWritten = 0;       // taken into the file by the host
   std::uint32_t unreadableSectors = 0;  // written as zeros
   bool cutShort = false;                // Skip File or Stop Saving ended the copy early
+  // A file that failed is not left as if it were whole: it is removed, or,
+  // when some of its bytes were written, renamed to this "NAME.partial".
+  std::string keptAs;
 };
 
 inline constexpr const char* kOutOfMemoryMessage = "Out of memory, close other applications and run again";
@@ -83,10 +86,18 @@ std::string CreationErrorQuestion(const std::string& path);
 std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const ExtractionRequest& request,
                                              ExtractionResult& result);
 
+// Closes a file created by CreateOutputFile and settles the outcome: written,
+// or (when the host refused a write, or `failure` says why the data is not
+// whole) writeFailed, with the file removed or kept as "NAME.partial". Sets
+// result.bytesWritten to what the file holds.
+void CloseOutputFile(const ExtractionRequest& request, OutputFile& file, std::string failure,
+                     ExtractionResult& result);
+
 // Copies stretches of consecutive sectors into a recovered file: reads of up
 // to 256 KiB, never past the file's end, sectors that stay unreadable written
 // as zeros and counted. Stop Saving and Skip File are looked at before every
-// read; the part written so far stays.
+// read, and a write the host refuses ends the copy; the part written so far
+// stays until CloseOutputFile.
 class DataCopier {
  public:
   static constexpr std::uint32_t kMaxReadSectors = 512;
@@ -96,7 +107,8 @@ class DataCopier {
   // `hole`: the stretch holds no data on disk (a sparse run) and reads as zeros.
   void CopySectors(std::uint64_t firstSector, std::uint64_t sectorCount, bool hole = false);
 
-  bool Done() const { return result_.bytesWritten >= request_.size; }
+  bool Done() const { return copied_ >= request_.size; }
+  std::uint64_t Copied() const { return copied_; }
   bool Interrupted() const { return context_.run.stopSaving || context_.run.skipFile; }
   bool WriteFailed() const { return writeFailed_; }
 
@@ -106,6 +118,7 @@ class DataCopier {
   OutputFile& file_;
   ExtractionResult& result_;
   std::vector<std::uint8_t> buffer_;
+  std::uint64_t copied_ = 0;
   bool writeFailed_ = false;
 };
 

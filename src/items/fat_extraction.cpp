@@ -63,6 +63,13 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   RecoveryRunState& run = context.run;
   if (run.stopSaving) return result;
   run.skipFile = false;
+  // A snapshot can say so: without a cluster size no byte of the file can
+  // be found, and an empty file must not pass for it.
+  if (context.volume.sectorsPerCluster == 0 && request.size > 0) {
+    result.outcome = ExtractionOutcome::notRecoverable;
+    result.error = "the volume's cluster size is unknown (0 sectors per cluster)";
+    return result;
+  }
 
   std::unique_ptr<OutputFile> file = CreateOutputFile(context, request, result);
   if (!file) return result;
@@ -75,19 +82,16 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   }
 
   DataCopier copier(context, request, *file, result);
-  if (context.volume.sectorsPerCluster != 0) {
+  if (request.size > 0) {
     const ChainCancel cancel{&run.stopSaving, &run.skipFile};
     const ClusterChain chain = ChooseFileChain(context.reader, context.volume, request.firstCluster, request.size, cancel);
     CopyClusters(context, request, chain, copier);
   }
-  result.cutShort = !copier.Done();
-  bool ok = !copier.WriteFailed();
+  result.cutShort = !copier.Done() && copier.Interrupted() && !copier.WriteFailed();
   const auto writeDate = static_cast<std::uint16_t>(request.fileTime);
   // The times are a courtesy: a file system that refuses them keeps the data.
   if (const auto stamp = FatFileStamp(writeDate, std::time(nullptr))) file->SetTimes(*stamp);
-  ok = file->Close() && ok;
-  result.outcome = ok ? ExtractionOutcome::written : ExtractionOutcome::writeFailed;
-  if (!ok) result.error = "the data could not be written (is the destination full?)";
+  CloseOutputFile(request, *file, "", result);
   return result;
 }
 

@@ -25,14 +25,13 @@ void ShowStart(ExtractionContext& context, const ExtractionRequest& request, con
   context.saving.SetProgress(0);
 }
 
-// Closes the file with its time stamp and settles the outcome.
-void Finish(ExtractionContext& context, const ExtractionRequest& request, OutputFile& file, bool dataWritten,
+// Closes the file with its time stamp and settles the outcome; `failure`
+// says why the data is not whole when the host took every byte.
+void Finish(ExtractionContext& context, const ExtractionRequest& request, OutputFile& file, std::string failure,
             ExtractionResult& result) {
   file.SetTimes(NtfsTimeToUnix(request.fileTime));
-  const bool closed = file.Close();
   if (request.mode == ExtractMode::recover) ++context.run.filesCreated;
-  result.outcome = dataWritten && closed ? ExtractionOutcome::written : ExtractionOutcome::writeFailed;
-  if (result.outcome == ExtractionOutcome::writeFailed) result.error = "the data could not be written (is the destination full?)";
+  CloseOutputFile(request, file, std::move(failure), result);
 }
 
 void ExtractResident(ExtractionContext& context, const ExtractionRequest& request, const Record& record,
@@ -47,9 +46,8 @@ void ExtractResident(ExtractionContext& context, const ExtractionRequest& reques
   std::unique_ptr<OutputFile> file = CreateOutputFile(context, request, result);
   if (!file) return;
   ShowStart(context, request, result);
-  const bool written = file->Write(std::span(record).subspan(valueStart, static_cast<std::size_t>(request.size)));
-  result.bytesWritten = request.size;
-  Finish(context, request, *file, written, result);
+  file->Write(std::span(record).subspan(valueStart, static_cast<std::size_t>(request.size)));
+  Finish(context, request, *file, "", result);
 }
 
 std::uint64_t ClustersIn(const std::vector<DataRun>& runs) {
@@ -121,13 +119,13 @@ void ExtractNonResident(ExtractionContext& context, const ExtractionRequest& req
     copier.CopySectors(volume.clusterBase + run.firstCluster * volume.sectorsPerCluster,
                        run.clusterCount * volume.sectorsPerCluster, run.sparse);
   }
-  result.cutShort = !copier.Done() && copier.Interrupted();
-  Finish(context, request, *file, !copier.WriteFailed(), result);
-  if (result.outcome == ExtractionOutcome::written && !copier.Done() && !result.cutShort) {
-    result.outcome = ExtractionOutcome::writeFailed;
-    result.error = "its run list ends after " + std::to_string(result.bytesWritten) + " of " +
-                   std::to_string(request.size) + " bytes";
-  }
+  result.cutShort = !copier.Done() && copier.Interrupted() && !copier.WriteFailed();
+  const bool runListShort = !copier.Done() && !copier.Interrupted() && !copier.WriteFailed();
+  Finish(context, request, *file,
+         runListShort ? "its run list ends after " + std::to_string(copier.Copied()) + " of " +
+                            std::to_string(request.size) + " bytes"
+                      : "",
+         result);
 }
 
 }  // namespace

@@ -119,17 +119,26 @@ class Recovery {
       case ExtractionOutcome::empty: ++summary_.emptyFiles; return;
       case ExtractionOutcome::notRecoverable: summary_.notRecoverable.push_back(path + ": " + result.error); return;
       case ExtractionOutcome::creationFailed:
-      case ExtractionOutcome::writeFailed:
       case ExtractionOutcome::noData:
         summary_.failed.push_back(path + ": " + result.error);
-        break;
+        return;
+      case ExtractionOutcome::writeFailed:
+        summary_.failed.push_back(path + ": " + result.error + KeptPart(result, folder));
+        return;
       case ExtractionOutcome::written:
-        ++summary_.filesWritten;
         break;
     }
+    // Only what now stands under the file's name counts.
+    ++summary_.filesWritten;
     summary_.bytesWritten += result.bytesWritten;
     if (result.unreadableSectors > 0) summary_.withUnreadableSectors.push_back({path, result.unreadableSectors});
     if (result.cutShort) summary_.cutShort.push_back(path);
+  }
+
+  static std::string KeptPart(const ExtractionResult& result, const HostFolder& folder) {
+    if (result.keptAs.empty()) return "";
+    return "; the " + std::to_string(result.bytesWritten) + " bytes written are kept as " +
+           folder.PathOf(result.keptAs);
   }
 
   ExtractionContext& context_;

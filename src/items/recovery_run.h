@@ -25,12 +25,14 @@ struct UnreadableFile {
 
 // The account of a run, for the user.
 struct RecoverySummary {
+  // Files that stand whole (or cut short by Skip File or Stop Saving) under
+  // their names, and the bytes they hold; a failed file counts in neither.
   std::uint32_t filesWritten = 0;
   std::uint64_t bytesWritten = 0;
   std::uint32_t refusedByFilter = 0;
   std::uint32_t refusedByDeletedMode = 0;
   std::uint32_t skippedDuplicates = 0;
-  std::vector<std::string> failed;              // "path: reason"
+  std::vector<std::string> failed;              // "path: reason", naming a ".partial" file kept
   std::vector<UnreadableFile> withUnreadableSectors;  // written, with zeros for what could not be read
   std::vector<std::string> cutShort;            // left partial by Skip File or Stop Saving
   std::vector<std::string> notRecoverable;      // "path: reason", NTFS-compressed or encrypted

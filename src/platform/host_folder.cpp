@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace salvex {
@@ -125,6 +126,20 @@ std::unique_ptr<OutputFile> HostFolder::CreateFile(std::string_view name, std::s
   return std::make_unique<OutputFile>(fd);
 }
 
+bool HostFolder::RenameWithoutReplacing(std::string_view from, std::string_view to) const {
+  const std::string source(from);
+  const std::string target(to);
+  if (::renameat2(fd_, source.c_str(), fd_, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL) return false;
+  // A file system without the no-replace rename: a new hard link refuses a
+  // taken name just as well.
+  return ::linkat(fd_, source.c_str(), fd_, target.c_str(), 0) == 0 && ::unlinkat(fd_, source.c_str(), 0) == 0;
+}
+
+bool HostFolder::RemoveFile(std::string_view name) const {
+  return ::unlinkat(fd_, std::string(name).c_str(), 0) == 0;
+}
+
 dev_t HostFolder::Device() const {
   struct stat info {};
   return ::fstat(fd_, &info) == 0 ? info.st_dev : 0;
@@ -153,6 +168,7 @@ bool OutputFile::WriteAll(std::span<const std::uint8_t> bytes) {
       return false;
     }
     done += static_cast<std::size_t>(wrote);
+    bytesWritten_ += static_cast<std::uint64_t>(wrote);
   }
   return true;
 }

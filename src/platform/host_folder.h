@@ -53,6 +53,10 @@ class HostFolder {
   // Creates (or truncates) the file `name` for writing; never through a
   // symbolic link, never a protected file. Null with `error` set on failure.
   std::unique_ptr<OutputFile> CreateFile(std::string_view name, std::string& error) const;
+  // Renames the entry `from` to `to` unless something has that name already.
+  bool RenameWithoutReplacing(std::string_view from, std::string_view to) const;
+  // Removes the file `name` (not a folder).
+  bool RemoveFile(std::string_view name) const;
 
   // The file system (st_dev) the folder lives on.
   dev_t Device() const;
@@ -75,6 +79,9 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool Write(std::span<const std::uint8_t> bytes);
+  // The bytes the host has taken into the file so far; all of them once
+  // Close has succeeded.
+  std::uint64_t BytesWritten() const { return bytesWritten_; }
   // Sets the access and modification times (Linux keeps no settable
   // creation time).
   bool SetTimes(std::time_t time);
@@ -87,6 +94,7 @@ class OutputFile {
 
   int fd_;
   bool failed_ = false;
+  std::uint64_t bytesWritten_ = 0;
   std::vector<std::uint8_t> pending_;
 };
 
