@@ -59,7 +59,8 @@ int RunPartitions(const PartitionsOptions& options) {
   } else {
     PrintPartitions(session.partitions, options.json);
   }
-  return 0;
+  // As search-partitions: a disk without one is a failure scripts can see.
+  return session.partitions.partitionCount > 0 ? 0 : 1;
 }
 
 }  // namespace salvex::cli

@@ -76,6 +76,8 @@ void ChooseVolume(Session& session, const VolumeOptions& options) {
                    " has " + std::to_string(found) + " FAT16, FAT32 or NTFS partition(s)");
   }
   SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1));
+  // A partition is held to the disk as a range is: a cut-short image says so.
+  CheckRangeOnDisk(session, session.scan.rangeStart, std::uint64_t{session.scan.rangeStart} + session.scan.rangeSize);
 }
 
 void ChooseDeepRange(Session& session, const VolumeOptions& volume, const DeepOptions& deep) {

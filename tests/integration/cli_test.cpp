@@ -247,6 +247,7 @@ TEST(Cli, ACutShortImageIsScannedAsFarAsItGoes) {
       << byRange.err;
   EXPECT_EQ(DiffItems(ItemsFromScanJson(byRange.out), disk.fat32Items), "");
   EXPECT_EQ(byRange.out, byPartition.out);
+  EXPECT_EQ(byPartition.err, byRange.err) << "the partition passes the end as the range does";
 }
 
 TEST(CliErrors, ASearchThatFindsNoPartitionFails) {
@@ -259,6 +260,10 @@ TEST(CliErrors, ASearchThatFindsNoPartitionFails) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "salvex: error: No partition found, use advance mode to recover the data\n");
+  const SalvexRun tables = RunSalvex(SALVEX_BINARY, "partitions " + ShellQuote(blank.string()), dir.Path());
+  EXPECT_EQ(tables.status, 1) << "finding no partition in the tables fails as the search does";
+  EXPECT_EQ(tables.out.rfind("No FAT16, FAT32 or NTFS partitions found in the partition tables of ", 0), 0u)
+      << tables.out;
 }
 
 struct BadInput {
