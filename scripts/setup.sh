@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, testing, fuzzing and
-# benchmarking need. Safe to run again: it only calls apt-get when something
-# is missing.
+# benchmarking need (for the desktop window: Qt 6, its SVG icons, the MIME
+# database for type names, and Xvfb for its screenshot test). Safe to run
+# again: it only calls apt-get when something is missing.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   dosfstools mtools fdisk ntfs-3g
   sleuthkit hyperfine xz-utils
+  qt6-base-dev libqt6svg6 shared-mime-info xvfb xauth
 )
 
 missing=()

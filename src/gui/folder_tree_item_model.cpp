@@ -1,0 +1,87 @@
+#include "gui/folder_tree_item_model.h"
+
+#include "gui/theme_icon.h"
+
+namespace salvex::gui {
+namespace {
+
+constexpr TreeNodeId kRoot = FolderTreeModel::kRoot;
+
+}  // namespace
+
+FolderTreeItemModel::FolderTreeItemModel(wizard::TreeKind kind, QObject* parent) : QAbstractItemModel(parent), kind_(kind) {
+  // The disk tree and the items tree have the computer at their root; the
+  // partitions and found-file-systems trees the disk. Disk and partition
+  // nodes share the disk's image; folders show an open folder when selected.
+  const bool computerRoot = kind == wizard::TreeKind::disks || kind == wizard::TreeKind::items;
+  rootIcon_ = computerRoot ? TreeIcon(TreeImage::computer) : TreeIcon(TreeImage::disk);
+  nodeIcon_ = kind == wizard::TreeKind::items ? TreeIcon(TreeImage::folder) : TreeIcon(TreeImage::disk);
+}
+
+void FolderTreeItemModel::SetTree(const FolderTreeModel* tree) {
+  beginResetModel();
+  tree_ = tree;
+  rowOfNode_.clear();
+  if (tree_ != nullptr) {
+    rowOfNode_.assign(tree_->NodeCount() + kRoot, 0);
+    for (TreeNodeId node = kRoot; tree_->Contains(node); ++node) {
+      const auto& children = tree_->Children(node);
+      for (std::size_t row = 0; row < children.size(); ++row) {
+        if (children[row] < rowOfNode_.size()) rowOfNode_[children[row]] = static_cast<int>(row);
+      }
+    }
+  }
+  endResetModel();
+}
+
+QModelIndex FolderTreeItemModel::IndexOf(TreeNodeId node) const {
+  if (tree_ == nullptr || !tree_->Contains(node)) return {};
+  return createIndex(node == kRoot ? 0 : rowOfNode_[node], 0, static_cast<quintptr>(node));
+}
+
+TreeNodeId FolderTreeItemModel::NodeOf(const QModelIndex& index) const {
+  return index.isValid() ? static_cast<TreeNodeId>(index.internalId()) : 0;
+}
+
+void FolderTreeItemModel::RefreshNode(TreeNodeId node) {
+  const QModelIndex changed = IndexOf(node);
+  if (changed.isValid()) emit dataChanged(changed, changed, {Qt::DisplayRole});
+}
+
+QModelIndex FolderTreeItemModel::index(int row, int column, const QModelIndex& parent) const {
+  if (tree_ == nullptr || column != 0 || row < 0) return {};
+  if (!parent.isValid()) return row == 0 ? createIndex(0, 0, static_cast<quintptr>(kRoot)) : QModelIndex();
+  const auto& children = tree_->Children(NodeOf(parent));
+  if (static_cast<std::size_t>(row) >= children.size()) return {};
+  return createIndex(row, 0, static_cast<quintptr>(children[static_cast<std::size_t>(row)]));
+}
+
+QModelIndex FolderTreeItemModel::parent(const QModelIndex& child) const {
+  const TreeNodeId node = NodeOf(child);
+  if (tree_ == nullptr || node == kRoot || !tree_->Contains(node)) return {};
+  return IndexOf(tree_->Parent(node));
+}
+
+int FolderTreeItemModel::rowCount(const QModelIndex& parent) const {
+  if (tree_ == nullptr) return 0;
+  if (!parent.isValid()) return 1;
+  return static_cast<int>(tree_->Children(NodeOf(parent)).size());
+}
+
+int FolderTreeItemModel::columnCount(const QModelIndex&) const { return 1; }
+
+QVariant FolderTreeItemModel::data(const QModelIndex& index, int role) const {
+  const TreeNodeId node = NodeOf(index);
+  if (tree_ == nullptr || !tree_->Contains(node)) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+      return QString::fromStdString(tree_->Text(node));
+    case Qt::DecorationRole:
+      return node == kRoot ? rootIcon_ : nodeIcon_;
+    default:
+      return {};
+  }
+}
+
+}  // namespace salvex::gui

@@ -1,0 +1,204 @@
+#include "gui/item_list_pane.h"
+
+#include <QAbstractItemDelegate>
+#include <QEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QListView>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "gui/item_sort_proxy.h"
+#include "wizard/step_presentation.h"
+
+namespace salvex::gui {
+namespace {
+
+// The list is drawn black (deleted rows red) on white, whatever the theme.
+void WhiteBackground(QAbstractItemView* view) {
+  QPalette palette = view->palette();
+  palette.setColor(QPalette::Base, Qt::white);
+  palette.setColor(QPalette::AlternateBase, Qt::white);
+  palette.setColor(QPalette::Text, Qt::black);
+  view->setPalette(palette);
+}
+
+// The Modified column is 70 pixels wide: the list's font is narrowed, and
+// made smaller only when that is not enough, until a date fits there. It
+// is never larger than the desktop's.
+void FitDatesToColumns(QAbstractItemView* view) {
+  const int room = wizard::ItemColumns(wizard::ListLayout::itemsSizeRight)[4].width - 10;
+  const auto fits = [room](const QFont& font) {
+    return QFontMetrics(font).horizontalAdvance(QStringLiteral("28-12-2006 ")) <= room;
+  };
+  QFont font = view->font();
+  for (const int stretch : {QFont::Unstretched, QFont::SemiCondensed, QFont::Condensed}) {
+    font.setStretch(stretch);
+    if (fits(font)) break;
+  }
+  while (font.pointSizeF() > 7 && !fits(font)) font.setPointSizeF(font.pointSizeF() - 0.5);
+  view->setFont(font);
+}
+
+}  // namespace
+
+ItemListPane::ItemListPane(FileTypes& types, ItemTableModel::Renamed renamed, QWidget* parent) : QWidget(parent) {
+  model_ = new ItemTableModel(types, std::move(renamed), this);
+  proxy_ = new ItemSortProxy(this);
+  proxy_->setSourceModel(model_);
+
+  table_ = new QTableView(this);
+  table_->setObjectName(QStringLiteral("itemTable"));
+  FitDatesToColumns(table_);
+  table_->setModel(proxy_);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setWordWrap(false);
+  table_->setTextElideMode(Qt::ElideRight);
+  table_->setIconSize(QSize(16, 16));
+  table_->verticalHeader()->hide();
+  // Fixed row heights: a folder of 200,000 files scrolls without measuring each.
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table_->verticalHeader()->setDefaultSectionSize(std::max(table_->fontMetrics().height() + 6, 20));
+  table_->horizontalHeader()->setStretchLastSection(false);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  table_->horizontalHeader()->setHighlightSections(false);
+  // Discovery order until a header is clicked.
+  table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  table_->setSortingEnabled(true);
+  WhiteBackground(table_);
+
+  icons_ = new QListView(this);
+  icons_->setObjectName(QStringLiteral("itemIcons"));
+  icons_->setModel(proxy_);
+  icons_->setSelectionModel(table_->selectionModel());
+  icons_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  icons_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  icons_->setUniformItemSizes(true);
+  icons_->setLayoutMode(QListView::Batched);
+  icons_->setResizeMode(QListView::Adjust);
+  icons_->setWrapping(true);
+  WhiteBackground(icons_);
+
+  // Where the list is hidden: an empty pane of the same look.
+  auto* blank = new QFrame(this);
+  blank->setFrameShape(QFrame::StyledPanel);
+  blank->setAutoFillBackground(true);
+  blank->setBackgroundRole(QPalette::Base);
+  blank_ = blank;
+
+  pages_ = new QStackedWidget(this);
+  pages_->addWidget(table_);
+  pages_->addWidget(icons_);
+  pages_->addWidget(blank_);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->addWidget(pages_);
+
+  Watch(table_);
+  Watch(icons_);
+  SetLayout(wizard::ListLayout::details);
+}
+
+void ItemListPane::Watch(QAbstractItemView* view) {
+  view->viewport()->installEventFilter(this);
+  view->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(view, &QAbstractItemView::doubleClicked, this, [this] { emit doubleClicked(); });
+  connect(view, &QWidget::customContextMenuRequested, this,
+          [this, view](const QPoint& at) { emit menuRequested(view->viewport()->mapToGlobal(at)); });
+  connect(view->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { emit renameClosed(); });
+}
+
+bool ItemListPane::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress && (watched == table_->viewport() || watched == icons_->viewport())) {
+    emit pressed();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void ItemListPane::SetLayout(wizard::ListLayout layout) {
+  model_->SetLayout(layout);
+  QHeaderView* header = table_->horizontalHeader();
+  for (int column = 0; column < model_->columnCount(); ++column) header->resizeSection(column, model_->ColumnWidth(column));
+  const bool items = layout != wizard::ListLayout::details;
+  table_->setShowGrid(items);
+  table_->setSortingEnabled(items);
+  header->setSortIndicatorShown(items);
+  header->setSortIndicator(-1, Qt::AscendingOrder);
+  proxy_->sort(-1);
+}
+
+void ItemListPane::SetRows(const wizard::ItemListModel* rows) {
+  // A new fill shows the order the scan found.
+  table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  proxy_->sort(-1);
+  model_->SetRows(rows);
+}
+
+void ItemListPane::SetListVisible(bool visible) {
+  listVisible_ = visible;
+  SetViewMode(mode_);
+}
+
+void ItemListPane::SetViewMode(wizard::ViewMode mode) {
+  mode_ = mode;
+  if (mode == wizard::ViewMode::icons) {
+    icons_->setViewMode(QListView::IconMode);
+    icons_->setFlow(QListView::LeftToRight);
+    icons_->setIconSize(QSize(32, 32));
+    icons_->setGridSize(QSize(104, 72));
+    icons_->setWordWrap(true);
+  } else if (mode == wizard::ViewMode::list) {
+    icons_->setViewMode(QListView::ListMode);
+    icons_->setFlow(QListView::TopToBottom);
+    icons_->setIconSize(QSize(16, 16));
+    icons_->setGridSize(QSize(220, icons_->fontMetrics().height() + 8));
+    icons_->setWordWrap(false);
+  }
+  // Both modes arrange themselves anew as the pane changes size.
+  icons_->setMovement(QListView::Static);
+  icons_->setWrapping(true);
+  icons_->setResizeMode(QListView::Adjust);
+  QWidget* page = !listVisible_ ? blank_ : mode == wizard::ViewMode::details ? static_cast<QWidget*>(table_) : icons_;
+  pages_->setCurrentWidget(page);
+}
+
+QAbstractItemView* ItemListPane::ActiveView() const {
+  return mode_ == wizard::ViewMode::details ? static_cast<QAbstractItemView*>(table_) : icons_;
+}
+
+QModelIndex ItemListPane::IndexOfRow(std::size_t row) const {
+  return proxy_->mapFromSource(model_->index(static_cast<int>(row), 0));
+}
+
+std::optional<std::size_t> ItemListPane::SelectedRow() const {
+  const QItemSelectionModel* selection = table_->selectionModel();
+  QModelIndex current = selection->currentIndex();
+  if (!current.isValid() || !selection->isRowSelected(current.row(), current.parent())) {
+    const QModelIndexList rows = selection->selectedRows();
+    if (rows.isEmpty()) return std::nullopt;
+    current = rows.first();
+  }
+  const QModelIndex source = proxy_->mapToSource(current);
+  if (!source.isValid()) return std::nullopt;
+  return static_cast<std::size_t>(source.row());
+}
+
+void ItemListPane::BeginRename(std::size_t row) {
+  const QModelIndex index = IndexOfRow(row);
+  if (!index.isValid()) return;
+  QAbstractItemView* view = ActiveView();
+  view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  view->scrollTo(index);
+  view->edit(index);
+}
+
+void ItemListPane::RefreshRow(std::size_t row) { model_->RefreshRow(static_cast<int>(row)); }
+
+void ItemListPane::Focus() { ActiveView()->setFocus(Qt::OtherFocusReason); }
+
+}  // namespace salvex::gui

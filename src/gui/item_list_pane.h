@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QWidget>
+
+#include <cstddef>
+#include <optional>
+
+#include "gui/item_table_model.h"
+#include "wizard/item_list_model.h"
+#include "wizard/wizard_types.h"
+
+class QAbstractItemView;
+class QListView;
+class QStackedWidget;
+class QTableView;
+
+namespace salvex::gui {
+
+class FileTypes;
+class ItemSortProxy;
+
+// The right pane: the item list in its details mode (a table with the
+// layout's columns, grid lines and whole-row selection) or its icons and
+// list modes (one view of the Name column), both over one model and one
+// selection. A header click sorts by its column; a second reverses; a new
+// fill brings back the order the scan found. Rows are told by their
+// position in the wizard's ItemListModel, whatever the sort.
+class ItemListPane final : public QWidget {
+  Q_OBJECT
+
+ public:
+  ItemListPane(FileTypes& types, ItemTableModel::Renamed renamed, QWidget* parent = nullptr);
+
+  void SetLayout(wizard::ListLayout layout);
+  void SetRows(const wizard::ItemListModel* rows);
+  void SetListVisible(bool visible);
+  void SetViewMode(wizard::ViewMode mode);
+  std::optional<std::size_t> SelectedRow() const;
+  // Selects the row and opens the editor on its name.
+  void BeginRename(std::size_t row);
+  void RefreshRow(std::size_t row);
+  void Focus();
+
+  QTableView* Table() const { return table_; }
+  QListView* Icons() const { return icons_; }
+  QAbstractItemView* ActiveView() const;
+  ItemTableModel& Model() const { return *model_; }
+  // The proxy index of a row of the wizard's list, in column 0.
+  QModelIndex IndexOfRow(std::size_t row) const;
+
+ signals:
+  void pressed();
+  void doubleClicked();
+  void menuRequested(QPoint globalPosition);
+  // The in-place editor closed, committed or not.
+  void renameClosed();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Watch(QAbstractItemView* view);
+
+  ItemTableModel* model_ = nullptr;
+  ItemSortProxy* proxy_ = nullptr;
+  QStackedWidget* pages_ = nullptr;
+  QWidget* blank_ = nullptr;
+  QTableView* table_ = nullptr;
+  QListView* icons_ = nullptr;
+  wizard::ViewMode mode_ = wizard::ViewMode::details;
+  bool listVisible_ = true;
+};
+
+}  // namespace salvex::gui

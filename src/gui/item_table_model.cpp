@@ -1,0 +1,195 @@
+#include "gui/item_table_model.h"
+
+#include <QBrush>
+#include <QColor>
+
+#include <charconv>
+
+#include "gui/file_types.h"
+#include "wizard/step_presentation.h"
+
+namespace salvex::gui {
+namespace {
+
+constexpr std::size_t kKeptRows = 512;
+
+bool IsItemLayout(wizard::ListLayout layout) { return layout != wizard::ListLayout::details; }
+
+const std::string& Column(const ItemRow& row, int column) {
+  switch (column) {
+    case 1:
+      return row.type;
+    case 2:
+      return row.size;
+    case 3:
+      return row.created;
+    case 4:
+      return row.modified;
+    case 5:
+      return row.id;
+    default:
+      return row.name;
+  }
+}
+
+quint64 Number(const std::string& text) {
+  quint64 value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+}  // namespace
+
+quint64 DateSortKey(const std::string& text) {
+  // Day, month, year, then hour, minute, second when given.
+  quint64 parts[6] = {};
+  int count = 0;
+  for (std::size_t i = 0; i < text.size() && count < 6;) {
+    if (text[i] < '0' || text[i] > '9') {
+      ++i;
+      continue;
+    }
+    quint64 value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && value < 100000) value = value * 10 + quint64(text[i++] - '0');
+    parts[count++] = value;
+  }
+  quint64 key = parts[2];
+  for (const quint64 part : {parts[1], parts[0], parts[3], parts[4], parts[5]}) key = key * 100 + part % 100;
+  return key;
+}
+
+ItemTableModel::ItemTableModel(FileTypes& types, Renamed renamed, QObject* parent)
+    : QAbstractTableModel(parent), types_(types), renamed_(std::move(renamed)) {}
+
+void ItemTableModel::Forget() {
+  texts_.clear();
+  keyColumn_ = -1;
+  keys_.clear();
+}
+
+void ItemTableModel::SetLayout(wizard::ListLayout layout) {
+  beginResetModel();
+  layout_ = layout;
+  Forget();
+  endResetModel();
+  emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
+void ItemTableModel::SetRows(const wizard::ItemListModel* rows) {
+  beginResetModel();
+  rows_ = rows;
+  Forget();
+  endResetModel();
+}
+
+void ItemTableModel::RefreshRow(int row) {
+  if (row < 0 || row >= rowCount()) return;
+  Forget();
+  emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+int ItemTableModel::ColumnWidth(int column) const {
+  if (!IsItemLayout(layout_)) return wizard::kDetailsColumnWidth;
+  return wizard::ItemColumns(layout_)[static_cast<std::size_t>(column)].width;
+}
+
+bool ItemTableModel::RightAligned(int column) const {
+  return IsItemLayout(layout_) && wizard::ItemColumns(layout_)[static_cast<std::size_t>(column)].rightAligned;
+}
+
+int ItemTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() || rows_ == nullptr ? 0 : static_cast<int>(rows_->RowCount());
+}
+
+int ItemTableModel::columnCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  return IsItemLayout(layout_) ? 6 : 1;
+}
+
+const ItemRow& ItemTableModel::RowTexts(int row) const {
+  const auto known = texts_.find(row);
+  if (known != texts_.end()) return known->second;
+  if (texts_.size() >= kKeptRows) texts_.clear();
+  return texts_.emplace(row, rows_->Row(static_cast<std::size_t>(row))).first->second;
+}
+
+QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || rows_ == nullptr || index.row() >= rowCount()) return {};
+  const int row = index.row();
+  const int column = index.column();
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+    case Qt::ToolTipRole:  // the whole text of a cell too narrow for it
+      return QString::fromStdString(Column(RowTexts(row), column));
+    case Qt::DecorationRole: {
+      if (column != 0) return {};
+      const bool deleted = rows_->IsDeleted(static_cast<std::size_t>(row));
+      if (rows_->At(static_cast<std::size_t>(row)).folder) return types_.FolderIcon(deleted);
+      return types_.FileIcon(rows_->Name(static_cast<std::size_t>(row)), deleted);
+    }
+    case Qt::ForegroundRole:
+      return QBrush(RowTexts(row).type.rfind("Deleted", 0) == 0 ? QColor(255, 0, 0) : QColor(0, 0, 0));
+    case Qt::BackgroundRole:
+      return QBrush(QColor(255, 255, 255));
+    case Qt::TextAlignmentRole:
+      return QVariant::fromValue(Qt::AlignVCenter | (RightAligned(column) ? Qt::AlignRight : Qt::AlignLeft));
+    case kSortRole:
+      return SortKey(row, column);
+    case kFolderRole:
+      return rows_->At(static_cast<std::size_t>(row)).folder;
+    default:
+      return {};
+  }
+}
+
+QVariant ItemTableModel::SortKey(int row, int column) const {
+  // A sort asks for every row's key many times: they are made once per column.
+  if (keyColumn_ != column) {
+    keyColumn_ = column;
+    keys_.assign(static_cast<std::size_t>(rowCount()), QVariant());
+    for (int i = 0; i < rowCount(); ++i) {
+      QVariant& key = keys_[static_cast<std::size_t>(i)];
+      if (column == 0) {
+        key = QString::fromStdString(rows_->Name(static_cast<std::size_t>(i)));
+        continue;
+      }
+      const ItemRow texts = rows_->Row(static_cast<std::size_t>(i));
+      const std::string& text = Column(texts, column);
+      if (column == 2 || column == 5) {
+        key = Number(text);
+      } else if (column == 3 || column == 4) {
+        key = DateSortKey(text);
+      } else {
+        key = QString::fromStdString(text);
+      }
+    }
+  }
+  return keys_[static_cast<std::size_t>(row)];
+}
+
+QVariant ItemTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+  if (role == Qt::DisplayRole) {
+    if (!IsItemLayout(layout_)) return QString::fromStdString(wizard::DetailsColumnTitle());
+    return QString::fromLatin1(wizard::ItemColumns(layout_)[static_cast<std::size_t>(section)].title);
+  }
+  if (role == Qt::TextAlignmentRole) {
+    return QVariant::fromValue(Qt::AlignVCenter | (RightAligned(section) ? Qt::AlignRight : Qt::AlignLeft));
+  }
+  return {};
+}
+
+Qt::ItemFlags ItemTableModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+  if (index.isValid() && index.column() == 0 && IsItemLayout(layout_)) flags |= Qt::ItemIsEditable;
+  return flags;
+}
+
+bool ItemTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !index.isValid() || index.column() != 0) return false;
+  renamed_(value.toString().toStdString());
+  return true;
+}
+
+}  // namespace salvex::gui

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "items/item_rows.h"
+#include "wizard/item_list_model.h"
+#include "wizard/wizard_types.h"
+
+namespace salvex::gui {
+
+class FileTypes;
+
+// The item list as a Qt model over the wizard's ItemListModel: the columns
+// of the list's layout, and the rows of one folder, whose texts are made
+// when the view asks for them (a few hundred are kept at a time). Rows
+// whose type begins with "Deleted" are red. Renaming the Name cell is
+// handed to `renamed`, which decides the name.
+class ItemTableModel final : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  // A key for sorting a column: numbers for sizes, dates and ids, the text
+  // for the others.
+  static constexpr int kSortRole = Qt::UserRole;
+  static constexpr int kFolderRole = Qt::UserRole + 1;
+
+  using Renamed = std::function<void(const std::string& text)>;
+
+  ItemTableModel(FileTypes& types, Renamed renamed, QObject* parent = nullptr);
+
+  void SetLayout(wizard::ListLayout layout);
+  wizard::ListLayout Layout() const { return layout_; }
+  // Null: no rows.
+  void SetRows(const wizard::ItemListModel* rows);
+  void RefreshRow(int row);
+  int ColumnWidth(int column) const;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+ private:
+  const ItemRow& RowTexts(int row) const;
+  QVariant SortKey(int row, int column) const;
+  bool RightAligned(int column) const;
+  void Forget();
+
+  FileTypes& types_;
+  Renamed renamed_;
+  wizard::ListLayout layout_ = wizard::ListLayout::details;
+  const wizard::ItemListModel* rows_ = nullptr;
+  mutable std::unordered_map<int, ItemRow> texts_;
+  mutable int keyColumn_ = -1;
+  mutable std::vector<QVariant> keys_;
+};
+
+// "28-12-2006 " or "7-12-2006 9:5:3" as a number that sorts by date and time.
+quint64 DateSortKey(const std::string& text);
+
+}  // namespace salvex::gui

@@ -1,0 +1,255 @@
+#include "gui/main_window.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include "gui/command_actions.h"
+#include "gui/info_panel.h"
+#include "gui/item_list_pane.h"
+#include "gui/key_router.h"
+#include "gui/message_boxes.h"
+#include "gui/progress_row.h"
+#include "gui/scan_options.h"
+#include "gui/theme_icon.h"
+#include "gui/tree_pane.h"
+#include "gui/ui_port_relay.h"
+#include "gui/widget_port.h"
+#include "gui/wizard_buttons.h"
+#include "wizard/wizard_controller.h"
+
+namespace salvex::gui {
+
+using wizard::Command;
+using wizard::Control;
+
+MainWindow::MainWindow(const ScanState& scan, QWidget* parent) : QMainWindow(parent) {
+  LoadBundledIcons();
+  setWindowTitle(QString::fromLatin1(kBoxTitle));
+  setWindowIcon(QIcon(QStringLiteral(":/icons/salvex.svg")));
+  setObjectName(QStringLiteral("mainWindow"));
+  actions_ = new CommandActions(this);
+  actions_->FillMenuBar(*menuBar());
+  setCentralWidget(BuildCentre(scan));
+  screen_ = std::make_unique<WidgetPort>(*this, *panel_, *progress_, *buttons_);
+  relay_ = std::make_unique<UiPortRelay>(*this, *screen_);
+  resize(1040, 740);
+}
+
+MainWindow::~MainWindow() = default;
+
+QWidget* MainWindow::BuildCentre(const ScanState& scan) {
+  auto* centre = new QWidget(this);
+  trees_ = new TreePane(centre);
+  list_ = new ItemListPane(
+      types_, [this](const std::string& text) { if (controller_ != nullptr) controller_->OnRenameEnded(text); }, centre);
+  auto* panes = new QSplitter(Qt::Horizontal, centre);
+  panes->addWidget(trees_);
+  panes->addWidget(list_);
+  panes->setStretchFactor(1, 1);
+  panes->setSizes({260, 760});
+  panes->setChildrenCollapsible(false);
+
+  auto* information = new QGroupBox(QStringLiteral("Information"), centre);
+  panel_ = new InfoPanel(information);
+  auto* informationLayout = new QVBoxLayout(information);
+  informationLayout->addWidget(panel_);
+  information->setMinimumWidth(380);
+  options_ = new ScanOptions(centre);
+  auto* middle = new QHBoxLayout;
+  middle->addWidget(information);
+  middle->addWidget(options_, 1);
+
+  auto* help = new QGroupBox(QStringLiteral("Quick Help"), centre);
+  quickHelp_ = new QPlainTextEdit(help);
+  quickHelp_->setObjectName(QStringLiteral("quickHelp"));
+  quickHelp_->setReadOnly(true);
+  quickHelp_->setFrameShape(QFrame::NoFrame);
+  quickHelp_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  quickHelp_->setFixedHeight(quickHelp_->fontMetrics().lineSpacing() * 4 + 12);
+  // Read, not edited: drawn on the window's own background.
+  QPalette calm = quickHelp_->palette();
+  calm.setColor(QPalette::Base, calm.color(QPalette::Window));
+  quickHelp_->setPalette(calm);
+  auto* helpLayout = new QVBoxLayout(help);
+  helpLayout->addWidget(quickHelp_);
+
+  progress_ = new ProgressRow(scan, centre);
+  buttons_ = new WizardButtons(centre);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(progress_, 1);
+  bottom->addSpacing(24);
+  bottom->addWidget(buttons_);
+
+  auto* column = new QVBoxLayout(centre);
+  column->addWidget(panes, 1);
+  column->addLayout(middle);
+  column->addWidget(help);
+  column->addLayout(bottom);
+  return centre;
+}
+
+void MainWindow::Attach(wizard::WizardController& controller) {
+  controller_ = &controller;
+  auto* c = &controller;
+  connect(trees_, &TreePane::nodeClicked, this,
+          [c](std::optional<TreeNodeId> node, wizard::TreeHit hit) { c->OnTreeClick(node, hit); });
+  connect(buttons_, &WizardButtons::nextClicked, this, [c] { c->OnNext(); });
+  connect(buttons_, &WizardButtons::backClicked, this, [c] { c->OnBack(); });
+  connect(buttons_, &WizardButtons::stopClicked, this, [c] { c->OnStop(); });
+  connect(buttons_, &WizardButtons::searchPartitionsClicked, this, [c] { c->OnSearchPartitions(); });
+  connect(options_, &ScanOptions::scanTypeChosen, this, [c](ScanType type) { c->OnScanType(type); });
+  connect(list_, &ItemListPane::pressed, this, [c] { c->OnListClick(); });
+  connect(list_, &ItemListPane::doubleClicked, this, [c] { c->OnListDoubleClick(); });
+  connect(list_, &ItemListPane::menuRequested, this, &MainWindow::ShowRowMenu);
+  // A cancelled edit, or one that lost its row, ends the rename with no text.
+  connect(list_, &ItemListPane::renameClosed, this, [c] {
+    if (c->RenameInProgress()) c->OnRenameEnded("");
+  });
+  connect(actions_, &CommandActions::commandTriggered, this, &MainWindow::OnCommand);
+  connect(actions_, &CommandActions::openTriggered, this, [c](bool chooser) { c->OpenSelectedItem(chooser); });
+  keys_ = new KeyRouter(*this, [this](wizard::Key key) { return OnKey(key); });
+}
+
+void MainWindow::OnCommand(Command command) {
+  switch (command) {
+    case Command::exit:
+      controller_->OnExit();
+      return;
+    case Command::viewIcons:
+      controller_->SetViewMode(wizard::ViewMode::icons);
+      return;
+    case Command::viewList:
+      controller_->SetViewMode(wizard::ViewMode::list);
+      return;
+    case Command::viewDetails:
+      controller_->SetViewMode(wizard::ViewMode::details);
+      return;
+    default:
+      // The recovery, snapshot, search, settings, information and help
+      // commands have no dialogs yet.
+      return;
+  }
+}
+
+bool MainWindow::OnKey(wizard::Key key) {
+  // The rename editor needs Esc to give up the edit.
+  if (key == wizard::Key::escape && controller_->RenameInProgress()) return false;
+  if (controller_->OnKey(key)) return true;
+  if (key != wizard::Key::applications) return false;
+  QAbstractItemView* view = list_->ActiveView();
+  const auto row = list_->SelectedRow();
+  const QRect at = row ? view->visualRect(list_->IndexOfRow(*row)) : view->viewport()->rect();
+  ShowRowMenu(view->viewport()->mapToGlobal(at.center()));
+  return true;
+}
+
+void MainWindow::ShowRowMenu(QPoint globalPosition) {
+  if (controller_ == nullptr || !controller_->CanShowRowMenu()) return;
+  const auto row = list_->SelectedRow();
+  const bool folder = row && *row < controller_->List().RowCount() && controller_->List().At(*row).folder;
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("rowMenu"));
+  actions_->FillRowMenu(menu, folder);
+  menu.exec(globalPosition);
+}
+
+void MainWindow::Post(std::function<void()> work) { relay_->Post(std::move(work)); }
+
+void MainWindow::BeginQuit() { relay_->BeginQuit(); }
+
+QString MainWindow::QuickHelpText() const { return quickHelp_->toPlainText(); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // The close box asks as Exit does; the window goes only once Quit is called.
+  if (!quitStatus_ && controller_ != nullptr) controller_->OnExit();
+  if (quitStatus_ || controller_ == nullptr) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+// ---- UiPort: through the relay, from whichever thread ----------------------
+
+void MainWindow::SetPanelValue(std::string_view label, std::string_view value) { relay_->SetPanelValue(label, value); }
+void MainWindow::SetStatus(std::string_view text) { relay_->SetStatus(text); }
+void MainWindow::ShowProgress(bool visible) { relay_->ShowProgress(visible); }
+void MainWindow::SetProgress(int percent) { relay_->SetProgress(percent); }
+void MainWindow::SetStopVisible(bool visible) { relay_->SetStopVisible(visible); }
+void MainWindow::Notice(NoticeKind kind, std::string_view text) { relay_->Notice(kind, text); }
+bool MainWindow::Confirm(std::string_view text) { return relay_->Confirm(text); }
+
+// ---- WizardView: the controller, on this thread ------------------------------
+
+void MainWindow::SetTree(wizard::TreeKind kind, const FolderTreeModel* tree) { trees_->SetTree(kind, tree); }
+void MainWindow::SetTreeShown(wizard::TreeKind kind, wizard::Shown shown) { trees_->SetShown(kind, shown); }
+void MainWindow::SelectTreeNode(wizard::TreeKind kind, TreeNodeId node) { trees_->Select(kind, node); }
+void MainWindow::ExpandTreeNode(wizard::TreeKind kind, TreeNodeId node) { trees_->Expand(kind, node); }
+void MainWindow::SetTreeNodeText(wizard::TreeKind kind, TreeNodeId node, std::string_view) {
+  // The controller has renamed the node in its tree; only the drawing is stale.
+  trees_->RefreshNode(kind, node);
+}
+std::optional<TreeNodeId> MainWindow::SelectedTreeNode(wizard::TreeKind kind) const { return trees_->Selected(kind); }
+void MainWindow::FocusTree(wizard::TreeKind kind) { trees_->Focus(kind); }
+
+void MainWindow::SetListLayout(wizard::ListLayout layout) { list_->SetLayout(layout); }
+void MainWindow::ShowListRows(const wizard::ItemListModel* rows) { list_->SetRows(rows); }
+void MainWindow::SetListVisible(bool visible) { list_->SetListVisible(visible); }
+void MainWindow::SetViewMode(wizard::ViewMode mode) { list_->SetViewMode(mode); }
+std::optional<std::size_t> MainWindow::SelectedListRow() const { return list_->SelectedRow(); }
+void MainWindow::FocusList() { list_->Focus(); }
+void MainWindow::BeginListRename(std::size_t row) { list_->BeginRename(row); }
+void MainWindow::RefreshListRow(std::size_t row) { list_->RefreshRow(row); }
+
+void MainWindow::SetPanelLabels(const wizard::PanelLabelSet& set) {
+  relay_->Flush();
+  panel_->SetLabels(set);
+}
+void MainWindow::HideFirstPanelLabel() { panel_->HideFirstLabel(); }
+
+void MainWindow::SetControlShown(Control control, wizard::Shown shown) {
+  relay_->Flush();
+  QWidget* part = buttons_->Button(control);
+  if (part == nullptr) part = options_->Part(control);
+  if (part == nullptr) return;
+  part->setVisible(shown.visible);
+  part->setEnabled(shown.enabled);
+  if (control == Control::stop) progress_->SetStopShown(shown.visible);
+}
+
+void MainWindow::SetScanTypeChecked(ScanType type) { options_->SetChecked(type); }
+void MainWindow::SetRangeFields(const wizard::RangeFields& fields) { options_->SetRange(fields); }
+wizard::RangeFields MainWindow::ReadRangeFields() const { return options_->Range(); }
+void MainWindow::SetQuickHelp(std::string_view text) {
+  quickHelp_->setPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+void MainWindow::SetCommandEnabled(Command command, bool enabled) { actions_->Action(command)->setEnabled(enabled); }
+bool MainWindow::CommandEnabled(Command command) const { return actions_->Action(command)->isEnabled(); }
+
+void MainWindow::Quit(int status) {
+  quitStatus_ = status;
+  relay_->BeginQuit();
+  // After the event being handled, as the controller expects.
+  QMetaObject::invokeMethod(
+      this,
+      [this, status] {
+        if (quit_) {
+          quit_(status);
+        } else {
+          QCoreApplication::exit(status);
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace salvex::gui

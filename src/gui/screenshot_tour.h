@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+namespace salvex::gui {
+
+class GuiProgram;
+
+// Walks the window through both scans of the first image given, as a user
+// would, and saves a picture of every step (and of every box, which it
+// then answers) into a folder: how the screenshot test and the README's
+// pictures are made. Started by SALVEX_GUI_SCREENSHOTS=FOLDER; ends the
+// program with 0 when done, 1 when a step did not come within two minutes.
+class ScreenshotTour final : public QObject {
+  Q_OBJECT
+
+ public:
+  ScreenshotTour(GuiProgram& program, QString folder);
+  void Start();
+
+ private:
+  struct Step {
+    std::function<bool()> ready;
+    std::function<void()> act;
+  };
+  void Tick();
+  bool AnswerBox();
+  void Save(const QString& name);
+  bool Idle(int step) const;
+  void ClickChild(int treeKind, int child);
+
+  GuiProgram& program_;
+  QString folder_;
+  std::vector<Step> steps_;
+  std::size_t next_ = 0;
+  int boxes_ = 0;
+  int ticks_ = 0;
+  QTimer timer_;
+};
+
+}  // namespace salvex::gui
