@@ -1,0 +1,28 @@
+// The Qt tests of salvex-gui, on the offscreen platform: `salvex_gui_tests
+// [CLASS] [QtTest options]` runs one test class, or all of them.
+
+#include <QApplication>
+#include <QTest>
+
+#include <vector>
+
+#include "gui/theme_icon.h"
+#include "window_flow_test.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  salvex::gui::ChooseIconTheme();
+  salvex::testing::WindowFlowTest flow;
+  salvex::testing::LongSweepTest sweep;
+  salvex::testing::GuiPartsTest parts;
+  std::vector<QObject*> tests = {&parts, &flow, &sweep};
+  std::vector<char*> arguments(argv, argv + argc);
+  if (argc > 1 && argv[1][0] != '-') {
+    const QByteArray wanted = QByteArray("::") + argv[1];
+    std::erase_if(tests, [&](QObject* test) { return !QByteArray(test->metaObject()->className()).endsWith(wanted); });
+    arguments.erase(arguments.begin() + 1);
+  }
+  int failures = 0;
+  for (QObject* test : tests) failures += QTest::qExec(test, static_cast<int>(arguments.size()), arguments.data());
+  return failures == 0 ? 0 : 1;
+}

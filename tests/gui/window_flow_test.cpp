@@ -1,0 +1,298 @@
+// The real window, on the offscreen platform, driven with the mouse and the
+// keyboard through both scans of an image made by sfdisk, mkfs.fat and
+// mtools: what it shows at each step, and what its clicks and keys do.
+
+#include "window_flow_test.h"
+
+#include <QAbstractItemDelegate>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+
+#include "box_answerer.h"
+#include "gui/command_actions.h"
+#include "gui/info_panel.h"
+#include "gui/item_table_model.h"
+#include "gui/scan_options.h"
+#include "support/tool_images.h"
+#include "support/tool_runner.h"
+#include "window_driver.h"
+#include "wizard/step_presentation.h"
+
+namespace salvex::testing {
+namespace {
+
+using wizard::TreeKind;
+
+constexpr std::uint32_t kFatStart = 2048;
+constexpr std::uint32_t kFatSectors = 69632;
+const Ymd kDay{2019, 6, 2};
+
+struct Fixture {
+  TempDir dir;
+  std::filesystem::path image = dir / "window.img";
+  Fixture() {
+    DiskPlan plan;
+    plan.totalSectors = 81920;
+    plan.partitions = {{VolumeKind::fat32, false, kFatStart, kFatSectors, 0x0C, 1, "WINDOW"},
+                       {VolumeKind::ntfsStub, false, kFatStart + kFatSectors, 4096, 0x07, 0, ""}};
+    BuildDisk(image, plan);
+    MtoolsVolume volume(image, kFatStart, dir.Path());
+    const std::int64_t time = NoonUtc(kDay);
+    volume.MakeFolders({"Docs", "Docs/Letters"}, time);
+    volume.CopyFiles("", {{"readme.txt", 5000, time}, {"gone-away.txt", 3000, time}, {"zebra.jpg", 90, time}});
+    volume.CopyFiles("Docs", {{"report.doc", 40000, time}});
+    volume.Delete({"gone-away.txt"});
+  }
+};
+
+std::unique_ptr<Fixture> MakeFixture() {
+  if (!HaveTools({"sfdisk", "mkfs.fat", "mcopy", "mmd", "mdel"})) return nullptr;
+  return std::make_unique<Fixture>();
+}
+
+// A fresh program on the image, its window shown, with the image clicked.
+struct Run {
+  explicit Run(const Fixture& fixture)
+      : program(gui::GuiProgram::Settings{{fixture.image.string()}, fixture.dir.Path().string(), ""}), drive(program) {
+    program.Window().SetQuitAction([this](int status) { quitWith = status; });
+    program.Start();
+  }
+  gui::GuiProgram program;
+  WindowDriver drive;
+  BoxAnswerer boxes;
+  std::optional<int> quitWith;
+};
+
+}  // namespace
+
+void WindowFlowTest::StandardScanFromTheDiskToTheItemsAndBack() {
+  const auto fixture = MakeFixture();
+  if (!fixture) QSKIP("needs sfdisk, mkfs.fat and mtools (run scripts/setup.sh)");
+  Run run(*fixture);
+  WindowDriver& drive = run.drive;
+  QVERIFY(QTest::qWaitForWindowActive(&drive.Window()));
+  QCOMPARE(drive.Node(TreeKind::disks, WindowDriver::kRootRow).data().toString(), QStringLiteral("My Computer"));
+  QVERIFY(drive.Window().QuickHelpText().startsWith(QStringLiteral("\n                1. Select the disk")));
+  QVERIFY(!drive.Button("nextButton").isVisible());
+  QCOMPARE(drive.Button("nextButton").toolTip(), QStringLiteral("Go to next step"));
+  const QString scanTypeHelp = drive.Window().findChild<QWidget*>(QStringLiteral("scanTypeHelp"))->toolTip();
+  for (const char* text : {"SCAN TYPE", "Advence Mode", "or where Standard Scan fails to recover the data."}) {
+    QVERIFY2(scanTypeHelp.contains(QString::fromLatin1(text)), text);
+  }
+
+  drive.ClickNode(TreeKind::disks, -1);
+  QCOMPARE(drive.Window().Panel().LabelText(0), QStringLiteral("Model"));
+  QVERIFY(drive.Window().Panel().ValueText(1).endsWith(QStringLiteral(" MB ( Approx )")));
+  QVERIFY(drive.Button("nextButton").isVisible());
+  drive.Click("nextButton");
+  QVERIFY(drive.WaitForStep(1));
+  QVERIFY(drive.Tree(TreeKind::partitions).isVisible());
+  QVERIFY(!drive.Tree(TreeKind::disks).isVisible());
+  QCOMPARE(drive.Node(TreeKind::partitions, 1).data().toString(), QStringLiteral("Partition 2 - NTFS"));
+  QCOMPARE(drive.Table().model()->headerData(0, Qt::Horizontal).toString(),
+           QString::fromStdString(wizard::DetailsColumnTitle()));
+  QCOMPARE(drive.Table().columnWidth(0), wizard::kDetailsColumnWidth);
+
+  // NTFS is refused in an error box; the step stays.
+  drive.ClickNode(TreeKind::partitions, 1);
+  drive.Click("nextButton");
+  QTRY_COMPARE(run.boxes.seen.size(), std::size_t{1});
+  QCOMPARE(run.boxes.seen[0].title, QStringLiteral("Brimora Salvex FAT"));
+  QCOMPARE(run.boxes.seen[0].icon, QMessageBox::Critical);
+  QVERIFY(run.boxes.LastText().startsWith(QStringLiteral("This is NTFS partition.")));
+  QCOMPARE(drive.Wizard().WizardStep(), 1);
+
+  drive.ClickNode(TreeKind::partitions, 0);
+  QCOMPARE(drive.Window().Panel().ValueText(1), QString::number(kFatStart));
+  drive.Click("nextButton");
+  QVERIFY(drive.WaitForStep(3));
+  QTRY_COMPARE(run.boxes.seen.size(), std::size_t{2});
+  QCOMPARE(run.boxes.seen[1].icon, QMessageBox::Information);
+  QCOMPARE(run.boxes.LastText(), QStringLiteral("If you don't find your file(s) or folder(s) here, you can use \"Advance scan\""));
+
+  // The six columns, their widths and the Size column's alignment.
+  QTableView& table = drive.Table();
+  QVERIFY(table.showGrid());
+  QCOMPARE(table.selectionBehavior(), QAbstractItemView::SelectRows);
+  const auto columns = wizard::ItemColumns(wizard::ListLayout::itemsSizeRight);
+  QCOMPARE(table.model()->columnCount(), 6);
+  for (int column = 0; column < 6; ++column) {
+    QCOMPARE(table.model()->headerData(column, Qt::Horizontal).toString(), QString::fromLatin1(columns[column].title));
+    QCOMPARE(table.columnWidth(column), columns[column].width);
+  }
+  const auto alignment = [&](int column) {
+    return table.model()->index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask;
+  };
+  QCOMPARE(alignment(2), Qt::AlignRight);
+  QCOMPARE(alignment(0), Qt::AlignLeft);
+
+  // Folders first, then files, in the order found; the deleted one red.
+  const std::vector<std::string> found{"Docs", "readme.txt", "gone-away.txt", "zebra.jpg"};
+  QCOMPARE(drive.Names(), found);
+  const int gone = drive.RowOf(QStringLiteral("gone-away.txt"));
+  QVERIFY(drive.Cell(gone, 1).startsWith(QStringLiteral("Deleted ")));
+  QCOMPARE(table.model()->index(gone, 1).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
+  QCOMPARE(table.model()->index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 0, 0));
+  QCOMPARE(drive.Cell(1, 2), QStringLiteral("5000"));
+  QCOMPARE(drive.Cell(1, 3), QString::fromStdString(ListedDate(kDay)));
+  QCOMPARE(drive.Cell(1, 4), QString::fromStdString(ListedDate(kDay)));
+  QCOMPARE(drive.Cell(0, 1), QStringLiteral("Folder"));
+
+  // A header sorts, a second click reverses (folders stay first), a new fill
+  // brings back the order found.
+  drive.ClickHeader(0);
+  QCOMPARE(drive.Names(), (std::vector<std::string>{"Docs", "gone-away.txt", "readme.txt", "zebra.jpg"}));
+  drive.ClickHeader(0);
+  QCOMPARE(drive.Names(), (std::vector<std::string>{"Docs", "zebra.jpg", "readme.txt", "gone-away.txt"}));
+  drive.ClickHeader(2);  // by size, as numbers
+  QCOMPARE(drive.Names(), (std::vector<std::string>{"Docs", "zebra.jpg", "gone-away.txt", "readme.txt"}));
+  drive.ClickNode(TreeKind::items, WindowDriver::kRootRow);
+  QCOMPARE(drive.Names(), found);
+
+  // A double-click opens the folder and moves the tree to it.
+  drive.DoubleClickRow(0);
+  QCOMPARE(drive.Names(), (std::vector<std::string>{"Letters", "report.doc"}));
+  QCOMPARE(drive.Tree(TreeKind::items).currentIndex().data().toString(), QStringLiteral("Docs"));
+  QVERIFY(drive.Wizard().TreeIsActive());
+
+  drive.Click("backButton");
+  QCOMPARE(drive.Wizard().WizardStep(), 1);
+  QCOMPARE(table.model()->columnCount(), 1);
+  QVERIFY(!drive.Button("nextButton").isVisible());
+  QVERIFY(drive.Button("searchPartitionsButton").isVisible());
+  drive.Click("backButton");
+  QCOMPARE(drive.Wizard().WizardStep(), 0);
+  QVERIFY(drive.Window().findChild<QWidget*>(QStringLiteral("scanTypeGroup"))->isVisible());
+}
+
+void WindowFlowTest::AdvanceScanFromTheRangeToTheMountedItems() {
+  const auto fixture = MakeFixture();
+  if (!fixture) QSKIP("needs sfdisk, mkfs.fat and mtools (run scripts/setup.sh)");
+  Run run(*fixture);
+  WindowDriver& drive = run.drive;
+  QVERIFY(QTest::qWaitForWindowActive(&drive.Window()));
+  QTest::mouseClick(drive.Window().findChild<QRadioButton*>(QStringLiteral("advanceScanOption")), Qt::LeftButton);
+  QCOMPARE(run.program.State().scan.scanType, ScanType::advance);
+  drive.ClickNode(TreeKind::disks, -1);
+  drive.Click("nextButton");
+  QVERIFY(drive.WaitForStep(1));
+  auto* end = drive.Window().findChild<QLineEdit*>(QStringLiteral("endSector"));
+  QVERIFY(drive.Window().findChild<QWidget*>(QStringLiteral("rangeGroup"))->isVisible());
+  QCOMPARE(drive.Window().findChild<QLineEdit*>(QStringLiteral("startSector"))->text(), QString::number(kFatStart));
+  QCOMPARE(end->text(), QString::number(kFatStart + kFatSectors));
+
+  end->setText(QString::number(kFatStart));
+  drive.Click("nextButton");
+  QTRY_COMPARE(run.boxes.LastText(), QStringLiteral("      End sector should be bigger than start sector"));
+  QCOMPARE(drive.Wizard().WizardStep(), 1);
+  end->setText(QString::number(kFatStart + kFatSectors));
+  drive.Click("nextButton");
+  QVERIFY(drive.WaitForStep(2));
+  QVERIFY(drive.Tree(TreeKind::foundFileSystems).isVisible());
+  QVERIFY(drive.Node(TreeKind::foundFileSystems, 0).data().toString().startsWith(QStringLiteral("FAT32 @")));
+
+  drive.ClickNode(TreeKind::foundFileSystems, 0);
+  QCOMPARE(drive.Window().Panel().LabelText(1), QStringLiteral("Sectors Per Cluster"));
+  QCOMPARE(drive.Window().Panel().ValueText(1), QStringLiteral("1"));
+  drive.Click("nextButton");
+  QVERIFY(drive.WaitForStep(3));
+  // After a mount the Size column is left-aligned.
+  QCOMPARE(drive.Table().model()->index(0, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+               Qt::AlignHorizontal_Mask,
+           Qt::AlignLeft);
+  QVERIFY(drive.RowOf(QStringLiteral("readme.txt")) >= 0);
+  QVERIFY(!drive.Window().Panel().RowShown(0));
+
+  drive.Click("backButton");
+  QCOMPARE(drive.Wizard().WizardStep(), 2);
+  QCOMPARE(drive.Tree(TreeKind::items).Nodes().rowCount(), 0);
+  drive.Click("backButton");
+  QCOMPARE(drive.Wizard().WizardStep(), 1);
+  QCOMPARE(drive.Tree(TreeKind::foundFileSystems).Nodes().rowCount(), 0);
+}
+
+void WindowFlowTest::KeysMenusAndRenameInTheItemsStep() {
+  const auto fixture = MakeFixture();
+  if (!fixture) QSKIP("needs sfdisk, mkfs.fat and mtools (run scripts/setup.sh)");
+  Run run(*fixture);
+  WindowDriver& drive = run.drive;
+  QVERIFY(QTest::qWaitForWindowActive(&drive.Window()));
+  drive.ClickNode(TreeKind::disks, -1);
+  drive.Click("nextButton");
+  QVERIFY(drive.WaitForStep(1));
+  drive.ClickNode(TreeKind::partitions, 0);
+  drive.Click("nextButton");
+  QVERIFY(drive.WaitForStep(3));
+  QTRY_COMPARE(run.boxes.seen.size(), std::size_t{1});
+  QVERIFY(drive.Activate());
+  QTableView& table = drive.Table();
+
+  // Esc never closes the window; Tab moves between the list and the tree.
+  QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, drive.RowCentre(1));
+  QTest::keyClick(&table, Qt::Key_Escape);
+  QVERIFY(drive.Window().isVisible());
+  QTest::keyClick(&table, Qt::Key_Tab);
+  QVERIFY(drive.Tree(TreeKind::items).hasFocus());
+  QTest::keyClick(&drive.Tree(TreeKind::items), Qt::Key_Tab);
+  QVERIFY(table.hasFocus());
+
+  // The Menu key opens the row menu: Open With is grayed for a folder.
+  QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, drive.RowCentre(0));
+  QStringList entries;
+  bool openWithEnabled = true;
+  QTimer::singleShot(100, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) return;
+    for (QAction* action : menu->actions()) {
+      entries << action->text();
+      if (action->menu() != nullptr) {
+        for (QAction* inner : action->menu()->actions()) entries << inner->text();
+      }
+    }
+    openWithEnabled = drive.Window().Actions().OpenWithAction()->isEnabled();
+    menu->close();
+  });
+  QTest::keyClick(&table, Qt::Key_Menu);
+  QTRY_VERIFY(!entries.isEmpty());
+  QVERIFY(entries.contains(QStringLiteral("&Open")));
+  QVERIFY(entries.contains(QStringLiteral("Ico&ns     ")));
+  QVERIFY(!openWithEnabled);
+
+  // F2 renames in place: Enter keeps the text typed, Esc and an empty text
+  // keep the old name.
+  struct Case {
+    const char* typed;
+    Qt::Key ending;
+    const char* expected;
+  };
+  const Case cases[] = {{"notes.txt", Qt::Key_Return, "notes.txt"},
+                        {"ignored.txt", Qt::Key_Escape, "notes.txt"},
+                        {"", Qt::Key_Return, "notes.txt"}};
+  for (const Case& rename : cases) {
+    const int row = 1;  // readme.txt; a rename does not move its row
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, drive.RowCentre(row));
+    QTest::keyClick(&table, Qt::Key_F2);
+    QVERIFY(run.program.Controller().RenameInProgress());
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor != nullptr);
+    editor->selectAll();
+    QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClicks(editor, QString::fromLatin1(rename.typed));
+    QTest::keyClick(editor, rename.ending);
+    QTRY_VERIFY(!run.program.Controller().RenameInProgress());
+    QCOMPARE(drive.Cell(row, 0), QString::fromLatin1(rename.expected));
+  }
+  QCOMPARE(run.program.State().items.FatFiles().Items()[0].name, std::string("notes.txt"));
+
+  // Exit asks first; No keeps the window, Yes quits with 0.
+  run.boxes.Script(QMessageBox::No);
+  drive.Window().close();
+  QTRY_COMPARE(run.boxes.LastText(), QStringLiteral("Do you really want to exit ?"));
+  QVERIFY(drive.Window().isVisible());
+  run.boxes.Script(QMessageBox::Yes);
+  drive.Window().Actions().Action(wizard::Command::exit)->trigger();
+  QTRY_COMPARE(run.quitWith, std::optional<int>(0));
+}
+
+}  // namespace salvex::testing

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+
+namespace salvex::testing {
+
+class WindowFlowTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void StandardScanFromTheDiskToTheItemsAndBack();
+  void AdvanceScanFromTheRangeToTheMountedItems();
+  void KeysMenusAndRenameInTheItemsStep();
+};
+
+// A whole-disk sweep of a large sparse image: the window keeps turning,
+// shows the read rate, and Stop asks before it stops; Exit during it ends
+// without waiting on a box.
+class LongSweepTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void StopAsksAndTheWindowKeepsTurning();
+};
+
+// The window's parts that work without a disk.
+class GuiPartsTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void SweepRateIsToldOnceSteady();
+  void DatesSortByCalendar();
+  void DesktopEntriesForAType();
+  void WorkersReachTheWindowCoalesced();
+  void BoxesFromAWorkerWaitOrAnswerAtQuit();
+};
+
+}  // namespace salvex::testing
