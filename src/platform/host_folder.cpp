@@ -88,42 +88,7 @@ std::unique_ptr<HostFolder> HostFolder::OpenOrCreateSubfolder(std::string_view n
 }
 
 std::unique_ptr<OutputFile> HostFolder::CreateFile(std::string_view name, std::string& error) const {
-  const std::string entry(name);
-  // Asked first for a clear refusal: the image may be read-only, and its
-  // open would then fail with a reason that says nothing of why.
-  if (protected_->ContainsEntry(fd_, entry.c_str(), false)) {
-    error = kProtectedFileMessage;
-    return nullptr;
-  }
-  // What already stands at the name may be a device node or a FIFO (say the
-  // destination is /dev): never write into one. O_NONBLOCK keeps a FIFO
-  // from holding the open until a reader comes. No O_TRUNC: the file opened
-  // is only cut once it is known not to be one being read, so a name that
-  // changes between the question above and the open changes nothing.
-  const int fd = ::openat(fd_, entry.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    error = errno == ENXIO ? "a FIFO stands at that name" : Reason(errno);
-    return nullptr;
-  }
-  struct stat info {};
-  const bool stated = ::fstat(fd, &info) == 0;
-  if (stated && protected_->Contains(info)) {
-    ::close(fd);
-    error = kProtectedFileMessage;
-    return nullptr;
-  }
-  if (!stated || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    error = "something other than a file stands at that name";
-    return nullptr;
-  }
-  if (::ftruncate(fd, 0) != 0) {
-    error = Reason(errno);
-    ::close(fd);
-    return nullptr;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return std::make_unique<OutputFile>(fd);
+  return OpenOutputFile(fd_, std::string(name), false, *protected_, error);
 }
 
 bool HostFolder::RenameWithoutReplacing(std::string_view from, std::string_view to) const {
@@ -143,6 +108,46 @@ bool HostFolder::RemoveFile(std::string_view name) const {
 dev_t HostFolder::Device() const {
   struct stat info {};
   return ::fstat(fd_, &info) == 0 ? info.st_dev : 0;
+}
+
+std::unique_ptr<OutputFile> OpenOutputFile(int folderFd, const std::string& name, bool followLinks,
+                                           const ProtectedFiles& protectedFiles, std::string& error) {
+  // Asked first for a clear refusal: the image may be read-only, and its
+  // open would then fail with a reason that says nothing of why.
+  if (protectedFiles.ContainsEntry(folderFd, name.c_str(), followLinks)) {
+    error = kProtectedFileMessage;
+    return nullptr;
+  }
+  // What already stands at the name may be a device node or a FIFO (say the
+  // destination is /dev): never write into one. O_NONBLOCK keeps a FIFO
+  // from holding the open until a reader comes. No O_TRUNC: the file opened
+  // is only cut once it is known not to be one being read, so a name that
+  // changes between the question above and the open changes nothing.
+  const int fd = ::openat(folderFd, name.c_str(),
+                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW), 0666);
+  if (fd < 0) {
+    error = errno == ENXIO ? "a FIFO stands at that name" : Reason(errno);
+    return nullptr;
+  }
+  struct stat info {};
+  const bool stated = ::fstat(fd, &info) == 0;
+  if (stated && protectedFiles.Contains(info)) {
+    ::close(fd);
+    error = kProtectedFileMessage;
+    return nullptr;
+  }
+  if (!stated || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    error = "something other than a file stands at that name";
+    return nullptr;
+  }
+  if (::ftruncate(fd, 0) != 0) {
+    error = Reason(errno);
+    ::close(fd);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return std::make_unique<OutputFile>(fd);
 }
 
 OutputFile::~OutputFile() {

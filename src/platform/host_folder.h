@@ -98,4 +98,13 @@ class OutputFile {
   std::vector<std::uint8_t> pending_;
 };
 
+// Opens the entry `name` of the folder open as `folderFd` (AT_FDCWD: `name`
+// is a path) to be written from its start, creating it when missing. It is
+// cut to nothing only once the open file is known to be a regular file and
+// none of `protectedFiles` (whatever name or link led to it); a symbolic
+// link is never followed unless `followLinks`. Null with `error` set on
+// failure: kProtectedFileMessage for a file being read.
+std::unique_ptr<OutputFile> OpenOutputFile(int folderFd, const std::string& name, bool followLinks,
+                                           const ProtectedFiles& protectedFiles, std::string& error);
+
 }  // namespace salvex

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/host_folder.h"
+
 namespace salvex {
 namespace {
 
@@ -21,28 +23,10 @@ class Descriptor {
   Descriptor& operator=(const Descriptor&) = delete;
 
   int Get() const { return fd_; }
-  bool Close() {
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    return closed;
-  }
 
  private:
   int fd_;
 };
-
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(wrote);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -84,17 +68,12 @@ std::optional<WholeFile> ReadRegularFile(const std::string& path, std::uint64_t 
 
 FileWrite WriteRegularFile(const std::string& path, std::span<const std::uint8_t> bytes,
                            const ProtectedFiles& protectedFiles) {
-  if (protectedFiles.ContainsEntry(AT_FDCWD, path.c_str(), true)) return FileWrite::refusedProtected;
-  // No O_TRUNC: the file is only cut once the open descriptor shows it is
-  // not one being read. O_NONBLOCK: a FIFO without a reader fails at once.
-  Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
-  if (file.Get() < 0) return FileWrite::failed;
-  struct stat info {};
-  if (::fstat(file.Get(), &info) != 0) return FileWrite::failed;
-  if (protectedFiles.Contains(info)) return FileWrite::refusedProtected;
-  if (!S_ISREG(info.st_mode) || ::ftruncate(file.Get(), 0) != 0) return FileWrite::failed;
-  const bool written = WriteAll(file.Get(), bytes);
-  return file.Close() && written ? FileWrite::written : FileWrite::failed;
+  std::string error;
+  // Links are followed: a snapshot has always been saved wherever its path leads.
+  std::unique_ptr<OutputFile> file = OpenOutputFile(AT_FDCWD, path, true, protectedFiles, error);
+  if (!file) return error == kProtectedFileMessage ? FileWrite::refusedProtected : FileWrite::failed;
+  file->Write(bytes);
+  return file->Close() ? FileWrite::written : FileWrite::failed;
 }
 
 }  // namespace salvex
