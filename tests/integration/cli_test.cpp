@@ -272,13 +272,6 @@ struct BadInput {
   std::string message;    // a part of the one-line error
 };
 
-std::string Substitute(std::string text, const std::string& word, const std::string& value) {
-  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + value.size())) {
-    text.replace(at, word.size(), value);
-  }
-  return text;
-}
-
 TEST(CliErrors, BadInputFailsWithOneClearLine) {
   SALVEX_REQUIRE_IMAGE_TOOLS();
   TempDir dir;

@@ -44,10 +44,8 @@ TEST(SnapshotInput, WhatIsNotASnapshotFileIsRefusedAtOnce) {
   for (const auto& input : inputs) {
     for (std::string command : commands) {
       SCOPED_TRACE(command + " --snapshot " + input.path.string());
-      command.replace(command.find("IMAGE"), 5, ShellQuote(image.string()));
-      if (const std::size_t at = command.find("OUT"); at != std::string::npos) {
-        command.replace(at, 3, ShellQuote((dir / "out").string()));
-      }
+      command = Substitute(Substitute(command, "IMAGE", ShellQuote(image.string())), "OUT",
+                           ShellQuote((dir / "out").string()));
       // `timeout` ends a run that waits, so a hang fails the test instead of
       // holding the suite.
       const SalvexRun run = RunSalvex("timeout", "20 " + ShellQuote(SALVEX_BINARY) + " " + command +

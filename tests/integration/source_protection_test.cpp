@@ -41,13 +41,6 @@ const PlacedSourceCase kPlacedSourceCases[] = {
      "File Creation Error, check for enough space or file system corruption: DEST/P1.RS2: it is the disk", ""},
 };
 
-std::string Replaced(std::string text, std::string_view word, const std::string& value) {
-  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + value.size())) {
-    text.replace(at, word.size(), value);
-  }
-  return text;
-}
-
 void PrintTo(const PlacedSourceCase& placed, std::ostream* out) { *out << placed.name; }
 
 class PlacedSourceTest : public ::testing::TestWithParam<PlacedSourceCase> {};
@@ -66,13 +59,13 @@ TEST_P(PlacedSourceTest, TheImageIsNeverWrittenWhereverItLies) {
   // A hard link: the image itself under a name salvex writes, as a copy
   // moved there and given as the source would be.
   fs::create_hard_link(disk.Image(), dest / placed.placedAs);
-  const std::string arguments = Replaced(Replaced(placed.arguments, "IMAGE", ShellQuote(disk.Image().string())),
+  const std::string arguments = Substitute(Substitute(placed.arguments, "IMAGE", ShellQuote(disk.Image().string())),
                                          "DEST", ShellQuote(dest.string()));
 
   const SalvexRun run = RunSalvexReading(SALVEX_BINARY, disk.Image(), arguments, dir.Path());
 
   EXPECT_EQ(run.status, placed.status) << run.out << run.err;
-  EXPECT_NE((run.out + run.err).find(Replaced(placed.said, "DEST", dest.string())), std::string::npos)
+  EXPECT_NE((run.out + run.err).find(Substitute(placed.said, "DEST", dest.string())), std::string::npos)
       << run.out << run.err;
   if (*placed.written) {
     const std::vector<std::uint8_t> bytes = ReadHostFile(dest / placed.written);

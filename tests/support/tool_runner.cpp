@@ -37,6 +37,13 @@ std::string ShellQuote(std::string_view word) {
   return quoted + "'";
 }
 
+std::string Substitute(std::string text, std::string_view word, std::string_view value) {
+  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + value.size())) {
+    text.replace(at, word.size(), value);
+  }
+  return text;
+}
+
 std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;

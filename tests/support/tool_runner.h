@@ -19,6 +19,9 @@ CommandResult RunCommand(const std::string& command);
 // Quotes a word for /bin/sh.
 std::string ShellQuote(std::string_view word);
 
+// `text` with every `word` in it replaced by `value`.
+std::string Substitute(std::string text, std::string_view word, std::string_view value);
+
 // True when every tool is on the PATH.
 bool HaveTools(std::initializer_list<const char*> tools);
 
