@@ -47,8 +47,7 @@ void FitDatesToColumns(QAbstractItemView* view) {
 
 ItemListPane::ItemListPane(FileTypes& types, ItemTableModel::Renamed renamed, QWidget* parent) : QWidget(parent) {
   model_ = new ItemTableModel(types, std::move(renamed), this);
-  proxy_ = new ItemSortProxy(this);
-  proxy_->setSourceModel(model_);
+  proxy_ = new ItemSortProxy(*model_, this);
 
   table_ = new QTableView(this);
   table_->setObjectName(QStringLiteral("itemTable"));

@@ -64,7 +64,8 @@ ItemTableModel::ItemTableModel(FileTypes& types, Renamed renamed, QObject* paren
 void ItemTableModel::Forget() {
   texts_.clear();
   keyColumn_ = -1;
-  keys_.clear();
+  numberKeys_.clear();
+  textKeys_.clear();
 }
 
 void ItemTableModel::SetLayout(wizard::ListLayout layout) {
@@ -134,38 +135,45 @@ QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
       return QBrush(QColor(255, 255, 255));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(Qt::AlignVCenter | (RightAligned(column) ? Qt::AlignRight : Qt::AlignLeft));
-    case kSortRole:
-      return SortKey(row, column);
-    case kFolderRole:
-      return rows_->At(static_cast<std::size_t>(row)).folder;
     default:
       return {};
   }
 }
 
-QVariant ItemTableModel::SortKey(int row, int column) const {
-  // A sort asks for every row's key many times: they are made once per column.
-  if (keyColumn_ != column) {
-    keyColumn_ = column;
-    keys_.assign(static_cast<std::size_t>(rowCount()), QVariant());
-    for (int i = 0; i < rowCount(); ++i) {
-      QVariant& key = keys_[static_cast<std::size_t>(i)];
-      if (column == 0) {
-        key = QString::fromStdString(rows_->Name(static_cast<std::size_t>(i)));
-        continue;
-      }
-      const ItemRow texts = rows_->Row(static_cast<std::size_t>(i));
-      const std::string& text = Column(texts, column);
-      if (column == 2 || column == 5) {
-        key = Number(text);
-      } else if (column == 3 || column == 4) {
-        key = DateSortKey(text);
-      } else {
-        key = QString::fromStdString(text);
-      }
+void ItemTableModel::MakeKeys(int column) const {
+  keyColumn_ = column;
+  numberKeys_.clear();
+  textKeys_.clear();
+  const auto count = static_cast<std::size_t>(rowCount());
+  const bool numbers = column == 2 || column == 3 || column == 4 || column == 5;
+  (numbers ? numberKeys_.reserve(count) : textKeys_.reserve(count));
+  for (std::size_t i = 0; i < count; ++i) {
+    if (column == 0) {
+      textKeys_.push_back(QString::fromStdString(rows_->Name(i)).toCaseFolded());
+      continue;
+    }
+    // Only the Type column needs the desktop's type names, the slow part.
+    const ItemRow texts = column == 1 ? rows_->Row(i) : types_.WithoutNames([&] { return rows_->Row(i); });
+    const std::string& text = Column(texts, column);
+    if (!numbers) {
+      textKeys_.push_back(QString::fromStdString(text).toCaseFolded());
+    } else {
+      numberKeys_.push_back(column == 3 || column == 4 ? DateSortKey(text) : Number(text));
     }
   }
-  return keys_[static_cast<std::size_t>(row)];
+}
+
+bool ItemTableModel::Less(int left, int right, int column) const {
+  if (rows_ == nullptr || column < 0 || column >= columnCount()) return left < right;
+  if (keyColumn_ != column) MakeKeys(column);
+  const auto l = static_cast<std::size_t>(left);
+  const auto r = static_cast<std::size_t>(right);
+  if (!numberKeys_.empty()) return numberKeys_[l] < numberKeys_[r];
+  return textKeys_[l] < textKeys_[r];  // folded when made: case aside
+}
+
+bool ItemTableModel::IsFolder(int row) const {
+  return rows_ != nullptr && row >= 0 && row < rowCount() && rows_->At(static_cast<std::size_t>(row)).folder;
 }
 
 QVariant ItemTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

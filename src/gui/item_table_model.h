@@ -24,11 +24,6 @@ class ItemTableModel final : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  // A key for sorting a column: numbers for sizes, dates and ids, the text
-  // for the others.
-  static constexpr int kSortRole = Qt::UserRole;
-  static constexpr int kFolderRole = Qt::UserRole + 1;
-
   using Renamed = std::function<void(const std::string& text)>;
 
   ItemTableModel(FileTypes& types, Renamed renamed, QObject* parent = nullptr);
@@ -39,6 +34,11 @@ class ItemTableModel final : public QAbstractTableModel {
   void SetRows(const wizard::ItemListModel* rows);
   void RefreshRow(int row);
   int ColumnWidth(int column) const;
+  // For sorting by `column`: whether row `left` has the smaller key
+  // (numbers for sizes, dates and ids, the text for the others, case aside)
+  // and whether a row is a folder.
+  bool Less(int left, int right, int column) const;
+  bool IsFolder(int row) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -49,7 +49,8 @@ class ItemTableModel final : public QAbstractTableModel {
 
  private:
   const ItemRow& RowTexts(int row) const;
-  QVariant SortKey(int row, int column) const;
+  // A sort compares each row's key many times: they are made once per column.
+  void MakeKeys(int column) const;
   bool RightAligned(int column) const;
   void Forget();
 
@@ -59,7 +60,8 @@ class ItemTableModel final : public QAbstractTableModel {
   const wizard::ItemListModel* rows_ = nullptr;
   mutable std::unordered_map<int, ItemRow> texts_;
   mutable int keyColumn_ = -1;
-  mutable std::vector<QVariant> keys_;
+  mutable std::vector<quint64> numberKeys_;
+  mutable std::vector<QString> textKeys_;
 };
 
 // "28-12-2006 " or "7-12-2006 9:5:3" as a number that sorts by date and time.

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -26,6 +27,8 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
   const auto now = [] { return true; };
   steps_ = {
       {now, [this] { ClickChild(static_cast<int>(TreeKind::disks), -1); }},
+      {now, [this] { program_.Window().findChild<QToolButton*>(QStringLiteral("scanTypeHelp"))->click(); }},
+      {now, [this] { SaveToolTip(QStringLiteral("1-scan-type-help")); }},
       {now, [this, &wizard] { Save(QStringLiteral("1-disk")); wizard.OnNext(); }},
       {[this] { return Idle(1); }, [this] { ClickChild(static_cast<int>(TreeKind::partitions), 0); }},
       {now, [this, &wizard] { Save(QStringLiteral("2-partitions")); wizard.OnNext(); }},
@@ -89,6 +92,15 @@ void ScreenshotTour::Save(const QString& name) {
   program_.Window().grab().save(path);
   std::printf("screenshot: %s\n", qPrintable(path));
   std::fflush(stdout);
+}
+
+void ScreenshotTour::SaveToolTip(const QString& name) {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->inherits("QTipLabel") && widget->isVisible()) {
+      widget->grab().save(QDir(folder_).filePath(name + QStringLiteral(".png")));
+      widget->hide();
+    }
+  }
 }
 
 void ScreenshotTour::Tick() {

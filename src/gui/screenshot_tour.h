@@ -31,6 +31,7 @@ class ScreenshotTour final : public QObject {
   void Tick();
   bool AnswerBox();
   void Save(const QString& name);
+  void SaveToolTip(const QString& name);
   bool Idle(int step) const;
   void ClickChild(int treeKind, int child);
 

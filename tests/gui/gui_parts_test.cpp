@@ -2,10 +2,15 @@
 // keys, the programs offered by Open With, and the relay between workers
 // and the window.
 
+#include <QApplication>
 #include <QDir>
+#include <QHeaderView>
+#include <QListView>
+#include <QTableView>
 #include <QFile>
 #include <QMimeDatabase>
 #include <QTest>
+#include <QTimer>
 
 #include <chrono>
 #include <optional>
@@ -13,6 +18,9 @@
 #include <vector>
 
 #include "gui/desktop_applications.h"
+#include "gui/open_with_dialog.h"
+#include "gui/file_types.h"
+#include "gui/item_list_pane.h"
 #include "gui/item_table_model.h"
 #include "gui/sweep_rate.h"
 #include "gui/ui_port_relay.h"
@@ -104,6 +112,64 @@ void GuiPartsTest::DesktopEntriesForAType() {
     const gui::DesktopApplication application{"v.desktop", "Viewer", QString::fromLatin1(exec), "view", "/x/v.desktop"};
     QCOMPARE(gui::LaunchArguments(application, file), expected);
   }
+}
+
+void GuiPartsTest::OpenWithStartsTheProgramPicked() {
+  TempDir dir;
+  const QString data = QString::fromStdString(dir.Path().string());
+  const QString opened = data + "/opened.txt";
+  WriteFile(data + "/applications/mimeinfo.cache", "[MIME Cache]\ntext/plain=copier.desktop;\n");
+  WriteFile(data + "/applications/copier.desktop",
+            ("[Desktop Entry]\nType=Application\nName=Copier\nExec=cp %f \"" + opened + "\"\n").toUtf8());
+  WriteFile(data + "/letter.txt", "Dear bank");
+  qputenv("XDG_DATA_HOME", data.toUtf8());
+  qputenv("XDG_DATA_DIRS", (data + "/nowhere").toUtf8());
+  // The dialog lists the copier first; Open starts it on the file.
+  QTimer::singleShot(100, [] {
+    if (auto* dialog = qobject_cast<gui::OpenWithDialog*>(QApplication::activeModalWidget())) dialog->accept();
+  });
+  std::string error;
+  QVERIFY(gui::OpenWithDialog::Run(nullptr, data + "/letter.txt", error));
+  QTRY_VERIFY(QFile::exists(opened));
+  // A type nothing is registered for is told, with no dialog.
+  QVERIFY(!gui::OpenWithDialog::Run(nullptr, data + "/photo.png", error));
+  QVERIFY(error.rfind("No program is registered", 0) == 0);
+  qunsetenv("XDG_DATA_HOME");
+  qunsetenv("XDG_DATA_DIRS");
+}
+
+void GuiPartsTest::AFolderOf200000FilesOpensAndSorts() {
+  constexpr std::uint32_t kFiles = 200000;
+  ItemStore store;
+  HitLists hits;
+  for (std::uint32_t i = 0; i < kFiles; ++i) {
+    store.AddFatFile("file" + std::to_string(i) + (i % 3 == 0 ? ".txt" : ".jpg"), i + 2, 0, 0x359C, 0x359C, i % 977, i % 5 == 0);
+  }
+  gui::FileTypes types;
+  wizard::ItemListModel rows(store, hits, [&types](std::string_view name) { return types.TypeName(name); });
+  rows.ShowFolder(wizard::ItemSource::fat, 0, FilterTable{});
+  gui::ItemListPane pane(types, [](const std::string&) {});
+  pane.resize(800, 600);
+  pane.show();
+  pane.SetLayout(wizard::ListLayout::itemsSizeRight);
+  pane.SetRows(&rows);
+  QCoreApplication::processEvents();
+  QCOMPARE(pane.Table()->model()->rowCount(), int(kFiles));
+  // Largest first: a click on Size sorts up, a second down.
+  pane.Table()->sortByColumn(2, Qt::DescendingOrder);
+  QCoreApplication::processEvents();
+  QCOMPARE(pane.Table()->model()->index(0, 2).data().toString(), QStringLiteral("976"));
+  QCOMPARE(pane.SelectedRow(), std::nullopt);
+  pane.Table()->selectRow(0);
+  // The selection leads back to the wizard's row, whatever the sort.
+  const auto selected = pane.SelectedRow();
+  QVERIFY(selected.has_value());
+  QCOMPARE(QString::fromStdString(rows.Name(*selected)), pane.Table()->model()->index(0, 0).data().toString());
+  // The icons view shows the same rows, in the same order.
+  pane.SetViewMode(wizard::ViewMode::icons);
+  QCoreApplication::processEvents();
+  QCOMPARE(pane.ActiveView(), static_cast<QAbstractItemView*>(pane.Icons()));
+  QCOMPARE(pane.Icons()->model()->index(0, 0).data().toString(), pane.Table()->model()->index(0, 0).data().toString());
 }
 
 void GuiPartsTest::WorkersReachTheWindowCoalesced() {

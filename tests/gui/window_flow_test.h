@@ -31,6 +31,8 @@ class GuiPartsTest final : public QObject {
   void SweepRateIsToldOnceSteady();
   void DatesSortByCalendar();
   void DesktopEntriesForAType();
+  void OpenWithStartsTheProgramPicked();
+  void AFolderOf200000FilesOpensAndSorts();
   void WorkersReachTheWindowCoalesced();
   void BoxesFromAWorkerWaitOrAnswerAtQuit();
 };
