@@ -23,7 +23,7 @@
 #include "session/session.h"
 #include "scaling_runner.h"
 #include "synthetic_fat_volume.h"
-#include "wizard/standard_scan.h"
+#include "session/standard_scan.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include "deepscan/found_file_system.h"
 #include "deepscan/mount.h"
-#include "fat/boot_sector.h"
+#include "volume/boot_sector.h"
 #include "item_checks.h"
 #include "items/folder_tree_model.h"
-#include "wizard/advance_scan.h"
+#include "session/advance_scan.h"
 
 using namespace salvex;
 

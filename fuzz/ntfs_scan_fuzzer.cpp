@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "fat/read_volume_parameters.h"
+#include "volume/read_volume_parameters.h"
 #include "item_checks.h"
 #include "items/folder_tree_model.h"
 #include "ntfs/ntfs_scan.h"

@@ -7,7 +7,7 @@
 #include "fuzz_support.h"
 #include "items/folder_tree_model.h"
 #include "platform/ui_port.h"
-#include "wizard/standard_scan.h"
+#include "session/standard_scan.h"
 
 namespace salvex::fuzz {
 

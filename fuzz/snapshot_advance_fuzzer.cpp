@@ -9,7 +9,7 @@
 #include "fuzz_support.h"
 #include "snapshot/advance_snapshot.h"
 #include "snapshot/snapshot_bytes.h"
-#include "wizard/advance_scan.h"
+#include "session/advance_scan.h"
 
 using namespace salvex;
 

@@ -3,9 +3,9 @@
 // three file-system types.
 
 #include "common/le_bytes.h"
-#include "fat/boot_sector.h"
+#include "volume/boot_sector.h"
 #include "fat/calculate_partition_parameters.h"
-#include "fat/read_volume_parameters.h"
+#include "volume/read_volume_parameters.h"
 #include "fuzz_support.h"
 
 using namespace salvex;

@@ -6,8 +6,8 @@
 #include "snapshot/advance_snapshot.h"
 #include "snapshot/snapshot_bytes.h"
 #include "snapshot/tree_snapshot.h"
-#include "wizard/advance_scan.h"
-#include "wizard/standard_scan.h"
+#include "session/advance_scan.h"
+#include "session/standard_scan.h"
 
 namespace salvex::cli {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "cli/cli_error.h"
 #include "cli/commands.h"
-#include "items/extraction.h"
+#include "recovery/extraction.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "cli/item_source.h"
 #include "cli/stoppable.h"
 #include "items/item_paths.h"
-#include "items/recovery_run.h"
+#include "recovery/recovery_run.h"
 #include "platform/destination_check.h"
 
 namespace salvex::cli {

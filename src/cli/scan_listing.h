@@ -4,7 +4,7 @@
 
 #include "items/folder_tree_model.h"
 #include "items/item_store.h"
-#include "items/recovery_admission.h"
+#include "recovery/recovery_admission.h"
 
 namespace salvex::cli {
 

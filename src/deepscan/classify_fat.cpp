@@ -6,7 +6,7 @@
 #include "common/le_bytes.h"
 #include "deepscan/claim_index.h"
 #include "deepscan/classify_ntfs.h"
-#include "fat/boot_sector.h"
+#include "volume/boot_sector.h"
 
 namespace salvex {
 namespace {

@@ -11,7 +11,7 @@
 #include "common/le_bytes.h"
 #include "common/utf.h"
 #include "deepscan/claim_index.h"
-#include "fat/boot_sector.h"
+#include "volume/boot_sector.h"
 #include "ntfs/fixups.h"
 
 namespace salvex {

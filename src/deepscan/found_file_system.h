@@ -6,7 +6,7 @@
 
 #include "common/sector.h"
 #include "deepscan/hits.h"
-#include "fat/volume_parameters.h"
+#include "volume/volume_parameters.h"
 #include "items/folder_tree.h"
 #include "platform/ui_port.h"
 

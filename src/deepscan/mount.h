@@ -1,7 +1,7 @@
 #pragma once
 
 #include "deepscan/found_file_system.h"
-#include "fat/volume_context.h"
+#include "volume/volume_context.h"
 #include "items/item_store.h"
 
 namespace salvex {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "fat/boot_sector.h"
+#include "volume/boot_sector.h"
 
 namespace salvex {
 namespace {

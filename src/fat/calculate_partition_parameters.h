@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/le_bytes.h"
-#include "fat/volume_context.h"
+#include "volume/volume_context.h"
 
 namespace salvex {
 

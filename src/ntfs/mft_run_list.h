@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "disk/sector_reader.h"
-#include "fat/volume_parameters.h"
+#include "volume/volume_parameters.h"
 
 namespace salvex {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "fat/volume_context.h"
+#include "volume/volume_context.h"
 #include "items/item_store.h"
 #include "ntfs/mft_run_list.h"
 

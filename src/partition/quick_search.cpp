@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/le_bytes.h"
-#include "fat/boot_sector.h"
+#include "volume/boot_sector.h"
 
 namespace salvex {
 namespace {

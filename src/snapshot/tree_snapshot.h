@@ -6,7 +6,7 @@
 
 #include "common/le_bytes.h"
 #include "disk/scan_state.h"
-#include "fat/volume_parameters.h"
+#include "volume/volume_parameters.h"
 #include "items/item_store.h"
 #include "snapshot/snapshot_range.h"
 

@@ -4,18 +4,18 @@
 
 #include "deepscan/found_file_system.h"
 #include "disk/disk_table.h"
-#include "items/extraction.h"
-#include "items/fat_extraction.h"
-#include "items/ntfs_extraction.h"
+#include "recovery/extraction.h"
+#include "recovery/fat_extraction.h"
+#include "recovery/ntfs_extraction.h"
 #include "partition/partition_selection.h"
 #include "partition/partition_walk.h"
 #include "partition/quick_search.h"
 #include "platform/temp_folder.h"
 #include "session/advance_range.h"
 #include "session/disk_session.h"
-#include "wizard/advance_scan.h"
+#include "session/advance_scan.h"
 #include "wizard/menu_state.h"
-#include "wizard/standard_scan.h"
+#include "session/standard_scan.h"
 #include "wizard/tree_captions.h"
 
 namespace salvex::wizard {

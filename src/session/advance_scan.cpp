@@ -1,4 +1,4 @@
-#include "wizard/advance_scan.h"
+#include "session/advance_scan.h"
 
 #include "deepscan/classify_fat.h"
 #include "deepscan/sweep.h"

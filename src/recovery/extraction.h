@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "disk/sector_reader.h"
-#include "fat/volume_parameters.h"
-#include "items/recovery_admission.h"
+#include "volume/volume_parameters.h"
+#include "recovery/recovery_admission.h"
 #include "items/recovery_settings.h"
 #include "platform/host_folder.h"
 #include "platform/ui_port.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "items/extraction.h"
+#include "recovery/extraction.h"
 #include "items/item_store.h"
 
 namespace salvex {

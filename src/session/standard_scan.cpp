@@ -1,8 +1,8 @@
-#include "wizard/standard_scan.h"
+#include "session/standard_scan.h"
 
 #include "fat/calculate_partition_parameters.h"
 #include "fat/fat_walk.h"
-#include "fat/read_volume_parameters.h"
+#include "volume/read_volume_parameters.h"
 #include "ntfs/ntfs_scan.h"
 
 namespace salvex {

@@ -1,4 +1,4 @@
-#include "fat/boot_sector.h"
+#include "volume/boot_sector.h"
 
 namespace salvex {
 

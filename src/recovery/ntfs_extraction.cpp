@@ -1,4 +1,4 @@
-#include "items/ntfs_extraction.h"
+#include "recovery/ntfs_extraction.h"
 
 #include <algorithm>
 #include <array>

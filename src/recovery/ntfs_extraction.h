@@ -1,6 +1,6 @@
 #pragma once
 
-#include "items/extraction.h"
+#include "recovery/extraction.h"
 
 namespace salvex {
 

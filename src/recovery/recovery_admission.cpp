@@ -1,4 +1,4 @@
-#include "items/recovery_admission.h"
+#include "recovery/recovery_admission.h"
 
 #include "platform/host_folder.h"
 

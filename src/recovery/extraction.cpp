@@ -1,4 +1,4 @@
-#include "items/extraction.h"
+#include "recovery/extraction.h"
 
 #include <algorithm>
 

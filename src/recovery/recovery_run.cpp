@@ -1,10 +1,10 @@
-#include "items/recovery_run.h"
+#include "recovery/recovery_run.h"
 
 #include <memory>
 #include <unordered_set>
 
-#include "items/fat_extraction.h"
-#include "items/ntfs_extraction.h"
+#include "recovery/fat_extraction.h"
+#include "recovery/ntfs_extraction.h"
 #include "items/volume_kind.h"
 
 namespace salvex {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fat/volume_context.h"
+#include "volume/volume_context.h"
 #include "items/folder_tree.h"
 #include "items/item_store.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fat/volume_context.h"
+#include "volume/volume_context.h"
 
 namespace salvex {
 

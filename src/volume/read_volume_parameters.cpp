@@ -1,7 +1,7 @@
-#include "fat/read_volume_parameters.h"
+#include "volume/read_volume_parameters.h"
 
 #include "common/le_bytes.h"
-#include "fat/boot_sector.h"
+#include "volume/boot_sector.h"
 
 namespace salvex {
 namespace {

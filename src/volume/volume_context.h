@@ -2,7 +2,7 @@
 
 #include "disk/scan_state.h"
 #include "disk/sector_reader.h"
-#include "fat/volume_parameters.h"
+#include "volume/volume_parameters.h"
 #include "platform/ui_port.h"
 
 namespace salvex {

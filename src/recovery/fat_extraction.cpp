@@ -1,11 +1,11 @@
-#include "items/fat_extraction.h"
+#include "recovery/fat_extraction.h"
 
 #include <algorithm>
 #include <ctime>
 #include <unordered_set>
 #include <vector>
 
-#include "items/file_stamp.h"
+#include "recovery/file_stamp.h"
 
 namespace salvex {
 namespace {

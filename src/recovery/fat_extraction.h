@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fat/cluster_chain.h"
-#include "items/extraction.h"
+#include "recovery/extraction.h"
 
 namespace salvex {
 

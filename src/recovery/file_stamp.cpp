@@ -1,4 +1,4 @@
-#include "items/file_stamp.h"
+#include "recovery/file_stamp.h"
 
 #include "items/date_format.h"
 
