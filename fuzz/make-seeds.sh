@@ -20,7 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$out"/{partition_walk,volume_parameters,directory_decode,standard_scan,ntfs_record,ntfs_scan,deep_scan,sector_tests}
-mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern}
+mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,desktop_entry}
 
 PATH=$PATH:/usr/sbin:/sbin
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -705,4 +705,11 @@ ntfs_volume_seeds
 sector_test_seeds
 crafted_seeds
 snapshot_seeds
+
+# Desktop entries and a mimeinfo.cache, split at a zero byte, as Open With
+# reads them from the data folders.
+printf '[Desktop Entry]\nType=Application\nName=Editor\nName[de]=Bearbeiter\nExec=my-editor --line 1 %%f\nIcon=editor\n[Desktop Action New]\nExec=x\n\0[MIME Cache]\ntext/plain=editor.desktop;vi.desktop;\n' \
+  >"$out/desktop_entry/editor"
+printf '[Desktop Entry]\nType=Application\nName=Viewer\\sOne\nExec="/opt/My App/run" --title="%%c" %%U %%i %%%%\nNoDisplay=false\n\0image/png=viewer.desktop\n' \
+  >"$out/desktop_entry/quoted"
 echo "make-seeds: $(find "$out" -type f | wc -l) seeds in $out"

@@ -12,21 +12,10 @@ namespace {
 // Desktop entries and caches are small; a larger file is not one.
 constexpr qint64 kMaxFileBytes = 1 << 20;
 
-QStringList ReadLines(const QString& path) {
+QString ReadText(const QString& path) {
   QFile file(path);
   if (file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
-  return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-}
-
-// The desktop ids listed for each of `types` in one mimeinfo.cache.
-QStringList CachedIds(const QString& cache, const QStringList& types) {
-  QStringList ids;
-  for (const QString& line : ReadLines(cache)) {
-    const qsizetype equals = line.indexOf(QLatin1Char('='));
-    if (equals <= 0 || !types.contains(line.left(equals).trimmed())) continue;
-    for (const QString& id : line.mid(equals + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) ids += id.trimmed();
-  }
-  return ids;
+  return QString::fromUtf8(file.read(kMaxFileBytes));
 }
 
 // Values of desktop entries escape blanks and line breaks.
@@ -89,12 +78,28 @@ QStringList XdgDataDirs() {
   return QStringList{home} + system.split(QLatin1Char(':'), Qt::SkipEmptyParts);
 }
 
+QStringList ParseMimeCache(const QString& text, const QStringList& types) {
+  QStringList ids;
+  for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (equals <= 0 || !types.contains(line.left(equals).trimmed())) continue;
+    for (const QStringView id : line.mid(equals + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      ids += id.trimmed().toString();
+    }
+  }
+  return ids;
+}
+
 std::optional<DesktopApplication> ReadDesktopEntry(const QString& path, const QString& id) {
+  return ParseDesktopEntry(ReadText(path), path, id);
+}
+
+std::optional<DesktopApplication> ParseDesktopEntry(const QString& text, const QString& path, const QString& id) {
   DesktopApplication application{id, {}, {}, {}, path};
   bool inEntry = false;
   bool usable = true;
   QString type;
-  for (const QString& raw : ReadLines(path)) {
+  for (const QString& raw : text.split(QLatin1Char('\n'))) {
     const QString line = raw.trimmed();
     if (line.startsWith(QLatin1Char('['))) {
       inEntry = line == QLatin1String("[Desktop Entry]");
@@ -123,7 +128,7 @@ std::vector<DesktopApplication> ApplicationsFor(const QMimeType& type, const QSt
   QSet<QString> seen;
   for (const QString& dir : dataDirs) {
     const QString applications = dir + QStringLiteral("/applications/");
-    for (const QString& id : CachedIds(applications + QStringLiteral("mimeinfo.cache"), types)) {
+    for (const QString& id : ParseMimeCache(ReadText(applications + QStringLiteral("mimeinfo.cache")), types)) {
       if (seen.contains(id)) continue;
       seen.insert(id);
       // An id names a file in a sub-folder with "-" for its "/".

@@ -27,8 +27,13 @@ QStringList XdgDataDirs();
 // missing, are left out. Each program comes once.
 std::vector<DesktopApplication> ApplicationsFor(const QMimeType& type, const QStringList& dataDirs);
 
-// The [Desktop Entry] group of a .desktop file, if it is a usable application.
+// The [Desktop Entry] group of a .desktop file, if it is a usable
+// application; the file's text, and the file itself.
+std::optional<DesktopApplication> ParseDesktopEntry(const QString& text, const QString& path, const QString& id);
 std::optional<DesktopApplication> ReadDesktopEntry(const QString& path, const QString& id);
+
+// The desktop ids a mimeinfo.cache text lists for any of `types`, in order.
+QStringList ParseMimeCache(const QString& text, const QStringList& types);
 
 // The program and its arguments that open `file`: the Exec line split as
 // desktop entries quote it, with %f %F %u %U replaced by the file (or

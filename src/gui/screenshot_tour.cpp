@@ -33,10 +33,8 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
       {[this] { return Idle(1); }, [this] { ClickChild(static_cast<int>(TreeKind::partitions), 0); }},
       {now, [this, &wizard] { Save(QStringLiteral("2-partitions")); wizard.OnNext(); }},
       {[this] { return Idle(3); }, [this] { Save(QStringLiteral("3-items")); }},
-      {now, [this, &wizard] {
-         // The root listing holds the deleted folder; its picture in icons mode too.
-         wizard.SetViewMode(wizard::ViewMode::icons);
-       }},
+      // The root listing holds the deleted folder; its picture in icons mode too.
+      {now, [&wizard] { wizard.SetViewMode(wizard::ViewMode::icons); }},
       {now, [this, &wizard] {
          Save(QStringLiteral("4-icons"));
          wizard.SetViewMode(wizard::ViewMode::details);
