@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/sector.h"
-#include "fat/volume_parameters.h"
+#include "volume/volume_parameters.h"
 #include "support/byte_image.h"
 
 namespace salvex::testing {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "items/extraction.h"
+#include "recovery/extraction.h"
 #include "platform/faulty_disk_source.h"
 #include "platform/host_folder.h"
 #include "support/byte_image.h"

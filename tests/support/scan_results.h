@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "wizard/standard_scan.h"
+#include "session/standard_scan.h"
 #include "partition/partition_record.h"
 
 namespace salvex::testing {

@@ -6,7 +6,7 @@
 
 #include "disk/scan_state.h"
 #include "disk/sector_reader.h"
-#include "fat/volume_context.h"
+#include "volume/volume_context.h"
 #include "support/byte_image.h"
 #include "support/recording_ui_port.h"
 

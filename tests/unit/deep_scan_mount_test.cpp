@@ -16,7 +16,7 @@
 #include "items/item_paths.h"
 #include "support/deep_scan_disk.h"
 #include "support/fat_volume_builder.h"
-#include "wizard/advance_scan.h"
+#include "session/advance_scan.h"
 
 namespace salvex {
 namespace {

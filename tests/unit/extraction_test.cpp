@@ -2,7 +2,7 @@
 // how they are read, what Stop and Skip leave behind, unreadable sectors,
 // and the date put on the file.
 
-#include "items/fat_extraction.h"
+#include "recovery/fat_extraction.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fat/directory_decoder.h"
-#include "wizard/standard_scan.h"
+#include "session/standard_scan.h"
 #include "items/folder_tree_model.h"
 #include "platform/faulty_disk_source.h"
 #include "support/byte_image.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "items/file_stamp.h"
+#include "recovery/file_stamp.h"
 #include "platform/destination_check.h"
 #include "platform/host_folder.h"
 #include "support/byte_image.h"

@@ -15,7 +15,7 @@
 #include "items/folder_tree.h"
 #include "items/folder_tree_model.h"
 #include "items/item_paths.h"
-#include "items/ntfs_extraction.h"
+#include "recovery/ntfs_extraction.h"
 #include "ntfs/mft_record.h"
 #include "support/byte_image.h"
 #include "support/mft_record_builder.h"

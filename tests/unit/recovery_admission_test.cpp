@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "items/fat_extraction.h"
+#include "recovery/fat_extraction.h"
 #include "support/recovery_bench.h"
 
 namespace salvex {

@@ -2,7 +2,7 @@
 // summary reports, how Stop, Skip and a refused creation end it, and names
 // and links that try to lead a write out of the destination.
 
-#include "items/recovery_run.h"
+#include "recovery/recovery_run.h"
 
 #include <gtest/gtest.h>
 

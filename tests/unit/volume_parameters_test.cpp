@@ -1,4 +1,4 @@
-#include "fat/read_volume_parameters.h"
+#include "volume/read_volume_parameters.h"
 
 #include <gtest/gtest.h>
 
