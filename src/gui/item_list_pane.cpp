@@ -145,19 +145,19 @@ void ItemListPane::SetListVisible(bool visible) {
 
 void ItemListPane::SetViewMode(wizard::ViewMode mode) {
   mode_ = mode;
+  // Small icons with their names beside them: row after row in the icons
+  // mode, column after column in the list mode.
   if (mode == wizard::ViewMode::icons) {
-    icons_->setViewMode(QListView::IconMode);
     icons_->setFlow(QListView::LeftToRight);
-    icons_->setIconSize(QSize(32, 32));
-    icons_->setGridSize(QSize(104, 72));
-    icons_->setWordWrap(true);
+    icons_->setGridSize(QSize(180, icons_->fontMetrics().height() + 10));
   } else if (mode == wizard::ViewMode::list) {
-    icons_->setViewMode(QListView::ListMode);
     icons_->setFlow(QListView::TopToBottom);
-    icons_->setIconSize(QSize(16, 16));
     icons_->setGridSize(QSize(220, icons_->fontMetrics().height() + 8));
-    icons_->setWordWrap(false);
   }
+  icons_->setViewMode(QListView::ListMode);
+  icons_->setIconSize(QSize(16, 16));
+  icons_->setWordWrap(false);
+  icons_->setTextElideMode(Qt::ElideRight);
   // Both modes arrange themselves anew as the pane changes size.
   icons_->setMovement(QListView::Static);
   icons_->setWrapping(true);
