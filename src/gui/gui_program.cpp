@@ -21,6 +21,8 @@ GuiProgram::~GuiProgram() {
   // once meanwhile, so the wait below cannot hang on one.
   session_.scan.stopRequested = true;
   window_.BeginQuit();
+  // Gone from the screen at once, though a worker may take a moment to end.
+  window_.hide();
   worker_.reset();
   // What the worker posted as it ended must not run on a controller that is gone.
   QCoreApplication::removePostedEvents(&window_, QEvent::MetaCall);
