@@ -3,12 +3,9 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include "gui/qt_text.h"
+
 namespace salvex::gui {
-namespace {
-
-QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-}  // namespace
 
 InfoPanel::InfoPanel(QWidget* parent) : QWidget(parent) {
   auto* grid = new QGridLayout(this);
@@ -51,20 +48,20 @@ void InfoPanel::SetLabels(const wizard::PanelLabelSet& set) {
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     Row& row = rows_[i];
     row.shown = set.rows[i].shown;
-    row.label->setText(FromUtf8(set.rows[i].label));
-    row.value->setText(FromUtf8(set.rows[i].value));
+    row.label->setText(ToQString(set.rows[i].label));
+    row.value->setText(ToQString(set.rows[i].value));
     row.label->setVisible(row.shown);
     row.value->setVisible(row.shown);
   }
-  status_->setText(FromUtf8(set.status));
+  status_->setText(ToQString(set.status));
   status_->setVisible(set.statusShown);
 }
 
 void InfoPanel::SetValue(std::string_view label, std::string_view value) {
-  const QString name = FromUtf8(label);
+  const QString name = ToQString(label);
   for (Row& row : rows_) {
     if (row.shown && row.label->text() == name) {
-      row.value->setText(FromUtf8(value));
+      row.value->setText(ToQString(value));
       return;
     }
   }
@@ -73,7 +70,7 @@ void InfoPanel::SetValue(std::string_view label, std::string_view value) {
 void InfoPanel::HideFirstLabel() { rows_[0].label->hide(); }
 
 void InfoPanel::SetStatus(std::string_view text) {
-  status_->setText(FromUtf8(text));
+  status_->setText(ToQString(text));
   status_->setVisible(!text.empty());
 }
 

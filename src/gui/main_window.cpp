@@ -13,6 +13,7 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "gui/qt_text.h"
 #include "gui/command_actions.h"
 #include "gui/info_panel.h"
 #include "gui/item_list_pane.h"
@@ -231,7 +232,7 @@ void MainWindow::SetScanTypeChecked(ScanType type) { options_->SetChecked(type);
 void MainWindow::SetRangeFields(const wizard::RangeFields& fields) { options_->SetRange(fields); }
 wizard::RangeFields MainWindow::ReadRangeFields() const { return options_->Range(); }
 void MainWindow::SetQuickHelp(std::string_view text) {
-  quickHelp_->setPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  quickHelp_->setPlainText(ToQString(text));
 }
 void MainWindow::SetCommandEnabled(Command command, bool enabled) { actions_->Action(command)->setEnabled(enabled); }
 bool MainWindow::CommandEnabled(Command command) const { return actions_->Action(command)->isEnabled(); }

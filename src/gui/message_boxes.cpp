@@ -1,12 +1,11 @@
 #include "gui/message_boxes.h"
 
 #include <QMessageBox>
-#include <QString>
+
+#include "gui/qt_text.h"
 
 namespace salvex::gui {
 namespace {
-
-QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QMessageBox::Icon IconOf(NoticeKind kind) {
   switch (kind) {
@@ -23,14 +22,14 @@ QMessageBox::Icon IconOf(NoticeKind kind) {
 }  // namespace
 
 void ShowNoticeBox(QWidget* parent, NoticeKind kind, std::string_view text) {
-  QMessageBox box(IconOf(kind), kBoxTitle, FromUtf8(text), QMessageBox::Ok, parent);
+  QMessageBox box(IconOf(kind), kBoxTitle, ToQString(text), QMessageBox::Ok, parent);
   // The texts keep their leading blanks and line breaks as the wizard wrote them.
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
 bool AskYesNo(QWidget* parent, std::string_view text) {
-  QMessageBox box(QMessageBox::Question, kBoxTitle, FromUtf8(text), QMessageBox::Yes | QMessageBox::No, parent);
+  QMessageBox box(QMessageBox::Question, kBoxTitle, ToQString(text), QMessageBox::Yes | QMessageBox::No, parent);
   box.setTextFormat(Qt::PlainText);
   return box.exec() == QMessageBox::Yes;
 }
