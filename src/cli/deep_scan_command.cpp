@@ -4,10 +4,8 @@
 #include "cli/commands.h"
 #include "cli/item_source.h"
 #include "cli/json_writer.h"
-#include "disk/disk_table.h"
-#include "partition/quick_search.h"
-#include "platform/file_disk_source.h"
-#include "snapshot/advance_snapshot.h"
+#include "session/filter_patterns.h"
+#include "session/scans.h"
 
 namespace salvex::cli {
 namespace {
@@ -66,23 +64,17 @@ void PrintFound(const DeepScanState& state) {
 
 int RunDeepScan(const DeepScanOptions& options) {
   Session session;
-  OpenSource(session, options.source);
+  OpenDiskOrImage(session, options.source);
   CliUiPort ui;
   bool swept = true;
-  std::optional<FileIdentity> snapshotFile;
   if (options.volume.snapshot.empty()) {
     ChooseDeepRange(session, options.volume, options.deep);
     swept = SweepRange(session, ui);
     if (!swept) std::cerr << "salvex: stopped: only the part of the range swept so far was searched\n";
   } else {
-    snapshotFile = LoadAdvanceSnapshot(session, options.volume.snapshot, ui);
+    LoadAdvanceSnapshot(session, options.volume.snapshot, ui);
   }
-  if (!options.saveSnapshot.empty()) {
-    const std::string path = SaveSnapshot(options.saveSnapshot, kAdvanceSnapshotExtension,
-                                          EncodeAdvanceSnapshot(session.scan, session.deepScan.hits),
-                                          kFileCreationErrorMessage, FilesBeingRead(session, snapshotFile));
-    std::cerr << "salvex: snapshot saved as " << path << '\n';
-  }
+  if (!options.saveSnapshot.empty()) SaveAdvanceSnapshot(session, options.saveSnapshot);
   if (!options.deep.mount) {
     if (options.json) {
       PrintFoundJson(session.deepScan);
@@ -92,7 +84,7 @@ int RunDeepScan(const DeepScanOptions& options) {
     return swept ? 0 : 1;
   }
   FolderTreeModel tree;
-  AddFilters(session, options.volume.filters);
+  Require(AddFilterPatterns(session, options.volume.filters));
   const LoadedItems loaded = MountFound(session, *options.deep.mount, ui, tree);
   PrintItems(session, tree, loaded, options.json);
   return loaded.complete && swept ? 0 : 1;
@@ -100,11 +92,9 @@ int RunDeepScan(const DeepScanOptions& options) {
 
 int RunSearchPartitions(const PartitionsOptions& options) {
   Session session;
-  OpenSource(session, options.source);
-  const DiskTable disks =
-      EnumerateDisks({}, {{options.source, session.reader.Source()->SizeBytes()}});
+  OpenDiskOrImage(session, options.source);
   CliUiPort ui;
-  QuickPartitionSearch(session.reader, disks.disks.front(), session.scan, session.partitions, ui);
+  QuickSearch(session, ui);
   ui.ClearLine();
   if (options.json || session.partitions.partitionCount > 0) PrintPartitions(session.partitions, options.json);
   // Nothing found was reported as an error above; scripts see it too.

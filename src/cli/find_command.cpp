@@ -6,7 +6,7 @@
 #include "cli/item_source.h"
 #include "cli/json_writer.h"
 #include "cli/scan_listing.h"
-#include "cli/stoppable.h"
+#include "session/stoppable.h"
 #include "cli/terminal_text.h"
 #include "search/find_files.h"
 
@@ -54,7 +54,7 @@ void PrintRows(const std::vector<FoundFileRow>& rows, bool json) {
 
 int RunFind(const FindOptions& options) {
   Session session;
-  OpenSource(session, options.source);
+  OpenDiskOrImage(session, options.source);
   CliUiPort ui;
   FolderTreeModel tree;
   const LoadedItems loaded = LoadItems(session, options.volume, options.deep, ui, tree);

@@ -2,7 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "partition/partition_walk.h"
+#include "session/disk_session.h"
 
 namespace salvex::cli {
 namespace {
@@ -50,8 +50,8 @@ void PrintPartitions(const PartitionTable& table, bool json) {
 
 int RunPartitions(const PartitionsOptions& options) {
   Session session;
-  OpenSource(session, options.source);
-  FindPartitions(session.reader, session.partitions);
+  OpenDiskOrImage(session, options.source);
+  ReadPartitionTables(session);
   if (!options.json && session.partitions.partitionCount == 0) {
     std::cout << "No FAT16, FAT32 or NTFS partitions found in the partition tables of " << options.source
               << ".\nThe tables may be damaged: look for lost partitions with salvex search-partitions, or\n"

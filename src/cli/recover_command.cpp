@@ -1,109 +1,14 @@
-#include <sys/stat.h>
-
-#include <filesystem>
 #include <iostream>
-#include <map>
-#include <optional>
 
 #include "cli/cli_error.h"
 #include "cli/cli_ui_port.h"
 #include "cli/commands.h"
 #include "cli/item_source.h"
-#include "cli/stoppable.h"
-#include "items/item_paths.h"
-#include "recovery/recovery_run.h"
-#include "platform/destination_check.h"
+#include "session/recovery_choice.h"
+#include "session/stoppable.h"
 
 namespace salvex::cli {
 namespace {
-
-std::string Trimmed(std::string path) {
-  while (!path.empty() && path.front() == '/') path.erase(path.begin());
-  while (!path.empty() && path.back() == '/') path.pop_back();
-  return path;
-}
-
-// Finds the items named on the command line; every path must name something.
-template <typename Kind>
-RecoverySelection SelectItems(const ItemStore& store, const FolderTreeModel& tree, const RecoverOptions& options) {
-  RecoverySelection selection;
-  selection.all = options.all;
-  if (options.all) return selection;
-  const ItemPaths<Kind> paths(store, tree);
-  std::multimap<std::string, std::uint32_t> folders;
-  std::multimap<std::string, std::uint32_t> files;
-  for (std::uint32_t i = 0; i < Kind::Folders(store).Size(); ++i) {
-    if (auto path = paths.FolderPath(i)) folders.emplace(*path, i);
-  }
-  for (std::uint32_t i = 0; i < Kind::Files(store).Size(); ++i) {
-    if (auto path = paths.FilePath(i)) files.emplace(*path, i);
-  }
-  for (const std::string& wanted : options.paths) {
-    const std::string path = Trimmed(wanted);
-    if (path.empty()) {
-      selection.all = true;  // "/" is the whole volume
-      continue;
-    }
-    const auto [folderBegin, folderEnd] = folders.equal_range(path);
-    const auto [fileBegin, fileEnd] = files.equal_range(path);
-    if (folderBegin == folderEnd && fileBegin == fileEnd) {
-      throw CliError("no folder or file at '" + wanted + "' in the scanned volume (see salvex scan)");
-    }
-    for (auto it = folderBegin; it != folderEnd; ++it) selection.folders.push_back(it->second);
-    for (auto it = fileBegin; it != fileEnd; ++it) selection.files.push_back(it->second);
-  }
-  return selection;
-}
-
-CliError OnScannedDiskError(const std::string& sourcePath, const std::string& out) {
-  return CliError("the folder " + out + " lies on the disk being recovered (" + sourcePath +
-                  "): writing there would overwrite the data being rescued. Choose a folder on another disk.");
-}
-
-// Refuses a destination on the disk being recovered; warns when an image
-// shares the destination's file system.
-void CheckDestinationDevice(const std::string& sourcePath, const std::string& out, dev_t device) {
-  switch (CheckDestination(sourcePath, device)) {
-    case DestinationRisk::onScannedDisk:
-      throw OnScannedDiskError(sourcePath, out);
-    case DestinationRisk::sameFileSystemAsImage:
-      std::cerr << "salvex: warning: " << out << " is on the same file system as " << sourcePath
-                << "; make sure it has room for the recovered files\n";
-      break;
-    case DestinationRisk::none:
-      break;
-  }
-}
-
-// The device of the nearest folder of `out` that exists already: where the
-// folders still missing would be created.
-std::optional<dev_t> DeviceOfNearestExisting(const std::filesystem::path& out) {
-  std::filesystem::path at = std::filesystem::absolute(out);
-  while (true) {
-    struct stat info {};
-    if (::stat(at.c_str(), &info) == 0) return info.st_dev;
-    if (!at.has_relative_path()) return std::nullopt;
-    at = at.parent_path();
-  }
-}
-
-std::unique_ptr<HostFolder> OpenDestination(const std::string& sourcePath, const std::string& out,
-                                            ProtectedFiles filesBeingRead) {
-  // Checked before anything is created: even an empty folder made on the
-  // disk being recovered may overwrite what is to be rescued.
-  if (const auto device = DeviceOfNearestExisting(out);
-      device && CheckDestination(sourcePath, *device) == DestinationRisk::onScannedDisk) {
-    throw OnScannedDiskError(sourcePath, out);
-  }
-  std::error_code error;
-  std::filesystem::create_directories(out, error);
-  if (error) throw CliError("cannot create the folder " + out + ": " + error.message());
-  std::string message;
-  std::unique_ptr<HostFolder> destination = HostFolder::Open(out, message, std::move(filesBeingRead));
-  if (!destination) throw CliError(message);
-  CheckDestinationDevice(sourcePath, out, destination->Device());
-  return destination;
-}
 
 void PrintSummary(const RecoverySummary& summary, const std::string& out) {
   std::cout << "Recovered " << summary.filesWritten << " file(s), " << summary.bytesWritten << " bytes, into " << out
@@ -141,31 +46,30 @@ int RunRecover(const RecoverOptions& options) {
   session.settings.deletedMode = options.deletedMode;
   session.settings.duplicateMode = options.duplicateMode;
   session.settings.badSectorRetries = options.retries;
-  OpenSource(session, options.source);
+  OpenDiskOrImage(session, options.source);
 
   CliUiPort ui(true);  // a file that cannot be created: go on with the others
   FolderTreeModel tree;
   const LoadedItems loaded = LoadItems(session, options.volume, options.deep, ui, tree);
   if (!loaded.complete) throw CliError("the scan was stopped: nothing was recovered");
 
-  const RecoverySelection selection = loaded.ntfs ? SelectItems<NtfsKind>(session.items, tree, options)
-                                                  : SelectItems<FatKind>(session.items, tree, options);
-  const std::unique_ptr<HostFolder> destination =
-      OpenDestination(options.source, options.out, FilesBeingRead(session, loaded.snapshotFile));
+  RecoverySelection selection;
+  selection.all = options.all;
+  if (!options.all) {
+    ItemsByPath chosen = SelectItemsByPath(session, tree, options.paths);
+    Require(chosen.outcome);
+    selection = std::move(chosen.selection);
+  }
+  Destination destination = OpenRecoveryDestination(session, options.out);
+  Require(destination.outcome);
 
   CliSavingView saving(ui);
   RecoveryRunState run;
-  ExtractionContext context{session.reader, session.volume, session.settings, run, ui, saving,
-                            session.PassesFilters()};
   ui.ShowProgress(true);
   // Ctrl-C raises Stop Saving: the files written so far stay and the summary still comes.
   RecoverySummary summary;
-  RunStoppable(
-      [&] {
-        summary = loaded.ntfs ? RunNtfsRecovery(context, session.items, selection, *destination)
-                              : RunFatRecovery(context, session.items, selection, *destination);
-      },
-      run.stopSaving);
+  RunStoppable([&] { summary = RecoverItems(session, selection, *destination.folder, ui, saving, run); },
+               run.stopSaving);
   ui.ShowProgress(false);
   ui.SetStatus("");
   ui.ClearLine();

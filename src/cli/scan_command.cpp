@@ -5,7 +5,7 @@
 #include "cli/commands.h"
 #include "cli/item_source.h"
 #include "cli/scan_listing.h"
-#include "snapshot/tree_snapshot.h"
+#include "session/snapshot_files.h"
 
 namespace salvex::cli {
 namespace {
@@ -35,23 +35,17 @@ void PrintItems(const Session& session, const FolderTreeModel& tree, const Loade
 }
 
 int RunScan(const ScanOptions& options) {
-  if (IsAdvanceSnapshot(options.volume.snapshot)) {
+  if (IsAdvanceSnapshotPath(options.volume.snapshot)) {
     throw CliError(options.volume.snapshot +
                    " holds an Advance Scan's hits: salvex deep-scan SOURCE --snapshot FILE lists the file systems "
                    "they form, and with --mount N the tree of one");
   }
   Session session;
-  OpenSource(session, options.source);
+  OpenDiskOrImage(session, options.source);
   CliUiPort ui;
   FolderTreeModel tree;
   const LoadedItems loaded = LoadItems(session, options.volume, {}, ui, tree);
-  if (!options.saveSnapshot.empty()) {
-    const std::string path = SaveSnapshot(options.saveSnapshot, kTreeSnapshotExtension,
-                                          EncodeTreeSnapshot(session.scan, session.volume, session.items),
-                                          kUnableToOpenMessage, FilesBeingRead(session, loaded.snapshotFile));
-    std::cerr << "salvex: snapshot saved as " << path
-              << (loaded.ntfs ? " (the range and geometry only: NTFS items are not stored)" : "") << '\n';
-  }
+  if (!options.saveSnapshot.empty()) SaveTreeSnapshot(session, options.saveSnapshot, loaded.ntfs);
   PrintItems(session, tree, loaded, options.json);
   return loaded.complete ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "session/outcome.h"
 #include "session/session.h"
 
 namespace salvex::cli {
@@ -30,17 +31,17 @@ struct DeepOptions {
   std::optional<std::uint16_t> mount;
 };
 
-// Opens a block device or disk image, read-only, as the session's disk.
-// Throws CliError naming the path and the reason.
-void OpenSource(Session& session, const std::string& path);
+// Prints an operation's warnings on stderr; throws CliError with its error.
+void Require(const Outcome& outcome);
 
-// Walks the partition tables and chooses the volume, as the wizard's
-// partition step does. Throws CliError for a missing partition or a bad range.
+// Opens a block device or disk image, read-only, as the session's disk.
+void OpenDiskOrImage(Session& session, const std::string& path);
+
+// The partition or the sector range of the options, for the Standard Scan.
 void ChooseVolume(Session& session, const VolumeOptions& options);
 
-// Chooses the range of an Advance Scan: a partition (its type taken from
-// --fs), --start and --end (the end sector not included in the size, as the
-// wizard's fields are read), or the whole disk.
+// The range of an Advance Scan: a partition (its type taken from --fs),
+// --start and --end, or the whole disk.
 void ChooseDeepRange(Session& session, const VolumeOptions& volume, const DeepOptions& deep);
 
 }  // namespace salvex::cli

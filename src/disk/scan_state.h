@@ -26,4 +26,27 @@ struct ScanState {
   bool StopRequested() const { return stopRequested.load(std::memory_order_relaxed); }
 };
 
+// A partition or sector range with its file-system type: what the scans
+// work on, and what both snapshot kinds store of the user's choice.
+struct SectorRange {
+  FsType selectedFsType = FsType::none;
+  std::uint32_t rangeStart = 0;
+  std::uint32_t rangeSize = 0;
+  std::uint32_t rangeEnd = 0;
+  std::uint16_t partitionIndex = 0;
+};
+
+inline SectorRange RangeOf(const ScanState& scan) {
+  return {scan.selectedFsType, scan.rangeStart, scan.rangeSize, scan.rangeEnd, scan.partitionIndex};
+}
+
+// The one place where the scan state's range is set.
+inline void ApplyRange(const SectorRange& range, ScanState& scan) {
+  scan.selectedFsType = range.selectedFsType;
+  scan.rangeStart = range.rangeStart;
+  scan.rangeSize = range.rangeSize;
+  scan.rangeEnd = range.rangeEnd;
+  scan.partitionIndex = range.partitionIndex;
+}
+
 }  // namespace salvex

@@ -7,21 +7,14 @@ namespace salvex {
 bool SelectPartition(ScanState& scan, const PartitionTable& table, std::uint16_t index) {
   if (index >= table.partitionCount) return false;
   const PartitionRecord& record = table.records[index];
-  scan.selectedFsType = record.fsType;
-  scan.rangeStart = record.startSector;
-  scan.rangeSize = record.sectorCount;
-  scan.rangeEnd = record.startSector + record.sectorCount - 1;
-  scan.partitionIndex = index;
+  ApplyRange({record.fsType, record.startSector, record.sectorCount, record.startSector + record.sectorCount - 1, index},
+             scan);
   return true;
 }
 
 bool SelectWholeDisk(ScanState& scan, const DiskInfo& disk) {
   if (scan.scanType != ScanType::advance) return false;
-  scan.selectedFsType = FsType::fat32;
-  scan.rangeStart = 0;
-  scan.partitionIndex = 0;
-  scan.rangeSize = disk.totalSectors;
-  scan.rangeEnd = disk.totalSectors;
+  ApplyRange({FsType::fat32, 0, disk.totalSectors, disk.totalSectors, 0}, scan);
   return true;
 }
 

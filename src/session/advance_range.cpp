@@ -15,19 +15,26 @@ std::optional<std::uint32_t> ParseSectorNumber(std::string_view text) {
 
 AdvanceRangeCheck ReadAdvanceRange(ScanState& scan, int fileSystemPosition, std::string_view startText,
                                    std::string_view endText) {
-  scan.selectedFsType = fileSystemPosition >= 0 && fileSystemPosition <= 2
-                            ? static_cast<FsType>((fileSystemPosition + 1) * 100)
-                            : FsType::none;
-  if (scan.selectedFsType == FsType::ntfs) return AdvanceRangeCheck::ntfsChosen;
-  const auto start = ParseSectorNumber(startText);
-  scan.rangeStart = start.value_or(0);
-  if (!start) return AdvanceRangeCheck::startNotANumber;
-  const auto end = ParseSectorNumber(endText);
-  scan.rangeEnd = end.value_or(0);
-  if (!end) return AdvanceRangeCheck::endNotANumber;
-  if (*end <= *start) return AdvanceRangeCheck::endNotAfterStart;
-  scan.rangeSize = *end - *start;
-  return AdvanceRangeCheck::valid;
+  // Each field is stored as it is read, so what was read before a refusal
+  // stays, as the fields themselves do.
+  SectorRange range = RangeOf(scan);
+  const auto check = [&] {
+    range.selectedFsType = fileSystemPosition >= 0 && fileSystemPosition <= 2
+                               ? static_cast<FsType>((fileSystemPosition + 1) * 100)
+                               : FsType::none;
+    if (range.selectedFsType == FsType::ntfs) return AdvanceRangeCheck::ntfsChosen;
+    const auto start = ParseSectorNumber(startText);
+    range.rangeStart = start.value_or(0);
+    if (!start) return AdvanceRangeCheck::startNotANumber;
+    const auto end = ParseSectorNumber(endText);
+    range.rangeEnd = end.value_or(0);
+    if (!end) return AdvanceRangeCheck::endNotANumber;
+    if (*end <= *start) return AdvanceRangeCheck::endNotAfterStart;
+    range.rangeSize = *end - *start;
+    return AdvanceRangeCheck::valid;
+  }();
+  ApplyRange(range, scan);
+  return check;
 }
 
 const char* AdvanceRangeMessage(AdvanceRangeCheck check) {

@@ -1,5 +1,6 @@
 #include "session/disk_session.h"
 
+#include "partition/partition_walk.h"
 #include "platform/block_device_catalogue.h"
 #include "platform/file_disk_source.h"
 
@@ -34,5 +35,7 @@ std::string OpenDisk(Session& session, std::uint16_t diskIndex) {
 }
 
 void CloseDisk(Session& session) { session.reader.Close(); }
+
+std::uint32_t ReadPartitionTables(Session& session) { return FindPartitions(session.reader, session.partitions); }
 
 }  // namespace salvex

@@ -23,4 +23,8 @@ std::string OpenDisk(Session& session, std::uint16_t diskIndex);
 
 void CloseDisk(Session& session);
 
+// Walks the open disk's partition tables into the session's partition
+// table; returns the number of partitions found.
+std::uint32_t ReadPartitionTables(Session& session);
+
 }  // namespace salvex

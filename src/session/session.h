@@ -1,16 +1,19 @@
 #pragma once
 
+#include <optional>
+
 #include "deepscan/found_file_system.h"
 #include "disk/disk_table.h"
 #include "disk/scan_state.h"
 #include "disk/sector_reader.h"
-#include "volume/volume_context.h"
-#include "volume/volume_parameters.h"
 #include "items/item_store.h"
-#include "recovery/recovery_admission.h"
 #include "items/recovery_settings.h"
 #include "partition/partition_record.h"
+#include "platform/protected_files.h"
+#include "recovery/recovery_admission.h"
 #include "search/file_filters.h"
+#include "volume/volume_context.h"
+#include "volume/volume_parameters.h"
 
 namespace salvex {
 
@@ -26,11 +29,23 @@ struct Session {
   DeepScanState deepScan;
   FilterTable filters;
   SectorReader reader{settings.badSectorRetries};
+  // The snapshot the items were loaded from, if any: read, so never written.
+  std::optional<FileIdentity> snapshotFile;
 
   VolumeContext Volume(UiPort& ui) { return {reader, scan, volume, ui}; }
   // The filters as the listing and the recovery apply them.
   FileFilter PassesFilters() const {
     return [this](std::string_view name) { return filters.PassesFilters(name); };
+  }
+  // The files this run reads (the disk or image, a loaded snapshot): nothing
+  // it writes may land on one of them.
+  ProtectedFiles FilesBeingRead() const {
+    ProtectedFiles files;
+    if (reader.IsOpen()) {
+      if (const auto disk = reader.Source()->Identity()) files.Add(*disk);
+    }
+    if (snapshotFile) files.Add(*snapshotFile);
+    return files;
   }
 };
 

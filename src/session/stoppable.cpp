@@ -1,4 +1,4 @@
-#include "cli/stoppable.h"
+#include "session/stoppable.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -7,7 +7,7 @@
 #include <exception>
 #include <thread>
 
-namespace salvex::cli {
+namespace salvex {
 
 bool RunStoppable(const std::function<void()>& work, std::atomic<bool>& stop) {
   // SIGUSR1 is the worker telling this thread that it has finished.
@@ -55,4 +55,4 @@ bool RunStoppable(const std::function<void()>& work, std::atomic<bool>& stop) {
   return interrupted;
 }
 
-}  // namespace salvex::cli
+}  // namespace salvex

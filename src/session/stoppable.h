@@ -3,7 +3,7 @@
 #include <atomic>
 #include <functional>
 
-namespace salvex::cli {
+namespace salvex {
 
 // Runs `work` on a worker thread while this thread waits for Ctrl-C (SIGINT)
 // or SIGTERM, which raise `stop` instead of killing the process: the work ends
@@ -12,4 +12,4 @@ namespace salvex::cli {
 // signal asked the work to stop.
 bool RunStoppable(const std::function<void()>& work, std::atomic<bool>& stop);
 
-}  // namespace salvex::cli
+}  // namespace salvex

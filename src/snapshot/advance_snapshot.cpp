@@ -129,7 +129,7 @@ AdvanceSnapshot DecodeAdvanceSnapshot(Bytes file) {
                                              std::string(kHeader) + "\")");
   AdvanceSnapshot snapshot;
   snapshot.range = ReadRange(in);
-  const SnapshotRange& range = snapshot.range;
+  const SectorRange& range = snapshot.range;
   HitLists& hits = snapshot.hits;
   const std::uint32_t boots = in.Count(4, "boot sectors");
   for (std::uint32_t i = 0; i < boots; ++i) hits.bootSectors.push_back({in.U32()});

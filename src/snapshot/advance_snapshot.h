@@ -14,7 +14,7 @@ inline constexpr const char* kFileCreationErrorMessage =
     "      File Creation Error, check for enough space or file system corruption";
 
 struct AdvanceSnapshot {
-  SnapshotRange range;
+  SectorRange range;
   HitLists hits;
 };
 

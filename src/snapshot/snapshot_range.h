@@ -8,17 +8,7 @@
 namespace salvex {
 
 // The wizard's range and partition choice, as both snapshot kinds store it.
-struct SnapshotRange {
-  FsType selectedFsType = FsType::none;
-  std::uint32_t rangeStart = 0;
-  std::uint32_t rangeSize = 0;
-  std::uint32_t rangeEnd = 0;
-  std::uint16_t partitionIndex = 0;
-};
-
-SnapshotRange RangeOf(const ScanState& scan);
-void ApplyRange(const SnapshotRange& range, ScanState& scan);
-void WriteRange(SnapshotWriter& out, const SnapshotRange& range);
-SnapshotRange ReadRange(SnapshotReader& in);
+void WriteRange(SnapshotWriter& out, const SectorRange& range);
+SectorRange ReadRange(SnapshotReader& in);
 
 }  // namespace salvex

@@ -19,7 +19,7 @@ inline constexpr const char* kVersionMismatchMessage =
 
 // A tree snapshot read back: everything is checked before any state changes.
 struct TreeSnapshot {
-  SnapshotRange range;
+  SectorRange range;
   VolumeParameters volume;  // rootDirStart is not stored
   std::vector<FatFolderItem> folders;
   std::vector<FatFileItem> files;

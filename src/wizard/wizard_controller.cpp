@@ -4,18 +4,13 @@
 
 #include "deepscan/found_file_system.h"
 #include "disk/disk_table.h"
-#include "recovery/extraction.h"
-#include "recovery/fat_extraction.h"
-#include "recovery/ntfs_extraction.h"
 #include "partition/partition_selection.h"
-#include "partition/partition_walk.h"
-#include "partition/quick_search.h"
 #include "platform/temp_folder.h"
 #include "session/advance_range.h"
 #include "session/disk_session.h"
-#include "session/advance_scan.h"
+#include "session/open_copy.h"
+#include "session/scans.h"
 #include "wizard/menu_state.h"
-#include "session/standard_scan.h"
 #include "wizard/tree_captions.h"
 
 namespace salvex::wizard {
@@ -229,7 +224,7 @@ void WizardController::OnNext() {
       Run(
           [this, disk, error] {
             *error = OpenDisk(session_, disk);
-            if (error->empty()) FindPartitions(session_.reader, session_.partitions);
+            if (error->empty()) ReadPartitionTables(session_);
           },
           [this, error] { FinishDiskOpen(*error); });
       return;
@@ -299,10 +294,7 @@ void WizardController::StartQuickSearch() {
   session_.partitions.Clear();
   view_.SetTree(TreeKind::partitions, partitionsTree_.get());
   view_.SetTreeShown(TreeKind::partitions, Shown::Disabled());
-  const std::uint16_t disk = session_.scan.diskIndex;
-  const DiskInfo info = disk < session_.disks.disks.size() ? session_.disks.disks[disk] : DiskInfo{};
-  Run([this, info] { QuickPartitionSearch(session_.reader, info, session_.scan, session_.partitions, view_); },
-      [this] { FinishQuickSearch(); });
+  Run([this] { QuickSearch(session_, view_); }, [this] { FinishQuickSearch(); });
 }
 
 void WizardController::FinishQuickSearch() {
@@ -382,12 +374,7 @@ void WizardController::StartAdvanceScan() {
   ShowStepControls(3, Direction::entering);
   SetInfoPanel(LabelSet::advanceScan);
   Show(Control::back, Shown::No());
-  Run(
-      [this] {
-        RunAdvanceScan(session_.reader, session_.scan, session_.settings, view_, session_.deepScan, foundTree_.get(),
-                       kRoot);
-      },
-      [this] { FinishAdvanceScan(); });
+  Run([this] { SweepAndClassify(session_, view_, foundTree_.get(), kRoot); }, [this] { FinishAdvanceScan(); });
 }
 
 void WizardController::FinishAdvanceScan() {
@@ -411,12 +398,10 @@ void WizardController::StartMount() {
   Show(Control::next, Shown::No());
   Show(Control::back, Shown::No());
   ShowStepControls(5, Direction::entering);
-  auto completed = std::make_shared<bool>(true);
   Run(
-      [this, completed] {
-        VolumeContext volume = session_.Volume(view_);
-        MountContext mount{volume, session_.items, session_.deepScan, *itemsTree_, kRoot};
-        *completed = RunMount(mount);
+      [this] {
+        bool completed = true;
+        MountFoundFileSystem(session_, session_.volume.foundFsOrdinal, view_, *itemsTree_, kRoot, completed);
       },
       [this] { FinishMount(); });
 }
@@ -676,40 +661,15 @@ void WizardController::OpenFile(std::size_t row, bool chooser) {
   // never overwrite each other while a program has one open.
   const std::string folder = tempFolder_.empty() ? "" : MakePrivateFolder(tempFolder_, error);
   std::shared_ptr<HostFolder> destination;
-  if (!folder.empty()) destination = HostFolder::Open(folder, error);
+  if (!folder.empty()) destination = HostFolder::Open(folder, error, session_.FilesBeingRead());
   if (!destination) {
     view_.Notice(NoticeKind::error, error);
     return;
   }
-  ExtractionRequest request;
-  request.destination = destination.get();
-  request.mode = ExtractMode::openCopy;
-  const ItemListModel::Entry entry = list_.At(row);
-  const bool ntfs = list_.Source() == ItemSource::ntfs;
-  if (ntfs) {
-    const NtfsFileItem& file = session_.items.NtfsFiles().Items()[entry.position];
-    request.name = file.name;
-    request.size = file.size;
-    request.recordSector = file.recordSector;
-    request.fileTime = file.changed;
-  } else {
-    const FatFileItem& file = session_.items.FatFiles().Items()[entry.position];
-    request.name = file.name;
-    request.size = file.size;
-    request.firstCluster = file.firstCluster;
-    request.deleted = file.deleted;
-    request.id = file.id;
-    request.fileTime = file.writeDate | (std::uint32_t{file.accessDate} << 16);
-  }
+  const std::uint32_t position = list_.At(row).position;
   auto result = std::make_shared<ExtractionResult>();
-  view_.SetStatus("Opening " + request.name);
-  Run(
-      [this, request, result, ntfs, destination] {
-        RecoveryRunState run;
-        SilentSavingView saving;
-        ExtractionContext context{session_.reader, session_.volume, session_.settings, run, view_, saving, {}};
-        *result = ntfs ? ExtractNtfsFile(context, request) : ExtractFatFile(context, request);
-      },
+  view_.SetStatus("Opening " + list_.Name(row));
+  Run([this, position, result, destination] { *result = ExtractForOpening(session_, position, *destination, view_); },
       [this, result, chooser, destination] {
         view_.SetStatus("");
         if (result->outcome != ExtractionOutcome::written) {

@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "items/folder_tree_model.h"
-#include "partition/partition_selection.h"
-#include "partition/partition_walk.h"
-#include "platform/file_disk_source.h"
-#include "session/session.h"
+#include "items/item_paths.h"
+#include "session/disk_session.h"
+#include "session/scans.h"
+#include "session/volume_choice.h"
 #include "support/json_value.h"
 #include "support/recording_ui_port.h"
 #include "support/tool_images.h"
@@ -72,33 +72,25 @@ std::vector<ListedItem> ItemsFromScanJson(const std::string& json) {
 LibraryScan ScanThroughLibrary(const fs::path& image, unsigned number) {
   LibraryScan result;
   Session session;
-  std::unique_ptr<FileDiskSource> source = FileDiskSource::Open(image.string(), result.openError);
-  if (!source) return result;
-  session.reader.Open(std::move(source));
-  FindPartitions(session.reader, session.partitions);
+  result.openError = OpenSource(session, image.string());
+  if (!result.openError.empty()) return result;
+  ReadPartitionTables(session);
   result.partitions = session.partitions;
   if (number == 0) return result;
-  result.selected = SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1));
+  result.selected = ChoosePartition(session, number).Ok();
   if (!result.selected) return result;
 
   RecordingUiPort ui;
   FolderTreeModel tree;
-  VolumeContext context = session.Volume(ui);
-  result.outcome = RunStandardScan(context, session.items, tree, FolderTreeModel::kRoot);
+  result.outcome = StandardScan(session, ui, tree, FolderTreeModel::kRoot);
   for (const auto& notice : ui.notices) result.notices.push_back(notice.text);
 
   const ItemStore& store = session.items;
-  const auto folderPath = [&](std::uint32_t cluster) -> std::optional<std::string> {
-    if (cluster == kFatRootKey) return std::string();
-    const auto position = store.FindFatFolder(cluster);
-    if (!position) return std::nullopt;
-    const TreeNodeId node = store.FatFolders().Items()[*position].treeNode;
-    if (!tree.Contains(node)) return std::nullopt;
-    return tree.Path(node);
-  };
-  for (const FatFolderItem& folder : store.FatFolders().Items()) {
+  const FatItemPaths paths(store, tree);
+  for (std::uint32_t position = 0; position < store.FatFolders().Size(); ++position) {
+    const FatFolderItem& folder = store.FatFolders().Items()[position];
     ListedItem item;
-    if (tree.Contains(folder.treeNode)) item.path = tree.Path(folder.treeNode);
+    item.path = paths.FolderPath(position);
     item.name = folder.name;
     item.isFolder = true;
     item.deleted = folder.deleted;
@@ -108,9 +100,10 @@ LibraryScan ScanThroughLibrary(const fs::path& image, unsigned number) {
     item.id = folder.treeNode;
     result.items.push_back(std::move(item));
   }
-  for (const FatFileItem& file : store.FatFiles().Items()) {
+  for (std::uint32_t position = 0; position < store.FatFiles().Size(); ++position) {
+    const FatFileItem& file = store.FatFiles().Items()[position];
     ListedItem item;
-    if (const auto parent = folderPath(file.parentCluster)) item.path = parent->empty() ? file.name : *parent + "/" + file.name;
+    item.path = paths.FilePath(position);
     item.name = file.name;
     item.size = file.size;
     item.deleted = file.deleted;

@@ -15,7 +15,7 @@
 #include "snapshot/snapshot_bytes.h"
 #include "support/le_bytes_builder.h"
 #include "support/recording_ui_port.h"
-#include "wizard/advance_scan.h"
+#include "session/advance_scan.h"
 
 namespace salvex {
 namespace {
@@ -107,7 +107,7 @@ std::vector<std::uint32_t> Sectors(const auto& hits) {
   return sectors;
 }
 
-void ExpectRange(const SnapshotRange& range, FsType type) {
+void ExpectRange(const SectorRange& range, FsType type) {
   EXPECT_EQ(range.selectedFsType, type);
   EXPECT_EQ(range.rangeStart, 63u);
   EXPECT_EQ(range.rangeSize, 200000u);

@@ -39,7 +39,7 @@ struct FileRecord {
 };
 
 // A FAT32 partition from sector 2048, as partition 2 of its disk.
-constexpr SnapshotRange kRange{FsType::fat32, 2048, 69632, 71679, 1};
+constexpr SectorRange kRange{FsType::fat32, 2048, 69632, 71679, 1};
 
 VolumeParameters Fat32Volume() {
   VolumeParameters volume;
@@ -61,7 +61,7 @@ VolumeParameters Fat32Volume() {
 }
 
 // Magic, version, range and volume parameters: the part every snapshot has.
-LeBytes Head(const SnapshotRange& range, const VolumeParameters& volume, std::string_view magic = "rsn4.03",
+LeBytes Head(const SectorRange& range, const VolumeParameters& volume, std::string_view magic = "rsn4.03",
              std::string_view version = "1.0") {
   LeBytes out;
   out.Text(magic).Text(version);
@@ -139,7 +139,7 @@ void ExpectVolume(const VolumeParameters& got, const VolumeParameters& want) {
   EXPECT_EQ(got.foundFsOrdinal, want.foundFsOrdinal);
 }
 
-void ExpectRange(const ScanState& scan, const SnapshotRange& want) {
+void ExpectRange(const ScanState& scan, const SectorRange& want) {
   EXPECT_EQ(scan.selectedFsType, want.selectedFsType);
   EXPECT_EQ(scan.rangeStart, want.rangeStart);
   EXPECT_EQ(scan.rangeSize, want.rangeSize);
@@ -232,7 +232,7 @@ TEST(TreeSnapshot, ApplyReplacesRangeVolumeAndStoreMergingFoldersAndNumberingFil
   EXPECT_EQ(store.NtfsFiles().Size(), 0u);
 }
 
-void SetRange(ScanState& scan, const SnapshotRange& range) {
+void SetRange(ScanState& scan, const SectorRange& range) {
   scan.selectedFsType = range.selectedFsType;
   scan.rangeStart = range.rangeStart;
   scan.rangeSize = range.rangeSize;
@@ -321,7 +321,7 @@ TEST(TreeSnapshot, RoundTripKeepsEveryItemAndNumbersFilesAgain) {
 }
 
 TEST(TreeSnapshot, NtfsSnapshotLoadsRangeAndParametersAndEmptiesTheStore) {
-  constexpr SnapshotRange kNtfsRange{FsType::ntfs, 63, 1000, 1062, 0};
+  constexpr SectorRange kNtfsRange{FsType::ntfs, 63, 1000, 1062, 0};
   VolumeParameters ntfs;
   ntfs.fsType = FsType::ntfs;
   ntfs.sectorsPerCluster = 8;

@@ -1,7 +1,7 @@
 // Ctrl-C for the command line: the signal raises the work's stop flag instead
 // of killing the process, and the caller learns that the work was cut short.
 
-#include "cli/stoppable.h"
+#include "session/stoppable.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace salvex::cli {
+namespace salvex {
 namespace {
 
 using namespace std::chrono_literals;
@@ -52,4 +52,4 @@ TEST(RunStoppable, TheWorksExceptionReachesTheCaller) {
 }
 
 }  // namespace
-}  // namespace salvex::cli
+}  // namespace salvex

@@ -1,0 +1,89 @@
+#include "session/snapshot_files.h"
+
+#include <optional>
+
+#include "platform/whole_file.h"
+#include "session/advance_scan.h"
+#include "snapshot/advance_snapshot.h"
+#include "snapshot/snapshot_bytes.h"
+#include "snapshot/tree_snapshot.h"
+
+namespace salvex {
+namespace {
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    const char c = text[text.size() - suffix.size() + i];
+    if ((c >= 'a' && c <= 'z' ? c - 32 : c) != suffix[i]) return false;
+  }
+  return true;
+}
+
+SavedSnapshot Save(const Session& session, const std::string& chosenPath, std::string_view extension,
+                   const std::vector<std::uint8_t>& bytes) {
+  SavedSnapshot saved{SnapshotPath(chosenPath, extension), SavedSnapshot::Failure::none};
+  switch (WriteRegularFile(saved.path, bytes, session.FilesBeingRead())) {
+    case FileWrite::written:
+      break;
+    case FileWrite::refusedProtected:
+      saved.failure = SavedSnapshot::Failure::isBeingRead;
+      break;
+    case FileWrite::failed:
+      saved.failure = SavedSnapshot::Failure::cannotCreate;
+      break;
+  }
+  return saved;
+}
+
+}  // namespace
+
+bool IsAdvanceSnapshotPath(std::string_view path) { return EndsWithIgnoringCase(path, kAdvanceSnapshotExtension); }
+
+Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& ui, FolderTreeSink& tree,
+                             TreeNodeId root) {
+  std::string error;
+  const std::optional<WholeFile> file = ReadRegularFile(path, kMaxSnapshotFileBytes, error);
+  if (!file) return Outcome::Failed(error);
+  try {
+    const TreeSnapshot snapshot = DecodeTreeSnapshot(file->bytes);
+    ApplyTreeSnapshot(snapshot, session.scan, session.volume, session.items);
+  } catch (const SnapshotError& failure) {
+    return Outcome::Failed(path + ": " + failure.what());
+  }
+  session.snapshotFile = file->identity;
+  BuildFatFolderTree(session.items, tree, ui, root);
+  ui.ShowProgress(false);
+  return {};
+}
+
+Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPort& ui, FolderTreeSink* tree,
+                                TreeNodeId root) {
+  std::string error;
+  const std::optional<WholeFile> file = ReadRegularFile(path, kMaxSnapshotFileBytes, error);
+  if (!file) return Outcome::Failed(error);
+  AdvanceSnapshot snapshot;
+  try {
+    snapshot = DecodeAdvanceSnapshot(file->bytes);
+  } catch (const SnapshotError& failure) {
+    return Outcome::Failed(path + ": " + failure.what());
+  }
+  session.snapshotFile = file->identity;
+  session.scan.scanType = ScanType::advance;
+  ApplyRange(snapshot.range, session.scan);
+  session.deepScan.Clear();
+  session.deepScan.hits = std::move(snapshot.hits);
+  ClassifyLoadedHits(session.reader, session.scan, ui, session.deepScan, tree, root);
+  return {};
+}
+
+SavedSnapshot SaveTreeSnapshotFile(const Session& session, const std::string& chosenPath) {
+  return Save(session, chosenPath, kTreeSnapshotExtension,
+              EncodeTreeSnapshot(session.scan, session.volume, session.items));
+}
+
+SavedSnapshot SaveAdvanceSnapshotFile(const Session& session, const std::string& chosenPath) {
+  return Save(session, chosenPath, kAdvanceSnapshotExtension, EncodeAdvanceSnapshot(session.scan, session.deepScan.hits));
+}
+
+}  // namespace salvex

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "items/folder_tree.h"
+#include "platform/ui_port.h"
+#include "session/outcome.h"
+#include "session/session.h"
+
+namespace salvex {
+
+// Whether a snapshot file is an Advance Scan's (.RS2), by its extension.
+bool IsAdvanceSnapshotPath(std::string_view path);
+
+// Loads a tree snapshot (.RSNP) in place of a scan: the range, the volume
+// and the items, then the folder tree under the sink's root. The state is
+// left as it was when the file cannot be read or is not a snapshot.
+Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& ui, FolderTreeSink& tree,
+                             TreeNodeId root);
+
+// Loads the hits of an advance-scan snapshot (.RS2) in place of a sweep and
+// classifies them into found file systems (nodes under `root` of `tree`
+// when a tree is given).
+Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPort& ui, FolderTreeSink* tree,
+                                TreeNodeId root);
+
+struct SavedSnapshot {
+  enum class Failure { none, cannotCreate, isBeingRead };
+  std::string path;  // the chosen path with its name upper-cased and the extension added
+  Failure failure = Failure::none;
+};
+
+// Saves the scan's results as a tree snapshot, never over a file the run
+// reads.
+SavedSnapshot SaveTreeSnapshotFile(const Session& session, const std::string& chosenPath);
+// Saves the Advance Scan's hits as an advance-scan snapshot.
+SavedSnapshot SaveAdvanceSnapshotFile(const Session& session, const std::string& chosenPath);
+
+}  // namespace salvex

@@ -1,0 +1,86 @@
+#include "session/volume_choice.h"
+
+#include <algorithm>
+
+#include "partition/partition_selection.h"
+#include "partition/partition_walk.h"
+
+namespace salvex {
+namespace {
+
+// A range must start on the disk. One that passes its end is read as far as
+// the disk goes, with a warning: a partial copy of a failing disk still
+// holds files worth having.
+Outcome CheckRangeOnDisk(const Session& session, std::uint64_t start, std::uint64_t end) {
+  const std::uint64_t diskSectors = session.reader.Source()->SizeBytes() / kSectorSize;
+  if (start >= diskSectors) {
+    return Outcome::Failed("sector " + std::to_string(start) + " lies past the end of the disk (" +
+                           std::to_string(diskSectors) + " sectors)");
+  }
+  Outcome outcome;
+  if (end > diskSectors) {
+    outcome.warnings.push_back("sectors " + std::to_string(start) + " to " + std::to_string(end - 1) +
+                               " pass the end of the disk (" + std::to_string(diskSectors) +
+                               " sectors); the sectors past it read as missing");
+  }
+  return outcome;
+}
+
+}  // namespace
+
+std::optional<FsType> FsTypeNamed(std::string_view name) {
+  if (name == "fat16") return FsType::fat16;
+  if (name == "fat32") return FsType::fat32;
+  if (name == "ntfs") return FsType::ntfs;
+  return std::nullopt;
+}
+
+Outcome ChoosePartition(Session& session, unsigned number) {
+  const std::uint32_t found = FindPartitions(session.reader, session.partitions);
+  if (number == 0 || number > found) {
+    return Outcome::Failed("partition " + std::to_string(number) + " does not exist: " +
+                           session.reader.Source()->Name() + " has " + std::to_string(found) +
+                           " FAT16, FAT32 or NTFS partition(s)");
+  }
+  SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1));
+  // A partition is held to the disk as a range is: a cut-short image says so.
+  const ScanState& scan = session.scan;
+  return CheckRangeOnDisk(session, scan.rangeStart, std::uint64_t{scan.rangeStart} + scan.rangeSize);
+}
+
+Outcome ChooseRange(Session& session, FsType type, std::uint32_t start, std::uint32_t size) {
+  if (size == 0) return Outcome::Failed("--size must be at least 1 sector");
+  Outcome outcome = CheckRangeOnDisk(session, start, std::uint64_t{start} + size);
+  if (!outcome.Ok()) return outcome;
+  if (std::uint64_t{start} + size - 1 > UINT32_MAX) {
+    return Outcome::Failed("sectors past 4294967295 cannot be named: make --size smaller");
+  }
+  ApplyRange({type, start, size, start + size - 1, 0}, session.scan);
+  return outcome;
+}
+
+Outcome ChooseSweep(Session& session, const SweepChoice& choice) {
+  session.scan.scanType = ScanType::advance;
+  Outcome outcome;
+  if (choice.partition) {
+    outcome = ChoosePartition(session, *choice.partition);
+  } else if (choice.start && choice.end) {
+    if (*choice.end <= *choice.start) return Outcome::Failed("the end sector must be greater than the start sector");
+    outcome = CheckRangeOnDisk(session, *choice.start, *choice.end);
+    if (outcome.Ok()) ApplyRange({choice.type, *choice.start, *choice.end - *choice.start, *choice.end, 0}, session.scan);
+  } else {
+    // The whole disk: every sector of it, up to what 32-bit sector numbers reach.
+    const std::uint64_t sectors = session.reader.Source()->SizeBytes() / kSectorSize;
+    const auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, UINT32_MAX));
+    ApplyRange({choice.type, 0, size, size, 0}, session.scan);
+  }
+  if (!outcome.Ok()) return outcome;
+  // The type looked for is the user's, whatever the partition table says.
+  SectorRange range = RangeOf(session.scan);
+  range.selectedFsType = choice.type;
+  ApplyRange(range, session.scan);
+  session.settings.sectorsPerRead = choice.readSize;
+  return outcome;
+}
+
+}  // namespace salvex

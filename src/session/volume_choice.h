@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "common/sector.h"
+#include "session/outcome.h"
+#include "session/session.h"
+
+namespace salvex {
+
+// "fat16", "fat32" or "ntfs"; nothing for any other name.
+std::optional<FsType> FsTypeNamed(std::string_view name);
+
+// Walks the partition tables and chooses partition `number` (from 1, as its
+// caption counts) for the Standard Scan.
+Outcome ChoosePartition(Session& session, unsigned number);
+
+// Chooses `size` sectors from `start` for the Standard Scan, as a volume of
+// type `type`.
+Outcome ChooseRange(Session& session, FsType type, std::uint32_t start, std::uint32_t size);
+
+// What the Advance Scan sweeps: a partition, the sectors from `start` up to
+// `end` (not included, as the wizard's fields are read), or, with neither,
+// the whole disk; always looking for `type`, `readSize` sectors at a time.
+struct SweepChoice {
+  FsType type = FsType::none;
+  std::optional<unsigned> partition;
+  std::optional<std::uint32_t> start;
+  std::optional<std::uint32_t> end;
+  std::uint32_t readSize = 60;
+};
+Outcome ChooseSweep(Session& session, const SweepChoice& choice);
+
+}  // namespace salvex
