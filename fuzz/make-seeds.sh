@@ -19,7 +19,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-mkdir -p "$out"/{partition_walk,volume_parameters,directory_decode,standard_scan,ntfs_record,ntfs_scan,deep_scan,sector_tests}
+mkdir -p "$out"/{partition_walk,gpt_table,volume_parameters,directory_decode,standard_scan,ntfs_record,ntfs_scan,deep_scan,sector_tests}
 mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,desktop_entry}
 
 PATH=$PATH:/usr/sbin:/sbin
@@ -541,6 +541,22 @@ EOF
   printf 'label: gpt\nstart=40, size=32, type=EBD0A0A2-B9E5-4433-87C0-68B6B7699AC7\n' |
     sfdisk -q --no-reread --no-tell-kernel "$work/gpt.img" >/dev/null
   cp "$work/gpt.img" "$out/partition_walk/gpt"
+
+  # GUID tables: an EFI System and a basic-data entry, the same with the
+  # primary header wiped (the backup answers), and with an entry array whose
+  # CRC no longer matches in either copy.
+  rm -f "$work/gpt2.img"
+  truncate -s 128K "$work/gpt2.img"
+  printf 'label: gpt\nlabel-id: 5A1E0000-0000-4000-8000-000000000015\nstart=40, size=64, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B\nstart=104, size=64, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\n' |
+    sfdisk -q --no-reread --no-tell-kernel "$work/gpt2.img" >/dev/null
+  cp "$work/gpt2.img" "$out/gpt_table/efi-and-basic-data"
+  cp "$work/gpt2.img" "$out/partition_walk/gpt-efi-and-basic-data"
+  zero_sector "$work/gpt2.img" 1
+  cp "$work/gpt2.img" "$out/gpt_table/primary-wiped"
+  poke "$work/gpt2.img" $((2 * 512 + 32)) 01
+  poke "$work/gpt2.img" $((223 * 512 + 32)) 01
+  cp "$work/gpt2.img" "$out/gpt_table/entries-crc-wrong"
+  cp "$work/gpt.img" "$out/gpt_table/other-type"
 
   # mkfs.fat's own one-partition record in front of a volume.
   rm -f "$work/fat16-mbr.img"

@@ -13,6 +13,10 @@ bool HoldsTableAt(Bytes disk, std::uint32_t sector) {
   return HasBootSignature(Slice(disk, std::size_t{sector} * kSectorSize, kSectorSize));
 }
 
+bool HoldsGptHeaderAt(Bytes disk, std::uint64_t sector) {
+  return HasText(Slice(disk, static_cast<std::size_t>(sector) * kSectorSize, kSectorSize), 0, "EFI PART");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,8 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const PartitionTable& table = session.partitions;
   FUZZ_CHECK(found == table.partitionCount);
   FUZZ_CHECK(found <= kMaxPartitions);
-  // Nothing is found without a signed table at one of the walked sectors.
-  FUZZ_CHECK(found == 0 || HoldsTableAt(disk, 0) || HoldsTableAt(disk, 61) || HoldsTableAt(disk, 62));
+  // Nothing is found without a signed table at one of the walked sectors,
+  // or a GPT header at sector 1 or in the last sector.
+  FUZZ_CHECK(found == 0 || HoldsTableAt(disk, 0) || HoldsTableAt(disk, 61) || HoldsTableAt(disk, 62) ||
+             HoldsGptHeaderAt(disk, 1) || HoldsGptHeaderAt(disk, size / kSectorSize - 1));
   for (std::uint32_t i = 0; i < found; ++i) {
     const FsType type = table.records[i].fsType;
     FUZZ_CHECK(type == FsType::fat16 || type == FsType::fat32 || type == FsType::ntfs);

@@ -16,9 +16,13 @@ void PrintJson(const PartitionTable& table) {
     json.Key("index");
     json.Number(i + 1);
     json.Key("startSector");
-    json.Number(record.startSector);
+    json.Number(record.beyondReach ? record.wideStart : record.startSector);
     json.Key("sectorCount");
-    json.Number(record.sectorCount);
+    json.Number(record.beyondReach ? record.wideCount : record.sectorCount);
+    if (record.beyondReach) {
+      json.Key("beyondReach");
+      json.Bool(true);
+    }
     json.Key("fsType");
     json.String(FsTypeText(record.fsType));
     json.Key("caption");
@@ -32,9 +36,12 @@ void PrintJson(const PartitionTable& table) {
 void PrintTable(const PartitionTable& table) {
   for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
     const PartitionRecord& record = table.records[i];
-    const std::uint32_t end = record.startSector + record.sectorCount - 1;
-    std::cout << PartitionCaption(i, record.fsType) << "  start " << record.startSector << "  end " << end
-              << "  size " << record.sectorCount / 2048 << " MB\n";
+    const std::uint64_t start = record.beyondReach ? record.wideStart : record.startSector;
+    const std::uint64_t count = record.beyondReach ? record.wideCount : record.sectorCount;
+    std::cout << PartitionCaption(i, record.fsType) << "  start " << start << "  end " << start + count - 1
+              << "  size " << count / 2048 << " MB";
+    if (record.beyondReach) std::cout << "  (" << kBeyondReachNote << ")";
+    std::cout << '\n';
   }
 }
 

@@ -13,7 +13,17 @@ struct PartitionRecord {
   std::uint32_t sectorCount = 0;
   FsType fsType = FsType::none;
   std::uint64_t treeItem = 0;     // the partitions tree's node; set by the tree panel
+  // A GPT partition that starts or ends past sector 4294967295 (2 TiB):
+  // 32-bit sector numbers cannot name it, so it is listed with its true
+  // extent here (startSector and sectorCount stay 0) and never scanned.
+  bool beyondReach = false;
+  std::uint64_t wideStart = 0;
+  std::uint64_t wideCount = 0;
 };
+
+// What the front ends say of a partition that lies beyond sector 4294967295.
+inline constexpr const char* kBeyondReachNote =
+    "lies past sector 4294967295 (2 TiB): beyond what this version reads";
 
 inline constexpr std::size_t kMaxPartitions = 25;
 

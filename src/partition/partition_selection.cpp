@@ -5,7 +5,7 @@
 namespace salvex {
 
 bool SelectPartition(ScanState& scan, const PartitionTable& table, std::uint16_t index) {
-  if (index >= table.partitionCount) return false;
+  if (index >= table.partitionCount || table.records[index].beyondReach) return false;
   const PartitionRecord& record = table.records[index];
   ApplyRange({record.fsType, record.startSector, record.sectorCount, record.startSector + record.sectorCount - 1, index},
              scan);

@@ -10,7 +10,8 @@
 namespace salvex {
 
 // The user picked record `index` of the table: its type and extent become the
-// scan range. False (state unchanged) when there is no such record.
+// scan range. False (state unchanged) when there is no such record, or when
+// it lies beyond sector 4294967295 (`beyondReach`).
 bool SelectPartition(ScanState& scan, const PartitionTable& table, std::uint16_t index);
 
 // The user picked the whole disk, which only the Advance Scan offers: FAT32

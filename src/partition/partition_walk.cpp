@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "common/le_bytes.h"
+#include "partition/gpt_walk.h"
 #include "partition/partition_classifier.h"
 
 namespace salvex {
@@ -13,6 +14,8 @@ constexpr std::size_t kEntrySize = 16;
 // Bounds the extended chain even when every link is new; real disks hold a
 // few dozen logical partitions at most.
 constexpr std::size_t kMaxExtendedLinks = 65536;
+// The type of the one entry a GPT disk's protective MBR holds.
+constexpr std::uint8_t kGptProtectiveType = 0xEE;
 
 struct TableEntry {
   std::uint8_t typeByte;
@@ -34,6 +37,9 @@ class TableWalk {
     SectorBuffer mbr{};
     ReadSectorsZeroed(reader_, tableSector, 1, mbr);
     if (!HasBootSignature(mbr)) return;
+    // The GUID table is the disk's own on a GPT disk, a hybrid MBR's other
+    // entries notwithstanding; only a table that cannot be read leaves them.
+    if (tableSector == 0 && IsProtective(mbr) && WalkGpt(reader_, table_)) return;
 
     std::uint32_t extendedBase = 0;
     bool hasExtended = false;
@@ -53,6 +59,13 @@ class TableWalk {
   }
 
  private:
+  static bool IsProtective(Bytes mbr) {
+    for (int i = 0; i < 4; ++i) {
+      if (EntryAt(mbr, i).typeByte == kGptProtectiveType) return true;
+    }
+    return false;
+  }
+
   // Logical partitions are relative to their own extended boot record, links
   // relative to the extended partition named in the master boot record.
   void WalkExtendedChain(std::uint32_t extendedBase) {
@@ -104,8 +117,10 @@ std::uint32_t WalkPartitionTables(SectorReader& reader, std::uint32_t tableSecto
 
 std::uint32_t FindPartitions(SectorReader& reader, PartitionTable& table) {
   for (const std::uint32_t tableSector : {0u, 0u, 61u, 62u}) {
-    if (WalkPartitionTables(reader, tableSector, table) > 0) break;
+    if (WalkPartitionTables(reader, tableSector, table) > 0) return table.partitionCount;
   }
+  // A GPT disk whose protective MBR was wiped still has its GUID tables.
+  WalkGpt(reader, table);
   return table.partitionCount;
 }
 

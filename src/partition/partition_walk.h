@@ -9,13 +9,15 @@ namespace salvex {
 
 // Walks the master boot record at `tableSector` and the extended chain behind
 // it, replacing the contents of `table` with the FAT16, FAT32 and NTFS
-// partitions found (at most 25). Returns the number of records.
+// partitions found (at most 25). At sector 0, a protective MBR hands over to
+// the GUID partition table (WalkGpt). Returns the number of records.
 std::uint32_t WalkPartitionTables(SectorReader& reader, std::uint32_t tableSector, PartitionTable& table);
 
 // The walks made when the user leaves the disk step: sector 0, sector 0 again
 // (a first read of a waking disk may fail), then 61 and 62, where some disk
 // managers keep a copy of the table; stops at the first walk that finds a
-// partition. Returns the number of records.
+// partition; when none does, the GUID tables are read even without a
+// protective MBR. Returns the number of records.
 std::uint32_t FindPartitions(SectorReader& reader, PartitionTable& table);
 
 }  // namespace salvex

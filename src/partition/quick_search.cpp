@@ -1,6 +1,9 @@
 #include "partition/quick_search.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
+#include <optional>
 
 #include "common/le_bytes.h"
 #include "volume/boot_sector.h"
@@ -11,10 +14,17 @@ namespace {
 constexpr std::uint32_t kTrackSectors = 63;
 constexpr std::uint32_t kStandardHeads = 255;
 constexpr std::uint32_t kStandardCylinderSectors = kStandardHeads * kTrackSectors;
+// Partitioning tools have aligned partitions to 1 MiB since 2008.
+constexpr std::uint64_t kMebibyteSectors = 2048;
+// mkfs.fat and Windows keep a FAT32 volume's backup boot sector six sectors in.
+constexpr std::uint32_t kFat32BackupOffset = 6;
+// Records are 32-bit: a partition beyond this sector could not be named.
+constexpr std::uint64_t kSectorLimit = std::uint64_t{UINT32_MAX} + 1;
 
 // The boot-sector tests, in order: "32" ending "FAT32", "16" ending "FAT16",
 // then "NTFS".
 std::optional<PartitionRecord> TestBootSector(Bytes sector, std::uint32_t number) {
+  if (!HasBootSignature(sector)) return std::nullopt;
   if (u8(sector, 85) == '3' && u8(sector, 86) == '2') {
     return PartitionRecord{number, FatTotalSectors(sector), FsType::fat32, 0};
   }
@@ -26,6 +36,84 @@ std::optional<PartitionRecord> TestBootSector(Bytes sector, std::uint32_t number
     return PartitionRecord{number, static_cast<std::uint32_t>(u64le(sector, 40)), FsType::ntfs, 0};
   }
   return std::nullopt;
+}
+
+// A FAT32 boot sector that says it is the backup kept `kFat32BackupOffset`
+// sectors into the volume starting at `volumeStart`.
+std::optional<PartitionRecord> TestFat32Backup(Bytes sector, std::uint32_t volumeStart) {
+  const auto record = TestBootSector(sector, volumeStart);
+  if (!record || record->fsType != FsType::fat32 || u16le(sector, 50) != kFat32BackupOffset) return std::nullopt;
+  return record;
+}
+
+// NTFS keeps a copy of its boot sector in the partition's last sector, just
+// past the volume's own count of sectors; the volume starts that count
+// before the copy.
+std::optional<PartitionRecord> TestNtfsBackup(Bytes sector, std::uint32_t number) {
+  const auto record = TestBootSector(sector, number);
+  if (!record || record->fsType != FsType::ntfs) return std::nullopt;
+  const std::uint64_t total = u64le(sector, 40);
+  if (total == 0 || total > number) return std::nullopt;
+  return PartitionRecord{static_cast<std::uint32_t>(number - total), static_cast<std::uint32_t>(total), FsType::ntfs,
+                         0};
+}
+
+// The found records by start sector, the first found of each start kept.
+class Findings {
+ public:
+  void Add(const std::optional<PartitionRecord>& record) {
+    if (record && !IsFull()) byStart_.emplace(record->startSector, *record);
+  }
+  bool IsFull() const { return byStart_.size() >= kMaxPartitions; }
+  void CopyTo(PartitionTable& table) const {
+    for (const auto& [start, record] : byStart_) table.Add(record);
+  }
+
+ private:
+  std::map<std::uint32_t, PartitionRecord> byStart_;
+};
+
+class Search {
+ public:
+  Search(SectorReader& reader, Findings& findings) : reader_(reader), findings_(findings) {}
+
+  // One track after the cylinder's start, else the start itself; a signed
+  // sector one track in ends the work on the cylinder, boot sector or not.
+  void ProbeCylinder(std::uint32_t cylinderStart) {
+    SectorBuffer sector{};
+    std::uint32_t number = cylinderStart + kTrackSectors;
+    ReadSectorsZeroed(reader_, number, 1, sector);
+    if (!HasBootSignature(sector)) {
+      number = cylinderStart;
+      ReadSectorsZeroed(reader_, number, 1, sector);
+    }
+    findings_.Add(TestBootSector(sector, number));
+  }
+
+  // A MiB boundary: its own sector, else the FAT32 backup six sectors in;
+  // and the sector before it, where a volume that ends there keeps its NTFS
+  // copy. One read covers all three.
+  void ProbeMebibyte(std::uint32_t boundary) {
+    const std::uint32_t first = boundary == 0 ? 0 : boundary - 1;
+    std::array<std::uint8_t, 8 * kSectorSize> block{};
+    ReadSectorsZeroed(reader_, first, 8, block);
+    const auto at = [&](std::uint32_t number) { return Bytes(block).subspan((number - first) * kSectorSize, kSectorSize); };
+    const auto primary = TestBootSector(at(boundary), boundary);
+    findings_.Add(primary);
+    if (!primary) findings_.Add(TestFat32Backup(at(boundary + kFat32BackupOffset), boundary));
+    if (boundary != 0) findings_.Add(TestNtfsBackup(at(first), first));
+  }
+
+ private:
+  SectorReader& reader_;
+  Findings& findings_;
+};
+
+// The sectors the search may look at: the disk's own size where the reader
+// knows it, else what the geometry covers, never past 32-bit sector numbers.
+std::uint64_t SearchedSectors(SectorReader& reader, std::uint64_t geometrySectors) {
+  const std::uint64_t sectors = reader.Source() ? reader.Source()->SizeBytes() / kSectorSize : geometrySectors;
+  return std::min(sectors, kSectorLimit);
 }
 
 }  // namespace
@@ -44,20 +132,32 @@ void QuickPartitionSearch(SectorReader& reader, const DiskInfo& disk, ScanState&
     heads = kStandardHeads;
     cylinders = disk.cylinders * disk.heads * disk.sectorsPerTrack / kStandardCylinderSectors;
   }
-  SectorBuffer sector{};
-  for (std::uint32_t i = 0; i < cylinders && !table.IsFull(); ++i) {
+  const std::uint64_t cylinderSectors = std::uint64_t{heads} * kTrackSectors;
+  const std::uint64_t mebibytes =
+      (SearchedSectors(reader, cylinders * cylinderSectors) + kMebibyteSectors - 1) / kMebibyteSectors;
+  const std::uint64_t probes = cylinders + mebibytes;
+
+  // Cylinder starts and MiB boundaries in disk order.
+  Findings findings;
+  Search search(reader, findings);
+  std::uint64_t cylinder = 0;
+  std::uint64_t mebibyte = 0;
+  while (!findings.IsFull()) {
     if (scan.StopRequested()) break;
-    ui.SetProgress(ProgressPercent(i, cylinders));
-    const std::uint32_t cylinderStart = i * heads * kTrackSectors;
-    std::uint32_t number = cylinderStart + kTrackSectors;
-    ReadSectorsZeroed(reader, number, 1, sector);
-    if (!HasBootSignature(sector)) {
-      number = cylinderStart;
-      ReadSectorsZeroed(reader, number, 1, sector);
-      if (!HasBootSignature(sector)) continue;
+    const std::uint64_t cylinderStart = cylinder * cylinderSectors;
+    const std::uint64_t boundary = mebibyte * kMebibyteSectors;
+    const bool cylindersLeft = cylinder < cylinders && cylinderStart + kTrackSectors < kSectorLimit;
+    if (!cylindersLeft && mebibyte == mebibytes) break;
+    ui.SetProgress(ProgressPercent(cylinder + mebibyte, probes));
+    if (cylindersLeft && (mebibyte == mebibytes || cylinderStart <= boundary)) {
+      search.ProbeCylinder(static_cast<std::uint32_t>(cylinderStart));
+      ++cylinder;
+    } else {
+      search.ProbeMebibyte(static_cast<std::uint32_t>(boundary));
+      ++mebibyte;
     }
-    if (const auto record = TestBootSector(sector, number)) table.Add(*record);
   }
+  findings.CopyTo(table);
 
   ui.ShowProgress(false);
   ui.SetStatus("");

@@ -15,9 +15,13 @@ inline constexpr const char* kNoPartitionAdvanceMessage =
     "searching range";
 
 // Looks for lost partitions where they usually begin: one track after the
-// start of every cylinder, else at the cylinder's start. What it finds
-// replaces the partition table (at most 25 records). Stop ends it before the
-// next cylinder. Says so in an error box when nothing was found.
+// start of every cylinder, else at the cylinder's start, and on every 1 MiB
+// boundary (every 2,048th sector), where a FAT32 volume with a damaged boot
+// sector is known by its backup six sectors in, and an NTFS volume by the copy
+// in its last sector. Only the probed sectors are read. What it finds replaces
+// the partition table (at most 25 records, by start sector, each start once).
+// Stop ends it before the next probe. Says so in an error box when nothing
+// was found.
 void QuickPartitionSearch(SectorReader& reader, const DiskInfo& disk, ScanState& scan, PartitionTable& table,
                           UiPort& ui);
 

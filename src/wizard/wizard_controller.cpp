@@ -559,7 +559,12 @@ void WizardController::TreeClickPartition(TreeNodeId node) {
     while (index < table.partitionCount && table.records[index].treeItem != node) ++index;
     if (index == table.partitionCount) return;
     view_.SelectTreeNode(TreeKind::partitions, node);
-    SelectPartition(scan, table, static_cast<std::uint16_t>(index));
+    if (!SelectPartition(scan, table, static_cast<std::uint16_t>(index))) {
+      // Listed so that the user knows it is there, but no scan can reach it.
+      view_.Notice(NoticeKind::error, PartitionCaption(index, table.records[index].fsType) + " " + kBeyondReachNote);
+      Show(Control::next, Shown::No());
+      return;
+    }
   }
   view_.SetRangeFields({FileSystemPosition(scan.selectedFsType), std::to_string(scan.rangeStart),
                         std::to_string(scan.rangeEnd)});

@@ -133,11 +133,11 @@ class DeepScanToolTest : public ::testing::Test {
 
 // --- Lost partition tables ------------------------------------------------------
 
-TEST_F(DeepScanToolTest, SearchPartitionsFindsVolumesWhereCylindersBeginOnly) {
+TEST_F(DeepScanToolTest, SearchPartitionsFindsVolumesWhereCylindersAndMebibytesBegin) {
   SALVEX_REQUIRE_TOOLS("sfdisk", "mkfs.fat");
   // 63 is one track into cylinder 0; 5 x 16065 + 63 one track into
-  // cylinder 5; 153600 (a multiple of 2048) is neither a cylinder's start
-  // nor one track after it.
+  // cylinder 5; 153600 is neither a cylinder's start nor one track after it,
+  // but a 1 MiB boundary (75 x 2048).
   DiskPlan plan;
   plan.totalSectors = 153600 + 8192;
   plan.partitions = {{VolumeKind::fat16, false, 63, 66000, 0x06, 0, ""},
@@ -148,9 +148,10 @@ TEST_F(DeepScanToolTest, SearchPartitionsFindsVolumesWhereCylindersBeginOnly) {
   // A found partition is as long as its boot sector says, which mkfs.fat
   // may make a little shorter than the partition.
   std::vector<std::uint32_t> counts;
-  for (std::size_t i = 0; i < 2; ++i) {
-    counts.push_back(Le(ReadBytes(image, std::uint64_t{plan.partitions[i].startSector} * kSectorSize, kSectorSize),
-                        32, 4));
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::string boot = ReadBytes(image, std::uint64_t{plan.partitions[i].startSector} * kSectorSize, kSectorSize);
+    // A volume under 65536 sectors keeps its count in the 16-bit field.
+    counts.push_back(Le(boot, 32, 4) != 0 ? Le(boot, 32, 4) : Le(boot, 19, 2));
   }
   Zero(image, 0, 1);
 
@@ -158,9 +159,9 @@ TEST_F(DeepScanToolTest, SearchPartitionsFindsVolumesWhereCylindersBeginOnly) {
 
   EXPECT_EQ(run.status, 0) << run.err;
   const JsonValue found = ParseJson(run.out);
-  ASSERT_EQ(found.items.size(), 2u) << run.out;
-  const char* const types[] = {"FAT16", "FAT32"};
-  for (std::size_t i = 0; i < 2; ++i) {
+  ASSERT_EQ(found.items.size(), 3u) << run.out;
+  const char* const types[] = {"FAT16", "FAT32", "FAT16"};
+  for (std::size_t i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     const JsonValue& record = found.items[i];
     EXPECT_EQ(record.At("index").Num(), i + 1);

@@ -108,6 +108,10 @@ void NtfsToolVolume::PlaceInDisk(const fs::path& disk, std::uint32_t startSector
   RunChecked("printf 'label: dos\\nlabel-id: 0x5a1e0e7f\\nstart=" + std::to_string(startSector) +
              ", size=" + std::to_string(sectors_) + ", type=7\\n' | sfdisk --quiet --no-reread --no-tell-kernel " +
              ShellQuote(disk.string()));
+  WriteInto(disk, startSector);
+}
+
+void NtfsToolVolume::WriteInto(const fs::path& disk, std::uint32_t startSector) const {
   RunChecked("dd if=" + ShellQuote(volume_.string()) + " of=" + ShellQuote(disk.string()) +
              " bs=512 seek=" + std::to_string(startSector) + " conv=notrunc status=none");
 }

@@ -36,6 +36,8 @@ class NtfsToolVolume {
   // Writes an MBR with one NTFS partition (type 07) from `startSector` and
   // copies the volume into it; the disk ends with the volume.
   void PlaceInDisk(const std::filesystem::path& disk, std::uint32_t startSector) const;
+  // Copies the volume into an existing disk image from `startSector` on.
+  void WriteInto(const std::filesystem::path& disk, std::uint32_t startSector) const;
 
  private:
   std::filesystem::path volume_;

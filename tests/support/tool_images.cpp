@@ -46,6 +46,11 @@ std::string SfdiskLine(std::uint32_t start, std::uint32_t size, std::uint8_t typ
   return line;
 }
 
+std::string GptSfdiskLine(std::uint32_t start, std::uint32_t size, std::uint8_t type) {
+  const char* guid = type == 0xEF ? "C12A7328-F81F-11D2-BA4B-00A0C93EC93B" : "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7";
+  return "start=" + std::to_string(start) + ", size=" + std::to_string(size) + ", type=" + guid + "\n";
+}
+
 }  // namespace
 
 std::string RunChecked(const std::string& command) {
@@ -61,9 +66,11 @@ void BuildDisk(const fs::path& image, const DiskPlan& plan) {
   { std::ofstream create(image, std::ios::binary); }
   fs::resize_file(image, plan.totalSectors * kSectorSize);
 
-  std::string script = "label: dos\nlabel-id: 0x5a1e7e57\n";
+  std::string script = plan.gpt ? "label: gpt\nlabel-id: 5A1E7E57-0000-4000-8000-000000000001\n"
+                                : "label: dos\nlabel-id: 0x5a1e7e57\n";
   for (const PartitionPlan& partition : plan.partitions) {
-    if (!partition.logical) script += SfdiskLine(partition.startSector, partition.sectorCount, partition.typeByte);
+    if (partition.logical) continue;
+    script += (plan.gpt ? GptSfdiskLine : SfdiskLine)(partition.startSector, partition.sectorCount, partition.typeByte);
   }
   if (plan.extendedStart != 0) script += SfdiskLine(plan.extendedStart, plan.extendedSectors, 0x05);
   for (const PartitionPlan& partition : plan.partitions) {

@@ -41,6 +41,9 @@ struct DiskPlan {
   // Primary partitions in table order, then the logical ones in chain order;
   // the extended entry follows the primaries.
   std::vector<PartitionPlan> partitions;
+  // A GUID partition table instead of an MBR: type byte 0xEF becomes an EFI
+  // System entry, any other a Microsoft basic-data one; no extended partition.
+  bool gpt = false;
 };
 
 // Writes the partition table with sfdisk and formats every FAT partition with

@@ -1,6 +1,6 @@
 // The quick partition search on crafted disks: where it looks (one track
-// after each cylinder's start, else the start itself, on 255 x 63 cylinders)
-// and what it takes for a partition.
+// after each cylinder's start, else the start itself, on 255 x 63 cylinders,
+// and every 1 MiB boundary with its backups) and what it takes for a partition.
 
 #include "partition/quick_search.h"
 
@@ -56,7 +56,35 @@ void SignedAt(ByteImage& image, std::uint32_t sector) { image.PutBootSignature(s
 const SearchCase kSearchCases[] = {
     {"Fat32OneTrackIntoTheFirstCylinder", [](ByteImage& image) { Fat32At(image, 63); }, {{63, 20000, FsType::fat32}},
      Disk(kCylinders, 255, 63)},
-    {"Fat32At2048IsNotWhereItLooks", [](ByteImage& image) { Fat32At(image, 2048); }, {}, Disk(kCylinders, 255, 63)},
+    {"Fat32OnAMebibyteBoundary", [](ByteImage& image) { Fat32At(image, 2048); }, {{2048, 20000, FsType::fat32}},
+     Disk(kCylinders, 255, 63)},
+    // A damaged first sector: the backup six sectors in, which says it is one.
+    {"Fat32KnownByItsBackupSixSectorsIn",
+     [](ByteImage& image) {
+       Fat32At(image, 4096 + 6);
+       image.Put16((4096 + 6) * kSectorSize + 50, 6);
+       Fat32At(image, 8192 + 6);  // a FAT32 boot sector that names no backup there
+     },
+     {{4096, 20000, FsType::fat32}},
+     Disk(kCylinders, 255, 63)},
+    // The copy in the volume's last sector, just before the next boundary,
+    // counts the sectors back to the volume's start.
+    {"NtfsKnownByTheCopyInItsLastSector",
+     [](ByteImage& image) { testing::PutNtfsBootSector(image, 2 * 2048 - 1, 8, 2047, 4); },
+     {{2048, 2047, FsType::ntfs}},
+     Disk(kCylinders, 255, 63)},
+    // Found on a boundary, by its backup and on a cylinder: listed once, in
+    // the order of the disk.
+    {"EachStartOnceInDiskOrder",
+     [](ByteImage& image) {
+       testing::PutNtfsBootSector(image, 2048, 8, 4095, 4);
+       testing::PutNtfsBootSector(image, 2048 + 4095, 8, 4095, 4);
+       Fat32At(image, 63);
+       Fat32At(image, 63 + 6);
+       image.Put16((63 + 6) * kSectorSize + 50, 6);
+     },
+     {{63, 20000, FsType::fat32}, {2048, 4095, FsType::ntfs}},
+     Disk(kCylinders, 255, 63)},
     {"Fat16AtACylinderStart",
      [](ByteImage& image) {
        testing::PutFatBootSector(image, kCylinder, {.fat32 = false, .sectorsPerCluster = 4, .totalSectors = 70000});
