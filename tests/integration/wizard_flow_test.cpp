@@ -258,5 +258,70 @@ TEST_F(WizardFlow, StopAndExitAskFirst) {
   EXPECT_TRUE(shell_.urls.empty());  // no home page is set
 }
 
+// What the wizard does when the disk gives it nothing to work with.
+class WizardOnABlankDisk : public ::testing::Test {
+ protected:
+  void Start(const DiskPlan& plan) {
+    image_ = dir_ / "blank.img";
+    BuildDisk(image_, plan);
+    controller_ = std::make_unique<wizard::WizardController>(
+        session_, view_, worker_, shell_, wizard::WizardController::Options{{image_.string()}, "", "", {}});
+    controller_->StartUp();
+    const auto& nodes = view_.trees.at(TreeKind::disks)->Children(FolderTreeModel::kRoot);
+    controller_->OnTreeClick(nodes.back(), TreeHit::onItem);
+    controller_->OnNext();
+  }
+
+  TempDir dir_;
+  std::filesystem::path image_;
+  Session session_;
+  FakeWizardView view_;
+  SynchronousWorker worker_;
+  FakeShell shell_;
+  std::unique_ptr<wizard::WizardController> controller_;
+};
+
+TEST_F(WizardOnABlankDisk, NoTablesStartTheQuickSearchWhichSaysWhatToDoNext) {
+  SALVEX_REQUIRE_TOOLS("sfdisk");
+  DiskPlan plan;
+  plan.totalSectors = 40960;
+  Start(plan);
+  ASSERT_EQ(controller_->WizardStep(), 1);
+  ASSERT_GE(view_.boxes.size(), 2u);
+  EXPECT_EQ(view_.boxes[view_.boxes.size() - 2].text,
+            " No partitions found, going to make a quick search for missing partitions");
+  EXPECT_EQ(view_.LastBox(), "No partition found, use advance mode to recover the data");
+  EXPECT_TRUE(view_.TreeNodes(TreeKind::partitions).empty());
+  EXPECT_TRUE(view_.Visible(Control::searchPartitions));
+  EXPECT_TRUE(view_.Visible(Control::back));
+  EXPECT_FALSE(view_.Visible(Control::next));
+  EXPECT_TRUE(view_.CommandEnabled(Command::loadSnapshot));
+}
+
+TEST_F(WizardOnABlankDisk, AVolumeWithoutGeometryStaysInThePartitionStep) {
+  SALVEX_REQUIRE_TOOLS("sfdisk", "mkfs.fat");
+  DiskPlan plan;
+  plan.totalSectors = 40960;
+  plan.partitions = {{VolumeKind::foreign, false, 2048, 32768, 0x06, 0, ""}};
+  Start(plan);
+  ASSERT_EQ(view_.TreeNodes(TreeKind::partitions), (std::vector<std::string>{"Partition 1 - FAT16"}));
+  controller_->OnTreeClick(view_.trees.at(TreeKind::partitions)->Children(FolderTreeModel::kRoot)[0],
+                           TreeHit::onItem);
+  controller_->OnNext();
+  EXPECT_EQ(view_.LastBox(), "Recovery is not possible in Standard scan, use Sdvance scan");
+  EXPECT_EQ(controller_->WizardStep(), 1);
+  EXPECT_TRUE(view_.Visible(Control::back));
+  EXPECT_TRUE(view_.Visible(Control::next));
+
+  // The Advance Scan refuses NTFS chosen in its list as the Standard Scan does.
+  controller_->OnBack();
+  controller_->OnScanType(ScanType::advance);
+  controller_->OnNext();
+  view_.range.fileSystemPosition = 2;
+  controller_->OnNext();
+  EXPECT_EQ(view_.LastBox().rfind("This is NTFS partition.", 0), 0u);
+  EXPECT_EQ(controller_->WizardStep(), 1);
+}
+
 }  // namespace
 }  // namespace salvex::testing
