@@ -72,7 +72,7 @@ int RunDeepScan(const DeepScanOptions& options) {
     swept = SweepRange(session, ui);
     if (!swept) std::cerr << "salvex: stopped: only the part of the range swept so far was searched\n";
   } else {
-    LoadAdvanceSnapshot(session, options.volume.snapshot, ui);
+    LoadAdvanceSnapshot(session, options.volume.snapshot, options.deep, ui);
   }
   if (!options.saveSnapshot.empty()) SaveAdvanceSnapshot(session, options.saveSnapshot);
   if (!options.deep.mount) {

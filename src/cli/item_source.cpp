@@ -5,6 +5,7 @@
 #include "cli/cli_error.h"
 #include "platform/protected_files.h"
 #include "session/filter_patterns.h"
+#include "session/volume_choice.h"
 #include "session/scans.h"
 #include "session/snapshot_files.h"
 #include "session/stoppable.h"
@@ -46,9 +47,15 @@ void SaveAdvanceSnapshot(const Session& session, const std::string& chosen) {
   std::cerr << "salvex: snapshot saved as " << path << '\n';
 }
 
-void LoadAdvanceSnapshot(Session& session, const std::string& path, CliUiPort& ui) {
+void LoadAdvanceSnapshot(Session& session, const std::string& path, const DeepOptions& deep, CliUiPort& ui) {
   Require(LoadAdvanceSnapshotFile(session, path, ui, nullptr, 0));
   ui.ClearLine();
+  // The file says what its range was swept for; --fs may only repeat it.
+  const FsType swept = session.scan.selectedFsType;
+  if (!deep.fs.empty() && FsTypeNamed(deep.fs) != swept) {
+    throw CliError("--fs " + deep.fs + " does not match " + path + ", whose range was swept for " +
+                   FsTypeText(swept));
+  }
 }
 
 bool SweepRange(Session& session, CliUiPort& ui) {
@@ -78,7 +85,7 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
       return {ItemsAreNtfs(session), true};
     }
     if (!deep.mount) throw CliError("an advance-scan snapshot holds found file systems: choose one with --mount N");
-    LoadAdvanceSnapshot(session, volume.snapshot, ui);
+    LoadAdvanceSnapshot(session, volume.snapshot, deep, ui);
     return MountFound(session, *deep.mount, ui, tree);
   }
   if (deep.mount) {

@@ -27,8 +27,8 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
 bool SweepRange(Session& session, CliUiPort& ui);
 
 // Loads the hits of an advance-scan snapshot in place of a sweep and
-// classifies them.
-void LoadAdvanceSnapshot(Session& session, const std::string& path, CliUiPort& ui);
+// classifies them; a --fs that differs from the file's is an error.
+void LoadAdvanceSnapshot(Session& session, const std::string& path, const DeepOptions& deep, CliUiPort& ui);
 
 // Selects and mounts found file system `ordinal` (from 1), with Ctrl-C as Stop.
 LoadedItems MountFound(Session& session, std::uint16_t ordinal, CliUiPort& ui, FolderTreeModel& tree);

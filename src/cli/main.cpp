@@ -29,8 +29,7 @@ void AddFilterOption(CLI::App& command, VolumeOptions& volume) {
 }
 
 void AddDeepOptions(CLI::App& command, VolumeOptions& volume, DeepOptions& deep) {
-  command.add_option("--fs", deep.fs, "the file system to look for")
-      ->required()
+  command.add_option("--fs", deep.fs, "the file system to look for (with --snapshot: the one the file holds)")
       ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
   command.add_option("--partition", volume.partition, "sweep this partition (\"Partition N\", from 1)");
   command.add_option("--start", volume.start, "first sector of the range");
@@ -46,6 +45,7 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   CLI::App app{"Brimora Salvex FAT: recovers folders and files, live and deleted, from FAT16 and FAT32 volumes.\n"
                "Disks and images are only ever read."};
+  app.set_version_flag("--version", "salvex " SALVEX_VERSION);
   app.require_subcommand(1);
 
   DisksOptions disks;
@@ -139,6 +139,9 @@ int main(int argc, char** argv) {
     if (*findCommand) return RunFind(find);
   } catch (const ReportedError&) {
     return 1;
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "salvex: %s\n", error.what());
+    return 2;
   } catch (const CliError& error) {
     std::fprintf(stderr, "salvex: error: %s\n", error.what());
     return 1;

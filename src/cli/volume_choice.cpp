@@ -14,6 +14,27 @@ FsType ParseType(const std::string& text) {
   throw CliError("unknown file-system type '" + text + "' (use fat16, fat32 or ntfs)");
 }
 
+// Nothing chosen: the tables' only FAT partition, or the list to choose from.
+void ChooseTheOnlyFatPartition(Session& session) {
+  unsigned number = 0;
+  const Outcome outcome = ChooseOnlyFatPartition(session, number);
+  if (number != 0) {
+    Require(outcome);
+    const PartitionRecord& record = session.partitions.records[number - 1];
+    std::cerr << "salvex: scanning " << PartitionCaption(number - 1, record.fsType) << ", the only FAT partition of "
+              << session.reader.Source()->Name() << '\n';
+    return;
+  }
+  if (session.partitions.partitionCount == 0) {
+    throw CliError(outcome.error +
+                   ": look for lost ones with salvex search-partitions, or give a range with --start, --size and --type");
+  }
+  for (std::uint32_t i = 0; i < session.partitions.partitionCount; ++i) {
+    std::cerr << "  " << PartitionCaption(i, session.partitions.records[i].fsType) << '\n';
+  }
+  throw UsageError(outcome.error + " (above): choose one with --partition N");
+}
+
 }  // namespace
 
 void Require(const Outcome& outcome) {
@@ -32,6 +53,10 @@ void ChooseVolume(Session& session, const VolumeOptions& options) {
   }
   if (options.partition) {
     Require(ChoosePartition(session, *options.partition));
+    return;
+  }
+  if (!options.start && !options.size && options.type.empty()) {
+    ChooseTheOnlyFatPartition(session);
     return;
   }
   if (!options.start || !options.size || options.type.empty()) {

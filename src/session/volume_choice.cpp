@@ -48,6 +48,22 @@ Outcome ChoosePartition(Session& session, unsigned number) {
   return CheckRangeOnDisk(session, scan.rangeStart, std::uint64_t{scan.rangeStart} + scan.rangeSize);
 }
 
+Outcome ChooseOnlyFatPartition(Session& session, unsigned& number) {
+  number = 0;
+  const std::uint32_t found = FindPartitions(session.reader, session.partitions);
+  unsigned fat = 0;
+  for (std::uint32_t i = 0; i < found; ++i) {
+    if (session.partitions.records[i].fsType == FsType::ntfs) continue;
+    ++fat;
+    number = i + 1;
+  }
+  if (fat == 1) return ChoosePartition(session, number);
+  number = 0;
+  return Outcome::Failed(fat == 0 ? "the partition tables of " + session.reader.Source()->Name() +
+                                        " list no FAT16 or FAT32 partition"
+                                  : "the partition tables list " + std::to_string(fat) + " FAT partitions");
+}
+
 Outcome ChooseRange(Session& session, FsType type, std::uint32_t start, std::uint32_t size) {
   if (size == 0) return Outcome::Failed("--size must be at least 1 sector");
   Outcome outcome = CheckRangeOnDisk(session, start, std::uint64_t{start} + size);
