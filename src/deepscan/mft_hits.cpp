@@ -26,6 +26,16 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
   return i == a.size() && b[i] == '\0';
 }
 
+// NTFS 3.1 records (Windows XP and later, mkntfs, ntfs-3g) carry their own
+// number at 0x2C, before the update sequence, which then starts at 0x30 or
+// later. A deleted folder's index is empty and no index entry names it any
+// more: this is the only number it still has, and counting its position
+// goes wrong wherever the MFT is in pieces.
+std::uint32_t NumberInHeader(Bytes record) {
+  constexpr std::size_t kNumberOffset = 0x2C;
+  return u16le(record, 4) >= kNumberOffset + 4 ? u32le(record, kNumberOffset) : 0;
+}
+
 }  // namespace
 
 bool RecordMftHitFrom(Bytes record, std::uint32_t sector, HitLists& hits) {
@@ -47,6 +57,7 @@ bool RecordMftHitFrom(Bytes record, std::uint32_t sector, HitLists& hits) {
       hit.recordNumber = kExtendRecord;
     } else {
       hit.recordNumber = FindIndexRootOwner(record);
+      if (hit.recordNumber == 0) hit.recordNumber = NumberInHeader(record);
     }
     hit.indexCluster = FindIndexAllocationStart(record);
     hit.name = std::move(name->name);

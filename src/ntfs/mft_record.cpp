@@ -124,7 +124,11 @@ std::uint32_t FindIndexRootOwner(Bytes record) {
   if (!offset) return 0;
   // The first index entry, after the attribute header, name and index headers.
   const Offset entry = *offset + 64;
-  if (entry >= kLastByte || Byte(record, entry + 80) == 0) return 0;
+  // An empty index (a folder emptied before it was deleted) holds only its
+  // end entry, 16 bytes whose "name" and "parent" are whatever follows.
+  constexpr std::uint8_t kLastEntryFlag = 0x02;
+  if (entry >= kLastByte || (Byte(record, entry + 12) & kLastEntryFlag) != 0) return 0;
+  if (Byte(record, entry + 80) == 0) return 0;
   const std::uint32_t owner = U32(record, entry + 16);
   return owner == 0xFFFFFFFF ? 0 : owner;
 }
