@@ -16,8 +16,8 @@
 
 namespace salvex::fuzz {
 
-// The node the tree build hangs folders nested too deeply under, or 0: the
-// one child of the root that no folder owns.
+// The node the tree build hangs lost and too deeply nested folders under, or
+// 0: the one child of the root that no folder owns.
 template <typename Folder>
 TreeNodeId LostFilesNode(const std::vector<Folder>& folders, const FolderTreeModel& tree) {
   std::unordered_set<TreeNodeId> owned;
@@ -31,8 +31,9 @@ TreeNodeId LostFilesNode(const std::vector<Folder>& folders, const FolderTreeMod
   return lostFiles;
 }
 
-// Every placed folder's node carries its name, and hangs under the root when
-// its parent is the root key, under "Lost Files" when it lay too deep,
+// Every folder is placed; its node carries its name, and hangs under the
+// root when its parent is the root key, under "Lost Files" when it lay too
+// deep or the root does not reach it,
 // otherwise under a node named as a folder with its parent key (with duplicate
 // keys, as an NTFS Standard Scan keeps them, a subtree is repeated under every
 // copy, so the node is matched by name). Nothing but the root, "Lost Files"
@@ -51,7 +52,9 @@ void CheckFolderTree(const std::vector<Folder>& folders, const ItemCounters& cou
   std::unordered_map<std::uint32_t, std::vector<const std::string*>> namesByKey;
   for (const Folder& folder : folders) namesByKey[keyOf(folder)].push_back(&folder.name);
   for (const Folder& folder : folders) {
-    if (folder.treeNode == 0) continue;
+    // Nothing found is out of reach: what the root does not reach is in
+    // "Lost Files".
+    FUZZ_CHECK(folder.treeNode != 0);
     FUZZ_CHECK(tree.Contains(folder.treeNode) && folder.treeNode != FolderTreeModel::kRoot);
     FUZZ_CHECK(tree.Text(folder.treeNode) == folder.name);
     const TreeNodeId parent = tree.Parent(folder.treeNode);

@@ -10,6 +10,7 @@
 #include "cli/terminal_text.h"
 #include "items/item_paths.h"
 #include "items/item_rows.h"
+#include "items/lost_items.h"
 
 namespace salvex::cli {
 namespace {
@@ -92,12 +93,16 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
       continue;
     }
     const auto folder = index.FolderOfNode(frame.node);
-    if (frame.node == FolderTreeModel::kRoot || folder) {
-      const std::uint32_t key = folder ? Kind::KeyOf(folders[*folder]) : Kind::kRootKey;
-      for (const std::uint32_t position : files.ChildrenOf(key)) {
+    const auto fileLines = [&](const auto& positions) {
+      for (const std::uint32_t position : positions) {
         if (!Passes(passes, files.Items()[position].name)) continue;
         lines.push_back(FileLine<Kind>(files.Items()[position], frame.depth + 1));
       }
+    };
+    if (frame.node == FolderTreeModel::kRoot || folder) {
+      fileLines(files.ChildrenOf(folder ? Kind::KeyOf(folders[*folder]) : Kind::kRootKey));
+    } else if (frame.node == index.LostFilesNode()) {
+      fileLines(LostFilePositions<Kind>(store));
     }
     stack.pop_back();
   }

@@ -38,8 +38,11 @@ inline constexpr std::string_view kLostFilesName = "Lost Files";
 // Places every folder reachable from the root key (0) under `rootNode`, depth
 // first, children in the order they were found, and records each folder's node.
 // A key already on the path from the root is placed but never descended into.
-// Folders beyond those limits go under "Lost Files" (made after the rest, with
-// a notice that says how many went there).
+// Nothing found is left out: under "Lost Files" (made after the rest, only
+// when needed) go the folders beyond those limits (with a notice that says how
+// many went there), then every folder the root key does not reach, each with
+// its own subtree (FindLostItems); the files whose parent folder was never
+// found are listed in it too (ItemPaths).
 void BuildFatFolderTree(ItemStore& store, FolderTreeSink& sink, UiPort& ui, TreeNodeId rootNode);
 
 // The same over the NTFS folders, from root record 5.

@@ -15,7 +15,8 @@ namespace salvex {
 // Where a store's items stand in its folder tree: "/"-separated paths from
 // the volume's root ("Documents/report.doc"), each component the name
 // recovery gives it on the host (SafeHostName: "a/b" is "a_b", ".." is "__");
-// nothing for an item the tree does not reach.
+// a file whose parent folder was never found lies in "Lost Files"; nothing
+// for an item the tree does not reach.
 template <typename Kind>
 class ItemPaths {
  public:
@@ -24,6 +25,10 @@ class ItemPaths {
     const auto& folders = Kind::Folders(store).Items();
     for (std::uint32_t i = 0; i < folders.size(); ++i) {
       if (tree.Contains(folders[i].treeNode)) folderOfNode_[folders[i].treeNode] = i;
+    }
+    // The tree build's own node: a child of the root that no folder owns.
+    for (const TreeNodeId child : tree.Children(FolderTreeModel::kRoot)) {
+      if (!FolderOfNode(child) && tree.Text(child) == kLostFilesName) lostFilesNode_ = child;
     }
   }
 
@@ -42,11 +47,12 @@ class ItemPaths {
     return path + SafeHostName(file.name);
   }
 
-  // The tree node of a parent key: the root for the root key.
+  // The tree node of a parent key: the root for the root key, "Lost Files"
+  // for a key that names no folder.
   std::optional<TreeNodeId> NodeOfKey(std::uint32_t key) const {
     if (key == Kind::kRootKey) return FolderTreeModel::kRoot;
     const auto folder = Kind::FindFolder(store_, key);
-    if (!folder) return std::nullopt;
+    if (!folder) return lostFilesNode_;
     const TreeNodeId node = Kind::Folders(store_).Items()[*folder].treeNode;
     if (!tree_.Contains(node)) return std::nullopt;
     return node;
@@ -56,6 +62,9 @@ class ItemPaths {
   std::optional<std::uint32_t> FolderOfNode(TreeNodeId node) const {
     return node < folderOfNode_.size() ? folderOfNode_[node] : std::nullopt;
   }
+
+  // The "Lost Files" node the tree build made, if it made one.
+  std::optional<TreeNodeId> LostFilesNode() const { return lostFilesNode_; }
 
  private:
   // A node's path from the root, one host name per folder. The tree is at
@@ -74,6 +83,7 @@ class ItemPaths {
   const ItemStore& store_;
   const FolderTreeModel& tree_;
   std::vector<std::optional<std::uint32_t>> folderOfNode_;
+  std::optional<TreeNodeId> lostFilesNode_;
 };
 
 using FatItemPaths = ItemPaths<FatKind>;

@@ -5,6 +5,8 @@
 
 #include "recovery/fat_extraction.h"
 #include "recovery/ntfs_extraction.h"
+#include "items/folder_tree.h"
+#include "items/lost_items.h"
 #include "items/volume_kind.h"
 
 namespace salvex {
@@ -51,6 +53,7 @@ class Recovery {
     if (selection.all) {
       visited_.insert(Kind::kRootKey);
       RecoverContents(Kind::kRootKey, destination, 0);
+      RecoverLostItems(destination);
     } else {
       for (const std::uint32_t position : selection.folders) RecoverFolder(position, destination, 0);
       for (const std::uint32_t position : selection.files) {
@@ -75,6 +78,16 @@ class Recovery {
     }
     std::unique_ptr<HostFolder> copy = OpenFolderCopy(parent, name);
     if (copy) RecoverContents(Kind::KeyOf(folder), *copy, depth + 1);
+  }
+
+  // What the root does not reach goes into "Lost Files", as the tree shows it.
+  void RecoverLostItems(const HostFolder& destination) {
+    const LostItems lost = FindLostItems<Kind>(store_);
+    if (lost.Empty() || Stopped()) return;
+    std::unique_ptr<HostFolder> folder = OpenFolderCopy(destination, std::string(kLostFilesName));
+    if (!folder) return;
+    for (const std::uint32_t position : lost.files) RecoverFile(Kind::Files(store_).Items()[position], *folder);
+    for (const std::uint32_t position : lost.topFolders) RecoverFolder(position, *folder, 1);
   }
 
   void RecoverContents(std::uint32_t key, const HostFolder& folder, std::size_t depth) {

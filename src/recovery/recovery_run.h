@@ -9,9 +9,10 @@
 
 namespace salvex {
 
-// What a recovery run takes: everything reachable from the root ("Recover
-// All"), or the chosen folders (each with everything below it) and files
-// ("Recover Selected"), as positions in the store's FAT or NTFS lists.
+// What a recovery run takes: everything found ("Recover All": what the root
+// reaches, then, in a folder "Lost Files", what it does not), or the chosen
+// folders (each with everything below it) and files ("Recover Selected"), as
+// positions in the store's FAT or NTFS lists.
 struct RecoverySelection {
   bool all = false;
   std::vector<std::uint32_t> folders;

@@ -1,5 +1,7 @@
 #include "wizard/item_list_model.h"
 
+#include "items/item_paths.h"
+#include "items/lost_items.h"
 #include "items/volume_kind.h"
 
 namespace salvex::wizard {
@@ -13,6 +15,22 @@ void Collect(const ItemStore& store, std::uint32_t key, const FilterTable& filte
   for (const std::uint32_t position : files.ChildrenOf(key)) {
     if (filters.PassesFilters(files.Items()[position].name)) entries.push_back({false, position});
   }
+}
+
+template <typename Kind>
+bool CollectLostFiles(const ItemStore& store, const FolderTreeModel& tree, TreeNodeId node, const FilterTable& filters,
+                      std::vector<ItemListModel::Entry>& entries) {
+  const ItemPaths<Kind> paths(store, tree);
+  if (paths.LostFilesNode() != node) return false;
+  entries.clear();
+  for (const TreeNodeId child : tree.Children(node)) {
+    if (const auto folder = paths.FolderOfNode(child)) entries.push_back({true, *folder});
+  }
+  const auto& files = Kind::Files(store).Items();
+  for (const std::uint32_t position : LostFilePositions<Kind>(store)) {
+    if (filters.PassesFilters(files[position].name)) entries.push_back({false, position});
+  }
+  return true;
 }
 
 template <typename Kind>
@@ -43,6 +61,17 @@ void ItemListModel::ShowFolder(ItemSource source, std::uint32_t key, const Filte
   } else {
     Collect<NtfsKind>(store_, key, filters, entries_);
   }
+}
+
+bool ItemListModel::ShowLostFiles(ItemSource source, const FolderTreeModel& tree, std::uint64_t node,
+                                  const FilterTable& filters) {
+  const bool shown = source == ItemSource::fat ? CollectLostFiles<FatKind>(store_, tree, node, filters, entries_)
+                                               : CollectLostFiles<NtfsKind>(store_, tree, node, filters, entries_);
+  if (shown) {
+    source_ = source;
+    holdsItems_ = true;
+  }
+  return shown;
 }
 
 void ItemListModel::Clear() {

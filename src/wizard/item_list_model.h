@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "deepscan/hits.h"
+#include "items/folder_tree_model.h"
 #include "items/item_rows.h"
 #include "items/item_store.h"
 #include "search/file_filters.h"
@@ -39,6 +40,10 @@ class ItemListModel {
   // ShowFatFolder and ShowNtfsFolder: the children of the folder with key
   // `key` (the root key for the root).
   void ShowFolder(ItemSource source, std::uint32_t key, const FilterTable& filters);
+  // The contents of the "Lost Files" node of `tree` when `node` is it (the
+  // folders placed under it, then the files whose parent was never found);
+  // false, and the rows unchanged, for any other node.
+  bool ShowLostFiles(ItemSource source, const FolderTreeModel& tree, std::uint64_t node, const FilterTable& filters);
   void Clear();
 
   ItemSource Source() const { return source_; }

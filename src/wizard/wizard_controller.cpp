@@ -604,8 +604,11 @@ ItemSource WizardController::Source() const {
 void WizardController::ShowFolderOfNode(TreeNodeId node) {
   if (keyOfNode_.empty()) BuildKeyOfNode();
   const std::uint32_t rootKey = Source() == ItemSource::fat ? kFatRootKey : kNtfsRootKey;
-  const std::uint32_t key = node < keyOfNode_.size() && keyOfNode_[node] ? *keyOfNode_[node] : rootKey;
-  list_.ShowFolder(Source(), key, session_.filters);
+  const bool isFolder = node < keyOfNode_.size() && keyOfNode_[node];
+  // A node without a folder is the root, or the tree build's "Lost Files".
+  if (isFolder || node == kRoot || !itemsTree_ || !list_.ShowLostFiles(Source(), *itemsTree_, node, session_.filters)) {
+    list_.ShowFolder(Source(), isFolder ? *keyOfNode_[node] : rootKey, session_.filters);
+  }
   view_.ShowListRows(&list_);
 }
 

@@ -224,10 +224,10 @@ TEST(NtfsMount, ListsTheClaimedFoldersAndTheFileRecordsInsideTheFileSystem) {
   EXPECT_TRUE(RunMount(mount));
 
   // A file whose parent was never seen is not hung under a "Dir" folder in
-  // an Advance Scan.
+  // an Advance Scan: it is in "Lost Files".
   const std::set<std::string> expected = {
       "folder Docs",      "folder Dir0",      "folder Dir0/Lost",
-      "file Docs/b.txt (2)", "file Dir0/c.txt (3)", "file (unreachable) e.txt (5)",
+      "file Docs/b.txt (2)", "file Dir0/c.txt (3)", "file Lost Files/e.txt (5)",
   };
   EXPECT_EQ(Listing<NtfsKind>(store, tree), expected);
   std::map<std::string, std::uint32_t> sectors;

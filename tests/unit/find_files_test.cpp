@@ -67,7 +67,7 @@ TEST(FindFiles, ListsMatchingFilesWithUpperCasedNamesAndBackslashPaths) {
        {{"REPORT.DOC", "\\", 100},
         {"SUMMARY.DOC", "\\Docs", 200},
         {"LETTER1.DOC", "\\Docs\\Letters", 300},
-        {"ORPHAN.DOC", "unreachable", 5},
+        {"ORPHAN.DOC", "\\Lost Files", 5},
         {"CRÈME.DOC", "\\Docs\\Letters", 70}}},
       // The pattern's case does not matter either.
       {false, "rep*", {{"REPORT.DOC", "\\", 100}, {"REPORT.DOCX", "\\Docs", 60}}},

@@ -7,6 +7,7 @@
 
 #include "items/folder_tree.h"
 #include "items/folder_tree_model.h"
+#include "items/item_paths.h"
 #include "support/recording_ui_port.h"
 
 namespace salvex {
@@ -111,15 +112,16 @@ TEST(FolderTree, PlacesFoldersDepthFirstInTheOrderFound) {
   RecordingTreeSink sink;
   testing::RecordingUiPort ui;
   BuildFatFolderTree(store, sink, ui, 1);
-  EXPECT_EQ(sink.inserted, (std::vector<std::string>{"root>A", "A>A1", "A1>A1x", "A>A2", "root>B"}));
+  EXPECT_EQ(sink.inserted, (std::vector<std::string>{"root>A", "A>A1", "A1>A1x", "A>A2", "root>B", "root>Lost Files",
+                                                     "Lost Files>orphan"}));
   EXPECT_EQ(sink.expanded, std::vector<TreeNodeId>{1});
-  EXPECT_EQ(store.FatFolders().Items()[3].treeNode, 0u) << "an orphan gets no node";
+  EXPECT_EQ(store.FatFolders().Items()[3].treeNode, 106u) << "an orphan goes under Lost Files";
   EXPECT_EQ(store.FatFolders().Items()[0].treeNode, 100u);
-  EXPECT_EQ(store.counters.treePlacedCount, 5u);
+  EXPECT_EQ(store.counters.treePlacedCount, 6u);
   EXPECT_LE(ui.progress.back(), 99);
 
   BuildFatFolderTree(store, sink, ui, 1);
-  EXPECT_EQ(store.counters.treePlacedCount, 5u) << "each build counts from 0";
+  EXPECT_EQ(store.counters.treePlacedCount, 6u) << "each build counts from 0";
 }
 
 TEST(FolderTree, EmptyStoreLeavesTheRootAloneAndExpanded) {
@@ -156,6 +158,45 @@ TEST(FolderTree, ChainsOfDuplicateKeysStayBounded) {
   BuildNtfsFolderTree(store, sink, ui, 1);
   EXPECT_LT(sink.inserted.size(), 10'000u);
   EXPECT_GE(sink.inserted.size(), 60u);
+}
+
+// Folders whose parent was never found, folders on a cycle of parent keys
+// and files in no found folder: all in "Lost Files", each folder with what
+// lies below it, and nothing else there.
+TEST(FolderTree, WhatTheRootDoesNotReachIsUnderLostFiles) {
+  ItemStore store;
+  AddFolder(store, "kept", 10, 0);
+  AddFolder(store, "inner", 31, 30);
+  AddFolder(store, "orphan", 30, 99);
+  AddFolder(store, "cycle a", 40, 41);
+  AddFolder(store, "cycle b", 41, 40);
+  store.AddFatFile("in kept", 50, 10, 0, 0, 1, false);
+  store.AddFatFile("in inner", 51, 31, 0, 0, 1, true);
+  store.AddFatFile("parent gone", 52, 77, 0, 0, 1, true);
+  store.AddFatFile("in cycle", 53, 41, 0, 0, 1, true);
+  FolderTreeModel tree;
+  testing::RecordingUiPort ui;
+
+  BuildFatFolderTree(store, tree, ui, FolderTreeModel::kRoot);
+
+  const FatItemPaths paths(store, tree);
+  std::vector<std::string> listed;
+  for (std::uint32_t i = 0; i < store.FatFolders().Size(); ++i) listed.push_back(paths.FolderPath(i).value_or("-"));
+  for (std::uint32_t i = 0; i < store.FatFiles().Size(); ++i) listed.push_back(paths.FilePath(i).value_or("-"));
+  EXPECT_EQ(listed, (std::vector<std::string>{"kept", "Lost Files/orphan/inner", "Lost Files/orphan",
+                                              "Lost Files/cycle a", "Lost Files/cycle a/cycle b", "kept/in kept",
+                                              "Lost Files/orphan/inner/in inner", "Lost Files/parent gone",
+                                              "Lost Files/cycle a/cycle b/in cycle"}));
+  EXPECT_EQ(tree.NodeCount(), 1 + 1 + store.FatFolders().Size());
+  EXPECT_TRUE(ui.notices.empty()) << "only folders too deep are announced";
+
+  // Once every folder is reachable, there is no Lost Files.
+  ItemStore whole;
+  AddFolder(whole, "kept", 10, 0);
+  FolderTreeModel wholeTree;
+  BuildFatFolderTree(whole, wholeTree, ui, FolderTreeModel::kRoot);
+  EXPECT_EQ(wholeTree.NodeCount(), 2u);
+  EXPECT_FALSE(FatItemPaths(whole, wholeTree).LostFilesNode());
 }
 
 TEST(FolderTreeModel, PathsRunFromTheRoot) {

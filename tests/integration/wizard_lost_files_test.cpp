@@ -1,0 +1,60 @@
+// The window's "Lost Files" node lists what the tree build put there (here
+// the folders nested deeper than 256 levels of a FAT32 volume made by
+// mkfs.fat and mtools), not the root's contents.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "session/session.h"
+#include "session/worker.h"
+#include "support/fake_wizard_view.h"
+#include "support/tool_images.h"
+#include "support/tool_runner.h"
+#include "wizard/wizard_controller.h"
+
+namespace salvex::testing {
+namespace {
+
+using wizard::TreeHit;
+using wizard::TreeKind;
+
+TEST(WizardLostFiles, ClickingLostFilesListsWhatItHolds) {
+  SALVEX_REQUIRE_TOOLS("sfdisk", "mkfs.fat", "mcopy", "mmd");
+  TempDir dir;
+  const auto image = dir / "deep.img";
+  DiskPlan plan;
+  plan.totalSectors = 2048 + 69632;
+  plan.partitions = {{VolumeKind::fat32, false, 2048, 69632, 0x0C, 1, ""}};
+  BuildDisk(image, plan);
+  MtoolsVolume volume(image, 2048, dir.Path());
+  std::vector<std::string> chain{"D"};
+  while (chain.size() < 260) chain.push_back(chain.back() + "/D");
+  volume.MakeFolders(chain, NoonUtc({2020, 1, 2}));
+  volume.CopyFiles("", {{"root.txt", 100, NoonUtc({2020, 1, 2})}});
+
+  Session session;
+  FakeWizardView view;
+  SynchronousWorker worker;
+  FakeShell shell;
+  wizard::WizardController controller(session, view, worker, shell,
+                                      wizard::WizardController::Options{{image.string()}, "", "", {}});
+  controller.StartUp();
+  controller.OnTreeClick(view.trees.at(TreeKind::disks)->Children(FolderTreeModel::kRoot).back(), TreeHit::onItem);
+  controller.OnNext();
+  controller.OnTreeClick(view.trees.at(TreeKind::partitions)->Children(FolderTreeModel::kRoot).at(0), TreeHit::onItem);
+  controller.OnNext();
+  ASSERT_EQ(controller.WizardStep(), 3) << view.LastBox();
+  EXPECT_EQ(view.TreeNodes(TreeKind::items), (std::vector<std::string>{"D", "Lost Files"}));
+  EXPECT_EQ(view.ListNames(), (std::vector<std::string>{"D", "root.txt"}));
+
+  controller.OnTreeClick(view.trees.at(TreeKind::items)->Children(FolderTreeModel::kRoot).at(1), TreeHit::onItem);
+
+  EXPECT_EQ(view.ListNames(), std::vector<std::string>{"D"});
+  EXPECT_TRUE(view.list->FolderNode(0).has_value());
+}
+
+}  // namespace
+}  // namespace salvex::testing
