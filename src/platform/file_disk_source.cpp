@@ -16,7 +16,7 @@ namespace {
 
 std::string OpenFailure(const std::string& path, int error) {
   std::string message = "cannot open " + path + ": " + std::strerror(error);
-  if (error == EACCES || error == EPERM) message += " (run as root or join the disk group)";
+  if (error == EACCES || error == EPERM) message += std::string(" (") + kDiskAccessHint + ")";
   return message;
 }
 
@@ -28,12 +28,38 @@ FileDiskSource::FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes
 FileDiskSource::~FileDiskSource() { ::close(fd_); }
 
 std::unique_ptr<FileDiskSource> FileDiskSource::Open(const std::string& path, std::string& error) {
+  bool permissionDenied = false;
+  return Open(path, error, permissionDenied);
+}
+
+std::unique_ptr<FileDiskSource> FileDiskSource::Open(const std::string& path, std::string& error,
+                                                     bool& permissionDenied) {
   // Never O_RDWR: the disk under recovery must not change. O_NONBLOCK so
   // that a FIFO given by mistake is refused below instead of waiting for a
   // writer; it is cleared once the type is known.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
+    const int reason = errno;
+    permissionDenied = reason == EACCES || reason == EPERM;
+    error = OpenFailure(path, reason);
+    return nullptr;
+  }
+  permissionDenied = false;
+  return FromDescriptor(fd, path, error);
+}
+
+std::unique_ptr<FileDiskSource> FileDiskSource::FromDescriptor(int fd, const std::string& path, std::string& error) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) {
     error = OpenFailure(path, errno);
+    ::close(fd);
+    return nullptr;
+  }
+  // Whoever opened it, a descriptor that could write is not used: the disk
+  // under recovery must not change.
+  if ((flags & O_ACCMODE) != O_RDONLY) {
+    error = "cannot open " + path + ": the descriptor handed over could write, and the disk must only be read";
+    ::close(fd);
     return nullptr;
   }
   struct stat info {};
@@ -62,7 +88,7 @@ std::unique_ptr<FileDiskSource> FileDiskSource::Open(const std::string& path, st
     ::close(fd);
     return nullptr;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (flags & O_NONBLOCK) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return std::unique_ptr<FileDiskSource>(new FileDiskSource(fd, path, size, IdentityOf(info)));
 }
 

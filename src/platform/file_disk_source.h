@@ -7,6 +7,9 @@
 
 namespace salvex {
 
+// What a user who may not read a disk can do about it.
+inline constexpr char kDiskAccessHint[] = "run as root or join the disk group";
+
 // A block device or a disk-image file, opened O_RDONLY and read with pread.
 class FileDiskSource final : public DiskSource {
  public:
@@ -17,6 +20,16 @@ class FileDiskSource final : public DiskSource {
   // Opens `path` for reading only. On failure returns null and sets `error` to
   // a one-line message that names the path and the reason.
   static std::unique_ptr<FileDiskSource> Open(const std::string& path, std::string& error);
+
+  // As Open; `permissionDenied` says whether the open was refused for lack
+  // of permission (EACCES, EPERM), which udisks2 may still get around.
+  static std::unique_ptr<FileDiskSource> Open(const std::string& path, std::string& error, bool& permissionDenied);
+
+  // Takes over `fd`, a descriptor opened elsewhere (udisks2 hands one out):
+  // it must be open for reading only, on a block device or a regular file of
+  // at least one sector. On failure closes it, returns null and sets `error`.
+  // `path` names the source in messages.
+  static std::unique_ptr<FileDiskSource> FromDescriptor(int fd, const std::string& path, std::string& error);
 
   bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override;
   std::uint64_t SizeBytes() const override { return sizeBytes_; }
