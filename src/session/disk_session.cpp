@@ -3,8 +3,34 @@
 #include "partition/partition_walk.h"
 #include "platform/block_device_catalogue.h"
 #include "platform/file_disk_source.h"
+#include "platform/udisks_open.h"
 
 namespace salvex {
+namespace {
+
+// The device through the descriptor udisks2 hands out; null with `error` set
+// to what went wrong and what the user can do instead.
+std::unique_ptr<FileDiskSource> OpenWithUdisks(const std::string& path, std::string& error) {
+  const UdisksOpenResult asked = OpenThroughUdisks(path);
+  const std::string denied = "cannot open " + path + ": Permission denied, and ";
+  const std::string hint = std::string(" (") + kDiskAccessHint + ")";
+  switch (asked.status) {
+    case UdisksOpenResult::Status::opened:
+      return FileDiskSource::FromDescriptor(asked.fd, path, error);
+    case UdisksOpenResult::Status::unavailable:
+      error = denied + "udisks2 is not there to ask for access" + hint;
+      return nullptr;
+    case UdisksOpenResult::Status::refused:
+      error = denied + "udisks2 refused access" + hint;
+      return nullptr;
+    case UdisksOpenResult::Status::failed:
+      break;
+  }
+  error = denied + "udisks2 could not open it: " + asked.detail + hint;
+  return nullptr;
+}
+
+}  // namespace
 
 void ListDisks(Session& session, const std::vector<std::string>& images, std::vector<std::string>& refused) {
   std::vector<DiskImageEntry> entries;
@@ -23,7 +49,9 @@ void ListDisks(Session& session, const std::vector<std::string>& images, std::ve
 
 std::string OpenSource(Session& session, const std::string& path) {
   std::string error;
-  std::unique_ptr<FileDiskSource> source = FileDiskSource::Open(path, error);
+  bool permissionDenied = false;
+  std::unique_ptr<FileDiskSource> source = FileDiskSource::Open(path, error, permissionDenied);
+  if (!source && permissionDenied && session.diskAccess.askUdisks) source = OpenWithUdisks(path, error);
   if (!source) return error;
   session.reader.Open(std::move(source));
   return {};

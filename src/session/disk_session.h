@@ -13,9 +13,11 @@ namespace salvex {
 // left out, and the reason is added to `refused`.
 void ListDisks(Session& session, const std::vector<std::string>& images, std::vector<std::string>& refused);
 
-// Opens a block device or disk image, read-only, as the session's disk.
-// Empty on success; otherwise a one-line message that names the path and
-// says why (with what to do when permission is missing).
+// Opens a block device or disk image, read-only, as the session's disk; when
+// permission is missing and the session's disk access says so, asks udisks2
+// for a read-only descriptor instead. Empty on success; otherwise a one-line
+// message that names the path and says why (with what to do when permission
+// is missing, and whether udisks2 refused).
 std::string OpenSource(Session& session, const std::string& path);
 
 // Opens the disk in slot `diskIndex` of the disk table; as OpenSource.

@@ -17,6 +17,13 @@
 
 namespace salvex {
 
+// How a disk that the user may not read is opened. Asking udisks2 (and
+// through it polkit, for the password) is the window's way; the command line
+// asks only when told to.
+struct DiskAccess {
+  bool askUdisks = false;
+};
+
 // Everything one run of the program knows: created by main() (or by a test),
 // and handed piece by piece to the operations that need it.
 struct Session {
@@ -28,6 +35,7 @@ struct Session {
   ItemStore items;
   DeepScanState deepScan;
   FilterTable filters;
+  DiskAccess diskAccess;
   SectorReader reader{settings.badSectorRetries};
   // The snapshot the items were loaded from, if any: read, so never written.
   std::optional<FileIdentity> snapshotFile;
