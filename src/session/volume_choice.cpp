@@ -42,7 +42,10 @@ Outcome ChoosePartition(Session& session, unsigned number) {
                            session.reader.Source()->Name() + " has " + std::to_string(found) +
                            " FAT16, FAT32 or NTFS partition(s)");
   }
-  SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1));
+  if (!SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1))) {
+    return Outcome::Failed(PartitionCaption(number - 1, session.partitions.records[number - 1].fsType) + " " +
+                           kBeyondReachNote);
+  }
   // A partition is held to the disk as a range is: a cut-short image says so.
   const ScanState& scan = session.scan;
   return CheckRangeOnDisk(session, scan.rangeStart, std::uint64_t{scan.rangeStart} + scan.rangeSize);
