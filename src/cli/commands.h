@@ -14,19 +14,19 @@ struct DisksOptions {
 };
 
 struct PartitionsOptions {
-  std::string source;
+  SourceOptions source;
   bool json = false;
 };
 
 struct ScanOptions {
-  std::string source;
+  SourceOptions source;
   VolumeOptions volume;
   std::string saveSnapshot;
   bool json = false;
 };
 
 struct FindOptions {
-  std::string source;
+  SourceOptions source;
   VolumeOptions volume;
   DeepOptions deep;
   std::string pattern;
@@ -34,7 +34,7 @@ struct FindOptions {
 };
 
 struct DeepScanOptions {
-  std::string source;
+  SourceOptions source;
   VolumeOptions volume;
   DeepOptions deep;
   std::string saveSnapshot;
@@ -42,7 +42,7 @@ struct DeepScanOptions {
 };
 
 struct RecoverOptions {
-  std::string source;
+  SourceOptions source;
   VolumeOptions volume;
   DeepOptions deep;
   std::string out;

@@ -15,6 +15,12 @@ namespace {
 
 using namespace salvex::cli;
 
+void AddSourceOption(CLI::App& command, SourceOptions& source) {
+  command.add_option("source", source.path, "block device or disk image")->required();
+  command.add_flag("--udisks", source.udisks,
+                   "when the device may not be opened, ask udisks2 for read-only access (polkit asks for the password)");
+}
+
 void AddVolumeOptions(CLI::App& command, VolumeOptions& volume) {
   command.add_option("--partition", volume.partition, "partition number, as in \"Partition N\" (from 1)");
   command.add_option("--start", volume.start, "first sector of a sector range");
@@ -54,13 +60,13 @@ int main(int argc, char** argv) {
 
   PartitionsOptions partitions;
   CLI::App* partitionsCommand = app.add_subcommand("partitions", "list the FAT and NTFS partitions of a disk");
-  partitionsCommand->add_option("source", partitions.source, "block device or disk image")->required();
+  AddSourceOption(*partitionsCommand, partitions.source);
   partitionsCommand->add_flag("--json", partitions.json, "print the records as JSON");
 
   ScanOptions scan;
   CLI::App* scanCommand = app.add_subcommand("scan", "standard scan of a FAT partition: its folders and files, "
                                                      "live and deleted");
-  scanCommand->add_option("source", scan.source, "block device or disk image")->required();
+  AddSourceOption(*scanCommand, scan.source);
   AddVolumeOptions(*scanCommand, scan.volume);
   AddFilterOption(*scanCommand, scan.volume);
   scanCommand->add_option("--save-snapshot", scan.saveSnapshot, "save the scan results as FILE.RSNP");
@@ -69,13 +75,13 @@ int main(int argc, char** argv) {
   PartitionsOptions search;
   CLI::App* searchCommand =
       app.add_subcommand("search-partitions", "look for lost partitions at the start of every cylinder");
-  searchCommand->add_option("source", search.source, "block device or disk image")->required();
+  AddSourceOption(*searchCommand, search.source);
   searchCommand->add_flag("--json", search.json, "print the records as JSON");
 
   DeepScanOptions deep;
   CLI::App* deepCommand = app.add_subcommand(
       "deep-scan", "read every sector of a range for file-system structures and list the file systems they form");
-  deepCommand->add_option("source", deep.source, "block device or disk image")->required();
+  AddSourceOption(*deepCommand, deep.source);
   AddDeepOptions(*deepCommand, deep.volume, deep.deep);
   AddFilterOption(*deepCommand, deep.volume);
   deepCommand->add_option("--snapshot", deep.volume.snapshot, "load the hits of FILE.RS2 instead of sweeping");
@@ -84,7 +90,7 @@ int main(int argc, char** argv) {
 
   FindOptions find;
   CLI::App* findCommand = app.add_subcommand("find", "find files by a pattern with * and ? (case is ignored)");
-  findCommand->add_option("source", find.source, "block device or disk image")->required();
+  AddSourceOption(*findCommand, find.source);
   findCommand->add_option("pattern", find.pattern, "e.g. '*.DOC', 'REP*', 'DATA?.XLS'")->required();
   AddVolumeOptions(*findCommand, find.volume);
   findCommand->add_option("--fs", find.deep.fs, "with --mount: the file system the Advance Scan looks for")
@@ -95,7 +101,7 @@ int main(int argc, char** argv) {
 
   RecoverOptions recover;
   CLI::App* recoverCommand = app.add_subcommand("recover", "copy folders and files out of a FAT partition");
-  recoverCommand->add_option("source", recover.source, "block device or disk image")->required();
+  AddSourceOption(*recoverCommand, recover.source);
   recoverCommand->add_option("paths", recover.paths, "folders and files to recover, as salvex scan shows them");
   AddVolumeOptions(*recoverCommand, recover.volume);
   AddFilterOption(*recoverCommand, recover.volume);

@@ -42,8 +42,9 @@ void Require(const Outcome& outcome) {
   if (!outcome.Ok()) throw CliError(outcome.error);
 }
 
-void OpenDiskOrImage(Session& session, const std::string& path) {
-  const std::string error = salvex::OpenSource(session, path);
+void OpenDiskOrImage(Session& session, const SourceOptions& source) {
+  session.diskAccess.askUdisks = source.udisks;
+  const std::string error = salvex::OpenSource(session, source.path);
   if (!error.empty()) throw CliError(error);
 }
 

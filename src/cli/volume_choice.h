@@ -10,6 +10,13 @@
 
 namespace salvex::cli {
 
+// The disk or image a command reads, and whether to ask udisks2 for it when
+// the user may not open it (--udisks).
+struct SourceOptions {
+  std::string path;
+  bool udisks = false;
+};
+
 // Which part of the disk to work on: a partition by its caption's number
 // (from 1), or a sector range with its file-system type.
 struct VolumeOptions {
@@ -35,7 +42,7 @@ struct DeepOptions {
 void Require(const Outcome& outcome);
 
 // Opens a block device or disk image, read-only, as the session's disk.
-void OpenDiskOrImage(Session& session, const std::string& path);
+void OpenDiskOrImage(Session& session, const SourceOptions& source);
 
 // The partition or the sector range of the options, for the Standard Scan.
 void ChooseVolume(Session& session, const VolumeOptions& options);

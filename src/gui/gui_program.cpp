@@ -5,6 +5,8 @@
 namespace salvex::gui {
 
 GuiProgram::GuiProgram(Settings settings) : shell_(&window_), window_(session_.scan) {
+  // The window runs as the user: a disk it may not open is asked of udisks2.
+  session_.diskAccess.askUdisks = true;
   worker_ = std::make_unique<ThreadWorker>([this](std::function<void()> work) { window_.Post(std::move(work)); });
   wizard::WizardController::Options options;
   options.images = std::move(settings.images);
