@@ -60,10 +60,6 @@ UdisksOpenResult Failure(std::string detail) {
   return result;
 }
 
-UdisksOpenResult Failure(const char* what, int negativeErrno) {
-  return Failure(std::string(what) + ": " + std::strerror(-negativeErrno));
-}
-
 }  // namespace
 
 UdisksOpenResult OpenThroughUdisks(const std::string& devicePath) {
@@ -75,47 +71,39 @@ UdisksOpenResult OpenThroughUdisks(const std::string& devicePath) {
     return result;
   }
   const Bus bus(rawBus);
+  // Lets polkit ask for the password instead of refusing outright, and waits
+  // for the user to answer it.
+  sd_bus_set_allow_interactive_authorization(bus.get(), 1);
+  sd_bus_set_method_call_timeout(bus.get(), kPromptTimeoutMicroseconds);
 
   // Which udisks2 object is this device? ResolveDevice({"path": <path>}, {}).
-  sd_bus_message* raw = nullptr;
-  int status = sd_bus_message_new_method_call(bus.get(), &raw, kService, kManagerPath, kManagerInterface,
-                                              "ResolveDevice");
-  if (status < 0) return Failure("cannot ask udisks2", status);
-  const Message resolve(raw);
-  status = sd_bus_message_append(resolve.get(), "a{sv}a{sv}", 1, "path", "s", devicePath.c_str(), 0);
-  if (status < 0) return Failure("cannot ask udisks2", status);
   BusError resolveError;
-  raw = nullptr;
-  if (sd_bus_call(bus.get(), resolve.get(), 0, resolveError.get(), &raw) < 0) return resolveError.Result();
+  sd_bus_message* raw = nullptr;
+  if (sd_bus_call_method(bus.get(), kService, kManagerPath, kManagerInterface, "ResolveDevice", resolveError.get(),
+                         &raw, "a{sv}a{sv}", 1, "path", "s", devicePath.c_str(), 0) < 0) {
+    return resolveError.Result();
+  }
   const Message devices(raw);
   const char* object = nullptr;
   if (sd_bus_message_enter_container(devices.get(), 'a', "o") < 0 ||
       sd_bus_message_read(devices.get(), "o", &object) <= 0 || !object) {
-    return Failure("udisks2 knows no device " + devicePath);
+    return Failure("it knows no such device");
   }
   // `object` lives in `devices`, which outlives the second call.
 
-  raw = nullptr;
-  status = sd_bus_message_new_method_call(bus.get(), &raw, kService, object, kBlockInterface, "OpenForBackup");
-  if (status < 0) return Failure("cannot ask udisks2", status);
-  const Message open(raw);
-  status = sd_bus_message_append(open.get(), "a{sv}", 0);
-  if (status < 0) return Failure("cannot ask udisks2", status);
-  // Lets polkit ask for the password instead of refusing outright.
-  sd_bus_message_set_allow_interactive_authorization(open.get(), 1);
   BusError openError;
   raw = nullptr;
-  if (sd_bus_call(bus.get(), open.get(), kPromptTimeoutMicroseconds, openError.get(), &raw) < 0) {
+  if (sd_bus_call_method(bus.get(), kService, object, kBlockInterface, "OpenForBackup", openError.get(), &raw,
+                         "a{sv}", 0) < 0) {
     return openError.Result();
   }
   const Message reply(raw);
   int handed = -1;
-  status = sd_bus_message_read(reply.get(), "h", &handed);
-  if (status <= 0) return Failure("udisks2 answered without a file descriptor");
+  if (sd_bus_message_read(reply.get(), "h", &handed) <= 0) return Failure("its answer holds no file descriptor");
   // The reply owns the descriptor it carries: keep a copy of our own.
   UdisksOpenResult result;
   result.fd = ::fcntl(handed, F_DUPFD_CLOEXEC, 3);
-  if (result.fd < 0) return Failure("cannot keep the descriptor from udisks2", -errno);
+  if (result.fd < 0) return Failure(std::string("cannot keep its file descriptor: ") + std::strerror(errno));
   result.status = UdisksOpenResult::Status::opened;
   return result;
 }
