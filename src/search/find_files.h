@@ -16,8 +16,9 @@ struct FoundFileRow {
   std::string name;  // upper-cased
   std::string path;  // "\" followed by the parent folder's path in the tree, "\"-separated
   std::uint64_t size = 0;
-  // False when no folder of the tree leads to the file: its path is then "\",
-  // which does not say where it is.
+  // False when no folder of the tree leads to the file (its path is then
+  // "\", which does not say where it is). A tree that the tree build made
+  // leads to every file: one whose folder was never found is in "Lost Files".
   bool reachable = true;
 };
 
