@@ -47,7 +47,7 @@ fi
 generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
 cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$compiler" \
-  -DSALVEX_BUILD_FUZZERS=ON -DSALVEX_BUILD_TESTS=OFF -DSALVEX_BUILD_BENCH=OFF >/dev/null
+  -DSALVEX_BUILD_FUZZERS=ON -DSALVEX_BUILD_TESTS=OFF -DSALVEX_BUILD_BENCH=OFF -DSALVEX_WERROR=ON >/dev/null
 targets=()
 for harness in "${harnesses[@]}"; do targets+=("${harness}_fuzzer"); done
 cmake --build build-fuzz -j2 --target "${targets[@]}"

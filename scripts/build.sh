@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds the project in build/ (Ninja, two jobs): everything,
-# or the targets given (scripts/build.sh salvex).
+# Configures and builds the project (Ninja, two jobs, warnings as errors) in
+# build/, or in $SALVEX_BUILD_DIR with $SALVEX_BUILD_TYPE: everything, or the
+# targets given (scripts/build.sh salvex).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+dir=${SALVEX_BUILD_DIR:-build}
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${SALVEX_BUILD_TYPE:-RelWithDebInfo}" -DSALVEX_WERROR=ON >/dev/null
 if [ $# -gt 0 ]; then
-  cmake --build build -j2 --target "$@"
+  cmake --build "$dir" -j2 --target "$@"
 else
-  cmake --build build -j2
+  cmake --build "$dir" -j2
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, testing, fuzzing and
 # benchmarking need (for the desktop window: Qt 6, its SVG icons, the MIME
-# database for type names, and Xvfb for its screenshot test). Safe to run
+# database for type names, and Xvfb for its screenshot test; for the .deb:
+# dpkg-shlibdeps and the desktop-entry and AppStream validators). Safe to run
 # again: it only calls apt-get when something is missing.
 set -euo pipefail
 
@@ -12,6 +13,8 @@ packages=(
   dosfstools mtools fdisk ntfs-3g
   sleuthkit hyperfine xz-utils
   qt6-base-dev libqt6svg6 shared-mime-info xvfb xauth
+  libsystemd-dev dbus-daemon
+  dpkg-dev desktop-file-utils appstream
 )
 
 missing=()
