@@ -51,7 +51,8 @@ class BusError {
   }
 
  private:
-  sd_bus_error error_ = SD_BUS_ERROR_NULL;
+  // Zeroed, as SD_BUS_ERROR_NULL would be (a C compound literal).
+  sd_bus_error error_{};
 };
 
 UdisksOpenResult Failure(std::string detail) {
