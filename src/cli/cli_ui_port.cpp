@@ -28,7 +28,9 @@ CliUiPort::CliUiPort(bool confirmAnswer) : interactive_(::isatty(STDERR_FILENO) 
 CliUiPort::~CliUiPort() { ClearLine(); }
 
 void CliUiPort::SetPanelValue(std::string_view label, std::string_view value) {
-  if (label == panel::kLastItem) {
+  // Called for every entry a scan reads: nothing is made for a line that
+  // is never drawn.
+  if (interactive_ && label == panel::kLastItem) {
     detail_ = TerminalText(value);
     Redraw(false);
   }
@@ -87,11 +89,13 @@ void CliUiPort::Redraw(bool force) {
 }
 
 void CliSavingView::SetFileName(std::string_view name) {
+  if (!line_.Interactive()) return;
   const std::string shown = path_.empty() ? std::string(name) : path_ + "/" + std::string(name);
   line_.SetPanelValue(panel::kLastItem, shown);
 }
 
 void CliSavingView::SetTotalFiles(std::uint32_t count) {
+  if (!line_.Interactive()) return;
   line_.SetStatus("Saving (" + std::to_string(count) + " written)");
 }
 

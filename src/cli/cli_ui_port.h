@@ -27,6 +27,8 @@ class CliUiPort final : public UiPort {
 
   // Erases the progress line, so that normal output starts on a clean line.
   void ClearLine();
+  // Whether the progress line is drawn at all (stderr is a terminal).
+  bool Interactive() const { return interactive_; }
 
  private:
   void Redraw(bool force);

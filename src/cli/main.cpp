@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
 
   PartitionsOptions search;
   CLI::App* searchCommand =
-      app.add_subcommand("search-partitions", "look for lost partitions at the start of every cylinder");
+      app.add_subcommand("search-partitions", "look for lost partitions at the start of every cylinder and every 1 MiB boundary");
   AddSourceOption(*searchCommand, search.source);
   searchCommand->add_flag("--json", search.json, "print the records as JSON");
 
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
   recoverCommand->add_option("--mount", recover.deep.mount, "recover from found file system N of the Advance Scan");
   recoverCommand->add_option("--out", recover.out, "folder that receives the recovered tree (on another disk)")
       ->required();
-  recoverCommand->add_flag("--all", recover.all, "recover everything reachable from the root folder");
+  recoverCommand->add_flag("--all", recover.all, "recover every folder and file of the tree, Lost Files included");
   recoverCommand->add_option("--deleted", recover.deletedMode, "include, only or exclude deleted files")
       ->transform(CLI::CheckedTransformer(std::map<std::string, salvex::DeletedMode>{
           {"include", salvex::DeletedMode::includeDeleted},
