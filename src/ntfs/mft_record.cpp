@@ -38,6 +38,9 @@ std::optional<FileNameInfo> ReadFileNameValue(Bytes record, Offset value) {
   for (char16_t& unit : name) {
     if (unit == u'/' || unit == 0) unit = u'_';
   }
+  // Nor an empty one; a damaged record's file still needs a name to be
+  // listed and recovered under.
+  if (name.empty()) name = u"_";
   FileNameInfo info;
   info.name = Utf16ToUtf8(name);
   info.parentRecord = U32(record, value);
