@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "session/session.h"
+#include "session/snapshot_files.h"
 #include "session/worker.h"
 #include "support/fake_command_view.h"
 #include "support/fake_wizard_view.h"
@@ -235,6 +236,7 @@ class StopAtFirstHit final : public wizard::FindFilesView {
   void ClearRows() override { rows.clear(); }
   void AddRow(const FoundFileRow& row, std::size_t) override {
     rows.push_back(row.name);
+    found.push_back(row);
     if (rows.size() == 1) {
       mayCloseWhileSearching = flow_.MayClose();
       flow_.OnStop(*this);
@@ -249,6 +251,7 @@ class StopAtFirstHit final : public wizard::FindFilesView {
   void Close() override {}
 
   std::vector<std::string> rows;
+  std::vector<FoundFileRow> found;
   std::vector<std::string> asked;
   bool startEnabled = false;
   bool stopEnabled = true;
@@ -308,6 +311,37 @@ TEST_F(WizardCommands, RecoverAllWritesEveryFileThenOffersTheFolder) {
   EXPECT_EQ(view_.LastBox().rfind("cannot create the folder " + (image_ / "inside").string(), 0), 0u);
 }
 
+TEST_F(WizardCommands, RecoverSelectedTakesTheSelectedRowsOnly) {
+  ScanToTheItems();
+  const std::filesystem::path into = dir_ / "selected";
+  dialogs_.answers["folder"] = into.string();
+  SelectRow("kilo.bin");
+  const std::size_t kilo = *view_.selectedRow;
+  SelectRow("Docs");
+  view_.selectedRows = {kilo, *view_.selectedRow};
+  commands_->Run(Command::recoverSelected);
+  EXPECT_EQ(std::filesystem::file_size(into / "kilo.bin"), 1024u);
+  EXPECT_EQ(std::filesystem::file_size(into / "Docs" / "report.doc"), 40000u);
+  EXPECT_FALSE(std::filesystem::exists(into / "gone-away.txt"));
+}
+
+TEST_F(WizardCommands, AFoundFileLeadsToItsFolderWithItsRowSelected) {
+  ScanToTheItems();
+  dialogs_.findFiles = [](wizard::FindFilesFlow& flow) {
+    StopAtFirstHit view(flow, false);
+    flow.OnStart(view);
+    const auto report = std::find_if(view.found.begin(), view.found.end(),
+                                     [](const FoundFileRow& row) { return row.name == "REPORT.DOC"; });
+    ASSERT_NE(report, view.found.end());
+    EXPECT_EQ(report->path, "\\Docs");
+    flow.OnRowActivated(view, *report);
+  };
+  commands_->Run(Command::findFiles);
+  ASSERT_TRUE(view_.selectedRow.has_value());
+  EXPECT_EQ(view_.ListNames().at(*view_.selectedRow), "report.doc");
+  EXPECT_EQ(view_.focus, "list");
+}
+
 TEST_F(WizardCommands, ASavedTreeSnapshotLoadsTheSameTree) {
   ScanToTheItems();
   const std::vector<std::string> scanned = AllNodes(*controller_->Tree(TreeKind::items));
@@ -326,6 +360,28 @@ TEST_F(WizardCommands, ASavedTreeSnapshotLoadsTheSameTree) {
   EXPECT_EQ(AllNodes(*controller_->Tree(TreeKind::items)), scanned);
   EXPECT_TRUE(view_.CommandEnabled(Command::recoverAll));
   EXPECT_FALSE(view_.CommandEnabled(Command::loadSnapshot));
+}
+
+TEST_F(WizardCommands, AnAdvanceScanSnapshotLoadsIntoTheFileSystemStep) {
+  controller_->OnScanType(ScanType::advance);
+  ClickFirst(TreeKind::disks, true);
+  controller_->OnNext();
+  ASSERT_EQ(controller_->WizardStep(), 1);
+  controller_->OnNext();  // the range preset from the partition
+  ASSERT_EQ(controller_->WizardStep(), 2);
+  const std::vector<std::string> found = view_.TreeNodes(TreeKind::foundFileSystems);
+  ASSERT_FALSE(found.empty());
+  EXPECT_FALSE(view_.CommandEnabled(Command::saveSnapshot));
+  const SavedSnapshot saved = SaveAdvanceSnapshotFile(session_, (dir_ / "hits").string());
+  ASSERT_EQ(saved.failure, SavedSnapshot::Failure::none);
+
+  controller_->OnBack();
+  ASSERT_EQ(controller_->WizardStep(), 1);
+  dialogs_.answers["load"] = saved.path;
+  commands_->Run(Command::loadSnapshot);
+  ASSERT_EQ(controller_->WizardStep(), 2);
+  EXPECT_EQ(view_.TreeNodes(TreeKind::foundFileSystems), found);
+  EXPECT_TRUE(view_.CommandEnabled(Command::loadSnapshot));
 }
 
 }  // namespace
