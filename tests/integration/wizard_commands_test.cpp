@@ -160,6 +160,23 @@ TEST_F(WizardCommands, HelpOpensTheHelpFileElseTheManualElseSaysNeitherIsThere) 
   EXPECT_EQ(shell_.opened[0].first, (dir_ / "Brimora Salvex for FAT.chm").string());
 }
 
+TEST_F(WizardCommands, OpenDiskImageAddsAStorageDeviceOnce) {
+  const std::filesystem::path copy = dir_ / "copy.img";
+  std::filesystem::copy_file(image_, copy);
+  const std::size_t disks = view_.TreeNodes(TreeKind::disks).size();
+  dialogs_.answers["image"] = copy.string();
+  for (int time = 0; time < 2; ++time) {
+    commands_->Run(Command::openDiskImage);
+    EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks + 1);
+    EXPECT_EQ(session_.disks.disks[session_.scan.diskIndex].devicePath, copy.string());
+    EXPECT_EQ(view_.TreeNodes(TreeKind::disks).back(), "Storage Device" + std::to_string(session_.scan.diskIndex));
+  }
+  dialogs_.answers["image"] = (dir_ / "missing.img").string();
+  commands_->Run(Command::openDiskImage);
+  EXPECT_EQ(view_.boxes.back().kind, NoticeKind::error);
+  EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks + 1);
+}
+
 TEST(WizardRowMenu, ListsItsEntriesAndGraysOpenWithForAFolder) {
   for (const bool folder : {false, true}) {
     std::vector<std::string> texts;
