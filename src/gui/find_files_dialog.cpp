@@ -13,6 +13,7 @@
 #include "gui/file_types.h"
 #include "gui/message_boxes.h"
 #include "gui/qt_text.h"
+#include "gui/read_only_field.h"
 
 namespace salvex::gui {
 
@@ -66,13 +67,6 @@ class FoundRowsModel final : public QAbstractTableModel {
 namespace {
 
 constexpr int kDrawIntervalMs = 100;
-
-QLineEdit* ReadOnlyField(const char* name, QWidget* parent) {
-  auto* field = new QLineEdit(parent);
-  field->setObjectName(QString::fromLatin1(name));
-  field->setReadOnly(true);
-  return field;
-}
 
 }  // namespace
 

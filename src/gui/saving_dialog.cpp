@@ -10,16 +10,15 @@
 #include <algorithm>
 
 #include "gui/qt_text.h"
+#include "gui/read_only_field.h"
 
 namespace salvex::gui {
 namespace {
 
 constexpr int kDrawIntervalMs = 100;
 
-QLineEdit* ReadOnlyField(const char* name, QWidget* parent) {
-  auto* field = new QLineEdit(parent);
-  field->setObjectName(QString::fromLatin1(name));
-  field->setReadOnly(true);
+QLineEdit* WideField(const char* name, QWidget* parent) {
+  QLineEdit* field = ReadOnlyField(name, parent);
   field->setMinimumWidth(420);
   return field;
 }
@@ -30,9 +29,9 @@ SavingDialog::SavingDialog(RecoveryRunState& run, QWidget* parent) : QDialog(par
   setObjectName(QStringLiteral("savingDialog"));
   setWindowTitle(QStringLiteral("Saving the data please wait"));
   setWindowModality(Qt::ApplicationModal);
-  path_ = ReadOnlyField("pathField", this);
-  fileName_ = ReadOnlyField("fileNameField", this);
-  totalFiles_ = ReadOnlyField("totalFilesField", this);
+  path_ = WideField("pathField", this);
+  fileName_ = WideField("fileNameField", this);
+  totalFiles_ = WideField("totalFilesField", this);
   auto* fields = new QFormLayout;
   fields->addRow(QStringLiteral("Path"), path_);
   fields->addRow(QStringLiteral("File Name"), fileName_);
