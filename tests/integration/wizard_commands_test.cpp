@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "session/session.h"
+#include "session/recovery_choice.h"
 #include "session/snapshot_files.h"
 #include "session/worker.h"
 #include "support/fake_command_view.h"
@@ -18,6 +19,7 @@
 #include "support/tool_images.h"
 #include "support/tool_runner.h"
 #include "wizard/information_rows.h"
+#include "wizard/recovery_texts.h"
 #include "wizard/row_menu.h"
 #include "wizard/wizard_commands.h"
 #include "wizard/wizard_controller.h"
@@ -326,6 +328,28 @@ TEST_F(WizardCommands, RecoverAllWritesEveryFileThenOffersTheFolder) {
   ASSERT_EQ(view_.boxes.size(), boxes + 1);
   EXPECT_EQ(view_.boxes.back().kind, NoticeKind::error);
   EXPECT_EQ(view_.LastBox().rfind("cannot create the folder " + (image_ / "inside").string(), 0), 0u);
+}
+
+TEST_F(WizardCommands, TheSpaceNeededCountsTheFilesTheSettingsAdmit) {
+  ScanToTheItems();
+  const struct {
+    const char* filter;  // empty: none
+    DeletedMode deleted;
+    std::uint64_t bytes;
+  } cases[] = {
+      {"", DeletedMode::includeDeleted, 1024 + 3000 + 40000},
+      {"*.DOC", DeletedMode::includeDeleted, 40000},
+      {"", DeletedMode::onlyDeleted, 3000},
+      {"", DeletedMode::excludeDeleted, 1024 + 40000},
+  };
+  for (const auto& c : cases) {
+    session_.filters.Clear();
+    if (*c.filter != '\0') session_.filters.Add(c.filter);
+    session_.settings.deletedMode = c.deleted;
+    EXPECT_EQ(BytesToRecover(session_, RecoverySelection{true, {}, {}}), c.bytes) << c.filter;
+  }
+  EXPECT_EQ(wizard::FreeSpaceQuestion(44024, 2048, "/media/usb"),
+            "The file(s) chosen need 43.0 KB, but only 2.0 KB are free in /media/usb.\nRecover as many as fit ?");
 }
 
 TEST_F(WizardCommands, RecoverSelectedTakesTheSelectedRowsOnly) {
