@@ -23,6 +23,13 @@ DiskInfo DescribeDisk(std::uint64_t sizeSectors, DriveGeometry geometry) {
   return disk;
 }
 
+DiskInfo DescribeImage(const DiskImageEntry& image) {
+  DiskInfo disk = DescribeDisk(image.sizeBytes / kSectorSize, DriveGeometry{});
+  disk.model = "Disk image";
+  disk.devicePath = image.path;
+  return disk;
+}
+
 }  // namespace
 
 DiskTable EnumerateDisks(const std::vector<BlockDeviceEntry>& devices, const std::vector<DiskImageEntry>& images) {
@@ -41,12 +48,7 @@ DiskTable EnumerateDisks(const std::vector<BlockDeviceEntry>& devices, const std
     disk.devicePath = device.devicePath;
     table.disks.push_back(std::move(disk));
   }
-  for (const DiskImageEntry& image : images) {
-    DiskInfo disk = DescribeDisk(image.sizeBytes / kSectorSize, DriveGeometry{});
-    disk.model = "Disk image";
-    disk.devicePath = image.path;
-    table.disks.push_back(std::move(disk));
-  }
+  for (const DiskImageEntry& image : images) table.disks.push_back(DescribeImage(image));
   if (table.disks.size() > kMaxDisks) table.disks.resize(kMaxDisks);
   table.diskCount = static_cast<std::uint16_t>(table.disks.size());
   for (DiskInfo& disk : withoutMedia) {
@@ -54,6 +56,17 @@ DiskTable EnumerateDisks(const std::vector<BlockDeviceEntry>& devices, const std
     table.disks.push_back(std::move(disk));
   }
   return table;
+}
+
+std::optional<std::uint16_t> AddDiskImage(DiskTable& table, const DiskImageEntry& image) {
+  for (std::uint16_t slot = 0; slot < table.diskCount; ++slot) {
+    if (table.disks[slot].devicePath == image.path) return slot;
+  }
+  if (table.diskCount >= kMaxDisks) return std::nullopt;
+  // A device without media gives way: it has no node to keep.
+  if (table.disks.size() >= kMaxDisks) table.disks.pop_back();
+  table.disks.insert(table.disks.begin() + table.diskCount, DescribeImage(image));
+  return table.diskCount++;
 }
 
 std::string DiskCaption(std::size_t index) { return "Storage Device" + std::to_string(index); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,11 @@ struct DiskImageEntry {
 
 // Builds the disk table from the block devices and the images, at most 32.
 DiskTable EnumerateDisks(const std::vector<BlockDeviceEntry>& devices, const std::vector<DiskImageEntry>& images);
+
+// Adds an image after the disks with media already listed (the slots of
+// those keep their numbers) and returns its slot; the slot it has already
+// when the same path is listed. None when the table holds 32 readable disks.
+std::optional<std::uint16_t> AddDiskImage(DiskTable& table, const DiskImageEntry& image);
 
 // "Storage Device" followed by the slot number, no space.
 std::string DiskCaption(std::size_t index);

@@ -1,46 +1,84 @@
 #include "gui/command_actions.h"
 
 #include <QAction>
-#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+
+#include "gui/theme_icon.h"
+#include "wizard/row_menu.h"
 
 namespace salvex::gui {
 
 using wizard::Command;
 
-CommandActions::CommandActions(QObject* parent) : QObject(parent) {
-  Make(Command::recoverSelected, "&Recover Selected...", "document-save");
-  Make(Command::recoverAll, "Recover &All...", "document-save-as");
-  Make(Command::saveSnapshot, "&Save Recovery Snapshot...", "document-export");
-  Make(Command::loadSnapshot, "&Load Recovery Snapshot...", "document-open");
-  Make(Command::exit, "E&xit...", "application-exit");
-  Make(Command::viewIcons, "Ico&ns", "view-grid");
-  Make(Command::viewList, "&List", "view-list");
-  Make(Command::viewDetails, "&Details", "view-list-details");
-  Make(Command::findFiles, "&Find Files...", "edit-find");
-  Make(Command::fileFilters, "File Fi&lters...", "view-filter");
-  Make(Command::settings, "Se&ttings...", "preferences-system");
-  Make(Command::driveInformation, "&Drive Information", "drive-harddisk");
-  Make(Command::helpContents, "&Contents", "help-contents");
-  Make(Command::about, "&About Brimora Salvex...", "help-about");
+namespace {
 
-  open_ = new QAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("&Open"), this);
-  openWith_ = new QAction(QStringLiteral("Open &With..."), this);
-  connect(open_, &QAction::triggered, this, [this] { emit openTriggered(false); });
-  connect(openWith_, &QAction::triggered, this, [this] { emit openTriggered(true); });
-  const auto rowView = [this](const char* text, Command command) {
-    auto* action = new QAction(QString::fromUtf8(text), this);
+struct Picture {
+  Command command;
+  const char* theme;
+  const char* fallback;  // a resource, or null where the theme's is enough
+};
+
+constexpr Picture kPictures[] = {
+    {Command::recoverSelected, "document-save", ":/icons/recover-selected.svg"},
+    {Command::recoverAll, "document-save-all", ":/icons/recover-all.svg"},
+    {Command::saveSnapshot, "document-export", ":/icons/snapshot-save.svg"},
+    {Command::loadSnapshot, "document-import", ":/icons/snapshot-load.svg"},
+    {Command::openDiskImage, "drive-harddisk", ":/icons/drive.svg"},
+    {Command::exit, "application-exit", nullptr},
+    {Command::viewIcons, "view-grid", nullptr},
+    {Command::viewList, "view-list", nullptr},
+    {Command::viewDetails, "view-list-details", nullptr},
+    {Command::findFiles, "edit-find", ":/icons/find.svg"},
+    {Command::fileFilters, "view-filter", nullptr},
+    {Command::settings, "preferences-system", ":/icons/settings.svg"},
+    {Command::driveInformation, "drive-harddisk", ":/icons/drive.svg"},
+    {Command::helpContents, "help-contents", nullptr},
+    {Command::about, "help-about", ":/icons/salvex.svg"},
+    {Command::open, "document-open", nullptr},
+    {Command::properties, "document-properties", nullptr},
+};
+
+}  // namespace
+
+CommandActions::CommandActions(QObject* parent) : QObject(parent) {
+  Make(Command::recoverSelected, "&Recover Selected...");
+  Make(Command::recoverAll, "Recover &All...");
+  Make(Command::saveSnapshot, "&Save Recovery Snapshot...");
+  Make(Command::loadSnapshot, "&Load Recovery Snapshot...");
+  Make(Command::openDiskImage, "&Open Disk Image...");
+  Make(Command::exit, "E&xit...");
+  Make(Command::viewIcons, "Ico&ns");
+  Make(Command::viewList, "&List");
+  Make(Command::viewDetails, "&Details");
+  Make(Command::findFiles, "&Find Files...");
+  Make(Command::fileFilters, "File Fi&lters...");
+  Make(Command::settings, "Se&ttings...");
+  Make(Command::driveInformation, "&Drive Information");
+  Make(Command::helpContents, "&Contents")->setShortcut(QKeySequence(Qt::Key_F1));
+  Make(Command::about, "&About Brimora Salvex...");
+
+  for (const wizard::RowMenuItem& item : wizard::RowMenuItems(false)) {
+    if (item.text.empty()) continue;
+    auto* action = new QAction(Icon(item.command), QString::fromUtf8(item.text.data(), item.text.size()), this);
+    const Command command = item.command;
     connect(action, &QAction::triggered, this, [this, command] { emit commandTriggered(command); });
-    return action;
-  };
-  rowIcons_ = rowView("Ico&ns     ", Command::viewIcons);
-  rowList_ = rowView("&List", Command::viewList);
-  rowDetails_ = rowView("&Details", Command::viewDetails);
+    rowActions_[command] = action;
+  }
 }
 
-QAction* CommandActions::Make(Command command, const char* text, const char* iconName) {
-  auto* action = new QAction(QIcon::fromTheme(QString::fromLatin1(iconName)), QString::fromUtf8(text), this);
+QIcon CommandActions::Icon(Command command) const {
+  for (const Picture& picture : kPictures) {
+    if (picture.command != command) continue;
+    const QString theme = QString::fromLatin1(picture.theme);
+    return picture.fallback != nullptr ? ThemeIcon(theme, QString::fromLatin1(picture.fallback))
+                                       : QIcon::fromTheme(theme);
+  }
+  return {};
+}
+
+QAction* CommandActions::Make(Command command, const char* text) {
+  auto* action = new QAction(Icon(command), QString::fromUtf8(text), this);
   action->setObjectName(QStringLiteral("command%1").arg(static_cast<int>(command)));
   connect(action, &QAction::triggered, this, [this, command] { emit commandTriggered(command); });
   actions_[command] = action;
@@ -54,6 +92,8 @@ void CommandActions::FillMenuBar(QMenuBar& bar) const {
   recovery->addSeparator();
   recovery->addAction(Action(Command::saveSnapshot));
   recovery->addAction(Action(Command::loadSnapshot));
+  recovery->addSeparator();
+  recovery->addAction(Action(Command::openDiskImage));
   recovery->addSeparator();
   recovery->addAction(Action(Command::exit));
   QMenu* view = bar.addMenu(QStringLiteral("&View"));
@@ -72,14 +112,23 @@ void CommandActions::FillMenuBar(QMenuBar& bar) const {
 }
 
 void CommandActions::FillRowMenu(QMenu& menu, bool folderRow) const {
-  openWith_->setEnabled(!folderRow);
-  menu.addAction(open_);
-  menu.addAction(openWith_);
-  menu.addSeparator();
-  QMenu* view = menu.addMenu(QStringLiteral("&View"));
-  view->addAction(rowIcons_);
-  view->addAction(rowList_);
-  view->addAction(rowDetails_);
+  QMenu* view = nullptr;
+  for (const wizard::RowMenuItem& item : wizard::RowMenuItems(folderRow)) {
+    if (item.text.empty()) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* action = rowActions_.at(item.command);
+    action->setEnabled(item.enabled);
+    if (!item.inViewSubmenu) {
+      menu.addAction(action);
+      continue;
+    }
+    if (view == nullptr) {
+      view = menu.addMenu(QString::fromUtf8(wizard::kRowMenuViewTitle.data(), wizard::kRowMenuViewTitle.size()));
+    }
+    view->addAction(action);
+  }
 }
 
 }  // namespace salvex::gui

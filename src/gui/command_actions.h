@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QObject>
 
 #include <map>
@@ -13,7 +14,8 @@ class QMenuBar;
 namespace salvex::gui {
 
 // One action per command of the menu bar, whose enabled state the wizard
-// sets, and the item list's context menu.
+// sets, and the item list's context menu, built from the wizard's table of
+// its entries. Every action reports its command; the wizard decides.
 class CommandActions final : public QObject {
   Q_OBJECT
 
@@ -21,29 +23,25 @@ class CommandActions final : public QObject {
   explicit CommandActions(QObject* parent = nullptr);
 
   QAction* Action(wizard::Command command) const { return actions_.at(command); }
+  // The command's picture: the desktop theme's, else the program's own.
+  QIcon Icon(wizard::Command command) const;
   // "&Recovery", "&View", "&Tools" and "&Help" with their entries.
   void FillMenuBar(QMenuBar& bar) const;
-  // The context menu of a list row: "&Open", "Open &With..." (grayed for a
-  // folder), and the "&View" submenu.
+  // The context menu of a selected list row.
   void FillRowMenu(QMenu& menu, bool folderRow) const;
 
-  QAction* OpenAction() const { return open_; }
-  QAction* OpenWithAction() const { return openWith_; }
+  QAction* OpenAction() const { return rowActions_.at(wizard::Command::open); }
+  QAction* OpenWithAction() const { return rowActions_.at(wizard::Command::openWith); }
 
  signals:
   void commandTriggered(salvex::wizard::Command command);
-  void openTriggered(bool chooser);
 
  private:
-  QAction* Make(wizard::Command command, const char* text, const char* iconName);
+  QAction* Make(wizard::Command command, const char* text);
 
   std::map<wizard::Command, QAction*> actions_;
-  QAction* open_ = nullptr;
-  QAction* openWith_ = nullptr;
-  // The row menu's own view entries ("Ico&ns     " keeps its blanks).
-  QAction* rowIcons_ = nullptr;
-  QAction* rowList_ = nullptr;
-  QAction* rowDetails_ = nullptr;
+  // The row menu's own entries ("Ico&ns     " keeps its blanks).
+  std::map<wizard::Command, QAction*> rowActions_;
 };
 
 }  // namespace salvex::gui

@@ -4,18 +4,22 @@
 
 namespace salvex::gui {
 
-GuiProgram::GuiProgram(Settings settings) : shell_(&window_), window_(session_.scan) {
+GuiProgram::GuiProgram(Settings settings)
+    : shell_(&window_), window_(session_.scan), dialogs_(window_, window_.Types()) {
   // The window runs as the user: a disk it may not open is asked of udisks2.
   session_.diskAccess.askUdisks = true;
   worker_ = std::make_unique<ThreadWorker>([this](std::function<void()> work) { window_.Post(std::move(work)); });
   wizard::WizardController::Options options;
   options.images = std::move(settings.images);
-  options.startFolder = std::move(settings.startFolder);
-  options.homePage = std::move(settings.homePage);
+  options.startFolder = settings.startFolder;
+  options.homePage = settings.homePage;
   FileTypes& types = window_.Types();
   options.typeName = [&types](std::string_view name) { return types.TypeName(name); };
   controller_ = std::make_unique<wizard::WizardController>(session_, window_, *worker_, shell_, std::move(options));
-  window_.Attach(*controller_);
+  commands_ = std::make_unique<wizard::WizardCommands>(
+      *controller_, session_, window_, dialogs_, shell_,
+      wizard::WizardCommands::Options{std::move(settings.startFolder), std::move(settings.homePage)});
+  window_.Attach(*controller_, *commands_);
 }
 
 GuiProgram::~GuiProgram() {
@@ -28,6 +32,7 @@ GuiProgram::~GuiProgram() {
   worker_.reset();
   // What the worker posted as it ended must not run on a controller that is gone.
   QCoreApplication::removePostedEvents(&window_, QEvent::MetaCall);
+  commands_.reset();
   controller_.reset();
 }
 

@@ -4,17 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "gui/dialog_host.h"
 #include "gui/main_window.h"
 #include "gui/qt_shell_services.h"
 #include "session/session.h"
 #include "session/worker.h"
+#include "wizard/wizard_commands.h"
 #include "wizard/wizard_controller.h"
 
 namespace salvex::gui {
 
-// One run of salvex-gui: the session, the window, the worker thread and the
-// wizard controller between them. Ending it stops a running worker and
-// waits for it before anything the worker uses goes away.
+// One run of salvex-gui: the session, the window and its dialogs, the worker
+// thread, and the wizard controller and commands between them. Ending it
+// stops a running worker and waits for it before anything the worker uses
+// goes away.
 class GuiProgram {
  public:
   struct Settings {
@@ -34,13 +37,17 @@ class GuiProgram {
   Session& State() { return session_; }
   MainWindow& Window() { return window_; }
   wizard::WizardController& Controller() { return *controller_; }
+  wizard::WizardCommands& Commands() { return *commands_; }
+  DialogHost& Dialogs() { return dialogs_; }
 
  private:
   Session session_;
   QtShellServices shell_;
   MainWindow window_;
+  DialogHost dialogs_;
   std::unique_ptr<ThreadWorker> worker_;
   std::unique_ptr<wizard::WizardController> controller_;
+  std::unique_ptr<wizard::WizardCommands> commands_;
 };
 
 }  // namespace salvex::gui

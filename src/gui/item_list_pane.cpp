@@ -187,6 +187,23 @@ std::optional<std::size_t> ItemListPane::SelectedRow() const {
   return static_cast<std::size_t>(source.row());
 }
 
+std::vector<std::size_t> ItemListPane::SelectedRows() const {
+  std::vector<std::size_t> rows;
+  for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+    const QModelIndex source = proxy_->mapToSource(index);
+    if (source.isValid()) rows.push_back(static_cast<std::size_t>(source.row()));
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+void ItemListPane::SelectRow(std::size_t row) {
+  const QModelIndex index = IndexOfRow(row);
+  if (!index.isValid()) return;
+  ActiveView()->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ActiveView()->scrollTo(index);
+}
+
 void ItemListPane::BeginRename(std::size_t row) {
   const QModelIndex index = IndexOfRow(row);
   if (!index.isValid()) return;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <vector>
 
 #include "gui/item_table_model.h"
 #include "wizard/item_list_model.h"
@@ -36,6 +37,10 @@ class ItemListPane final : public QWidget {
   void SetListVisible(bool visible);
   void SetViewMode(wizard::ViewMode mode);
   std::optional<std::size_t> SelectedRow() const;
+  // Every selected row of the wizard's list, in its order.
+  std::vector<std::size_t> SelectedRows() const;
+  // Selects the row alone and makes it current.
+  void SelectRow(std::size_t row);
   // Selects the row and opens the editor on its name.
   void BeginRename(std::size_t row);
   void RefreshRow(std::size_t row);

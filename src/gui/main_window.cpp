@@ -4,6 +4,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -13,8 +16,9 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include "gui/qt_text.h"
+#include "gui/button_bar.h"
 #include "gui/command_actions.h"
+#include "gui/qt_text.h"
 #include "gui/info_panel.h"
 #include "gui/item_list_pane.h"
 #include "gui/key_router.h"
@@ -26,6 +30,7 @@
 #include "gui/ui_port_relay.h"
 #include "gui/widget_port.h"
 #include "gui/wizard_buttons.h"
+#include "wizard/wizard_commands.h"
 #include "wizard/wizard_controller.h"
 
 namespace salvex::gui {
@@ -43,6 +48,7 @@ MainWindow::MainWindow(const ScanState& scan, QWidget* parent) : QMainWindow(par
   setCentralWidget(BuildCentre(scan));
   screen_ = std::make_unique<WidgetPort>(*this, *panel_, *progress_, *buttons_);
   relay_ = std::make_unique<UiPortRelay>(*this, *screen_);
+  setAcceptDrops(true);
   resize(1040, 740);
 }
 
@@ -99,8 +105,9 @@ QWidget* MainWindow::BuildCentre(const ScanState& scan) {
   return centre;
 }
 
-void MainWindow::Attach(wizard::WizardController& controller) {
+void MainWindow::Attach(wizard::WizardController& controller, wizard::WizardCommands& commands) {
   controller_ = &controller;
+  commands_ = &commands;
   auto* c = &controller;
   connect(trees_, &TreePane::nodeClicked, this,
           [c](std::optional<TreeNodeId> node, wizard::TreeHit hit) { c->OnTreeClick(node, hit); });
@@ -117,30 +124,13 @@ void MainWindow::Attach(wizard::WizardController& controller) {
     if (c->RenameInProgress()) c->OnRenameEnded("");
   });
   connect(actions_, &CommandActions::commandTriggered, this, &MainWindow::OnCommand);
-  connect(actions_, &CommandActions::openTriggered, this, [c](bool chooser) { c->OpenSelectedItem(chooser); });
+  bar_ = new ButtonBar(*actions_, commands.HasHomePage(), this);
+  addToolBar(Qt::TopToolBarArea, bar_);
+  connect(bar_, &ButtonBar::commandClicked, this, &MainWindow::OnCommand);
   keys_ = new KeyRouter(*this, [this](wizard::Key key) { return OnKey(key); });
 }
 
-void MainWindow::OnCommand(Command command) {
-  switch (command) {
-    case Command::exit:
-      controller_->OnExit();
-      return;
-    case Command::viewIcons:
-      controller_->SetViewMode(wizard::ViewMode::icons);
-      return;
-    case Command::viewList:
-      controller_->SetViewMode(wizard::ViewMode::list);
-      return;
-    case Command::viewDetails:
-      controller_->SetViewMode(wizard::ViewMode::details);
-      return;
-    default:
-      // The recovery, snapshot, search, settings, information and help
-      // commands have no dialogs yet.
-      return;
-  }
-}
+void MainWindow::OnCommand(Command command) { commands_->Run(command); }
 
 bool MainWindow::OnKey(wizard::Key key) {
   // The rename editor needs Esc to give up the edit.
@@ -180,6 +170,21 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
 }
 
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* dropped = event->mimeData();
+  if (dropped->hasUrls() && !dropped->urls().isEmpty() && dropped->urls().first().isLocalFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  if (controller_ == nullptr) return;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) controller_->AddDiskImage(url.toLocalFile().toStdString());
+  }
+  event->acceptProposedAction();
+}
+
 // ---- UiPort: through the relay, from whichever thread ----------------------
 
 void MainWindow::SetPanelValue(std::string_view label, std::string_view value) { relay_->SetPanelValue(label, value); }
@@ -208,6 +213,8 @@ void MainWindow::ShowListRows(const wizard::ItemListModel* rows) { list_->SetRow
 void MainWindow::SetListVisible(bool visible) { list_->SetListVisible(visible); }
 void MainWindow::SetViewMode(wizard::ViewMode mode) { list_->SetViewMode(mode); }
 std::optional<std::size_t> MainWindow::SelectedListRow() const { return list_->SelectedRow(); }
+std::vector<std::size_t> MainWindow::SelectedListRows() const { return list_->SelectedRows(); }
+void MainWindow::SelectListRow(std::size_t row) { list_->SelectRow(row); }
 void MainWindow::FocusList() { list_->Focus(); }
 void MainWindow::BeginListRename(std::size_t row) { list_->BeginRename(row); }
 void MainWindow::RefreshListRow(std::size_t row) { list_->RefreshRow(row); }

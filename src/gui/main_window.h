@@ -13,11 +13,13 @@
 class QPlainTextEdit;
 
 namespace salvex::wizard {
+class WizardCommands;
 class WizardController;
 }
 
 namespace salvex::gui {
 
+class ButtonBar;
 class CommandActions;
 class InfoPanel;
 class ItemListPane;
@@ -40,9 +42,9 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   explicit MainWindow(const ScanState& scan, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Connects the window's events to the controller, which outlives it
-  // being shown.
-  void Attach(wizard::WizardController& controller);
+  // Connects the window's events to the controller and the commands,
+  // which outlive it being shown.
+  void Attach(wizard::WizardController& controller, wizard::WizardCommands& commands);
   // Runs `work` on this window's thread, after what the workers reported.
   void Post(std::function<void()> work);
   // From now on a worker's boxes answer at once: the program is ending.
@@ -61,6 +63,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   WizardButtons& Buttons() const { return *buttons_; }
   ProgressRow& Progress() const { return *progress_; }
   CommandActions& Actions() const { return *actions_; }
+  ButtonBar& Bar() const { return *bar_; }
   QString QuickHelpText() const;
 
   // UiPort
@@ -85,6 +88,8 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   void SetListVisible(bool visible) override;
   void SetViewMode(wizard::ViewMode mode) override;
   std::optional<std::size_t> SelectedListRow() const override;
+  std::vector<std::size_t> SelectedListRows() const override;
+  void SelectListRow(std::size_t row) override;
   void FocusList() override;
   void BeginListRename(std::size_t row) override;
   void RefreshListRow(std::size_t row) override;
@@ -101,6 +106,9 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A disk image dropped on the window is offered to the wizard.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QWidget* BuildCentre(const ScanState& scan);
@@ -111,6 +119,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
 
   FileTypes types_;
   CommandActions* actions_ = nullptr;
+  ButtonBar* bar_ = nullptr;
   TreePane* trees_ = nullptr;
   ItemListPane* list_ = nullptr;
   InfoPanel* panel_ = nullptr;
@@ -122,6 +131,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   std::unique_ptr<UiPortRelay> relay_;
   KeyRouter* keys_ = nullptr;
   wizard::WizardController* controller_ = nullptr;
+  wizard::WizardCommands* commands_ = nullptr;
   std::optional<int> quitStatus_;
   std::function<void(int)> quit_;
 };

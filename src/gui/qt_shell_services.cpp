@@ -25,4 +25,10 @@ void QtShellServices::OpenUrl(const std::string& url) {
   QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
+bool QtShellServices::OpenFolder(const std::string& path, std::string& error) {
+  if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)))) return true;
+  error = "No file manager could be started to show " + path;
+  return false;
+}
+
 }  // namespace salvex::gui

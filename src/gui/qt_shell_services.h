@@ -17,6 +17,7 @@ class QtShellServices final : public ShellServices {
 
   bool OpenFile(const std::string& path, bool chooseProgram, std::string& error) override;
   void OpenUrl(const std::string& url) override;
+  bool OpenFolder(const std::string& path, std::string& error) override;
 
  private:
   QWidget* window_;

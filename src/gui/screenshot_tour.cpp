@@ -2,19 +2,27 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
 
 #include <cstdio>
 
 #include "gui/gui_program.h"
+#include "gui/help_window.h"
+#include "gui/saving_dialog.h"
 #include "gui/scan_options.h"
 
 namespace salvex::gui {
 namespace {
 
+using wizard::Command;
 using wizard::TreeKind;
 
 constexpr int kTickMs = 150;
@@ -38,6 +46,80 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
       {now, [this, &wizard] {
          Save(QStringLiteral("4-icons"));
          wizard.SetViewMode(wizard::ViewMode::details);
+       }},
+      // Each dialog of the items step, drawn with something in it.
+      {now, [this] { Open(Command::settings); }},
+      {Modal("recoverySettingsDialog"), [this] { SaveModal(QStringLiteral("dialog-settings")); }},
+      {now, [this] { Open(Command::fileFilters); }},
+      {Modal("fileFiltersDialog"), [this] {
+         QWidget* dialog = QApplication::activeModalWidget();
+         dialog->findChild<QLineEdit*>(QStringLiteral("filterField"))->setText(QStringLiteral("*.TXT"));
+         dialog->findChild<QPushButton*>(QStringLiteral("addFilterButton"))->click();
+         dialog->findChild<QLineEdit*>(QStringLiteral("filterField"))->setText(QStringLiteral("*.DOC"));
+         SaveModal(QStringLiteral("dialog-filters"), false);
+         // The list stays unfiltered for the pictures that follow.
+         auto* list = dialog->findChild<QListWidget*>(QStringLiteral("filterList"));
+         list->setCurrentRow(0);
+         dialog->findChild<QPushButton*>(QStringLiteral("removeFilterButton"))->click();
+         qobject_cast<QDialog*>(dialog)->reject();
+       }},
+      {now, [this] { Open(Command::findFiles); }},
+      {Modal("findFilesDialog"), [] {
+         QWidget* dialog = QApplication::activeModalWidget();
+         dialog->findChild<QLineEdit*>(QStringLiteral("patternField"))->setText(QStringLiteral("*.*"));
+         dialog->findChild<QPushButton*>(QStringLiteral("startSearchButton"))->click();
+       }},
+      {[this] {
+         QWidget* dialog = QApplication::activeModalWidget();
+         return Modal("findFilesDialog")() &&
+                dialog->findChild<QPushButton*>(QStringLiteral("startSearchButton"))->isEnabled() &&
+                !dialog->findChild<QLineEdit*>(QStringLiteral("filesFoundField"))->text().isEmpty();
+       },
+       [this] { SaveModal(QStringLiteral("dialog-find")); }},
+      {now, [this] { Open(Command::driveInformation); }},
+      {Modal("informationDialog"), [this] { SaveModal(QStringLiteral("dialog-drive-information")); }},
+      {now, [this] {
+         program_.Window().SelectListRow(0);
+         Open(Command::properties);
+       }},
+      {Modal("informationDialog"), [this] { SaveModal(QStringLiteral("dialog-properties")); }},
+      {now, [this] { Open(Command::about); }},
+      {Modal("aboutDialog"), [this] { SaveModal(QStringLiteral("dialog-about")); }},
+      // The saving dialog as a run shows it; a run of the demo disk is over
+      // too soon to be caught in a picture.
+      {now, [this] {
+         saving_ = std::make_unique<SavingDialog>(runState_, &program_.Window());
+         saving_->SetPath(QDir(folder_).filePath(QStringLiteral("recovered")).toStdString());
+         saving_->SetFileName("REPORT.DOC");
+         saving_->SetTotalFiles(3);
+         saving_->SetProgress(42);
+         saving_->show();
+       }},
+      {now, [] {}},
+      {now, [this] {
+         saving_->grab().save(QDir(folder_).filePath(QStringLiteral("dialog-saving.png")));
+         saving_->Finish();
+         saving_.reset();
+         Open(Command::recoverAll);
+       }},
+      // The folder chooser, answered; the boxes that follow are saved and answered.
+      {[] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; },
+       [this] {
+         auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+         const QString into = QDir(folder_).filePath(QStringLiteral("recovered"));
+         QDir().mkpath(into);
+         chooser->grab().save(QDir(folder_).filePath(QStringLiteral("dialog-folder-chooser.png")));
+         chooser->setDirectory(into);
+         static_cast<QDialog*>(chooser)->accept();  // public there
+       }},
+      {[this] { return Idle(3); }, [this] { Open(Command::helpContents); }},
+      {[] { return HelpShown() != nullptr; }, [] {}},
+      {now, [this] {
+         QWidget* help = HelpShown();
+         help->grab().save(QDir(folder_).filePath(QStringLiteral("help-window.png")));
+         help->close();
+       }},
+      {now, [this, &wizard] {
          wizard.OnBack();
          wizard.OnBack();
          program_.Window().Options().findChild<QRadioButton*>(QStringLiteral("advanceScanOption"))->click();
@@ -54,9 +136,39 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
   connect(&timer_, &QTimer::timeout, this, &ScreenshotTour::Tick);
 }
 
+ScreenshotTour::~ScreenshotTour() = default;
+
 void ScreenshotTour::Start() {
   QDir().mkpath(folder_);
   timer_.start();
+}
+
+std::function<bool()> ScreenshotTour::Modal(const char* name) {
+  return [name] {
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal != nullptr && modal->objectName() == QLatin1String(name);
+  };
+}
+
+QWidget* ScreenshotTour::HelpShown() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (qobject_cast<HelpWindow*>(widget) != nullptr && widget->isVisible()) return widget;
+  }
+  return nullptr;
+}
+
+void ScreenshotTour::Open(wizard::Command command) {
+  // Posted: a dialog's own loop must not run inside this tick.
+  QTimer::singleShot(0, this, [this, command] { program_.Commands().Run(command); });
+}
+
+void ScreenshotTour::SaveModal(const QString& name, bool close) {
+  auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+  if (dialog == nullptr) return;
+  dialog->grab().save(QDir(folder_).filePath(name + QStringLiteral(".png")));
+  std::printf("screenshot: %s\n", qPrintable(name));
+  std::fflush(stdout);
+  if (close) dialog->reject();
 }
 
 bool ScreenshotTour::Idle(int step) const {

@@ -5,11 +5,16 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <vector>
+
+#include "recovery/extraction.h"
+#include "wizard/wizard_types.h"
 
 namespace salvex::gui {
 
 class GuiProgram;
+class SavingDialog;
 
 // Walks the window through both scans of the first image given, as a user
 // would, and saves a picture of every step (and of every box, which it
@@ -21,6 +26,7 @@ class ScreenshotTour final : public QObject {
 
  public:
   ScreenshotTour(GuiProgram& program, QString folder);
+  ~ScreenshotTour() override;
   void Start();
 
  private:
@@ -34,6 +40,13 @@ class ScreenshotTour final : public QObject {
   void SaveToolTip(const QString& name);
   bool Idle(int step) const;
   void ClickChild(int treeKind, int child);
+  // Runs a command of the window as its menu entry would.
+  void Open(wizard::Command command);
+  // Whether the active modal dialog is the one named.
+  static std::function<bool()> Modal(const char* name);
+  static QWidget* HelpShown();
+  // Saves the active modal dialog's picture, then closes it as Cancel would.
+  void SaveModal(const QString& name, bool close = true);
 
   GuiProgram& program_;
   QString folder_;
@@ -42,6 +55,8 @@ class ScreenshotTour final : public QObject {
   int boxes_ = 0;
   int ticks_ = 0;
   QTimer timer_;
+  RecoveryRunState runState_;
+  std::unique_ptr<SavingDialog> saving_;
 };
 
 }  // namespace salvex::gui

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -108,6 +109,13 @@ bool HostFolder::RemoveFile(std::string_view name) const {
 dev_t HostFolder::Device() const {
   struct stat info {};
   return ::fstat(fd_, &info) == 0 ? info.st_dev : 0;
+}
+
+std::optional<std::uint64_t> HostFolder::FreeBytes() const {
+  struct statvfs info {};
+  if (::fstatvfs(fd_, &info) != 0) return std::nullopt;
+  // What an unprivileged writer may use: the blocks kept for root are not ours.
+  return std::uint64_t{info.f_bavail} * info.f_frsize;
 }
 
 std::unique_ptr<OutputFile> OpenOutputFile(int folderFd, const std::string& name, bool followLinks,

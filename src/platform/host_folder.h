@@ -60,6 +60,9 @@ class HostFolder {
 
   // The file system (st_dev) the folder lives on.
   dev_t Device() const;
+  // The bytes still free for this user on that file system; none when the
+  // host does not say.
+  std::optional<std::uint64_t> FreeBytes() const;
 
  private:
   HostFolder(int fd, std::string path, std::shared_ptr<const ProtectedFiles> protectedFiles)

@@ -13,6 +13,9 @@ class ShellServices {
   // False when nothing could be started; `error` then says why.
   virtual bool OpenFile(const std::string& path, bool chooseProgram, std::string& error) = 0;
   virtual void OpenUrl(const std::string& url) = 0;
+  // Shows the folder in the desktop's file manager; false with `error` set
+  // when nothing could be started.
+  virtual bool OpenFolder(const std::string& path, std::string& error) = 0;
 };
 
 }  // namespace salvex

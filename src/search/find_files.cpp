@@ -14,8 +14,10 @@ std::vector<FoundFileRow> Find(const ItemStore& store, const FolderTreeModel& tr
   std::vector<FoundFileRow> rows;
   const std::u32string upperPattern = UpperCase(DecodeUtf8(pattern));
   const ItemPaths<Kind> paths(store, tree);
-  for (const auto& file : Kind::Files(store).Items()) {
+  const auto& files = Kind::Files(store).Items();
+  for (std::uint32_t position = 0; position < files.size(); ++position) {
     if (stop.load(std::memory_order_relaxed)) break;
+    const auto& file = files[position];
     const std::u32string upperName = UpperCase(DecodeUtf8(file.name));
     if (!MatchPattern(upperName, upperPattern)) continue;
     FoundFileRow row;
@@ -24,6 +26,8 @@ std::vector<FoundFileRow> Find(const ItemStore& store, const FolderTreeModel& tr
     const auto node = paths.NodeOfKey(Kind::ParentOf(file));
     row.path = "\\" + (node ? tree.Path(*node, '\\') : std::string());
     row.reachable = node.has_value();
+    row.position = position;
+    row.folderNode = node.value_or(0);
     rows.push_back(std::move(row));
     if (onRow) onRow(rows.back(), rows.size());
   }

@@ -20,6 +20,10 @@ struct FoundFileRow {
   // "\", which does not say where it is). A tree that the tree build made
   // leads to every file: one whose folder was never found is in "Lost Files".
   bool reachable = true;
+  // The file's position in the store's file list, and its folder's tree
+  // node (0 when unreachable): how a window leads from the row to the file.
+  std::uint32_t position = 0;
+  TreeNodeId folderNode = 0;
 };
 
 // Searches the store's files (its NTFS half when `ntfs`) for names matching

@@ -47,6 +47,16 @@ void ListDisks(Session& session, const std::vector<std::string>& images, std::ve
   session.disks = EnumerateDisks(ListBlockDevices(), entries);
 }
 
+std::string AddDiskImageFile(Session& session, const std::string& path, std::uint16_t& slot) {
+  std::string error;
+  const std::unique_ptr<FileDiskSource> image = FileDiskSource::Open(path, error);
+  if (!image) return error;
+  const auto added = AddDiskImage(session.disks, {path, image->SizeBytes()});
+  if (!added) return path + ": no more than " + std::to_string(kMaxDisks) + " disks can be listed";
+  slot = *added;
+  return {};
+}
+
 std::string OpenSource(Session& session, const std::string& path) {
   std::string error;
   bool permissionDenied = false;

@@ -13,6 +13,11 @@ namespace salvex {
 // left out, and the reason is added to `refused`.
 void ListDisks(Session& session, const std::vector<std::string>& images, std::vector<std::string>& refused);
 
+// Adds a disk image chosen in a window to the disk table, after the disks
+// listed (as ListDisks does with the command line's images). Empty on
+// success, with the image's slot in `slot`; otherwise why it was refused.
+std::string AddDiskImageFile(Session& session, const std::string& path, std::uint16_t& slot);
+
 // Opens a block device or disk image, read-only, as the session's disk; when
 // permission is missing and the session's disk access says so, asks udisks2
 // for a read-only descriptor instead. Empty on success; otherwise a one-line

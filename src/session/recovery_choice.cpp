@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <unordered_set>
 
 #include "items/item_paths.h"
 #include "platform/destination_check.h"
@@ -67,6 +68,39 @@ RecoverySelection SelectByNodes(const ItemStore& store, const std::vector<TreeNo
   return selection;
 }
 
+// Sums the admitted files of the selection, walking each chosen folder (the
+// root for "all") and everything below it once.
+template <typename Kind>
+std::uint64_t SelectionBytes(const Session& session, const RecoverySelection& selection) {
+  const ItemStore& store = session.items;
+  const FileFilter filter = session.PassesFilters();
+  const auto never = [](const std::string&) { return false; };
+  std::uint64_t total = 0;
+  std::unordered_set<std::uint32_t> counted;
+  const auto add = [&](std::uint32_t position) {
+    const auto& file = Kind::Files(store).Items()[position];
+    if (counted.insert(position).second &&
+        AdmitForRecovery(file.name, file.deleted, session.settings, filter, never).verdict == Admission::admitted) {
+      total += file.size;
+    }
+  };
+  for (const std::uint32_t position : selection.files) add(position);
+  std::vector<std::uint32_t> keys;
+  if (selection.all) keys.push_back(Kind::kRootKey);
+  for (const std::uint32_t position : selection.folders) keys.push_back(Kind::KeyOf(Kind::Folders(store).Items()[position]));
+  std::unordered_set<std::uint32_t> visited;
+  while (!keys.empty()) {
+    const std::uint32_t key = keys.back();
+    keys.pop_back();
+    if (!visited.insert(key).second) continue;
+    for (const std::uint32_t position : Kind::Files(store).ChildrenOf(key)) add(position);
+    for (const std::uint32_t position : Kind::Folders(store).ChildrenOf(key)) {
+      keys.push_back(Kind::KeyOf(Kind::Folders(store).Items()[position]));
+    }
+  }
+  return total;
+}
+
 std::string OnScannedDisk(const std::string& sourcePath, const std::string& out) {
   return "the folder " + out + " lies on the disk being recovered (" + sourcePath +
          "): writing there would overwrite the data being rescued. Choose a folder on another disk.";
@@ -122,6 +156,11 @@ Destination OpenRecoveryDestination(const Session& session, const std::string& p
       break;
   }
   return destination;
+}
+
+std::uint64_t BytesToRecover(const Session& session, const RecoverySelection& selection) {
+  return ItemsAreNtfs(session) ? SelectionBytes<NtfsKind>(session, selection)
+                               : SelectionBytes<FatKind>(session, selection);
 }
 
 RecoverySummary RecoverItems(Session& session, const RecoverySelection& selection, const HostFolder& destination,

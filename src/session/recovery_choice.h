@@ -36,6 +36,11 @@ struct Destination {
 };
 Destination OpenRecoveryDestination(const Session& session, const std::string& path);
 
+// The bytes the selection's files would take at the destination: those the
+// filters and the deleted-file setting admit, counted once each. Duplicates
+// are not foreseen (a skipped one takes nothing, a renamed one its size).
+std::uint64_t BytesToRecover(const Session& session, const RecoverySelection& selection);
+
 // Copies the selection into `destination`; Stop Saving and Skip File are in
 // `run`. Runs on the caller's thread.
 RecoverySummary RecoverItems(Session& session, const RecoverySelection& selection, const HostFolder& destination,

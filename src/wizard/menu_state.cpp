@@ -10,6 +10,7 @@ std::vector<std::pair<Command, bool>> MenuStateEntries(int state, int wizardStep
       {Command::viewIcons, items},       {Command::viewList, items},    {Command::viewDetails, items},
       {Command::findFiles, items},       {Command::fileFilters, items}, {Command::driveInformation, items},
       {Command::settings, state != 0 || wizardStep == 0}, {Command::loadSnapshot, tables},
+      {Command::openDiskImage, state == 0 && wizardStep == 0},
   };
 }
 

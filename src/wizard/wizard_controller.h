@@ -9,6 +9,7 @@
 
 #include "items/folder_tree_model.h"
 #include "platform/shell_services.h"
+#include "session/outcome.h"
 #include "session/session.h"
 #include "session/worker.h"
 #include "wizard/item_list_model.h"
@@ -58,6 +59,24 @@ class WizardController {
   // Shows the root folder again (after the filters changed).
   void ShowRootFolder();
 
+  // The window's commands that move the wizard (wizard_controller_commands.cpp).
+  // Loads a tree snapshot (".RSNP") into the items step, or an advance-scan
+  // snapshot (".RS2") into the file-system step; in the partition or
+  // file-system step only. A file that is not a snapshot changes nothing.
+  void LoadSnapshot(const std::string& path);
+  // Lists a disk image as one more "Storage Device" of the disk step.
+  void AddDiskImage(const std::string& path);
+  // Shows a folder (by its tree node) with one of its files (by store
+  // position) selected: where a found file lies.
+  void ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePosition);
+  // After the File Filters dialog: the tree's root selected and focused,
+  // and the root folder listed through the new filters.
+  void ShowRootFolderAfterFilters();
+
+  // Runs `work` on the worker; `done` follows on this thread. What the work
+  // throws ends the program with a box that says why.
+  void Run(Worker::Work work, std::function<void()> done);
+
   int WizardStep() const { return session_.scan.wizardStep; }
   bool TreeIsActive() const { return treeIsActive_; }
   bool RenameInProgress() const { return renameInProgress_; }
@@ -84,7 +103,6 @@ class WizardController {
   void AddPartitionNodes();
 
   // Worker starts and their endings on this thread.
-  void Run(Worker::Work work, std::function<void()> done);
   void OnWorkerFailed(std::exception_ptr failure);
   void FinishDiskOpen(const std::string& error);
   void StartQuickSearch();
@@ -96,6 +114,10 @@ class WizardController {
   void FinishAdvanceScan();
   void StartMount();
   void FinishMount();
+  void FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
+                              std::unique_ptr<FolderTreeModel> tree);
+  void FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
+                                 std::unique_ptr<FolderTreeModel> tree);
 
   void TreeClickDisk(TreeNodeId node);
   void TreeClickPartition(TreeNodeId node);

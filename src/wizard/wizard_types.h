@@ -54,7 +54,26 @@ enum class Command {
   exit,
   helpContents,
   about,
+  openDiskImage,  // the Recovery menu's, in the disk step
+  // The item list's context menu only.
+  open,
+  openWith,
+  rename,
+  properties,
+  // The button bar's home-page button.
+  homePage,
 };
+
+// Whether the command has an entry in the menu bar, whose enabled state
+// then decides whether the command acts.
+constexpr bool HasMenuEntry(Command command) {
+  return command != Command::open && command != Command::openWith && command != Command::rename &&
+         command != Command::properties && command != Command::homePage;
+}
+
+// The two kinds of snapshot file: a tree snapshot (".RSNP") of the items,
+// and an Advance Scan's hits (".RS2").
+enum class SnapshotKind { tree, advance };
 
 // Keys the window hands to the wizard before its controls see them.
 enum class Key { f1, escape, enter, tab, applications, f2 };

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "disk/scan_state.h"
 #include "items/folder_tree.h"
@@ -52,6 +53,9 @@ class WizardView : public UiPort {
   virtual void SetListVisible(bool visible) = 0;
   virtual void SetViewMode(ViewMode mode) = 0;
   virtual std::optional<std::size_t> SelectedListRow() const = 0;
+  // Every selected row (Recover Selected takes them all), in list order.
+  virtual std::vector<std::size_t> SelectedListRows() const = 0;
+  virtual void SelectListRow(std::size_t row) = 0;
   virtual void FocusList() = 0;
   // Opens the in-place editor on a row's name.
   virtual void BeginListRename(std::size_t row) = 0;

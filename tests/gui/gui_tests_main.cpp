@@ -15,7 +15,9 @@ int main(int argc, char** argv) {
   salvex::testing::WindowFlowTest flow;
   salvex::testing::LongSweepTest sweep;
   salvex::testing::GuiPartsTest parts;
-  std::vector<QObject*> tests = {&parts, &flow, &sweep};
+  salvex::testing::DialogsTest dialogs;
+  salvex::testing::WindowCommandsTest commands;
+  std::vector<QObject*> tests = {&parts, &dialogs, &flow, &commands, &sweep};
   std::vector<char*> arguments(argv, argv + argc);
   if (argc > 1 && argv[1][0] != '-') {
     const QByteArray wanted = QByteArray("::") + argv[1];

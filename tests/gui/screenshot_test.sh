@@ -23,3 +23,8 @@ steps=(1-disk 2-partitions 3-items 4-icons 5-range 6-found 7-mounted)
 files=()
 for step in "${steps[@]}"; do files+=("$out/$step.png"); done
 "$check" 1040x740 "${files[@]}"
+# The dialogs of the items step, at their own sizes.
+dialogs=(settings filters find drive-information properties about saving folder-chooser)
+files=("$out/help-window.png")
+for dialog in "${dialogs[@]}"; do files+=("$out/dialog-$dialog.png"); done
+"$check" 0x0 "${files[@]}"

@@ -37,4 +37,22 @@ class GuiPartsTest final : public QObject {
   void BoxesFromAWorkerWaitOrAnswerAtQuit();
 };
 
+// The dialogs on their own: defaults, OK and Cancel, refusals.
+class DialogsTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void SettingsOpenWithTheValuesAndCancelKeepsThem();
+  void FiltersAreRefusedWithTheirMessagesAndListedNewestFirst();
+};
+
+// The commands end to end: a recovery through the saving dialog, compared
+// byte for byte, and a snapshot loaded in a new window.
+class WindowCommandsTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void RecoverAllThroughTheSavingDialogAndReloadASnapshot();
+};
+
 }  // namespace salvex::testing

@@ -58,6 +58,14 @@ class FakeWizardView final : public wizard::WizardView {
   void SetListVisible(bool visible) override { listVisible = visible; }
   void SetViewMode(wizard::ViewMode mode) override { viewMode = mode; }
   std::optional<std::size_t> SelectedListRow() const override { return selectedRow; }
+  std::vector<std::size_t> SelectedListRows() const override {
+    if (!selectedRows.empty()) return selectedRows;
+    return selectedRow ? std::vector<std::size_t>{*selectedRow} : std::vector<std::size_t>{};
+  }
+  void SelectListRow(std::size_t row) override {
+    selectedRow = row;
+    selectedRows.clear();
+  }
   void FocusList() override { focus = "list"; }
   void BeginListRename(std::size_t row) override { renamingRow = row; }
   void RefreshListRow(std::size_t) override {}
@@ -131,6 +139,7 @@ class FakeWizardView final : public wizard::WizardView {
   bool listVisible = true;
   wizard::ViewMode viewMode = wizard::ViewMode::details;
   std::optional<std::size_t> selectedRow;
+  std::vector<std::size_t> selectedRows;  // when several are selected
   std::optional<std::size_t> renamingRow;
   std::map<wizard::Control, wizard::Shown> controls;
   ScanType checkedScanType = ScanType::standard;
@@ -148,9 +157,14 @@ class FakeShell final : public ShellServices {
     return true;
   }
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
+  bool OpenFolder(const std::string& path, std::string&) override {
+    folders.push_back(path);
+    return true;
+  }
 
   std::vector<std::pair<std::string, bool>> opened;
   std::vector<std::string> urls;
+  std::vector<std::string> folders;
 };
 
 }  // namespace salvex::testing

@@ -1,0 +1,113 @@
+#include "gui/dialog_host.h"
+
+#include <QFileDialog>
+
+#include "gui/about_dialog.h"
+#include "gui/file_filters_dialog.h"
+#include "gui/find_files_dialog.h"
+#include "gui/help_window.h"
+#include "gui/information_dialog.h"
+#include "gui/recovery_settings_dialog.h"
+#include "gui/saving_dialog.h"
+#include "gui/summary_box.h"
+
+namespace salvex::gui {
+namespace {
+
+// The chooser's first chosen path (the last one when `last`), or nothing
+// when it was cancelled.
+std::optional<std::string> Chosen(QFileDialog& chooser, bool last = false) {
+  if (chooser.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = chooser.selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  return (last ? files.last() : files.first()).toStdString();
+}
+
+}  // namespace
+
+DialogHost::DialogHost(QWidget& window, FileTypes& types) : window_(window), types_(types) {}
+
+DialogHost::~DialogHost() = default;
+
+std::optional<std::string> DialogHost::ChooseRecoveryFolder() {
+  QFileDialog chooser(&window_, QStringLiteral("Choose the folder to copy the file(s) and folder(s) into"));
+  chooser.setObjectName(QStringLiteral("recoveryFolderChooser"));
+  chooser.setFileMode(QFileDialog::Directory);
+  chooser.setOption(QFileDialog::ShowDirsOnly);
+  return Chosen(chooser);
+}
+
+std::optional<std::string> DialogHost::ChooseSnapshotToSave(wizard::SnapshotKind kind) {
+  const bool tree = kind == wizard::SnapshotKind::tree;
+  QFileDialog chooser(&window_, QStringLiteral("Save Recovery Snapshot"));
+  chooser.setObjectName(QStringLiteral("snapshotSaveChooser"));
+  chooser.setAcceptMode(QFileDialog::AcceptSave);
+  chooser.setFileMode(QFileDialog::AnyFile);
+  // The extension is added, and the name upper-cased, as the file is saved.
+  chooser.setNameFilter(tree ? QStringLiteral("*.RSNP") : QStringLiteral("*.RS2"));
+  return Chosen(chooser);
+}
+
+std::optional<std::string> DialogHost::ChooseSnapshotToLoad() {
+  QFileDialog chooser(&window_, QStringLiteral("Load Recovery Snapshot"));
+  chooser.setObjectName(QStringLiteral("snapshotLoadChooser"));
+  chooser.setAcceptMode(QFileDialog::AcceptOpen);
+  chooser.setFileMode(QFileDialog::ExistingFiles);
+  chooser.setNameFilters({QStringLiteral("*.RSNP"), QStringLiteral("*.RS2")});
+  // Of several chosen, the last is loaded.
+  return Chosen(chooser, true);
+}
+
+std::optional<std::string> DialogHost::ChooseDiskImage() {
+  QFileDialog chooser(&window_, QStringLiteral("Open Disk Image"));
+  chooser.setObjectName(QStringLiteral("diskImageChooser"));
+  chooser.setAcceptMode(QFileDialog::AcceptOpen);
+  chooser.setFileMode(QFileDialog::ExistingFile);
+  chooser.setNameFilters({QStringLiteral("Disk images (*.img *.IMG *.dd *.raw *.bin *.iso *.vhd)"),
+                          QStringLiteral("All files (*)")});
+  return Chosen(chooser);
+}
+
+SavingView& DialogHost::OpenSavingDialog(RecoveryRunState& run) {
+  saving_ = std::make_unique<SavingDialog>(run, &window_);
+  saving_->show();
+  return *saving_;
+}
+
+void DialogHost::CloseSavingDialog() {
+  if (!saving_) return;
+  saving_->Finish();
+  saving_.reset();
+}
+
+bool DialogHost::ShowRecoverySummary(const wizard::SummaryText& summary) { return ShowSummaryBox(&window_, summary); }
+
+void DialogHost::EditSettings(RecoverySettings& settings) { RecoverySettingsDialog(settings, &window_).exec(); }
+
+void DialogHost::EditFilters(FilterTable& filters) { FileFiltersDialog(filters, &window_).exec(); }
+
+void DialogHost::RunFindFiles(wizard::FindFilesFlow& flow) { FindFilesDialog(flow, types_, &window_).exec(); }
+
+void DialogHost::ShowDriveInformation(const PanelRows& rows) {
+  InformationDialog(QString::fromLatin1(kDriveInformationCaption), rows, &window_).exec();
+}
+
+void DialogHost::ShowProperties(const PanelRows& rows) {
+  InformationDialog(QString::fromLatin1(kPropertiesCaption), rows, &window_).exec();
+}
+
+void DialogHost::ShowAbout() { AboutDialog(&window_).exec(); }
+
+bool DialogHost::ShowManual() {
+  if (!HelpWindow::ManualBundled()) return false;
+  if (help_ == nullptr) {
+    help_ = new HelpWindow(&window_);
+    help_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
+  return true;
+}
+
+}  // namespace salvex::gui

@@ -1,0 +1,110 @@
+#include "gui/saving_dialog.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "gui/qt_text.h"
+#include "gui/read_only_field.h"
+
+namespace salvex::gui {
+namespace {
+
+constexpr int kDrawIntervalMs = 100;
+
+QLineEdit* WideField(const char* name, QWidget* parent) {
+  QLineEdit* field = ReadOnlyField(name, parent);
+  field->setMinimumWidth(420);
+  return field;
+}
+
+}  // namespace
+
+SavingDialog::SavingDialog(RecoveryRunState& run, QWidget* parent) : QDialog(parent), run_(run) {
+  setObjectName(QStringLiteral("savingDialog"));
+  setWindowTitle(QStringLiteral("Saving the data please wait"));
+  setWindowModality(Qt::ApplicationModal);
+  path_ = WideField("pathField", this);
+  fileName_ = WideField("fileNameField", this);
+  totalFiles_ = WideField("totalFilesField", this);
+  auto* fields = new QFormLayout;
+  fields->addRow(QStringLiteral("Path"), path_);
+  fields->addRow(QStringLiteral("File Name"), fileName_);
+  fields->addRow(QStringLiteral("Total Files"), totalFiles_);
+
+  progress_ = new QProgressBar(this);
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+
+  stop_ = new QPushButton(QStringLiteral("&Stop Saving"), this);
+  stop_->setObjectName(QStringLiteral("stopSavingButton"));
+  skip_ = new QPushButton(QStringLiteral("S&kip File"), this);
+  skip_->setObjectName(QStringLiteral("skipFileButton"));
+  stop_->setAutoDefault(false);
+  skip_->setAutoDefault(false);
+  connect(stop_, &QPushButton::clicked, this, [this] { run_.stopSaving = true; });
+  connect(skip_, &QPushButton::clicked, this, [this] { run_.skipFile = true; });
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(stop_);
+  buttons->addWidget(skip_);
+
+  auto* column = new QVBoxLayout(this);
+  column->addLayout(fields);
+  column->addWidget(progress_);
+  column->addLayout(buttons);
+
+  timer_.setInterval(kDrawIntervalMs);
+  connect(&timer_, &QTimer::timeout, this, &SavingDialog::Draw);
+  timer_.start();
+}
+
+void SavingDialog::SetPath(std::string_view path) {
+  const std::lock_guard lock(mutex_);
+  pending_.path.emplace(path);
+}
+
+void SavingDialog::SetFileName(std::string_view name) {
+  const std::lock_guard lock(mutex_);
+  pending_.fileName.emplace(name);
+}
+
+void SavingDialog::SetTotalFiles(std::uint32_t count) {
+  const std::lock_guard lock(mutex_);
+  pending_.totalFiles = count;
+}
+
+void SavingDialog::SetProgress(int percent) {
+  const std::lock_guard lock(mutex_);
+  pending_.progress = percent;
+}
+
+void SavingDialog::Draw() {
+  Pending pending;
+  {
+    const std::lock_guard lock(mutex_);
+    std::swap(pending, pending_);
+  }
+  if (pending.path) path_->setText(ToQString(*pending.path));
+  if (pending.fileName) fileName_->setText(ToQString(*pending.fileName));
+  if (pending.totalFiles) totalFiles_->setText(QString::number(*pending.totalFiles));
+  if (pending.progress) progress_->setValue(std::clamp(*pending.progress, 0, 100));
+}
+
+void SavingDialog::Finish() {
+  timer_.stop();
+  Draw();
+  QDialog::accept();
+}
+
+void SavingDialog::reject() {
+  // Closing is stopping: the dialog goes when the worker has ended.
+  run_.stopSaving = true;
+}
+
+}  // namespace salvex::gui

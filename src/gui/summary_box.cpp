@@ -1,0 +1,25 @@
+#include "gui/summary_box.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "gui/message_boxes.h"
+#include "gui/qt_text.h"
+#include "wizard/recovery_texts.h"
+
+namespace salvex::gui {
+
+bool ShowSummaryBox(QWidget* parent, const wizard::SummaryText& summary) {
+  const bool clean = summary.details.empty();
+  QMessageBox box(clean ? QMessageBox::Information : QMessageBox::Warning, kBoxTitle, ToQString(summary.text),
+                  QMessageBox::Ok, parent);
+  box.setObjectName(QStringLiteral("summaryBox"));
+  box.setTextFormat(Qt::PlainText);
+  if (!clean) box.setDetailedText(ToQString(summary.details));
+  QPushButton* open = box.addButton(QString::fromLatin1(wizard::kOpenFolderButton), QMessageBox::ActionRole);
+  open->setObjectName(QStringLiteral("openFolderButton"));
+  box.exec();
+  return box.clickedButton() == open;
+}
+
+}  // namespace salvex::gui

@@ -1,0 +1,55 @@
+#include "wizard/find_files_flow.h"
+
+namespace salvex::wizard {
+
+FindFilesFlow::FindFilesFlow(const ItemStore& store, const FolderTreeModel& tree, bool ntfs, RunOnWorker run,
+                             OpenFound open)
+    : store_(store), tree_(tree), ntfs_(ntfs), run_(std::move(run)), open_(std::move(open)) {}
+
+void FindFilesFlow::OnOpened(FindFilesView& view) {
+  view.ClearRows();
+  view.SetStartEnabled(true);
+  view.SetStopEnabled(false);
+}
+
+void FindFilesFlow::OnStart(FindFilesView& view) {
+  if (searching_) return;
+  searching_ = true;
+  stop_ = false;
+  view.SetStartEnabled(false);
+  view.SetStopEnabled(true);
+  view.ClearRows();
+  const std::string pattern = view.Pattern();
+  run_(
+      [this, &view, pattern] {
+        FindFiles(store_, tree_, ntfs_, pattern, stop_, [this, &view](const FoundFileRow& row, std::size_t found) {
+          view.AddRow(row, found);
+          pause_.WaitWhilePaused(stop_);
+        });
+      },
+      [this, &view] {
+        searching_ = false;
+        view.SetStopEnabled(false);
+        view.SetStartEnabled(true);
+      });
+}
+
+void FindFilesFlow::OnStop(FindFilesView& view) {
+  if (!searching_) return;
+  view.SetStopEnabled(false);
+  pause_.Pause();
+  const bool stop = view.Confirm(kStopSearchQuestion);
+  // The rows found so far stay; Start comes back when the worker has ended.
+  if (stop) stop_ = true;
+  pause_.Resume();
+  // The search may have ended while the question was open.
+  if (!stop && searching_) view.SetStopEnabled(true);
+}
+
+void FindFilesFlow::OnRowActivated(FindFilesView& view, const FoundFileRow& row) {
+  if (searching_ || !row.reachable) return;
+  view.Close();
+  open_(row);
+}
+
+}  // namespace salvex::wizard

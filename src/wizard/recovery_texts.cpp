@@ -1,0 +1,68 @@
+#include "wizard/recovery_texts.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace salvex::wizard {
+namespace {
+
+void AddList(std::string& details, const std::string& heading, const std::vector<std::string>& lines) {
+  if (lines.empty()) return;
+  details += heading + " (" + std::to_string(lines.size()) + "):\n";
+  for (const std::string& line : lines) details += "  " + line + '\n';
+}
+
+}  // namespace
+
+std::string SizeText(std::uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + " bytes";
+  constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB"};
+  double value = static_cast<double>(bytes) / 1024;
+  std::size_t unit = 0;
+  while (value >= 1024 && unit + 1 < std::size(kUnits)) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+  return text;
+}
+
+std::string FreeSpaceQuestion(std::uint64_t needed, std::uint64_t free, const std::string& destination) {
+  return "The file(s) chosen need " + SizeText(needed) + ", but only " + SizeText(free) + " are free in " +
+         destination + ".\nRecover as many as fit ?";
+}
+
+SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::string& destination) {
+  SummaryText result;
+  std::string& text = result.text;
+  text = "Recovered " + std::to_string(summary.filesWritten) + " file(s), " + SizeText(summary.bytesWritten) +
+         ", into " + destination + "\n\nNot recovered:\n" + "  refused by the file filters: " +
+         std::to_string(summary.refusedByFilter) + "\n  refused by the deleted-file setting: " +
+         std::to_string(summary.refusedByDeletedMode) + "\n  duplicates skipped: " +
+         std::to_string(summary.skippedDuplicates) + "\n  failed: " + std::to_string(summary.failed.size());
+  if (!summary.notRecoverable.empty()) {
+    text += "\n  compressed or encrypted: " + std::to_string(summary.notRecoverable.size());
+  }
+  if (!summary.withUnreadableSectors.empty()) {
+    text += "\n\nWritten with unreadable sectors filled with zeros: " +
+            std::to_string(summary.withUnreadableSectors.size());
+  }
+  if (!summary.cutShort.empty()) {
+    text += "\nLeft partial by Skip File or Stop Saving: " + std::to_string(summary.cutShort.size());
+  }
+  if (summary.emptyFiles > 0) text += "\n" + std::to_string(summary.emptyFiles) + " empty file(s): nothing to write";
+  if (summary.stopped) text += "\n\nStopped before the end: the files above are all that was written.";
+
+  std::vector<std::string> unreadable;
+  for (const UnreadableFile& file : summary.withUnreadableSectors) {
+    unreadable.push_back(file.path + " (" + std::to_string(file.sectors) + " sector(s))");
+  }
+  AddList(result.details, "Failed", summary.failed);
+  AddList(result.details, "Written with unreadable sectors filled with zeros", unreadable);
+  AddList(result.details, "Not recoverable", summary.notRecoverable);
+  AddList(result.details, "Left partial by Skip File or Stop Saving", summary.cutShort);
+  return result;
+}
+
+}  // namespace salvex::wizard

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "recovery/recovery_run.h"
+#include "wizard/command_view.h"
+
+namespace salvex::wizard {
+
+// A size as people read it: "512 bytes", "3.4 KB", "1.2 GB" (units of 1024).
+std::string SizeText(std::uint64_t bytes);
+
+// Asked before a recovery whose files would not fit the destination: "No"
+// gives it up.
+std::string FreeSpaceQuestion(std::uint64_t needed, std::uint64_t free, const std::string& destination);
+
+// The summary box of a run: what was written and what not, by reason; every
+// file that failed, was written with unreadable sectors zero-filled, or was
+// cut short, named in the details.
+SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::string& destination);
+
+inline constexpr const char* kOpenFolderButton = "&Open Folder";
+
+}  // namespace salvex::wizard

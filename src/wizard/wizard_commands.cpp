@@ -1,0 +1,223 @@
+#include "wizard/wizard_commands.h"
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/protected_files.h"
+#include "session/recovery_choice.h"
+#include "session/scans.h"
+#include "session/snapshot_files.h"
+#include "snapshot/advance_snapshot.h"
+#include "snapshot/tree_snapshot.h"
+#include "wizard/information_rows.h"
+#include "wizard/recovery_texts.h"
+
+namespace salvex::wizard {
+namespace {
+
+constexpr const char* kNtfsTreeSnapshotNote =
+    " (the range and the volume's geometry only: a tree snapshot holds no NTFS items)";
+
+}  // namespace
+
+WizardCommands::WizardCommands(WizardController& controller, Session& session, WizardView& view,
+                               CommandView& dialogs, ShellServices& shell, Options options)
+    : controller_(controller),
+      session_(session),
+      view_(view),
+      dialogs_(dialogs),
+      shell_(shell),
+      options_(std::move(options)) {}
+
+void WizardCommands::Run(Command command) {
+  switch (command) {
+    case Command::exit:
+      controller_.OnExit();
+      return;
+    case Command::helpContents:
+      Help();
+      return;
+    case Command::about:
+      dialogs_.ShowAbout();
+      return;
+    case Command::homePage:
+      if (HasHomePage()) shell_.OpenUrl(options_.homePage);
+      return;
+    default:
+      break;
+  }
+  if (controller_.Busy()) return;
+  if (HasMenuEntry(command) && !view_.CommandEnabled(command)) return;
+  switch (command) {
+    case Command::recoverSelected:
+    case Command::recoverAll:
+      Recover(command == Command::recoverAll);
+      return;
+    case Command::saveSnapshot:
+      SaveSnapshot();
+      return;
+    case Command::loadSnapshot:
+      if (const auto path = dialogs_.ChooseSnapshotToLoad()) controller_.LoadSnapshot(*path);
+      return;
+    case Command::openDiskImage:
+      if (const auto path = dialogs_.ChooseDiskImage()) controller_.AddDiskImage(*path);
+      return;
+    case Command::viewIcons:
+      controller_.SetViewMode(ViewMode::icons);
+      return;
+    case Command::viewList:
+      controller_.SetViewMode(ViewMode::list);
+      return;
+    case Command::viewDetails:
+      controller_.SetViewMode(ViewMode::details);
+      return;
+    case Command::findFiles:
+      FindFiles();
+      return;
+    case Command::fileFilters:
+      dialogs_.EditFilters(session_.filters);
+      controller_.ShowRootFolderAfterFilters();
+      return;
+    case Command::settings:
+      dialogs_.EditSettings(session_.settings);
+      return;
+    case Command::driveInformation:
+      dialogs_.ShowDriveInformation(DriveInformationRows(session_.volume, session_.items.counters, session_.deepScan.hits));
+      return;
+    case Command::open:
+    case Command::openWith:
+      controller_.OpenSelectedItem(command == Command::openWith);
+      return;
+    case Command::rename:
+      controller_.BeginRename();
+      return;
+    case Command::properties:
+      ShowProperties();
+      return;
+    default:
+      return;
+  }
+}
+
+// ---- Recovery -------------------------------------------------------------
+
+std::optional<RecoverySelection> WizardCommands::Selection(bool all) const {
+  if (all) return RecoverySelection{true, {}, {}};
+  if (controller_.TreeIsActive()) {
+    const auto node = view_.SelectedTreeNode(TreeKind::items);
+    if (!node) return std::nullopt;
+    return SelectItemsByNodes(session_, {*node}, {});
+  }
+  const ItemListModel& list = controller_.List();
+  std::vector<TreeNodeId> folders;
+  std::vector<std::uint32_t> files;
+  for (const std::size_t row : view_.SelectedListRows()) {
+    if (row >= list.RowCount()) continue;
+    if (!list.At(row).folder) {
+      files.push_back(list.At(row).position);
+    } else if (const auto node = list.FolderNode(row)) {
+      folders.push_back(*node);
+    }
+  }
+  if (folders.empty() && files.empty()) return std::nullopt;
+  return SelectItemsByNodes(session_, folders, files);
+}
+
+void WizardCommands::Recover(bool all) {
+  if (session_.scan.wizardStep != 3) return;
+  std::optional<RecoverySelection> selection = Selection(all);
+  if (!selection) return;
+  const auto path = dialogs_.ChooseRecoveryFolder();
+  if (!path) return;
+  Destination destination = OpenRecoveryDestination(session_, *path);
+  if (!destination.outcome.Ok()) {
+    view_.Notice(NoticeKind::error, destination.outcome.error);
+    return;
+  }
+  for (const std::string& warning : destination.outcome.warnings) view_.Notice(NoticeKind::information, warning);
+  const std::uint64_t needed = BytesToRecover(session_, *selection);
+  const auto free = destination.folder->FreeBytes();
+  if (free && needed > *free && !view_.Confirm(FreeSpaceQuestion(needed, *free, *path))) return;
+
+  // Shared by the worker, the saving dialog's buttons and the ending.
+  struct Run {
+    RecoverySelection selection;
+    std::unique_ptr<HostFolder> folder;
+    RecoveryRunState state;
+    RecoverySummary summary;
+  };
+  auto run = std::make_shared<Run>();
+  run->selection = std::move(*selection);
+  run->folder = std::move(destination.folder);
+  SavingView& saving = dialogs_.OpenSavingDialog(run->state);
+  controller_.Run(
+      [this, run, &saving] {
+        run->summary = RecoverItems(session_, run->selection, *run->folder, view_, saving, run->state);
+      },
+      [this, run] {
+        dialogs_.CloseSavingDialog();
+        const std::string& where = run->folder->Path();
+        if (!dialogs_.ShowRecoverySummary(RecoverySummaryText(run->summary, where))) return;
+        std::string error;
+        if (!shell_.OpenFolder(where, error)) view_.Notice(NoticeKind::error, error);
+      });
+}
+
+// ---- Snapshots, search, properties, help ------------------------------------
+
+void WizardCommands::SaveSnapshot() {
+  const int step = session_.scan.wizardStep;
+  if (step != 2 && step != 3) return;
+  const SnapshotKind kind = step == 3 ? SnapshotKind::tree : SnapshotKind::advance;
+  const auto chosen = dialogs_.ChooseSnapshotToSave(kind);
+  if (!chosen) return;
+  const bool tree = kind == SnapshotKind::tree;
+  const SavedSnapshot saved = tree ? SaveTreeSnapshotFile(session_, *chosen) : SaveAdvanceSnapshotFile(session_, *chosen);
+  const std::string cannotCreate = tree ? kUnableToOpenMessage : kFileCreationErrorMessage;
+  switch (saved.failure) {
+    case SavedSnapshot::Failure::none:
+      // Its name was upper-cased and given its extension: say which file it is.
+      view_.Notice(NoticeKind::information,
+                   "The snapshot is saved as " + saved.path + (tree && ItemsAreNtfs(session_) ? kNtfsTreeSnapshotNote : ""));
+      return;
+    case SavedSnapshot::Failure::isBeingRead:
+      view_.Notice(NoticeKind::error, cannotCreate + "\n" + saved.path + ": " + kProtectedFileMessage);
+      return;
+    case SavedSnapshot::Failure::cannotCreate:
+      view_.Notice(NoticeKind::error, cannotCreate);
+      return;
+  }
+}
+
+void WizardCommands::FindFiles() {
+  const FolderTreeModel* tree = controller_.Tree(TreeKind::items);
+  if (session_.scan.wizardStep != 3 || tree == nullptr) return;
+  FindFilesFlow flow(
+      session_.items, *tree, ItemsAreNtfs(session_),
+      [this](Worker::Work work, std::function<void()> done) { controller_.Run(std::move(work), std::move(done)); },
+      [this](const FoundFileRow& row) { controller_.ShowFoundFile(row.folderNode, row.position); });
+  dialogs_.RunFindFiles(flow);
+}
+
+void WizardCommands::ShowProperties() {
+  const FolderTreeModel* tree = controller_.Tree(TreeKind::items);
+  const auto row = view_.SelectedListRow();
+  const ItemListModel& list = controller_.List();
+  if (session_.scan.wizardStep != 3 || tree == nullptr || !row || !list.HoldsItems() || *row >= list.RowCount()) {
+    return;
+  }
+  dialogs_.ShowProperties(PropertiesRows(list, *row, session_.items, *tree));
+}
+
+void WizardCommands::Help() {
+  const std::string file = (std::filesystem::path(options_.startFolder) / kHelpFileName).string();
+  std::error_code missing;
+  if (std::filesystem::is_regular_file(file, missing)) {
+    std::string error;
+    if (!shell_.OpenFile(file, false, error)) view_.Notice(NoticeKind::error, error);
+    return;
+  }
+  if (!dialogs_.ShowManual()) view_.Notice(NoticeKind::error, kHelpFileNotFoundMessage);
+}
+
+}  // namespace salvex::wizard

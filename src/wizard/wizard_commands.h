@@ -1,0 +1,53 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/shell_services.h"
+#include "recovery/recovery_run.h"
+#include "session/session.h"
+#include "wizard/command_view.h"
+#include "wizard/wizard_controller.h"
+
+namespace salvex::wizard {
+
+inline constexpr const char* kHelpFileName = "Brimora Salvex for FAT.chm";
+inline constexpr const char* kHelpFileNotFoundMessage = " Brimora Salvex for FAT.chm not found";
+
+// What each command of the menu bar, the button bar and the item list's
+// context menu does, and when: a command with a menu entry acts only while
+// that entry is enabled, and none starts while a worker runs (Exit, Help
+// and About excepted). The dialogs are the CommandView's; the wizard's
+// steps stay the controller's.
+class WizardCommands {
+ public:
+  struct Options {
+    std::string startFolder;  // where the help file is looked for
+    std::string homePage;     // the home-page button's address; empty: none
+  };
+
+  WizardCommands(WizardController& controller, Session& session, WizardView& view, CommandView& dialogs,
+                 ShellServices& shell, Options options);
+
+  void Run(Command command);
+  bool HasHomePage() const { return !options_.homePage.empty(); }
+
+ private:
+  // The recovery run: selection, destination, its checks, the saving dialog
+  // over the worker, the summary.
+  void Recover(bool all);
+  std::optional<RecoverySelection> Selection(bool all) const;
+  void SaveSnapshot();
+  void FindFiles();
+  void ShowProperties();
+  void Help();
+
+  WizardController& controller_;
+  Session& session_;
+  WizardView& view_;
+  CommandView& dialogs_;
+  ShellServices& shell_;
+  Options options_;
+};
+
+}  // namespace salvex::wizard

@@ -1,0 +1,144 @@
+// The controller's side of the window's commands that move the wizard:
+// snapshot loads, added disk images, a found file shown, the list after the
+// filters changed. The dialogs themselves are the WizardCommands'.
+
+#include "disk/disk_table.h"
+#include "session/disk_session.h"
+#include "session/snapshot_files.h"
+#include "wizard/tree_captions.h"
+#include "wizard/wizard_controller.h"
+
+namespace salvex::wizard {
+namespace {
+
+constexpr TreeNodeId kRoot = FolderTreeModel::kRoot;
+
+constexpr const char* kNtfsSnapshotNote =
+    "This snapshot is of an NTFS volume: it holds the range and the volume's geometry, but no items.";
+
+// The session names the file in its message; the box quotes the snapshot's
+// own words about the file the user has just chosen.
+std::string LoadFailureMessage(const std::string& path, const std::string& error) {
+  const std::string prefix = path + ": ";
+  return error.rfind(prefix, 0) == 0 ? error.substr(prefix.size()) : error;
+}
+
+}  // namespace
+
+void WizardController::LoadSnapshot(const std::string& path) {
+  const int step = session_.scan.wizardStep;
+  if (Busy() || (step != 1 && step != 2)) return;
+  // Read on the worker: a snapshot of millions of items takes a moment, and
+  // an advance-scan snapshot's hits are classified against the disk. The
+  // trees of the current step stay until the file has proved to be one.
+  SetMenuState(0);
+  auto outcome = std::make_shared<Outcome>();
+  auto tree = std::make_shared<std::unique_ptr<FolderTreeModel>>(std::make_unique<FolderTreeModel>());
+  if (IsAdvanceSnapshotPath(path)) {
+    (*tree)->SetText(kRoot, kFoundRoot);
+    Run([this, path, outcome, tree] { *outcome = LoadAdvanceSnapshotFile(session_, path, view_, tree->get(), kRoot); },
+        [this, path, outcome, tree, step] { FinishAdvanceSnapshotLoad(path, *outcome, step, std::move(*tree)); });
+    return;
+  }
+  (*tree)->SetText(kRoot, kItemsRoot);
+  Run([this, path, outcome, tree] { *outcome = LoadTreeSnapshotFile(session_, path, view_, **tree, kRoot); },
+      [this, path, outcome, tree, step] { FinishTreeSnapshotLoad(path, *outcome, step, std::move(*tree)); });
+}
+
+void WizardController::FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
+                                              std::unique_ptr<FolderTreeModel> tree) {
+  if (!outcome.Ok()) {
+    view_.Notice(NoticeKind::error, LoadFailureMessage(path, outcome.error));
+    SetMenuState(fromStep);
+    return;
+  }
+  for (const std::string& warning : outcome.warnings) view_.Notice(NoticeKind::information, warning);
+  if (session_.volume.fsType == FsType::ntfs) {
+    // No items to show: the step stays, and so do its commands.
+    view_.Notice(NoticeKind::information, kNtfsSnapshotNote);
+    SetMenuState(fromStep);
+    return;
+  }
+  // The controls of the step it was loaded in give way to the items'.
+  Show(Control::next, Shown::No());
+  Show(Control::searchPartitions, Shown::No());
+  Show(Control::rangeGroup, Shown::Hidden());
+  Show(Control::rangeHelp, Shown::Hidden());
+  view_.SetTreeShown(TreeKind::foundFileSystems, Shown::No());
+  ShowStepControls(2, Direction::entering);
+  itemsTree_ = std::move(tree);
+  view_.SetTree(TreeKind::items, itemsTree_.get());
+  view_.SetTreeShown(TreeKind::items, Shown::Yes());
+  view_.ExpandTreeNode(TreeKind::items, kRoot);
+  session_.scan.wizardStep = 3;
+  session_.scan.stopRequested = false;
+  SetInfoPanel(LabelSet::none);
+  treeIsActive_ = false;
+  Show(Control::back, Shown::Yes());
+  SetMenuState(3);
+  view_.SetListVisible(true);
+  ShowRootFolder();
+  SetQuickHelp(QuickHelp::itemsStep);
+}
+
+void WizardController::FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
+                                                 std::unique_ptr<FolderTreeModel> tree) {
+  if (!outcome.Ok()) {
+    view_.Notice(NoticeKind::error, LoadFailureMessage(path, outcome.error));
+    SetMenuState(fromStep);
+    return;
+  }
+  for (const std::string& warning : outcome.warnings) view_.Notice(NoticeKind::information, warning);
+  // As if the sweep had just found them: the found file systems listed,
+  // none chosen yet.
+  Show(Control::next, Shown::No());
+  view_.SetScanTypeChecked(ScanType::advance);
+  foundTree_ = std::move(tree);
+  ShowStepControls(3, Direction::entering);
+  FinishAdvanceScan();
+}
+
+void WizardController::AddDiskImage(const std::string& path) {
+  if (Busy() || session_.scan.wizardStep != 0 || !diskTree_) return;
+  std::uint16_t slot = 0;
+  const std::string error = AddDiskImageFile(session_, path, slot);
+  if (!error.empty()) {
+    view_.Notice(NoticeKind::error, error);
+    return;
+  }
+  const std::string caption = DiskCaption(slot);
+  TreeNodeId node = 0;
+  for (const TreeNodeId child : diskTree_->Children(kRoot)) {
+    if (diskTree_->Text(child) == caption) node = child;
+  }
+  if (node == 0) {
+    node = diskTree_->InsertNode(kRoot, caption, 0, 0);
+    view_.SetTree(TreeKind::disks, diskTree_.get());
+    view_.ExpandTreeNode(TreeKind::disks, kRoot);
+  }
+  // Chosen at once, as a click would: Next is the user's next step.
+  TreeClickDisk(node);
+}
+
+void WizardController::ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePosition) {
+  if (Busy() || session_.scan.wizardStep != 3 || !itemsTree_ || !itemsTree_->Contains(folderNode)) return;
+  OpenFolder(folderNode);
+  for (std::size_t row = 0; row < list_.RowCount(); ++row) {
+    if (!list_.At(row).folder && list_.At(row).position == filePosition) {
+      view_.SelectListRow(row);
+      view_.FocusList();
+      treeIsActive_ = false;
+      return;
+    }
+  }
+}
+
+void WizardController::ShowRootFolderAfterFilters() {
+  if (session_.scan.wizardStep != 3) return;
+  view_.FocusTree(TreeKind::items);
+  view_.SelectTreeNode(TreeKind::items, kRoot);
+  treeIsActive_ = true;
+  ShowRootFolder();
+}
+
+}  // namespace salvex::wizard

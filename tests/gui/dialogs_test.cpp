@@ -1,0 +1,120 @@
+// The window's dialogs on their own, on the offscreen platform: what they
+// show when they open, what OK and Cancel keep, and their refusals.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "box_answerer.h"
+#include "gui/file_filters_dialog.h"
+#include "gui/recovery_settings_dialog.h"
+#include "window_flow_test.h"
+
+namespace salvex::testing {
+namespace {
+
+QRadioButton* Option(QWidget& dialog, const char* text) {
+  for (QRadioButton* option : dialog.findChildren<QRadioButton*>()) {
+    if (option->text() == QLatin1String(text)) return option;
+  }
+  return nullptr;
+}
+
+// Types a filter and clicks "&Add".
+void AddFilter(gui::FileFiltersDialog& dialog, const QString& text) {
+  dialog.FilterField().setText(text);
+  QTest::mouseClick(&dialog.AddButton(), Qt::LeftButton);
+}
+
+}  // namespace
+
+void DialogsTest::SettingsOpenWithTheValuesAndCancelKeepsThem() {
+  RecoverySettings settings;
+  for (const bool ok : {false, true}) {
+    gui::RecoverySettingsDialog dialog(settings);
+    auto* sectors = dialog.findChild<QComboBox*>(QStringLiteral("sectorsList"));
+    auto* retries = dialog.findChild<QComboBox*>(QStringLiteral("retriesList"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Recovery Settings"));
+    QCOMPARE(sectors->count(), 100);
+    QCOMPARE(retries->count(), 10);
+    QCOMPARE(sectors->currentText(), QStringLiteral("60"));
+    QCOMPARE(retries->currentText(), QStringLiteral("3"));
+    QVERIFY(Option(dialog, "Rename duplicate file(s)")->isChecked());
+    QVERIFY(Option(dialog, "Include deleted file(s)")->isChecked());
+
+    sectors->setCurrentIndex(99);
+    retries->setCurrentIndex(0);
+    Option(dialog, "Skip duplicate file(s)")->click();
+    Option(dialog, "Recover only deleted file(s)")->click();
+    QPushButton* button = dialog.findChild<QPushButton*>(ok ? QStringLiteral("okButton") : QStringLiteral("cancelButton"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(dialog.result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
+    if (ok) break;
+    // Cancel after changing every control: all four values stay.
+    QCOMPARE(settings.sectorsPerRead, 60u);
+    QCOMPARE(settings.badSectorRetries, std::uint16_t{3});
+    QCOMPARE(settings.duplicateMode, DuplicateMode::renameDuplicate);
+    QCOMPARE(settings.deletedMode, DeletedMode::includeDeleted);
+  }
+  QCOMPARE(settings.sectorsPerRead, 100u);
+  QCOMPARE(settings.badSectorRetries, std::uint16_t{1});
+  QCOMPARE(settings.duplicateMode, DuplicateMode::skipDuplicate);
+  QCOMPARE(settings.deletedMode, DeletedMode::onlyDeleted);
+}
+
+void DialogsTest::FiltersAreRefusedWithTheirMessagesAndListedNewestFirst() {
+  BoxAnswerer boxes;
+  FilterTable table;
+  gui::FileFiltersDialog dialog(table);
+  dialog.show();
+  QVERIFY(dialog.AddButton().isDefault());
+
+  const struct {
+    QString typed;
+    const char* refusal;  // null: added
+  } cases[] = {
+      {QString(20, QLatin1Char('A')), "      Filter too long     "},
+      {QString(19, QLatin1Char('A')), nullptr},
+      {QString(), "      You can not add a blank entry.     "},
+      {QStringLiteral("*.DOC"), nullptr},
+      {QStringLiteral("*.DOC"), "      Filter already exists in the list     "},
+      {QStringLiteral("*.doc"), nullptr},  // case counts
+  };
+  for (const auto& c : cases) {
+    const std::size_t seen = boxes.seen.size();
+    AddFilter(dialog, c.typed);
+    if (c.refusal == nullptr) {
+      QCOMPARE(boxes.seen.size(), seen);
+      QCOMPARE(dialog.List().item(0)->text(), c.typed);
+      QVERIFY(dialog.FilterField().text().isEmpty());
+      continue;
+    }
+    QTRY_COMPARE(boxes.seen.size(), seen + 1);
+    QCOMPARE(boxes.LastText(), QString::fromLatin1(c.refusal));
+  }
+  // The text too long had its first 19 characters selected.
+  AddFilter(dialog, QStringLiteral("0123456789012345678X"));
+  QTRY_COMPARE(dialog.FilterField().selectedText(), QStringLiteral("0123456789012345678"));
+
+  // Up to 99 filters; the 100th is refused.
+  for (int n = dialog.List().count(); n < 99; ++n) AddFilter(dialog, QStringLiteral("F%1").arg(n));
+  QCOMPARE(dialog.List().count(), 99);
+  AddFilter(dialog, QStringLiteral("ONE.MORE"));
+  QTRY_COMPARE(boxes.LastText(), QStringLiteral("      You cannot add more Filters     "));
+  QCOMPARE(dialog.List().count(), 99);
+
+  // Remove takes the selected one; Close hands the list over, newest first.
+  dialog.List().setCurrentRow(0);
+  QTest::mouseClick(&dialog.RemoveButton(), Qt::LeftButton);
+  QCOMPARE(dialog.List().count(), 98);
+  QTest::mouseClick(&dialog.CloseButton(), Qt::LeftButton);
+  QCOMPARE(table.FilterCount(), std::size_t{98});
+  QCOMPARE(table.Filters()[0], std::string("F97"));
+  QCOMPARE(table.Filters()[95], std::string("*.doc"));
+  QCOMPARE(table.Filters()[97], std::string(19, 'A'));
+}
+
+}  // namespace salvex::testing

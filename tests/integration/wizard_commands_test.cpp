@@ -1,0 +1,429 @@
+// The window's commands as the wizard runs them, against fake views and
+// dialogs, on an image made by sfdisk, mkfs.fat and mtools: which command
+// acts in which step, the properties and drive-information rows, the find
+// dialog's stop question, a recovery run and a snapshot saved and loaded
+// again. The worker runs in place.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "session/session.h"
+#include "session/recovery_choice.h"
+#include "session/snapshot_files.h"
+#include "session/worker.h"
+#include "support/fake_command_view.h"
+#include "support/fake_wizard_view.h"
+#include "support/tool_images.h"
+#include "support/tool_runner.h"
+#include "wizard/information_rows.h"
+#include "wizard/recovery_texts.h"
+#include "wizard/row_menu.h"
+#include "wizard/wizard_commands.h"
+#include "wizard/wizard_controller.h"
+
+namespace salvex::testing {
+namespace {
+
+using wizard::Command;
+using wizard::TreeHit;
+using wizard::TreeKind;
+
+constexpr std::uint32_t kFatStart = 2048;
+constexpr std::uint32_t kFatSectors = 69632;
+
+class WizardCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SALVEX_REQUIRE_TOOLS("sfdisk", "mkfs.fat", "mcopy", "mmd", "mdel");
+    image_ = dir_ / "commands.img";
+    DiskPlan plan;
+    plan.totalSectors = 81920;
+    plan.partitions = {{VolumeKind::fat32, false, kFatStart, kFatSectors, 0x0C, 1, "COMMANDS"}};
+    BuildDisk(image_, plan);
+    MtoolsVolume volume(image_, kFatStart, dir_.Path());
+    const std::int64_t time = NoonUtc({2019, 6, 2});
+    volume.MakeFolders({"Docs", "Docs/Letters", "Empty"}, time);
+    volume.CopyFiles("", {{"kilo.bin", 1024, time}, {"gone-away.txt", 3000, time}});
+    volume.CopyFiles("Docs", {{"report.doc", 40000, time}});
+    volume.Delete({"gone-away.txt"});
+
+    controller_ = std::make_unique<wizard::WizardController>(
+        session_, view_, worker_, shell_, wizard::WizardController::Options{{image_.string()}, "", "", {}});
+    commands_ = std::make_unique<wizard::WizardCommands>(*controller_, session_, view_, dialogs_, shell_,
+                                                         wizard::WizardCommands::Options{dir_.Path().string(), ""});
+    controller_->StartUp();
+  }
+
+  void ClickFirst(TreeKind kind, bool last = false) {
+    const FolderTreeModel* tree = view_.trees.at(kind);
+    ASSERT_NE(tree, nullptr);
+    const auto& nodes = tree->Children(FolderTreeModel::kRoot);
+    ASSERT_FALSE(nodes.empty());
+    controller_->OnTreeClick(last ? nodes.back() : nodes.front(), TreeHit::onItem);
+  }
+
+  // The standard scan of the image's partition, to the items step.
+  void ScanToTheItems() {
+    ClickFirst(TreeKind::disks, true);
+    controller_->OnNext();
+    ASSERT_EQ(controller_->WizardStep(), 1);
+    ClickFirst(TreeKind::partitions);
+    controller_->OnNext();
+    ASSERT_EQ(controller_->WizardStep(), 3);
+  }
+
+  void SelectRow(const std::string& name) {
+    const auto names = view_.ListNames();
+    const auto found = std::find(names.begin(), names.end(), name);
+    ASSERT_NE(found, names.end()) << name;
+    view_.SelectListRow(static_cast<std::size_t>(found - names.begin()));
+  }
+
+  // Every node of a tree below its root, depth first, as "parent/child".
+  static std::vector<std::string> AllNodes(const FolderTreeModel& tree) {
+    std::vector<std::string> paths;
+    std::vector<std::pair<TreeNodeId, std::string>> pending{{FolderTreeModel::kRoot, ""}};
+    while (!pending.empty()) {
+      const auto [node, path] = pending.back();
+      pending.pop_back();
+      for (const TreeNodeId child : tree.Children(node)) {
+        paths.push_back(path + "/" + tree.Text(child));
+        pending.emplace_back(child, paths.back());
+      }
+    }
+    return paths;
+  }
+
+  TempDir dir_;
+  std::filesystem::path image_;
+  Session session_;
+  FakeWizardView view_;
+  FakeCommandView dialogs_;
+  SynchronousWorker worker_;
+  FakeShell shell_;
+  std::unique_ptr<wizard::WizardController> controller_;
+  std::unique_ptr<wizard::WizardCommands> commands_;
+};
+
+TEST_F(WizardCommands, ACommandActsOnlyWhileItsMenuEntryIsEnabled) {
+  // What each command opens: a dialog, or the chooser it asks first (all
+  // choosers cancel here). Empty: nothing at all.
+  const struct {
+    Command command;
+    const char* inDiskStep;
+    const char* inItemsStep;
+  } cases[] = {
+      {Command::settings, "settings", "settings"},
+      {Command::about, "about", "about"},
+      {Command::fileFilters, "", "filters"},
+      {Command::findFiles, "", "find"},
+      {Command::driveInformation, "", "drive information"},
+      {Command::recoverAll, "", "chooser folder"},
+      {Command::saveSnapshot, "", "chooser save"},
+      {Command::loadSnapshot, "", ""},
+      {Command::openDiskImage, "chooser image", ""},
+  };
+  const auto opened = [this](Command command) {
+    dialogs_.opened.clear();
+    dialogs_.choosers.clear();
+    commands_->Run(command);
+    if (!dialogs_.choosers.empty()) return "chooser " + dialogs_.choosers.front();
+    return dialogs_.opened.empty() ? std::string() : dialogs_.opened.front();
+  };
+  for (const auto& c : cases) EXPECT_EQ(opened(c.command), c.inDiskStep) << static_cast<int>(c.command);
+  ScanToTheItems();
+  for (const auto& c : cases) EXPECT_EQ(opened(c.command), c.inItemsStep) << static_cast<int>(c.command);
+}
+
+TEST_F(WizardCommands, HelpOpensTheHelpFileElseTheManualElseSaysNeitherIsThere) {
+  const struct {
+    bool helpFile;
+    bool manual;
+    const char* opened;  // the dialog opened, if any
+    const char* box;     // the box shown, if any
+  } cases[] = {
+      {false, true, "manual", ""},
+      {false, false, "manual", " Brimora Salvex for FAT.chm not found"},
+      {true, false, "", ""},
+  };
+  for (const auto& c : cases) {
+    if (c.helpFile) std::ofstream(dir_ / "Brimora Salvex for FAT.chm") << "help";
+    dialogs_.manualBundled = c.manual;
+    dialogs_.opened.clear();
+    view_.boxes.clear();
+    commands_->Run(Command::helpContents);
+    EXPECT_EQ(dialogs_.opened.empty() ? "" : dialogs_.opened.back(), std::string(c.opened));
+    EXPECT_EQ(view_.LastBox(), c.box);
+  }
+  ASSERT_EQ(shell_.opened.size(), 1u);
+  EXPECT_EQ(shell_.opened[0].first, (dir_ / "Brimora Salvex for FAT.chm").string());
+}
+
+TEST_F(WizardCommands, OpenDiskImageAddsAStorageDeviceOnce) {
+  const std::filesystem::path copy = dir_ / "copy.img";
+  std::filesystem::copy_file(image_, copy);
+  const std::size_t disks = view_.TreeNodes(TreeKind::disks).size();
+  dialogs_.answers["image"] = copy.string();
+  for (int time = 0; time < 2; ++time) {
+    commands_->Run(Command::openDiskImage);
+    EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks + 1);
+    EXPECT_EQ(session_.disks.disks[session_.scan.diskIndex].devicePath, copy.string());
+    EXPECT_EQ(view_.TreeNodes(TreeKind::disks).back(), "Storage Device" + std::to_string(session_.scan.diskIndex));
+  }
+  dialogs_.answers["image"] = (dir_ / "missing.img").string();
+  commands_->Run(Command::openDiskImage);
+  EXPECT_EQ(view_.boxes.back().kind, NoticeKind::error);
+  EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks + 1);
+}
+
+TEST(WizardRowMenu, ListsItsEntriesAndGraysOpenWithForAFolder) {
+  for (const bool folder : {false, true}) {
+    std::vector<std::string> texts;
+    bool openWithEnabled = false;
+    for (const wizard::RowMenuItem& item : wizard::RowMenuItems(folder)) {
+      texts.emplace_back(item.text.empty() ? "-" : item.text);
+      if (item.command == Command::openWith && !item.text.empty()) openWithEnabled = item.enabled;
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"&Open", "Open &With...", "-", "&Recover Selected...",
+                                               "Recover &All...", "-", "Ico&ns     ", "&List", "&Details", "-",
+                                               "&Find Files...", "-", "Re&name", "-", "&Settings...", "-",
+                                               "&Properties..."}));
+    EXPECT_EQ(openWithEnabled, !folder);
+  }
+}
+
+TEST_F(WizardCommands, PropertiesCountFilesAndFoldersBelowAFolder) {
+  ScanToTheItems();
+  const struct {
+    const char* row;
+    const char* size;
+    const char* contains;
+  } cases[] = {
+      {"Empty", "Less than 1 MB", "0 File(s) and 0 Folder(s)"},
+      {"Docs", "Less than 1 MB", "1 File(s) and 1 Folder(s)"},
+      {"kilo.bin", "2 KB", ""},
+  };
+  for (const auto& c : cases) {
+    SelectRow(c.row);
+    commands_->Run(Command::properties);
+    ASSERT_EQ(dialogs_.opened.back(), "properties");
+    ASSERT_EQ(dialogs_.shownRows.size(), 5u);
+    EXPECT_EQ(dialogs_.shownRows[0].value, c.row);
+    EXPECT_EQ(dialogs_.shownRows[1].label, "Size                            :");
+    EXPECT_EQ(dialogs_.shownRows[1].value, c.size) << c.row;
+    EXPECT_EQ(dialogs_.shownRows[2].value, c.contains) << c.row;
+  }
+}
+
+TEST(WizardDriveInformation, FatLinesReadNotApplicableOnNtfs) {
+  VolumeParameters volume;
+  volume.clusterBase = 63;
+  volume.sectorsPerCluster = 8;
+  volume.fat1Start = 95;
+  volume.fat2Start = 1000;
+  volume.mftStart = 4096;
+  ItemCounters counters;
+  counters.folderCount = 4;
+  counters.fileCount = 7;
+  HitLists hits;
+  hits.filesFound = 11;
+  const struct {
+    FsType type;
+    std::vector<std::string> values;
+  } cases[] = {
+      {FsType::fat32, {"FAT32", "63", "4", "7", "8", "95", "1000", "N/A"}},
+      {FsType::ntfs, {"NTFS", "63", "4", "11", "8", "N/A", "N/A", "4096"}},
+  };
+  for (const auto& c : cases) {
+    volume.fsType = c.type;
+    std::vector<std::string> values;
+    for (const PanelRow& row : wizard::DriveInformationRows(volume, counters, hits)) values.push_back(row.value);
+    EXPECT_EQ(values, c.values);
+  }
+  EXPECT_EQ(wizard::DriveInformationRows(volume, counters, hits)[7].label, "MFT Start            :");
+}
+
+// The find dialog without a screen: the stop question is asked at the first
+// hit, while the search waits for the answer.
+class StopAtFirstHit final : public wizard::FindFilesView {
+ public:
+  StopAtFirstHit(wizard::FindFilesFlow& flow, bool answer) : flow_(flow), answer_(answer) {}
+  std::string Pattern() const override { return "*"; }
+  void ClearRows() override { rows.clear(); }
+  void AddRow(const FoundFileRow& row, std::size_t) override {
+    rows.push_back(row.name);
+    found.push_back(row);
+    if (rows.size() == 1) {
+      mayCloseWhileSearching = flow_.MayClose();
+      flow_.OnStop(*this);
+    }
+  }
+  void SetStartEnabled(bool enabled) override { startEnabled = enabled; }
+  void SetStopEnabled(bool enabled) override { stopEnabled = enabled; }
+  bool Confirm(std::string_view text) override {
+    asked.emplace_back(text);
+    return answer_;
+  }
+  void Close() override {}
+
+  std::vector<std::string> rows;
+  std::vector<FoundFileRow> found;
+  std::vector<std::string> asked;
+  bool startEnabled = false;
+  bool stopEnabled = true;
+  bool mayCloseWhileSearching = true;
+
+ private:
+  wizard::FindFilesFlow& flow_;
+  bool answer_;
+};
+
+TEST_F(WizardCommands, FindAsksBeforeItStopsAndKeepsTheRowsFound) {
+  ScanToTheItems();
+  for (const bool yes : {false, true}) {
+    dialogs_.findFiles = [yes](wizard::FindFilesFlow& flow) {
+      StopAtFirstHit view(flow, yes);
+      flow.OnOpened(view);
+      EXPECT_FALSE(view.stopEnabled);
+      flow.OnStart(view);
+      EXPECT_EQ(view.asked, std::vector<std::string>{"Do you want to stop file searching ?"});
+      EXPECT_FALSE(view.mayCloseWhileSearching);
+      // No: the search went on to every file; Yes: the first hit stays alone.
+      EXPECT_EQ(view.rows.size(), yes ? 1u : 3u);
+      EXPECT_TRUE(view.startEnabled);
+      EXPECT_FALSE(view.stopEnabled);
+      EXPECT_TRUE(flow.MayClose());
+    };
+    commands_->Run(Command::findFiles);
+  }
+}
+
+TEST_F(WizardCommands, RecoverAllWritesEveryFileThenOffersTheFolder) {
+  ScanToTheItems();
+  view_.boxes.clear();
+  const std::filesystem::path into = dir_ / "recovered";
+  dialogs_.answers["folder"] = into.string();
+  dialogs_.openFolderAfterSummary = true;
+  commands_->Run(Command::recoverAll);
+  EXPECT_EQ(dialogs_.opened, (std::vector<std::string>{"saving", "saving closed"}));
+  // The image lies on the same file system as the folder chosen: said first.
+  ASSERT_FALSE(view_.boxes.empty());
+  EXPECT_NE(view_.boxes.front().text.find("is on the same file system as"), std::string::npos);
+  for (const auto& [path, size] : {std::pair{"kilo.bin", 1024u}, {"gone-away.txt", 3000u}, {"Docs/report.doc", 40000u}}) {
+    EXPECT_EQ(std::filesystem::file_size(into / path), size) << path;
+  }
+  ASSERT_EQ(dialogs_.summaries.size(), 1u);
+  EXPECT_EQ(dialogs_.summaries[0].text.rfind("Recovered 3 file(s)", 0), 0u) << dialogs_.summaries[0].text;
+  EXPECT_EQ(shell_.folders, std::vector<std::string>{into.string()});
+
+  // A folder that cannot be made is refused with a box that says why.
+  const std::size_t boxes = view_.boxes.size();
+  dialogs_.answers["folder"] = (image_ / "inside").string();
+  dialogs_.opened.clear();
+  commands_->Run(Command::recoverAll);
+  EXPECT_TRUE(dialogs_.opened.empty());
+  ASSERT_EQ(view_.boxes.size(), boxes + 1);
+  EXPECT_EQ(view_.boxes.back().kind, NoticeKind::error);
+  EXPECT_EQ(view_.LastBox().rfind("cannot create the folder " + (image_ / "inside").string(), 0), 0u);
+}
+
+TEST_F(WizardCommands, TheSpaceNeededCountsTheFilesTheSettingsAdmit) {
+  ScanToTheItems();
+  const struct {
+    const char* filter;  // empty: none
+    DeletedMode deleted;
+    std::uint64_t bytes;
+  } cases[] = {
+      {"", DeletedMode::includeDeleted, 1024 + 3000 + 40000},
+      {"*.DOC", DeletedMode::includeDeleted, 40000},
+      {"", DeletedMode::onlyDeleted, 3000},
+      {"", DeletedMode::excludeDeleted, 1024 + 40000},
+  };
+  for (const auto& c : cases) {
+    session_.filters.Clear();
+    if (*c.filter != '\0') session_.filters.Add(c.filter);
+    session_.settings.deletedMode = c.deleted;
+    EXPECT_EQ(BytesToRecover(session_, RecoverySelection{true, {}, {}}), c.bytes) << c.filter;
+  }
+  EXPECT_EQ(wizard::FreeSpaceQuestion(44024, 2048, "/media/usb"),
+            "The file(s) chosen need 43.0 KB, but only 2.0 KB are free in /media/usb.\nRecover as many as fit ?");
+}
+
+TEST_F(WizardCommands, RecoverSelectedTakesTheSelectedRowsOnly) {
+  ScanToTheItems();
+  const std::filesystem::path into = dir_ / "selected";
+  dialogs_.answers["folder"] = into.string();
+  SelectRow("kilo.bin");
+  const std::size_t kilo = *view_.selectedRow;
+  SelectRow("Docs");
+  view_.selectedRows = {kilo, *view_.selectedRow};
+  commands_->Run(Command::recoverSelected);
+  EXPECT_EQ(std::filesystem::file_size(into / "kilo.bin"), 1024u);
+  EXPECT_EQ(std::filesystem::file_size(into / "Docs" / "report.doc"), 40000u);
+  EXPECT_FALSE(std::filesystem::exists(into / "gone-away.txt"));
+}
+
+TEST_F(WizardCommands, AFoundFileLeadsToItsFolderWithItsRowSelected) {
+  ScanToTheItems();
+  dialogs_.findFiles = [](wizard::FindFilesFlow& flow) {
+    StopAtFirstHit view(flow, false);
+    flow.OnStart(view);
+    const auto report = std::find_if(view.found.begin(), view.found.end(),
+                                     [](const FoundFileRow& row) { return row.name == "REPORT.DOC"; });
+    ASSERT_NE(report, view.found.end());
+    EXPECT_EQ(report->path, "\\Docs");
+    flow.OnRowActivated(view, *report);
+  };
+  commands_->Run(Command::findFiles);
+  ASSERT_TRUE(view_.selectedRow.has_value());
+  EXPECT_EQ(view_.ListNames().at(*view_.selectedRow), "report.doc");
+  EXPECT_EQ(view_.focus, "list");
+}
+
+TEST_F(WizardCommands, ASavedTreeSnapshotLoadsTheSameTree) {
+  ScanToTheItems();
+  const std::vector<std::string> scanned = AllNodes(*controller_->Tree(TreeKind::items));
+  ASSERT_GE(scanned.size(), 3u);
+  dialogs_.answers["save"] = (dir_ / "scan").string();
+  commands_->Run(Command::saveSnapshot);
+  ASSERT_TRUE(std::filesystem::exists(dir_ / "SCAN.RSNP"));
+  EXPECT_EQ(view_.LastBox(), "The snapshot is saved as " + (dir_ / "SCAN.RSNP").string());
+
+  controller_->OnBack();
+  ASSERT_EQ(controller_->WizardStep(), 1);
+  EXPECT_TRUE(session_.items.FatFiles().Items().empty());
+  dialogs_.answers["load"] = (dir_ / "SCAN.RSNP").string();
+  commands_->Run(Command::loadSnapshot);
+  ASSERT_EQ(controller_->WizardStep(), 3);
+  EXPECT_EQ(AllNodes(*controller_->Tree(TreeKind::items)), scanned);
+  EXPECT_TRUE(view_.CommandEnabled(Command::recoverAll));
+  EXPECT_FALSE(view_.CommandEnabled(Command::loadSnapshot));
+}
+
+TEST_F(WizardCommands, AnAdvanceScanSnapshotLoadsIntoTheFileSystemStep) {
+  controller_->OnScanType(ScanType::advance);
+  ClickFirst(TreeKind::disks, true);
+  controller_->OnNext();
+  ASSERT_EQ(controller_->WizardStep(), 1);
+  controller_->OnNext();  // the range preset from the partition
+  ASSERT_EQ(controller_->WizardStep(), 2);
+  const std::vector<std::string> found = view_.TreeNodes(TreeKind::foundFileSystems);
+  ASSERT_FALSE(found.empty());
+  EXPECT_FALSE(view_.CommandEnabled(Command::saveSnapshot));
+  const SavedSnapshot saved = SaveAdvanceSnapshotFile(session_, (dir_ / "hits").string());
+  ASSERT_EQ(saved.failure, SavedSnapshot::Failure::none);
+
+  controller_->OnBack();
+  ASSERT_EQ(controller_->WizardStep(), 1);
+  dialogs_.answers["load"] = saved.path;
+  commands_->Run(Command::loadSnapshot);
+  ASSERT_EQ(controller_->WizardStep(), 2);
+  EXPECT_EQ(view_.TreeNodes(TreeKind::foundFileSystems), found);
+  EXPECT_TRUE(view_.CommandEnabled(Command::loadSnapshot));
+}
+
+}  // namespace
+}  // namespace salvex::testing
