@@ -22,6 +22,10 @@ constexpr std::uint32_t kWindowSectors = 2048;
 
 constexpr std::uint64_t kLastNameableSector = UINT32_MAX;
 
+// 16 MiB of sector numbers: more directory sectors than a volume of millions
+// of files has. Past it the sweep records no more of them.
+constexpr std::size_t kMaxDirectorySectorHits = std::size_t{1} << 22;
+
 // Hands out the sweep's chunks from a read-ahead window.
 class ChunkSource {
  public:
@@ -128,6 +132,9 @@ void SweepFat(SweepContext& context) {
           ++hits.foldersFound;
         }
         ui.SetPanelValue(panel::kFoldersFound, std::to_string(hits.foldersFound));
+        break;
+      case FatSectorKind::directoryEntries:
+        if (hits.directorySectors.size() < kMaxDirectorySectorHits) hits.directorySectors.push_back(number);
         break;
       case FatSectorKind::other:
         break;
