@@ -1,8 +1,10 @@
 #include "fat/deleted_cluster_resolver.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "common/le_bytes.h"
+#include "fat/cluster_chain.h"
 #include "fat/directory_entry.h"
 
 namespace salvex {
@@ -102,10 +104,24 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
       file.noClusterFits = true;
     }
   }
+  // Where a live file starts, its chain is its own, not a deleted file's.
+  std::unordered_set<std::uint32_t> liveStarts;
+  for (const FatFileItem& file : files.Items()) {
+    if (!file.deleted) liveStarts.insert(file.firstCluster);
+  }
+  ClusterChain chain;
   for (std::uint32_t position = 0; position < files.Size(); ++position) {
     FatFileItem& file = files.At(position);
     if (!file.deleted || file.size == 0 || file.noClusterFits) continue;
-    file.overwritten = Allocation().AnyAllocated(file.firstCluster, clustersOf(file));
+    const std::uint64_t clusters = clustersOf(file);
+    if (!Allocation().AnyAllocated(file.firstCluster, clusters)) continue;
+    // An entry deleted while its chain stays (the FAT untouched) still owns
+    // its clusters, when the chain has just the length its size needs.
+    if (!liveStarts.contains(file.firstCluster) && clusters < UINT32_MAX) {
+      BuildFileChain(reader_, volume_, file.firstCluster, static_cast<std::uint32_t>(clusters), 1, {}, chain);
+      if (chain.size() == clusters) continue;
+    }
+    file.overwritten = true;
   }
 }
 

@@ -22,14 +22,15 @@ class DeletedClusterResolver {
 
   // The first cluster of a deleted folder entry whose high word was cleared,
   // chosen among low + k * 65536: the one whose first sector is a folder
-  // whose "." names it and whose ".." names `parentCluster`, else as for a
-  // file of one cluster. The low word itself when the volume leaves no
+  // whose "." names it and whose ".." names `parentCluster` (allocated or
+  // not), else as for a file of one cluster. The low word itself when the volume leaves no
   // other choice or none fits.
   std::uint32_t FolderCluster(std::uint32_t low, std::uint32_t parentCluster, const ItemStore& store);
 
   // Chooses the first cluster of every file whose high word was cleared (or
   // marks it as fitting nowhere), then marks the deleted files whose clusters
-  // the FAT now gives to other files.
+  // the FAT now gives to other files: allocated, and not along a chain of
+  // their own (one of just their length, from a cluster no live file starts).
   void ResolveFiles(ItemStore& store);
 
  private:
