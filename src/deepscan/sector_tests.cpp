@@ -8,6 +8,7 @@ namespace {
 constexpr std::size_t kEntrySize = 32;
 constexpr std::uint8_t kLongNameAttribute = 0x0F;
 constexpr unsigned kMaxLongNameParts = 20;
+constexpr std::uint8_t kCaseFlagBits = 0x18;
 
 bool IsLongNamePart(Bytes entry) {
   if (u8(entry, 12) != 0 || u16le(entry, 26) != 0) return false;
@@ -43,6 +44,10 @@ FatSectorKind ClassifyFatSector(Bytes sector) {
   if (BeginsWithDotEntries(sector) && u8(sector, 34) == ' ') {
     return FatSectorKind::folderCluster;
   }
+  // The first entry's byte 12 is 0 or case flags in any directory sector,
+  // and its first byte is not the end mark: this turns most other sectors
+  // away before the entries are looked at, which the sweep's speed needs.
+  if (sector.size() < kSectorSize || (sector[12] & ~kCaseFlagBits) != 0 || sector[0] == 0) return FatSectorKind::other;
   return HoldsDirectoryEntries(sector) ? FatSectorKind::directoryEntries : FatSectorKind::other;
 }
 
