@@ -103,10 +103,8 @@ bool ReadFoundDirectories(VolumeContext& context, ItemStore& store, WalkedDirect
     const bool deleted = folders.Items()[i].deleted;
     BuildDirectoryChain(context.reader, volume, cluster, chain);
     const DirectoryRead read = reader.ReadClusters(chain, cluster, deleted, true);
-    if (walked && !read.abandoned) {
-      chain.resize(read.clustersRead);
-      walked->Record(cluster, chain, read.endSeen, deleted);
-    }
+    // The whole chain is the folder's, read past its end mark or not.
+    if (walked && !read.abandoned) walked->Record(cluster, chain, read.endSeen, deleted);
     ui.SetProgress(ProgressPercent(i + 1, folders.Size()));
   }
   ui.SetStopVisible(false);
