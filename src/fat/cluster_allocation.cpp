@@ -30,6 +30,11 @@ ClusterAllocation ClusterAllocation::Read(SectorReader& reader, const VolumePara
   std::uint64_t sectors = (std::uint64_t{lastCluster} + perSector) / perSector;
   // The FAT ends where the next one begins, when that is known.
   if (volume.sectorsPerFat != 0) sectors = std::min<std::uint64_t>(sectors, volume.sectorsPerFat);
+  // And where the disk ends: a damaged boot sector can claim a FAT of
+  // gigabytes on a small disk.
+  const std::uint64_t diskSectors = reader.Source() ? reader.Source()->SizeBytes() / kSectorSize : 0;
+  sectors = std::min<std::uint64_t>(sectors, diskSectors > volume.fat1Start ? diskSectors - volume.fat1Start : 0);
+  if (sectors == 0) return map;
   const std::uint64_t limit = std::min<std::uint64_t>(std::uint64_t{lastCluster} + 1, sectors * perSector);
   map.limit_ = limit;
   map.words_.assign(limit / 64 + 1, 0);

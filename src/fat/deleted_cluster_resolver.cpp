@@ -14,6 +14,10 @@ constexpr std::uint32_t kHighWordStep = 0x10000;
 // Sectors read to find a deleted folder's own "." entry: each is a read on
 // a disk that may be failing.
 constexpr std::uint32_t kMaxFolderProbes = 64;
+// Candidates looked at per entry: every one on volumes of up to 2^28
+// clusters (1 TiB in 4 KiB clusters), so that millions of deleted entries
+// cost a bounded time on any volume.
+constexpr std::uint32_t kMaxCandidates = 4096;
 
 std::uint32_t DotCluster(Bytes sector, std::size_t entry) {
   return u16le(sector, entry + 26) | (static_cast<std::uint32_t>(u16le(sector, entry + 20)) << 16);
@@ -32,7 +36,7 @@ const ClusterAllocation& DeletedClusterResolver::Allocation() {
 
 std::uint32_t DeletedClusterResolver::CandidateCount(std::uint32_t low) const {
   if (volume_.fsType != FsType::fat32 || low == 0 || low > 0xFFFF || lastCluster_ < low) return 1;
-  return (lastCluster_ - low) / kHighWordStep + 1;
+  return std::min((lastCluster_ - low) / kHighWordStep + 1, kMaxCandidates);
 }
 
 bool DeletedClusterResolver::Survives(std::uint64_t first, std::uint64_t clusters, const ItemStore& store) {

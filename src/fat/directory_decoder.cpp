@@ -42,10 +42,18 @@ bool NameFoundFolder(ItemStore& store, const DirectoryEntry& entry, std::uint32_
 // entry): an entry that lost its high word names the first that matches.
 void NameFoundFolderOfLowWord(ItemStore& store, const DirectoryEntry& entry, std::uint32_t parentCluster,
                               bool deleted, std::uint32_t lastCluster) {
-  std::uint64_t last = entry.firstCluster;
-  if (entry.highWordCleared && entry.firstCluster <= 0xFFFF) last = std::max<std::uint64_t>(last, lastCluster);
-  for (std::uint64_t cluster = entry.firstCluster; cluster <= last; cluster += 0x10000) {
-    if (NameFoundFolder(store, entry, static_cast<std::uint32_t>(cluster), parentCluster, deleted)) return;
+  const std::uint32_t low = entry.firstCluster;
+  if (!entry.highWordCleared || low > 0xFFFF || parentCluster == kLostEntriesKey || lastCluster <= 0xFFFF) {
+    NameFoundFolder(store, entry, low, parentCluster, deleted);
+    return;
+  }
+  // The folder must be one of the parent's: its children are at hand by key.
+  for (const std::uint32_t position : store.FatFolders().ChildrenOf(parentCluster)) {
+    const std::uint32_t cluster = store.FatFolders().Items()[position].firstCluster;
+    if ((cluster & 0xFFFF) == low && cluster <= lastCluster) {
+      NameFoundFolder(store, entry, cluster, parentCluster, deleted);
+      return;
+    }
   }
 }
 
