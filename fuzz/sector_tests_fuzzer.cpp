@@ -8,6 +8,7 @@
 
 #include "deepscan/mft_hits.h"
 #include "deepscan/sector_tests.h"
+#include "fat/directory_entry.h"
 #include "fuzz_support.h"
 #include "items/items.h"
 #include "ntfs/mft_record.h"
@@ -24,6 +25,10 @@ void CheckFatSector(Bytes sector, std::uint32_t number) {
   const FatSectorKind kind = ClassifyFatSector(sector);
   // A signed sector is never taken for a folder, whatever it begins with.
   FUZZ_CHECK((kind == FatSectorKind::bootSector || kind == FatSectorKind::signedOther) == HasBootSignature(sector));
+  // Directory entries are never a folder's first sector, and the sweep's
+  // quick test agrees with the whole one.
+  if (kind == FatSectorKind::directoryEntries) FUZZ_CHECK(!BeginsWithDotEntries(sector) && HoldsDirectoryEntries(sector));
+  if (kind == FatSectorKind::other && !HasBootSignature(sector)) FUZZ_CHECK(!HoldsDirectoryEntries(sector));
   if (kind != FatSectorKind::folderCluster) return;
   const std::optional<FolderClusterHit> hit = ReadFolderClusterHit(sector, number);
   if (!hit) return;

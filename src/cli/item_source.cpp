@@ -108,6 +108,12 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
   if (outcome == StandardScanOutcome::abortedByUser || outcome == StandardScanOutcome::notPossible) {
     throw ReportedError();
   }
+  // Their later clusters (or the folder itself) are no longer reached from
+  // the root; the sweep looks at every sector.
+  if (const std::uint32_t unread = session.items.counters.deletedFoldersNotReadWhole; unread > 0 && !ItemsAreNtfs(session)) {
+    std::cerr << "salvex: " << unread << " deleted folder(s) could not be read whole; an Advance Scan "
+              << "(--mount K with --fs) may find more of their files\n";
+  }
   return {ItemsAreNtfs(session), outcome == StandardScanOutcome::completed};
 }
 

@@ -13,6 +13,9 @@ namespace {
 void PrintSummary(const RecoverySummary& summary, const std::string& out) {
   std::cout << "Recovered " << summary.filesWritten << " file(s), " << summary.bytesWritten << " bytes, into " << out
             << '\n';
+  if (summary.writtenOverwritten > 0) {
+    std::cout << "written, but its clusters are now used by other files: " << summary.writtenOverwritten << '\n';
+  }
   std::cout << "Not recovered: " << summary.refusedByFilter << " by the filters, " << summary.refusedByDeletedMode
             << " by the deleted-file setting, " << summary.skippedDuplicates << " duplicate(s) skipped\n";
   if (!summary.failed.empty()) {

@@ -53,13 +53,13 @@ struct Line {
   std::size_t depth;
   ItemRow row;
   const char* note = "";
+  bool overwritten = false;  // "DEL!": its clusters are now other files'
 };
-
-constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";
 
 template <typename Kind>
 Line FileLine(const typename Kind::File& file, std::size_t depth) {
-  return {file.deleted, depth, Kind::Row(file), Kind::Recoverable(file) ? "" : kNotRecoverableNote};
+  return {file.deleted, depth, Kind::Row(file), Kind::Recoverable(file) ? "" : Kind::kNotRecoverableNote,
+          Kind::Overwritten(file)};
 }
 
 bool Passes(const FileFilter& passes, const std::string& name) { return !passes || passes(name); }
@@ -141,7 +141,7 @@ void PrintLines(std::ostream& out, std::vector<Line> lines) {
       << PadRight("MODIFIED", kDateWidth) << "  " << PadLeft("ID", idWidth) << '\n';
   for (const Line& line : lines) {
     const std::string indentedName = std::string(line.depth * kIndentPerLevel, ' ') + line.row.name;
-    out << (line.deleted ? "DEL " : "    ") << PadRight(indentedName, nameWidth) << "  "
+    out << (line.overwritten ? "DEL!" : line.deleted ? "DEL " : "    ") << PadRight(indentedName, nameWidth) << "  "
         << PadRight(line.row.type, typeWidth) << "  " << PadLeft(line.row.size, sizeWidth) << "  "
         << PadRight(line.row.created, kDateWidth) << "  " << PadRight(line.row.modified, kDateWidth) << "  "
         << PadLeft(line.row.id, idWidth) << line.note << '\n';
@@ -166,7 +166,8 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
   const ItemPaths<Kind> index(store, tree);
   JsonWriter json(out);
   const auto writeItem = [&](const std::optional<std::string>& path, const auto& item, const char* kind,
-                             std::uint64_t size, std::uint64_t id, bool recoverable) {
+                             std::uint64_t size, std::uint64_t id, bool recoverable, bool overwritten,
+                             bool inferred) {
     const ItemRow row = Kind::Row(item);
     json.BeginObject();
     json.Key("path");
@@ -195,18 +196,27 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       json.Key("recoverable");
       json.Bool(false);
     }
+    if (overwritten) {
+      json.Key("overwritten");
+      json.Bool(true);
+    }
+    if (inferred) {
+      json.Key("clusterInferred");
+      json.Bool(true);
+    }
     json.EndObject();
   };
   json.BeginArray();
   const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
-    writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode, true);
+    writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode, true, false, false);
   }
   const auto& files = Kind::Files(store).Items();
   for (std::uint32_t position = 0; position < files.size(); ++position) {
     if (!Passes(passes, files[position].name)) continue;
     writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]),
-              Kind::Recoverable(files[position]));
+              Kind::Recoverable(files[position]), Kind::Overwritten(files[position]),
+              Kind::ClusterInferred(files[position]));
   }
   json.EndArray();
   out << '\n';

@@ -66,6 +66,9 @@ struct HitLists {
   std::vector<MftFolderHit> mftFolders;
   std::vector<MftFileHit> mftFiles;
   std::vector<IndexBlockHit> indexBlocks;
+  // FAT sweep: sectors that hold plausible directory entries but begin no
+  // folder (the later sectors and clusters of directories), by number.
+  std::vector<std::uint32_t> directorySectors;
   std::uint32_t bootSectorsFound = 0;
   std::uint32_t foldersFound = 0;  // folder clusters (FAT) or MFT folder records (NTFS)
   std::uint32_t filesFound = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "deepscan/found_file_system.h"
+#include "fat/walked_directories.h"
 #include "volume/volume_context.h"
 #include "items/item_store.h"
 
@@ -19,8 +20,9 @@ struct MountContext {
 // Turns the folder hits the file system claimed into folder items named
 // "Dir" + cluster, hangs those whose parent was not found under the root,
 // finds the FATs when the geometry did not say where they are, reads every
-// folder's directory (which names the folders and adds the files) and builds
-// the folder tree. Stop ends the directory reading. Returns false when
+// folder's directory (which names the folders and adds the files), lists the
+// entries of the directory clusters the sweep found that no folder reached,
+// settles the clusters of deleted files and builds the folder tree. Stop ends the directory reading. Returns false when
 // stopped.
 bool MountFat(MountContext& context);
 
@@ -32,6 +34,7 @@ bool MountNtfs(MountContext& context);
 // Steps of the FAT mount, exposed for tests.
 void LinkLostFatFolders(ItemStore& store);
 void FindFats(VolumeContext& context);
-bool ReadFoundDirectories(VolumeContext& context, ItemStore& store);
+// Records in `walked`, when given, the clusters it read as directories.
+bool ReadFoundDirectories(VolumeContext& context, ItemStore& store, WalkedDirectories* walked = nullptr);
 
 }  // namespace salvex

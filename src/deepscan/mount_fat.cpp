@@ -2,7 +2,10 @@
 #include <string>
 #include <vector>
 
+#include "deepscan/directory_reader.h"
 #include "deepscan/mount.h"
+#include "deepscan/orphan_directory_clusters.h"
+#include "fat/deleted_cluster_resolver.h"
 #include "fat/cluster_chain.h"
 #include "fat/directory_decoder.h"
 #include "fat/fat_walk.h"
@@ -10,7 +13,6 @@
 namespace salvex {
 namespace {
 
-constexpr std::uint32_t kPieceSectors = 8;
 constexpr std::uint32_t kFat16RootSectors = 32;
 constexpr std::uint32_t kFat16FatSearch = 550;
 constexpr std::uint32_t kFat32FatSearch = 30000;
@@ -18,55 +20,6 @@ constexpr std::uint32_t kFirstPossibleFat = 63;
 constexpr std::uint32_t kFatSearchChunk = 128;
 
 std::string LostFolderName(std::uint32_t cluster) { return "Dir" + std::to_string(cluster); }
-
-// Reads one directory in pieces of up to 8 sectors and decodes them; the
-// two sectors before each piece stay in front of it, so long names that cross
-// a piece boundary are read whole. `checkDots` abandons a directory whose first
-// piece does not begin with "." and "..".
-class DirectoryReader {
- public:
-  DirectoryReader(VolumeContext& context, DirectoryDecodeContext& decode) : context_(context), decode_(decode) {}
-
-  void ReadClusters(const ClusterChain& chain, std::uint32_t parent, bool deleted, bool checkDots) {
-    const VolumeParameters& volume = context_.volume;
-    const std::uint32_t piece = std::min(volume.sectorsPerCluster, kPieceSectors);
-    bool first = true;
-    for (const std::uint32_t cluster : chain) {
-      for (std::uint32_t offset = 0; offset < volume.sectorsPerCluster; offset += piece) {
-        const std::uint32_t sectors = std::min(piece, volume.sectorsPerCluster - offset);
-        if (Read(volume.ClusterToSector(cluster) + offset, sectors, parent, deleted, first, checkDots)) return;
-        first = false;
-      }
-    }
-  }
-
-  void ReadSectors(std::uint32_t start, std::uint32_t count, std::uint32_t parent) {
-    for (std::uint32_t offset = 0; offset < count; offset += kPieceSectors) {
-      if (Read(start + offset, std::min(kPieceSectors, count - offset), parent, false, offset == 0, false)) return;
-    }
-  }
-
- private:
-  // True when the directory ends here (or is abandoned).
-  bool Read(std::uint32_t sector, std::uint32_t count, std::uint32_t parent, bool deleted, bool first,
-            bool checkDots) {
-    constexpr std::size_t kKeptBytes = kLongNameReachSectors * kSectorSize;
-    if (first) window_.assign(kKeptBytes, 0);
-    window_.resize(kKeptBytes + std::size_t{count} * kSectorSize);
-    const std::span<std::uint8_t> piece(window_.data() + kKeptBytes, std::size_t{count} * kSectorSize);
-    ReadSectorsZeroed(context_.reader, sector, count, piece);
-    if (first && checkDots && !BeginsWithDotEntries(piece)) return true;
-    const auto firstIndex = static_cast<unsigned>(kLongNameReachSectors * 16 + (first && checkDots ? 2u : 0u));
-    const bool ended = DecodeDirectorySectors(decode_, window_, parent, deleted, firstIndex);
-    // Keep the window's last sectors in front of the next piece.
-    std::copy(window_.end() - kKeptBytes, window_.end(), window_.begin());
-    return ended;
-  }
-
-  VolumeContext& context_;
-  DirectoryDecodeContext& decode_;
-  std::vector<std::uint8_t> window_;
-};
 
 void AddClaimedFolders(MountContext& context) {
   ItemStore& store = context.store;
@@ -124,7 +77,7 @@ void FindFats(VolumeContext& context) {
   if (volume.fsType == FsType::fat16) volume.rootDirStart = volume.fat2Start + volume.sectorsPerFat;
 }
 
-bool ReadFoundDirectories(VolumeContext& context, ItemStore& store) {
+bool ReadFoundDirectories(VolumeContext& context, ItemStore& store, WalkedDirectories* walked) {
   VolumeParameters& volume = context.volume;
   UiPort& ui = context.ui;
   ui.SetStatus("Step 4 / 5 ....");
@@ -140,6 +93,7 @@ bool ReadFoundDirectories(VolumeContext& context, ItemStore& store) {
     if (volume.rootDirStart == 0) volume.rootDirStart = 2;
     BuildDirectoryChain(context.reader, volume, volume.rootDirStart, chain);
     reader.ReadClusters(chain, kFatRootKey, false, false);
+    if (walked) walked->clusters.insert(chain.begin(), chain.end());
   }
   ui.SetStopVisible(true);
   const auto& folders = store.FatFolders();
@@ -148,7 +102,9 @@ bool ReadFoundDirectories(VolumeContext& context, ItemStore& store) {
     const std::uint32_t cluster = folders.Items()[i].firstCluster;
     const bool deleted = folders.Items()[i].deleted;
     BuildDirectoryChain(context.reader, volume, cluster, chain);
-    reader.ReadClusters(chain, cluster, deleted, true);
+    const DirectoryRead read = reader.ReadClusters(chain, cluster, deleted, true);
+    // The whole chain is the folder's, read past its end mark or not.
+    if (walked && !read.abandoned) walked->Record(cluster, chain, read.endSeen, deleted);
     ui.SetProgress(ProgressPercent(i + 1, folders.Size()));
   }
   ui.SetStopVisible(false);
@@ -169,7 +125,13 @@ bool MountFat(MountContext& context) {
   ui.SetProgress(0);
   LinkLostFatFolders(context.store);
   if (volume.volume.fat1Start == 0) FindFats(volume);
-  const bool completed = ReadFoundDirectories(volume, context.store);
+  WalkedDirectories walked;
+  const bool completed = ReadFoundDirectories(volume, context.store, &walked);
+  if (completed) ListOrphanDirectoryClusters(volume, context.store, context.state.hits.directorySectors, walked);
+  const std::uint32_t lastSector = volume.volume.volumeEnd != 0 ? volume.volume.volumeEnd : volume.scan.rangeEnd;
+  DeletedClusterResolver deletedClusters(volume.reader, volume.volume, FatEntryLimits(volume.volume, lastSector).lastCluster,
+                                         walked);
+  deletedClusters.ResolveFiles(context.store);
   ui.SetStatus("Step 5 / 5 ....");
   BuildFatFolderTree(context.store, context.tree, ui, context.treeRoot);
   ui.SetProgress(0);

@@ -3,6 +3,37 @@
 #include "fat/directory_entry.h"
 
 namespace salvex {
+namespace {
+
+constexpr std::size_t kEntrySize = 32;
+constexpr std::uint8_t kLongNameAttribute = 0x0F;
+constexpr unsigned kMaxLongNameParts = 20;
+constexpr std::uint8_t kCaseFlagBits = 0x18;
+
+bool IsLongNamePart(Bytes entry) {
+  if (u8(entry, 12) != 0 || u16le(entry, 26) != 0) return false;
+  const std::uint8_t sequence = u8(entry, 0);
+  if (sequence == 0xE5) return true;
+  return (sequence & 0xA0) == 0 && (sequence & 0x1F) >= 1 && (sequence & 0x1F) <= kMaxLongNameParts;
+}
+
+// Short names are stored in upper case; 0xE5 marks a deleted entry and 0x05
+// a name that starts with that byte.
+bool IsShortNameByte(std::uint8_t byte, bool first) {
+  if (first && (byte == 0xE5 || byte == 0x05)) return true;
+  if (first && byte == ' ') return false;
+  return byte >= 0x20 && byte < 0x7F && !(byte >= 'a' && byte <= 'z');
+}
+
+bool IsShortEntry(Bytes entry) {
+  for (std::size_t i = 0; i < 11; ++i) {
+    if (!IsShortNameByte(entry[i], i == 0)) return false;
+  }
+  const std::uint32_t cluster = u16le(entry, 26) | (static_cast<std::uint32_t>(u16le(entry, 20)) << 16);
+  return CheckEntryPlausibility(entry, cluster, {}) == EntryFault::none;
+}
+
+}  // namespace
 
 FatSectorKind ClassifyFatSector(Bytes sector) {
   if (HasBootSignature(sector)) {
@@ -13,7 +44,27 @@ FatSectorKind ClassifyFatSector(Bytes sector) {
   if (BeginsWithDotEntries(sector) && u8(sector, 34) == ' ') {
     return FatSectorKind::folderCluster;
   }
-  return FatSectorKind::other;
+  // The first entry's byte 12 is 0 or case flags in any directory sector,
+  // and its first byte is not the end mark: this turns most other sectors
+  // away before the entries are looked at, which the sweep's speed needs.
+  if (sector.size() < kSectorSize || (sector[12] & ~kCaseFlagBits) != 0 || sector[0] == 0) return FatSectorKind::other;
+  return HoldsDirectoryEntries(sector) ? FatSectorKind::directoryEntries : FatSectorKind::other;
+}
+
+bool HoldsDirectoryEntries(Bytes sector) {
+  if (sector.size() < kSectorSize || BeginsWithDotEntries(sector)) return false;
+  bool namesCluster = false;
+  for (std::size_t offset = 0; offset < kSectorSize; offset += kEntrySize) {
+    const Bytes entry = sector.subspan(offset, kEntrySize);
+    if (entry[0] == 0) break;
+    if (entry[11] == kLongNameAttribute) {
+      if (!IsLongNamePart(entry)) return false;
+      continue;
+    }
+    if (!IsShortEntry(entry)) return false;
+    namesCluster = namesCluster || u16le(entry, 26) != 0 || u16le(entry, 20) != 0;
+  }
+  return namesCluster;
 }
 
 std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, std::uint32_t sectorNumber) {

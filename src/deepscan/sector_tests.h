@@ -14,6 +14,7 @@ enum class FatSectorKind {
   signedOther,   // 0x55 0xAA but no FAT text: never taken for a folder
   bootSector,    // "32" at 85 or "16" at 57, with the signature
   folderCluster, // "." then ".." at the start
+  directoryEntries,  // directory entries, but no "." and ".." pair
 };
 
 FatSectorKind ClassifyFatSector(Bytes sector);
@@ -22,6 +23,11 @@ FatSectorKind ClassifyFatSector(Bytes sector);
 // absolute sector `sectorNumber`, or nothing when its clusters cannot be
 // real (0, 1, all ones, or not below the sector).
 std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, std::uint32_t sectorNumber);
+
+// Whether every entry of the sector, up to an end mark, is one a FAT driver
+// writes (a long-name part, or a short entry with an upper-case 8.3 name and
+// valid fields), and at least one short entry names a first cluster.
+bool HoldsDirectoryEntries(Bytes sector);
 
 enum class NtfsSectorKind { other, signedOther, bootSector, fileRecord, indexBlock };
 

@@ -27,13 +27,34 @@ void ReportEntry(DirectoryDecodeContext& context, const DirectoryEntry& entry) {
 }
 
 // Names the folder that the sweep found at `firstCluster` under `parentCluster`.
-void NameFoundFolder(ItemStore& store, const DirectoryEntry& entry, std::uint32_t parentCluster, bool deleted) {
-  const auto position = store.FindFatFolder(entry.firstCluster);
-  if (!position) return;
+bool NameFoundFolder(ItemStore& store, const DirectoryEntry& entry, std::uint32_t firstCluster,
+                     std::uint32_t parentCluster, bool deleted) {
+  const auto position = store.FindFatFolder(firstCluster);
+  if (!position) return false;
   FatFolderItem& folder = store.FatFolders().At(*position);
-  if (folder.parentCluster != parentCluster) return;
+  if (folder.parentCluster != parentCluster && parentCluster != kLostEntriesKey) return false;
   folder.name = entry.name;
   folder.deleted = deleted;
+  return true;
+}
+
+// The sweep found the folder with its whole first cluster (from its "."
+// entry): an entry that lost its high word names the first that matches.
+void NameFoundFolderOfLowWord(ItemStore& store, const DirectoryEntry& entry, std::uint32_t parentCluster,
+                              bool deleted, std::uint32_t lastCluster) {
+  const std::uint32_t low = entry.firstCluster;
+  if (!entry.highWordCleared || low > 0xFFFF || parentCluster == kLostEntriesKey || lastCluster <= 0xFFFF) {
+    NameFoundFolder(store, entry, low, parentCluster, deleted);
+    return;
+  }
+  // The folder must be one of the parent's: its children are at hand by key.
+  for (const std::uint32_t position : store.FatFolders().ChildrenOf(parentCluster)) {
+    const std::uint32_t cluster = store.FatFolders().Items()[position].firstCluster;
+    if ((cluster & 0xFFFF) == low && cluster <= lastCluster) {
+      NameFoundFolder(store, entry, cluster, parentCluster, deleted);
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -61,12 +82,15 @@ bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::u
     if (entry.verdict == EntryVerdict::endOfDirectory) return true;
     if (entry.verdict != EntryVerdict::item) continue;
     const bool deleted = inheritedDeleted || entry.deletedMark;
+    if (entry.isFolder && entry.highWordCleared && context.deletedClusters) {
+      entry.firstCluster = context.deletedClusters->FolderCluster(entry.firstCluster, parentCluster, store);
+    }
     if (entry.isFolder) {
       store.AddFatFolder(entry.name, entry.firstCluster, parentCluster, entry.writeDate, entry.accessDate, 0,
                          deleted);
     } else {
       store.AddFatFile(entry.name, entry.firstCluster, parentCluster, entry.writeDate, entry.accessDate, entry.size,
-                       deleted);
+                       deleted, entry.highWordCleared);
       ++store.counters.fileCount;
     }
     ReportEntry(context, entry);
@@ -84,11 +108,11 @@ bool DecodeDirectorySectors(DirectoryDecodeContext& context, Bytes sectors, std:
     if (entry.verdict != EntryVerdict::item) continue;
     const bool deleted = inheritedDeleted || entry.deletedMark;
     if (entry.isFolder && entry.size == 0) {
-      NameFoundFolder(store, entry, parentCluster, deleted);
+      NameFoundFolderOfLowWord(store, entry, parentCluster, deleted, context.limits.lastCluster);
       continue;
     }
     store.AddFatFile(std::move(entry.name), entry.firstCluster, parentCluster, entry.writeDate, entry.accessDate,
-                     entry.size, deleted);
+                     entry.size, deleted, entry.highWordCleared);
     ++store.counters.fileCount;
   }
   return false;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/le_bytes.h"
+#include "fat/deleted_cluster_resolver.h"
 #include "fat/directory_entry.h"
 #include "items/item_store.h"
 #include "platform/ui_port.h"
@@ -13,6 +14,10 @@ namespace salvex {
 // they reach back into at most two 512-byte sectors before the short entry's.
 inline constexpr std::size_t kLongNameReachSectors = 2;
 
+// The parent key of entries found in directory clusters that no folder
+// reaches: no folder has it, so they are listed under "Lost Files".
+inline constexpr std::uint32_t kLostEntriesKey = 0xFFFFFFFF;
+
 // Where decoded directory entries go, and what the volume allows.
 struct DirectoryDecodeContext {
   ItemStore& store;
@@ -22,6 +27,9 @@ struct DirectoryDecodeContext {
   UiPort* ui = nullptr;
   // The progress bar's 100%: the range's length in clusters.
   std::uint32_t progressClusters = 1;
+  // Chooses the first cluster of a deleted folder whose high word was
+  // cleared, so that the walk reads it; null keeps the entry's low word.
+  DeletedClusterResolver* deletedClusters = nullptr;
 };
 
 // Decodes entries `firstIndex` to 15 of one 512-byte directory sector into the
@@ -39,8 +47,10 @@ bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::u
 // The variant that rebuilds the files of a found file system from several
 // consecutive sectors (`firstIndex` applies to the first only). A directory
 // entry of size 0 adds no folder: it names the folder already found with the
-// same parent and first cluster, when there is one. Every other entry is added
-// as a file. Reports nothing. Returns true when the end mark was met.
+// same parent and first cluster, when there is one (any parent for entries
+// under kLostEntriesKey; for an entry whose high word was cleared, the first
+// of low + k * 65536 that names such a folder). Every other entry is added as
+// a file. Reports nothing. Returns true when the end mark was met.
 bool DecodeDirectorySectors(DirectoryDecodeContext& context, Bytes sectors, std::uint32_t parentCluster,
                             bool inheritedDeleted, unsigned firstIndex);
 

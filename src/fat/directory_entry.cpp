@@ -71,6 +71,7 @@ DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType
     return result;
   }
   result.deletedMark = entry[0] == 0xE5;
+  result.highWordCleared = result.deletedMark && fsType == FsType::fat32 && u16le(entry, 20) == 0;
   const std::u16string shortName = DecodeShortName(entry);
   std::optional<std::u16string> longName = AssembleLongName(entries, index);
   // A long name that is no text leaves the file its short name.

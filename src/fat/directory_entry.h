@@ -42,6 +42,9 @@ struct DirectoryEntry {
   std::uint32_t firstCluster = 0;
   bool isFolder = false;
   bool deletedMark = false;  // the entry itself is deleted (first byte 0xE5)
+  // FAT32: deleted with a high cluster word of 0, which Windows writes when
+  // it deletes a file: firstCluster may lack its high 16 bits.
+  bool highWordCleared = false;
   std::uint32_t size = 0;
   std::uint16_t writeDate = 0;
   std::uint16_t accessDate = 0;

@@ -17,7 +17,10 @@ class FatWalk {
   FatWalk(VolumeContext& context, ItemStore& store)
       : context_(context),
         volume_(context.volume),
-        decode_{store, volume_.fsType, LimitsFor(context), &context.ui, ProgressClusters(context)} {}
+        decode_{store, volume_.fsType, LimitsFor(context), &context.ui, ProgressClusters(context)},
+        deletedClusters_(context.reader, volume_, decode_.limits.lastCluster, walked_) {
+    decode_.deletedClusters = &deletedClusters_;
+  }
 
   bool Run() {
     decode_.store.ClearFatItems();
@@ -32,6 +35,7 @@ class FatWalk {
     }
     WalkFolders();
     const bool completed = !Stopped();
+    deletedClusters_.ResolveFiles(decode_.store);
     context_.scan.stopRequested = false;
     ui.SetStopVisible(false);
     return completed;
@@ -72,6 +76,7 @@ class FatWalk {
 
   void WalkRootFat32() {
     BuildDirectoryChain(context_.reader, volume_, volume_.rootDirStart, chain_);
+    walked_.clusters.insert(chain_.begin(), chain_.end());
     bool first = true;
     for (const std::uint32_t cluster : chain_) {
       for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
@@ -109,28 +114,41 @@ class FatWalk {
     // A deleted folder's FAT entries are normally cleared: its chain is then
     // its first cluster alone.
     BuildDirectoryChain(context_.reader, volume_, folderCluster, chain_);
+    const FolderRead read = ReadFolder(folderCluster, folderDeleted);
+    if (read == FolderRead::stopped) return;
+    if (read != FolderRead::notAFolder) walked_.Record(folderCluster, chain_, read == FolderRead::endSeen, folderDeleted);
+    // What such a folder held beyond what was read is for the sweep to find.
+    if (folderDeleted && read != FolderRead::endSeen) ++decode_.store.counters.deletedFoldersNotReadWhole;
+  }
+
+  enum class FolderRead { notAFolder, stopped, endSeen, chainEnded };
+
+  FolderRead ReadFolder(std::uint32_t folderCluster, bool folderDeleted) {
     bool firstSector = true;
     for (const std::uint32_t cluster : chain_) {
       for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
-        if (Stopped()) return;
+        if (Stopped()) return FolderRead::stopped;
         const std::uint32_t sectorNumber = volume_.ClusterToSector(cluster) + i;
         const Bytes sector = Read(sectorNumber, firstSector);
         // A folder whose first cluster now holds something else is listed
         // but shown empty.
-        if (firstSector && !BeginsWithDotEntries(sector)) return;
+        if (firstSector && !BeginsWithDotEntries(sector)) return FolderRead::notAFolder;
         const unsigned firstIndex = firstSector ? kFirstEntryAfterDots : 0;
         firstSector = false;
         if (DecodeDirectorySector(decode_, sector, folderCluster, sectorNumber, folderDeleted, firstIndex,
                                   Previous())) {
-          return;
+          return FolderRead::endSeen;
         }
       }
     }
+    return FolderRead::chainEnded;
   }
 
   VolumeContext& context_;
   const VolumeParameters& volume_;
   DirectoryDecodeContext decode_;
+  WalkedDirectories walked_;
+  DeletedClusterResolver deletedClusters_;
   ClusterChain chain_;
   // [the directory's sectors before the current one | the current one]
   std::array<std::uint8_t, (kLongNameReachSectors + 1) * kSectorSize> window_{};

@@ -44,6 +44,14 @@ QIcon FileTypes::FileIcon(std::string_view fileName, bool deleted) {
 
 QIcon FileTypes::FolderIcon(bool deleted) { return deleted ? deletedFolder_ : folder_; }
 
+QIcon FileTypes::OverwrittenIcon() {
+  if (overwritten_.isNull()) {
+    overwritten_ = QIcon::fromTheme(QStringLiteral("dialog-warning"));
+    if (overwritten_.isNull()) overwritten_ = WithEmblem(QIcon(QStringLiteral(":/icons/file.svg")));
+  }
+  return overwritten_;
+}
+
 QIcon FileTypes::WithEmblem(const QIcon& icon) {
   QIcon marked;
   for (const int size : {16, 22, 32, 48}) {

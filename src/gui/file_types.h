@@ -31,6 +31,8 @@ class FileTypes {
   }
   QIcon FileIcon(std::string_view fileName, bool deleted);
   QIcon FolderIcon(bool deleted);
+  // A deleted file whose clusters are now other files': a warning emblem.
+  QIcon OverwrittenIcon();
 
  private:
   QMimeType TypeOf(std::string_view fileName) const;
@@ -43,6 +45,7 @@ class FileTypes {
   QIcon folder_;
   QIcon deletedFolder_;
   QIcon emblem_;
+  QIcon overwritten_;
 };
 
 }  // namespace salvex::gui

@@ -119,12 +119,18 @@ QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
   const int row = index.row();
   const int column = index.column();
   switch (role) {
+    case Qt::ToolTipRole:
+      if (column == 0 && rows_->IsOverwritten(static_cast<std::size_t>(row))) {
+        return QString::fromStdString(Column(RowTexts(row), column)) + QStringLiteral("\n") +
+               QString::fromUtf8(wizard::kOverwrittenToolTip);
+      }
+      [[fallthrough]];
     case Qt::DisplayRole:
-    case Qt::EditRole:
-    case Qt::ToolTipRole:  // the whole text of a cell too narrow for it
+    case Qt::EditRole:  // the tool tip: the whole text of a cell too narrow for it
       return QString::fromStdString(Column(RowTexts(row), column));
     case Qt::DecorationRole: {
       if (column != 0) return {};
+      if (rows_->IsOverwritten(static_cast<std::size_t>(row))) return types_.OverwrittenIcon();
       const bool deleted = rows_->IsDeleted(static_cast<std::size_t>(row));
       if (rows_->At(static_cast<std::size_t>(row)).folder) return types_.FolderIcon(deleted);
       return types_.FileIcon(rows_->Name(static_cast<std::size_t>(row)), deleted);

@@ -13,10 +13,19 @@ void ItemStore::AddFatFolder(std::string name, std::uint32_t firstCluster, std::
 }
 
 void ItemStore::AddFatFile(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster,
-                           std::uint16_t writeDate, std::uint16_t accessDate, std::uint32_t size, bool deleted) {
-  fatFiles_.Append(
-      {std::move(name), firstCluster, parentCluster, writeDate, accessDate, size, deleted, counters.fileCount},
-      parentCluster);
+                           std::uint16_t writeDate, std::uint16_t accessDate, std::uint32_t size, bool deleted,
+                           bool highWordCleared) {
+  FatFileItem file;
+  file.name = std::move(name);
+  file.firstCluster = firstCluster;
+  file.parentCluster = parentCluster;
+  file.writeDate = writeDate;
+  file.accessDate = accessDate;
+  file.size = size;
+  file.deleted = deleted;
+  file.id = counters.fileCount;
+  file.highWordCleared = highWordCleared;
+  fatFiles_.Append(std::move(file), parentCluster);
 }
 
 void ItemStore::AddNtfsFolder(std::string name, std::uint32_t recordNumber, std::uint32_t parentRecord,
@@ -45,6 +54,7 @@ void ItemStore::ClearFatItems() {
   counters.folderCount = 0;
   counters.fileCount = 0;
   counters.entriesSeen = 0;
+  counters.deletedFoldersNotReadWhole = 0;
 }
 
 void ItemStore::ClearNtfsItems() {

@@ -15,6 +15,10 @@ struct ItemCounters {
   std::uint32_t fileCount = 0;        // "File(s) Found"; the adding caller counts files
   std::uint32_t entriesSeen = 0;      // directory entries accepted, for the walk's progress
   std::uint32_t treePlacedCount = 0;  // folders placed by the tree build, for its progress
+  // Deleted folders the walk could not read whole: their first cluster holds
+  // something else, or is full and their later clusters are no longer
+  // chained. The sweep of an Advance Scan can find what they held.
+  std::uint32_t deletedFoldersNotReadWhole = 0;
 };
 
 // The recovered folders and files of the last scan or snapshot load.
@@ -27,7 +31,7 @@ class ItemStore {
                     std::uint16_t writeDate, std::uint16_t accessDate, std::uint64_t treeNode, bool deleted);
   // Adds a file whose id is the current file count; the caller counts it.
   void AddFatFile(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster, std::uint16_t writeDate,
-                  std::uint16_t accessDate, std::uint32_t size, bool deleted);
+                  std::uint16_t accessDate, std::uint32_t size, bool deleted, bool highWordCleared = false);
   // An Advance Scan keeps one folder per record number (`unique`); a Standard
   // Scan keeps every record it read.
   void AddNtfsFolder(std::string name, std::uint32_t recordNumber, std::uint32_t parentRecord, std::uint64_t created,

@@ -25,6 +25,15 @@ struct FatFileItem {
   std::uint32_t size = 0;
   bool deleted = false;
   std::uint32_t id = 0;  // the file counter's value when it was added
+  // A deleted FAT32 entry whose high cluster word is 0, as Windows leaves
+  // it: firstCluster holds the low word until a first cluster is chosen
+  // among low + k * 65536.
+  bool highWordCleared = false;
+  bool clusterInferred = false;  // firstCluster is that choice, not the entry's
+  bool noClusterFits = false;    // no choice survived: its data cannot be found
+  // Deleted, and the FAT now gives some of the clusters it would be read from
+  // to other files: what comes back is probably theirs.
+  bool overwritten = false;
 };
 
 // An NTFS folder, known by its MFT record number; the root is record 5.

@@ -23,7 +23,11 @@ struct FatKind {
   static std::uint32_t ParentOf(const Folder& folder) { return folder.parentCluster; }
   static std::uint32_t ParentOf(const File& file) { return file.parentCluster; }
   static std::uint64_t IdOf(const File& file) { return file.id; }
-  static bool Recoverable(const File&) { return true; }
+  // A deleted file whose cleared high word fits no free clusters.
+  static bool Recoverable(const File& file) { return !file.noClusterFits; }
+  static bool Overwritten(const File& file) { return file.overwritten; }
+  static bool ClusterInferred(const File& file) { return file.clusterInferred; }
+  static constexpr const char* kNotRecoverableNote = "  (its first cluster is lost: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
     return store.FindFatFolder(key);
   }
@@ -46,6 +50,9 @@ struct NtfsKind {
   static std::uint64_t IdOf(const File& file) { return file.recordSector; }
   // NTFS-compressed or encrypted clusters are not the user's bytes.
   static bool Recoverable(const File& file) { return !file.compressedOrEncrypted; }
+  static bool Overwritten(const File&) { return false; }
+  static bool ClusterInferred(const File&) { return false; }
+  static constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
     return store.FindNtfsFolder(key);
   }

@@ -26,6 +26,8 @@ struct ExtractionRequest {
   std::uint32_t recordSector = 0;  // NTFS: the file's MFT record
   ExtractMode mode = ExtractMode::recover;
   bool deleted = false;
+  bool overwritten = false;    // FAT: its clusters are now other files'
+  bool noClusterFits = false;  // FAT: its first cluster cannot be known
   std::uint32_t id = 0;
   // The time stamp for the new file: FAT: write date | access date << 16;
   // NTFS: the NTFS time itself.
@@ -59,7 +61,7 @@ enum class ExtractionOutcome {
   writeFailed,     // the host refused the data (a full disk, say), or the data ends early: see keptAs
   empty,           // an NTFS file of 0 bytes: nothing to write, no file created
   noData,          // its MFT record holds no usable data attribute or run list
-  notRecoverable,  // NTFS-compressed or encrypted: the clusters are not the user's bytes
+  notRecoverable,  // NTFS-compressed or encrypted, or a FAT file whose first cluster is lost
 };
 
 struct ExtractionResult {

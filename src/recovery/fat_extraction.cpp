@@ -70,6 +70,11 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
     result.error = "the volume's cluster size is unknown (0 sectors per cluster)";
     return result;
   }
+  if (request.noClusterFits) {
+    result.outcome = ExtractionOutcome::notRecoverable;
+    result.error = "the high word of its first cluster was cleared, and no free clusters fit it";
+    return result;
+  }
 
   std::unique_ptr<OutputFile> file = CreateOutputFile(context, request, result);
   if (!file) return result;

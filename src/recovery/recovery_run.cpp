@@ -24,6 +24,8 @@ ExtractionResult Extract(ExtractionContext& context, const FatFileItem& file, co
   request.size = file.size;
   request.firstCluster = file.firstCluster;
   request.deleted = file.deleted;
+  request.overwritten = file.overwritten;
+  request.noClusterFits = file.noClusterFits;
   request.id = file.id;
   request.fileTime = file.writeDate | (std::uint32_t{file.accessDate} << 16);
   return ExtractFatFile(context, request);
@@ -119,10 +121,10 @@ class Recovery {
 
   void RecoverFile(const typename Kind::File& file, const HostFolder& folder) {
     if (Stopped()) return;
-    Account(Extract(context_, file, folder), folder);
+    Account(Extract(context_, file, folder), folder, Kind::Overwritten(file));
   }
 
-  void Account(const ExtractionResult& result, const HostFolder& folder) {
+  void Account(const ExtractionResult& result, const HostFolder& folder, bool overwritten) {
     const std::string path = folder.PathOf(result.name);
     switch (result.outcome) {
       case ExtractionOutcome::notStarted: return;
@@ -144,6 +146,7 @@ class Recovery {
     // Only what now stands under the file's name counts.
     ++summary_.filesWritten;
     summary_.bytesWritten += result.bytesWritten;
+    if (overwritten) ++summary_.writtenOverwritten;
     if (result.unreadableSectors > 0) summary_.withUnreadableSectors.push_back({path, result.unreadableSectors});
     if (result.cutShort) summary_.cutShort.push_back(path);
   }

@@ -30,13 +30,16 @@ struct RecoverySummary {
   // their names, and the bytes they hold; a failed file counts in neither.
   std::uint32_t filesWritten = 0;
   std::uint64_t bytesWritten = 0;
+  // Of those, deleted files whose clusters the FAT now gives to other files:
+  // what they hold is probably those files' bytes.
+  std::uint32_t writtenOverwritten = 0;
   std::uint32_t refusedByFilter = 0;
   std::uint32_t refusedByDeletedMode = 0;
   std::uint32_t skippedDuplicates = 0;
   std::vector<std::string> failed;              // "path: reason", naming a ".partial" file kept
   std::vector<UnreadableFile> withUnreadableSectors;  // written, with zeros for what could not be read
   std::vector<std::string> cutShort;            // left partial by Skip File or Stop Saving
-  std::vector<std::string> notRecoverable;      // "path: reason", NTFS-compressed or encrypted
+  std::vector<std::string> notRecoverable;      // "path: reason": NTFS-compressed or encrypted, FAT cluster lost
   std::uint32_t emptyFiles = 0;                 // NTFS files of 0 bytes, not created
   bool stopped = false;
 

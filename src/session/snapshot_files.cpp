@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "fat/deleted_cluster_resolver.h"
+#include "fat/fat_walk.h"
 #include "platform/whole_file.h"
 #include "session/advance_scan.h"
 #include "snapshot/advance_snapshot.h"
@@ -50,6 +52,14 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
     ApplyTreeSnapshot(snapshot, session.scan, session.volume, session.items);
   } catch (const SnapshotError& failure) {
     return Outcome::Failed(path + ": " + failure.what());
+  }
+  // A snapshot keeps no marks: the disk's FAT tells again which deleted
+  // files' clusters are now other files'.
+  if (session.reader.IsOpen() && session.volume.fsType != FsType::ntfs) {
+    const std::uint32_t lastSector = session.volume.volumeEnd != 0 ? session.volume.volumeEnd : session.scan.rangeEnd;
+    const WalkedDirectories none;
+    DeletedClusterResolver(session.reader, session.volume, FatEntryLimits(session.volume, lastSector).lastCluster, none)
+        .ResolveFiles(session.items);
   }
   session.snapshotFile = file->identity;
   BuildFatFolderTree(session.items, tree, ui, root);

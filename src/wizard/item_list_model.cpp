@@ -94,6 +94,11 @@ bool ItemListModel::IsDeleted(std::size_t row) const {
                       : ItemAt(store_.NtfsFiles(), entry.position).deleted;
 }
 
+bool ItemListModel::IsOverwritten(std::size_t row) const {
+  const Entry& entry = entries_[row];
+  return source_ == ItemSource::fat && !entry.folder && ItemAt(store_.FatFiles(), entry.position).overwritten;
+}
+
 const std::string& ItemListModel::Name(std::size_t row) const {
   const Entry& entry = entries_[row];
   if (source_ == ItemSource::fat) {

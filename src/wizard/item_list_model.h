@@ -25,6 +25,9 @@ enum class ItemSource { fat, ntfs };
 // they were found, then its files that pass the filters. Rows are positions
 // in the store; their texts are made when the view asks for them, so a
 // folder of 200,000 files fills at once.
+inline constexpr const char* kOverwrittenToolTip =
+    "Deleted, and its clusters are now used by other files: what is recovered is probably theirs";
+
 class ItemListModel {
  public:
   // The platform's type name for a file name, looked up by its extension.
@@ -55,6 +58,8 @@ class ItemListModel {
   // The six column texts: Name, Type, Size, Created, Modified, ID.
   ItemRow Row(std::size_t row) const;
   bool IsDeleted(std::size_t row) const;
+  // A deleted FAT file whose clusters the FAT now gives to other files.
+  bool IsOverwritten(std::size_t row) const;
   const std::string& Name(std::size_t row) const;
   // The folder's tree node for a folder row.
   std::optional<std::uint64_t> FolderNode(std::size_t row) const;

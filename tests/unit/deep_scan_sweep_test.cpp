@@ -401,5 +401,63 @@ TEST(NtfsSweep, RecordsCarryWhatTheClassificationNeeds) {
   EXPECT_EQ(hits.bootSectors[0].sector, 2500u);
 }
 
+
+// --- FAT: a directory's later sectors ------------------------------------------
+
+struct DirectorySectorCase {
+  const char* name;
+  void (*craft)(SectorBuffer& sector);
+  bool holdsEntries;
+};
+
+void PutEntries(SectorBuffer& sector, const std::vector<testing::EntryBytes>& entries) {
+  for (std::size_t i = 0; i < entries.size() && i < 16; ++i) std::copy(entries[i].begin(), entries[i].end(), sector.begin() + 32 * i);
+}
+
+std::vector<testing::EntryBytes> NamedEntry(std::u16string_view longName, testing::ShortEntryFields fields, bool deleted) {
+  std::vector<testing::EntryBytes> entries = testing::MakeLongNameEntries(longName, deleted);
+  if (deleted) fields.name11[0] = '\xE5';
+  entries.push_back(testing::MakeShortEntry(fields));
+  return entries;
+}
+
+const DirectorySectorCase kDirectorySectorCases[] = {
+    {"LiveEntriesWithLongNames",
+     [](SectorBuffer& s) { PutEntries(s, NamedEntry(u"a letter to grandma.txt", {"ALETTE~1TXT", 0x20, 70000, 900}, false)); },
+     true},
+    {"DeletedEntries",
+     [](SectorBuffer& s) { PutEntries(s, NamedEntry(u"old notes.txt", {"OLDNOT~1TXT", 0x20, 12, 900}, true)); },
+     true},
+    {"OnlyLongNameParts",
+     [](SectorBuffer& s) { PutEntries(s, testing::MakeLongNameEntries(u"a name that goes on.txt")); },
+     false},
+    {"ALowerCaseShortName", [](SectorBuffer& s) { PutEntries(s, {testing::MakeShortEntry({"notes   txt", 0x20, 12, 9})}); },
+     false},
+    {"AnImpossibleDate",
+     [](SectorBuffer& s) {
+       testing::ShortEntryFields fields{"NOTES   TXT", 0x20, 12, 9};
+       fields.writeDate = 0x01E0;  // month 15
+       PutEntries(s, {testing::MakeShortEntry(fields)});
+     },
+     false},
+    {"NoFirstCluster", [](SectorBuffer& s) { PutEntries(s, {testing::MakeShortEntry({"EMPTY   TXT", 0x20, 0, 0})}); }, false},
+    {"Zeros", [](SectorBuffer&) {}, false},
+    {"Text", [](SectorBuffer& s) { std::fill(s.begin(), s.end(), 'a'); }, false},
+};
+
+void PrintTo(const DirectorySectorCase& row, std::ostream* out) { *out << row.name; }
+
+class DirectorySectorTest : public ::testing::TestWithParam<DirectorySectorCase> {};
+
+TEST_P(DirectorySectorTest, IsTakenForDirectoryEntriesOnlyWhenEveryEntryIsPlausible) {
+  SectorBuffer sector{};
+  GetParam().craft(sector);
+  EXPECT_EQ(HoldsDirectoryEntries(sector), GetParam().holdsEntries);
+  EXPECT_EQ(ClassifyFatSector(sector) == FatSectorKind::directoryEntries, GetParam().holdsEntries);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DirectorySectorTest, ::testing::ValuesIn(kDirectorySectorCases),
+                         CaseName<DirectorySectorCase>);
+
 }  // namespace
 }  // namespace salvex

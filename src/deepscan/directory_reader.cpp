@@ -1,0 +1,65 @@
+#include "deepscan/directory_reader.h"
+
+#include <algorithm>
+
+namespace salvex {
+namespace {
+
+constexpr std::uint32_t kPieceSectors = 8;
+
+}  // namespace
+
+DirectoryRead DirectoryReader::ReadClusters(const ClusterChain& chain, std::uint32_t parent, bool deleted,
+                                            bool checkDots, bool goesOnFromBefore) {
+  const VolumeParameters& volume = context_.volume;
+  const std::uint32_t piece = std::min(volume.sectorsPerCluster, kPieceSectors);
+  DirectoryRead read;
+  bool first = true;
+  for (const std::uint32_t cluster : chain) {
+    ++read.clustersRead;
+    for (std::uint32_t offset = 0; offset < volume.sectorsPerCluster; offset += piece) {
+      const std::uint32_t sectors = std::min(piece, volume.sectorsPerCluster - offset);
+      if (Read(volume.ClusterToSector(cluster) + offset, sectors, parent, deleted, first, checkDots, read.abandoned,
+               goesOnFromBefore)) {
+        read.endSeen = !read.abandoned;
+        return read;
+      }
+      first = false;
+    }
+  }
+  return read;
+}
+
+void DirectoryReader::ReadSectors(std::uint32_t start, std::uint32_t count, std::uint32_t parent) {
+  bool abandoned = false;
+  for (std::uint32_t offset = 0; offset < count; offset += kPieceSectors) {
+    if (Read(start + offset, std::min(kPieceSectors, count - offset), parent, false, offset == 0, false, abandoned)) {
+      return;
+    }
+  }
+}
+
+bool DirectoryReader::Read(std::uint32_t sector, std::uint32_t count, std::uint32_t parent, bool deleted, bool first,
+                           bool checkDots, bool& abandoned, bool goesOnFromBefore) {
+  constexpr std::size_t kKeptBytes = kLongNameReachSectors * kSectorSize;
+  if (first) {
+    window_.assign(kKeptBytes, 0);
+    if (goesOnFromBefore && sector >= kLongNameReachSectors) {
+      ReadSectorsZeroed(context_.reader, sector - kLongNameReachSectors, kLongNameReachSectors, window_);
+    }
+  }
+  window_.resize(kKeptBytes + std::size_t{count} * kSectorSize);
+  const std::span<std::uint8_t> piece(window_.data() + kKeptBytes, std::size_t{count} * kSectorSize);
+  ReadSectorsZeroed(context_.reader, sector, count, piece);
+  if (first && checkDots && !BeginsWithDotEntries(piece)) {
+    abandoned = true;
+    return true;
+  }
+  const auto firstIndex = static_cast<unsigned>(kLongNameReachSectors * 16 + (first && checkDots ? 2u : 0u));
+  const bool ended = DecodeDirectorySectors(decode_, window_, parent, deleted, firstIndex);
+  // Keep the window's last sectors in front of the next piece.
+  std::copy(window_.end() - kKeptBytes, window_.end(), window_.begin());
+  return ended;
+}
+
+}  // namespace salvex

@@ -1,0 +1,77 @@
+#include "fat/cluster_allocation.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "common/le_bytes.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::uint32_t kFatReadSectors = 256;  // 128 KiB a read
+
+std::uint32_t EntriesPerSector(FsType fsType) { return fsType == FsType::fat32 ? 128 : 256; }
+
+// The upper four bits of a FAT32 entry are reserved: they mean nothing alone.
+bool InUse(Bytes fat, std::size_t index, FsType fsType) {
+  return fsType == FsType::fat32 ? (u32le(fat, index * 4) & 0x0FFFFFFF) != 0 : u16le(fat, index * 2) != 0;
+}
+
+}  // namespace
+
+ClusterAllocation ClusterAllocation::Read(SectorReader& reader, const VolumeParameters& volume,
+                                          std::uint32_t lastCluster) {
+  ClusterAllocation map;
+  if (volume.fat1Start == 0 || lastCluster < 2 ||
+      (volume.fsType != FsType::fat16 && volume.fsType != FsType::fat32)) {
+    return map;
+  }
+  const std::uint32_t perSector = EntriesPerSector(volume.fsType);
+  std::uint64_t sectors = (std::uint64_t{lastCluster} + perSector) / perSector;
+  // The FAT ends where the next one begins, when that is known.
+  if (volume.sectorsPerFat != 0) sectors = std::min<std::uint64_t>(sectors, volume.sectorsPerFat);
+  // And where the disk ends: a damaged boot sector can claim a FAT of
+  // gigabytes on a small disk.
+  const std::uint64_t diskSectors = reader.Source() ? reader.Source()->SizeBytes() / kSectorSize : 0;
+  sectors = std::min<std::uint64_t>(sectors, diskSectors > volume.fat1Start ? diskSectors - volume.fat1Start : 0);
+  if (sectors == 0) return map;
+  const std::uint64_t limit = std::min<std::uint64_t>(std::uint64_t{lastCluster} + 1, sectors * perSector);
+  map.limit_ = limit;
+  map.words_.assign(limit / 64 + 1, 0);
+  std::vector<std::uint8_t> chunk(std::size_t{kFatReadSectors} * kSectorSize);
+  for (std::uint64_t done = 0; done < sectors; done += kFatReadSectors) {
+    const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kFatReadSectors, sectors - done));
+    const std::span<std::uint8_t> piece(chunk.data(), std::size_t{count} * kSectorSize);
+    ReadSectorsZeroed(reader, std::uint64_t{volume.fat1Start} + done, count, piece);
+    const std::uint64_t firstCluster = done * perSector;
+    const std::uint64_t entries = std::min<std::uint64_t>(std::uint64_t{count} * perSector, limit - firstCluster);
+    for (std::uint64_t i = 0; i < entries; ++i) {
+      if (firstCluster + i >= 2 && InUse(piece, i, volume.fsType)) map.Set(firstCluster + i);
+    }
+  }
+  map.Finish();
+  return map;
+}
+
+void ClusterAllocation::Finish() {
+  before_.assign(words_.size(), 0);
+  std::uint32_t total = 0;
+  for (std::size_t i = 0; i < words_.size(); ++i) {
+    before_[i] = total;
+    total += static_cast<std::uint32_t>(std::popcount(words_[i]));
+  }
+}
+
+std::uint64_t ClusterAllocation::Rank(std::uint64_t cluster) const {
+  const std::uint64_t word = cluster / 64;
+  const std::uint64_t below = (std::uint64_t{1} << (cluster % 64)) - 1;
+  return before_[word] + static_cast<std::uint64_t>(std::popcount(words_[word] & below));
+}
+
+bool ClusterAllocation::AnyAllocated(std::uint64_t first, std::uint64_t count) const {
+  if (!Known() || first >= limit_ || count == 0) return false;
+  const std::uint64_t end = count > limit_ - first ? limit_ : first + count;
+  return Rank(end) != Rank(first);
+}
+
+}  // namespace salvex

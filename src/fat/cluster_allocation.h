@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/le_bytes.h"
+#include "disk/sector_reader.h"
+#include "volume/volume_parameters.h"
+
+namespace salvex {
+
+// Which clusters FAT #1 now gives to a file or folder (any entry other than
+// 0), one bit per cluster, with a running count so that "is any cluster of
+// this stretch in use?" costs the same for one cluster as for a million.
+// Read once, front to back: the lookups of a deleted file's clusters are
+// scattered, and a sector read per lookup would cost far more.
+class ClusterAllocation {
+ public:
+  ClusterAllocation() = default;
+
+  // Reads the entries of clusters 2..lastCluster from FAT #1. A FAT sector
+  // that cannot be read counts as free: nothing is known against it. Empty
+  // (Known() false) when the FAT's place or the volume's size is unknown.
+  static ClusterAllocation Read(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster);
+
+  bool Known() const { return limit_ > 0; }
+  // One past the last cluster the map covers.
+  std::uint64_t Limit() const { return limit_; }
+  // True when any of the `count` clusters from `first` is in use; clusters
+  // past the map count as free.
+  bool AnyAllocated(std::uint64_t first, std::uint64_t count) const;
+
+ private:
+  void Set(std::uint64_t cluster) { words_[cluster / 64] |= std::uint64_t{1} << (cluster % 64); }
+  void Finish();
+  std::uint64_t Rank(std::uint64_t cluster) const;  // set bits below `cluster`
+
+  std::vector<std::uint64_t> words_;
+  std::vector<std::uint32_t> before_;  // set bits in the words before each word
+  std::uint64_t limit_ = 0;
+};
+
+}  // namespace salvex

@@ -1,0 +1,132 @@
+#include "fat/deleted_cluster_resolver.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "common/le_bytes.h"
+#include "fat/cluster_chain.h"
+#include "fat/directory_entry.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::uint32_t kHighWordStep = 0x10000;
+// Sectors read to find a deleted folder's own "." entry: each is a read on
+// a disk that may be failing.
+constexpr std::uint32_t kMaxFolderProbes = 64;
+// Candidates looked at per entry: every one on volumes of up to 2^28
+// clusters (1 TiB in 4 KiB clusters), so that millions of deleted entries
+// cost a bounded time on any volume.
+constexpr std::uint32_t kMaxCandidates = 4096;
+
+std::uint32_t DotCluster(Bytes sector, std::size_t entry) {
+  return u16le(sector, entry + 26) | (static_cast<std::uint32_t>(u16le(sector, entry + 20)) << 16);
+}
+
+}  // namespace
+
+DeletedClusterResolver::DeletedClusterResolver(SectorReader& reader, const VolumeParameters& volume,
+                                               std::uint32_t lastCluster, const WalkedDirectories& walked)
+    : reader_(reader), volume_(volume), lastCluster_(lastCluster), walked_(walked) {}
+
+const ClusterAllocation& DeletedClusterResolver::Allocation() {
+  if (!allocation_) allocation_ = ClusterAllocation::Read(reader_, volume_, lastCluster_);
+  return *allocation_;
+}
+
+std::uint32_t DeletedClusterResolver::CandidateCount(std::uint32_t low) const {
+  if (volume_.fsType != FsType::fat32 || low == 0 || low > 0xFFFF || lastCluster_ < low) return 1;
+  return std::min((lastCluster_ - low) / kHighWordStep + 1, kMaxCandidates);
+}
+
+bool DeletedClusterResolver::Survives(std::uint64_t first, std::uint64_t clusters, const ItemStore& store) {
+  if (first < 2 || first + clusters - 1 > lastCluster_) return false;
+  const auto cluster = static_cast<std::uint32_t>(first);
+  if (walked_.clusters.contains(cluster) || store.FindFatFolder(cluster)) return false;
+  return !Allocation().AnyAllocated(first, clusters);
+}
+
+bool DeletedClusterResolver::IsFolderOf(std::uint32_t cluster, std::uint32_t parentCluster) {
+  SectorBuffer sector{};
+  if (!reader_.ReadSectors(volume_.ClusterToSector(cluster), 1, sector)) return false;
+  if (!BeginsWithDotEntries(sector) || DotCluster(sector, 0) != cluster) return false;
+  // A child of the FAT32 root may name the root as 0 or by its cluster.
+  const std::uint32_t parent = DotCluster(sector, 32);
+  return parent == parentCluster || (parentCluster == 0 && parent == volume_.rootDirStart);
+}
+
+std::optional<std::uint32_t> DeletedClusterResolver::Choose(std::uint32_t low, std::uint64_t clusters,
+                                                            std::uint32_t parentCluster, const ItemStore& store) {
+  const std::uint64_t band = std::uint64_t{parentCluster} / kHighWordStep * kHighWordStep + low;
+  if (Survives(band, clusters, store)) return static_cast<std::uint32_t>(band);
+  const std::uint32_t count = CandidateCount(low);
+  for (std::uint32_t k = 0; k < count; ++k) {
+    const std::uint64_t candidate = low + std::uint64_t{k} * kHighWordStep;
+    if (Survives(candidate, clusters, store)) return static_cast<std::uint32_t>(candidate);
+  }
+  return std::nullopt;
+}
+
+std::uint32_t DeletedClusterResolver::FolderCluster(std::uint32_t low, std::uint32_t parentCluster,
+                                                    const ItemStore& store) {
+  const std::uint32_t count = CandidateCount(low);
+  if (count < 2) return low;
+  std::uint32_t probes = 0;
+  const std::uint64_t band = std::uint64_t{parentCluster} / kHighWordStep * kHighWordStep + low;
+  // Its own "." entry names the folder even where the FAT still holds its
+  // chain (a folder whose entry alone was deleted).
+  const auto isOwn = [&](std::uint64_t candidate) {
+    if (probes >= kMaxFolderProbes || candidate < 2 || candidate > lastCluster_) return false;
+    const auto cluster = static_cast<std::uint32_t>(candidate);
+    if (walked_.clusters.contains(cluster) || store.FindFatFolder(cluster)) return false;
+    ++probes;
+    return IsFolderOf(cluster, parentCluster);
+  };
+  if (isOwn(band)) return static_cast<std::uint32_t>(band);
+  for (std::uint32_t k = 0; k < count && probes < kMaxFolderProbes; ++k) {
+    const std::uint64_t candidate = low + std::uint64_t{k} * kHighWordStep;
+    if (candidate != band && isOwn(candidate)) return static_cast<std::uint32_t>(candidate);
+  }
+  return Choose(low, 1, parentCluster, store).value_or(low);
+}
+
+void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
+  const std::uint64_t clusterBytes = std::uint64_t{volume_.sectorsPerCluster} * kSectorSize;
+  if (clusterBytes == 0) return;
+  const auto clustersOf = [&](const FatFileItem& file) {
+    return std::max<std::uint64_t>(1, (std::uint64_t{file.size} + clusterBytes - 1) / clusterBytes);
+  };
+  auto& files = store.FatFiles();
+  for (std::uint32_t position = 0; position < files.Size(); ++position) {
+    FatFileItem& file = files.At(position);
+    if (!file.highWordCleared || CandidateCount(file.firstCluster) < 2) continue;
+    const auto chosen = Choose(file.firstCluster, clustersOf(file), file.parentCluster, store);
+    if (chosen) {
+      file.firstCluster = *chosen;
+      file.clusterInferred = true;
+    } else {
+      file.noClusterFits = true;
+    }
+  }
+  // Where a live file starts, its chain is its own, not a deleted file's.
+  std::unordered_set<std::uint32_t> liveStarts;
+  for (const FatFileItem& file : files.Items()) {
+    if (!file.deleted) liveStarts.insert(file.firstCluster);
+  }
+  ClusterChain chain;
+  for (std::uint32_t position = 0; position < files.Size(); ++position) {
+    FatFileItem& file = files.At(position);
+    if (!file.deleted || file.size == 0 || file.noClusterFits) continue;
+    const std::uint64_t clusters = clustersOf(file);
+    if (!Allocation().AnyAllocated(file.firstCluster, clusters)) continue;
+    // An entry deleted while its chain stays (the FAT untouched) still owns
+    // its clusters, when the chain has just the length its size needs.
+    if (!liveStarts.contains(file.firstCluster) && clusters < UINT32_MAX) {
+      BuildFileChain(reader_, volume_, file.firstCluster, static_cast<std::uint32_t>(clusters), 1, {}, chain);
+      if (chain.size() == clusters) continue;
+    }
+    file.overwritten = true;
+  }
+}
+
+}  // namespace salvex

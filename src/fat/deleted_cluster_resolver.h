@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "disk/sector_reader.h"
+#include "fat/cluster_allocation.h"
+#include "fat/walked_directories.h"
+#include "items/item_store.h"
+#include "volume/volume_parameters.h"
+
+namespace salvex {
+
+// Settles, for deleted FAT entries, what their bytes alone cannot tell: the
+// first cluster of an entry whose high word was cleared, and whether the
+// clusters a deleted file would be read from now belong to other files. The
+// FAT is read once, on the first question.
+class DeletedClusterResolver {
+ public:
+  DeletedClusterResolver(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
+                         const WalkedDirectories& walked);
+
+  // The first cluster of a deleted folder entry whose high word was cleared,
+  // chosen among low + k * 65536: the one whose first sector is a folder
+  // whose "." names it and whose ".." names `parentCluster` (allocated or
+  // not), else as for a file of one cluster. The low word itself when the volume leaves no
+  // other choice or none fits.
+  std::uint32_t FolderCluster(std::uint32_t low, std::uint32_t parentCluster, const ItemStore& store);
+
+  // Chooses the first cluster of every file whose high word was cleared (or
+  // marks it as fitting nowhere), then marks the deleted files whose clusters
+  // the FAT now gives to other files: allocated, and not along a chain of
+  // their own (one of just their length, from a cluster no live file starts).
+  void ResolveFiles(ItemStore& store);
+
+ private:
+  const ClusterAllocation& Allocation();
+  // How many first clusters low + k * 65536 the volume holds.
+  std::uint32_t CandidateCount(std::uint32_t low) const;
+  bool Survives(std::uint64_t first, std::uint64_t clusters, const ItemStore& store);
+  bool IsFolderOf(std::uint32_t cluster, std::uint32_t parentCluster);
+  // The surviving candidate in the parent folder's 65,536-cluster band, else
+  // the lowest surviving one.
+  std::optional<std::uint32_t> Choose(std::uint32_t low, std::uint64_t clusters, std::uint32_t parentCluster,
+                                      const ItemStore& store);
+
+  SectorReader& reader_;
+  const VolumeParameters& volume_;
+  std::uint32_t lastCluster_;
+  const WalkedDirectories& walked_;
+  std::optional<ClusterAllocation> allocation_;
+};
+
+}  // namespace salvex
