@@ -37,12 +37,17 @@ SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::strin
   SummaryText result;
   std::string& text = result.text;
   text = "Recovered " + std::to_string(summary.filesWritten) + " file(s), " + SizeText(summary.bytesWritten) +
-         ", into " + destination + "\n\nNot recovered:\n" + "  refused by the file filters: " +
+         ", into " + destination;
+  if (summary.writtenOverwritten > 0) {
+    text += "\nwritten, but its clusters are now used by other files: " + std::to_string(summary.writtenOverwritten);
+  }
+  text += std::string("\n\nNot recovered:\n") + "  refused by the file filters: " +
          std::to_string(summary.refusedByFilter) + "\n  refused by the deleted-file setting: " +
          std::to_string(summary.refusedByDeletedMode) + "\n  duplicates skipped: " +
          std::to_string(summary.skippedDuplicates) + "\n  failed: " + std::to_string(summary.failed.size());
   if (!summary.notRecoverable.empty()) {
-    text += "\n  compressed or encrypted: " + std::to_string(summary.notRecoverable.size());
+    text += "\n  not recoverable (compressed, encrypted or without a known cluster): " +
+            std::to_string(summary.notRecoverable.size());
   }
   if (!summary.withUnreadableSectors.empty()) {
     text += "\n\nWritten with unreadable sectors filled with zeros: " +
