@@ -3,9 +3,9 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/ok_cancel_row.h"
 #include "gui/qt_text.h"
 
 namespace salvex::gui {
@@ -29,15 +29,7 @@ InformationDialog::InformationDialog(const QString& caption, const PanelRows& ro
     labels_.push_back(label);
     values_.push_back(value);
   }
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
+  QHBoxLayout* buttons = OkCancelRow(this);
   auto* column = new QVBoxLayout(this);
   column->addLayout(grid);
   column->addSpacing(8);

@@ -5,9 +5,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "gui/ok_cancel_row.h"
 
 namespace salvex::gui {
 namespace {
@@ -64,17 +65,7 @@ RecoverySettingsDialog::RecoverySettingsDialog(RecoverySettings& settings, QWidg
   retries_ = NumberList(10, settings.badSectorRetries, this);
   retries_->setObjectName(QStringLiteral("retriesList"));
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
+  QHBoxLayout* buttons = OkCancelRow(this);
 
   auto* column = new QVBoxLayout(this);
   column->addWidget(

@@ -126,6 +126,8 @@ const FolderTreeModel* WizardController::Tree(TreeKind kind) const {
 
 FolderTreeModel& WizardController::CreateTree(TreeKind kind, std::string rootCaption) {
   auto& slot = TreeSlot(kind);
+  // The view lets go of the old tree before it is freed.
+  if (slot) view_.SetTree(kind, nullptr);
   slot = std::make_unique<FolderTreeModel>();
   slot->SetText(kRoot, rootCaption);
   return *slot;

@@ -114,6 +114,9 @@ class WizardController {
   void FinishAdvanceScan();
   void StartMount();
   void FinishMount();
+  // Says why a snapshot did not load (the commands of the step it was asked
+  // in come back), or what it warned of; false when it did not load.
+  bool ReportSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep);
   void FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
                               std::unique_ptr<FolderTreeModel> tree);
   void FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,

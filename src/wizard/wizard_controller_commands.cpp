@@ -45,14 +45,19 @@ void WizardController::LoadSnapshot(const std::string& path) {
       [this, path, outcome, tree, step] { FinishTreeSnapshotLoad(path, *outcome, step, std::move(*tree)); });
 }
 
-void WizardController::FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
-                                              std::unique_ptr<FolderTreeModel> tree) {
+bool WizardController::ReportSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep) {
   if (!outcome.Ok()) {
     view_.Notice(NoticeKind::error, LoadFailureMessage(path, outcome.error));
     SetMenuState(fromStep);
-    return;
+    return false;
   }
   for (const std::string& warning : outcome.warnings) view_.Notice(NoticeKind::information, warning);
+  return true;
+}
+
+void WizardController::FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
+                                              std::unique_ptr<FolderTreeModel> tree) {
+  if (!ReportSnapshotLoad(path, outcome, fromStep)) return;
   if (session_.volume.fsType == FsType::ntfs) {
     // No items to show: the step stays, and so do its commands.
     view_.Notice(NoticeKind::information, kNtfsSnapshotNote);
@@ -83,12 +88,7 @@ void WizardController::FinishTreeSnapshotLoad(const std::string& path, const Out
 
 void WizardController::FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
                                                  std::unique_ptr<FolderTreeModel> tree) {
-  if (!outcome.Ok()) {
-    view_.Notice(NoticeKind::error, LoadFailureMessage(path, outcome.error));
-    SetMenuState(fromStep);
-    return;
-  }
-  for (const std::string& warning : outcome.warnings) view_.Notice(NoticeKind::information, warning);
+  if (!ReportSnapshotLoad(path, outcome, fromStep)) return;
   // As if the sweep had just found them: the found file systems listed,
   // none chosen yet.
   Show(Control::next, Shown::No());
