@@ -123,12 +123,7 @@ void WindowCommandsTest::RecoverAllThroughTheSavingDialogAndReloadASnapshot() {
     QTest::mouseClick(bar.Button(Command::recoverAll), Qt::LeftButton);
     QVERIFY(QApplication::activeModalWidget() == nullptr);
 
-    drive.ClickNode(TreeKind::disks, -1);
-    drive.Click("nextButton");
-    QVERIFY(drive.WaitForStep(1));
-    drive.ClickNode(TreeKind::partitions, 0);
-    drive.Click("nextButton");
-    QVERIFY(drive.WaitForStep(3));
+    QVERIFY(drive.ScanFirstPartition());
     QTRY_COMPARE(boxes.seen.size(), std::size_t{1});
     QVERIFY(drive.Activate());
     scanned = TreeTexts(*drive.Wizard().Tree(TreeKind::items));

@@ -47,6 +47,17 @@ class WindowDriver {
     return QTest::qWaitFor([&] { return !Wizard().Busy() && Wizard().WizardStep() == step; }, timeoutMs);
   }
 
+  // The Standard Scan of the first partition of the last disk, to the items
+  // step.
+  bool ScanFirstPartition() const {
+    ClickNode(wizard::TreeKind::disks, -1);
+    Click("nextButton");
+    if (!WaitForStep(1)) return false;
+    ClickNode(wizard::TreeKind::partitions, 0);
+    Click("nextButton");
+    return WaitForStep(3);
+  }
+
   QString Cell(int row, int column) const { return Table().model()->index(row, column).data().toString(); }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;

@@ -218,12 +218,7 @@ void WindowFlowTest::KeysMenusAndRenameInTheItemsStep() {
   Run run(*fixture);
   WindowDriver& drive = run.drive;
   QVERIFY(QTest::qWaitForWindowActive(&drive.Window()));
-  drive.ClickNode(TreeKind::disks, -1);
-  drive.Click("nextButton");
-  QVERIFY(drive.WaitForStep(1));
-  drive.ClickNode(TreeKind::partitions, 0);
-  drive.Click("nextButton");
-  QVERIFY(drive.WaitForStep(3));
+  QVERIFY(drive.ScanFirstPartition());
   QTRY_COMPARE(run.boxes.seen.size(), std::size_t{1});
   QVERIFY(drive.Activate());
   QTableView& table = drive.Table();
