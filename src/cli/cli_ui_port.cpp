@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "cli/terminal_text.h"
+#include "common/visible_text.h"
 
 namespace salvex::cli {
 namespace {
@@ -31,7 +31,7 @@ void CliUiPort::SetPanelValue(std::string_view label, std::string_view value) {
   // Called for every entry a scan reads: nothing is made for a line that
   // is never drawn.
   if (interactive_ && label == panel::kLastItem) {
-    detail_ = TerminalText(value);
+    detail_ = VisibleText(value);
     Redraw(false);
   }
 }
@@ -58,12 +58,12 @@ void CliUiPort::SetProgress(int percent) {
 void CliUiPort::Notice(NoticeKind kind, std::string_view text) {
   ClearLine();
   const char* prefix = kind == NoticeKind::error ? "salvex: error: " : "salvex: ";
-  std::fprintf(stderr, "%s%s\n", prefix, TerminalText(text).c_str());
+  std::fprintf(stderr, "%s%s\n", prefix, VisibleText(text).c_str());
 }
 
 bool CliUiPort::Confirm(std::string_view text) {
   ClearLine();
-  std::fprintf(stderr, "salvex: %s %s\n", TerminalText(text).c_str(), confirmAnswer_ ? "Yes" : "No");
+  std::fprintf(stderr, "salvex: %s %s\n", VisibleText(text).c_str(), confirmAnswer_ ? "Yes" : "No");
   return confirmAnswer_;
 }
 

@@ -7,7 +7,7 @@
 #include "cli/json_writer.h"
 #include "cli/scan_listing.h"
 #include "session/stoppable.h"
-#include "cli/terminal_text.h"
+#include "common/visible_text.h"
 #include "search/find_files.h"
 
 namespace salvex::cli {
@@ -39,12 +39,12 @@ void PrintRows(const std::vector<FoundFileRow>& rows, bool json) {
   std::cout << "File Name\tPath\tSize\n";
   for (const FoundFileRow& row : rows) {
     if (!row.reachable) continue;
-    std::cout << TerminalText(row.name) << '\t' << TerminalText(row.path) << '\t' << row.size << '\n';
+    std::cout << VisibleText(row.name) << '\t' << VisibleText(row.path) << '\t' << row.size << '\n';
   }
   if (std::any_of(rows.begin(), rows.end(), [](const FoundFileRow& row) { return !row.reachable; })) {
     std::cout << '\n' << kUnreachableHeading << "\nFile Name\tSize\n";
     for (const FoundFileRow& row : rows) {
-      if (!row.reachable) std::cout << TerminalText(row.name) << '\t' << row.size << '\n';
+      if (!row.reachable) std::cout << VisibleText(row.name) << '\t' << row.size << '\n';
     }
   }
   std::cout << rows.size() << " file(s) found\n";

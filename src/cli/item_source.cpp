@@ -3,6 +3,8 @@
 #include <iostream>
 
 #include "cli/cli_error.h"
+#include "common/visible_text.h"
+#include "items/unreadable_directories.h"
 #include "platform/protected_files.h"
 #include "session/filter_patterns.h"
 #include "session/volume_choice.h"
@@ -28,6 +30,8 @@ std::string SavedPath(const SavedSnapshot& saved, const char* cannotCreate) {
       return saved.path;
     case SavedSnapshot::Failure::isBeingRead:
       throw CliError(Trimmed(cannotCreate) + ": " + saved.path + ": " + kProtectedFileMessage);
+    case SavedSnapshot::Failure::onScannedDisk:
+      throw CliError(Trimmed(cannotCreate) + ": " + saved.reason);
     case SavedSnapshot::Failure::cannotCreate:
       break;
   }
@@ -76,8 +80,10 @@ LoadedItems MountFound(Session& session, std::uint16_t ordinal, CliUiPort& ui, F
   return {ItemsAreNtfs(session), completed};
 }
 
-LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepOptions& deep, CliUiPort& ui,
-                      FolderTreeModel& tree) {
+namespace {
+
+LoadedItems LoadItemsOnly(Session& session, const VolumeOptions& volume, const DeepOptions& deep, CliUiPort& ui,
+                          FolderTreeModel& tree) {
   Require(AddFilterPatterns(session, volume.filters));
   if (!volume.snapshot.empty()) {
     if (!IsAdvanceSnapshotPath(volume.snapshot)) {
@@ -115,6 +121,20 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
               << "(--mount K with --fs) may find more of their files\n";
   }
   return {ItemsAreNtfs(session), outcome == StandardScanOutcome::completed};
+}
+
+}  // namespace
+
+LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepOptions& deep, CliUiPort& ui,
+                      FolderTreeModel& tree) {
+  LoadedItems loaded = LoadItemsOnly(session, volume, deep, ui, tree);
+  if (loaded.ntfs) return loaded;
+  for (const UnreadableDirectorySectorAt& gap : DescribeUnreadableDirectorySectors(session.items, tree)) {
+    std::cerr << "salvex: warning: folder " << VisibleText(gap.folder) << ": directory sector " << gap.sector
+              << " could not be read; the entries it held are missing\n";
+    ++loaded.unreadableDirectorySectors;
+  }
+  return loaded;
 }
 
 }  // namespace salvex::cli

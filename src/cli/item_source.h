@@ -13,6 +13,9 @@ namespace salvex::cli {
 struct LoadedItems {
   bool ntfs = false;      // the items are in the store's NTFS half
   bool complete = true;   // false when Stop (Ctrl-C) cut the scan short
+  // Directory sectors that could not be read: the entries they held are
+  // missing (each is named on stderr).
+  std::size_t unreadableDirectorySectors = 0;
 };
 
 // Fills the session's store as the options say: a snapshot, the Standard

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/terminal_text.h"
+#include "common/visible_text.h"
 #include "common/utf.h"
 
 namespace salvex::cli {
@@ -83,7 +83,7 @@ void JsonWriter::WriteEscaped(std::string_view text) {
   // valid; terminal controls are escaped, so printing it to a terminal is safe.
   std::string run;
   for (const char32_t c : DecodeUtf8(text)) {
-    if (!IsTerminalControl(c) && c != '"' && c != '\\') {
+    if (!IsInvisibleControl(c) && c != '"' && c != '\\') {
       AppendUtf8(run, c);
       continue;
     }

@@ -1,14 +1,23 @@
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/cli_error.h"
 #include "cli/cli_ui_port.h"
 #include "cli/commands.h"
 #include "cli/item_source.h"
+#include "common/visible_text.h"
 #include "session/recovery_choice.h"
 #include "session/stoppable.h"
 
 namespace salvex::cli {
 namespace {
+
+void PrintList(const char* heading, const std::vector<std::string>& lines) {
+  if (lines.empty()) return;
+  std::cout << heading << " (" << lines.size() << "):\n";
+  for (const std::string& line : lines) std::cout << "  " << VisibleText(line) << '\n';
+}
 
 void PrintSummary(const RecoverySummary& summary, const std::string& out) {
   std::cout << "Recovered " << summary.filesWritten << " file(s), " << summary.bytesWritten << " bytes, into " << out
@@ -18,26 +27,16 @@ void PrintSummary(const RecoverySummary& summary, const std::string& out) {
   }
   std::cout << "Not recovered: " << summary.refusedByFilter << " by the filters, " << summary.refusedByDeletedMode
             << " by the deleted-file setting, " << summary.skippedDuplicates << " duplicate(s) skipped\n";
-  if (!summary.failed.empty()) {
-    std::cout << "Failed (" << summary.failed.size() << "):\n";
-    for (const std::string& failure : summary.failed) std::cout << "  " << failure << '\n';
+  PrintList("Failed", summary.failed);
+  std::vector<std::string> unreadable;
+  for (const UnreadableFile& file : summary.withUnreadableSectors) {
+    unreadable.push_back(file.path + " (" + std::to_string(file.sectors) + " sector(s))");
   }
-  if (!summary.withUnreadableSectors.empty()) {
-    std::cout << "Written with unreadable sectors filled with zeros (" << summary.withUnreadableSectors.size()
-              << "):\n";
-    for (const UnreadableFile& file : summary.withUnreadableSectors) {
-      std::cout << "  " << file.path << " (" << file.sectors << " sector(s))\n";
-    }
-  }
-  if (!summary.notRecoverable.empty()) {
-    std::cout << "Not recoverable (" << summary.notRecoverable.size() << "):\n";
-    for (const std::string& file : summary.notRecoverable) std::cout << "  " << file << '\n';
-  }
+  PrintList("Written with unreadable sectors filled with zeros", unreadable);
+  PrintList("Written from a damaged cluster chain, so partly guessed", summary.damagedChains);
+  PrintList("Not recoverable", summary.notRecoverable);
   if (summary.emptyFiles > 0) std::cout << summary.emptyFiles << " empty file(s): nothing to recover\n";
-  if (!summary.cutShort.empty()) {
-    std::cout << "Left partial by Skip File or Stop Saving (" << summary.cutShort.size() << "):\n";
-    for (const std::string& path : summary.cutShort) std::cout << "  " << path << '\n';
-  }
+  PrintList("Left partial by Skip File or Stop Saving", summary.cutShort);
   if (summary.stopped) std::cout << "Stopped before the end: the files above are all that was written.\n";
 }
 
@@ -71,7 +70,7 @@ int RunRecover(const RecoverOptions& options) {
   ui.ShowProgress(true);
   // Ctrl-C raises Stop Saving: the files written so far stay and the summary still comes.
   RecoverySummary summary;
-  RunStoppable([&] { summary = RecoverItems(session, selection, *destination.folder, ui, saving, run); },
+  RunStoppable([&] { summary = RecoverItems(session, tree, selection, *destination.folder, ui, saving, run); },
                run.stopSaving);
   ui.ShowProgress(false);
   ui.SetStatus("");

@@ -47,7 +47,7 @@ int RunScan(const ScanOptions& options) {
   const LoadedItems loaded = LoadItems(session, options.volume, {}, ui, tree);
   if (!options.saveSnapshot.empty()) SaveTreeSnapshot(session, options.saveSnapshot, loaded.ntfs);
   PrintItems(session, tree, loaded, options.json);
-  return loaded.complete ? 0 : 1;
+  return loaded.complete && loaded.unreadableDirectorySectors == 0 ? 0 : 1;
 }
 
 }  // namespace salvex::cli

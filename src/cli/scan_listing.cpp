@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "cli/json_writer.h"
-#include "cli/terminal_text.h"
+#include "common/visible_text.h"
 #include "items/item_paths.h"
 #include "items/item_rows.h"
 #include "items/lost_items.h"
@@ -56,10 +58,14 @@ struct Line {
   bool overwritten = false;  // "DEL!": its clusters are now other files'
 };
 
+constexpr const char* kBeyondVolumeNote = "  (its data passes the end of the volume: recovered only up to it)";
+
 template <typename Kind>
 Line FileLine(const typename Kind::File& file, std::size_t depth) {
-  return {file.deleted, depth, Kind::Row(file), Kind::Recoverable(file) ? "" : Kind::kNotRecoverableNote,
-          Kind::Overwritten(file)};
+  const char* note = !Kind::Recoverable(file) ? Kind::kNotRecoverableNote
+                     : Kind::BeyondVolume(file) ? kBeyondVolumeNote
+                                                : "";
+  return {file.deleted, depth, Kind::Row(file), note, Kind::Overwritten(file)};
 }
 
 bool Passes(const FileFilter& passes, const std::string& name) { return !passes || passes(name); }
@@ -129,8 +135,8 @@ void PrintLines(std::ostream& out, std::vector<Line> lines) {
   std::size_t sizeWidth = 4;
   std::size_t idWidth = 2;
   for (Line& line : lines) {
-    line.row.name = TerminalText(line.row.name);
-    line.row.type = TerminalText(line.row.type);
+    line.row.name = VisibleText(line.row.name);
+    line.row.type = VisibleText(line.row.type);
     nameWidth = std::max(nameWidth, std::min(kMaxNameColumn, line.depth * kIndentPerLevel + DisplayWidth(line.row.name)));
     typeWidth = std::max(typeWidth, DisplayWidth(line.row.type));
     sizeWidth = std::max(sizeWidth, line.row.size.size());
@@ -165,9 +171,15 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
                       const FileFilter& passes) {
   const ItemPaths<Kind> index(store, tree);
   JsonWriter json(out);
+  // A folder's directory sectors that could not be read (the root's are
+  // named on stderr only: it has no item of its own).
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> unreadable;
+  for (const UnreadableDirectorySector& gap : store.unreadableDirectorySectors) {
+    unreadable[gap.folderKey].push_back(gap.sector);
+  }
   const auto writeItem = [&](const std::optional<std::string>& path, const auto& item, const char* kind,
                              std::uint64_t size, std::uint64_t id, bool recoverable, bool overwritten,
-                             bool inferred) {
+                             bool inferred, bool beyondVolume) {
     const ItemRow row = Kind::Row(item);
     json.BeginObject();
     json.Key("path");
@@ -204,19 +216,30 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       json.Key("clusterInferred");
       json.Bool(true);
     }
+    if (beyondVolume) {
+      json.Key("beyondVolume");
+      json.Bool(true);
+    }
+    if (const auto gaps = unreadable.find(Kind::KeyOf(item)); std::string_view(kind) == "folder" && gaps != unreadable.end()) {
+      json.Key("unreadableDirectorySectors");
+      json.BeginArray();
+      for (const std::uint32_t sector : gaps->second) json.Number(sector);
+      json.EndArray();
+    }
     json.EndObject();
   };
   json.BeginArray();
   const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
-    writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode, true, false, false);
+    writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode, true, false, false,
+              false);
   }
   const auto& files = Kind::Files(store).Items();
   for (std::uint32_t position = 0; position < files.size(); ++position) {
     if (!Passes(passes, files[position].name)) continue;
     writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]),
               Kind::Recoverable(files[position]), Kind::Overwritten(files[position]),
-              Kind::ClusterInferred(files[position]));
+              Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]));
   }
   json.EndArray();
   out << '\n';

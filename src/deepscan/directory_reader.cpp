@@ -50,13 +50,27 @@ bool DirectoryReader::Read(std::uint32_t sector, std::uint32_t count, std::uint3
   }
   window_.resize(kKeptBytes + std::size_t{count} * kSectorSize);
   const std::span<std::uint8_t> piece(window_.data() + kKeptBytes, std::size_t{count} * kSectorSize);
-  ReadSectorsZeroed(context_.reader, sector, count, piece);
-  if (first && checkDots && !BeginsWithDotEntries(piece)) {
+  context_.reader.ReadSectorsFillingGaps(sector, count, piece, &unreadable_);
+  for (const std::uint32_t gap : unreadable_) decode_.store.unreadableDirectorySectors.push_back({parent, sector + gap});
+  const bool firstReadable = unreadable_.empty() || unreadable_.front() != 0;
+  if (first && checkDots && firstReadable && !BeginsWithDotEntries(piece)) {
     abandoned = true;
     return true;
   }
-  const auto firstIndex = static_cast<unsigned>(kLongNameReachSectors * 16 + (first && checkDots ? 2u : 0u));
-  const bool ended = DecodeDirectorySectors(decode_, window_, parent, deleted, firstIndex);
+  // Each stretch of readable sectors is decoded on its own: an unreadable
+  // one reads as zeros, which would otherwise end the directory.
+  bool ended = false;
+  std::uint32_t begin = 0;
+  for (std::size_t gap = 0; gap <= unreadable_.size() && !ended; ++gap) {
+    const std::uint32_t end = gap < unreadable_.size() ? unreadable_[gap] : count;
+    if (end > begin) {
+      const unsigned skipDots = begin == 0 && first && checkDots ? 2u : 0u;
+      const auto firstIndex = static_cast<unsigned>(kLongNameReachSectors * 16 + skipDots);
+      const Bytes stretch = Bytes(window_).subspan(std::size_t{begin} * kSectorSize, kKeptBytes + std::size_t{end - begin} * kSectorSize);
+      ended = DecodeDirectorySectors(decode_, stretch, parent, deleted, firstIndex);
+    }
+    begin = end + 1;
+  }
   // Keep the window's last sectors in front of the next piece.
   std::copy(window_.end() - kKeptBytes, window_.end(), window_.begin());
   return ended;

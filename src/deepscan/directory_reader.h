@@ -18,7 +18,8 @@ struct DirectoryRead {
 
 // Reads one directory of a found file system in pieces of up to 8 sectors
 // and decodes them; the two sectors before each piece stay in front of it, so
-// long names that cross a piece boundary are read whole.
+// long names that cross a piece boundary are read whole. A sector that cannot
+// be read is recorded in the store and skipped.
 class DirectoryReader {
  public:
   DirectoryReader(VolumeContext& context, DirectoryDecodeContext& decode) : context_(context), decode_(decode) {}
@@ -39,6 +40,7 @@ class DirectoryReader {
   VolumeContext& context_;
   DirectoryDecodeContext& decode_;
   std::vector<std::uint8_t> window_;
+  std::vector<std::uint32_t> unreadable_;  // of the piece just read
 };
 
 }  // namespace salvex

@@ -81,8 +81,7 @@ bool ReadFoundDirectories(VolumeContext& context, ItemStore& store, WalkedDirect
   VolumeParameters& volume = context.volume;
   UiPort& ui = context.ui;
   ui.SetStatus("Step 4 / 5 ....");
-  const std::uint32_t lastSector = volume.volumeEnd != 0 ? volume.volumeEnd : context.scan.rangeEnd;
-  DirectoryDecodeContext decode{store, volume.fsType, FatEntryLimits(volume, lastSector)};
+  DirectoryDecodeContext decode{store, volume.fsType, FatEntryLimits(volume, LastVolumeSector(volume, context.scan))};
   DirectoryReader reader(context, decode);
   ClusterChain chain;
   if (volume.fsType == FsType::fat16) {
@@ -91,7 +90,7 @@ bool ReadFoundDirectories(VolumeContext& context, ItemStore& store, WalkedDirect
     }
   } else {
     if (volume.rootDirStart == 0) volume.rootDirStart = 2;
-    BuildDirectoryChain(context.reader, volume, volume.rootDirStart, chain);
+    BuildDirectoryChain(context.reader, volume, decode.limits.lastCluster, volume.rootDirStart, chain);
     reader.ReadClusters(chain, kFatRootKey, false, false);
     if (walked) walked->clusters.insert(chain.begin(), chain.end());
   }
@@ -101,7 +100,7 @@ bool ReadFoundDirectories(VolumeContext& context, ItemStore& store, WalkedDirect
     // Copies: reading a directory may add folders and move the list.
     const std::uint32_t cluster = folders.Items()[i].firstCluster;
     const bool deleted = folders.Items()[i].deleted;
-    BuildDirectoryChain(context.reader, volume, cluster, chain);
+    BuildDirectoryChain(context.reader, volume, decode.limits.lastCluster, cluster, chain);
     const DirectoryRead read = reader.ReadClusters(chain, cluster, deleted, true);
     // The whole chain is the folder's, read past its end mark or not.
     if (walked && !read.abandoned) walked->Record(cluster, chain, read.endSeen, deleted);
@@ -128,9 +127,9 @@ bool MountFat(MountContext& context) {
   WalkedDirectories walked;
   const bool completed = ReadFoundDirectories(volume, context.store, &walked);
   if (completed) ListOrphanDirectoryClusters(volume, context.store, context.state.hits.directorySectors, walked);
-  const std::uint32_t lastSector = volume.volume.volumeEnd != 0 ? volume.volume.volumeEnd : volume.scan.rangeEnd;
+  const std::uint32_t lastSector = LastVolumeSector(volume.volume, volume.scan);
   DeletedClusterResolver deletedClusters(volume.reader, volume.volume, FatEntryLimits(volume.volume, lastSector).lastCluster,
-                                         walked);
+                                         walked, volume.scan.stopRequested);
   deletedClusters.ResolveFiles(context.store);
   ui.SetStatus("Step 5 / 5 ....");
   BuildFatFolderTree(context.store, context.tree, ui, context.treeRoot);

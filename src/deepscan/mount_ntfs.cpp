@@ -1,5 +1,6 @@
 #include "deepscan/mount.h"
 #include "ntfs/ntfs_scan.h"
+#include "ntfs/volume_extent.h"
 
 namespace salvex {
 namespace {
@@ -10,10 +11,15 @@ constexpr std::uint32_t kRootRecord = 5;
 // and not after its last.
 void AddFilesInside(MountContext& context) {
   const VolumeParameters& volume = context.volume.volume;
+  const std::uint64_t volumeBytes =
+      NtfsVolumeClusters(volume, LastVolumeSector(volume, context.volume.scan)) * volume.sectorsPerCluster * kSectorSize;
   for (const MftFileHit& hit : context.state.hits.mftFiles) {
     if (hit.sector <= volume.clusterBase || hit.sector > volume.volumeEnd) continue;
-    context.store.AddNtfsFile(hit.sector, hit.name, 0, hit.parentRecord, hit.created, hit.changed, hit.size,
-                              hit.deleted);
+    // A damaged record may claim any size; the extraction finds whether its
+    // runs stay inside.
+    const bool beyondVolume = volumeBytes != 0 && hit.size > volumeBytes;
+    context.store.AddNtfsFile(hit.sector, hit.name, 0, hit.parentRecord, hit.created, hit.changed,
+                              beyondVolume ? volumeBytes : hit.size, hit.deleted, false, beyondVolume);
     ++context.store.counters.fileCount;
   }
 }

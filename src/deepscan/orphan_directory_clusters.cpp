@@ -34,8 +34,7 @@ void ListOrphanDirectoryClusters(VolumeContext& context, ItemStore& store,
                                  const std::vector<std::uint32_t>& directorySectors, const WalkedDirectories& walked) {
   const VolumeParameters& volume = context.volume;
   if (volume.sectorsPerCluster == 0 || directorySectors.empty()) return;
-  const std::uint32_t lastSector = volume.volumeEnd != 0 ? volume.volumeEnd : context.scan.rangeEnd;
-  DirectoryDecodeContext decode{store, volume.fsType, FatEntryLimits(volume, lastSector)};
+  DirectoryDecodeContext decode{store, volume.fsType, FatEntryLimits(volume, LastVolumeSector(volume, context.scan))};
   // Unknown limits: the clusters the range holds bound the search.
   const std::uint32_t lastCluster = decode.limits.lastCluster != 0 ? decode.limits.lastCluster : UINT32_MAX;
   const std::vector<std::uint32_t> orphans = OrphanClusters(volume, lastCluster, directorySectors, walked, store);
@@ -45,7 +44,10 @@ void ListOrphanDirectoryClusters(VolumeContext& context, ItemStore& store,
     const auto openEnd = walked.openEnds.find(orphans[i]);
     const bool continues = openEnd != walked.openEnds.end();
     const std::uint32_t parent = continues ? openEnd->second.folderCluster : kLostEntriesKey;
-    const std::size_t room = kMaxDirectoryClusters - (continues ? openEnd->second.clustersRead : 0);
+    // No folder is larger than FAT allows, whatever the sweep found after it.
+    const std::size_t readBefore = continues ? openEnd->second.clustersRead : 0;
+    const std::size_t room =
+        readBefore < kMaxUnboundedDirectoryClusters ? kMaxUnboundedDirectoryClusters - readBefore : 1;
     // A run of consecutive clusters is read as one directory, so that long
     // names crossing a cluster boundary are read whole.
     run.assign(1, orphans[i]);

@@ -17,19 +17,23 @@ bool SectorReader::TryReadSectors(std::uint64_t startSector, std::uint32_t count
 }
 
 std::uint32_t SectorReader::ReadSectorsFillingGaps(std::uint64_t startSector, std::uint32_t count,
-                                                   std::span<std::uint8_t> buffer) {
-  std::uint32_t unreadable = 0;
-  if (!ReadWithFallback(startSector, count, buffer, &unreadable) && unreadable == 0) {
+                                                   std::span<std::uint8_t> buffer,
+                                                   std::vector<std::uint32_t>* unreadable) {
+  std::vector<std::uint32_t> own;
+  std::vector<std::uint32_t>& gaps = unreadable ? *unreadable : own;
+  gaps.clear();
+  if (!ReadWithFallback(startSector, count, buffer, &gaps) && gaps.empty()) {
     // Nothing was attempted (no disk, bad arguments): nothing is trustworthy.
     const std::size_t length = std::min<std::size_t>(buffer.size(), std::size_t{count} * kSectorSize);
     std::fill_n(buffer.begin(), length, std::uint8_t{0});
+    for (std::uint32_t i = 0; i < count; ++i) gaps.push_back(i);
     return count;
   }
-  return unreadable;
+  return static_cast<std::uint32_t>(gaps.size());
 }
 
 bool SectorReader::ReadWithFallback(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer,
-                                    std::uint32_t* unreadable) {
+                                    std::vector<std::uint32_t>* unreadable) {
   if (!source_) return false;
   const std::uint64_t length = static_cast<std::uint64_t>(count) * kSectorSize;
   if (buffer.size() < length) return false;
@@ -48,7 +52,7 @@ bool SectorReader::ReadWithFallback(std::uint64_t startSector, std::uint32_t cou
     }
     if (!read && unreadable) {
       std::fill(sector.begin(), sector.end(), std::uint8_t{0});
-      ++*unreadable;
+      unreadable->push_back(i);
     }
   }
   return lastAttemptSucceeded;

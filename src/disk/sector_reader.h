@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "platform/disk_source.h"
 
@@ -38,16 +39,17 @@ class SectorReader {
   // The same reads, for callers that write out what they read: a sector that
   // stays unreadable after the retries is filled with zeros (never left with
   // older bytes) and counted. Returns the number of such sectors; all of them
-  // when no disk is open or the buffer is too small.
-  std::uint32_t ReadSectorsFillingGaps(std::uint64_t startSector, std::uint32_t count,
-                                       std::span<std::uint8_t> buffer);
+  // when no disk is open or the buffer is too small. `unreadable`, when
+  // given, receives the positions (0-based within the block) of those sectors.
+  std::uint32_t ReadSectorsFillingGaps(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer,
+                                       std::vector<std::uint32_t>* unreadable = nullptr);
 
  private:
   // The block request, then single sectors with retries. Returns whether the
-  // very last attempt succeeded; counts (and zeroes) the sectors that failed
-  // every attempt when `unreadable` is given.
+  // very last attempt succeeded; zeroes the sectors that failed every
+  // attempt, and lists their positions, when `unreadable` is given.
   bool ReadWithFallback(std::uint64_t startSector, std::uint32_t count, std::span<std::uint8_t> buffer,
-                        std::uint32_t* unreadable);
+                        std::vector<std::uint32_t>* unreadable);
 
   const std::uint16_t& badSectorRetries_;
   std::unique_ptr<DiskSource> source_;

@@ -12,15 +12,15 @@ constexpr std::uint32_t kFatReadSectors = 256;  // 128 KiB a read
 
 std::uint32_t EntriesPerSector(FsType fsType) { return fsType == FsType::fat32 ? 128 : 256; }
 
-// The upper four bits of a FAT32 entry are reserved: they mean nothing alone.
-bool InUse(Bytes fat, std::size_t index, FsType fsType) {
-  return fsType == FsType::fat32 ? (u32le(fat, index * 4) & 0x0FFFFFFF) != 0 : u16le(fat, index * 2) != 0;
+// The entry's link, with the reserved upper four bits of FAT32 masked off.
+std::uint32_t Link(Bytes fat, std::size_t index, FsType fsType) {
+  return fsType == FsType::fat32 ? u32le(fat, index * 4) & 0x0FFFFFFF : u16le(fat, index * 2);
 }
 
 }  // namespace
 
 ClusterAllocation ClusterAllocation::Read(SectorReader& reader, const VolumeParameters& volume,
-                                          std::uint32_t lastCluster) {
+                                          std::uint32_t lastCluster, const std::atomic<bool>* stop) {
   ClusterAllocation map;
   if (volume.fat1Start == 0 || lastCluster < 2 ||
       (volume.fsType != FsType::fat16 && volume.fsType != FsType::fat32)) {
@@ -37,16 +37,20 @@ ClusterAllocation ClusterAllocation::Read(SectorReader& reader, const VolumePara
   if (sectors == 0) return map;
   const std::uint64_t limit = std::min<std::uint64_t>(std::uint64_t{lastCluster} + 1, sectors * perSector);
   map.limit_ = limit;
-  map.words_.assign(limit / 64 + 1, 0);
+  for (Bits* bits : {&map.allocated_, &map.linked_, &map.linkedTwice_}) bits->assign(limit / 64 + 1, 0);
   std::vector<std::uint8_t> chunk(std::size_t{kFatReadSectors} * kSectorSize);
   for (std::uint64_t done = 0; done < sectors; done += kFatReadSectors) {
+    if (stop && stop->load(std::memory_order_relaxed)) return {};
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kFatReadSectors, sectors - done));
     const std::span<std::uint8_t> piece(chunk.data(), std::size_t{count} * kSectorSize);
     ReadSectorsZeroed(reader, std::uint64_t{volume.fat1Start} + done, count, piece);
     const std::uint64_t firstCluster = done * perSector;
     const std::uint64_t entries = std::min<std::uint64_t>(std::uint64_t{count} * perSector, limit - firstCluster);
     for (std::uint64_t i = 0; i < entries; ++i) {
-      if (firstCluster + i >= 2 && InUse(piece, i, volume.fsType)) map.Set(firstCluster + i);
+      const std::uint32_t link = Link(piece, i, volume.fsType);
+      if (firstCluster + i < 2 || link == 0) continue;
+      Set(map.allocated_, firstCluster + i);
+      if (link >= 2 && link < limit) Set(map.Test(map.linked_, link) ? map.linkedTwice_ : map.linked_, link);
     }
   }
   map.Finish();
@@ -54,18 +58,18 @@ ClusterAllocation ClusterAllocation::Read(SectorReader& reader, const VolumePara
 }
 
 void ClusterAllocation::Finish() {
-  before_.assign(words_.size(), 0);
+  before_.assign(allocated_.size(), 0);
   std::uint32_t total = 0;
-  for (std::size_t i = 0; i < words_.size(); ++i) {
+  for (std::size_t i = 0; i < allocated_.size(); ++i) {
     before_[i] = total;
-    total += static_cast<std::uint32_t>(std::popcount(words_[i]));
+    total += static_cast<std::uint32_t>(std::popcount(allocated_[i]));
   }
 }
 
 std::uint64_t ClusterAllocation::Rank(std::uint64_t cluster) const {
   const std::uint64_t word = cluster / 64;
   const std::uint64_t below = (std::uint64_t{1} << (cluster % 64)) - 1;
-  return before_[word] + static_cast<std::uint64_t>(std::popcount(words_[word] & below));
+  return before_[word] + static_cast<std::uint64_t>(std::popcount(allocated_[word] & below));
 }
 
 bool ClusterAllocation::AnyAllocated(std::uint64_t first, std::uint64_t count) const {

@@ -26,12 +26,32 @@ std::uint32_t DotCluster(Bytes sector, std::size_t entry) {
 }  // namespace
 
 DeletedClusterResolver::DeletedClusterResolver(SectorReader& reader, const VolumeParameters& volume,
-                                               std::uint32_t lastCluster, const WalkedDirectories& walked)
-    : reader_(reader), volume_(volume), lastCluster_(lastCluster), walked_(walked) {}
+                                               std::uint32_t lastCluster, const WalkedDirectories& walked,
+                                               const std::atomic<bool>& stop)
+    : reader_(reader), volume_(volume), lastCluster_(lastCluster), walked_(walked), stop_(stop) {}
 
 const ClusterAllocation& DeletedClusterResolver::Allocation() {
-  if (!allocation_) allocation_ = ClusterAllocation::Read(reader_, volume_, lastCluster_);
+  if (!allocation_) allocation_ = ClusterAllocation::Read(reader_, volume_, lastCluster_, &stop_);
   return *allocation_;
+}
+
+bool DeletedClusterResolver::OwnsChain(std::uint32_t first, std::uint64_t clusters) {
+  const ClusterAllocation& allocation = Allocation();
+  if (allocation.IsLinkedTo(first)) return false;
+  // A chain head that no entry links to leads through clusters linked to
+  // once each, up to where another chain joins it: no two such walks share
+  // a cluster, so, each walked once and to its end, all of them together
+  // cost one pass over the FAT.
+  auto found = ownChainLength_.find(first);
+  if (found == ownChainLength_.end()) {
+    ClusterChain chain;
+    const auto alone = [&](std::uint32_t cluster) { return !allocation.IsLinkedToTwice(cluster); };
+    const std::uint32_t maxLinks = lastCluster_ != 0 ? lastCluster_ : kMaxUnboundedDirectoryClusters;
+    const ClusterChainBuild build = BuildChainWhile(reader_, volume_, lastCluster_, first, maxLinks, alone, chain);
+    const std::uint64_t length = build.end == ChainEnd::endOfChain ? chain.size() : 0;
+    found = ownChainLength_.emplace(first, length).first;
+  }
+  return found->second == clusters;
 }
 
 std::uint32_t DeletedClusterResolver::CandidateCount(std::uint32_t low) const {
@@ -97,7 +117,7 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
     return std::max<std::uint64_t>(1, (std::uint64_t{file.size} + clusterBytes - 1) / clusterBytes);
   };
   auto& files = store.FatFiles();
-  for (std::uint32_t position = 0; position < files.Size(); ++position) {
+  for (std::uint32_t position = 0; position < files.Size() && !Stopped(); ++position) {
     FatFileItem& file = files.At(position);
     if (!file.highWordCleared || CandidateCount(file.firstCluster) < 2) continue;
     const auto chosen = Choose(file.firstCluster, clustersOf(file), file.parentCluster, store);
@@ -113,18 +133,14 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
   for (const FatFileItem& file : files.Items()) {
     if (!file.deleted) liveStarts.insert(file.firstCluster);
   }
-  ClusterChain chain;
-  for (std::uint32_t position = 0; position < files.Size(); ++position) {
+  for (std::uint32_t position = 0; position < files.Size() && !Stopped(); ++position) {
     FatFileItem& file = files.At(position);
     if (!file.deleted || file.size == 0 || file.noClusterFits) continue;
     const std::uint64_t clusters = clustersOf(file);
     if (!Allocation().AnyAllocated(file.firstCluster, clusters)) continue;
     // An entry deleted while its chain stays (the FAT untouched) still owns
     // its clusters, when the chain has just the length its size needs.
-    if (!liveStarts.contains(file.firstCluster) && clusters < UINT32_MAX) {
-      BuildFileChain(reader_, volume_, file.firstCluster, static_cast<std::uint32_t>(clusters), 1, {}, chain);
-      if (chain.size() == clusters) continue;
-    }
+    if (!liveStarts.contains(file.firstCluster) && OwnsChain(file.firstCluster, clusters)) continue;
     file.overwritten = true;
   }
 }

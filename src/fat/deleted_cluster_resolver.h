@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <optional>
+#include <unordered_map>
 
 #include "disk/sector_reader.h"
 #include "fat/cluster_allocation.h"
@@ -17,8 +19,10 @@ namespace salvex {
 // FAT is read once, on the first question.
 class DeletedClusterResolver {
  public:
+  // `stop` (the scan's Stop) ends the work early: what is left unsettled
+  // stays as the entries gave it.
   DeletedClusterResolver(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
-                         const WalkedDirectories& walked);
+                         const WalkedDirectories& walked, const std::atomic<bool>& stop);
 
   // The first cluster of a deleted folder entry whose high word was cleared,
   // chosen among low + k * 65536: the one whose first sector is a folder
@@ -30,7 +34,9 @@ class DeletedClusterResolver {
   // Chooses the first cluster of every file whose high word was cleared (or
   // marks it as fitting nowhere), then marks the deleted files whose clusters
   // the FAT now gives to other files: allocated, and not along a chain of
-  // their own (one of just their length, from a cluster no live file starts).
+  // their own (one of just their length, from a cluster that no live file
+  // starts and no other entry links to, meeting no other chain). Linear in
+  // the FAT's size: each cluster is followed at most once.
   void ResolveFiles(ItemStore& store);
 
  private:
@@ -39,6 +45,10 @@ class DeletedClusterResolver {
   std::uint32_t CandidateCount(std::uint32_t low) const;
   bool Survives(std::uint64_t first, std::uint64_t clusters, const ItemStore& store);
   bool IsFolderOf(std::uint32_t cluster, std::uint32_t parentCluster);
+  // Whether the FAT holds a chain of exactly `clusters` from `first` that no
+  // other chain reaches into.
+  bool OwnsChain(std::uint32_t first, std::uint64_t clusters);
+  bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
   // The surviving candidate in the parent folder's 65,536-cluster band, else
   // the lowest surviving one.
   std::optional<std::uint32_t> Choose(std::uint32_t low, std::uint64_t clusters, std::uint32_t parentCluster,
@@ -48,7 +58,11 @@ class DeletedClusterResolver {
   const VolumeParameters& volume_;
   std::uint32_t lastCluster_;
   const WalkedDirectories& walked_;
+  const std::atomic<bool>& stop_;
   std::optional<ClusterAllocation> allocation_;
+  // By chain head: the length of the chain it owns to its end mark, 0 when
+  // it owns none (see OwnsChain).
+  std::unordered_map<std::uint32_t, std::uint64_t> ownChainLength_;
 };
 
 }  // namespace salvex

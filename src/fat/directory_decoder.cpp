@@ -26,6 +26,20 @@ void ReportEntry(DirectoryDecodeContext& context, const DirectoryEntry& entry) {
   ui.SetPanelValue(panel::kLastItem, entry.name);
 }
 
+FatFileItem FileItemOf(const DirectoryEntry& entry, std::uint32_t parentCluster, bool deleted) {
+  FatFileItem file;
+  file.name = entry.name;
+  file.firstCluster = entry.firstCluster;
+  file.parentCluster = parentCluster;
+  file.writeDate = entry.writeDate;
+  file.writeTime = entry.writeTime;
+  file.accessDate = entry.accessDate;
+  file.size = entry.size;
+  file.deleted = deleted;
+  file.highWordCleared = entry.highWordCleared;
+  return file;
+}
+
 // Names the folder that the sweep found at `firstCluster` under `parentCluster`.
 bool NameFoundFolder(ItemStore& store, const DirectoryEntry& entry, std::uint32_t firstCluster,
                      std::uint32_t parentCluster, bool deleted) {
@@ -89,8 +103,7 @@ bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::u
       store.AddFatFolder(entry.name, entry.firstCluster, parentCluster, entry.writeDate, entry.accessDate, 0,
                          deleted);
     } else {
-      store.AddFatFile(entry.name, entry.firstCluster, parentCluster, entry.writeDate, entry.accessDate, entry.size,
-                       deleted, entry.highWordCleared);
+      store.AddFatFile(FileItemOf(entry, parentCluster, deleted));
       ++store.counters.fileCount;
     }
     ReportEntry(context, entry);
@@ -111,8 +124,7 @@ bool DecodeDirectorySectors(DirectoryDecodeContext& context, Bytes sectors, std:
       NameFoundFolderOfLowWord(store, entry, parentCluster, deleted, context.limits.lastCluster);
       continue;
     }
-    store.AddFatFile(std::move(entry.name), entry.firstCluster, parentCluster, entry.writeDate, entry.accessDate,
-                     entry.size, deleted, entry.highWordCleared);
+    store.AddFatFile(FileItemOf(entry, parentCluster, deleted));
     ++store.counters.fileCount;
   }
   return false;

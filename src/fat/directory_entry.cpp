@@ -38,6 +38,11 @@ EntryFault CheckEntryPlausibility(Bytes entry, std::uint32_t firstCluster, const
   if (!IsValidDate(u16le(entry, 16)) || !IsValidDate(u16le(entry, 18)) || !IsValidDate(u16le(entry, 24))) {
     return EntryFault::invalidDate;
   }
+  return CheckEntryBounds(entry, firstCluster, limits);
+}
+
+EntryFault CheckEntryBounds(Bytes entry, std::uint32_t firstCluster, const EntryLimits& limits) {
+  if (u8(entry, 11) & kVolumeLabelBit) return EntryFault::volumeLabel;
   if (limits.lastCluster != 0 && firstCluster > limits.lastCluster) return EntryFault::clusterBeyondVolume;
   if (limits.dataAreaBytes != 0 && u32le(entry, 28) > limits.dataAreaBytes) return EntryFault::sizeBeyondVolume;
   return EntryFault::none;
@@ -61,11 +66,11 @@ DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType
   }
   const std::uint32_t low = u16le(entry, 26);
   result.firstCluster = fsType == FsType::fat32 ? (static_cast<std::uint32_t>(u16le(entry, 20)) << 16) | low : low;
-  if (result.firstCluster == 0) {
+  if (result.firstCluster == 0 && (attributes & kDirectoryBit)) {
     result.verdict = EntryVerdict::noFirstCluster;
     return result;
   }
-  result.fault = CheckEntryPlausibility(entry, result.firstCluster, limits);
+  result.fault = CheckEntryBounds(entry, result.firstCluster, limits);
   if (result.fault != EntryFault::none) {
     result.verdict = EntryVerdict::implausible;
     return result;
@@ -88,6 +93,7 @@ DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType
   result.isFolder = (attributes & kDirectoryBit) != 0;
   result.size = u32le(entry, 28);
   result.writeDate = u16le(entry, 24);
+  result.writeTime = u16le(entry, 22);
   result.accessDate = u16le(entry, 18);
   return result;
 }

@@ -19,8 +19,8 @@ enum class EntryVerdict {
   item,              // a file or folder to add
   endOfDirectory,    // first byte 0
   longNameEntry,     // attribute 0x0F: part of a name, not an item
-  noFirstCluster,    // empty files, the volume label, ".." of a root child
-  implausible,       // fields no FAT driver writes: see EntryFault
+  noFirstCluster,    // a folder entry without one: ".." of a root child
+  implausible,       // see EntryFault
   unacceptableName,
 };
 
@@ -47,16 +47,25 @@ struct DirectoryEntry {
   bool highWordCleared = false;
   std::uint32_t size = 0;
   std::uint16_t writeDate = 0;
+  std::uint16_t writeTime = 0;
   std::uint16_t accessDate = 0;
 };
 
 // Decodes entry `index` of a run of consecutive directory entries (one or
 // more sectors of a directory), with its long name from the entries before it
-// in the run.
+// in the run. Inside a directory an entry that names a file is kept whatever
+// its times, dates, case or reserved bits hold (real drivers write odd ones):
+// only a volume label, or a cluster or size the volume cannot hold, is
+// turned away. A file without a first cluster is an empty file.
 DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType, const EntryLimits& limits);
 
-// The checks beyond signature and name that a real entry passes.
+// Every check a sector of random bytes is unlikely to pass: for telling
+// directory sectors from other data, where no directory vouches for them.
 EntryFault CheckEntryPlausibility(Bytes entry, std::uint32_t firstCluster, const EntryLimits& limits);
+
+// The checks an entry of a known directory must pass: no volume label, and
+// a first cluster and size the volume can hold.
+EntryFault CheckEntryBounds(Bytes entry, std::uint32_t firstCluster, const EntryLimits& limits);
 
 // Whether a sector starts a folder: its entries 0 and 1 are "." and "..".
 bool BeginsWithDotEntries(Bytes sector);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <utility>
 
 #include "fat/cluster_chain.h"
 #include "fat/directory_decoder.h"
@@ -18,7 +20,7 @@ class FatWalk {
       : context_(context),
         volume_(context.volume),
         decode_{store, volume_.fsType, LimitsFor(context), &context.ui, ProgressClusters(context)},
-        deletedClusters_(context.reader, volume_, decode_.limits.lastCluster, walked_) {
+        deletedClusters_(context.reader, volume_, decode_.limits.lastCluster, walked_, context.scan.stopRequested) {
     decode_.deletedClusters = &deletedClusters_;
   }
 
@@ -43,8 +45,7 @@ class FatWalk {
 
  private:
   static EntryLimits LimitsFor(const VolumeContext& context) {
-    const std::uint32_t lastSector = context.volume.volumeEnd != 0 ? context.volume.volumeEnd : context.scan.rangeEnd;
-    return FatEntryLimits(context.volume, lastSector);
+    return FatEntryLimits(context.volume, LastVolumeSector(context.volume, context.scan));
   }
 
   static std::uint32_t ProgressClusters(const VolumeContext& context) {
@@ -56,8 +57,10 @@ class FatWalk {
   bool Stopped() const { return context_.scan.StopRequested(); }
 
   // Reads the next sector of the directory being walked; the sectors before
-  // it stay at hand for long names that cross sector boundaries.
-  Bytes Read(std::uint32_t sector, bool firstOfDirectory) {
+  // it stay at hand for long names that cross sector boundaries. Nothing
+  // when the sector cannot be read: it is recorded, and the walk goes on
+  // with the next, as its zeros would otherwise read as the folder's end.
+  std::optional<Bytes> Read(std::uint32_t sector, bool firstOfDirectory, std::uint32_t folderKey) {
     if (firstOfDirectory) {
       previousCount_ = 0;
     } else {
@@ -65,7 +68,10 @@ class FatWalk {
       previousCount_ = std::min(previousCount_ + 1, kLongNameReachSectors);
     }
     const MutableBytes current = MutableBytes(window_).last(kSectorSize);
-    ReadSectorsZeroed(context_.reader, sector, 1, current);
+    if (context_.reader.ReadSectorsFillingGaps(sector, 1, current) != 0) {
+      decode_.store.unreadableDirectorySectors.push_back({folderKey, sector});
+      return std::nullopt;
+    }
     return current;
   }
 
@@ -75,16 +81,16 @@ class FatWalk {
   }
 
   void WalkRootFat32() {
-    BuildDirectoryChain(context_.reader, volume_, volume_.rootDirStart, chain_);
+    BuildDirectoryChain(context_.reader, volume_, decode_.limits.lastCluster, volume_.rootDirStart, chain_);
     walked_.clusters.insert(chain_.begin(), chain_.end());
     bool first = true;
     for (const std::uint32_t cluster : chain_) {
       for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
         if (Stopped()) return;
         const std::uint32_t sector = volume_.ClusterToSector(cluster) + i;
-        const Bytes bytes = Read(sector, first);
+        const auto bytes = Read(sector, first, kFatRootKey);
         first = false;
-        if (DecodeDirectorySector(decode_, bytes, kFatRootKey, sector, false, 0, Previous())) return;
+        if (bytes && DecodeDirectorySector(decode_, *bytes, kFatRootKey, sector, false, 0, Previous())) return;
       }
     }
   }
@@ -93,8 +99,8 @@ class FatWalk {
     const std::uint32_t first = context_.scan.rangeStart + volume_.reservedSectors + 2 * volume_.sectorsPerFat;
     for (std::uint32_t i = 0; i < volume_.rootDirSectors; ++i) {
       if (Stopped()) return;
-      const Bytes bytes = Read(first + i, i == 0);
-      if (DecodeDirectorySector(decode_, bytes, kFatRootKey, first + i, false, 0, Previous())) return;
+      const auto bytes = Read(first + i, i == 0, kFatRootKey);
+      if (bytes && DecodeDirectorySector(decode_, *bytes, kFatRootKey, first + i, false, 0, Previous())) return;
     }
   }
 
@@ -113,7 +119,7 @@ class FatWalk {
   void WalkFolder(std::uint32_t folderCluster, bool folderDeleted) {
     // A deleted folder's FAT entries are normally cleared: its chain is then
     // its first cluster alone.
-    BuildDirectoryChain(context_.reader, volume_, folderCluster, chain_);
+    BuildDirectoryChain(context_.reader, volume_, decode_.limits.lastCluster, folderCluster, chain_);
     const FolderRead read = ReadFolder(folderCluster, folderDeleted);
     if (read == FolderRead::stopped) return;
     if (read != FolderRead::notAFolder) walked_.Record(folderCluster, chain_, read == FolderRead::endSeen, folderDeleted);
@@ -129,13 +135,14 @@ class FatWalk {
       for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
         if (Stopped()) return FolderRead::stopped;
         const std::uint32_t sectorNumber = volume_.ClusterToSector(cluster) + i;
-        const Bytes sector = Read(sectorNumber, firstSector);
+        const auto sector = Read(sectorNumber, firstSector, folderCluster);
+        const bool first = std::exchange(firstSector, false);
+        if (!sector) continue;
         // A folder whose first cluster now holds something else is listed
         // but shown empty.
-        if (firstSector && !BeginsWithDotEntries(sector)) return FolderRead::notAFolder;
-        const unsigned firstIndex = firstSector ? kFirstEntryAfterDots : 0;
-        firstSector = false;
-        if (DecodeDirectorySector(decode_, sector, folderCluster, sectorNumber, folderDeleted, firstIndex,
+        if (first && !BeginsWithDotEntries(*sector)) return FolderRead::notAFolder;
+        const unsigned firstIndex = first ? kFirstEntryAfterDots : 0;
+        if (DecodeDirectorySector(decode_, *sector, folderCluster, sectorNumber, folderDeleted, firstIndex,
                                   Previous())) {
           return FolderRead::endSeen;
         }

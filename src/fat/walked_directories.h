@@ -25,7 +25,7 @@ struct WalkedDirectories {
   // `chain` is the folder's chain as read; `endSeen`, whether its end mark was met.
   void Record(std::uint32_t folderCluster, const ClusterChain& chain, bool endSeen, bool deleted) {
     clusters.insert(chain.begin(), chain.end());
-    if (!endSeen && deleted && !chain.empty() && chain.size() < kMaxDirectoryClusters) {
+    if (!endSeen && deleted && !chain.empty()) {
       openEnds.emplace(chain.back() + 1, OpenEnd{folderCluster, static_cast<std::uint32_t>(chain.size())});
     }
   }

@@ -21,12 +21,21 @@ CivilDate CivilFromDays(std::int64_t days) {
 
 }  // namespace
 
+bool IsRealDay(const CivilDate& date) {
+  static constexpr int kDaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (date.month < 1 || date.month > 12 || date.day < 1) return false;
+  const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
+  const int days = date.month == 2 && !leap ? 28 : kDaysInMonth[date.month - 1];
+  return date.day <= days;
+}
+
 CivilDate DecodeDosDate(std::uint16_t date) {
   return {1980 + (date >> 9), (date >> 5) & 0x0F, date & 0x1F};
 }
 
 std::string FormatDosDate(std::uint16_t date) {
   const CivilDate civil = DecodeDosDate(date);
+  if (date != 0 && !IsRealDay(civil)) return kUnknownDateText;
   char text[16];
   std::snprintf(text, sizeof text, "%02d-%02d-%04d ", civil.day, civil.month, civil.year);
   return text;

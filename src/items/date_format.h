@@ -14,8 +14,14 @@ struct CivilDate {
 // A DOS date: day in bits 0-4, month in bits 5-8, year - 1980 in bits 9-15.
 CivilDate DecodeDosDate(std::uint16_t date);
 
-// "dd-mm-yyyy " with one trailing blank: 0x359C gives "28-12-2006 ".
+// Whether a date names a day of the calendar (not month 13, nor 30 February).
+bool IsRealDay(const CivilDate& date);
+
+// "dd-mm-yyyy " with one trailing blank: 0x359C gives "28-12-2006 ". A date
+// that names no real day (month 0 or 13, day 0, 31 April) is shown as
+// kUnknownDateText; 0, which FAT writes for "not recorded", as it reads.
 std::string FormatDosDate(std::uint16_t date);
+inline constexpr const char* kUnknownDateText = "Unknown";
 
 // An NTFS time (100 ns units since 1601-01-01, no time-zone adjustment) as
 // "d-m-yyyy h:m:s" without leading zeros: "7-12-2006 9:5:3".

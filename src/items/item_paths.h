@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "items/folder_tree_model.h"
 #include "items/item_store.h"
+#include "items/lost_items.h"
 #include "items/volume_kind.h"
 #include "platform/host_folder.h"
 
@@ -66,6 +68,24 @@ class ItemPaths {
   // The "Lost Files" node the tree build made, if it made one.
   std::optional<TreeNodeId> LostFilesNode() const { return lostFilesNode_; }
 
+  // The store key of the folder a node shows, the root key for the root;
+  // none for "Lost Files" (or a node of no folder).
+  std::optional<std::uint32_t> KeyOfNode(TreeNodeId node) const {
+    if (node == FolderTreeModel::kRoot) return Kind::kRootKey;
+    const auto position = FolderOfNode(node);
+    if (!position) return std::nullopt;
+    return Kind::KeyOf(Kind::Folders(store_).Items()[*position]);
+  }
+
+  // The files a node lists, as positions in the store: those of its
+  // folder's key; for "Lost Files", those whose folder was never found.
+  std::span<const std::uint32_t> FilesOfNode(TreeNodeId node) const {
+    if (const auto key = KeyOfNode(node)) return Kind::Files(store_).ChildrenOf(*key);
+    if (node != lostFilesNode_) return {};
+    if (!lostFiles_) lostFiles_ = LostFilePositions<Kind>(store_);
+    return *lostFiles_;
+  }
+
  private:
   // A node's path from the root, one host name per folder. The tree is at
   // most kMaxTreeDepth (and "Lost Files") deep, so a path stays short.
@@ -84,6 +104,7 @@ class ItemPaths {
   const FolderTreeModel& tree_;
   std::vector<std::optional<std::uint32_t>> folderOfNode_;
   std::optional<TreeNodeId> lostFilesNode_;
+  mutable std::optional<std::vector<std::uint32_t>> lostFiles_;  // made on first use
 };
 
 using FatItemPaths = ItemPaths<FatKind>;

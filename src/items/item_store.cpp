@@ -23,9 +23,14 @@ void ItemStore::AddFatFile(std::string name, std::uint32_t firstCluster, std::ui
   file.accessDate = accessDate;
   file.size = size;
   file.deleted = deleted;
-  file.id = counters.fileCount;
   file.highWordCleared = highWordCleared;
-  fatFiles_.Append(std::move(file), parentCluster);
+  AddFatFile(std::move(file));
+}
+
+void ItemStore::AddFatFile(FatFileItem file) {
+  file.id = counters.fileCount;
+  const std::uint32_t parent = file.parentCluster;
+  fatFiles_.Append(std::move(file), parent);
 }
 
 void ItemStore::AddNtfsFolder(std::string name, std::uint32_t recordNumber, std::uint32_t parentRecord,
@@ -41,9 +46,9 @@ void ItemStore::AddNtfsFolder(std::string name, std::uint32_t recordNumber, std:
 
 void ItemStore::AddNtfsFile(std::uint32_t recordSector, std::string name, std::uint32_t recordNumber,
                             std::uint32_t parentRecord, std::uint64_t created, std::uint64_t changed,
-                            std::uint64_t size, bool deleted, bool compressedOrEncrypted) {
+                            std::uint64_t size, bool deleted, bool compressedOrEncrypted, bool beyondVolume) {
   ntfsFiles_.Append({std::move(name), recordNumber, parentRecord, created, changed, size, deleted, recordSector,
-                     compressedOrEncrypted},
+                     compressedOrEncrypted, beyondVolume},
                     parentRecord);
 }
 
@@ -51,6 +56,7 @@ void ItemStore::ClearFatItems() {
   fatFolders_.Clear();
   fatFiles_.Clear();
   fatFolderByCluster_.clear();
+  unreadableDirectorySectors.clear();
   counters.folderCount = 0;
   counters.fileCount = 0;
   counters.entriesSeen = 0;

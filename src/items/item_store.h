@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "items/item_list.h"
 #include "items/items.h"
@@ -21,10 +22,18 @@ struct ItemCounters {
   std::uint32_t deletedFoldersNotReadWhole = 0;
 };
 
+// A directory sector that could not be read: the entries it held are not
+// in the store.
+struct UnreadableDirectorySector {
+  std::uint32_t folderKey = 0;  // the folder's first cluster (0: the root)
+  std::uint32_t sector = 0;
+};
+
 // The recovered folders and files of the last scan or snapshot load.
 class ItemStore {
  public:
   ItemCounters counters;
+  std::vector<UnreadableDirectorySector> unreadableDirectorySectors;  // FAT, in the order met
 
   // Adds a folder unless one with the same first cluster exists already.
   void AddFatFolder(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster,
@@ -32,13 +41,14 @@ class ItemStore {
   // Adds a file whose id is the current file count; the caller counts it.
   void AddFatFile(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster, std::uint16_t writeDate,
                   std::uint16_t accessDate, std::uint32_t size, bool deleted, bool highWordCleared = false);
+  void AddFatFile(FatFileItem file);
   // An Advance Scan keeps one folder per record number (`unique`); a Standard
   // Scan keeps every record it read.
   void AddNtfsFolder(std::string name, std::uint32_t recordNumber, std::uint32_t parentRecord, std::uint64_t created,
                      std::uint64_t changed, std::uint64_t treeNode, bool deleted, bool unique);
   void AddNtfsFile(std::uint32_t recordSector, std::string name, std::uint32_t recordNumber,
                    std::uint32_t parentRecord, std::uint64_t created, std::uint64_t changed, std::uint64_t size,
-                   bool deleted, bool compressedOrEncrypted = false);
+                   bool deleted, bool compressedOrEncrypted = false, bool beyondVolume = false);
 
   void ClearFatItems();
   void ClearNtfsItems();

@@ -34,6 +34,7 @@ struct FatFileItem {
   // Deleted, and the FAT now gives some of the clusters it would be read from
   // to other files: what comes back is probably theirs.
   bool overwritten = false;
+  std::uint16_t writeTime = 0;  // DOS time; snapshots keep none (0: midnight)
 };
 
 // An NTFS folder, known by its MFT record number; the root is record 5.
@@ -59,6 +60,10 @@ struct NtfsFileItem {
   // The clusters hold NTFS-compressed or encrypted data: copying them would
   // not give the user's bytes back.
   bool compressedOrEncrypted = false;
+  // Its record claims more data than the volume holds (`size` is cut to the
+  // volume's), or runs past the volume's end: only what lies inside can be
+  // recovered.
+  bool beyondVolume = false;
 };
 
 inline constexpr std::uint32_t kFatRootKey = 0;

@@ -27,6 +27,7 @@ struct FatKind {
   static bool Recoverable(const File& file) { return !file.noClusterFits; }
   static bool Overwritten(const File& file) { return file.overwritten; }
   static bool ClusterInferred(const File& file) { return file.clusterInferred; }
+  static bool BeyondVolume(const File&) { return false; }
   static constexpr const char* kNotRecoverableNote = "  (its first cluster is lost: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
     return store.FindFatFolder(key);
@@ -52,6 +53,7 @@ struct NtfsKind {
   static bool Recoverable(const File& file) { return !file.compressedOrEncrypted; }
   static bool Overwritten(const File&) { return false; }
   static bool ClusterInferred(const File&) { return false; }
+  static bool BeyondVolume(const File& file) { return file.beyondVolume; }
   static constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
     return store.FindNtfsFolder(key);

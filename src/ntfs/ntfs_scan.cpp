@@ -9,6 +9,7 @@
 #include "ntfs/attribute_list.h"
 #include "ntfs/fixups.h"
 #include "ntfs/mft_record.h"
+#include "ntfs/volume_extent.h"
 
 namespace salvex {
 namespace {
@@ -94,7 +95,7 @@ class NtfsScan {
     } else {
       const DataLocation data = FindData(record, holders, sector);
       store_.AddNtfsFile(static_cast<std::uint32_t>(data.sector), name->name, number, name->parentRecord,
-                         name->created, name->changed, data.size, flags == 0, data.transformed);
+                         name->created, name->changed, data.size, flags == 0, data.transformed, data.beyondVolume);
       ++store_.counters.fileCount;
       ui_.SetPanelValue(panel::kFilesFound, std::to_string(store_.counters.fileCount));
     }
@@ -151,6 +152,7 @@ class NtfsScan {
     std::uint64_t sector = 0;
     std::uint64_t size = 0;
     bool transformed = false;
+    bool beyondVolume = false;
   };
 
   // Where the unnamed data attribute is, or the last record tried with size 0.
@@ -160,7 +162,11 @@ class NtfsScan {
       location.sector = holderSector;
       const std::optional<std::uint64_t> size = FindDataSize(bytes);
       if (!size) return false;
-      location.size = *size;
+      const VolumeParameters& volume = context_.volume;
+      const VolumeBoundSize bound = BoundToVolume(
+          bytes, *size, NtfsVolumeClusters(volume, LastVolumeSector(volume, context_.scan)), volume.sectorsPerCluster);
+      location.size = bound.size;
+      location.beyondVolume = bound.beyondVolume;
       const DataAttribute data = FindDataAttribute(bytes);
       location.transformed = data.compressed || data.encrypted;
       return true;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/host_folder.h"
@@ -28,9 +29,26 @@ class Descriptor {
   int fd_;
 };
 
+// Reads into `bytes` from `done` to its end, or to the file's end when that
+// comes first (a file cut short since it was opened).
+bool ReadInto(int fd, const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t& done, std::string& error) {
+  while (done < bytes.size()) {
+    const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error = "cannot read " + path + ": " + std::strerror(errno);
+      return false;
+    }
+    if (got == 0) return true;
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
 }  // namespace
 
-std::optional<WholeFile> ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& error) {
+std::optional<WholeFile> ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& error,
+                                         const HeadCheck& checkHead) {
   const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.Get() < 0) {
     error = "cannot open " + path + ": " + std::strerror(errno);
@@ -50,17 +68,22 @@ std::optional<WholeFile> ReadRegularFile(const std::string& path, std::uint64_t 
     error = path + " is too large: " + std::to_string(size) + " bytes, more than " + std::to_string(maxBytes);
     return std::nullopt;
   }
-  WholeFile whole{std::vector<std::uint8_t>(static_cast<std::size_t>(size)), IdentityOf(info)};
+  // The head first, into a buffer of its own size: a refused file is never
+  // given the memory its size asks for.
+  WholeFile whole{std::vector<std::uint8_t>(std::min<std::size_t>(static_cast<std::size_t>(size), checkHead.headBytes)),
+                  IdentityOf(info)};
   std::size_t done = 0;
-  while (done < whole.bytes.size()) {
-    const ssize_t got = ::read(file.Get(), whole.bytes.data() + done, whole.bytes.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      error = "cannot read " + path + ": " + std::strerror(errno);
+  if (!ReadInto(file.Get(), path, whole.bytes, done, error)) return std::nullopt;
+  if (checkHead.refusal) {
+    std::string refusal = checkHead.refusal(std::span(whole.bytes).first(done));
+    if (!refusal.empty()) {
+      error = std::move(refusal);
       return std::nullopt;
     }
-    if (got == 0) break;  // cut short since it was opened
-    done += static_cast<std::size_t>(got);
+  }
+  if (done == whole.bytes.size()) {
+    whole.bytes.resize(static_cast<std::size_t>(size));
+    if (!ReadInto(file.Get(), path, whole.bytes, done, error)) return std::nullopt;
   }
   whole.bytes.resize(done);
   return whole;

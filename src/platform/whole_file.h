@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,7 +23,17 @@ struct WholeFile {
 // and nothing is read past the size the file had when opened, so neither
 // /dev/zero nor a file that grows can fill the memory. Null with `error` set
 // to a one-line message naming the path on failure.
-std::optional<WholeFile> ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& error);
+//
+// `checkHead`, when given, is shown the file's first `headBytes` bytes (all
+// of a shorter file) before anything else is read: the message it returns,
+// when not empty, refuses the file, so a large file that is not what the
+// caller wants costs neither the time nor the memory to read it.
+struct HeadCheck {
+  std::size_t headBytes = 0;
+  std::function<std::string(std::span<const std::uint8_t> head)> refusal;
+};
+std::optional<WholeFile> ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& error,
+                                         const HeadCheck& checkHead = {});
 
 enum class FileWrite { written, refusedProtected, failed };
 

@@ -15,7 +15,8 @@ std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const E
   if (request.mode == ExtractMode::recover) {
     const AdmissionResult admission =
         AdmitForRecovery(result.name, request.deleted, context.settings, context.passesFilters,
-                         [&](const std::string& name) { return destination.Exists(name); });
+                         [&](const std::string& name) { return destination.Exists(name); },
+                         [&](const std::string& name) { return context.run.createdPaths.contains(destination.PathOf(name)); });
     switch (admission.verdict) {
       case Admission::admitted: break;
       case Admission::refusedByFilter: result.outcome = ExtractionOutcome::refusedByFilter; return nullptr;
@@ -32,6 +33,8 @@ std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const E
   if (!file) {
     result.outcome = ExtractionOutcome::creationFailed;
     if (!context.ui.Confirm(CreationErrorQuestion(destination.PathOf(result.name)))) context.run.stopSaving = true;
+  } else if (request.mode == ExtractMode::recover) {
+    context.run.createdPaths.insert(destination.PathOf(result.name));
   }
   return file;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "disk/sector_reader.h"
@@ -39,6 +40,8 @@ struct RecoveryRunState {
   std::atomic<bool> stopSaving{false};
   std::atomic<bool> skipFile{false};
   std::uint32_t filesCreated = 0;
+  // The paths of the files this run created, so that overwriting spares them.
+  std::unordered_set<std::string> createdPaths;
 };
 
 struct ExtractionContext {
@@ -49,6 +52,8 @@ struct ExtractionContext {
   UiPort& ui;          // asks whether to go on when a file cannot be created
   SavingView& saving;
   FileFilter passesFilters;  // empty: every file passes
+  // The volume's last sector (0: unknown): no file's data lies past it.
+  std::uint32_t lastSector = 0;
 };
 
 enum class ExtractionOutcome {
@@ -71,6 +76,8 @@ struct ExtractionResult {
   std::uint64_t bytesWritten = 0;       // taken into the file by the host
   std::uint32_t unreadableSectors = 0;  // written as zeros
   bool cutShort = false;                // Skip File or Stop Saving ended the copy early
+  // Written, but from clusters guessed where the FAT's chain was damaged.
+  std::string chainDamage;
   // A file that failed is not left as if it were whole: it is removed, or,
   // when some of its bytes were written, renamed to this "NAME.partial".
   std::string keptAs;

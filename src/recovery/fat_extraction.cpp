@@ -1,60 +1,128 @@
 #include "recovery/fat_extraction.h"
 
 #include <algorithm>
-#include <ctime>
+#include <cstdio>
 #include <unordered_set>
 #include <vector>
 
+#include "fat/fat_walk.h"
 #include "recovery/file_stamp.h"
 
 namespace salvex {
 namespace {
 
 // Copies the file's clusters, each stretch of consecutive ones in as few
-// reads as the copier needs.
-void CopyClusters(ExtractionContext& context, const ExtractionRequest& request, const ClusterChain& chain,
-                  DataCopier& copier) {
+// reads as the copier needs. Returns false when the file's clusters would
+// run past `lastCluster` (0: unknown), which no cluster of the volume does.
+bool CopyClusters(ExtractionContext& context, const ExtractionRequest& request, const ClusterChain& chain,
+                  std::uint32_t lastCluster, DataCopier& copier) {
   const VolumeParameters& volume = context.volume;
   const std::uint64_t clusterBytes = std::uint64_t{volume.sectorsPerCluster} * kSectorSize;
   const std::uint64_t maxStretch = std::max<std::uint64_t>(1, DataCopier::kMaxReadSectors / volume.sectorsPerCluster);
   // Without a chain the file is taken as consecutive clusters.
   const auto clusterAt = [&](std::uint64_t index) {
-    return index < chain.size() ? chain[index] : static_cast<std::uint32_t>(request.firstCluster + index);
+    return index < chain.size() ? std::uint64_t{chain[index]} : request.firstCluster + index;
   };
+  const std::uint64_t limit = lastCluster != 0 ? lastCluster : UINT32_MAX;
   const std::uint64_t clusters = (request.size + clusterBytes - 1) / clusterBytes;
   for (std::uint64_t index = 0; index < clusters && !copier.Done() && !copier.Interrupted();) {
-    const std::uint32_t first = clusterAt(index);
+    const std::uint64_t first = clusterAt(index);
+    if (first > limit) return false;
     std::uint64_t count = 1;
-    while (count < maxStretch && index + count < clusters && clusterAt(index + count) == first + count) ++count;
-    copier.CopySectors(volume.ClusterToSector(first), count * volume.sectorsPerCluster);
+    while (count < maxStretch && index + count < clusters && clusterAt(index + count) == first + count &&
+           first + count <= limit) {
+      ++count;
+    }
+    copier.CopySectors(volume.ClusterToSector(static_cast<std::uint32_t>(first)), count * volume.sectorsPerCluster);
     index += count;
   }
+  return true;
 }
 
-bool RepeatsACluster(const ClusterChain& chain) {
+std::optional<std::uint32_t> RepeatedCluster(const ClusterChain& chain) {
   std::unordered_set<std::uint32_t> seen;
   seen.reserve(chain.size());
   for (const std::uint32_t cluster : chain) {
-    if (!seen.insert(cluster).second) return true;
+    if (!seen.insert(cluster).second) return cluster;
   }
-  return false;
+  return std::nullopt;
+}
+
+std::string Hex(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
+// What is wrong with a chain that was not taken, in words.
+std::string ChainDamage(const ClusterChain& chain, const ClusterChainBuild& build, std::uint64_t expected) {
+  const std::string after = "after cluster " + std::to_string(chain.back());
+  switch (build.end) {
+    case ChainEnd::broken:
+      return "its cluster chain leaves the volume " + after + " (the FAT holds " + Hex(build.brokenLink) + ")";
+    case ChainEnd::unreadable: return "the FAT sector that continues its cluster chain " + after + " cannot be read";
+    case ChainEnd::maxLinks: break;
+    case ChainEnd::endOfChain:
+    case ChainEnd::free:
+    case ChainEnd::loops:
+    case ChainEnd::refused:
+    case ChainEnd::cancelled:
+    case ChainEnd::noTable:
+      if (chain.size() < expected) {
+        return "its cluster chain ends " + after + ", " + std::to_string(chain.size()) + " of the " +
+               std::to_string(expected) + " clusters its size needs";
+      }
+      break;
+  }
+  if (const auto repeated = RepeatedCluster(chain)) {
+    return "its cluster chain comes back to cluster " + std::to_string(*repeated);
+  }
+  return "its cluster chain is longer than the " + std::to_string(expected) + " clusters its size needs";
 }
 
 }  // namespace
 
-ClusterChain ChooseFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t firstCluster,
-                             std::uint64_t size, const ChainCancel& cancel) {
+FileChainChoice ChooseFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
+                                std::uint32_t firstCluster, std::uint64_t size, bool deleted,
+                                const ChainCancel& cancel) {
   const std::uint64_t clusterBytes = std::uint64_t{volume.sectorsPerCluster} * kSectorSize;
   if (clusterBytes == 0) return {};
   const std::uint64_t expected = (size + clusterBytes - 1) / clusterBytes;
   const auto maxLinks = static_cast<std::uint32_t>(std::min<std::uint64_t>(expected, UINT32_MAX - 1));
-  ClusterChain chain;
+  FileChainChoice choice;
   for (const int fatCopy : {1, 2}) {
-    BuildFileChain(reader, volume, firstCluster, maxLinks, fatCopy, cancel, chain);
+    const ClusterChainBuild build =
+        BuildFileChain(reader, volume, lastCluster, firstCluster, maxLinks, fatCopy, cancel, choice.chain);
+    if (build.end == ChainEnd::cancelled) return {};
     // A chain that comes back to a cluster would copy its data twice.
-    if (chain.size() == expected && !RepeatsACluster(chain)) return chain;
+    if (choice.chain.size() == expected && !RepeatedCluster(choice.chain)) {
+      choice.damage.clear();
+      return choice;
+    }
+    // A first cluster the FAT calls free holds no chain to be damaged (a
+    // reformatted volume's files, say), nor does a FAT that was not found:
+    // the clusters are read as a deleted file's are.
+    const bool noChain =
+        build.end == ChainEnd::noTable || (choice.chain.size() == 1 && build.end == ChainEnd::free);
+    if (fatCopy == 1 && !deleted && !noChain) {
+      choice.damage = ChainDamage(choice.chain, build, expected) + "; its bytes were read from consecutive clusters";
+    }
   }
-  return {};
+  choice.chain.clear();
+  return choice;
+}
+
+ExtractionRequest FatExtractionRequest(const FatFileItem& file) {
+  ExtractionRequest request;
+  request.name = file.name;
+  request.size = file.size;
+  request.firstCluster = file.firstCluster;
+  request.deleted = file.deleted;
+  request.overwritten = file.overwritten;
+  request.noClusterFits = file.noClusterFits;
+  request.id = file.id;
+  request.fileTime = PackFatFileTime(file.writeDate, file.writeTime);
+  return request;
 }
 
 ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequest& request) {
@@ -68,6 +136,11 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   if (context.volume.sectorsPerCluster == 0 && request.size > 0) {
     result.outcome = ExtractionOutcome::notRecoverable;
     result.error = "the volume's cluster size is unknown (0 sectors per cluster)";
+    return result;
+  }
+  if (request.firstCluster < 2 && request.size > 0) {
+    result.outcome = ExtractionOutcome::notRecoverable;
+    result.error = "its directory entry names no first cluster";
     return result;
   }
   if (request.noClusterFits) {
@@ -87,16 +160,21 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   }
 
   DataCopier copier(context, request, *file, result);
+  std::string failure;
   if (request.size > 0) {
+    const std::uint32_t lastCluster = FatEntryLimits(context.volume, context.lastSector).lastCluster;
     const ChainCancel cancel{&run.stopSaving, &run.skipFile};
-    const ClusterChain chain = ChooseFileChain(context.reader, context.volume, request.firstCluster, request.size, cancel);
-    CopyClusters(context, request, chain, copier);
+    const FileChainChoice choice = ChooseFileChain(context.reader, context.volume, lastCluster, request.firstCluster,
+                                                   request.size, request.deleted, cancel);
+    result.chainDamage = choice.damage;
+    if (!CopyClusters(context, request, choice.chain, lastCluster, copier)) {
+      failure = "its clusters run past the end of the volume (cluster " + std::to_string(lastCluster) + ")";
+    }
   }
   result.cutShort = !copier.Done() && copier.Interrupted() && !copier.WriteFailed();
-  const auto writeDate = static_cast<std::uint16_t>(request.fileTime);
   // The times are a courtesy: a file system that refuses them keeps the data.
-  if (const auto stamp = FatFileStamp(writeDate, std::time(nullptr))) file->SetTimes(*stamp);
-  CloseOutputFile(request, *file, "", result);
+  if (const auto stamp = FatFileStamp(request.fileTime)) file->SetTimes(*stamp);
+  CloseOutputFile(request, *file, failure, result);
   return result;
 }
 

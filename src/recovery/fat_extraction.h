@@ -1,22 +1,38 @@
 #pragma once
 
+#include <string>
+
 #include "fat/cluster_chain.h"
+#include "items/items.h"
 #include "recovery/extraction.h"
 
 namespace salvex {
 
 // Copies one FAT file out of the volume: along its chain in FAT #1, else in
 // FAT #2, else (as a deleted file's chain is cleared) from consecutive
-// clusters. In recover mode the admission rules apply first and the saving
-// dialog follows the copy. Stop Saving and Skip File end the copy at the next
-// chunk; the part written stays. Sectors that cannot be read are written as
-// zeros and counted. The file gets the day of its write date.
+// clusters, never past the volume's last cluster. In recover mode the
+// admission rules apply first and the saving dialog follows the copy. Stop
+// Saving and Skip File end the copy at the next chunk; the part written
+// stays. Sectors that cannot be read are written as zeros and counted. The
+// file gets its write date and time.
 ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequest& request);
 
-// The clusters to read for a file of `size` bytes from `firstCluster`: its
-// chain when FAT #1 or FAT #2 holds one of exactly the expected length,
-// otherwise an empty chain, which means consecutive clusters.
-ClusterChain ChooseFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t firstCluster,
-                             std::uint64_t size, const ChainCancel& cancel);
+// What ExtractFatFile needs of a file of the store; the caller adds where
+// it goes, and how.
+ExtractionRequest FatExtractionRequest(const FatFileItem& file);
+
+// The clusters to read for a file of `size` bytes from `firstCluster`.
+struct FileChainChoice {
+  // Its chain when FAT #1 or FAT #2 holds one of exactly the expected
+  // length, otherwise empty, which means consecutive clusters.
+  ClusterChain chain;
+  // Why a live file's FAT chain could not be taken: its bytes are then a
+  // guess. A deleted file's chain is expected to be gone, and one the FAT
+  // does not hold at all (its first cluster free) is no damaged chain.
+  std::string damage;
+};
+FileChainChoice ChooseFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
+                                std::uint32_t firstCluster, std::uint64_t size, bool deleted,
+                                const ChainCancel& cancel);
 
 }  // namespace salvex

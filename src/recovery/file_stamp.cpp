@@ -14,21 +14,18 @@ std::int64_t DaysFromCivil(int year, int month, int day) {
   return std::int64_t{era} * 146097 + dayOfEra - 719468;
 }
 
-bool IsRealDay(const CivilDate& date) {
-  static constexpr int kDaysInMonth[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (date.month < 1 || date.month > 12 || date.day < 1) return false;
-  const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
-  const int days = date.month == 2 && !leap ? 28 : kDaysInMonth[date.month - 1];
-  return date.day <= days;
-}
-
 }  // namespace
 
-std::optional<std::time_t> FatFileStamp(std::uint16_t fatDate, std::time_t now) {
-  const CivilDate date = DecodeDosDate(fatDate);
+std::optional<std::time_t> FatFileStamp(std::uint64_t packed) {
+  const CivilDate date = DecodeDosDate(static_cast<std::uint16_t>(packed));
   if (!IsRealDay(date)) return std::nullopt;
   constexpr std::int64_t kSecondsPerDay = 86'400;
-  const std::int64_t timeOfDay = ((now % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
+  const auto time = static_cast<std::uint16_t>(packed >> 16);
+  const int hour = time >> 11;
+  const int minute = (time >> 5) & 0x3F;
+  const int seconds = (time & 0x1F) * 2;
+  const bool realTime = hour <= 23 && minute <= 59 && seconds <= 59;
+  const std::int64_t timeOfDay = realTime ? hour * 3600 + minute * 60 + seconds : 0;
   return static_cast<std::time_t>(DaysFromCivil(date.year, date.month, date.day) * kSecondsPerDay + timeOfDay);
 }
 

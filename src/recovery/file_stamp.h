@@ -6,9 +6,15 @@
 
 namespace salvex {
 
-// The time put on a recovered FAT file: the day of its FAT date with the
-// current time of day (UTC), as FAT keeps no time in the date field. Nothing
-// for a date that names no real day (0, or month 13).
-std::optional<std::time_t> FatFileStamp(std::uint16_t fatDate, std::time_t now);
+// A FAT write date and time as the extraction request carries them.
+constexpr std::uint64_t PackFatFileTime(std::uint16_t writeDate, std::uint16_t writeTime) {
+  return writeDate | (std::uint64_t{writeTime} << 16);
+}
+
+// The time put on a recovered FAT file (`packed` as PackFatFileTime makes
+// it): its write date and time, taken as UTC. Nothing for a date that names
+// no real day (0, or month 13); a time that names no real time of day (hour
+// 25) gives the day's start.
+std::optional<std::time_t> FatFileStamp(std::uint64_t packed);
 
 }  // namespace salvex

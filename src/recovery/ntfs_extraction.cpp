@@ -8,6 +8,7 @@
 #include "ntfs/mft_record.h"
 #include "ntfs/mft_run_list.h"
 #include "ntfs/run_list.h"
+#include "ntfs/volume_extent.h"
 
 namespace salvex {
 namespace {
@@ -114,18 +115,30 @@ void ExtractNonResident(ExtractionContext& context, const ExtractionRequest& req
   ShowStart(context, request, result);
   DataCopier copier(context, request, *file, result);
   const VolumeParameters& volume = context.volume;
+  const std::uint64_t volumeClusters = NtfsVolumeClusters(volume, context.lastSector);
+  bool leavesVolume = false;
   for (const DataRun& run : *runs) {
     if (copier.Done() || copier.Interrupted()) break;
+    std::uint64_t clusters = run.clusterCount;
+    // Nothing past the volume's end is the file's: a damaged run list may
+    // name clusters of the next partition, or 2^47 of them.
+    if (!run.sparse && volumeClusters != 0 &&
+        (run.firstCluster >= volumeClusters || clusters > volumeClusters - run.firstCluster)) {
+      clusters = run.firstCluster >= volumeClusters ? 0 : volumeClusters - run.firstCluster;
+      leavesVolume = true;
+    }
     copier.CopySectors(volume.clusterBase + run.firstCluster * volume.sectorsPerCluster,
-                       run.clusterCount * volume.sectorsPerCluster, run.sparse);
+                       clusters * volume.sectorsPerCluster, run.sparse);
+    if (leavesVolume) break;
   }
   result.cutShort = !copier.Done() && copier.Interrupted() && !copier.WriteFailed();
-  const bool runListShort = !copier.Done() && !copier.Interrupted() && !copier.WriteFailed();
-  Finish(context, request, *file,
-         runListShort ? "its run list ends after " + std::to_string(copier.Copied()) + " of " +
-                            std::to_string(request.size) + " bytes"
-                      : "",
-         result);
+  const bool dataShort = !copier.Done() && !copier.Interrupted() && !copier.WriteFailed();
+  std::string failure;
+  if (dataShort) {
+    failure = (leavesVolume ? "its data runs leave the volume after " : "its run list ends after ") +
+              std::to_string(copier.Copied()) + " of " + std::to_string(request.size) + " bytes";
+  }
+  Finish(context, request, *file, std::move(failure), result);
 }
 
 }  // namespace
@@ -133,6 +146,16 @@ void ExtractNonResident(ExtractionContext& context, const ExtractionRequest& req
 std::time_t NtfsTimeToUnix(std::uint64_t ntfsTime) {
   constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
   return static_cast<std::time_t>(static_cast<std::int64_t>(ntfsTime / 10'000'000) - kSecondsFrom1601To1970);
+}
+
+ExtractionRequest NtfsExtractionRequest(const NtfsFileItem& file) {
+  ExtractionRequest request;
+  request.name = file.name;
+  request.size = file.size;
+  request.recordSector = file.recordSector;
+  request.deleted = file.deleted;
+  request.fileTime = file.changed;
+  return request;
 }
 
 ExtractionResult ExtractNtfsFile(ExtractionContext& context, const ExtractionRequest& request) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "items/items.h"
 #include "recovery/extraction.h"
 
 namespace salvex {
@@ -12,6 +13,9 @@ namespace salvex {
 // Saving and Skip File at chunk boundaries, unreadable sectors as zeros.
 // The file gets the NTFS time in request.fileTime.
 ExtractionResult ExtractNtfsFile(ExtractionContext& context, const ExtractionRequest& request);
+
+// What ExtractNtfsFile needs of a file of the store.
+ExtractionRequest NtfsExtractionRequest(const NtfsFileItem& file);
 
 // An NTFS time (100 ns units since 1601) as Unix seconds.
 std::time_t NtfsTimeToUnix(std::uint64_t ntfsTime);

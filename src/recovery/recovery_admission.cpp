@@ -24,8 +24,8 @@ std::optional<std::string> FirstFreeDuplicateName(std::string_view name, unsigne
 }
 
 AdmissionResult AdmitForRecovery(const std::string& name, bool deleted, const RecoverySettings& settings,
-                                 const FileFilter& passesFilters,
-                                 const std::function<bool(const std::string&)>& exists) {
+                                 const FileFilter& passesFilters, const NameTest& exists,
+                                 const NameTest& madeThisRun) {
   if (passesFilters && !passesFilters(name)) return {Admission::refusedByFilter, name};
   if ((settings.deletedMode == DeletedMode::onlyDeleted && !deleted) ||
       (settings.deletedMode == DeletedMode::excludeDeleted && deleted)) {
@@ -36,7 +36,8 @@ AdmissionResult AdmitForRecovery(const std::string& name, bool deleted, const Re
     case DuplicateMode::skipDuplicate:
       return {Admission::skippedDuplicate, name};
     case DuplicateMode::overwriteDuplicate:
-      return {Admission::admitted, name};
+      if (!madeThisRun || !madeThisRun(name)) return {Admission::admitted, name};
+      break;
     case DuplicateMode::renameDuplicate:
       break;
   }

@@ -33,12 +33,16 @@ std::string DuplicateName(std::string_view name, unsigned copy);
 std::optional<std::string> FirstFreeDuplicateName(std::string_view name, unsigned maxCopies,
                                                   const std::function<bool(const std::string&)>& exists);
 
+using NameTest = std::function<bool(const std::string&)>;
+
 // Decides whether a file is recovered, in order: the filters, the deleted-file
 // mode, then what to do when `exists` says the name is taken at the
 // destination (rename to the first free "Copy (n ) of" name, overwrite, or
-// skip).
+// skip). Overwriting replaces only what was there before the run: a name
+// that `madeThisRun` says this run wrote is renamed, so two files of one run
+// never end as one.
 AdmissionResult AdmitForRecovery(const std::string& name, bool deleted, const RecoverySettings& settings,
-                                 const FileFilter& passesFilters,
-                                 const std::function<bool(const std::string&)>& exists);
+                                 const FileFilter& passesFilters, const NameTest& exists,
+                                 const NameTest& madeThisRun = {});
 
 }  // namespace salvex

@@ -6,58 +6,45 @@
 #include "recovery/fat_extraction.h"
 #include "recovery/ntfs_extraction.h"
 #include "items/folder_tree.h"
-#include "items/lost_items.h"
+#include "items/item_paths.h"
 #include "items/volume_kind.h"
 
 namespace salvex {
 namespace {
 
-// Deeper folders than this are not re-created: each level holds an open
-// folder, and no real volume nests anywhere near so deep.
-constexpr std::size_t kMaxFolderDepth = 256;
 constexpr unsigned kMaxFolderCopies = 1000;
 
 ExtractionResult Extract(ExtractionContext& context, const FatFileItem& file, const HostFolder& folder) {
-  ExtractionRequest request;
+  ExtractionRequest request = FatExtractionRequest(file);
   request.destination = &folder;
-  request.name = file.name;
-  request.size = file.size;
-  request.firstCluster = file.firstCluster;
-  request.deleted = file.deleted;
-  request.overwritten = file.overwritten;
-  request.noClusterFits = file.noClusterFits;
-  request.id = file.id;
-  request.fileTime = file.writeDate | (std::uint32_t{file.accessDate} << 16);
   return ExtractFatFile(context, request);
 }
 
 ExtractionResult Extract(ExtractionContext& context, const NtfsFileItem& file, const HostFolder& folder) {
-  ExtractionRequest request;
+  ExtractionRequest request = NtfsExtractionRequest(file);
   request.destination = &folder;
-  request.name = file.name;
-  request.size = file.size;
-  request.recordSector = file.recordSector;
-  request.deleted = file.deleted;
-  request.fileTime = file.changed;
   return ExtractNtfsFile(context, request);
 }
 
 template <typename Kind>
 class Recovery {
  public:
-  Recovery(ExtractionContext& context, const ItemStore& store) : context_(context), store_(store) {}
+  Recovery(ExtractionContext& context, const ItemStore& store, const FolderTreeModel& tree)
+      : context_(context), store_(store), tree_(tree), paths_(store, tree) {}
 
   RecoverySummary Run(const RecoverySelection& selection, const HostFolder& destination) {
     RecoveryRunState& run = context_.run;
     run.stopSaving = false;
     run.skipFile = false;
     run.filesCreated = 0;
+    run.createdPaths.clear();
     if (selection.all) {
-      visited_.insert(Kind::kRootKey);
-      RecoverContents(Kind::kRootKey, destination, 0);
-      RecoverLostItems(destination);
+      RecoverNodeContents(FolderTreeModel::kRoot, destination);
     } else {
-      for (const std::uint32_t position : selection.folders) RecoverFolder(position, destination, 0);
+      for (const std::uint32_t position : selection.folders) {
+        RecoverNode(Kind::Folders(store_).Items()[position].treeNode, destination);
+      }
+      if (selection.lostFiles && paths_.LostFilesNode()) RecoverNode(*paths_.LostFilesNode(), destination);
       for (const std::uint32_t position : selection.files) {
         RecoverFile(Kind::Files(store_).Items()[position], destination);
       }
@@ -69,36 +56,25 @@ class Recovery {
  private:
   bool Stopped() const { return context_.run.stopSaving; }
 
-  // The folder's own copy below `parent`, then everything in it.
-  void RecoverFolder(std::uint32_t position, const HostFolder& parent, std::size_t depth) {
-    const auto& folder = Kind::Folders(store_).Items()[position];
-    if (Stopped() || !visited_.insert(Kind::KeyOf(folder)).second) return;
-    const std::string name = SafeHostName(folder.name);
-    if (depth >= kMaxFolderDepth) {
-      summary_.failed.push_back(parent.PathOf(name) + ": folders nested too deeply");
-      return;
-    }
-    std::unique_ptr<HostFolder> copy = OpenFolderCopy(parent, name);
-    if (copy) RecoverContents(Kind::KeyOf(folder), *copy, depth + 1);
+  // The node's own copy below `parent`, then everything in it.
+  void RecoverNode(TreeNodeId node, const HostFolder& parent) {
+    if (Stopped() || !tree_.Contains(node) || node == FolderTreeModel::kRoot) return;
+    const auto key = paths_.KeyOfNode(node);
+    if (!key && node != paths_.LostFilesNode()) return;
+    // A folder listed more than once (a key on a cycle, or kept twice by a
+    // scan) is copied once.
+    if (key && !visited_.insert(*key).second) return;
+    std::unique_ptr<HostFolder> copy = OpenFolderCopy(parent, SafeHostName(tree_.Text(node)));
+    if (copy) RecoverNodeContents(node, *copy);
   }
 
-  // What the root does not reach goes into "Lost Files", as the tree shows it.
-  void RecoverLostItems(const HostFolder& destination) {
-    const LostItems lost = FindLostItems<Kind>(store_);
-    if (lost.Empty() || Stopped()) return;
-    std::unique_ptr<HostFolder> folder = OpenFolderCopy(destination, std::string(kLostFilesName));
-    if (!folder) return;
-    for (const std::uint32_t position : lost.files) RecoverFile(Kind::Files(store_).Items()[position], *folder);
-    for (const std::uint32_t position : lost.topFolders) RecoverFolder(position, *folder, 1);
-  }
-
-  void RecoverContents(std::uint32_t key, const HostFolder& folder, std::size_t depth) {
-    const auto& files = Kind::Files(store_);
-    for (const std::uint32_t position : files.ChildrenOf(key)) {
+  void RecoverNodeContents(TreeNodeId node, const HostFolder& folder) {
+    if (const auto key = paths_.KeyOfNode(node)) visited_.insert(*key);
+    for (const std::uint32_t position : paths_.FilesOfNode(node)) {
       if (Stopped()) return;
-      RecoverFile(files.Items()[position], folder);
+      RecoverFile(Kind::Files(store_).Items()[position], folder);
     }
-    for (const std::uint32_t position : Kind::Folders(store_).ChildrenOf(key)) RecoverFolder(position, folder, depth);
+    for (const TreeNodeId child : tree_.Children(node)) RecoverNode(child, folder);
   }
 
   // Folders of the same name are merged; a name held by a file or a link
@@ -149,6 +125,7 @@ class Recovery {
     if (overwritten) ++summary_.writtenOverwritten;
     if (result.unreadableSectors > 0) summary_.withUnreadableSectors.push_back({path, result.unreadableSectors});
     if (result.cutShort) summary_.cutShort.push_back(path);
+    if (!result.chainDamage.empty()) summary_.damagedChains.push_back(path + ": " + result.chainDamage);
   }
 
   static std::string KeptPart(const ExtractionResult& result, const HostFolder& folder) {
@@ -159,20 +136,22 @@ class Recovery {
 
   ExtractionContext& context_;
   const ItemStore& store_;
+  const FolderTreeModel& tree_;
+  const ItemPaths<Kind> paths_;
   RecoverySummary summary_;
   std::unordered_set<std::uint32_t> visited_;
 };
 
 }  // namespace
 
-RecoverySummary RunFatRecovery(ExtractionContext& context, const ItemStore& store, const RecoverySelection& selection,
-                               const HostFolder& destination) {
-  return Recovery<FatKind>(context, store).Run(selection, destination);
+RecoverySummary RunFatRecovery(ExtractionContext& context, const ItemStore& store, const FolderTreeModel& tree,
+                               const RecoverySelection& selection, const HostFolder& destination) {
+  return Recovery<FatKind>(context, store, tree).Run(selection, destination);
 }
 
-RecoverySummary RunNtfsRecovery(ExtractionContext& context, const ItemStore& store,
+RecoverySummary RunNtfsRecovery(ExtractionContext& context, const ItemStore& store, const FolderTreeModel& tree,
                                 const RecoverySelection& selection, const HostFolder& destination) {
-  return Recovery<NtfsKind>(context, store).Run(selection, destination);
+  return Recovery<NtfsKind>(context, store, tree).Run(selection, destination);
 }
 
 }  // namespace salvex

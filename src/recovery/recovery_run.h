@@ -5,18 +5,21 @@
 #include <vector>
 
 #include "recovery/extraction.h"
+#include "items/folder_tree_model.h"
 #include "items/item_store.h"
 
 namespace salvex {
 
-// What a recovery run takes: everything found ("Recover All": what the root
-// reaches, then, in a folder "Lost Files", what it does not), or the chosen
-// folders (each with everything below it) and files ("Recover Selected"), as
-// positions in the store's FAT or NTFS lists.
+// What a recovery run takes: everything found ("Recover All": the whole
+// folder tree, its "Lost Files" included), or the chosen folders (each with
+// everything below it in the tree) and files ("Recover Selected"), as
+// positions in the store's FAT or NTFS lists, and the tree's own "Lost
+// Files" folder.
 struct RecoverySelection {
   bool all = false;
   std::vector<std::uint32_t> folders;
   std::vector<std::uint32_t> files;
+  bool lostFiles = false;
 };
 
 struct UnreadableFile {
@@ -39,25 +42,28 @@ struct RecoverySummary {
   std::vector<std::string> failed;              // "path: reason", naming a ".partial" file kept
   std::vector<UnreadableFile> withUnreadableSectors;  // written, with zeros for what could not be read
   std::vector<std::string> cutShort;            // left partial by Skip File or Stop Saving
+  std::vector<std::string> damagedChains;       // "path: reason": written along a guessed cluster chain
   std::vector<std::string> notRecoverable;      // "path: reason": NTFS-compressed or encrypted, FAT cluster lost
   std::uint32_t emptyFiles = 0;                 // NTFS files of 0 bytes, not created
   bool stopped = false;
 
   // Every admitted file was written whole, from readable sectors.
   bool AllWritten() const {
-    return failed.empty() && withUnreadableSectors.empty() && cutShort.empty() && notRecoverable.empty() && !stopped;
+    return failed.empty() && withUnreadableSectors.empty() && cutShort.empty() && notRecoverable.empty() &&
+           damagedChains.empty() && !stopped;
   }
 };
 
 // Copies the selection of a FAT store into `destination`, re-creating the
-// folders below it so the recovered tree looks like the original (deleted
-// folders included). Clears the run's flags and count first; ends early when
-// Stop Saving is raised. Runs on the caller's thread.
-RecoverySummary RunFatRecovery(ExtractionContext& context, const ItemStore& store, const RecoverySelection& selection,
-                               const HostFolder& destination);
+// folders below it as `tree` (the store's folder tree) shows them, so that
+// what is recovered is what was listed, where it was listed (deleted
+// folders included, and "Lost Files"). Clears the run's flags and count
+// first; ends early when Stop Saving is raised. Runs on the caller's thread.
+RecoverySummary RunFatRecovery(ExtractionContext& context, const ItemStore& store, const FolderTreeModel& tree,
+                               const RecoverySelection& selection, const HostFolder& destination);
 
 // The same over the store's NTFS items.
-RecoverySummary RunNtfsRecovery(ExtractionContext& context, const ItemStore& store,
+RecoverySummary RunNtfsRecovery(ExtractionContext& context, const ItemStore& store, const FolderTreeModel& tree,
                                 const RecoverySelection& selection, const HostFolder& destination);
 
 }  // namespace salvex

@@ -9,6 +9,8 @@
 
 #include "items/item_paths.h"
 #include "platform/destination_check.h"
+#include "session/extraction_context.h"
+#include "session/scanned_disk_guard.h"
 #include "session/scans.h"
 
 namespace salvex {
@@ -38,6 +40,10 @@ ItemsByPath SelectByPath(const ItemStore& store, const FolderTreeModel& tree, co
       result.selection.all = true;
       continue;
     }
+    if (paths.LostFilesNode() && path == tree.Text(*paths.LostFilesNode())) {
+      result.selection.lostFiles = true;
+      continue;
+    }
     const auto [folderBegin, folderEnd] = folders.equal_range(path);
     const auto [fileBegin, fileEnd] = files.equal_range(path);
     if (folderBegin == folderEnd && fileBegin == fileEnd) {
@@ -51,28 +57,30 @@ ItemsByPath SelectByPath(const ItemStore& store, const FolderTreeModel& tree, co
 }
 
 template <typename Kind>
-RecoverySelection SelectByNodes(const ItemStore& store, const std::vector<TreeNodeId>& nodes,
+RecoverySelection SelectByNodes(const ItemStore& store, const FolderTreeModel& tree, const std::vector<TreeNodeId>& nodes,
                                 const std::vector<std::uint32_t>& files) {
   RecoverySelection selection;
   selection.files = files;
-  std::map<TreeNodeId, std::uint32_t> folderOfNode;
-  const auto& folders = Kind::Folders(store).Items();
-  for (std::uint32_t i = 0; i < folders.size(); ++i) folderOfNode.emplace(folders[i].treeNode, i);
+  const ItemPaths<Kind> paths(store, tree);
   for (const TreeNodeId node : nodes) {
     if (node == FolderTreeModel::kRoot) {
       selection.all = true;
-    } else if (const auto found = folderOfNode.find(node); found != folderOfNode.end()) {
-      selection.folders.push_back(found->second);
+    } else if (node == paths.LostFilesNode()) {
+      selection.lostFiles = true;
+    } else if (const auto folder = paths.FolderOfNode(node)) {
+      selection.folders.push_back(*folder);
     }
   }
   return selection;
 }
 
-// Sums the admitted files of the selection, walking each chosen folder (the
-// root for "all") and everything below it once.
+// Sums the admitted files of the selection, walking each chosen node of the
+// tree (the root for "all") and everything below it once, as the recovery
+// does.
 template <typename Kind>
-std::uint64_t SelectionBytes(const Session& session, const RecoverySelection& selection) {
+std::uint64_t SelectionBytes(const Session& session, const FolderTreeModel& tree, const RecoverySelection& selection) {
   const ItemStore& store = session.items;
+  const ItemPaths<Kind> paths(store, tree);
   const FileFilter filter = session.PassesFilters();
   const auto never = [](const std::string&) { return false; };
   std::uint64_t total = 0;
@@ -85,37 +93,19 @@ std::uint64_t SelectionBytes(const Session& session, const RecoverySelection& se
     }
   };
   for (const std::uint32_t position : selection.files) add(position);
-  std::vector<std::uint32_t> keys;
-  if (selection.all) keys.push_back(Kind::kRootKey);
-  for (const std::uint32_t position : selection.folders) keys.push_back(Kind::KeyOf(Kind::Folders(store).Items()[position]));
-  std::unordered_set<std::uint32_t> visited;
-  while (!keys.empty()) {
-    const std::uint32_t key = keys.back();
-    keys.pop_back();
-    if (!visited.insert(key).second) continue;
-    for (const std::uint32_t position : Kind::Files(store).ChildrenOf(key)) add(position);
-    for (const std::uint32_t position : Kind::Folders(store).ChildrenOf(key)) {
-      keys.push_back(Kind::KeyOf(Kind::Folders(store).Items()[position]));
-    }
+  std::vector<TreeNodeId> nodes;
+  if (selection.all) nodes.push_back(FolderTreeModel::kRoot);
+  if (selection.lostFiles && paths.LostFilesNode()) nodes.push_back(*paths.LostFilesNode());
+  for (const std::uint32_t position : selection.folders) nodes.push_back(Kind::Folders(store).Items()[position].treeNode);
+  std::unordered_set<TreeNodeId> visited;
+  while (!nodes.empty()) {
+    const TreeNodeId node = nodes.back();
+    nodes.pop_back();
+    if (!tree.Contains(node) || !visited.insert(node).second) continue;
+    for (const std::uint32_t position : paths.FilesOfNode(node)) add(position);
+    for (const TreeNodeId child : tree.Children(node)) nodes.push_back(child);
   }
   return total;
-}
-
-std::string OnScannedDisk(const std::string& sourcePath, const std::string& out) {
-  return "the folder " + out + " lies on the disk being recovered (" + sourcePath +
-         "): writing there would overwrite the data being rescued. Choose a folder on another disk.";
-}
-
-// The device of the nearest folder of `out` that exists already: where the
-// folders still missing would be created.
-std::optional<dev_t> DeviceOfNearestExisting(const std::filesystem::path& out) {
-  std::filesystem::path at = std::filesystem::absolute(out);
-  while (true) {
-    struct stat info {};
-    if (::stat(at.c_str(), &info) == 0) return info.st_dev;
-    if (!at.has_relative_path()) return std::nullopt;
-    at = at.parent_path();
-  }
 }
 
 }  // namespace
@@ -125,50 +115,43 @@ ItemsByPath SelectItemsByPath(const Session& session, const FolderTreeModel& tre
                                : SelectByPath<FatKind>(session.items, tree, paths);
 }
 
-RecoverySelection SelectItemsByNodes(const Session& session, const std::vector<TreeNodeId>& folderNodes,
-                                     const std::vector<std::uint32_t>& files) {
-  return ItemsAreNtfs(session) ? SelectByNodes<NtfsKind>(session.items, folderNodes, files)
-                               : SelectByNodes<FatKind>(session.items, folderNodes, files);
+RecoverySelection SelectItemsByNodes(const Session& session, const FolderTreeModel& tree,
+                                     const std::vector<TreeNodeId>& folderNodes, const std::vector<std::uint32_t>& files) {
+  return ItemsAreNtfs(session) ? SelectByNodes<NtfsKind>(session.items, tree, folderNodes, files)
+                               : SelectByNodes<FatKind>(session.items, tree, folderNodes, files);
 }
 
 Destination OpenRecoveryDestination(const Session& session, const std::string& path) {
   const std::string source = session.reader.Source()->Name();
   // Checked before anything is created: even an empty folder made on the
   // disk being recovered may overwrite what is to be rescued.
-  if (const auto device = DeviceOfNearestExisting(path);
-      device && CheckDestination(source, *device) == DestinationRisk::onScannedDisk) {
-    return {nullptr, Outcome::Failed(OnScannedDisk(source, path))};
-  }
+  if (auto refusal = ScannedDiskRefusal(session, path)) return {nullptr, Outcome::Failed("the folder " + *refusal)};
   std::error_code created;
   std::filesystem::create_directories(path, created);
   if (created) return {nullptr, Outcome::Failed("cannot create the folder " + path + ": " + created.message())};
   std::string error;
   Destination destination{HostFolder::Open(path, error, session.FilesBeingRead()), {}};
   if (!destination.folder) return {nullptr, Outcome::Failed(error)};
-  switch (CheckDestination(source, destination.folder->Device())) {
-    case DestinationRisk::onScannedDisk:
-      return {nullptr, Outcome::Failed(OnScannedDisk(source, path))};
-    case DestinationRisk::sameFileSystemAsImage:
-      destination.outcome.warnings.push_back(path + " is on the same file system as " + source +
-                                             "; make sure it has room for the recovered files");
-      break;
-    case DestinationRisk::none:
-      break;
+  if (auto refusal = ScannedDiskRefusal(session, path, destination.folder->Device())) {
+    return {nullptr, Outcome::Failed("the folder " + *refusal)};
+  }
+  if (CheckDestination(source, destination.folder->Device()) == DestinationRisk::sameFileSystemAsImage) {
+    destination.outcome.warnings.push_back(path + " is on the same file system as " + source +
+                                           "; make sure it has room for the recovered files");
   }
   return destination;
 }
 
-std::uint64_t BytesToRecover(const Session& session, const RecoverySelection& selection) {
-  return ItemsAreNtfs(session) ? SelectionBytes<NtfsKind>(session, selection)
-                               : SelectionBytes<FatKind>(session, selection);
+std::uint64_t BytesToRecover(const Session& session, const FolderTreeModel& tree, const RecoverySelection& selection) {
+  return ItemsAreNtfs(session) ? SelectionBytes<NtfsKind>(session, tree, selection)
+                               : SelectionBytes<FatKind>(session, tree, selection);
 }
 
-RecoverySummary RecoverItems(Session& session, const RecoverySelection& selection, const HostFolder& destination,
-                             UiPort& ui, SavingView& saving, RecoveryRunState& run) {
-  ExtractionContext context{session.reader, session.volume, session.settings, run, ui, saving,
-                            session.PassesFilters()};
-  return ItemsAreNtfs(session) ? RunNtfsRecovery(context, session.items, selection, destination)
-                               : RunFatRecovery(context, session.items, selection, destination);
+RecoverySummary RecoverItems(Session& session, const FolderTreeModel& tree, const RecoverySelection& selection,
+                             const HostFolder& destination, UiPort& ui, SavingView& saving, RecoveryRunState& run) {
+  ExtractionContext context = ExtractionContextOf(session, run, ui, saving, session.PassesFilters());
+  return ItemsAreNtfs(session) ? RunNtfsRecovery(context, session.items, tree, selection, destination)
+                               : RunFatRecovery(context, session.items, tree, selection, destination);
 }
 
 }  // namespace salvex

@@ -24,8 +24,8 @@ ItemsByPath SelectItemsByPath(const Session& session, const FolderTreeModel& tre
 
 // The folder tree's nodes and the files (by store position) chosen in a
 // window, as a recovery selection.
-RecoverySelection SelectItemsByNodes(const Session& session, const std::vector<TreeNodeId>& folderNodes,
-                                     const std::vector<std::uint32_t>& files);
+RecoverySelection SelectItemsByNodes(const Session& session, const FolderTreeModel& tree,
+                                     const std::vector<TreeNodeId>& folderNodes, const std::vector<std::uint32_t>& files);
 
 // Opens (creating it when missing) the folder that receives a recovery. A
 // folder on the disk being recovered is refused before anything is created
@@ -39,11 +39,11 @@ Destination OpenRecoveryDestination(const Session& session, const std::string& p
 // The bytes the selection's files would take at the destination: those the
 // filters and the deleted-file setting admit, counted once each. Duplicates
 // are not foreseen (a skipped one takes nothing, a renamed one its size).
-std::uint64_t BytesToRecover(const Session& session, const RecoverySelection& selection);
+std::uint64_t BytesToRecover(const Session& session, const FolderTreeModel& tree, const RecoverySelection& selection);
 
-// Copies the selection into `destination`; Stop Saving and Skip File are in
-// `run`. Runs on the caller's thread.
-RecoverySummary RecoverItems(Session& session, const RecoverySelection& selection, const HostFolder& destination,
-                             UiPort& ui, SavingView& saving, RecoveryRunState& run);
+// Copies the selection into `destination`, as the items' folder `tree` shows
+// it; Stop Saving and Skip File are in `run`. Runs on the caller's thread.
+RecoverySummary RecoverItems(Session& session, const FolderTreeModel& tree, const RecoverySelection& selection,
+                             const HostFolder& destination, UiPort& ui, SavingView& saving, RecoveryRunState& run);
 
 }  // namespace salvex

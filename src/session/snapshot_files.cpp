@@ -6,6 +6,7 @@
 #include "fat/fat_walk.h"
 #include "platform/whole_file.h"
 #include "session/advance_scan.h"
+#include "session/scanned_disk_guard.h"
 #include "snapshot/advance_snapshot.h"
 #include "snapshot/snapshot_bytes.h"
 #include "snapshot/tree_snapshot.h"
@@ -24,7 +25,12 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
 
 SavedSnapshot Save(const Session& session, const std::string& chosenPath, std::string_view extension,
                    const std::vector<std::uint8_t>& bytes) {
-  SavedSnapshot saved{SnapshotPath(chosenPath, extension), SavedSnapshot::Failure::none};
+  SavedSnapshot saved{SnapshotPath(chosenPath, extension), SavedSnapshot::Failure::none, {}};
+  if (auto refusal = ScannedDiskRefusal(session, saved.path)) {
+    saved.failure = SavedSnapshot::Failure::onScannedDisk;
+    saved.reason = std::move(*refusal);
+    return saved;
+  }
   switch (WriteRegularFile(saved.path, bytes, session.FilesBeingRead())) {
     case FileWrite::written:
       break;
@@ -38,6 +44,19 @@ SavedSnapshot Save(const Session& session, const std::string& chosenPath, std::s
   return saved;
 }
 
+// Refuses a file whose first bytes say it is not a snapshot of the kind
+// wanted, with the message its decoder gives.
+HeadCheck HeadCheckOf(const std::string& path, std::size_t headBytes, void (*check)(Bytes head)) {
+  return {headBytes, [path, check](std::span<const std::uint8_t> head) -> std::string {
+            try {
+              check(head);
+              return "";
+            } catch (const SnapshotError& failure) {
+              return path + ": " + failure.what();
+            }
+          }};
+}
+
 }  // namespace
 
 bool IsAdvanceSnapshotPath(std::string_view path) { return EndsWithIgnoringCase(path, kAdvanceSnapshotExtension); }
@@ -45,7 +64,8 @@ bool IsAdvanceSnapshotPath(std::string_view path) { return EndsWithIgnoringCase(
 Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& ui, FolderTreeSink& tree,
                              TreeNodeId root) {
   std::string error;
-  const std::optional<WholeFile> file = ReadRegularFile(path, kMaxSnapshotFileBytes, error);
+  const std::optional<WholeFile> file =
+      ReadRegularFile(path, kMaxSnapshotFileBytes, error, HeadCheckOf(path, kTreeSnapshotHeadBytes, CheckTreeSnapshotHead));
   if (!file) return Outcome::Failed(error);
   try {
     const TreeSnapshot snapshot = DecodeTreeSnapshot(file->bytes);
@@ -56,9 +76,10 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
   // A snapshot keeps no marks: the disk's FAT tells again which deleted
   // files' clusters are now other files'.
   if (session.reader.IsOpen() && session.volume.fsType != FsType::ntfs) {
-    const std::uint32_t lastSector = session.volume.volumeEnd != 0 ? session.volume.volumeEnd : session.scan.rangeEnd;
+    const std::uint32_t lastSector = LastVolumeSector(session.volume, session.scan);
     const WalkedDirectories none;
-    DeletedClusterResolver(session.reader, session.volume, FatEntryLimits(session.volume, lastSector).lastCluster, none)
+    DeletedClusterResolver(session.reader, session.volume, FatEntryLimits(session.volume, lastSector).lastCluster, none,
+                           session.scan.stopRequested)
         .ResolveFiles(session.items);
   }
   session.snapshotFile = file->identity;
@@ -70,7 +91,8 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
 Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPort& ui, FolderTreeSink* tree,
                                 TreeNodeId root) {
   std::string error;
-  const std::optional<WholeFile> file = ReadRegularFile(path, kMaxSnapshotFileBytes, error);
+  const std::optional<WholeFile> file = ReadRegularFile(
+      path, kMaxSnapshotFileBytes, error, HeadCheckOf(path, kAdvanceSnapshotHeadBytes, CheckAdvanceSnapshotHead));
   if (!file) return Outcome::Failed(error);
   AdvanceSnapshot snapshot;
   try {

@@ -26,13 +26,14 @@ Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPor
                                 TreeNodeId root);
 
 struct SavedSnapshot {
-  enum class Failure { none, cannotCreate, isBeingRead };
+  enum class Failure { none, cannotCreate, isBeingRead, onScannedDisk };
   std::string path;  // the chosen path with its name upper-cased and the extension added
   Failure failure = Failure::none;
+  std::string reason;  // for onScannedDisk: why, naming the disk
 };
 
 // Saves the scan's results as a tree snapshot, never over a file the run
-// reads.
+// reads, nor on the disk being read.
 SavedSnapshot SaveTreeSnapshotFile(const Session& session, const std::string& chosenPath);
 // Saves the Advance Scan's hits as an advance-scan snapshot.
 SavedSnapshot SaveAdvanceSnapshotFile(const Session& session, const std::string& chosenPath);

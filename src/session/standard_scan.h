@@ -16,7 +16,7 @@ enum class StandardScanOutcome {
 inline constexpr const char* kCalculatingParameters = "Calculating partition parameters";
 inline constexpr const char* kAbortedByUserMessage = "Recovery procedure aborted by user";
 inline constexpr const char* kStandardScanNotPossibleMessage =
-    "Recovery is not possible in Standard scan, use Sdvance scan";
+    "Recovery is not possible in Standard scan, use Advance scan";
 
 // The Standard Scan of the chosen partition: the geometry from the boot
 // sector (for FAT also inferred from the directories when it is damaged);

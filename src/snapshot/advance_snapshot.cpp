@@ -8,6 +8,7 @@ namespace salvex {
 namespace {
 
 constexpr std::string_view kHeader = "Brimora Salvex 4.03";
+static_assert(kHeader.size() == kAdvanceSnapshotHeadBytes);
 constexpr std::size_t kFolderClusterBytes = 18;
 constexpr std::size_t kIndexBlockBytes = 15;
 constexpr std::size_t kMftFolderFields = 35;
@@ -122,11 +123,17 @@ std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const Hit
   return out.Bytes();
 }
 
-AdvanceSnapshot DecodeAdvanceSnapshot(Bytes file) {
-  SnapshotReader in(file);
+void CheckAdvanceSnapshotHead(Bytes head) {
+  SnapshotReader in(head);
   const std::string header = in.Text(std::min(kHeader.size(), in.Remaining()));
   if (header != kHeader) throw SnapshotError("not an advance-scan snapshot (it does not begin with \"" +
                                              std::string(kHeader) + "\")");
+}
+
+AdvanceSnapshot DecodeAdvanceSnapshot(Bytes file) {
+  CheckAdvanceSnapshotHead(file.first(std::min(file.size(), kAdvanceSnapshotHeadBytes)));
+  SnapshotReader in(file);
+  in.Text(kHeader.size());
   AdvanceSnapshot snapshot;
   snapshot.range = ReadRange(in);
   const SectorRange& range = snapshot.range;

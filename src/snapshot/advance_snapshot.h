@@ -29,4 +29,9 @@ std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const Hit
 // leaves them, so the classification can run on them again.
 AdvanceSnapshot DecodeAdvanceSnapshot(Bytes file);
 
+// How many bytes from a file's start tell whether it is an advance-scan
+// snapshot, and the check on them, made before the rest is read.
+inline constexpr std::size_t kAdvanceSnapshotHeadBytes = 19;
+void CheckAdvanceSnapshotHead(Bytes head);
+
 }  // namespace salvex

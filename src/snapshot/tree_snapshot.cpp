@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/visible_text.h"
 #include "snapshot/snapshot_bytes.h"
 
 namespace salvex {
@@ -9,6 +10,7 @@ namespace {
 
 constexpr std::string_view kMagic = "rsn4.03";
 constexpr std::string_view kVersion = "1.0";
+static_assert(kMagic.size() + kVersion.size() == kTreeSnapshotHeadBytes);
 constexpr std::size_t kFolderFields = 15;
 constexpr std::size_t kFileFields = 21;
 
@@ -65,17 +67,29 @@ std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const Volume
   return out.Bytes();
 }
 
-TreeSnapshot DecodeTreeSnapshot(Bytes file) {
-  SnapshotReader in(file);
+void CheckTreeSnapshotHead(Bytes head) {
+  SnapshotReader in(head);
   const std::string magic = in.Text(std::min<std::size_t>(kMagic.size(), in.Remaining()));
-  if (!EqualsIgnoringCase(magic, kMagic)) throw SnapshotError("    Invalid version of the file found : " + magic);
+  if (!EqualsIgnoringCase(magic, kMagic)) {
+    throw SnapshotError("    Invalid version of the file found : " + VisibleText(magic));
+  }
   if (!EqualsIgnoringCase(in.Text(std::min<std::size_t>(kVersion.size(), in.Remaining())), kVersion)) {
     throw SnapshotError(kVersionMismatchMessage);
   }
+}
+
+TreeSnapshot DecodeTreeSnapshot(Bytes file) {
+  CheckTreeSnapshotHead(file.first(std::min(file.size(), kTreeSnapshotHeadBytes)));
+  SnapshotReader in(file);
+  in.Text(kTreeSnapshotHeadBytes);
   TreeSnapshot snapshot;
   snapshot.range = ReadRange(in);
   VolumeParameters& volume = snapshot.volume;
   volume.fsType = static_cast<FsType>(in.U16());
+  if (!IsFat(volume.fsType) && volume.fsType != FsType::ntfs) {
+    throw SnapshotError("it names a file system of type " + std::to_string(static_cast<unsigned>(volume.fsType)) +
+                        ", which no scan makes (100 FAT16, 200 FAT32, 300 NTFS)");
+  }
   for (std::uint32_t* field : {&volume.sectorsPerFat, &volume.sectorsPerCluster, &volume.rootDirSectors,
                                &volume.reservedSectors, &volume.clusterBase, &volume.fat1Start, &volume.fat2Start,
                                &volume.mftStart, &volume.mftMirrStart, &volume.ntfsConst2,

@@ -31,8 +31,15 @@ std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const Volume
                                              const ItemStore& store);
 
 // Reads a tree snapshot; throws SnapshotError with the message to show when
-// the file is not one (a wrong magic quotes the bytes read) or is damaged.
+// the file is not one (a wrong magic quotes the bytes read, control
+// characters escaped), names a file system no scan makes, or is damaged.
 TreeSnapshot DecodeTreeSnapshot(Bytes file);
+
+// How many bytes from a file's start tell whether it is a tree snapshot.
+inline constexpr std::size_t kTreeSnapshotHeadBytes = 10;
+// Throws as DecodeTreeSnapshot does when a file beginning with `head` is not
+// a tree snapshot: checked before the rest is read.
+void CheckTreeSnapshotHead(Bytes head);
 
 // Replaces the range, the volume parameters (but rootDirStart) and the
 // store with the snapshot's. Folders with the same first cluster merge, and

@@ -16,10 +16,15 @@ SectorBuffer ReadSector(VolumeContext& context, std::uint32_t sector) {
   return buffer;
 }
 
-// A sector without the signature, or with no sectors per cluster (which a
-// failed read leaves behind), is not a boot sector to take a geometry from.
-bool IsUsableFatBootSector(Bytes sector) {
-  return HasBootSignature(sector) && u8(sector, 0x0D) != 0;
+// A sector without the signature is not a boot sector to take a geometry
+// from; nor is one whose fields no FAT volume can have (a cluster that is not
+// a power of two of sectors, no sectors before the FAT or in it, a FAT16
+// root of no entries): its volume is read as one whose boot sector is lost.
+bool IsUsableFatBootSector(Bytes sector) { return HasBootSignature(sector); }
+
+bool AreSoundFatFields(const FatBootFields& fields, FsType fsType) {
+  return IsValidSectorsPerCluster(fields.sectorsPerCluster) && fields.reservedSectors != 0 &&
+         fields.sectorsPerFat != 0 && (fsType != FsType::fat16 || fields.rootEntries != 0);
 }
 
 bool Fat2BeginsWithMediaByte(VolumeContext& context, const FatBootFields& fields) {
@@ -43,10 +48,10 @@ bool ReadFat32(VolumeContext& context) {
     if (!IsUsableFatBootSector(boot)) return false;
   }
   FatBootFields fields = DecodeFat32BootFields(boot);
-  if (!Fat2BeginsWithMediaByte(context, fields)) {
+  if (!AreSoundFatFields(fields, FsType::fat32) || !Fat2BeginsWithMediaByte(context, fields)) {
     // The backup's fields are tried even without its signature.
     fields = DecodeFat32BootFields(ReadSector(context, start + kFat32BackupOffset));
-    if (fields.sectorsPerCluster == 0 || !Fat2BeginsWithMediaByte(context, fields)) return false;
+    if (!AreSoundFatFields(fields, FsType::fat32) || !Fat2BeginsWithMediaByte(context, fields)) return false;
   }
   VolumeParameters& volume = context.volume;
   StoreFatGeometry(volume, start, fields);
@@ -61,7 +66,7 @@ bool ReadFat16(VolumeContext& context) {
   const SectorBuffer boot = ReadSector(context, start);
   if (!IsUsableFatBootSector(boot)) return false;  // FAT16 keeps no backup
   const FatBootFields fields = DecodeFat16BootFields(boot);
-  if (!Fat2BeginsWithMediaByte(context, fields)) return false;
+  if (!AreSoundFatFields(fields, FsType::fat16) || !Fat2BeginsWithMediaByte(context, fields)) return false;
   VolumeParameters& volume = context.volume;
   StoreFatGeometry(volume, start, fields);
   volume.rootDirStart = start + fields.reservedSectors + 2 * fields.sectorsPerFat;

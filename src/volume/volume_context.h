@@ -16,4 +16,10 @@ struct VolumeContext {
   UiPort& ui;
 };
 
+// The volume's last sector: a found file system's own end when known, else
+// the chosen range's.
+inline std::uint32_t LastVolumeSector(const VolumeParameters& volume, const ScanState& scan) {
+  return volume.volumeEnd != 0 ? volume.volumeEnd : scan.rangeEnd;
+}
+
 }  // namespace salvex

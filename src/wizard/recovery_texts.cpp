@@ -3,13 +3,15 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/visible_text.h"
+
 namespace salvex::wizard {
 namespace {
 
 void AddList(std::string& details, const std::string& heading, const std::vector<std::string>& lines) {
   if (lines.empty()) return;
   details += heading + " (" + std::to_string(lines.size()) + "):\n";
-  for (const std::string& line : lines) details += "  " + line + '\n';
+  for (const std::string& line : lines) details += "  " + VisibleText(line) + '\n';
 }
 
 }  // namespace
@@ -53,6 +55,9 @@ SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::strin
     text += "\n\nWritten with unreadable sectors filled with zeros: " +
             std::to_string(summary.withUnreadableSectors.size());
   }
+  if (!summary.damagedChains.empty()) {
+    text += "\nWritten from a damaged cluster chain, so partly guessed: " + std::to_string(summary.damagedChains.size());
+  }
   if (!summary.cutShort.empty()) {
     text += "\nLeft partial by Skip File or Stop Saving: " + std::to_string(summary.cutShort.size());
   }
@@ -65,9 +70,21 @@ SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::strin
   }
   AddList(result.details, "Failed", summary.failed);
   AddList(result.details, "Written with unreadable sectors filled with zeros", unreadable);
+  AddList(result.details, "Written from a damaged cluster chain, so partly guessed", summary.damagedChains);
   AddList(result.details, "Not recoverable", summary.notRecoverable);
   AddList(result.details, "Left partial by Skip File or Stop Saving", summary.cutShort);
   return result;
+}
+
+std::string UnreadableDirectoriesText(const std::vector<UnreadableDirectorySectorAt>& gaps) {
+  constexpr std::size_t kNamed = 20;
+  std::string text = std::to_string(gaps.size()) +
+                     " directory sector(s) could not be read: the files and folders they held are missing.";
+  for (std::size_t i = 0; i < gaps.size() && i < kNamed; ++i) {
+    text += "\n  " + VisibleText(gaps[i].folder) + ": sector " + std::to_string(gaps[i].sector);
+  }
+  if (gaps.size() > kNamed) text += "\n  and " + std::to_string(gaps.size() - kNamed) + " more";
+  return text;
 }
 
 }  // namespace salvex::wizard

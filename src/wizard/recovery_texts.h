@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include <vector>
+
+#include "items/unreadable_directories.h"
 #include "recovery/recovery_run.h"
 #include "wizard/command_view.h"
 
@@ -21,5 +24,9 @@ std::string FreeSpaceQuestion(std::uint64_t needed, std::uint64_t free, const st
 SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::string& destination);
 
 inline constexpr const char* kOpenFolderButton = "&Open Folder";
+
+// Said after a scan when directory sectors could not be read: how many, and
+// which folder each belongs to (the first twenty).
+std::string UnreadableDirectoriesText(const std::vector<UnreadableDirectorySectorAt>& gaps);
 
 }  // namespace salvex::wizard

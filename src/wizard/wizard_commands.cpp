@@ -106,7 +106,7 @@ std::optional<RecoverySelection> WizardCommands::Selection(bool all) const {
   if (controller_.TreeIsActive()) {
     const auto node = view_.SelectedTreeNode(TreeKind::items);
     if (!node) return std::nullopt;
-    return SelectItemsByNodes(session_, {*node}, {});
+    return SelectItemsByNodes(session_, *controller_.Tree(TreeKind::items), {*node}, {});
   }
   const ItemListModel& list = controller_.List();
   std::vector<TreeNodeId> folders;
@@ -120,7 +120,7 @@ std::optional<RecoverySelection> WizardCommands::Selection(bool all) const {
     }
   }
   if (folders.empty() && files.empty()) return std::nullopt;
-  return SelectItemsByNodes(session_, folders, files);
+  return SelectItemsByNodes(session_, *controller_.Tree(TreeKind::items), folders, files);
 }
 
 void WizardCommands::Recover(bool all) {
@@ -135,7 +135,7 @@ void WizardCommands::Recover(bool all) {
     return;
   }
   for (const std::string& warning : destination.outcome.warnings) view_.Notice(NoticeKind::information, warning);
-  const std::uint64_t needed = BytesToRecover(session_, *selection);
+  const std::uint64_t needed = BytesToRecover(session_, *controller_.Tree(TreeKind::items), *selection);
   const auto free = destination.folder->FreeBytes();
   if (free && needed > *free && !view_.Confirm(FreeSpaceQuestion(needed, *free, *path))) return;
 
@@ -152,7 +152,8 @@ void WizardCommands::Recover(bool all) {
   SavingView& saving = dialogs_.OpenSavingDialog(run->state);
   controller_.Run(
       [this, run, &saving] {
-        run->summary = RecoverItems(session_, run->selection, *run->folder, view_, saving, run->state);
+        run->summary = RecoverItems(session_, *controller_.Tree(TreeKind::items), run->selection, *run->folder, view_,
+                                    saving, run->state);
       },
       [this, run] {
         dialogs_.CloseSavingDialog();
@@ -185,6 +186,9 @@ void WizardCommands::SaveSnapshot() {
       return;
     case SavedSnapshot::Failure::cannotCreate:
       view_.Notice(NoticeKind::error, cannotCreate);
+      return;
+    case SavedSnapshot::Failure::onScannedDisk:
+      view_.Notice(NoticeKind::error, cannotCreate + "\n" + saved.reason);
       return;
   }
 }

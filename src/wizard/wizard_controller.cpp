@@ -11,6 +11,7 @@
 #include "session/open_copy.h"
 #include "session/scans.h"
 #include "wizard/menu_state.h"
+#include "wizard/recovery_texts.h"
 #include "wizard/tree_captions.h"
 
 namespace salvex::wizard {
@@ -366,7 +367,14 @@ void WizardController::FinishStandardScan() {
   view_.SetListVisible(true);
   ShowRootFolder();
   view_.Notice(NoticeKind::information, kStandardScanDoneMessage);
+  NoticeUnreadableDirectories();
   SetQuickHelp(QuickHelp::itemsStep);
+}
+
+void WizardController::NoticeUnreadableDirectories() {
+  if (session_.items.unreadableDirectorySectors.empty() || !itemsTree_) return;
+  view_.Notice(NoticeKind::error,
+               UnreadableDirectoriesText(DescribeUnreadableDirectorySectors(session_.items, *itemsTree_)));
 }
 
 void WizardController::StartAdvanceScan() {
@@ -419,6 +427,7 @@ void WizardController::FinishMount() {
   SetInfoPanel(LabelSet::none);
   view_.SetListVisible(true);
   ShowRootFolder();
+  NoticeUnreadableDirectories();
 }
 
 // ---- Back, Stop, Exit, scan type -----------------------------------------

@@ -110,6 +110,8 @@ class WizardController {
   void StartStandardScan();
   void FinishGeometry(bool found);
   void FinishStandardScan();
+  // After a scan or mount: a box naming the directory sectors that could not be read.
+  void NoticeUnreadableDirectories();
   void StartAdvanceScan();
   void FinishAdvanceScan();
   void StartMount();

@@ -43,7 +43,6 @@ struct Planted {
   std::string bytes;
   Day date;
   bool deleted = false;
-  bool listed = true;        // an empty file has no data and is not a find of the scan
   bool contentKept = true;   // false: deleted, and its clusters taken by a later file
 };
 
@@ -75,7 +74,6 @@ class RecoverTest : public ::testing::TestWithParam<VolumeCase> {
     const std::size_t c = clusterBytes;
     Plant(disk, "", {{"one byte.bin", 1}, {"one cluster.bin", c}, {"cluster and a byte.bin", c + 1},
                      {"big.bin", (3 << 20) + 123}, {kNonAscii, 5000}, {"empty.txt", 0}});
-    Find("empty.txt").listed = false;
     Plant(disk, "Docs", {{"letter.txt", 2 * c + 100}});
     Plant(disk, "Docs/Old", {{"memo.txt", 700}});
     // Three clusters each; freeing every other one leaves holes a later
@@ -134,7 +132,7 @@ class RecoverTest : public ::testing::TestWithParam<VolumeCase> {
   std::vector<const Planted*> Recoverable(bool live, bool deleted) const {
     std::vector<const Planted*> files;
     for (const Planted& file : planted) {
-      if (file.listed && (file.deleted ? deleted : live)) files.push_back(&file);
+      if (file.deleted ? deleted : live) files.push_back(&file);
     }
     return files;
   }

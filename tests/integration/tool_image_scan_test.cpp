@@ -145,12 +145,11 @@ class VolumeRecipe {
     MarkSubtreeDeleted(top, false);
   }
 
-  // Every folder, and every file that has data, as the scan must list it.
+  // Every folder and every file, empty ones included, as the scan must list it.
   std::vector<ListedItem> Expected() const {
     std::vector<ListedItem> items;
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
       const Node& node = nodes_[i];
-      if (!node.isFolder && node.size == 0) continue;  // no data: nothing to recover
       ListedItem item;
       item.path = ListedPath(static_cast<int>(i));
       item.name = ListedName(node);
@@ -179,7 +178,7 @@ class VolumeRecipe {
         if (node.isFolder) {
           folders.push_back(ListedPath(static_cast<int>(i)));
           queue.push_back(static_cast<int>(i));
-        } else if (node.size != 0) {
+        } else {
           files.push_back(ListedPath(static_cast<int>(i)));
         }
       }

@@ -346,7 +346,8 @@ TEST_F(WizardCommands, TheSpaceNeededCountsTheFilesTheSettingsAdmit) {
     session_.filters.Clear();
     if (*c.filter != '\0') session_.filters.Add(c.filter);
     session_.settings.deletedMode = c.deleted;
-    EXPECT_EQ(BytesToRecover(session_, RecoverySelection{true, {}, {}}), c.bytes) << c.filter;
+    EXPECT_EQ(BytesToRecover(session_, *controller_->Tree(TreeKind::items), RecoverySelection{true, {}, {}}), c.bytes)
+        << c.filter;
   }
   EXPECT_EQ(wizard::FreeSpaceQuestion(44024, 2048, "/media/usb"),
             "The file(s) chosen need 43.0 KB, but only 2.0 KB are free in /media/usb.\nRecover as many as fit ?");

@@ -308,7 +308,7 @@ TEST_F(WizardOnABlankDisk, AVolumeWithoutGeometryStaysInThePartitionStep) {
   controller_->OnTreeClick(view_.trees.at(TreeKind::partitions)->Children(FolderTreeModel::kRoot)[0],
                            TreeHit::onItem);
   controller_->OnNext();
-  EXPECT_EQ(view_.LastBox(), "Recovery is not possible in Standard scan, use Sdvance scan");
+  EXPECT_EQ(view_.LastBox(), "Recovery is not possible in Standard scan, use Advance scan");
   EXPECT_EQ(controller_->WizardStep(), 1);
   EXPECT_TRUE(view_.Visible(Control::back));
   EXPECT_TRUE(view_.Visible(Control::next));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "fat/long_name.h"
+
 namespace salvex::testing {
 
 void ByteImage::Put16(std::uint64_t offset, std::uint16_t value) {
@@ -59,7 +61,10 @@ EntryBytes MakeShortEntry(const ShortEntryFields& fields) {
   return entry;
 }
 
-std::vector<EntryBytes> MakeLongNameEntries(std::u16string_view name, bool deleted) {
+std::vector<EntryBytes> MakeLongNameEntries(std::u16string_view name, std::string_view shortName11, bool deleted) {
+  EntryBytes shortEntry{};
+  for (std::size_t i = 0; i < 11; ++i) shortEntry[i] = static_cast<std::uint8_t>(i < shortName11.size() ? shortName11[i] : ' ');
+  const std::uint8_t checksum = ShortNameChecksum(shortEntry);
   static constexpr std::size_t kUnitOffsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
   const std::size_t count = (name.size() + 12) / 13;
   std::vector<EntryBytes> entries;
@@ -69,6 +74,7 @@ std::vector<EntryBytes> MakeLongNameEntries(std::u16string_view name, bool delet
     if (part + 1 == count) sequence |= 0x40;
     entry[0] = deleted ? 0xE5 : sequence;
     entry[11] = 0x0F;
+    entry[13] = checksum;
     for (std::size_t i = 0; i < 13; ++i) {
       const std::size_t at = part * 13 + i;
       // After the name: one 0x0000 unit, then 0xFFFF padding.

@@ -64,7 +64,10 @@ struct ShortEntryFields {
 EntryBytes MakeShortEntry(const ShortEntryFields& fields);
 
 // The long-name entries of `name` in disk order (the last part first, with
-// the 0x40 flag), as they stand before the short entry.
-std::vector<EntryBytes> MakeLongNameEntries(std::u16string_view name, bool deleted = false);
+// the 0x40 flag), as they stand before the short entry whose 11 name bytes
+// are `shortName11` (before a deletion marked them): each part carries their
+// checksum.
+std::vector<EntryBytes> MakeLongNameEntries(std::u16string_view name, std::string_view shortName11,
+                                            bool deleted = false);
 
 }  // namespace salvex::testing

@@ -114,7 +114,9 @@ void FatVolumeBuilder::PutEntry(std::uint32_t directory, unsigned index, const E
 unsigned FatVolumeBuilder::PutNamed(std::uint32_t directory, unsigned index, std::u16string_view longName,
                                     const ShortEntryFields& fields, bool deleted) {
   if (!longName.empty()) {
-    for (const EntryBytes& entry : MakeLongNameEntries(longName, deleted)) PutEntry(directory, index++, entry);
+    for (const EntryBytes& entry : MakeLongNameEntries(longName, fields.name11, deleted)) {
+      PutEntry(directory, index++, entry);
+    }
   }
   EntryBytes entry = MakeShortEntry(fields);
   if (deleted) entry[0] = 0xE5;

@@ -5,6 +5,9 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "items/folder_tree.h"
+#include "platform/ui_port.h"
+
 namespace salvex::testing {
 
 FatGeometry RecoveryGeometry(FsType type, std::uint32_t sectorsPerCluster, std::uint32_t totalSectors) {
@@ -92,6 +95,13 @@ std::vector<std::string> TreeBelow(const std::filesystem::path& root) {
   }
   std::sort(paths.begin(), paths.end());
   return paths;
+}
+
+FolderTreeModel RecoveryBench::TreeOf(ItemStore& store) {
+  FolderTreeModel tree;
+  SilentUiPort quiet;
+  BuildFatFolderTree(store, tree, quiet, FolderTreeModel::kRoot);
+  return tree;
 }
 
 }  // namespace salvex::testing

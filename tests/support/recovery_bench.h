@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "items/folder_tree_model.h"
+#include "items/item_store.h"
 #include "recovery/extraction.h"
 #include "platform/faulty_disk_source.h"
 #include "platform/host_folder.h"
@@ -41,6 +43,8 @@ class RecoveryBench {
   // Call once the image is crafted: the reader then sees a copy of it.
   FaultyDiskSource& Open();
   ExtractionContext Context() { return {reader, volume, settings, run, ui, *saving, filter}; }
+  // The folder tree of `store`, as a scan builds it: recovery copies what it shows.
+  static FolderTreeModel TreeOf(ItemStore& store);
   const HostFolder& Out() const { return *out; }
   std::filesystem::path OutPath() const { return dir / "out"; }
 

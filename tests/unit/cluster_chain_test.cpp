@@ -27,8 +27,11 @@ class ClusterChainTest : public ::testing::TestWithParam<FsType> {
 
   ClusterChain File(std::uint32_t first, std::uint32_t maxLinks, int fatCopy) {
     ClusterChain built;
-    BuildFileChain(reader, volume, first, maxLinks, fatCopy, cancel, built);
+    BuildFileChain(reader, volume, fat.LastCluster(), first, maxLinks, fatCopy, cancel, built);
     return built;
+  }
+  ClusterChainBuild Directory(std::uint32_t first) {
+    return BuildDirectoryChain(reader, volume, fat.LastCluster(), first, chain);
   }
 
   ByteImage image;
@@ -44,7 +47,7 @@ TEST_P(ClusterChainTest, FollowsTheChainToItsEnd) {
   const std::uint32_t clusters[] = {5, 6, 300, 7};  // 300 lies in another FAT sector
   fat.LinkChain(clusters);
   Open();
-  BuildDirectoryChain(reader, volume, 5, chain);
+  Directory(5);
   EXPECT_EQ(chain, (ClusterChain{5, 6, 300, 7}));
   EXPECT_EQ(File(5, 4, 1), (ClusterChain{5, 6, 300, 7}));
 }
@@ -55,14 +58,52 @@ TEST_P(ClusterChainTest, ClearedEntriesEndTheChainAtItsFirstCluster) {
   EXPECT_EQ(File(40, 3, 2), ClusterChain{40});
 }
 
-TEST_P(ClusterChainTest, DirectoryChainsStopAtOneHundredClusters) {
-  std::vector<std::uint32_t> clusters(150);
+TEST_P(ClusterChainTest, DirectoryChainsAreReadWhole) {
+  std::vector<std::uint32_t> clusters(1500);
   std::iota(clusters.begin(), clusters.end(), 10u);
   fat.LinkChain(clusters);
   Open();
-  BuildDirectoryChain(reader, volume, 10, chain);
-  ASSERT_EQ(chain.size(), kMaxDirectoryClusters);
-  EXPECT_EQ(chain.back(), 109u);
+  EXPECT_EQ(Directory(10).end, ChainEnd::endOfChain);
+  EXPECT_EQ(chain, clusters);
+}
+
+// Every end mark ends a chain, wherever it stands; a link out of the volume
+// ends it too, and says so, rather than lead the reader into the next
+// partition.
+TEST_P(ClusterChainTest, EndMarksAndLinksOutOfTheVolumeEndTheChain) {
+  const bool fat32 = GetParam() == FsType::fat32;
+  struct Case {
+    std::uint32_t link;  // the entry of the chain's second cluster
+    ChainEnd end;
+  };
+  const Case cases[] = {
+      {fat32 ? 0x0FFFFFF8u : 0xFFF8u, ChainEnd::endOfChain},
+      {fat32 ? 0x0FFFFFFEu : 0xFFFEu, ChainEnd::endOfChain},
+      {fat32 ? 0xFFFFFFF8u : 0xFFFFu, ChainEnd::endOfChain},  // FAT32's upper four bits are not the link's
+      {fat32 ? 0x0FFFFFF7u : 0xFFF7u, ChainEnd::broken},      // a bad cluster
+      {fat.LastCluster() + 1, ChainEnd::broken},
+      {0, ChainEnd::free},
+  };
+  for (const Case& c : cases) {
+    fat.SetFatEntry(60, 61);
+    fat.SetFatEntry(61, c.link);
+    Open();
+    const ClusterChainBuild built = Directory(60);
+    EXPECT_EQ(built.end, c.end) << std::hex << c.link;
+    EXPECT_EQ(chain, (ClusterChain{60, 61})) << std::hex << c.link;
+    EXPECT_EQ(File(60, 5, 1), (ClusterChain{60, 61})) << std::hex << c.link;
+    if (c.end == ChainEnd::broken) {
+      EXPECT_EQ(built.brokenLink, c.link);
+    }
+  }
+  if (fat32) {
+    // A link with reserved upper bits set still leads to its cluster.
+    fat.SetFatEntry(61, 0xA0000000u | 62);
+    fat.SetFatEntry(62, fat.EndOfChain());
+    Open();
+    Directory(60);
+    EXPECT_EQ(chain, (ClusterChain{60, 61, 62}));
+  }
 }
 
 TEST_P(ClusterChainTest, FileChainLongerThanExpectedShowsOneExtraCluster) {
@@ -78,9 +119,9 @@ TEST_P(ClusterChainTest, CyclicChainsAreBounded) {
   fat.SetFatEntry(21, 20);
   fat.SetFatEntry(30, 30);
   Open();
-  BuildDirectoryChain(reader, volume, 20, chain);
+  EXPECT_EQ(Directory(20).end, ChainEnd::loops);
   EXPECT_EQ(chain, (ClusterChain{20, 21})) << "a directory's clusters are read once";
-  BuildDirectoryChain(reader, volume, 30, chain);
+  Directory(30);
   EXPECT_EQ(chain, ClusterChain{30});
   EXPECT_EQ(File(20, 1000, 1).size(), 1001u) << "a file's chain shows it is too long";
 }
@@ -95,7 +136,7 @@ TEST_P(ClusterChainTest, SecondFatCopyIsReadOnRequest) {
   volume.fat2Start = 0;
   EXPECT_EQ(File(50, 3, 2), ClusterChain{50});
   volume.fat1Start = 0;
-  BuildDirectoryChain(reader, volume, 50, chain);
+  Directory(50);
   EXPECT_EQ(chain, ClusterChain{50});
 }
 
@@ -127,17 +168,6 @@ TEST_P(ClusterChainTest, UnreadableFatSectorEndsTheChain) {
 
 INSTANTIATE_TEST_SUITE_P(BothFats, ClusterChainTest, ::testing::Values(FsType::fat16, FsType::fat32),
                          [](const ::testing::TestParamInfo<FsType>& param) { return std::string(FsTypeText(param.param)); });
-
-TEST(EndOfChain, OnlyTheTopValuesAndClearedEntriesEndAChain) {
-  EXPECT_TRUE(EndsChain(0, FsType::fat16));
-  EXPECT_TRUE(EndsChain(1, FsType::fat32));
-  EXPECT_TRUE(EndsChain(0xFFFF, FsType::fat16));
-  EXPECT_FALSE(EndsChain(0xFFF8, FsType::fat16));
-  EXPECT_TRUE(EndsChain(0x0FFFFFFF, FsType::fat32));
-  EXPECT_TRUE(EndsChain(0xFFFFFFFF, FsType::fat32));
-  EXPECT_FALSE(EndsChain(0x0FFFFFF8, FsType::fat32));
-  EXPECT_FALSE(EndsChain(0xFFFF, FsType::fat32));
-}
 
 }  // namespace
 }  // namespace salvex

@@ -415,7 +415,7 @@ void PutEntries(SectorBuffer& sector, const std::vector<testing::EntryBytes>& en
 }
 
 std::vector<testing::EntryBytes> NamedEntry(std::u16string_view longName, testing::ShortEntryFields fields, bool deleted) {
-  std::vector<testing::EntryBytes> entries = testing::MakeLongNameEntries(longName, deleted);
+  std::vector<testing::EntryBytes> entries = testing::MakeLongNameEntries(longName, fields.name11, deleted);
   if (deleted) fields.name11[0] = '\xE5';
   entries.push_back(testing::MakeShortEntry(fields));
   return entries;
@@ -429,7 +429,7 @@ const DirectorySectorCase kDirectorySectorCases[] = {
      [](SectorBuffer& s) { PutEntries(s, NamedEntry(u"old notes.txt", {"OLDNOT~1TXT", 0x20, 12, 900}, true)); },
      true},
     {"OnlyLongNameParts",
-     [](SectorBuffer& s) { PutEntries(s, testing::MakeLongNameEntries(u"a name that goes on.txt")); },
+     [](SectorBuffer& s) { PutEntries(s, testing::MakeLongNameEntries(u"a name that goes on.txt", "ANAMET~1TXT")); },
      false},
     {"ALowerCaseShortName", [](SectorBuffer& s) { PutEntries(s, {testing::MakeShortEntry({"notes   txt", 0x20, 12, 9})}); },
      false},

@@ -22,29 +22,32 @@ struct FaultCase {
   std::size_t offset;
   std::uint8_t value;
   EntryFault fault;
+  bool keptInADirectory;  // drivers write such entries: in a directory they stay files
 };
 
 class PlausibilityTest : public ::testing::TestWithParam<FaultCase> {};
 
-TEST_P(PlausibilityTest, RejectsFieldsNoDriverWrites) {
+TEST_P(PlausibilityTest, RejectsFieldsNoDriverWritesButKeepsOddFilesOfADirectory) {
   const FaultCase& c = GetParam();
   EntryBytes entry = ValidFile();
   ASSERT_EQ(CheckEntryPlausibility(entry, 77, kLimits), EntryFault::none);
   entry[c.offset] = c.value;
   EXPECT_EQ(CheckEntryPlausibility(entry, 77, kLimits), c.fault) << c.what;
+  const DirectoryEntry decoded = DecodeDirectoryEntry(entry, 0, FsType::fat32, kLimits);
+  EXPECT_EQ(decoded.verdict == EntryVerdict::item, c.keptInADirectory) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PlausibilityTest,
-    ::testing::Values(FaultCase{"attribute 0x40", 11, 0x60, EntryFault::reservedAttributeBits},
-                      FaultCase{"attribute 0x80", 11, 0xA0, EntryFault::reservedAttributeBits},
-                      FaultCase{"volume label", 11, 0x08, EntryFault::volumeLabel},
-                      FaultCase{"case flags", 12, 0x01, EntryFault::unknownCaseFlags},
-                      FaultCase{"creation hundredths", 13, 200, EntryFault::invalidTime},
-                      FaultCase{"write time hour 31", 23, 0xF8, EntryFault::invalidTime},
-                      FaultCase{"write date month 0", 24, 0x01, EntryFault::invalidDate},
-                      FaultCase{"access date month 15", 19, 0x01, EntryFault::invalidDate},
-                      FaultCase{"size far beyond the volume", 31, 0x40, EntryFault::sizeBeyondVolume}));
+    ::testing::Values(FaultCase{"attribute 0x40", 11, 0x60, EntryFault::reservedAttributeBits, true},
+                      FaultCase{"attribute 0x80", 11, 0xA0, EntryFault::reservedAttributeBits, true},
+                      FaultCase{"volume label", 11, 0x08, EntryFault::volumeLabel, false},
+                      FaultCase{"case flags", 12, 0x01, EntryFault::unknownCaseFlags, true},
+                      FaultCase{"creation hundredths", 13, 200, EntryFault::invalidTime, true},
+                      FaultCase{"write time hour 31", 23, 0xF8, EntryFault::invalidTime, true},
+                      FaultCase{"write date month 0", 24, 0x01, EntryFault::invalidDate, true},
+                      FaultCase{"access date month 15", 19, 0x01, EntryFault::invalidDate, true},
+                      FaultCase{"size far beyond the volume", 31, 0x40, EntryFault::sizeBeyondVolume, false}));
 
 TEST(Plausibility, ZeroDatesAreAllowedAndClustersAreBounded) {
   EntryBytes entry = MakeShortEntry({"A       TXT", 0x20, 5, 1, 0, 0});
@@ -63,18 +66,20 @@ std::vector<std::uint8_t> Sector(const std::vector<EntryBytes>& entries) {
 
 TEST(DecodeDirectoryEntry, SortsEntriesByWhatTheyAre) {
   std::vector<EntryBytes> entries{
-      MakeShortEntry({"EMPTY   TXT", 0x20, 0, 0}),       // empty file: no first cluster
+      MakeShortEntry({"EMPTY   TXT", 0x20, 0, 0}),       // empty file: no first cluster, still a file
       MakeShortEntry({"VOLUME     ", 0x08, 0, 0}),       // volume label
       MakeShortEntry({"WHAT?   TXT", 0x20, 9, 10}),      // '?' cannot stand in a name
       MakeShortEntry({"DOCS       ", 0x10, 12, 0}),
   };
-  for (const EntryBytes& entry : testing::MakeLongNameEntries(u"Отчёт.doc")) entries.push_back(entry);
+  for (const EntryBytes& entry : testing::MakeLongNameEntries(u"Отчёт.doc", "_____   DOC")) entries.push_back(entry);
   EntryBytes shortOfLong = MakeShortEntry({"_____   DOC", 0x20, 0x00120034, 99, DosDate(2006, 12, 28), DosDate(2007, 1, 2)});
   entries.push_back(shortOfLong);
   const std::vector<std::uint8_t> sector = Sector(entries);
 
-  EXPECT_EQ(DecodeDirectoryEntry(sector, 0, FsType::fat32, kLimits).verdict, EntryVerdict::noFirstCluster);
-  EXPECT_EQ(DecodeDirectoryEntry(sector, 1, FsType::fat32, kLimits).verdict, EntryVerdict::noFirstCluster);
+  const DirectoryEntry empty = DecodeDirectoryEntry(sector, 0, FsType::fat32, kLimits);
+  EXPECT_EQ(empty.verdict, EntryVerdict::item);
+  EXPECT_EQ(empty.firstCluster, 0u);
+  EXPECT_EQ(DecodeDirectoryEntry(sector, 1, FsType::fat32, kLimits).fault, EntryFault::volumeLabel);
   EXPECT_EQ(DecodeDirectoryEntry(sector, 2, FsType::fat32, kLimits).verdict, EntryVerdict::unacceptableName);
   const DirectoryEntry folder = DecodeDirectoryEntry(sector, 3, FsType::fat32, kLimits);
   EXPECT_EQ(folder.verdict, EntryVerdict::item);
@@ -96,7 +101,7 @@ TEST(DecodeDirectoryEntry, SortsEntriesByWhatTheyAre) {
 }
 
 TEST(DecodeDirectoryEntry, DeletedEntryKeepsItsLongName) {
-  std::vector<EntryBytes> entries = testing::MakeLongNameEntries(u"old report.doc", true);
+  std::vector<EntryBytes> entries = testing::MakeLongNameEntries(u"old report.doc", "OLDREP~1DOC", true);
   EntryBytes deleted = MakeShortEntry({"OLDREP~1DOC", 0x20, 40, 100});
   deleted[0] = 0xE5;
   entries.push_back(deleted);
@@ -122,7 +127,7 @@ class HostileNameTest : public ::testing::TestWithParam<HostileNameCase> {};
 // text at all, is its name, whatever characters it holds.
 TEST_P(HostileNameTest, AnEntryWithASoundShortNameIsKept) {
   const HostileNameCase& c = GetParam();
-  std::vector<EntryBytes> entries = testing::MakeLongNameEntries(c.longName);
+  std::vector<EntryBytes> entries = testing::MakeLongNameEntries(c.longName, c.name11);
   if (c.longName.empty()) entries.clear();
   entries.push_back(MakeShortEntry({c.name11, 0x20, 40, 100}));
   const DirectoryEntry entry =

@@ -58,8 +58,10 @@ std::vector<std::uint8_t> Entries(const std::vector<EntryBytes>& entries) {
   return bytes;
 }
 
+constexpr const char* kShort = "SHORT   TXT";
+
 std::vector<EntryBytes> WithShortEntry(std::vector<EntryBytes> longEntries) {
-  longEntries.push_back(MakeShortEntry({"SHORT   TXT"}));
+  longEntries.push_back(MakeShortEntry({kShort}));
   return longEntries;
 }
 
@@ -70,19 +72,19 @@ std::string LongNameOf(const std::vector<EntryBytes>& entries) {
 }
 
 TEST(LongName, AssemblesWholeUnitsInOrder) {
-  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"A long file name with spaces.text"))),
+  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"A long file name with spaces.text", kShort))),
             "A long file name with spaces.text");
-  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"Отчёт.doc"))), "Отчёт.doc");
-  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"日本語のファイル.txt"))), "日本語のファイル.txt");
-  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"emoji \U0001F600.txt"))), "emoji \xF0\x9F\x98\x80.txt");
+  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"Отчёт.doc", kShort))), "Отчёт.doc");
+  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"日本語のファイル.txt", kShort))), "日本語のファイル.txt");
+  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"emoji \U0001F600.txt", kShort))), "emoji \xF0\x9F\x98\x80.txt");
   // U+0100 has a zero low byte but does not end the name.
-  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"\u0100bc.txt"))), "\xC4\x80" "bc.txt");
+  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"\u0100bc.txt", kShort))), "\xC4\x80" "bc.txt");
 }
 
 TEST(LongName, ThirteenCharacterNameTakesOnlyItsOwnEntry) {
-  std::vector<EntryBytes> entries = MakeLongNameEntries(u"another file name.txt");
+  std::vector<EntryBytes> entries = MakeLongNameEntries(u"another file name.txt", kShort);
   entries.pop_back();  // keep just the other file's last part, without its own short entry
-  for (const EntryBytes& entry : MakeLongNameEntries(u"exactly13.txt")) entries.push_back(entry);
+  for (const EntryBytes& entry : MakeLongNameEntries(u"exactly13.txt", kShort)) entries.push_back(entry);
   ASSERT_EQ(entries.back()[0], 0x41);
   EXPECT_EQ(LongNameOf(WithShortEntry(entries)), "exactly13.txt");
 }
@@ -96,13 +98,44 @@ TEST(LongName, DeletedSetsAreReadToTheirFirstPart) {
   // A deleted set has 0xE5 for every sequence byte: it ends at the entry
   // that is not a long-name entry.
   std::vector<EntryBytes> entries{MakeShortEntry({"OTHER   TXT"})};
-  for (const EntryBytes& entry : MakeLongNameEntries(u"deleted report.doc", true)) entries.push_back(entry);
-  EXPECT_EQ(LongNameOf(WithShortEntry(entries)), "deleted report.doc");
+  for (const EntryBytes& entry : MakeLongNameEntries(u"deleted report.doc", "DELETE~1DOC", true)) entries.push_back(entry);
+  entries.push_back(MakeShortEntry({"\xE5" "ELETE~1DOC"}));
+  EXPECT_EQ(LongNameOf(entries), "deleted report.doc");
+}
+
+// A long name belongs to its short entry only when the two agree: what a
+// deleted file left in the slots before a live entry, or another entry's
+// set, is not the live entry's name.
+TEST(LongName, ASetThatIsNotTheShortEntrysIsNotItsName) {
+  struct Case {
+    const char* name;
+    bool partsDeleted;
+    std::string shortName11;  // the short entry as it stands on disk
+    std::string checksummed;  // the short name the parts were made for
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"live set, its own checksum", false, "SHORT   TXT", "SHORT   TXT", "a long name.txt"},
+      {"live set, another entry's checksum", false, "SHORT   TXT", "OTHER   TXT", "<none>"},
+      {"deleted set before a live entry", true, "SHORT   TXT", "SHORT   TXT", "<none>"},
+      {"live set before a deleted entry", false, "\xE5" "HORT   TXT", "SHORT   TXT", "<none>"},
+      {"deleted set before a deleted entry", true, "\xE5" "HORT   TXT", "SHORT   TXT", "a long name.txt"},
+  };
+  for (const Case& c : cases) {
+    std::vector<EntryBytes> entries = MakeLongNameEntries(u"a long name.txt", c.checksummed, c.partsDeleted);
+    entries.push_back(MakeShortEntry({c.shortName11}));
+    EXPECT_EQ(LongNameOf(entries), c.expected) << c.name;
+  }
+  // Deleted parts of two sets: the one nearest the entry is its name.
+  std::vector<EntryBytes> two = MakeLongNameEntries(u"first file name.txt", "FIRSTF~1TXT", true);
+  for (const EntryBytes& entry : MakeLongNameEntries(u"second.txt", "SECOND  TXT", true)) two.push_back(entry);
+  two.push_back(MakeShortEntry({"\xE5" "ECOND  TXT"}));
+  EXPECT_EQ(LongNameOf(two), "second.txt");
 }
 
 TEST(LongName, StopsAfterTwentyEntries) {
   const std::u16string longest(300, u'n');
-  std::vector<EntryBytes> entries = MakeLongNameEntries(longest);
+  std::vector<EntryBytes> entries = MakeLongNameEntries(longest, kShort);
   const std::vector<std::uint8_t> bytes = Entries(WithShortEntry(entries));
   const auto name = AssembleLongName(bytes, static_cast<unsigned>(entries.size()));
   ASSERT_TRUE(name.has_value());
@@ -110,7 +143,7 @@ TEST(LongName, StopsAfterTwentyEntries) {
 }
 
 TEST(LongName, EmptyNameCountsAsNone) {
-  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u""))), "<none>");
+  EXPECT_EQ(LongNameOf(WithShortEntry(MakeLongNameEntries(u"", kShort))), "<none>");
 }
 
 struct NameCase {

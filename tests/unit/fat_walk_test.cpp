@@ -169,13 +169,16 @@ TEST_F(Fat16WalkTest, RootIsTheFixedAreaAfterTheFats) {
   EXPECT_EQ(Names(store.FatFiles()), std::vector<std::string>{"IMG.JPG"});
 }
 
-TEST_F(Fat16WalkTest, UnreadableDirectorySectorIsNotReadAsTheOneBefore) {
+TEST_F(Fat16WalkTest, UnreadableDirectorySectorIsSkippedAndRecorded) {
   for (unsigned i = 0; i < 16; ++i) fat.PutNamed(0, i, u"", {"FILE" + std::to_string(10 + i) + "  TXT", 0x20, 10 + i, 1});
   fat.PutNamed(0, 32, u"", {"LAST    TXT", 0x20, 40, 1});  // third root sector
   auto faulty = std::make_unique<FaultyDiskSource>(image.Source());
   faulty->FailSector(fat.Fat16RootStart() + 1);
   Walk(std::move(faulty));
-  EXPECT_EQ(store.FatFiles().Size(), 16u) << "the unreadable sector reads as zeros: the root ends there";
+  EXPECT_EQ(store.FatFiles().Size(), 17u) << "the sector after the unreadable one is read";
+  ASSERT_EQ(store.unreadableDirectorySectors.size(), 1u);
+  EXPECT_EQ(store.unreadableDirectorySectors[0].folderKey, kFatRootKey);
+  EXPECT_EQ(store.unreadableDirectorySectors[0].sector, fat.Fat16RootStart() + 1);
 }
 
 TEST_F(FatWalkTest, EntriesBeyondTheVolumeAreNotListed) {
@@ -243,7 +246,7 @@ TEST(StandardScan, SaysSoWhenNoGeometryCanBeFound) {
   EXPECT_EQ(RunStandardScan(context, store, tree, FolderTreeModel::kRoot), StandardScanOutcome::notPossible);
   ASSERT_EQ(ui.notices.size(), 1u);
   EXPECT_EQ(ui.notices[0].kind, NoticeKind::error);
-  EXPECT_EQ(ui.notices[0].text, "Recovery is not possible in Standard scan, use Sdvance scan");
+  EXPECT_EQ(ui.notices[0].text, "Recovery is not possible in Standard scan, use Advance scan");
 }
 
 TEST(DecodeDirectorySectors, NamesFoundFoldersAndAddsEverythingElseAsFiles) {
@@ -260,13 +263,15 @@ TEST(DecodeDirectorySectors, NamesFoundFoldersAndAddsEverythingElseAsFiles) {
   put(2, {"PHOTOS     ", 0x10, 12});
   put(3, {"OTHER      ", 0x10, 13});
   put(4, {"ODDDIR     ", 0x10, 14, 512});  // a directory with a size is taken for a file
-  for (std::size_t i = 5; i < 16; ++i) put(i, {"EMPTY   TXT", 0x20, 0, 0});  // skipped, not the end
+  put(5, {"EMPTY   TXT", 0x20, 0, 0});      // an empty file: listed
+  for (std::size_t i = 6; i < 16; ++i) put(i, {"\xE5" "ONE    TXT", 0x08, 0, 0});  // labels: skipped, not the end
   put(16, {"SECOND  TXT", 0x20, 31, 2});   // the second sector starts at entry 0
   DirectoryDecodeContext context{store, FsType::fat32, EntryLimits{}};
   EXPECT_TRUE(DecodeDirectorySectors(context, sectors, 7, true, 2)) << "entry 17 is the end mark";
   EXPECT_EQ(Names(store.FatFolders()), (std::vector<std::string>{"PHOTOS (deleted)", "Dir13"}));
-  EXPECT_EQ(Names(store.FatFiles()), (std::vector<std::string>{"ODDDIR (deleted)", "SECOND.TXT (deleted)"}));
-  EXPECT_EQ(store.counters.fileCount, 2u);
+  EXPECT_EQ(Names(store.FatFiles()),
+            (std::vector<std::string>{"ODDDIR (deleted)", "EMPTY.TXT (deleted)", "SECOND.TXT (deleted)"}));
+  EXPECT_EQ(store.counters.fileCount, 3u);
 }
 
 }  // namespace

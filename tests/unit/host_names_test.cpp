@@ -42,20 +42,23 @@ TEST(SafeHostName, ShortensLongNamesKeepingTheExtensionAndWholeCharacters) {
   EXPECT_EQ((safe.size() - 5) % 2, 0u) << "no character is cut in half";
 }
 
-TEST(FatFileStamp, TakesTheDayFromTheDateAndTheTimeOfDayFromNow) {
-  const std::time_t now = 1'700'000'000;  // 2023-11-14 22:13:20 UTC
-  const auto stamp = FatFileStamp(testing::DosDate(2006, 12, 28), now);
-  ASSERT_TRUE(stamp.has_value());
-  std::tm utc{};
-  gmtime_r(&*stamp, &utc);
-  EXPECT_EQ(utc.tm_year + 1900, 2006);
-  EXPECT_EQ(utc.tm_mon + 1, 12);
-  EXPECT_EQ(utc.tm_mday, 28);
-  EXPECT_EQ(utc.tm_hour, 22);
-  EXPECT_EQ(utc.tm_min, 13);
-  EXPECT_FALSE(FatFileStamp(0, now).has_value());
-  EXPECT_FALSE(FatFileStamp(testing::DosDate(2023, 2, 30), now).has_value());
-  EXPECT_TRUE(FatFileStamp(testing::DosDate(2024, 2, 29), now).has_value());
+TEST(FatFileStamp, IsTheEntrysWriteDateAndTime) {
+  const auto at = [](std::uint16_t date, std::uint16_t time) -> std::string {
+    const auto stamp = FatFileStamp(PackFatFileTime(date, time));
+    if (!stamp) return "none";
+    std::tm utc{};
+    gmtime_r(&*stamp, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
+    return text;
+  };
+  constexpr std::uint16_t kTime = (14 << 11) | (35 << 5) | 21;  // 14:35:42
+  EXPECT_EQ(at(testing::DosDate(2006, 12, 28), kTime), "2006-12-28 14:35:42");
+  EXPECT_EQ(at(testing::DosDate(2024, 2, 29), 0), "2024-02-29 00:00:00");
+  EXPECT_EQ(at(testing::DosDate(2006, 12, 28), 25 << 11), "2006-12-28 00:00:00") << "no hour 25: the day's start";
+  EXPECT_EQ(at(0, kTime), "none");
+  EXPECT_EQ(at(testing::DosDate(2023, 2, 30), kTime), "none");
+  EXPECT_EQ(at(static_cast<std::uint16_t>((26 << 9) | (13 << 5) | 1), kTime), "none") << "month 13";
 }
 
 TEST(DestinationCheck, AnImageOnTheDestinationsFileSystemIsOnlyAWarning) {

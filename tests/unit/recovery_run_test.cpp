@@ -37,6 +37,13 @@ struct Placed {
   std::uint32_t size;
 };
 
+// Chains a live file's clusters, as a FAT driver leaves them.
+void LinkConsecutive(RecoveryBench& on, Placed data) {
+  std::vector<std::uint32_t> clusters((data.size + kSectorSize - 1) / kSectorSize);
+  for (std::uint32_t i = 0; i < clusters.size(); ++i) clusters[i] = data.first + i;
+  on.fat.LinkChain(clusters);
+}
+
 class RecoveryRun : public ::testing::Test {
  protected:
   RecoveryRun() : bench(testing::RecoveryGeometry(FsType::fat32, 1)) {}
@@ -47,7 +54,9 @@ class RecoveryRun : public ::testing::Test {
   void File(const std::string& name, std::uint32_t parent, Placed data, bool deleted = false) {
     store.AddFatFile(name, data.first, parent, kDate, kDate, data.size, deleted);
     ++store.counters.fileCount;
+    if (!deleted) LinkConsecutive(bench, data);
   }
+
   std::vector<std::uint8_t> Bytes(Placed data) const {
     const auto clusters = static_cast<std::uint32_t>((data.size + kSectorSize - 1) / kSectorSize);
     return bench.BytesFrom(data.first, clusters, data.size);
@@ -55,7 +64,7 @@ class RecoveryRun : public ::testing::Test {
   RecoverySummary Run(const RecoverySelection& selection) { return Run(selection, bench.Out()); }
   RecoverySummary Run(const RecoverySelection& selection, const HostFolder& destination) {
     auto context = bench.Context();
-    return RunFatRecovery(context, store, selection, destination);
+    return RunFatRecovery(context, store, RecoveryBench::TreeOf(store), selection, destination);
   }
   std::string OutPath(const std::string& relative) const { return (bench.OutPath() / relative).string(); }
 
@@ -222,13 +231,14 @@ TEST(RecoveryRunQuestion, AnsweringNoToACreationErrorStopsTheRun) {
     files.AddFatFile("a.txt", kA.first, kFatRootKey, kDate, kDate, kA.size, false);
     files.AddFatFile("b.txt", kB.first, kFatRootKey, kDate, kDate, kB.size, false);
     files.AddFatFile("c.txt", kC.first, kFatRootKey, kDate, kDate, kC.size, false);
+    for (const Placed data : {kA, kB, kC}) LinkConsecutive(fresh, data);
     fresh.Open();
     fresh.settings.duplicateMode = DuplicateMode::overwriteDuplicate;
     fresh.ui.confirmAnswer = goOn;
     fs::create_directory(fresh.OutPath() / "b.txt");  // no file can be opened there
     auto context = fresh.Context();
 
-    const RecoverySummary summary = RunFatRecovery(context, files, {true, {}, {}}, fresh.Out());
+    const RecoverySummary summary = RunFatRecovery(context, files, RecoveryBench::TreeOf(files), {true, {}, {}}, fresh.Out());
 
     const std::string bPath = (fresh.OutPath() / "b.txt").string();
     EXPECT_EQ(fresh.ui.questions, std::vector<std::string>{"Error creating file : " + bPath + ".  Continue Recovery ? "});
@@ -367,10 +377,11 @@ TEST_F(RecoveryRun, ALinkAtAFoldersPlaceIsNotEntered) {
     ItemStore docs;
     docs.AddFatFolder("Docs", 100, kFatRootKey, kDate, kDate, 0, false);
     docs.AddFatFile("inside.txt", kB.first, 100, kDate, kDate, kB.size, false);
+    LinkConsecutive(bench, kB);
     bench.Open();
     auto context = bench.Context();
 
-    const RecoverySummary summary = RunFatRecovery(context, docs, {true, {}, {}}, *destination);
+    const RecoverySummary summary = RunFatRecovery(context, docs, RecoveryBench::TreeOf(docs), {true, {}, {}}, *destination);
 
     if (targetExists) {
       EXPECT_TRUE(fs::is_empty(elsewhere));

@@ -1,4 +1,4 @@
-#include "cli/terminal_text.h"
+#include "common/visible_text.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ class EscapeTest : public ::testing::TestWithParam<EscapeCase> {};
 // A name from a disk can neither act on the terminal nor break the JSON.
 TEST_P(EscapeTest, ShowsControlsAsEscapes) {
   const EscapeCase& c = GetParam();
-  EXPECT_EQ(TerminalText(c.name), c.onTerminal);
+  EXPECT_EQ(VisibleText(c.name), c.onTerminal);
   std::ostringstream out;
   JsonWriter(out).String(c.name);
   EXPECT_EQ(out.str(), c.inJson);

@@ -3,14 +3,14 @@
 #include <string>
 #include <string_view>
 
-namespace salvex::cli {
+namespace salvex {
 
 // Characters that act on a terminal instead of showing: the C0 controls, DEL,
 // the C1 controls (U+0080-U+009F; U+009B is an 8-bit CSI) and the
 // bidirectional formatting characters (U+061C, U+200E, U+200F, the embeddings
 // and overrides U+202A-U+202E, the isolates U+2066-U+2069), which reorder what
 // is shown after them.
-constexpr bool IsTerminalControl(char32_t c) {
+constexpr bool IsInvisibleControl(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
          (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
@@ -18,6 +18,6 @@ constexpr bool IsTerminalControl(char32_t c) {
 // Text read from a disk, safe to print: each terminal control is shown as an
 // escape ("\x1b", "\u202e"), so no name can move the cursor, recolour the
 // screen or disguise what follows it. Bytes that are not UTF-8 show as U+FFFD.
-std::string TerminalText(std::string_view text);
+std::string VisibleText(std::string_view text);
 
-}  // namespace salvex::cli
+}  // namespace salvex

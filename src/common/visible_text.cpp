@@ -1,13 +1,13 @@
-#include "cli/terminal_text.h"
+#include "common/visible_text.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "common/utf.h"
 
-namespace salvex::cli {
+namespace salvex {
 
-std::string TerminalText(std::string_view text) {
+std::string VisibleText(std::string_view text) {
   const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte >= 0x20 && byte < 0x7F;
@@ -16,7 +16,7 @@ std::string TerminalText(std::string_view text) {
   std::string shown;
   shown.reserve(text.size());
   for (const char32_t c : DecodeUtf8(text)) {
-    if (!IsTerminalControl(c)) {
+    if (!IsInvisibleControl(c)) {
       AppendUtf8(shown, c);
       continue;
     }
@@ -27,4 +27,4 @@ std::string TerminalText(std::string_view text) {
   return shown;
 }
 
-}  // namespace salvex::cli
+}  // namespace salvex
