@@ -13,6 +13,7 @@
 #include "ntfs/mft_record.h"
 #include "ntfs/mft_run_list.h"
 #include "ntfs/run_list.h"
+#include "ntfs/volume_extent.h"
 
 using namespace salvex;
 
@@ -120,6 +121,16 @@ void CheckData(const Record& record) {
     FUZZ_CHECK(!(*runs)[i].sparse || (*runs)[i].firstCluster == 0);
   }
   CheckMftRunList(encoded);
+  // A volume of 1000 clusters bounds what the file may be listed at; a run
+  // that passes its end marks the file.
+  constexpr std::uint64_t kVolumeClusters = 1000;
+  const VolumeBoundSize bound = BoundToVolume(record, *size, kVolumeClusters, kSectorsPerCluster);
+  FUZZ_CHECK(bound.size <= kVolumeClusters * kSectorsPerCluster * kSectorSize);
+  bool passesTheEnd = *size > kVolumeClusters * kSectorsPerCluster * kSectorSize;
+  for (const DataRun& run : *runs) {
+    passesTheEnd |= !run.sparse && (run.firstCluster >= kVolumeClusters || run.clusterCount > kVolumeClusters - run.firstCluster);
+  }
+  FUZZ_CHECK(bound.beyondVolume == passesTheEnd);
 }
 
 bool SameRuns(const EncodedRun& a, const EncodedRun& b) {

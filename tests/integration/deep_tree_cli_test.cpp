@@ -93,6 +93,13 @@ TEST(DeepTree, OutputGrowsWithTheItemsAndPathsAreTheRecoveredNames) {
       SALVEX_BINARY, image, "recover " + source + " --out " + ShellQuote(out.string()) + " __/A_B.TXT", dir.Path());
   EXPECT_EQ(recover.status, 0) << recover.out << recover.err;
   EXPECT_TRUE(ReadWholeFile(out / "A_B.TXT") == content);
+
+  // "Lost Files" is a folder of the listing like any other: it can be chosen.
+  const auto lost = dir / "lost";
+  const SalvexRun recoverLost = RunSalvexReading(
+      SALVEX_BINARY, image, "recover " + source + " --out " + ShellQuote(lost.string()) + " 'Lost Files'", dir.Path());
+  EXPECT_EQ(recoverLost.status, 0) << recoverLost.out << recoverLost.err;
+  EXPECT_TRUE(std::filesystem::is_directory(lost / "Lost Files" / "D")) << recoverLost.out;
 }
 
 }  // namespace

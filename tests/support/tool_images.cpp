@@ -227,12 +227,19 @@ std::vector<std::uint64_t> FindEntries(const fs::path& image, std::uint32_t star
 
 }  // namespace
 
+int PatchEntry(const fs::path& image, std::uint32_t startSector, std::uint32_t sectorCount, const std::string& name11,
+               std::size_t offset, const std::string& bytes, bool folder) {
+  const std::vector<std::uint64_t> matches = FindEntries(image, startSector, sectorCount, name11, folder ? 0x10 : 0x00);
+  for (const std::uint64_t entry : matches) WriteAt(image, entry + offset, bytes);
+  return static_cast<int>(matches.size());
+}
+
+void PatchImage(const fs::path& image, std::uint64_t offset, const std::string& bytes) { WriteAt(image, offset, bytes); }
+
 int PatchAccessDate(const fs::path& image, std::uint32_t startSector, std::uint32_t sectorCount,
                     const std::string& name11, std::uint16_t dosDate) {
-  const std::vector<std::uint64_t> matches = FindEntries(image, startSector, sectorCount, name11, 0x00);
   const std::string date{static_cast<char>(dosDate & 0xFF), static_cast<char>(dosDate >> 8)};
-  for (const std::uint64_t entry : matches) WriteAt(image, entry + 18, date);
-  return static_cast<int>(matches.size());
+  return PatchEntry(image, startSector, sectorCount, name11, 18, date);
 }
 
 int MarkFolderEntryDeleted(const fs::path& image, std::uint32_t startSector, std::uint32_t sectorCount,

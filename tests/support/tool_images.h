@@ -110,6 +110,16 @@ std::int64_t NoonUtc(Ymd date);
 // "dd-mm-yyyy " with its trailing blank, as the item list shows dates.
 std::string ListedDate(Ymd date);
 
+// Writes `bytes` at `offset` of every live 32-byte directory entry in the
+// volume [startSector, startSector + sectorCount) whose 8.3 name bytes are
+// `name11` (a file's when `folder` is false); damage no tool makes. Returns
+// the number of entries changed.
+int PatchEntry(const std::filesystem::path& image, std::uint32_t startSector, std::uint32_t sectorCount,
+               const std::string& name11, std::size_t offset, const std::string& bytes, bool folder = false);
+
+// Writes `bytes` at byte `offset` of the image.
+void PatchImage(const std::filesystem::path& image, std::uint64_t offset, const std::string& bytes);
+
 // Rewrites the access date of every live 32-byte directory entry in the
 // volume [startSector, startSector + sectorCount) whose 8.3 name bytes are
 // `name11` (such as "README  TXT"); mtools always writes the access date equal

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -247,6 +249,48 @@ TEST(StandardScan, SaysSoWhenNoGeometryCanBeFound) {
   ASSERT_EQ(ui.notices.size(), 1u);
   EXPECT_EQ(ui.notices[0].kind, NoticeKind::error);
   EXPECT_EQ(ui.notices[0].text, "Recovery is not possible in Standard scan, use Advance scan");
+}
+
+// A deleted file owns its clusters only along a chain of its own: one no
+// other chain leads into. Deleted entries whose clusters lie on a cycle, or
+// whose chain runs into another, are marked; and however many there are, the
+// FAT is read once, not once per entry round its cycle.
+TEST_F(FatWalkTest, DeletedFilesOnCyclesOrJoinedChainsAreMarkedInOnePassOverTheFat) {
+  std::vector<std::uint32_t> rootClusters(100);
+  std::iota(rootClusters.begin(), rootClusters.end(), 2u);
+  fat.LinkChain(rootClusters);
+  std::vector<std::uint32_t> cycle(3600);
+  std::iota(cycle.begin(), cycle.end(), 200u);
+  fat.LinkChain(cycle);
+  fat.SetFatEntry(cycle.back(), cycle.front());
+  const std::uint32_t own[] = {150, 151, 152};
+  fat.LinkChain(own);
+  fat.SetFatEntry(160, 300);  // runs into the cycle
+  unsigned index = fat.PutNamed(0, 0, u"", {"OWN     TXT", 0x20, 150, 3 * 512}, true);
+  index = fat.PutNamed(0, index, u"", {"JOINS   TXT", 0x20, 160, 2 * 512}, true);
+  constexpr unsigned kOnTheCycle = 1590;
+  for (unsigned i = 0; i < kOnTheCycle; ++i) {
+    char name[12];
+    std::snprintf(name, sizeof name, "C%07uTXT", i);
+    index = fat.PutNamed(0, index, u"", {name, 0x20, 200 + 2 * i, 1'500'000}, true);
+  }
+  auto faulty = std::make_unique<FaultyDiskSource>(image.Source());
+  const FaultyDiskSource& reads = *faulty;
+
+  Walk(std::move(faulty));
+
+  ASSERT_EQ(store.FatFiles().Size(), kOnTheCycle + 2);
+  EXPECT_FALSE(store.FatFiles().Items()[0].overwritten) << "OWN's chain is its own";
+  EXPECT_TRUE(store.FatFiles().Items()[1].overwritten) << "JOINS runs into the cycle";
+  std::size_t marked = 0;
+  for (const FatFileItem& file : store.FatFiles().Items()) marked += file.overwritten;
+  EXPECT_EQ(marked, kOnTheCycle + 1);
+  std::size_t fatReads = 0;
+  const std::uint64_t fatBytes = std::uint64_t{fat.Fat1Start()} * kSectorSize;
+  for (const FaultyDiskSource::Request& request : reads.Requests()) {
+    fatReads += request.byteOffset >= fatBytes && request.byteOffset < std::uint64_t{fat.Fat2Start()} * kSectorSize;
+  }
+  EXPECT_LT(fatReads, 20u);
 }
 
 TEST(DecodeDirectorySectors, NamesFoundFoldersAndAddsEverythingElseAsFiles) {

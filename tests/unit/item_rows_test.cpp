@@ -31,6 +31,11 @@ TEST(DateFormat, DosDatesShowDayMonthYearAndOneBlank) {
   EXPECT_EQ(date.year, 2006);
   EXPECT_EQ(date.month, 12);
   EXPECT_EQ(date.day, 28);
+  // A date that names no day is not shown as one; 0 ("not recorded") is.
+  EXPECT_EQ(FormatDosDate(static_cast<std::uint16_t>((24 << 9) | (13 << 5) | 5)), "Unknown");
+  EXPECT_EQ(FormatDosDate(static_cast<std::uint16_t>((24 << 9) | (4 << 5) | 31)), "Unknown");
+  EXPECT_EQ(FormatDosDate(static_cast<std::uint16_t>((24 << 9) | (6 << 5))), "Unknown");
+  EXPECT_EQ(FormatDosDate(0), "00-00-1980 ");
 }
 
 TEST(DateFormat, NtfsTimesHaveNoLeadingZeros) {
@@ -38,6 +43,9 @@ TEST(DateFormat, NtfsTimesHaveNoLeadingZeros) {
   EXPECT_EQ(FormatFileTime(NtfsTime(2006, 12, 7, 9, 5, 3)), "7-12-2006 9:5:3");
   EXPECT_EQ(FormatFileTime(NtfsTime(2000, 2, 29, 23, 59, 59)), "29-2-2000 23:59:59");
   EXPECT_EQ(FormatFileTime(0), "1-1-1601 0:0:0");
+  // Past what 32-bit Unix times hold.
+  EXPECT_EQ(FormatFileTime(NtfsTime(2040, 1, 2, 3, 4, 5)), "2-1-2040 3:4:5");
+  EXPECT_EQ(FormatFileTime(NtfsTime(2106, 2, 8, 0, 0, 0)), "8-2-2106 0:0:0");
 }
 
 TEST(FileTypeNames, ByExtensionAlone) {

@@ -17,6 +17,7 @@
 #include "items/item_paths.h"
 #include "recovery/ntfs_extraction.h"
 #include "ntfs/mft_record.h"
+#include "ntfs/volume_extent.h"
 #include "support/byte_image.h"
 #include "support/mft_record_builder.h"
 #include "support/recording_ui_port.h"
@@ -290,7 +291,7 @@ class NtfsExtraction : public ::testing::Test {
   ExtractionResult Extract(const MftRecordBuilder& record, std::uint64_t size) {
     image.PutBytes(kRecordSector * kSectorSize, record.Build());
     reader.Open(image.Source());
-    ExtractionContext context{reader, volume, settings, run, ui, saving, {}};
+    ExtractionContext context{reader, volume, settings, run, ui, saving, {}, lastSector};
     ExtractionRequest request;
     request.destination = out.get();
     request.name = "file.bin";
@@ -304,6 +305,7 @@ class NtfsExtraction : public ::testing::Test {
 
   ByteImage image;
   VolumeParameters volume;
+  std::uint32_t lastSector = 0;  // the volume's end: unknown unless a test sets it
   RecoverySettings settings;
   SectorReader reader{settings.badSectorRetries};
   RecoveryRunState run;
@@ -376,6 +378,43 @@ TEST_F(NtfsExtraction, CompressedOrEncryptedDataIsRefusedAndNoFileMade) {
         Extract(MftRecordBuilder(1).NonResidentData(4 * kClusterBytes, runs, u"", flags), 4 * kClusterBytes);
     EXPECT_EQ(result.outcome, ExtractionOutcome::notRecoverable);
     EXPECT_FALSE(fs::exists(Written()));
+  }
+}
+
+// A damaged record may claim runs of 2^47 clusters, or clusters of the next
+// partition: neither its listed size nor what is written passes the volume.
+TEST_F(NtfsExtraction, NothingPastTheVolumesEndIsTakenForTheFile) {
+  const std::uint64_t volumeClusters = 100;
+  lastSector = static_cast<std::uint32_t>(kClusterBase + volumeClusters * kSectorsPerCluster - 1);
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> runs;
+    std::uint64_t size;
+    bool beyond;
+    std::uint64_t written;  // clusters from 90
+  };
+  const Case cases[] = {
+      {"a run of 2^46 clusters", {0x16, 0, 0, 0, 0, 0, 0x40, 0x5A}, std::uint64_t{1} << 60, true, 10},
+      {"a run that passes the end", {0x11, 0x14, 0x5A}, 20 * kClusterBytes, true, 10},
+      {"a run inside", {0x11, 0x05, 0x5A}, 5 * kClusterBytes, false, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MftRecordBuilder record = MftRecordBuilder(1).NonResidentData(c.size, c.runs);
+    const VolumeBoundSize bound = BoundToVolume(record.Build(), c.size, volumeClusters, kSectorsPerCluster);
+    EXPECT_EQ(bound.beyondVolume, c.beyond);
+    EXPECT_LE(bound.size, volumeClusters * kClusterBytes);
+    for (const auto& left : fs::directory_iterator(dir / "out")) fs::remove(left.path());
+    const ExtractionResult result = Extract(record, bound.size);
+    const std::vector<std::uint8_t> inside = Clusters(90, c.written);
+    if (!bound.beyondVolume) {
+      EXPECT_EQ(result.outcome, ExtractionOutcome::written) << result.error;
+      EXPECT_EQ(ReadHostFile(Written()), inside);
+      continue;
+    }
+    EXPECT_EQ(result.outcome, ExtractionOutcome::writeFailed);
+    EXPECT_NE(result.error.find("leave the volume"), std::string::npos) << result.error;
+    EXPECT_EQ(ReadHostFile(dir / "out" / "file.bin.partial"), inside);
   }
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "items/folder_tree.h"
 #include "support/recovery_bench.h"
 
 namespace salvex {
@@ -124,6 +125,30 @@ INSTANTIATE_TEST_SUITE_P(Table, SelectionTest, ::testing::ValuesIn(kSelectionCas
                          [](const ::testing::TestParamInfo<SelectionCase>& param) {
                            return std::string(param.param.name);
                          });
+
+// Folders nested deeper than the tree goes are listed under "Lost Files":
+// they are recovered there, by Recover All and by choosing "Lost Files".
+TEST_F(RecoveryRun, FoldersTooDeepForTheTreeComeBackUnderLostFiles) {
+  constexpr std::uint32_t kLevels = 300;
+  for (std::uint32_t level = 0; level < kLevels; ++level) {
+    Folder("d", 1000 + level, level == 0 ? kFatRootKey : 999 + level);
+    File("f" + std::to_string(level) + ".txt", 1000 + level, kA);
+  }
+  bench.Open();
+  const std::string lost = std::string(kLostFilesName) + "/d";
+  EXPECT_EQ(Run({true, {}, {}}).filesWritten, kLevels);
+  std::string deepest;
+  for (std::uint32_t level = 0; level < kMaxTreeDepth; ++level) deepest += "d/";
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / (deepest + "f255.txt")), Bytes(kA));
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / lost / "f256.txt"), Bytes(kA));
+
+  fs::remove_all(bench.OutPath() / "d");
+  fs::remove_all(bench.OutPath() / kLostFilesName);
+  const RecoverySummary lostOnly = Run({false, {}, {}, true});
+  EXPECT_EQ(lostOnly.filesWritten, kLevels - kMaxTreeDepth);
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / lost / "f256.txt"), Bytes(kA));
+  EXPECT_FALSE(fs::exists(bench.OutPath() / "d"));
+}
 
 TEST_F(RecoveryRun, FoldersThatContainEachOtherAreEnteredOnce) {
   Folder("A", 200, 201);
