@@ -10,6 +10,7 @@
 #include "items/item_paths.h"
 #include "platform/destination_check.h"
 #include "session/scans.h"
+#include "session/unread_marks.h"
 
 namespace salvex {
 namespace {
@@ -106,18 +107,6 @@ std::string OnScannedDisk(const std::string& sourcePath, const std::string& out)
          "): writing there would overwrite the data being rescued. Choose a folder on another disk.";
 }
 
-// The device of the nearest folder of `out` that exists already: where the
-// folders still missing would be created.
-std::optional<dev_t> DeviceOfNearestExisting(const std::filesystem::path& out) {
-  std::filesystem::path at = std::filesystem::absolute(out);
-  while (true) {
-    struct stat info {};
-    if (::stat(at.c_str(), &info) == 0) return info.st_dev;
-    if (!at.has_relative_path()) return std::nullopt;
-    at = at.parent_path();
-  }
-}
-
 }  // namespace
 
 ItemsByPath SelectItemsByPath(const Session& session, const FolderTreeModel& tree, const std::vector<std::string>& paths) {
@@ -165,6 +154,9 @@ std::uint64_t BytesToRecover(const Session& session, const RecoverySelection& se
 
 RecoverySummary RecoverItems(Session& session, const RecoverySelection& selection, const HostFolder& destination,
                              UiPort& ui, SavingView& saving, RecoveryRunState& run) {
+  // With the image's map, a sector never read from the disk is an
+  // unreadable sector of the file, not a zero the disk held.
+  const ReadThroughImageMap throughMap(session);
   ExtractionContext context{session.reader, session.volume, session.settings, run, ui, saving,
                             session.PassesFilters()};
   return ItemsAreNtfs(session) ? RunNtfsRecovery(context, session.items, selection, destination)
