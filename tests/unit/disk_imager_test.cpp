@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ImagingCase{"WholeDiskBad", 64, {{0, 64}}, 16},
                       ImagingCase{"PartialLastBlock", 301, {{290, 3}}, 64},
                       ImagingCase{"BlockOfOneSector", 50, {{10, 2}, {30, 1}}, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // Stopped after any number of reads and run again from the map it saved,
 // the rescue ends with the image and map of a run never stopped.
@@ -192,11 +192,11 @@ TEST(DiskImagerResume, StoppedAnywhereAndRunAgainEndsTheSame) {
 TEST(DiskImagerRetries, FinishedMapReadsNothingAndRetriesReadBadSectorsOnly) {
   struct Case {
     int retries;
-    int flakyFailures;  // reads the retried sector fails before it reads
+    int flakyFailures;  // reads of the bad sector that still fail (it reads after them)
     std::size_t expectedReads;
     BlockStatus retriedStatus;
   };
-  for (const Case c : {Case{0, 1, 0, S::badSector}, Case{1, 1, 1, S::finished}, Case{2, 5, 2, S::badSector}}) {
+  for (const Case c : {Case{0, 0, 0, S::badSector}, Case{1, 0, 1, S::finished}, Case{2, 5, 2, S::badSector}}) {
     Disk disk(100, {});
     disk.source.FailSectorTimes(40, c.flakyFailures);
     MemoryImage image(disk.bytes.size());

@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         MapCase{"ZeroSizeIgnored", 1024, {{512, 0, S::badSector}}, {{0, 1024, S::nonTried}}},
         MapCase{"SameStatusInside", 2048, {{0, 2048, S::finished}, {512, 512, S::finished}},
                 {{0, 2048, S::finished}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(RescueMapQueries, UnfinishedBytesAndNextBlock) {
   RescueMap map(8192);
@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"PastTwoToThe63", "0 ?\n0x7FFFFFFFFFFFFE00 0x400 +\n", false, {}},
         ParseCase{"Overflows64Bits", "0 ?\n0x1FFFFFFFFFFFFFFFF 1 +\n", false, {}},
         ParseCase{"BadPass", "0 ? 0\n", false, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(MapTextFormat, WrittenMapReadsBackAsItWas) {
   RescueMap map(1 << 20);
