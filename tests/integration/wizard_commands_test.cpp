@@ -53,7 +53,7 @@ class WizardCommands : public ::testing::Test {
     controller_ = std::make_unique<wizard::WizardController>(
         session_, view_, worker_, shell_, wizard::WizardController::Options{{image_.string()}, "", "", {}});
     commands_ = std::make_unique<wizard::WizardCommands>(*controller_, session_, view_, dialogs_, shell_,
-                                                         wizard::WizardCommands::Options{dir_.Path().string(), ""});
+                                                         wizard::WizardCommands::Options{dir_.Path().string(), "", "test"});
     controller_->StartUp();
   }
 
