@@ -20,7 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$out"/{partition_walk,gpt_table,volume_parameters,directory_decode,standard_scan,ntfs_record,ntfs_scan,deep_scan,sector_tests}
-mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,desktop_entry}
+mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,rescue_map,desktop_entry}
 
 PATH=$PATH:/usr/sbin:/sbin
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -708,6 +708,16 @@ snapshot_seeds() {
   done
 }
 
+# ddrescue mapfiles: one in each phase, an old one without a pass, and
+# decimal and octal numbers.
+rescue_map_seeds() {
+  printf '# Mapfile. Created by GNU ddrescue version 1.27\n# current_pos  current_status  current_pass\n0x00111200     +               1\n#      pos        size  status\n0x00000000  0x00100000  +\n0x00100000  0x00001400  -\n0x00101400  0x00010000  +\n' >"$out/rescue_map/finished"
+  printf '0x04300000 ? 1\n0x00000000 0x04300000 +\n0x04300000 0x00010000 *\n0x04310000 0x01320000 ?\n' >"$out/rescue_map/copying"
+  printf '0xC5A65E00 /\n0x00000000 0x00003400 -\n0x00003400 0x00000200 +\n0x00003600 0x00000800 /\n' >"$out/rescue_map/scraping-old"
+  printf '# x\r\n1024 - 3\r\n0 1024 +\r\n1024 01000 -\r\n1536 512 ?\r\n' >"$out/rescue_map/decimal-octal-crlf"
+}
+
+rescue_map_seeds
 if have mkfs.fat && have mcopy && have sfdisk; then
   volume_seeds
   directory_seeds

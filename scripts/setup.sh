@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   dosfstools mtools fdisk ntfs-3g
-  sleuthkit hyperfine xz-utils
+  sleuthkit hyperfine xz-utils gddrescue
   qt6-base-dev libqt6svg6 shared-mime-info xvfb xauth
   libsystemd-dev dbus-daemon
   dpkg-dev desktop-file-utils appstream

@@ -6,6 +6,7 @@
 #include "cli/volume_choice.h"
 #include "items/folder_tree_model.h"
 #include "items/recovery_settings.h"
+#include "session/unread_marks.h"
 
 namespace salvex::cli {
 
@@ -53,10 +54,22 @@ struct RecoverOptions {
   std::uint16_t retries = 3;
 };
 
+struct ImageOptions {
+  SourceOptions source;
+  std::string image;
+  std::string map;
+  int retries = 0;
+  bool json = false;
+  std::string program;      // written into the map's heading
+  std::string commandLine;  // likewise
+};
+
 struct LoadedItems;
 
 // Prints a store as `salvex scan` does: the tree, or JSON.
-void PrintItems(const Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json);
+// With `marks`, the items on sectors an image's map calls unread are marked.
+void PrintItems(const Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
+                const UnreadMarks* marks = nullptr);
 
 // Prints partition records as `salvex partitions` does.
 void PrintPartitions(const PartitionTable& table, bool json);
@@ -69,5 +82,6 @@ int RunSearchPartitions(const PartitionsOptions& options);
 int RunDeepScan(const DeepScanOptions& options);
 int RunFind(const FindOptions& options);
 int RunRecover(const RecoverOptions& options);
+int RunImage(const ImageOptions& options);
 
 }  // namespace salvex::cli

@@ -13,7 +13,7 @@
 namespace salvex::cli {
 namespace {
 
-void PrintRows(const std::vector<FoundFileRow>& rows, bool json) {
+void PrintRows(const std::vector<FoundFileRow>& rows, bool json, const UnreadMarks* marks) {
   if (json) {
     JsonWriter writer(std::cout);
     writer.BeginArray();
@@ -29,6 +29,10 @@ void PrintRows(const std::vector<FoundFileRow>& rows, bool json) {
       }
       writer.Key("size");
       writer.Number(row.size);
+      if (marks) {
+        writer.Key("unreadSectors");
+        writer.Number(marks->FileSectors(row.position));
+      }
       writer.EndObject();
     }
     writer.EndArray();
@@ -39,12 +43,16 @@ void PrintRows(const std::vector<FoundFileRow>& rows, bool json) {
   std::cout << "File Name\tPath\tSize\n";
   for (const FoundFileRow& row : rows) {
     if (!row.reachable) continue;
-    std::cout << VisibleText(row.name) << '\t' << VisibleText(row.path) << '\t' << row.size << '\n';
+    std::cout << VisibleText(row.name) << '\t' << VisibleText(row.path) << '\t' << row.size
+              << UnreadMark(marks ? marks->FileSectors(row.position) : 0) << '\n';
   }
   if (std::any_of(rows.begin(), rows.end(), [](const FoundFileRow& row) { return !row.reachable; })) {
     std::cout << '\n' << kUnreachableHeading << "\nFile Name\tSize\n";
     for (const FoundFileRow& row : rows) {
-      if (!row.reachable) std::cout << VisibleText(row.name) << '\t' << row.size << '\n';
+      if (!row.reachable) {
+        std::cout << VisibleText(row.name) << '\t' << row.size
+                  << UnreadMark(marks ? marks->FileSectors(row.position) : 0) << '\n';
+      }
     }
   }
   std::cout << rows.size() << " file(s) found\n";
@@ -63,7 +71,8 @@ int RunFind(const FindOptions& options) {
   // Ctrl-C stops the search; the rows found so far are still printed.
   const bool interrupted =
       RunStoppable([&] { rows = FindFiles(session.items, tree, loaded.ntfs, options.pattern, stop); }, stop);
-  PrintRows(rows, options.json);
+  const std::optional<UnreadMarks> marks = MarkUnread(session, loaded);
+  PrintRows(rows, options.json, marks ? &*marks : nullptr);
   if (loaded.complete && !interrupted) return 0;
   std::cerr << "salvex: stopped: the files above are those found before the stop\n";
   return 1;

@@ -40,6 +40,23 @@ std::string SavedPath(const SavedSnapshot& saved, const char* cannotCreate) {
 
 }  // namespace
 
+std::optional<UnreadMarks> MarkUnread(Session& session, const LoadedItems& loaded) {
+  if (!session.imageMap) return std::nullopt;
+  if (loaded.ntfs) {
+    std::cerr << "salvex: warning: the map marks the items of FAT volumes only; these NTFS items are not marked\n";
+    return std::nullopt;
+  }
+  std::optional<UnreadMarks> marks = MarkUnreadItems(session);
+  if (!marks) return marks;
+  if (marks->tableSectors > 0) {
+    std::cerr << "salvex: warning: " << marks->tableSectors << " sector(s) of the boot sector and FATs were not read "
+              << "into the image: the folders and chains found may be wrong\n";
+  }
+  std::cerr << "salvex: by the map, " << marks->FilesMarked() << " file(s) and " << marks->FoldersMarked()
+            << " folder(s) lie on sectors that were not read (zeros in the image, not the disk's bytes)\n";
+  return marks;
+}
+
 void SaveTreeSnapshot(const Session& session, const std::string& chosen, bool ntfs) {
   const std::string path = SavedPath(SaveTreeSnapshotFile(session, chosen), kUnableToOpenMessage);
   std::cerr << "salvex: snapshot saved as " << path

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "cli/cli_ui_port.h"
 #include "cli/volume_choice.h"
 #include "items/folder_tree_model.h"
+#include "session/unread_marks.h"
 
 namespace salvex::cli {
 
@@ -35,6 +37,11 @@ void LoadAdvanceSnapshot(Session& session, const std::string& path, const DeepOp
 
 // Selects and mounts found file system `ordinal` (from 1), with Ctrl-C as Stop.
 LoadedItems MountFound(Session& session, std::uint16_t ordinal, CliUiPort& ui, FolderTreeModel& tree);
+
+// With an image's map: the marks of the items found, and on stderr how
+// many files and folders lie on sectors that were never read. None
+// without a map.
+std::optional<UnreadMarks> MarkUnread(Session& session, const LoadedItems& loaded);
 
 // Saves a snapshot as the session's results or hits; prints where.
 void SaveTreeSnapshot(const Session& session, const std::string& chosen, bool ntfs);

@@ -21,6 +21,11 @@ void AddSourceOption(CLI::App& command, SourceOptions& source) {
                    "when the device may not be opened, ask udisks2 for read-only access (polkit asks for the password)");
 }
 
+void AddMapOption(CLI::App& command, SourceOptions& source) {
+  command.add_option("--map", source.imageMap,
+                     "the image's ddrescue map: mark the files and folders on sectors it does not call finished");
+}
+
 void AddVolumeOptions(CLI::App& command, VolumeOptions& volume) {
   command.add_option("--partition", volume.partition, "partition number, as in \"Partition N\" (from 1)");
   command.add_option("--start", volume.start, "first sector of a sector range");
@@ -67,6 +72,7 @@ int main(int argc, char** argv) {
   CLI::App* scanCommand = app.add_subcommand("scan", "standard scan of a FAT partition: its folders and files, "
                                                      "live and deleted");
   AddSourceOption(*scanCommand, scan.source);
+  AddMapOption(*scanCommand, scan.source);
   AddVolumeOptions(*scanCommand, scan.volume);
   AddFilterOption(*scanCommand, scan.volume);
   scanCommand->add_option("--save-snapshot", scan.saveSnapshot, "save the scan results as FILE.RSNP");
@@ -91,6 +97,7 @@ int main(int argc, char** argv) {
   FindOptions find;
   CLI::App* findCommand = app.add_subcommand("find", "find files by a pattern with * and ? (case is ignored)");
   AddSourceOption(*findCommand, find.source);
+  AddMapOption(*findCommand, find.source);
   findCommand->add_option("pattern", find.pattern, "e.g. '*.DOC', 'REP*', 'DATA?.XLS'")->required();
   AddVolumeOptions(*findCommand, find.volume);
   findCommand->add_option("--fs", find.deep.fs, "with --mount: the file system the Advance Scan looks for")
@@ -102,6 +109,7 @@ int main(int argc, char** argv) {
   RecoverOptions recover;
   CLI::App* recoverCommand = app.add_subcommand("recover", "copy folders and files out of a FAT partition");
   AddSourceOption(*recoverCommand, recover.source);
+  AddMapOption(*recoverCommand, recover.source);
   recoverCommand->add_option("paths", recover.paths, "folders and files to recover, as salvex scan shows them");
   AddVolumeOptions(*recoverCommand, recover.volume);
   AddFilterOption(*recoverCommand, recover.volume);
@@ -128,6 +136,19 @@ int main(int argc, char** argv) {
   recoverCommand->add_option("--retries", recover.retries, "attempts per bad sector (1 to 10)")
       ->check(CLI::Range(1, 10));
 
+  ImageOptions image;
+  CLI::App* imageCommand = app.add_subcommand(
+      "image", "copy a disk (or an image) into an image file, keeping a GNU ddrescue map of what was read");
+  AddSourceOption(*imageCommand, image.source);
+  imageCommand->add_option("image", image.image, "the image file to write (on another disk)")->required();
+  imageCommand->add_option("--map", image.map, "the ddrescue mapfile: read to go on from it, written as the run goes")
+      ->required();
+  imageCommand->add_option("--retries", image.retries, "passes over the bad sectors after scraping (0 to 100)")
+      ->check(CLI::Range(0, 100));
+  imageCommand->add_flag("--json", image.json, "print the outcome as JSON");
+  image.program = "Brimora Salvex FAT " SALVEX_VERSION;
+  for (int i = 0; i < argc; ++i) image.commandLine += (i == 0 ? "" : " ") + std::string(argv[i]);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -143,6 +164,7 @@ int main(int argc, char** argv) {
     if (*searchCommand) return RunSearchPartitions(search);
     if (*deepCommand) return RunDeepScan(deep);
     if (*findCommand) return RunFind(find);
+    if (*imageCommand) return RunImage(image);
   } catch (const ReportedError&) {
     return 1;
   } catch (const UsageError& error) {

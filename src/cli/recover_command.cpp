@@ -54,6 +54,8 @@ int RunRecover(const RecoverOptions& options) {
   FolderTreeModel tree;
   const LoadedItems loaded = LoadItems(session, options.volume, options.deep, ui, tree);
   if (!loaded.complete) throw CliError("the scan was stopped: nothing was recovered");
+  // What the map calls unread is counted, file by file, as unreadable sectors in the summary.
+  MarkUnread(session, loaded);
 
   RecoverySelection selection;
   selection.all = options.all;

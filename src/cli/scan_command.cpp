@@ -21,17 +21,18 @@ std::string DescribeVolume(const Session& session) {
 
 }  // namespace
 
-void PrintItems(const Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json) {
+void PrintItems(const Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
+                const UnreadMarks* marks) {
   const FileFilter passes = session.PassesFilters();
   if (json) {
-    PrintItemsJson(std::cout, session.items, tree, loaded.ntfs, passes);
+    PrintItemsJson(std::cout, session.items, tree, loaded.ntfs, passes, marks);
     return;
   }
   const ItemCounters& counters = session.items.counters;
   std::cout << DescribeVolume(session) << '\n'
             << counters.folderCount << " folder(s), " << counters.fileCount << " file(s) found"
             << (loaded.complete ? "" : " before the scan was stopped") << "\n\n";
-  PrintListing(std::cout, session.items, tree, loaded.ntfs, passes);
+  PrintListing(std::cout, session.items, tree, loaded.ntfs, passes, marks);
 }
 
 int RunScan(const ScanOptions& options) {
@@ -46,7 +47,8 @@ int RunScan(const ScanOptions& options) {
   FolderTreeModel tree;
   const LoadedItems loaded = LoadItems(session, options.volume, {}, ui, tree);
   if (!options.saveSnapshot.empty()) SaveTreeSnapshot(session, options.saveSnapshot, loaded.ntfs);
-  PrintItems(session, tree, loaded, options.json);
+  const std::optional<UnreadMarks> marks = MarkUnread(session, loaded);
+  PrintItems(session, tree, loaded, options.json, marks ? &*marks : nullptr);
   return loaded.complete && loaded.unreadableDirectorySectors == 0 ? 0 : 1;
 }
 

@@ -56,23 +56,41 @@ struct Line {
   ItemRow row;
   const char* note = "";
   bool overwritten = false;  // "DEL!": its clusters are now other files'
+  std::uint64_t unread = 0;  // sectors the image's map does not call finished
 };
 
 constexpr const char* kBeyondVolumeNote = "  (its data passes the end of the volume: recovered only up to it)";
 
+// A folder's or file's unread sectors, by its position in the store.
+std::uint64_t FolderUnread(const UnreadMarks* marks, std::uint32_t position) {
+  return marks && position < marks->folderSectors.size() ? marks->folderSectors[position] : 0;
+}
+std::uint64_t FileUnread(const UnreadMarks* marks, std::uint32_t position) {
+  return marks ? marks->FileSectors(position) : 0;
+}
+
 template <typename Kind>
-Line FileLine(const typename Kind::File& file, std::size_t depth) {
+Line FileLine(const typename Kind::File& file, std::size_t depth, std::uint64_t unread) {
   const char* note = !Kind::Recoverable(file) ? Kind::kNotRecoverableNote
                      : Kind::BeyondVolume(file) ? kBeyondVolumeNote
                                                 : "";
-  return {file.deleted, depth, Kind::Row(file), note, Kind::Overwritten(file)};
+  return {file.deleted, depth, Kind::Row(file), note, Kind::Overwritten(file), unread};
 }
 
 bool Passes(const FileFilter& passes, const std::string& name) { return !passes || passes(name); }
 
+// What the JSON says of an item beyond its fields.
+struct ItemMarks {
+  bool recoverable = true;
+  bool overwritten = false;
+  bool inferred = false;
+  bool beyondVolume = false;
+  std::uint64_t unread = 0;  // sectors the image's map does not call finished
+};
+
 template <typename Kind>
 std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel& tree, const ItemPaths<Kind>& index,
-                                   const FileFilter& passes) {
+                                   const FileFilter& passes, const UnreadMarks* marks) {
   std::vector<Line> lines;
   const auto& folders = Kind::Folders(store).Items();
   const auto& files = Kind::Files(store);
@@ -90,7 +108,8 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
       const TreeNodeId child = children[frame.nextChild++];
       const std::size_t depth = frame.depth + 1;
       if (const auto folder = index.FolderOfNode(child)) {
-        lines.push_back({folders[*folder].deleted, depth, Kind::Row(folders[*folder])});
+        lines.push_back({folders[*folder].deleted, depth, Kind::Row(folders[*folder]), "", false,
+                         FolderUnread(marks, *folder)});
       } else {
         // A node of the tree's own, such as "Lost Files": a folder without dates.
         lines.push_back({false, depth, {tree.Text(child), "Folder", "0", "", "", std::to_string(child)}});
@@ -102,7 +121,7 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
     const auto fileLines = [&](const auto& positions) {
       for (const std::uint32_t position : positions) {
         if (!Passes(passes, files.Items()[position].name)) continue;
-        lines.push_back(FileLine<Kind>(files.Items()[position], frame.depth + 1));
+        lines.push_back(FileLine<Kind>(files.Items()[position], frame.depth + 1, FileUnread(marks, position)));
       }
     };
     if (frame.node == FolderTreeModel::kRoot || folder) {
@@ -117,14 +136,21 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
 
 template <typename Kind>
 std::vector<Line> CollectUnreachableLines(const ItemStore& store, const ItemPaths<Kind>& index,
-                                          const FileFilter& passes) {
+                                          const FileFilter& passes, const UnreadMarks* marks) {
   std::vector<Line> lines;
   const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
-    if (!index.FolderPath(position)) lines.push_back({folders[position].deleted, 0, Kind::Row(folders[position])});
+    if (!index.FolderPath(position)) {
+      lines.push_back({folders[position].deleted, 0, Kind::Row(folders[position]), "", false,
+                       FolderUnread(marks, position)});
+    }
   }
-  for (const auto& file : Kind::Files(store).Items()) {
-    if (!index.NodeOfKey(Kind::ParentOf(file)) && Passes(passes, file.name)) lines.push_back(FileLine<Kind>(file, 0));
+  const auto& files = Kind::Files(store).Items();
+  for (std::uint32_t position = 0; position < files.size(); ++position) {
+    const auto& file = files[position];
+    if (!index.NodeOfKey(Kind::ParentOf(file)) && Passes(passes, file.name)) {
+      lines.push_back(FileLine<Kind>(file, 0, FileUnread(marks, position)));
+    }
   }
   return lines;
 }
@@ -150,16 +176,17 @@ void PrintLines(std::ostream& out, std::vector<Line> lines) {
     out << (line.overwritten ? "DEL!" : line.deleted ? "DEL " : "    ") << PadRight(indentedName, nameWidth) << "  "
         << PadRight(line.row.type, typeWidth) << "  " << PadLeft(line.row.size, sizeWidth) << "  "
         << PadRight(line.row.created, kDateWidth) << "  " << PadRight(line.row.modified, kDateWidth) << "  "
-        << PadLeft(line.row.id, idWidth) << line.note << '\n';
+        << PadLeft(line.row.id, idWidth) << line.note << UnreadMark(line.unread) << '\n';
   }
 }
 
 template <typename Kind>
-void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, const FileFilter& passes) {
+void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, const FileFilter& passes,
+                    const UnreadMarks* marks) {
   const ItemPaths<Kind> index(store, tree);
-  out << "/\n";
-  PrintLines(out, CollectTreeLines(store, tree, index, passes));
-  std::vector<Line> unreachable = CollectUnreachableLines(store, index, passes);
+  out << "/" << UnreadMark(marks ? marks->rootSectors : 0) << "\n";
+  PrintLines(out, CollectTreeLines(store, tree, index, passes, marks));
+  std::vector<Line> unreachable = CollectUnreachableLines(store, index, passes, marks);
   if (!unreachable.empty()) {
     out << "\n" << kUnreachableHeading << "\n";
     PrintLines(out, std::move(unreachable));
@@ -168,7 +195,7 @@ void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeM
 
 template <typename Kind>
 void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree,
-                      const FileFilter& passes) {
+                      const FileFilter& passes, const UnreadMarks* marks) {
   const ItemPaths<Kind> index(store, tree);
   JsonWriter json(out);
   // A folder's directory sectors that could not be read (the root's are
@@ -178,8 +205,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
     unreadable[gap.folderKey].push_back(gap.sector);
   }
   const auto writeItem = [&](const std::optional<std::string>& path, const auto& item, const char* kind,
-                             std::uint64_t size, std::uint64_t id, bool recoverable, bool overwritten,
-                             bool inferred, bool beyondVolume) {
+                             std::uint64_t size, std::uint64_t id, const ItemMarks& marked) {
     const ItemRow row = Kind::Row(item);
     json.BeginObject();
     json.Key("path");
@@ -204,19 +230,19 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
     json.Number(id);
     json.Key(Kind::kKeyName);
     json.Number(Kind::KeyOf(item));
-    if (!recoverable) {
+    if (!marked.recoverable) {
       json.Key("recoverable");
       json.Bool(false);
     }
-    if (overwritten) {
+    if (marked.overwritten) {
       json.Key("overwritten");
       json.Bool(true);
     }
-    if (inferred) {
+    if (marked.inferred) {
       json.Key("clusterInferred");
       json.Bool(true);
     }
-    if (beyondVolume) {
+    if (marked.beyondVolume) {
       json.Key("beyondVolume");
       json.Bool(true);
     }
@@ -226,20 +252,25 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       for (const std::uint32_t sector : gaps->second) json.Number(sector);
       json.EndArray();
     }
+    if (marks) {
+      json.Key("unreadSectors");
+      json.Number(marked.unread);
+    }
     json.EndObject();
   };
   json.BeginArray();
   const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
-    writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode, true, false, false,
-              false);
+    writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode,
+              ItemMarks{.unread = FolderUnread(marks, position)});
   }
   const auto& files = Kind::Files(store).Items();
   for (std::uint32_t position = 0; position < files.size(); ++position) {
     if (!Passes(passes, files[position].name)) continue;
     writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]),
-              Kind::Recoverable(files[position]), Kind::Overwritten(files[position]),
-              Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]));
+              ItemMarks{Kind::Recoverable(files[position]), Kind::Overwritten(files[position]),
+                        Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]),
+                        FileUnread(marks, position)});
   }
   json.EndArray();
   out << '\n';
@@ -247,21 +278,26 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
 
 }  // namespace
 
+std::string UnreadMark(std::uint64_t sectors) {
+  return sectors == 0 ? "" : "  [" + std::to_string(sectors) + " sector(s) not read]";
+}
+
 void PrintListing(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs,
-                  const FileFilter& passes) {
+                  const FileFilter& passes, const UnreadMarks* marks) {
+  // The marks are of FAT items only.
   if (ntfs) {
-    PrintListingOf<NtfsKind>(out, store, tree, passes);
+    PrintListingOf<NtfsKind>(out, store, tree, passes, nullptr);
   } else {
-    PrintListingOf<FatKind>(out, store, tree, passes);
+    PrintListingOf<FatKind>(out, store, tree, passes, marks);
   }
 }
 
 void PrintItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs,
-                    const FileFilter& passes) {
+                    const FileFilter& passes, const UnreadMarks* marks) {
   if (ntfs) {
-    PrintItemsJsonOf<NtfsKind>(out, store, tree, passes);
+    PrintItemsJsonOf<NtfsKind>(out, store, tree, passes, nullptr);
   } else {
-    PrintItemsJsonOf<FatKind>(out, store, tree, passes);
+    PrintItemsJsonOf<FatKind>(out, store, tree, passes, marks);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "cli/cli_error.h"
 #include "session/disk_session.h"
+#include "session/unread_marks.h"
 #include "session/volume_choice.h"
 
 namespace salvex::cli {
@@ -46,6 +47,7 @@ void OpenDiskOrImage(Session& session, const SourceOptions& source) {
   session.diskAccess.askUdisks = source.udisks;
   const std::string error = salvex::OpenSource(session, source.path);
   if (!error.empty()) throw CliError(error);
+  if (!source.imageMap.empty()) Require(LoadImageMap(session, source.imageMap));
 }
 
 void ChooseVolume(Session& session, const VolumeOptions& options) {

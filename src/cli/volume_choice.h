@@ -15,6 +15,7 @@ namespace salvex::cli {
 struct SourceOptions {
   std::string path;
   bool udisks = false;
+  std::string imageMap;  // --map: the image's ddrescue map
 };
 
 // Which part of the disk to work on: a partition by its caption's number
@@ -41,7 +42,8 @@ struct DeepOptions {
 // Prints an operation's warnings on stderr; throws CliError with its error.
 void Require(const Outcome& outcome);
 
-// Opens a block device or disk image, read-only, as the session's disk.
+// Opens a block device or disk image, read-only, as the session's disk,
+// with the image's map when one is given.
 void OpenDiskOrImage(Session& session, const SourceOptions& source);
 
 // The partition or the sector range of the options, for the Standard Scan.

@@ -20,6 +20,7 @@ struct DiskInfo {
   std::uint32_t totalSectors = 0;
   std::string model;
   std::string devicePath;  // what the sector reader opens
+  std::string mapPath;     // an image's ddrescue map, for an image made by this program
   bool hasMedia = false;
 };
 

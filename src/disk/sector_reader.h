@@ -22,6 +22,8 @@ class SectorReader {
 
   void Open(std::unique_ptr<DiskSource> source) { source_ = std::move(source); }
   void Close() { source_.reset(); }
+  // Hands the open source over to the caller; the reader is then closed.
+  std::unique_ptr<DiskSource> Release() { return std::move(source_); }
   bool IsOpen() const { return source_ != nullptr; }
   DiskSource* Source() const { return source_.get(); }
 

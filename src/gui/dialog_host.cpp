@@ -7,6 +7,8 @@
 #include "gui/find_files_dialog.h"
 #include "gui/help_window.h"
 #include "gui/information_dialog.h"
+#include "gui/imaging_dialog.h"
+#include "gui/qt_text.h"
 #include "gui/recovery_settings_dialog.h"
 #include "gui/saving_dialog.h"
 #include "gui/summary_box.h"
@@ -66,6 +68,39 @@ std::optional<std::string> DialogHost::ChooseDiskImage() {
   chooser.setNameFilters({QStringLiteral("Disk images (*.img *.IMG *.dd *.raw *.bin *.iso *.vhd)"),
                           QStringLiteral("All files (*)")});
   return Chosen(chooser);
+}
+
+std::optional<wizard::ImageTargets> DialogHost::ChooseImageTargets(const std::string& source) {
+  QFileDialog imageChooser(&window_, QStringLiteral("Create Disk Image of ") + ToQString(source));
+  imageChooser.setObjectName(QStringLiteral("imageTargetChooser"));
+  imageChooser.setAcceptMode(QFileDialog::AcceptSave);
+  // An existing image is gone on with through its map, never replaced.
+  imageChooser.setOption(QFileDialog::DontConfirmOverwrite);
+  imageChooser.setNameFilters({QStringLiteral("Disk images (*.img)"), QStringLiteral("All files (*)")});
+  imageChooser.setDefaultSuffix(QStringLiteral("img"));
+  const auto image = Chosen(imageChooser);
+  if (!image) return std::nullopt;
+  QFileDialog mapChooser(&window_, QStringLiteral("The Image's ddrescue Map"));
+  mapChooser.setObjectName(QStringLiteral("mapTargetChooser"));
+  mapChooser.setAcceptMode(QFileDialog::AcceptSave);
+  mapChooser.setOption(QFileDialog::DontConfirmOverwrite);
+  mapChooser.setNameFilters({QStringLiteral("ddrescue maps (*.map)"), QStringLiteral("All files (*)")});
+  mapChooser.selectFile(ToQString(*image + ".map"));
+  const auto map = Chosen(mapChooser);
+  if (!map) return std::nullopt;
+  return wizard::ImageTargets{*image, *map};
+}
+
+ImagingProgressView& DialogHost::OpenImagingDialog(const std::string& source, std::atomic<bool>& stop) {
+  imaging_ = std::make_unique<ImagingDialog>(source, stop, &window_);
+  imaging_->show();
+  return *imaging_;
+}
+
+void DialogHost::CloseImagingDialog() {
+  if (!imaging_) return;
+  imaging_->Finish();
+  imaging_.reset();
 }
 
 SavingView& DialogHost::OpenSavingDialog(RecoveryRunState& run) {

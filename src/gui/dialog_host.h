@@ -12,6 +12,7 @@ namespace salvex::gui {
 
 class FileTypes;
 class HelpWindow;
+class ImagingDialog;
 class SavingDialog;
 
 // The window's dialogs and the desktop's file choosers, each opened over
@@ -25,10 +26,13 @@ class DialogHost final : public wizard::CommandView {
   std::optional<std::string> ChooseSnapshotToSave(wizard::SnapshotKind kind) override;
   std::optional<std::string> ChooseSnapshotToLoad() override;
   std::optional<std::string> ChooseDiskImage() override;
+  std::optional<wizard::ImageTargets> ChooseImageTargets(const std::string& source) override;
 
   SavingView& OpenSavingDialog(RecoveryRunState& run) override;
   void CloseSavingDialog() override;
   bool ShowRecoverySummary(const wizard::SummaryText& summary) override;
+  ImagingProgressView& OpenImagingDialog(const std::string& source, std::atomic<bool>& stop) override;
+  void CloseImagingDialog() override;
 
   void EditSettings(RecoverySettings& settings) override;
   void EditFilters(FilterTable& filters) override;
@@ -40,11 +44,14 @@ class DialogHost final : public wizard::CommandView {
 
   // The dialog of a running recovery, if any.
   SavingDialog* Saving() const { return saving_.get(); }
+  // The dialog of a running imaging, if any.
+  ImagingDialog* Imaging() const { return imaging_.get(); }
 
  private:
   QWidget& window_;
   FileTypes& types_;
   std::unique_ptr<SavingDialog> saving_;
+  std::unique_ptr<ImagingDialog> imaging_;
   QPointer<HelpWindow> help_;
 };
 

@@ -18,7 +18,8 @@ GuiProgram::GuiProgram(Settings settings)
   controller_ = std::make_unique<wizard::WizardController>(session_, window_, *worker_, shell_, std::move(options));
   commands_ = std::make_unique<wizard::WizardCommands>(
       *controller_, session_, window_, dialogs_, shell_,
-      wizard::WizardCommands::Options{std::move(settings.startFolder), std::move(settings.homePage)});
+      wizard::WizardCommands::Options{std::move(settings.startFolder), std::move(settings.homePage),
+                                      "Brimora Salvex FAT " SALVEX_VERSION});
   window_.Attach(*controller_, *commands_);
 }
 

@@ -16,6 +16,7 @@
 
 #include "gui/gui_program.h"
 #include "gui/help_window.h"
+#include "gui/imaging_dialog.h"
 #include "gui/saving_dialog.h"
 #include "gui/scan_options.h"
 
@@ -100,6 +101,25 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
          saving_->grab().save(QDir(folder_).filePath(QStringLiteral("dialog-saving.png")));
          saving_->Finish();
          saving_.reset();
+         // The imaging dialog part way through a failing disk, as a run shows it.
+         imaging_ = std::make_unique<ImagingDialog>("/dev/sdb", imagingStop_, &program_.Window());
+         ImagingProgress progress;
+         progress.phase = RescuePhase::trimming;
+         progress.extent = 64ULL << 30;
+         progress.totals.bytes[MapTotals::Index(BlockStatus::finished)] = 41ULL << 30;
+         progress.totals.bytes[MapTotals::Index(BlockStatus::nonTrimmed)] = (23ULL << 30) - 9216;
+         progress.totals.bytes[MapTotals::Index(BlockStatus::badSector)] = 9216;
+         progress.totals.areas[MapTotals::Index(BlockStatus::badSector)] = 5;
+         progress.readErrors = 212;
+         progress.bytesRescued = 41ULL << 30;
+         progress.elapsed = std::chrono::seconds(700);
+         imaging_->Progress(progress);
+         imaging_->show();
+       }},
+      {[this] { return imaging_->PhaseField().text() == QStringLiteral("Trimming"); }, [this] {
+         imaging_->grab().save(QDir(folder_).filePath(QStringLiteral("dialog-imaging.png")));
+         imaging_->Finish();
+         imaging_.reset();
          Open(Command::recoverAll);
        }},
       // The folder chooser, answered; the boxes that follow are saved and answered.

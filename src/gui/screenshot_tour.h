@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -14,6 +15,7 @@
 namespace salvex::gui {
 
 class GuiProgram;
+class ImagingDialog;
 class SavingDialog;
 
 // Walks the window through both scans of the first image given, as a user
@@ -57,6 +59,8 @@ class ScreenshotTour final : public QObject {
   QTimer timer_;
   RecoveryRunState runState_;
   std::unique_ptr<SavingDialog> saving_;
+  std::atomic<bool> imagingStop_{false};
+  std::unique_ptr<ImagingDialog> imaging_;
 };
 
 }  // namespace salvex::gui

@@ -109,3 +109,19 @@ DestinationRisk CheckDestination(const std::string& sourcePath, dev_t destinatio
 }
 
 }  // namespace salvex
+
+namespace salvex {
+
+std::optional<dev_t> DeviceOfNearestExisting(const std::string& path) {
+  std::error_code failed;
+  std::filesystem::path at = std::filesystem::absolute(path, failed);
+  if (failed) return std::nullopt;
+  while (true) {
+    struct stat info {};
+    if (::stat(at.c_str(), &info) == 0) return info.st_dev;
+    if (!at.has_relative_path()) return std::nullopt;
+    at = at.parent_path();
+  }
+}
+
+}  // namespace salvex

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 
 namespace salvex {
@@ -25,5 +26,10 @@ enum class DestinationRisk {
 DestinationRisk CheckDestination(const std::string& sourcePath, dev_t destinationDevice,
                                  const std::string& sysRoot = "/sys",
                                  const std::string& mountInfo = "/proc/self/mountinfo");
+
+// The file system (st_dev) of `path`, or of its nearest folder that exists
+// already: where a file or folder still missing would be created. None when
+// nothing along the path exists.
+std::optional<dev_t> DeviceOfNearestExisting(const std::string& path);
 
 }  // namespace salvex

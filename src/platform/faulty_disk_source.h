@@ -26,6 +26,10 @@ class FaultyDiskSource final : public DiskSource {
 
   // The sector never reads.
   void FailSector(std::uint64_t sector) { badSectors_.insert(sector); }
+  // Sectors first .. first + count - 1 never read: a bad stretch of a disk.
+  void FailSectors(std::uint64_t first, std::uint64_t count) {
+    for (std::uint64_t sector = first; sector < first + count; ++sector) badSectors_.insert(sector);
+  }
   // The sector fails its first `failures` reads, then reads normally.
   void FailSectorTimes(std::uint64_t sector, int failures) { flakySectors_[sector] = failures; }
 

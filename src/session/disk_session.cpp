@@ -4,6 +4,7 @@
 #include "platform/block_device_catalogue.h"
 #include "platform/file_disk_source.h"
 #include "platform/udisks_open.h"
+#include "session/unread_marks.h"
 
 namespace salvex {
 namespace {
@@ -69,10 +70,19 @@ std::string OpenSource(Session& session, const std::string& path) {
 
 std::string OpenDisk(Session& session, std::uint16_t diskIndex) {
   if (diskIndex >= session.disks.diskCount) return "there is no disk " + std::to_string(diskIndex);
-  return OpenSource(session, session.disks.disks[diskIndex].devicePath);
+  const DiskInfo& disk = session.disks.disks[diskIndex];
+  session.imageMap.reset();
+  if (std::string error = OpenSource(session, disk.devicePath); !error.empty()) return error;
+  if (disk.mapPath.empty()) return {};
+  // An image made here goes on with its map: what was never read stays known.
+  const Outcome loaded = LoadImageMap(session, disk.mapPath);
+  return loaded.error;
 }
 
-void CloseDisk(Session& session) { session.reader.Close(); }
+void CloseDisk(Session& session) {
+  session.reader.Close();
+  session.imageMap.reset();
+}
 
 std::uint32_t ReadPartitionTables(Session& session) { return FindPartitions(session.reader, session.partitions); }
 

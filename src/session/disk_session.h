@@ -25,7 +25,8 @@ std::string AddDiskImageFile(Session& session, const std::string& path, std::uin
 // is missing, and whether udisks2 refused).
 std::string OpenSource(Session& session, const std::string& path);
 
-// Opens the disk in slot `diskIndex` of the disk table; as OpenSource.
+// Opens the disk in slot `diskIndex` of the disk table; as OpenSource. An
+// image with a map in its slot gets the map as the session's image map.
 std::string OpenDisk(Session& session, std::uint16_t diskIndex);
 
 void CloseDisk(Session& session);

@@ -12,6 +12,7 @@
 #include "session/extraction_context.h"
 #include "session/scanned_disk_guard.h"
 #include "session/scans.h"
+#include "session/unread_marks.h"
 
 namespace salvex {
 namespace {
@@ -149,6 +150,9 @@ std::uint64_t BytesToRecover(const Session& session, const FolderTreeModel& tree
 
 RecoverySummary RecoverItems(Session& session, const FolderTreeModel& tree, const RecoverySelection& selection,
                              const HostFolder& destination, UiPort& ui, SavingView& saving, RecoveryRunState& run) {
+  // With the image's map, a sector never read from the disk is an
+  // unreadable sector of the file, not a zero the disk held.
+  const ReadThroughImageMap throughMap(session);
   ExtractionContext context = ExtractionContextOf(session, run, ui, saving, session.PassesFilters());
   return ItemsAreNtfs(session) ? RunNtfsRecovery(context, session.items, tree, selection, destination)
                                : RunFatRecovery(context, session.items, tree, selection, destination);

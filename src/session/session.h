@@ -6,6 +6,7 @@
 #include "disk/disk_table.h"
 #include "disk/scan_state.h"
 #include "disk/sector_reader.h"
+#include "imaging/rescue_map.h"
 #include "items/item_store.h"
 #include "items/recovery_settings.h"
 #include "partition/partition_record.h"
@@ -39,6 +40,9 @@ struct Session {
   SectorReader reader{settings.badSectorRetries};
   // The snapshot the items were loaded from, if any: read, so never written.
   std::optional<FileIdentity> snapshotFile;
+  // The map of the image being read, when one was given: what of the disk
+  // was never read into it.
+  std::optional<RescueMap> imageMap;
 
   VolumeContext Volume(UiPort& ui) { return {reader, scan, volume, ui}; }
   // The filters as the listing and the recovery apply them.

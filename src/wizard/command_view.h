@@ -8,6 +8,7 @@
 #include "platform/ui_port.h"
 #include "recovery/extraction.h"
 #include "search/file_filters.h"
+#include "session/disk_imaging.h"
 #include "wizard/find_files_flow.h"
 #include "wizard/wizard_types.h"
 
@@ -18,6 +19,12 @@ namespace salvex::wizard {
 struct SummaryText {
   std::string text;
   std::string details;
+};
+
+// Where an image of a disk goes: the image file and its ddrescue map.
+struct ImageTargets {
+  std::string image;
+  std::string map;
 };
 
 // The dialogs and choosers that the window's commands open, each modal and
@@ -34,6 +41,16 @@ class CommandView {
   // A tree (".RSNP") or advance-scan (".RS2") snapshot.
   virtual std::optional<std::string> ChooseSnapshotToLoad() = 0;
   virtual std::optional<std::string> ChooseDiskImage() = 0;
+  // The image file to write of `source` (its map beside it, "IMAGE.map",
+  // unless the user names another); nothing when cancelled.
+  virtual std::optional<ImageTargets> ChooseImageTargets(const std::string& source) = 0;
+
+  // "Create Disk Image" progress, shown modal at once (it returns while the
+  // dialog stays open): phase, rate, time left, bad areas; Stop raises
+  // `stop`. The view is called from the worker and stays valid until
+  // CloseImagingDialog.
+  virtual ImagingProgressView& OpenImagingDialog(const std::string& source, std::atomic<bool>& stop) = 0;
+  virtual void CloseImagingDialog() = 0;
 
   // "Saving the data please wait", shown modal at once (it returns while the
   // dialog stays open); its buttons raise the run's flags. The SavingView is

@@ -11,6 +11,7 @@ std::vector<std::pair<Command, bool>> MenuStateEntries(int state, int wizardStep
       {Command::findFiles, items},       {Command::fileFilters, items}, {Command::driveInformation, items},
       {Command::settings, state != 0 || wizardStep == 0}, {Command::loadSnapshot, tables},
       {Command::openDiskImage, state == 0 && wizardStep == 0},
+      {Command::createDiskImage, state == 0 && wizardStep == 0},
   };
 }
 

@@ -4,11 +4,14 @@
 #include <memory>
 
 #include "platform/protected_files.h"
+#include "session/disk_imaging.h"
+#include "session/disk_session.h"
 #include "session/recovery_choice.h"
 #include "session/scans.h"
 #include "session/snapshot_files.h"
 #include "snapshot/advance_snapshot.h"
 #include "snapshot/tree_snapshot.h"
+#include "wizard/imaging_texts.h"
 #include "wizard/information_rows.h"
 #include "wizard/recovery_texts.h"
 
@@ -61,6 +64,9 @@ void WizardCommands::Run(Command command) {
       return;
     case Command::openDiskImage:
       if (const auto path = dialogs_.ChooseDiskImage()) controller_.AddDiskImage(*path);
+      return;
+    case Command::createDiskImage:
+      CreateDiskImage();
       return;
     case Command::viewIcons:
       controller_.SetViewMode(ViewMode::icons);
@@ -161,6 +167,48 @@ void WizardCommands::Recover(bool all) {
         if (!dialogs_.ShowRecoverySummary(RecoverySummaryText(run->summary, where))) return;
         std::string error;
         if (!shell_.OpenFolder(where, error)) view_.Notice(NoticeKind::error, error);
+      });
+}
+
+// ---- Disk images ------------------------------------------------------------
+
+void WizardCommands::CreateDiskImage() {
+  const std::uint16_t slot = session_.scan.diskIndex;
+  if (session_.scan.wizardStep != 0 || !view_.SelectedTreeNode(TreeKind::disks) ||
+      slot >= session_.disks.diskCount) {
+    view_.Notice(NoticeKind::information, kChooseDiskToImageMessage);
+    return;
+  }
+  const std::string source = session_.disks.disks[slot].devicePath;
+  const auto targets = dialogs_.ChooseImageTargets(source);
+  if (!targets) return;
+
+  struct Run {
+    ImagingRequest request;
+    PreparedImaging prepared;
+    ImagingResult result;
+    std::atomic<bool> stop{false};
+  };
+  auto run = std::make_shared<Run>();
+  run->request = {source, targets->image, targets->map, 0, options_.programName, "salvex-gui: Create Disk Image"};
+  ImagingProgressView& progress = dialogs_.OpenImagingDialog(source, run->stop);
+  controller_.Run(
+      [this, run, &progress] {
+        // Opening a device may wait for a password, and copying takes long: not on this thread.
+        run->prepared = PrepareImaging(session_, run->request);
+        if (run->prepared.job) run->result = run->prepared.job->Run(run->stop, progress);
+        CloseDisk(session_);
+      },
+      [this, run] {
+        dialogs_.CloseImagingDialog();
+        if (!run->prepared.job) {
+          view_.Notice(NoticeKind::error, run->prepared.outcome.error);
+          return;
+        }
+        const bool failed = run->result.end == ImagingEnd::imageWriteFailed || run->result.end == ImagingEnd::mapWriteFailed;
+        view_.Notice(failed ? NoticeKind::error : NoticeKind::information, ImagingEndText(run->result, run->request));
+        // The user goes on with the image, and what it lacks stays known.
+        if (run->result.end == ImagingEnd::finished) controller_.AddDiskImage(run->request.image, run->request.map);
       });
 }
 

@@ -13,6 +13,7 @@ namespace salvex::wizard {
 
 inline constexpr const char* kHelpFileName = "Brimora Salvex for FAT.chm";
 inline constexpr const char* kHelpFileNotFoundMessage = " Brimora Salvex for FAT.chm not found";
+inline constexpr const char* kChooseDiskToImageMessage = "Choose the disk to image in the tree first.";
 
 // What each command of the menu bar, the button bar and the item list's
 // context menu does, and when: a command with a menu entry acts only while
@@ -24,6 +25,7 @@ class WizardCommands {
   struct Options {
     std::string startFolder;  // where the help file is looked for
     std::string homePage;     // the home-page button's address; empty: none
+    std::string programName;  // "Brimora Salvex FAT 1.0", for the maps of images made here
   };
 
   WizardCommands(WizardController& controller, Session& session, WizardView& view, CommandView& dialogs,
@@ -37,6 +39,9 @@ class WizardCommands {
   // over the worker, the summary.
   void Recover(bool all);
   std::optional<RecoverySelection> Selection(bool all) const;
+  // The chosen disk copied into an image file with a ddrescue map, under
+  // its progress dialog; a finished image is added and chosen with its map.
+  void CreateDiskImage();
   void SaveSnapshot();
   void FindFiles();
   void ShowProperties();

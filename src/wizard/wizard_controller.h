@@ -64,8 +64,9 @@ class WizardController {
   // snapshot (".RS2") into the file-system step; in the partition or
   // file-system step only. A file that is not a snapshot changes nothing.
   void LoadSnapshot(const std::string& path);
-  // Lists a disk image as one more "Storage Device" of the disk step.
-  void AddDiskImage(const std::string& path);
+  // Lists a disk image as one more "Storage Device" of the disk step; with
+  // `mapPath`, its ddrescue map, read with it whenever it is opened.
+  void AddDiskImage(const std::string& path, const std::string& mapPath = {});
   // Shows a folder (by its tree node) with one of its files (by store
   // position) selected: where a found file lies.
   void ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePosition);

@@ -98,7 +98,7 @@ void WizardController::FinishAdvanceSnapshotLoad(const std::string& path, const 
   FinishAdvanceScan();
 }
 
-void WizardController::AddDiskImage(const std::string& path) {
+void WizardController::AddDiskImage(const std::string& path, const std::string& mapPath) {
   if (Busy() || session_.scan.wizardStep != 0 || !diskTree_) return;
   std::uint16_t slot = 0;
   const std::string error = AddDiskImageFile(session_, path, slot);
@@ -106,6 +106,7 @@ void WizardController::AddDiskImage(const std::string& path) {
     view_.Notice(NoticeKind::error, error);
     return;
   }
+  session_.disks.disks[slot].mapPath = mapPath;
   const std::string caption = DiskCaption(slot);
   TreeNodeId node = 0;
   for (const TreeNodeId child : diskTree_->Children(kRoot)) {

@@ -55,6 +55,7 @@ enum class Command {
   helpContents,
   about,
   openDiskImage,  // the Recovery menu's, in the disk step
+  createDiskImage,  // likewise, of the disk chosen
   // The item list's context menu only.
   open,
   openWith,

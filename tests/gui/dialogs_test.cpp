@@ -2,6 +2,7 @@
 // show when they open, what OK and Cancel keep, and their refusals.
 
 #include <QComboBox>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 
 #include "box_answerer.h"
 #include "gui/file_filters_dialog.h"
+#include "gui/imaging_dialog.h"
 #include "gui/recovery_settings_dialog.h"
 #include "window_flow_test.h"
 
@@ -115,6 +117,50 @@ void DialogsTest::FiltersAreRefusedWithTheirMessagesAndListedNewestFirst() {
   QCOMPARE(table.Filters()[0], std::string("F97"));
   QCOMPARE(table.Filters()[95], std::string("*.doc"));
   QCOMPARE(table.Filters()[97], std::string(19, 'A'));
+}
+
+}  // namespace salvex::testing
+
+namespace salvex::testing {
+
+// The worker's progress reaches the fields a moment later, the rate and
+// time left only once steady; Stop, the close box and Esc raise the flag
+// and leave the dialog open until the run ends.
+void DialogsTest::ImagingShowsTheLatestProgressAndStopOnlyRaisesTheFlag() {
+  struct Case {
+    std::chrono::seconds elapsed;
+    const char* copied;
+  };
+  for (const Case c : {Case{std::chrono::seconds(1), "1.0 GiB of 2.0 GiB copied"},
+                       Case{std::chrono::seconds(64), "1.0 GiB of 2.0 GiB copied - 1:04 remaining (16.0 MiB/s)"}}) {
+    std::atomic<bool> stop{false};
+    gui::ImagingDialog dialog("/dev/sdz", stop);
+    dialog.show();
+    ImagingProgress progress;
+    progress.phase = RescuePhase::trimming;
+    progress.extent = 2ULL << 30;
+    progress.totals.bytes[MapTotals::Index(BlockStatus::finished)] = 1ULL << 30;
+    progress.totals.bytes[MapTotals::Index(BlockStatus::nonTrimmed)] = (1ULL << 30) - 1536;
+    progress.totals.bytes[MapTotals::Index(BlockStatus::badSector)] = 1536;
+    progress.totals.areas[MapTotals::Index(BlockStatus::badSector)] = 3;
+    progress.readErrors = 7;
+    progress.bytesRescued = 1ULL << 30;
+    progress.elapsed = c.elapsed;
+    dialog.Progress(ImagingProgress{});
+    dialog.Progress(progress);  // only the latest is drawn
+    QTRY_COMPARE(dialog.PhaseField().text(), QStringLiteral("Trimming"));
+    QCOMPARE(dialog.CopiedField().text(), QString::fromLatin1(c.copied));
+    QCOMPARE(dialog.BadAreasField().text(), QStringLiteral("3 bad area(s), 1.5 KiB; 7 read error(s)"));
+    QCOMPARE(dialog.Bar().value(), 50);
+    QTest::mouseClick(&dialog.StopButton(), Qt::LeftButton);
+    QVERIFY(stop);
+    stop = false;
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QVERIFY(stop);
+    QVERIFY(dialog.isVisible());
+    dialog.Finish();
+    QVERIFY(!dialog.isVisible());
+  }
 }
 
 }  // namespace salvex::testing

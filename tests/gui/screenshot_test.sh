@@ -24,7 +24,7 @@ files=()
 for step in "${steps[@]}"; do files+=("$out/$step.png"); done
 "$check" 1040x740 "${files[@]}"
 # The dialogs of the items step, at their own sizes.
-dialogs=(settings filters find drive-information properties about saving folder-chooser)
+dialogs=(settings filters find drive-information properties about saving imaging folder-chooser)
 files=("$out/help-window.png")
 for dialog in "${dialogs[@]}"; do files+=("$out/dialog-$dialog.png"); done
 "$check" 0x0 "${files[@]}"

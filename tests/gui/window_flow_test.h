@@ -44,6 +44,7 @@ class DialogsTest final : public QObject {
  private slots:
   void SettingsOpenWithTheValuesAndCancelKeepsThem();
   void FiltersAreRefusedWithTheirMessagesAndListedNewestFirst();
+  void ImagingShowsTheLatestProgressAndStopOnlyRaisesTheFlag();
 };
 
 // The commands end to end: a recovery through the saving dialog, compared

@@ -53,7 +53,7 @@ class WizardCommands : public ::testing::Test {
     controller_ = std::make_unique<wizard::WizardController>(
         session_, view_, worker_, shell_, wizard::WizardController::Options{{image_.string()}, "", "", {}});
     commands_ = std::make_unique<wizard::WizardCommands>(*controller_, session_, view_, dialogs_, shell_,
-                                                         wizard::WizardCommands::Options{dir_.Path().string(), ""});
+                                                         wizard::WizardCommands::Options{dir_.Path().string(), "", "test"});
     controller_->StartUp();
   }
 
@@ -125,6 +125,7 @@ TEST_F(WizardCommands, ACommandActsOnlyWhileItsMenuEntryIsEnabled) {
       {Command::saveSnapshot, "", "chooser save"},
       {Command::loadSnapshot, "", ""},
       {Command::openDiskImage, "chooser image", ""},
+      {Command::createDiskImage, "", ""},  // no disk chosen yet: a box says so
   };
   const auto opened = [this](Command command) {
     dialogs_.opened.clear();
@@ -177,6 +178,62 @@ TEST_F(WizardCommands, OpenDiskImageAddsAStorageDeviceOnce) {
   commands_->Run(Command::openDiskImage);
   EXPECT_EQ(view_.boxes.back().kind, NoticeKind::error);
   EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks + 1);
+}
+
+// Create Disk Image: a run stopped part way keeps its map and adds
+// nothing; the same command again finishes the image, which is added and
+// chosen with its map, and opening it reads the map too. The source is
+// refused as its own image, and a cancelled chooser starts nothing.
+TEST_F(WizardCommands, CreateDiskImageStopsKeepsTheMapThenFinishesAndAddsTheImage) {
+  const std::string image = (dir_ / "copy.img").string();
+  const std::size_t disks = view_.TreeNodes(TreeKind::disks).size();
+  commands_->Run(Command::createDiskImage);
+  ASSERT_FALSE(view_.boxes.empty());
+  EXPECT_EQ(view_.boxes.back().text, wizard::kChooseDiskToImageMessage);
+
+  const TreeNodeId sourceNode = view_.trees.at(TreeKind::disks)->Children(FolderTreeModel::kRoot).back();
+  const struct {
+    const char* target;  // "" cancels the chooser
+    std::optional<int> stopAfter;
+    NoticeKind box;
+    const char* said;
+    std::size_t disksAfter;
+  } cases[] = {
+      {"", std::nullopt, NoticeKind::information, "", disks},
+      {"SOURCE", std::nullopt, NoticeKind::error, kProtectedFileMessage, disks},
+      {"COPY", 3, NoticeKind::information, "Stopped. The map", disks},
+      {"COPY", std::nullopt, NoticeKind::information, "The image is finished", disks + 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.target) + (c.stopAfter ? " stopped" : ""));
+    controller_->OnTreeClick(sourceNode, TreeHit::onItem);
+    view_.boxes.clear();
+    dialogs_.opened.clear();
+    dialogs_.answers.erase("image target");
+    if (std::string(c.target) == "SOURCE") dialogs_.answers["image target"] = image_.string();
+    if (std::string(c.target) == "COPY") dialogs_.answers["image target"] = image;
+    dialogs_.imaging.calls = 0;
+    dialogs_.imaging.stopAfter = c.stopAfter;
+    commands_->Run(Command::createDiskImage);
+    EXPECT_EQ(dialogs_.imagedSource, image_.string());
+    if (std::string(c.target).empty()) {
+      EXPECT_TRUE(dialogs_.opened.empty());
+      continue;
+    }
+    EXPECT_EQ(dialogs_.opened, (std::vector<std::string>{"imaging", "imaging closed"}));
+    ASSERT_EQ(view_.boxes.size(), 1u);
+    EXPECT_EQ(view_.boxes.back().kind, c.box);
+    EXPECT_NE(view_.boxes.back().text.find(c.said), std::string::npos) << view_.boxes.back().text;
+    EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), c.disksAfter);
+  }
+  EXPECT_TRUE(ReadWholeFile(image) == ReadWholeFile(image_));
+  const DiskInfo& added = session_.disks.disks[session_.scan.diskIndex];
+  EXPECT_EQ(added.devicePath, image);
+  EXPECT_EQ(added.mapPath, image + ".map");
+  controller_->OnNext();
+  ASSERT_EQ(controller_->WizardStep(), 1);
+  ASSERT_TRUE(session_.imageMap.has_value());
+  EXPECT_TRUE(session_.imageMap->AllTried());
 }
 
 TEST(WizardRowMenu, ListsItsEntriesAndGraysOpenWithForAFolder) {

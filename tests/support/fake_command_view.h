@@ -33,6 +33,31 @@ class FakeCommandView final : public wizard::CommandView {
   }
   std::optional<std::string> ChooseSnapshotToLoad() override { return Chosen("load"); }
   std::optional<std::string> ChooseDiskImage() override { return Chosen("image"); }
+  std::optional<wizard::ImageTargets> ChooseImageTargets(const std::string& source) override {
+    imagedSource = source;
+    const auto image = Chosen("image target");
+    if (!image) return std::nullopt;
+    return wizard::ImageTargets{*image, *image + ".map"};
+  }
+
+  // What the imaging dialog was last told; Stop raised after `stopImagingAfter` calls.
+  struct Imaging final : ImagingProgressView {
+    void Progress(const ImagingProgress& shown) override {
+      last = shown;
+      ++calls;
+      if (stop && stopAfter && calls >= *stopAfter) *stop = true;
+    }
+    ImagingProgress last;
+    int calls = 0;
+    std::optional<int> stopAfter;
+    std::atomic<bool>* stop = nullptr;
+  };
+  ImagingProgressView& OpenImagingDialog(const std::string&, std::atomic<bool>& stop) override {
+    opened.push_back("imaging");
+    imaging.stop = &stop;
+    return imaging;
+  }
+  void CloseImagingDialog() override { opened.push_back("imaging closed"); }
 
   SavingView& OpenSavingDialog(RecoveryRunState& run) override {
     opened.push_back("saving");
@@ -73,6 +98,9 @@ class FakeCommandView final : public wizard::CommandView {
 
   // Each chooser's answer by its name ("folder", "save", "load", "image"):
   // nothing when not scripted, as a cancelled chooser.
+  Imaging imaging;
+  std::string imagedSource;
+
   std::optional<std::string> Chosen(const std::string& chooser) {
     choosers.push_back(chooser);
     const auto found = answers.find(chooser);

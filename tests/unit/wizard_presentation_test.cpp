@@ -116,7 +116,7 @@ TEST(WizardPresentation, MenuStatesEnableTheirEntries) {
     int step;
     std::vector<Command> enabled;
   } cases[] = {
-      {0, 0, {settings, openDiskImage}},
+      {0, 0, {settings, openDiskImage, createDiskImage}},
       {0, 1, {}},  // a scan or search has begun
       {1, 1, {settings, loadSnapshot}},
       {2, 2, {settings, loadSnapshot}},
