@@ -7,8 +7,8 @@
 # The image is warm in the page cache. Each image is recovered into two
 # places: a tmpfs (the programs' own work) and a folder on the machine's own
 # disk (ext4 here), where users recover to and where the file system's
-# write-back counts. The programs take turns, with a sync and an emptied
-# output folder before every run, and the medians are compared.
+# write-back counts. The programs take turns, each run into a new folder
+# after a sync, and the medians are compared.
 #
 # usage: bench/recover_vs_tsk.sh [many|large|both]      (default both)
 # environment:
@@ -57,7 +57,8 @@ trap 'rm -rf "${outs[@]}"' EXIT
 # Prints MiB/s for BYTES in MILLISECONDS.
 rate() { awk -v b="$1" -v ms="$2" 'BEGIN { printf "%.0f", b / 1048576 / (ms / 1000) }'; }
 
-# Runs COMMAND once after a sync, and prints its wall time in milliseconds.
+# Syncs, then runs COMMAND once and prints its wall time in milliseconds:
+# the write-back of earlier runs is not counted.
 timed_ms() {
   sync
   local start end
@@ -74,7 +75,7 @@ bench_image() {
   local image=$1 out=$2
   local sectors=$(( $(stat -c %s "$image") / 512 ))
   local ref="$out/reference" mine="$out/salvex" theirs="$out/tsk"
-  rm -rf "$ref" "$mine" "$theirs"
+  rm -rf "$ref" "$theirs" "$mine".* "$theirs".*
   cat "$image" > /dev/null
 
   local salvex_args=("$salvex" recover "$image" --start 0 --size "$sectors" --type fat32 --all --out)
@@ -89,15 +90,17 @@ bench_image() {
   t_bytes=$(find "$theirs" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d", s }')
   local mib=$(( (s_bytes + 1048575) / 1048576 ))
 
-  local q_salvex q_tsk q_cat q_dd
-  q_salvex="rm -rf $(printf '%q' "$mine") && $(printf '%q ' "${salvex_args[@]}" "$mine")"
-  q_tsk="rm -rf $(printf '%q' "$theirs") && tsk_recover -e $(printf '%q %q' "$image" "$theirs")"
+  local q_cat q_dd
+  # Every run writes into a folder of its own, all removed at the end: on
+  # ext4, files made just after as many were deleted cost several times
+  # more (its inode allocator steps over inodes deleted in the last half
+  # minute), which would measure the removal, not the programs.
   q_cat="find $(printf '%q' "$ref") -type f -print0 | xargs -0 cat"
   q_dd="dd if=$(printf '%q' "$image") of=/dev/null bs=1M count=$mib status=none"
   local t_salvex=() t_tsk=() t_cat=() t_dd=()
-  for _ in $(seq "$runs"); do
-    t_salvex+=("$(timed_ms "$q_salvex")")
-    t_tsk+=("$(timed_ms "$q_tsk")")
+  for turn in $(seq "$runs"); do
+    t_salvex+=("$(timed_ms "$(printf '%q ' "${salvex_args[@]}" "$mine.$turn")")")
+    t_tsk+=("$(timed_ms "tsk_recover -e $(printf '%q %q' "$image" "$theirs.$turn")")")
     t_cat+=("$(timed_ms "$q_cat")")
     t_dd+=("$(timed_ms "$q_dd")")
   done
@@ -121,7 +124,7 @@ bench_image() {
   echo "written: salvex $s_files files, $s_bytes bytes ($(head -1 "$out/summary.txt"))"
   echo "         tsk_recover $t_files files, $t_bytes bytes (with the orphans it finds outside every folder)"
   bench_load
-  rm -rf "$ref" "$mine" "$theirs"
+  rm -rf "$ref" "$theirs" "$mine".* "$theirs".*
 }
 
 for image in "${images[@]}"; do
