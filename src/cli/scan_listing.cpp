@@ -126,7 +126,7 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
     };
     if (frame.node == FolderTreeModel::kRoot || folder) {
       fileLines(files.ChildrenOf(folder ? Kind::KeyOf(folders[*folder]) : Kind::kRootKey));
-    } else if (frame.node == index.LostFilesNode()) {
+    } else if (index.IsLostFilesNode(frame.node)) {
       fileLines(LostFilePositions<Kind>(store));
     }
     stack.pop_back();

@@ -54,7 +54,7 @@ class ItemPaths {
   std::optional<TreeNodeId> NodeOfKey(std::uint32_t key) const {
     if (key == Kind::kRootKey) return FolderTreeModel::kRoot;
     const auto folder = Kind::FindFolder(store_, key);
-    if (!folder) return lostFilesNode_;
+    if (!folder) return LostFilesNode();
     const TreeNodeId node = Kind::Folders(store_).Items()[*folder].treeNode;
     if (!tree_.Contains(node)) return std::nullopt;
     return node;
@@ -66,7 +66,10 @@ class ItemPaths {
   }
 
   // The "Lost Files" node the tree build made, if it made one.
-  std::optional<TreeNodeId> LostFilesNode() const { return lostFilesNode_; }
+  std::optional<TreeNodeId> LostFilesNode() const {
+    return lostFilesNode_ != 0 ? std::optional(lostFilesNode_) : std::nullopt;
+  }
+  bool IsLostFilesNode(TreeNodeId node) const { return lostFilesNode_ != 0 && lostFilesNode_ == node; }
 
   // The store key of the folder a node shows, the root key for the root;
   // none for "Lost Files" (or a node of no folder).
@@ -81,7 +84,7 @@ class ItemPaths {
   // folder's key; for "Lost Files", those whose folder was never found.
   std::span<const std::uint32_t> FilesOfNode(TreeNodeId node) const {
     if (const auto key = KeyOfNode(node)) return Kind::Files(store_).ChildrenOf(*key);
-    if (node != lostFilesNode_) return {};
+    if (!IsLostFilesNode(node)) return {};
     if (!lostFiles_) lostFiles_ = LostFilePositions<Kind>(store_);
     return *lostFiles_;
   }
@@ -103,7 +106,7 @@ class ItemPaths {
   const ItemStore& store_;
   const FolderTreeModel& tree_;
   std::vector<std::optional<std::uint32_t>> folderOfNode_;
-  std::optional<TreeNodeId> lostFilesNode_;
+  TreeNodeId lostFilesNode_ = 0;  // 0: the tree has none (no node is 0)
   mutable std::optional<std::vector<std::uint32_t>> lostFiles_;  // made on first use
 };
 

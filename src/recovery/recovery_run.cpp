@@ -60,7 +60,7 @@ class Recovery {
   void RecoverNode(TreeNodeId node, const HostFolder& parent) {
     if (Stopped() || !tree_.Contains(node) || node == FolderTreeModel::kRoot) return;
     const auto key = paths_.KeyOfNode(node);
-    if (!key && node != paths_.LostFilesNode()) return;
+    if (!key && !paths_.IsLostFilesNode(node)) return;
     // A folder listed more than once (a key on a cycle, or kept twice by a
     // scan) is copied once.
     if (key && !visited_.insert(*key).second) return;

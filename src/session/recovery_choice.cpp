@@ -66,7 +66,7 @@ RecoverySelection SelectByNodes(const ItemStore& store, const FolderTreeModel& t
   for (const TreeNodeId node : nodes) {
     if (node == FolderTreeModel::kRoot) {
       selection.all = true;
-    } else if (node == paths.LostFilesNode()) {
+    } else if (paths.IsLostFilesNode(node)) {
       selection.lostFiles = true;
     } else if (const auto folder = paths.FolderOfNode(node)) {
       selection.folders.push_back(*folder);

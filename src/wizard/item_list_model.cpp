@@ -21,7 +21,7 @@ template <typename Kind>
 bool CollectLostFiles(const ItemStore& store, const FolderTreeModel& tree, TreeNodeId node, const FilterTable& filters,
                       std::vector<ItemListModel::Entry>& entries) {
   const ItemPaths<Kind> paths(store, tree);
-  if (paths.LostFilesNode() != node) return false;
+  if (!paths.IsLostFilesNode(node)) return false;
   entries.clear();
   for (const TreeNodeId child : tree.Children(node)) {
     if (const auto folder = paths.FolderOfNode(child)) entries.push_back({true, *folder});
