@@ -85,8 +85,11 @@ class ItemPaths {
   std::span<const std::uint32_t> FilesOfNode(TreeNodeId node) const {
     if (const auto key = KeyOfNode(node)) return Kind::Files(store_).ChildrenOf(*key);
     if (!IsLostFilesNode(node)) return {};
-    if (!lostFiles_) lostFiles_ = LostFilePositions<Kind>(store_);
-    return *lostFiles_;
+    if (!lostFilesListed_) {
+      lostFiles_ = LostFilePositions<Kind>(store_);
+      lostFilesListed_ = true;
+    }
+    return lostFiles_;
   }
 
  private:
@@ -107,7 +110,9 @@ class ItemPaths {
   const FolderTreeModel& tree_;
   std::vector<std::optional<std::uint32_t>> folderOfNode_;
   TreeNodeId lostFilesNode_ = 0;  // 0: the tree has none (no node is 0)
-  mutable std::optional<std::vector<std::uint32_t>> lostFiles_;  // made on first use
+  // Made on first use.
+  mutable std::vector<std::uint32_t> lostFiles_;
+  mutable bool lostFilesListed_ = false;
 };
 
 using FatItemPaths = ItemPaths<FatKind>;
