@@ -5,6 +5,7 @@
 // in a second window.
 
 #include <QFileDialog>
+#include <QPointer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -30,22 +31,14 @@ constexpr std::uint32_t kFatStart = 2048;
 
 // Answers the next file chooser with a path, and notes whether a widget of
 // a name was ever shown (the saving dialog may come and go between polls).
+// A chooser that is still up after its answer (it may refuse an accept
+// while its folder model is still loading) is answered again; the answer is
+// used up only once that chooser has gone.
 class ChooserAnswerer final : public QObject {
  public:
   ChooserAnswerer() {
     timer_.setInterval(20);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-      auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-      if (chooser == nullptr || answers_.empty()) return;
-      // A folder chooser gives the folder it shows.
-      if (chooser->fileMode() == QFileDialog::Directory) {
-        chooser->setDirectory(answers_.front());
-      } else {
-        chooser->selectFile(answers_.front());
-      }
-      answers_.pop_front();
-      static_cast<QDialog*>(chooser)->accept();  // public there
-    });
+    connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
     timer_.start();
     qApp->installEventFilter(this);
   }
@@ -60,8 +53,28 @@ class ChooserAnswerer final : public QObject {
   }
 
  private:
+  void Poll() {
+    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (answering_ && (answered_ == nullptr || chooser != answered_)) {
+      answering_ = false;
+      answers_.pop_front();
+    }
+    if (chooser == nullptr || answers_.empty()) return;
+    answered_ = chooser;
+    answering_ = true;
+    // A folder chooser gives the folder it shows.
+    if (chooser->fileMode() == QFileDialog::Directory) {
+      chooser->setDirectory(answers_.front());
+    } else {
+      chooser->selectFile(answers_.front());
+    }
+    static_cast<QDialog*>(chooser)->accept();  // public there
+  }
+
   QTimer timer_;
   std::deque<QString> answers_;
+  QPointer<QFileDialog> answered_;
+  bool answering_ = false;
 };
 
 std::string FileBytes(const std::filesystem::path& path) {
