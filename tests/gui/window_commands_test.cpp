@@ -5,6 +5,8 @@
 // in a second window.
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPointer>
 #include <QToolButton>
 
@@ -32,7 +34,7 @@ constexpr std::uint32_t kFatStart = 2048;
 // Answers the next file chooser with a path, and notes whether a widget of
 // a name was ever shown (the saving dialog may come and go between polls).
 // A chooser that is still up after its answer (it may refuse an accept
-// while its folder model is still loading) is answered again; the answer is
+// while its name box is still empty) is answered again; the answer is
 // used up only once that chooser has gone.
 class ChooserAnswerer final : public QObject {
  public:
@@ -66,7 +68,14 @@ class ChooserAnswerer final : public QObject {
     if (chooser->fileMode() == QFileDialog::Directory) {
       chooser->setDirectory(answers_.front());
     } else {
-      chooser->selectFile(answers_.front());
+      // selectFile() leaves the name box alone while it has the focus,
+      // which the offscreen platform gives it at a moment of its own: the
+      // box is filled directly.
+      const QFileInfo chosen(answers_.front());
+      chooser->setDirectory(chosen.absolutePath());
+      auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (name == nullptr) return;
+      name->setText(chosen.fileName());
     }
     static_cast<QDialog*>(chooser)->accept();  // public there
   }
