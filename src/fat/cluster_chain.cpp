@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "common/le_bytes.h"
+#include "fat/fat_sector_cache.h"
 
 namespace salvex {
 namespace {
@@ -11,27 +12,34 @@ namespace {
 constexpr std::uint32_t kFat32LinkBits = 0x0FFFFFFF;
 
 // Looks FAT entries up one sector at a time, keeping the last sector read:
-// consecutive links usually lie in the same FAT sector.
+// consecutive links usually lie in the same FAT sector. With a cache, the
+// sectors come from it instead.
 class FatEntryReader {
  public:
-  FatEntryReader(SectorReader& reader, FsType fsType, std::uint32_t tableStart)
-      : reader_(reader), isFat32_(fsType == FsType::fat32), tableStart_(tableStart) {}
+  FatEntryReader(SectorReader& reader, FsType fsType, std::uint32_t tableStart, FatSectorCache* cache)
+      : reader_(reader), cache_(cache), isFat32_(fsType == FsType::fat32), tableStart_(tableStart) {}
 
   // The entry of `cluster`, or nothing when its FAT sector cannot be read.
   std::optional<std::uint32_t> EntryOf(std::uint32_t cluster) {
     const std::uint32_t perSector = isFat32_ ? 128 : 256;
     const std::uint64_t sector = std::uint64_t{tableStart_} + cluster / perSector;
+    const std::size_t index = cluster % perSector;
+    if (cache_ != nullptr) {
+      const auto bytes = cache_->Sector(sector);
+      if (!bytes) return std::nullopt;
+      return isFat32_ ? u32le(*bytes, index * 4) : u16le(*bytes, index * 2);
+    }
     if (!cachedSector_ || *cachedSector_ != sector) {
       cachedSector_.reset();
       if (!reader_.ReadSectors(sector, 1, buffer_)) return std::nullopt;
       cachedSector_ = sector;
     }
-    const std::size_t index = cluster % perSector;
     return isFat32_ ? u32le(buffer_, index * 4) : u16le(buffer_, index * 2);
   }
 
  private:
   SectorReader& reader_;
+  FatSectorCache* cache_;
   bool isFat32_;
   std::uint32_t tableStart_;
   std::optional<std::uint64_t> cachedSector_;
@@ -43,11 +51,11 @@ class FatEntryReader {
 template <typename KeepGoing>
 ClusterChainBuild FollowChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t tableStart,
                               std::uint32_t lastCluster, std::uint32_t firstCluster, bool detectLoops,
-                              KeepGoing keepGoing, ClusterChain& chain) {
+                              KeepGoing keepGoing, ClusterChain& chain, FatSectorCache* cache = nullptr) {
   chain.clear();
   chain.push_back(firstCluster);
   if (tableStart == 0) return {ChainEnd::noTable};
-  FatEntryReader fat(reader, volume.fsType, tableStart);
+  FatEntryReader fat(reader, volume.fsType, tableStart, cache);
   std::unordered_set<std::uint32_t> seen;
   if (detectLoops) seen.insert(firstCluster);
   std::uint32_t cluster = firstCluster;
@@ -98,7 +106,7 @@ ClusterChainBuild BuildDirectoryChain(SectorReader& reader, const VolumeParamete
 
 ClusterChainBuild BuildFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
                                  std::uint32_t firstCluster, std::uint32_t maxLinks, int fatCopy,
-                                 const ChainCancel& cancel, ClusterChain& chain) {
+                                 const ChainCancel& cancel, ClusterChain& chain, FatSectorCache* cache) {
   const std::uint32_t tableStart = fatCopy == 2 ? volume.fat2Start : volume.fat1Start;
   // The length cap bounds a looping chain: the caller sees it as too long.
   const auto keepGoing = [&](const ClusterChain& built) -> std::optional<ChainEnd> {
@@ -106,7 +114,7 @@ ClusterChainBuild BuildFileChain(SectorReader& reader, const VolumeParameters& v
     if (cancel.Requested()) return ChainEnd::cancelled;
     return std::nullopt;
   };
-  return FollowChain(reader, volume, tableStart, lastCluster, firstCluster, false, keepGoing, chain);
+  return FollowChain(reader, volume, tableStart, lastCluster, firstCluster, false, keepGoing, chain, cache);
 }
 
 ClusterChainBuild BuildChainWhile(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,

@@ -10,6 +10,8 @@
 
 namespace salvex {
 
+class FatSectorCache;
+
 // The clusters of one file or directory, in chain order.
 using ClusterChain = std::vector<std::uint32_t>;
 
@@ -71,10 +73,11 @@ ClusterChainBuild BuildDirectoryChain(SectorReader& reader, const VolumeParamete
 
 // Follows a file's chain in FAT #1 (`fatCopy` 1) or FAT #2 (`fatCopy` 2). It
 // stops once the chain holds more than `maxLinks` clusters, so a chain longer
-// than the caller expects comes back with maxLinks + 1 clusters.
+// than the caller expects comes back with maxLinks + 1 clusters. FAT
+// sectors come from `cache` when one is given.
 ClusterChainBuild BuildFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
                                  std::uint32_t firstCluster, std::uint32_t maxLinks, int fatCopy,
-                                 const ChainCancel& cancel, ClusterChain& chain);
+                                 const ChainCancel& cancel, ClusterChain& chain, FatSectorCache* cache = nullptr);
 
 // Follows FAT #1 from `firstCluster` as BuildFileChain does, ending
 // (ChainEnd::refused) at the first later cluster that `admit` turns away;

@@ -92,6 +92,10 @@ std::unique_ptr<OutputFile> HostFolder::CreateFile(std::string_view name, std::s
   return OpenOutputFile(fd_, std::string(name), false, *protected_, error);
 }
 
+std::unique_ptr<OutputFile> HostFolder::CreateNewFile(std::string_view name, bool& taken, std::string& error) const {
+  return CreateNewOutputFile(fd_, std::string(name), taken, error);
+}
+
 bool HostFolder::RenameWithoutReplacing(std::string_view from, std::string_view to) const {
   const std::string source(from);
   const std::string target(to);
@@ -165,19 +169,26 @@ std::unique_ptr<OutputFile> OpenExistingOutputFile(int folderFd, const std::stri
 
 }  // namespace
 
-std::unique_ptr<OutputFile> OpenOutputFile(int folderFd, const std::string& name, bool followLinks,
-                                           const ProtectedFiles& protectedFiles, std::string& error) {
-  // Nearly every recovered file is new: one exclusive create makes a regular
-  // file of its own, which no other name or link reaches, so none of the
-  // checks below applies. Nor is it truncated: ext4 flushes at close a file
+std::unique_ptr<OutputFile> CreateNewOutputFile(int folderFd, const std::string& name, bool& taken,
+                                                std::string& error) {
+  // An exclusive create makes a regular file of its own, which no other
+  // name or link reaches. Nor is it truncated: ext4 flushes at close a file
   // cut to nothing and written again (its guard for files replaced in
   // place), which made every small file wait for the disk.
-  const int created = ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (created >= 0) return std::make_unique<OutputFile>(created);
-  if (errno != EEXIST) {
-    error = Reason(errno);
-    return nullptr;
-  }
+  const int fd = ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  taken = fd < 0 && errno == EEXIST;
+  if (fd >= 0) return std::make_unique<OutputFile>(fd);
+  if (!taken) error = Reason(errno);
+  return nullptr;
+}
+
+std::unique_ptr<OutputFile> OpenOutputFile(int folderFd, const std::string& name, bool followLinks,
+                                           const ProtectedFiles& protectedFiles, std::string& error) {
+  // Nearly every recovered file is new, and none of the checks of an
+  // existing entry applies to one.
+  bool taken = false;
+  if (auto created = CreateNewOutputFile(folderFd, name, taken, error)) return created;
+  if (!taken) return nullptr;
   return OpenExistingOutputFile(folderFd, name, followLinks, protectedFiles, error);
 }
 

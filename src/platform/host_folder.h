@@ -53,6 +53,10 @@ class HostFolder {
   // Creates (or truncates) the file `name` for writing; never through a
   // symbolic link, never a protected file. Null with `error` set on failure.
   std::unique_ptr<OutputFile> CreateFile(std::string_view name, std::string& error) const;
+  // Creates the file `name` only when nothing has that name; otherwise null,
+  // with `taken` set when something (a file, a folder, a link) has it and
+  // `error` set on any other failure.
+  std::unique_ptr<OutputFile> CreateNewFile(std::string_view name, bool& taken, std::string& error) const;
   // Renames the entry `from` to `to` unless something has that name already.
   bool RenameWithoutReplacing(std::string_view from, std::string_view to) const;
   // Removes the file `name` (not a folder).
@@ -109,5 +113,11 @@ class OutputFile {
 // failure: kProtectedFileMessage for a file being read.
 std::unique_ptr<OutputFile> OpenOutputFile(int folderFd, const std::string& name, bool followLinks,
                                            const ProtectedFiles& protectedFiles, std::string& error);
+
+// Creates the entry `name` of the folder open as `folderFd` only when
+// nothing has that name. Null otherwise: `taken` says something has it,
+// `error` says why else.
+std::unique_ptr<OutputFile> CreateNewOutputFile(int folderFd, const std::string& name, bool& taken,
+                                                std::string& error);
 
 }  // namespace salvex

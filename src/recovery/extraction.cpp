@@ -8,32 +8,65 @@ std::string CreationErrorQuestion(const std::string& path) {
   return "Error creating file : " + path + ".  Continue Recovery ? ";
 }
 
+namespace {
+
+std::optional<ExtractionOutcome> OutcomeOfRefusal(Admission verdict) {
+  switch (verdict) {
+    case Admission::admitted: return std::nullopt;
+    case Admission::refusedByFilter: return ExtractionOutcome::refusedByFilter;
+    case Admission::refusedByDeletedMode: return ExtractionOutcome::refusedByDeletedMode;
+    case Admission::skippedDuplicate: return ExtractionOutcome::skippedDuplicate;
+    case Admission::noFreeName: return ExtractionOutcome::creationFailed;
+  }
+  return std::nullopt;
+}
+
+// A recovered file's name when the one it has is taken at the destination:
+// the admission's rename, overwrite or skip. False when it is not created.
+bool AdmitTakenName(ExtractionContext& context, const ExtractionRequest& request, ExtractionResult& result) {
+  const HostFolder& destination = *request.destination;
+  const bool overwriting = context.settings.duplicateMode == DuplicateMode::overwriteDuplicate;
+  const AdmissionResult admission = AdmitForRecovery(
+      result.name, request.deleted, context.settings, context.passesFilters,
+      [&](const std::string& name) { return destination.Exists(name); },
+      [&](const std::string& name) { return overwriting && context.run.createdPaths.contains(destination.PathOf(name)); });
+  if (const auto refused = OutcomeOfRefusal(admission.verdict)) {
+    result.outcome = *refused;
+    if (admission.verdict == Admission::noFreeName) result.error = "no free \"Copy (n ) of\" name left";
+    return false;
+  }
+  result.name = admission.name;
+  return true;
+}
+
+}  // namespace
+
 std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const ExtractionRequest& request,
                                              ExtractionResult& result) {
   const HostFolder& destination = *request.destination;
   result.name = SafeHostName(request.name);
+  std::unique_ptr<OutputFile> file;
   if (request.mode == ExtractMode::recover) {
-    const AdmissionResult admission =
-        AdmitForRecovery(result.name, request.deleted, context.settings, context.passesFilters,
-                         [&](const std::string& name) { return destination.Exists(name); },
-                         [&](const std::string& name) { return context.run.createdPaths.contains(destination.PathOf(name)); });
-    switch (admission.verdict) {
-      case Admission::admitted: break;
-      case Admission::refusedByFilter: result.outcome = ExtractionOutcome::refusedByFilter; return nullptr;
-      case Admission::refusedByDeletedMode: result.outcome = ExtractionOutcome::refusedByDeletedMode; return nullptr;
-      case Admission::skippedDuplicate: result.outcome = ExtractionOutcome::skippedDuplicate; return nullptr;
-      case Admission::noFreeName:
-        result.outcome = ExtractionOutcome::creationFailed;
-        result.error = "no free \"Copy (n ) of\" name left";
-        return nullptr;
+    if (const auto refusal = RefusalOf(result.name, request.deleted, context.settings, context.passesFilters)) {
+      result.outcome = *OutcomeOfRefusal(*refusal);
+      return nullptr;
     }
-    result.name = admission.name;
+    // Nearly every name is free: an exclusive create takes it at once, and
+    // only a taken one asks what stands there.
+    bool taken = false;
+    file = destination.CreateNewFile(result.name, taken, result.error);
+    if (!file && taken) {
+      if (!AdmitTakenName(context, request, result)) return nullptr;
+      file = destination.CreateFile(result.name, result.error);
+    }
+  } else {
+    file = destination.CreateFile(result.name, result.error);
   }
-  std::unique_ptr<OutputFile> file = destination.CreateFile(result.name, result.error);
   if (!file) {
     result.outcome = ExtractionOutcome::creationFailed;
     if (!context.ui.Confirm(CreationErrorQuestion(destination.PathOf(result.name)))) context.run.stopSaving = true;
-  } else if (request.mode == ExtractMode::recover) {
+  } else if (request.mode == ExtractMode::recover &&
+             context.settings.duplicateMode == DuplicateMode::overwriteDuplicate) {
     context.run.createdPaths.insert(destination.PathOf(result.name));
   }
   return file;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "disk/sector_reader.h"
+#include "fat/fat_sector_cache.h"
 #include "volume/volume_parameters.h"
 #include "recovery/recovery_admission.h"
 #include "items/recovery_settings.h"
@@ -40,8 +41,12 @@ struct RecoveryRunState {
   std::atomic<bool> stopSaving{false};
   std::atomic<bool> skipFile{false};
   std::uint32_t filesCreated = 0;
-  // The paths of the files this run created, so that overwriting spares them.
+  // The paths of the files this run created, so that overwriting spares
+  // them (kept in overwrite mode only).
   std::unordered_set<std::string> createdPaths;
+  // FAT sectors read for one file's chain serve the next files' too; made
+  // by the first FAT file of a run, dropped at the run's start.
+  std::unique_ptr<FatSectorCache> fatCache;
 };
 
 struct ExtractionContext {

@@ -84,7 +84,7 @@ std::string ChainDamage(const ClusterChain& chain, const ClusterChainBuild& buil
 
 FileChainChoice ChooseFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
                                 std::uint32_t firstCluster, std::uint64_t size, bool deleted,
-                                const ChainCancel& cancel) {
+                                const ChainCancel& cancel, FatSectorCache* cache) {
   const std::uint64_t clusterBytes = std::uint64_t{volume.sectorsPerCluster} * kSectorSize;
   if (clusterBytes == 0) return {};
   const std::uint64_t expected = (size + clusterBytes - 1) / clusterBytes;
@@ -92,7 +92,7 @@ FileChainChoice ChooseFileChain(SectorReader& reader, const VolumeParameters& vo
   FileChainChoice choice;
   for (const int fatCopy : {1, 2}) {
     const ClusterChainBuild build =
-        BuildFileChain(reader, volume, lastCluster, firstCluster, maxLinks, fatCopy, cancel, choice.chain);
+        BuildFileChain(reader, volume, lastCluster, firstCluster, maxLinks, fatCopy, cancel, choice.chain, cache);
     if (build.end == ChainEnd::cancelled) return {};
     // A chain that comes back to a cluster would copy its data twice.
     if (choice.chain.size() == expected && !RepeatedCluster(choice.chain)) {
@@ -164,8 +164,9 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   if (request.size > 0) {
     const std::uint32_t lastCluster = FatEntryLimits(context.volume, context.lastSector).lastCluster;
     const ChainCancel cancel{&run.stopSaving, &run.skipFile};
+    if (!run.fatCache) run.fatCache = std::make_unique<FatSectorCache>(context.reader);
     const FileChainChoice choice = ChooseFileChain(context.reader, context.volume, lastCluster, request.firstCluster,
-                                                   request.size, request.deleted, cancel);
+                                                   request.size, request.deleted, cancel, run.fatCache.get());
     result.chainDamage = choice.damage;
     if (!CopyClusters(context, request, choice.chain, lastCluster, copier)) {
       failure = "its clusters run past the end of the volume (cluster " + std::to_string(lastCluster) + ")";

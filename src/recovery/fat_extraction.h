@@ -21,7 +21,8 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
 // it goes, and how.
 ExtractionRequest FatExtractionRequest(const FatFileItem& file);
 
-// The clusters to read for a file of `size` bytes from `firstCluster`.
+// The clusters to read for a file of `size` bytes from `firstCluster`; FAT
+// sectors come from `cache` when one is given.
 struct FileChainChoice {
   // Its chain when FAT #1 or FAT #2 holds one of exactly the expected
   // length, otherwise empty, which means consecutive clusters.
@@ -33,6 +34,6 @@ struct FileChainChoice {
 };
 FileChainChoice ChooseFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
                                 std::uint32_t firstCluster, std::uint64_t size, bool deleted,
-                                const ChainCancel& cancel);
+                                const ChainCancel& cancel, FatSectorCache* cache = nullptr);
 
 }  // namespace salvex

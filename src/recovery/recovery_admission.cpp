@@ -23,14 +23,20 @@ std::optional<std::string> FirstFreeDuplicateName(std::string_view name, unsigne
   return std::nullopt;
 }
 
+std::optional<Admission> RefusalOf(const std::string& name, bool deleted, const RecoverySettings& settings,
+                                   const FileFilter& passesFilters) {
+  if (passesFilters && !passesFilters(name)) return Admission::refusedByFilter;
+  if ((settings.deletedMode == DeletedMode::onlyDeleted && !deleted) ||
+      (settings.deletedMode == DeletedMode::excludeDeleted && deleted)) {
+    return Admission::refusedByDeletedMode;
+  }
+  return std::nullopt;
+}
+
 AdmissionResult AdmitForRecovery(const std::string& name, bool deleted, const RecoverySettings& settings,
                                  const FileFilter& passesFilters, const NameTest& exists,
                                  const NameTest& madeThisRun) {
-  if (passesFilters && !passesFilters(name)) return {Admission::refusedByFilter, name};
-  if ((settings.deletedMode == DeletedMode::onlyDeleted && !deleted) ||
-      (settings.deletedMode == DeletedMode::excludeDeleted && deleted)) {
-    return {Admission::refusedByDeletedMode, name};
-  }
+  if (const auto refusal = RefusalOf(name, deleted, settings, passesFilters)) return {*refusal, name};
   if (!exists(name)) return {Admission::admitted, name};
   switch (settings.duplicateMode) {
     case DuplicateMode::skipDuplicate:

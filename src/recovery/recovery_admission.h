@@ -35,6 +35,11 @@ std::optional<std::string> FirstFreeDuplicateName(std::string_view name, unsigne
 
 using NameTest = std::function<bool(const std::string&)>;
 
+// The filters' or the deleted-file mode's refusal of a file, if either
+// turns it away; nothing when both let it through.
+std::optional<Admission> RefusalOf(const std::string& name, bool deleted, const RecoverySettings& settings,
+                                   const FileFilter& passesFilters);
+
 // Decides whether a file is recovered, in order: the filters, the deleted-file
 // mode, then what to do when `exists` says the name is taken at the
 // destination (rename to the first free "Copy (n ) of" name, overwrite, or

@@ -38,6 +38,7 @@ class Recovery {
     run.skipFile = false;
     run.filesCreated = 0;
     run.createdPaths.clear();
+    run.fatCache.reset();
     if (selection.all) {
       RecoverNodeContents(FolderTreeModel::kRoot, destination);
     } else {

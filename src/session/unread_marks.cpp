@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fat/cluster_chain.h"
+#include "fat/fat_sector_cache.h"
 #include "fat/fat_walk.h"
 #include "imaging/map_file.h"
 #include "imaging/mapped_image_source.h"
@@ -82,11 +83,12 @@ std::optional<UnreadMarks> MarkUnreadItems(Session& session) {
   SectorReader& reader = session.reader;
   const std::uint32_t lastCluster = FatEntryLimits(volume, LastVolumeSector(volume, session.scan)).lastCluster;
   UnreadMarks marks;
+  FatSectorCache fatCache(reader);
   for (const FatFileItem& file : session.items.FatFiles().Items()) {
     std::uint64_t unread = 0;
     if (file.size > 0 && !file.noClusterFits && volume.sectorsPerCluster > 0) {
       const ClusterChain chain =
-          ChooseFileChain(reader, volume, lastCluster, file.firstCluster, file.size, file.deleted, {}).chain;
+          ChooseFileChain(reader, volume, lastCluster, file.firstCluster, file.size, file.deleted, {}, &fatCache).chain;
       unread = UnreadSectorsOfClusters(map, volume, file.firstCluster, chain, (file.size + kSectorSize - 1) / kSectorSize);
     }
     marks.fileSectors.push_back(unread);

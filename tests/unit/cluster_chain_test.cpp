@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <optional>
 
+#include "fat/fat_sector_cache.h"
 #include "platform/faulty_disk_source.h"
 #include "support/byte_image.h"
 #include "support/fat_volume_builder.h"
@@ -23,11 +25,19 @@ class ClusterChainTest : public ::testing::TestWithParam<FsType> {
   void Open() {
     reader.Open(image.Source());
     volume = fat.Expected();
+    cache.emplace(reader);
   }
 
+  // Every file chain is built twice, once through the FAT sector cache that
+  // the fixture keeps across builds: both must agree.
   ClusterChain File(std::uint32_t first, std::uint32_t maxLinks, int fatCopy) {
     ClusterChain built;
-    BuildFileChain(reader, volume, fat.LastCluster(), first, maxLinks, fatCopy, cancel, built);
+    ClusterChain cached;
+    const ClusterChainBuild end = BuildFileChain(reader, volume, fat.LastCluster(), first, maxLinks, fatCopy, cancel, built);
+    const ClusterChainBuild cachedEnd =
+        BuildFileChain(reader, volume, fat.LastCluster(), first, maxLinks, fatCopy, cancel, cached, &*cache);
+    EXPECT_EQ(cached, built);
+    EXPECT_EQ(cachedEnd.end, end.end);
     return built;
   }
   ClusterChainBuild Directory(std::uint32_t first) {
@@ -41,6 +51,7 @@ class ClusterChainTest : public ::testing::TestWithParam<FsType> {
   VolumeParameters volume;
   ChainCancel cancel;
   ClusterChain chain;
+  std::optional<FatSectorCache> cache;
 };
 
 TEST_P(ClusterChainTest, FollowsTheChainToItsEnd) {
@@ -159,6 +170,7 @@ TEST_P(ClusterChainTest, UnreadableFatSectorEndsTheChain) {
   faulty->FailSector(badFatSector);
   reader.Open(std::move(faulty));
   volume = fat.Expected();
+  cache.emplace(reader);
   const ClusterChain built = File(100, 300, 1);
   ASSERT_FALSE(built.empty());
   EXPECT_LT(built.size(), 300u);
