@@ -1,6 +1,7 @@
 #include "gui/folder_tree_view.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMouseEvent>
 
 #include "gui/folder_tree_item_model.h"
@@ -19,18 +20,36 @@ FolderTreeView::FolderTreeView(wizard::TreeKind kind, QWidget* parent) : QTreeVi
   // Long folder names scroll sideways rather than being cut.
   header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   header()->setStretchLastSection(false);
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { CurrentMoved(current); });
+}
+
+void FolderTreeView::Highlight(const QModelIndex& index) {
+  quiet_ = true;
+  selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  quiet_ = false;
+}
+
+void FolderTreeView::CurrentMoved(const QModelIndex& current) {
+  // Focus alone makes a node current without selecting it: no choice.
+  if (quiet_ || !current.isValid() || !selectionModel()->isSelected(current)) return;
+  emit nodeClicked(nodes_->NodeOf(current), wizard::TreeHit::onItem);
 }
 
 void FolderTreeView::mousePressEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   const QModelIndex index = indexAt(at);
+  const QModelIndex before = currentIndex();
+  quiet_ = true;
   QTreeView::mousePressEvent(event);
+  quiet_ = false;
   if (event->button() != Qt::LeftButton) return;
   if (!index.isValid()) {
     emit nodeClicked(std::nullopt, wizard::TreeHit::elsewhere);
     return;
   }
-  const bool onItem = at.x() >= visualRect(index).left();
+  // A press left of the icon that moved the highlight chose the node too.
+  const bool onItem = at.x() >= visualRect(index).left() || currentIndex() != before;
   emit nodeClicked(nodes_->NodeOf(index), onItem ? wizard::TreeHit::onItem : wizard::TreeHit::elsewhere);
 }
 

@@ -42,7 +42,7 @@ void TreePane::Select(wizard::TreeKind kind, TreeNodeId node) {
   FolderTreeView& view = View(kind);
   const QModelIndex index = view.Nodes().IndexOf(node);
   if (!index.isValid()) return;
-  view.selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  view.Highlight(index);
   view.scrollTo(index);
 }
 

@@ -156,6 +156,20 @@ void WindowFlowTest::StandardScanFromTheDiskToTheItemsAndBack() {
   QCOMPARE(drive.Tree(TreeKind::items).currentIndex().data().toString(), QStringLiteral("Docs"));
   QVERIFY(drive.Wizard().TreeIsActive());
 
+  // The list follows the tree's highlight, however it moves: the arrow keys,
+  // and a click left of a node's icon.
+  gui::FolderTreeView& tree = drive.Tree(TreeKind::items);
+  tree.setFocus();
+  QTest::keyClick(&tree, Qt::Key_Up);
+  QCOMPARE(drive.Names(), found);
+  QTest::keyClick(&tree, Qt::Key_Down);
+  QCOMPARE(drive.Names(), (std::vector<std::string>{"Letters", "report.doc"}));
+  QTest::keyClick(&tree, Qt::Key_Up);
+  const QModelIndex docs = drive.Node(TreeKind::items, 0);
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, QPoint(2, tree.visualRect(docs).center().y()));
+  QCOMPARE(tree.currentIndex(), docs);
+  QCOMPARE(drive.Names(), (std::vector<std::string>{"Letters", "report.doc"}));
+
   drive.Click("backButton");
   QCOMPARE(drive.Wizard().WizardStep(), 1);
   QCOMPARE(table.model()->columnCount(), 1);
