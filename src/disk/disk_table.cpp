@@ -1,5 +1,7 @@
 #include "disk/disk_table.h"
 
+#include <algorithm>
+
 #include "common/sector.h"
 
 namespace salvex {
@@ -18,7 +20,8 @@ DiskInfo DescribeDisk(std::uint64_t sizeSectors, DriveGeometry geometry) {
   disk.heads = geometry.heads;
   disk.sectorsPerTrack = geometry.sectorsPerTrack;
   disk.cylinders = static_cast<std::uint32_t>(sizeSectors / (std::uint64_t{geometry.heads} * geometry.sectorsPerTrack));
-  disk.totalSectors = disk.cylinders * disk.heads * disk.sectorsPerTrack;
+  disk.sizeSectors = sizeSectors;
+  disk.totalSectors = static_cast<std::uint32_t>(std::min<std::uint64_t>(sizeSectors, UINT32_MAX));
   disk.hasMedia = true;
   return disk;
 }
@@ -74,7 +77,7 @@ std::string DiskCaption(std::size_t index) { return "Storage Device" + std::to_s
 PanelRows DiskPanelRows(const DiskInfo& disk) {
   return {
       {"Model", disk.model},
-      {"Capacity", std::to_string(disk.totalSectors / 2048) + " MB ( Approx )"},
+      {"Capacity", std::to_string(disk.sizeSectors / 2048) + " MB ( Approx )"},
       {"Cylinders", std::to_string(disk.cylinders)},
       {"Head", std::to_string(disk.heads)},
       {"Sectors Per Track", std::to_string(disk.sectorsPerTrack)},

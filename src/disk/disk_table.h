@@ -15,8 +15,10 @@ struct DiskInfo {
   std::uint32_t cylinders = 0;
   std::uint32_t heads = 0;
   std::uint32_t sectorsPerTrack = 0;
-  // cylinders × heads × sectorsPerTrack in 32 bits: it wraps on disks of
-  // 2 TiB and more, as the whole-disk range always has.
+  std::uint64_t sizeSectors = 0;  // the disk's real size
+  // What the whole-disk range covers: every sector up to the end, the
+  // last partial cylinder too (cylinders are for display only), within
+  // the 32-bit sector numbers of the ranges.
   std::uint32_t totalSectors = 0;
   std::string model;
   std::string devicePath;  // what the sector reader opens

@@ -111,7 +111,7 @@ TEST(Cli, EveryCommandSucceedsAndLeavesTheImageUnchanged) {
     SCOPED_TRACE("disks");
     const std::string out = run("disks " + image).out;
     // Images are described with 255 heads and 63 sectors per track; the
-    // capacity counts whole cylinders only.
+    // capacity is the image's size.
     const std::uint32_t cylinders = kDiskSectors / (255 * 63);
     const std::vector<std::string> lines = Lines(out);
     const auto caption = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
@@ -120,7 +120,7 @@ TEST(Cli, EveryCommandSucceedsAndLeavesTheImageUnchanged) {
     ASSERT_NE(caption, lines.end()) << out;
     ASSERT_GE(lines.end() - caption, 6) << out;
     EXPECT_EQ(caption[1], "  Model: Disk image");
-    EXPECT_EQ(caption[2], "  Capacity: " + std::to_string(cylinders * 255 * 63 / 2048) + " MB ( Approx )");
+    EXPECT_EQ(caption[2], "  Capacity: " + std::to_string(kDiskSectors / 2048) + " MB ( Approx )");
     EXPECT_EQ(caption[3], "  Cylinders: " + std::to_string(cylinders));
     EXPECT_EQ(caption[4], "  Head: 255");
     EXPECT_EQ(caption[5], "  Sectors Per Track: 63");

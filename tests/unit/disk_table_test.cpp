@@ -88,11 +88,25 @@ TEST(EnumerateDisks, ListsDisksWithMediaFirstThenImages) {
   EXPECT_EQ(rows[4].value, "63");
 }
 
-TEST(EnumerateDisks, TotalSectorsWrapLikeTheThirtyTwoBitField) {
-  const std::uint64_t threeTiB = 3ull << 31;  // sectors
-  const DiskTable table = EnumerateDisks({{"/dev/sda", "Big", false, threeTiB, DriveGeometry{255, 63}}}, {});
-  const DiskInfo& disk = table.disks[0];
-  EXPECT_EQ(disk.totalSectors, static_cast<std::uint32_t>(std::uint64_t{disk.cylinders} * 255 * 63));
+// The whole-disk range reaches the disk's last sector, past its last whole
+// cylinder, and stops at the last 32-bit sector number rather than wrap.
+TEST(EnumerateDisks, TotalSectorsAreTheDiskSizeWithinThirtyTwoBits) {
+  const struct {
+    std::uint64_t sizeSectors;
+    std::uint32_t totalSectors;
+    const char* capacity;
+  } cases[] = {
+      {655360, 655360, "320 MB ( Approx )"},           // 40 whole cylinders and 12,760 sectors
+      {16777216, 16777216, "8192 MB ( Approx )"},
+      {3ull << 31, UINT32_MAX, "3145728 MB ( Approx )"},  // 3 TiB
+  };
+  for (const auto& c : cases) {
+    const DiskTable table = EnumerateDisks({{"/dev/sda", "Big", false, c.sizeSectors, DriveGeometry{255, 63}}}, {});
+    const DiskInfo& disk = table.disks[0];
+    EXPECT_EQ(disk.totalSectors, c.totalSectors) << c.sizeSectors;
+    EXPECT_EQ(disk.cylinders, c.sizeSectors / (255 * 63)) << c.sizeSectors;
+    EXPECT_EQ(DiskPanelRows(disk)[1].value, c.capacity) << c.sizeSectors;
+  }
 }
 
 TEST(EnumerateDisks, KeepsAtMostThirtyTwoDisks) {
