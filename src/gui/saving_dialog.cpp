@@ -11,6 +11,7 @@
 
 #include "gui/qt_text.h"
 #include "gui/read_only_field.h"
+#include "wizard/recovery_texts.h"
 
 namespace salvex::gui {
 namespace {
@@ -40,6 +41,13 @@ SavingDialog::SavingDialog(RecoveryRunState& run, QWidget* parent) : QDialog(par
   progress_ = new QProgressBar(this);
   progress_->setRange(0, 100);
   progress_->setValue(0);
+  // The whole run, below the file's own bar: files and bytes of the total,
+  // the share done and the time left.
+  overall_ = new QProgressBar(this);
+  overall_->setObjectName(QStringLiteral("overallProgress"));
+  overall_->setRange(0, 100);
+  overall_->setValue(0);
+  overall_->setTextVisible(true);
 
   stop_ = new QPushButton(QStringLiteral("&Stop Saving"), this);
   stop_->setObjectName(QStringLiteral("stopSavingButton"));
@@ -57,11 +65,13 @@ SavingDialog::SavingDialog(RecoveryRunState& run, QWidget* parent) : QDialog(par
   auto* column = new QVBoxLayout(this);
   column->addLayout(fields);
   column->addWidget(progress_);
+  column->addWidget(overall_);
   column->addLayout(buttons);
 
   timer_.setInterval(kDrawIntervalMs);
   connect(&timer_, &QTimer::timeout, this, &SavingDialog::Draw);
   timer_.start();
+  elapsed_.start();
 }
 
 void SavingDialog::SetPath(std::string_view path) {
@@ -94,6 +104,11 @@ void SavingDialog::Draw() {
   if (pending.fileName) fileName_->setText(ToQString(*pending.fileName));
   if (pending.totalFiles) totalFiles_->setText(QString::number(*pending.totalFiles));
   if (pending.progress) progress_->setValue(std::clamp(*pending.progress, 0, 100));
+  const std::uint32_t files = run_.filesCreated.load(std::memory_order_relaxed);
+  const std::uint64_t bytes = run_.bytesCopied.load(std::memory_order_relaxed);
+  overall_->setValue(wizard::SavingPercent(files, run_.filesToWrite, bytes, run_.bytesToWrite));
+  overall_->setFormat(ToQString(wizard::SavingProgressText(files, run_.filesToWrite, bytes, run_.bytesToWrite,
+                                                           static_cast<double>(elapsed_.elapsed()) / 1000)));
 }
 
 void SavingDialog::Finish() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <mutex>
@@ -41,6 +42,7 @@ class SavingDialog final : public QDialog, public SavingView {
   QLineEdit& FileNameField() const { return *fileName_; }
   QLineEdit& TotalFilesField() const { return *totalFiles_; }
   QProgressBar& Progress() const { return *progress_; }
+  QProgressBar& Overall() const { return *overall_; }
 
  protected:
   void reject() override;
@@ -59,11 +61,13 @@ class SavingDialog final : public QDialog, public SavingView {
   QLineEdit* fileName_ = nullptr;
   QLineEdit* totalFiles_ = nullptr;
   QProgressBar* progress_ = nullptr;
+  QProgressBar* overall_ = nullptr;
   QPushButton* stop_ = nullptr;
   QPushButton* skip_ = nullptr;
   std::mutex mutex_;
   Pending pending_;
   QTimer timer_;
+  QElapsedTimer elapsed_;
 };
 
 }  // namespace salvex::gui

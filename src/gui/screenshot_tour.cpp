@@ -89,6 +89,10 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
       // The saving dialog as a run shows it; a run of the demo disk is over
       // too soon to be caught in a picture.
       {now, [this] {
+         runState_.filesToWrite = 7;
+         runState_.bytesToWrite = 2 << 20;
+         runState_.filesCreated = 4;
+         runState_.bytesCopied = 3 << 19;
          saving_ = std::make_unique<SavingDialog>(runState_, &program_.Window());
          saving_->SetPath(QDir(folder_).filePath(QStringLiteral("recovered")).toStdString());
          saving_->SetFileName("REPORT.DOC");

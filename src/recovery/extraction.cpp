@@ -118,6 +118,7 @@ void DataCopier::CopySectors(std::uint64_t firstSector, std::uint64_t sectorCoun
     const std::uint64_t length = std::min<std::uint64_t>(bytes, remaining);
     if (!file_.Write(piece.first(static_cast<std::size_t>(length)))) writeFailed_ = true;
     copied_ += length;
+    if (request_.mode == ExtractMode::recover) context_.run.bytesCopied.fetch_add(length, std::memory_order_relaxed);
     firstSector += sectors;
     sectorCount -= sectors;
   }

@@ -40,7 +40,12 @@ struct ExtractionRequest {
 struct RecoveryRunState {
   std::atomic<bool> stopSaving{false};
   std::atomic<bool> skipFile{false};
-  std::uint32_t filesCreated = 0;
+  std::atomic<std::uint32_t> filesCreated{0};
+  // The whole run's progress, for the saving dialog to read as it draws:
+  // the totals are set before the run starts (0: not known).
+  std::uint32_t filesToWrite = 0;
+  std::uint64_t bytesToWrite = 0;
+  std::atomic<std::uint64_t> bytesCopied{0};
   // The paths of the files this run created, so that overwriting spares
   // them (kept in overwrite mode only).
   std::unordered_set<std::string> createdPaths;

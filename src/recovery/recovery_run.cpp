@@ -37,6 +37,7 @@ class Recovery {
     run.stopSaving = false;
     run.skipFile = false;
     run.filesCreated = 0;
+    run.bytesCopied = 0;
     run.createdPaths.clear();
     run.fatCache.reset();
     if (selection.all) {

@@ -79,18 +79,19 @@ RecoverySelection SelectByNodes(const ItemStore& store, const FolderTreeModel& t
 // tree (the root for "all") and everything below it once, as the recovery
 // does.
 template <typename Kind>
-std::uint64_t SelectionBytes(const Session& session, const FolderTreeModel& tree, const RecoverySelection& selection) {
+RecoveryTotals SelectionTotals(const Session& session, const FolderTreeModel& tree, const RecoverySelection& selection) {
   const ItemStore& store = session.items;
   const ItemPaths<Kind> paths(store, tree);
   const FileFilter filter = session.PassesFilters();
   const auto never = [](const std::string&) { return false; };
-  std::uint64_t total = 0;
+  RecoveryTotals total;
   std::unordered_set<std::uint32_t> counted;
   const auto add = [&](std::uint32_t position) {
     const auto& file = Kind::Files(store).Items()[position];
     if (counted.insert(position).second &&
         AdmitForRecovery(file.name, file.deleted, session.settings, filter, never).verdict == Admission::admitted) {
-      total += file.size;
+      ++total.files;
+      total.bytes += file.size;
     }
   };
   for (const std::uint32_t position : selection.files) add(position);
@@ -143,9 +144,9 @@ Destination OpenRecoveryDestination(const Session& session, const std::string& p
   return destination;
 }
 
-std::uint64_t BytesToRecover(const Session& session, const FolderTreeModel& tree, const RecoverySelection& selection) {
-  return ItemsAreNtfs(session) ? SelectionBytes<NtfsKind>(session, tree, selection)
-                               : SelectionBytes<FatKind>(session, tree, selection);
+RecoveryTotals TotalsToRecover(const Session& session, const FolderTreeModel& tree, const RecoverySelection& selection) {
+  return ItemsAreNtfs(session) ? SelectionTotals<NtfsKind>(session, tree, selection)
+                               : SelectionTotals<FatKind>(session, tree, selection);
 }
 
 RecoverySummary RecoverItems(Session& session, const FolderTreeModel& tree, const RecoverySelection& selection,

@@ -36,10 +36,15 @@ struct Destination {
 };
 Destination OpenRecoveryDestination(const Session& session, const std::string& path);
 
-// The bytes the selection's files would take at the destination: those the
-// filters and the deleted-file setting admit, counted once each. Duplicates
-// are not foreseen (a skipped one takes nothing, a renamed one its size).
-std::uint64_t BytesToRecover(const Session& session, const FolderTreeModel& tree, const RecoverySelection& selection);
+// The selection's files that the filters and the deleted-file setting
+// admit, counted once each, and the bytes they would take at the
+// destination. Duplicates are not foreseen (a skipped one takes nothing, a
+// renamed one its size).
+struct RecoveryTotals {
+  std::uint32_t files = 0;
+  std::uint64_t bytes = 0;
+};
+RecoveryTotals TotalsToRecover(const Session& session, const FolderTreeModel& tree, const RecoverySelection& selection);
 
 // Copies the selection into `destination`, as the items' folder `tree` shows
 // it; Stop Saving and Skip File are in `run`. Runs on the caller's thread.

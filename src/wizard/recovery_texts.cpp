@@ -1,5 +1,6 @@
 #include "wizard/recovery_texts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -27,6 +28,36 @@ std::string SizeText(std::uint64_t bytes) {
   }
   char text[32];
   std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+  return text;
+}
+
+namespace {
+
+std::string TimeLeftText(double seconds) {
+  if (seconds < 60) return "about " + std::to_string(static_cast<long>(seconds) + 1) + " s left";
+  if (seconds < 3600) return "about " + std::to_string(static_cast<long>(seconds / 60) + 1) + " min left";
+  const auto hours = static_cast<long>(seconds / 3600);
+  return "about " + std::to_string(hours) + " h " + std::to_string(static_cast<long>(seconds / 60) % 60) + " min left";
+}
+
+}  // namespace
+
+int SavingPercent(std::uint32_t filesDone, std::uint32_t filesTotal, std::uint64_t bytesDone, std::uint64_t bytesTotal) {
+  if (bytesTotal > 0) return static_cast<int>(std::min<std::uint64_t>(bytesDone, bytesTotal) * 100 / bytesTotal);
+  if (filesTotal > 0) return static_cast<int>(std::min(filesDone, filesTotal) * std::uint64_t{100} / filesTotal);
+  return 0;
+}
+
+std::string SavingProgressText(std::uint32_t filesDone, std::uint32_t filesTotal, std::uint64_t bytesDone,
+                               std::uint64_t bytesTotal, double elapsedSeconds) {
+  std::string text = std::to_string(filesDone) + " of " + std::to_string(filesTotal) + " files, " +
+                     SizeText(bytesDone) + " of " + SizeText(bytesTotal) + ", " +
+                     std::to_string(SavingPercent(filesDone, filesTotal, bytesDone, bytesTotal)) + "%";
+  const bool byBytes = bytesTotal > 0 && bytesDone > 0;
+  const double share = byBytes ? static_cast<double>(std::min(bytesDone, bytesTotal)) / static_cast<double>(bytesTotal)
+                       : filesTotal > 0 ? static_cast<double>(std::min(filesDone, filesTotal)) / filesTotal
+                                        : 0.0;
+  if (elapsedSeconds >= 1 && share > 0 && share < 1) text += ", " + TimeLeftText(elapsedSeconds * (1 - share) / share);
   return text;
 }
 

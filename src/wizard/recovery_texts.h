@@ -23,6 +23,14 @@ std::string FreeSpaceQuestion(std::uint64_t needed, std::uint64_t free, const st
 // cut short, named in the details.
 SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::string& destination);
 
+// The saving dialog's line for the whole run: "1,234 of 5,000 files, 1.2 MB
+// of 8.0 MB, 15%, about 2 min left" (the time once a second has passed and
+// some bytes are written; the bytes' share, or the files' without bytes).
+std::string SavingProgressText(std::uint32_t filesDone, std::uint32_t filesTotal, std::uint64_t bytesDone,
+                               std::uint64_t bytesTotal, double elapsedSeconds);
+// The run's share done in percent, as the text above gives it.
+int SavingPercent(std::uint32_t filesDone, std::uint32_t filesTotal, std::uint64_t bytesDone, std::uint64_t bytesTotal);
+
 inline constexpr const char* kOpenFolderButton = "&Open Folder";
 
 // Said after a scan when directory sectors could not be read: how many, and

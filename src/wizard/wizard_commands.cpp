@@ -141,9 +141,9 @@ void WizardCommands::Recover(bool all) {
     return;
   }
   for (const std::string& warning : destination.outcome.warnings) view_.Notice(NoticeKind::information, warning);
-  const std::uint64_t needed = BytesToRecover(session_, *controller_.Tree(TreeKind::items), *selection);
+  const RecoveryTotals totals = TotalsToRecover(session_, *controller_.Tree(TreeKind::items), *selection);
   const auto free = destination.folder->FreeBytes();
-  if (free && needed > *free && !view_.Confirm(FreeSpaceQuestion(needed, *free, *path))) return;
+  if (free && totals.bytes > *free && !view_.Confirm(FreeSpaceQuestion(totals.bytes, *free, *path))) return;
 
   // Shared by the worker, the saving dialog's buttons and the ending.
   struct Run {
@@ -155,6 +155,8 @@ void WizardCommands::Recover(bool all) {
   auto run = std::make_shared<Run>();
   run->selection = std::move(*selection);
   run->folder = std::move(destination.folder);
+  run->state.filesToWrite = totals.files;
+  run->state.bytesToWrite = totals.bytes;
   SavingView& saving = dialogs_.OpenSavingDialog(run->state);
   controller_.Run(
       [this, run, &saving] {

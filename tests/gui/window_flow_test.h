@@ -45,6 +45,7 @@ class DialogsTest final : public QObject {
   void SettingsOpenWithTheValuesAndCancelKeepsThem();
   void FiltersAreRefusedWithTheirMessagesAndListedNewestFirst();
   void ImagingShowsTheLatestProgressAndStopOnlyRaisesTheFlag();
+  void SavingShowsTheWholeRunsProgress();
 };
 
 // The commands end to end: a recovery through the saving dialog, compared

@@ -403,7 +403,7 @@ TEST_F(WizardCommands, TheSpaceNeededCountsTheFilesTheSettingsAdmit) {
     session_.filters.Clear();
     if (*c.filter != '\0') session_.filters.Add(c.filter);
     session_.settings.deletedMode = c.deleted;
-    EXPECT_EQ(BytesToRecover(session_, *controller_->Tree(TreeKind::items), RecoverySelection{true, {}, {}}), c.bytes)
+    EXPECT_EQ(TotalsToRecover(session_, *controller_->Tree(TreeKind::items), RecoverySelection{true, {}, {}}).bytes, c.bytes)
         << c.filter;
   }
   EXPECT_EQ(wizard::FreeSpaceQuestion(44024, 2048, "/media/usb"),
