@@ -37,6 +37,7 @@ void PrintSummary(const RecoverySummary& summary, const std::string& out) {
   PrintList("Not recoverable", summary.notRecoverable);
   if (summary.emptyFiles > 0) std::cout << summary.emptyFiles << " empty file(s): nothing to recover\n";
   PrintList("Left partial by Skip File or Stop Saving", summary.cutShort);
+  PrintList("Named with %XX for control or text-direction characters", summary.escapedNames);
   if (summary.stopped) std::cout << "Stopped before the end: the files above are all that was written.\n";
 }
 

@@ -20,4 +20,10 @@ constexpr bool IsInvisibleControl(char32_t c) {
 // screen or disguise what follows it. Bytes that are not UTF-8 show as U+FFFD.
 std::string VisibleText(std::string_view text);
 
+// A name from a disk for the host's file system, where a file manager would
+// show it: each byte of a control character above becomes "%XX" ("%1B",
+// "%E2%80%AE"), so "evil\u202etxt.exe" cannot pass for a text file. Every
+// other byte is kept, "%" too.
+std::string HostVisibleName(std::string_view name);
+
 }  // namespace salvex

@@ -1,5 +1,6 @@
 #include "gui/folder_tree_item_model.h"
 
+#include "common/visible_text.h"
 #include "gui/theme_icon.h"
 
 namespace salvex::gui {
@@ -76,7 +77,9 @@ QVariant FolderTreeItemModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-      return QString::fromStdString(tree_->Text(node));
+      // A disk's names are shown with their control and direction
+      // characters escaped: none can disguise what follows it.
+      return QString::fromStdString(VisibleText(tree_->Text(node)));
     case Qt::DecorationRole:
       return node == kRoot ? rootIcon_ : nodeIcon_;
     default:

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/visible_text.h"
+
 namespace salvex {
 namespace {
 
@@ -35,6 +37,7 @@ std::string SafeHostName(std::string_view name) {
   for (char& c : safe) {
     if (c == '/' || c == '\0') c = '_';
   }
+  safe = HostVisibleName(safe);
   if (safe.size() > kMaxHostNameBytes) {
     const std::size_t dot = safe.rfind('.');
     std::string_view extension;

@@ -19,9 +19,10 @@ namespace salvex {
 inline constexpr std::size_t kMaxHostNameBytes = 255;
 
 // A name from a disk made safe to create inside a folder: "." and ".." and
-// the empty name become "_", "__" and "_"; '/' and NUL become '_'; a name
-// longer than 255 bytes is shortened (keeping its extension and whole UTF-8
-// characters). Every other name is kept exactly.
+// the empty name become "_", "__" and "_"; '/' and NUL become '_'; control
+// and text-direction characters become "%XX" escapes (HostVisibleName); a
+// name longer than 255 bytes is shortened (keeping its extension and whole
+// UTF-8 characters). Every other name is kept exactly.
 std::string SafeHostName(std::string_view name);
 
 class OutputFile;

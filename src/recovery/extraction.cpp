@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/visible_text.h"
+
 namespace salvex {
 
 std::string CreationErrorQuestion(const std::string& path) {
@@ -45,6 +47,7 @@ std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const E
                                              ExtractionResult& result) {
   const HostFolder& destination = *request.destination;
   result.name = SafeHostName(request.name);
+  result.nameEscaped = HostVisibleName(request.name) != request.name;
   std::unique_ptr<OutputFile> file;
   if (request.mode == ExtractMode::recover) {
     if (const auto refusal = RefusalOf(result.name, request.deleted, context.settings, context.passesFilters)) {

@@ -86,6 +86,7 @@ struct ExtractionResult {
   std::uint64_t bytesWritten = 0;       // taken into the file by the host
   std::uint32_t unreadableSectors = 0;  // written as zeros
   bool cutShort = false;                // Skip File or Stop Saving ended the copy early
+  bool nameEscaped = false;             // its disk name held control or direction characters
   // Written, but from clusters guessed where the FAT's chain was damaged.
   std::string chainDamage;
   // A file that failed is not left as if it were whole: it is removed, or,

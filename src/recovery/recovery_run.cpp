@@ -127,6 +127,7 @@ class Recovery {
     if (overwritten) ++summary_.writtenOverwritten;
     if (result.unreadableSectors > 0) summary_.withUnreadableSectors.push_back({path, result.unreadableSectors});
     if (result.cutShort) summary_.cutShort.push_back(path);
+    if (result.nameEscaped) summary_.escapedNames.push_back(path);
     if (!result.chainDamage.empty()) summary_.damagedChains.push_back(path + ": " + result.chainDamage);
   }
 

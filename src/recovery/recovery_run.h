@@ -44,6 +44,7 @@ struct RecoverySummary {
   std::vector<std::string> cutShort;            // left partial by Skip File or Stop Saving
   std::vector<std::string> damagedChains;       // "path: reason": written along a guessed cluster chain
   std::vector<std::string> notRecoverable;      // "path: reason": NTFS-compressed or encrypted, FAT cluster lost
+  std::vector<std::string> escapedNames;        // written under a name whose control characters became %XX
   std::uint32_t emptyFiles = 0;                 // NTFS files of 0 bytes, not created
   bool stopped = false;
 

@@ -1,5 +1,6 @@
 #include "wizard/item_list_model.h"
 
+#include "common/visible_text.h"
 #include "items/item_paths.h"
 #include "items/lost_items.h"
 #include "items/volume_kind.h"
@@ -33,11 +34,18 @@ bool CollectLostFiles(const ItemStore& store, const FolderTreeModel& tree, TreeN
   return true;
 }
 
+// A disk's names are shown with their control and direction characters
+// escaped, so "evil\u202etxt.exe" cannot read as a text file.
 template <typename Kind>
 ItemRow MakeRow(const ItemStore& store, const ItemListModel::Entry& entry, const ItemListModel::TypeNamer& namer) {
-  if (entry.folder) return Kind::Row(Kind::Folders(store).Items()[entry.position]);
+  if (entry.folder) {
+    ItemRow row = Kind::Row(Kind::Folders(store).Items()[entry.position]);
+    row.name = VisibleText(row.name);
+    return row;
+  }
   const auto& file = Kind::Files(store).Items()[entry.position];
   ItemRow row = Kind::Row(file);
+  row.name = VisibleText(row.name);
   if (namer) row.type = (file.deleted ? "Deleted " : "") + namer(file.name);
   return row;
 }

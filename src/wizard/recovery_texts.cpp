@@ -92,6 +92,9 @@ SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::strin
   if (!summary.cutShort.empty()) {
     text += "\nLeft partial by Skip File or Stop Saving: " + std::to_string(summary.cutShort.size());
   }
+  if (!summary.escapedNames.empty()) {
+    text += "\nNamed with %XX for control or text-direction characters: " + std::to_string(summary.escapedNames.size());
+  }
   if (summary.emptyFiles > 0) text += "\n" + std::to_string(summary.emptyFiles) + " empty file(s): nothing to write";
   if (summary.stopped) text += "\n\nStopped before the end: the files above are all that was written.";
 
@@ -104,6 +107,7 @@ SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::strin
   AddList(result.details, "Written from a damaged cluster chain, so partly guessed", summary.damagedChains);
   AddList(result.details, "Not recoverable", summary.notRecoverable);
   AddList(result.details, "Left partial by Skip File or Stop Saving", summary.cutShort);
+  AddList(result.details, "Named with %XX for control or text-direction characters", summary.escapedNames);
   return result;
 }
 

@@ -282,14 +282,23 @@ TEST_F(DamagedFat, TheFailureListShowsDiskNamesEscaped) {
   const std::size_t unit = bytes.find(std::string("a\0X\0b\0", 6), std::size_t{kStart} * kSectorSize);
   ASSERT_NE(unit, std::string::npos);
   PatchImage(image, unit + 2, "\x1b");
-  fs::create_directories(out / "a\x1b" "b.txt");  // nothing can be created there
+  fs::create_directories(out / "a%1Bb.txt");  // its host name: nothing can be created there
 
   const SalvexRun run = Salvex("recover " + ShellQuote(image.string()) + " --all --duplicates overwrite --out " +
                                ShellQuote(out.string()));
 
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("a\\x1bb.txt"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("a%1Bb.txt"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+
+  // With the way clear, the file is written under its escaped name, and the
+  // summary says which names were escaped.
+  fs::remove(out / "a%1Bb.txt");
+  const SalvexRun again = Salvex("recover " + ShellQuote(image.string()) + " --all --out " + ShellQuote(out.string()));
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_TRUE(fs::is_regular_file(out / "a%1Bb.txt"));
+  EXPECT_NE(again.out.find("Named with %XX for control or text-direction characters (1):"), std::string::npos)
+      << again.out;
 }
 
 }  // namespace

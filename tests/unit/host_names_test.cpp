@@ -31,7 +31,13 @@ INSTANTIATE_TEST_SUITE_P(Table, SafeHostNameTest,
                                            NameCase{".", "_"}, NameCase{"..", "__"}, NameCase{"", "_"},
                                            NameCase{"...", "..."}, NameCase{"a/b", "a_b"},
                                            NameCase{"../../etc/passwd", ".._.._etc_passwd"},
-                                           NameCase{std::string("a\0b", 3), "a_b"}));
+                                           NameCase{std::string("a\0b", 3), "a_b"},
+                                           // Controls and direction marks cannot disguise a name.
+                                           NameCase{"evil\u202Etxt.exe", "evil%E2%80%AEtxt.exe"},
+                                           NameCase{"a\x1b[31mb\x7f", "a%1B[31mb%7F"},
+                                           NameCase{"tab\there\u2066", "tab%09here%E2%81%A6"},
+                                           NameCase{"\xC2\x9B\u2069", "%C2%9B%E2%81%A9"},
+                                           NameCase{"100% caf\xC3\xA9 \xFF", "100% caf\xC3\xA9 \xFF"}));
 
 TEST(SafeHostName, ShortensLongNamesKeepingTheExtensionAndWholeCharacters) {
   std::string cyrillic;
