@@ -80,11 +80,13 @@ void CloseOutputFile(const ExtractionRequest& request, OutputFile& file, std::st
   const bool closed = file.Close();
   result.bytesWritten = file.BytesWritten();
   if (!closed) failure = "the data could not be written (is the destination full?)";
-  if (failure.empty()) {
+  if (failure.empty() && !result.cutShort) {
     result.outcome = ExtractionOutcome::written;
     return;
   }
-  result.outcome = ExtractionOutcome::writeFailed;
+  // A file cut short by Skip File or Stop Saving is no recovered file
+  // either: what was written of it is kept under a name that says so.
+  result.outcome = failure.empty() ? ExtractionOutcome::interrupted : ExtractionOutcome::writeFailed;
   result.error = std::move(failure);
   const HostFolder& folder = *request.destination;
   if (result.bytesWritten > 0) {

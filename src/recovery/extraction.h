@@ -74,6 +74,7 @@ enum class ExtractionOutcome {
   skippedDuplicate,
   creationFailed,
   writeFailed,     // the host refused the data (a full disk, say), or the data ends early: see keptAs
+  interrupted,     // Skip File or Stop Saving cut it short: the part written is kept, see keptAs
   empty,           // an NTFS file of 0 bytes: nothing to write, no file created
   noData,          // its MFT record holds no usable data attribute or run list
   notRecoverable,  // NTFS-compressed or encrypted, or a FAT file whose first cluster is lost
@@ -85,7 +86,7 @@ struct ExtractionResult {
   std::string error;  // why creating or writing failed
   std::uint64_t bytesWritten = 0;       // taken into the file by the host
   std::uint32_t unreadableSectors = 0;  // written as zeros
-  bool cutShort = false;                // Skip File or Stop Saving ended the copy early
+  bool cutShort = false;                // Skip File or Stop Saving ended the copy early (outcome interrupted)
   bool nameEscaped = false;             // its disk name held control or direction characters
   // Written, but from clusters guessed where the FAT's chain was damaged.
   std::string chainDamage;

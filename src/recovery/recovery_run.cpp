@@ -118,6 +118,9 @@ class Recovery {
       case ExtractionOutcome::writeFailed:
         summary_.failed.push_back(path + ": " + result.error + KeptPart(result, folder));
         return;
+      case ExtractionOutcome::interrupted:
+        summary_.cutShort.push_back(result.keptAs.empty() ? path + " (nothing written)" : folder.PathOf(result.keptAs));
+        return;
       case ExtractionOutcome::written:
         break;
     }
@@ -126,7 +129,6 @@ class Recovery {
     summary_.bytesWritten += result.bytesWritten;
     if (overwritten) ++summary_.writtenOverwritten;
     if (result.unreadableSectors > 0) summary_.withUnreadableSectors.push_back({path, result.unreadableSectors});
-    if (result.cutShort) summary_.cutShort.push_back(path);
     if (result.nameEscaped) summary_.escapedNames.push_back(path);
     if (!result.chainDamage.empty()) summary_.damagedChains.push_back(path + ": " + result.chainDamage);
   }

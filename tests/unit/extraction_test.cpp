@@ -240,12 +240,15 @@ TEST_P(InterruptTest, APressBetweenReadsEndsTheCopyAndKeepsThePart) {
 
   const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 4, size));
 
-  EXPECT_EQ(result.outcome, ExtractionOutcome::written);
+  // The part is no recovered file: it is kept under a name that says so.
+  EXPECT_EQ(result.outcome, ExtractionOutcome::interrupted);
   EXPECT_TRUE(result.cutShort);
   EXPECT_EQ(pressing.dataReads, 2) << "no read after the press";
   const std::uint64_t twoReads = 2 * 512 * kSectorSize;
   EXPECT_EQ(result.bytesWritten, twoReads);
-  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin"), bench.BytesAlong(chain, twoReads));
+  EXPECT_EQ(result.keptAs, "file.bin.partial");
+  EXPECT_FALSE(fs::exists(bench.OutPath() / "file.bin"));
+  EXPECT_EQ(ReadHostFile(bench.OutPath() / "file.bin.partial"), bench.BytesAlong(chain, twoReads));
 }
 
 TEST_P(InterruptTest, APressDuringTheProgressLeavesAPrefixOfTheFile) {
@@ -262,7 +265,7 @@ TEST_P(InterruptTest, APressDuringTheProgressLeavesAPrefixOfTheFile) {
   const ExtractionResult result = ExtractFatFile(context, bench.Request("file.bin", 10, size));
 
   EXPECT_TRUE(result.cutShort);
-  const std::vector<std::uint8_t> written = ReadHostFile(bench.OutPath() / "file.bin");
+  const std::vector<std::uint8_t> written = ReadHostFile(bench.OutPath() / "file.bin.partial");
   EXPECT_GT(written.size(), 0u);
   EXPECT_LT(written.size(), size);
   EXPECT_EQ(written.size(), result.bytesWritten);
