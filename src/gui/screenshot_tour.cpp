@@ -143,11 +143,16 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
          help->grab().save(QDir(folder_).filePath(QStringLiteral("help-window.png")));
          help->close();
        }},
+      // Back asks first; the question is answered by the tour's timer,
+      // which cannot fire inside its own call: so Back is clicked from one
+      // of its own.
       {now, [this, &wizard] {
-         wizard.OnBack();
-         wizard.OnBack();
-         program_.Window().Options().findChild<QRadioButton*>(QStringLiteral("advanceScanOption"))->click();
-         wizard.OnNext();
+         QTimer::singleShot(0, this, [this, &wizard] {
+           wizard.OnBack();
+           wizard.OnBack();
+           program_.Window().Options().findChild<QRadioButton*>(QStringLiteral("advanceScanOption"))->click();
+           wizard.OnNext();
+         });
        }},
       {[this] { return Idle(1); }, [this] { ClickChild(static_cast<int>(TreeKind::partitions), 0); }},
       {now, [this, &wizard] { Save(QStringLiteral("5-range")); wizard.OnNext(); }},
@@ -216,6 +221,8 @@ bool ScreenshotTour::AnswerBox() {
   box->grab().save(QDir(folder_).filePath(QStringLiteral("box-%1.png").arg(++boxes_)));
   std::printf("box: %s\n", qPrintable(box->text()));
   QAbstractButton* answer = box->button(QMessageBox::Ok);
+  // The tour goes back from the items to show the Advance Scan.
+  if (box->text() == QString::fromLatin1(wizard::kDiscardResultsQuestion)) answer = box->button(QMessageBox::Yes);
   if (answer == nullptr) answer = box->button(QMessageBox::No);
   if (answer != nullptr) answer->click();
   return true;

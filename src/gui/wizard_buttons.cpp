@@ -15,6 +15,11 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, 
   button->setObjectName(QString::fromLatin1(name));
   button->setToolTip(QString::fromUtf8(tooltip));
   button->setMinimumWidth(96);
+  // A hidden button keeps its place: no other moves under the pointer into
+  // it (Back where Next was, as a double click on Next would hit it).
+  QSizePolicy policy = button->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  button->setSizePolicy(policy);
   button->hide();
   return button;
 }

@@ -435,6 +435,10 @@ void WizardController::FinishMount() {
 void WizardController::OnBack() {
   if (Busy()) return;
   ScanState& scan = session_.scan;
+  const FolderTreeModel* found = Tree(TreeKind::foundFileSystems);
+  const bool discardsResults = scan.wizardStep == 3 || (scan.wizardStep == 2 && scan.scanType == ScanType::advance &&
+                                                        found != nullptr && !found->Children(kRoot).empty());
+  if (discardsResults && !view_.Confirm(kDiscardResultsQuestion)) return;
   view_.SetViewMode(ViewMode::details);
   Show(Control::next, Shown::No());
   list_.Clear();

@@ -18,6 +18,10 @@
 
 namespace salvex::wizard {
 
+// Asked before Back throws a scan's results away: a long Advance Scan must
+// not end on a stray click.
+inline constexpr const char* kDiscardResultsQuestion = "Going back discards the results of this scan. Go back ?";
+
 // The wizard: turns the user's choices into engine calls, moves between the
 // steps (0 disk, 1 partition or range, 2 found file systems, 3 items), runs
 // every long operation on the worker and gives each step its face. It is

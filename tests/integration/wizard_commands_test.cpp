@@ -450,6 +450,7 @@ TEST_F(WizardCommands, ASavedTreeSnapshotLoadsTheSameTree) {
   ASSERT_TRUE(std::filesystem::exists(dir_ / "SCAN.RSNP"));
   EXPECT_EQ(view_.LastBox(), "The snapshot is saved as " + (dir_ / "SCAN.RSNP").string());
 
+  view_.answers.push_back(true);  // discard the results
   controller_->OnBack();
   ASSERT_EQ(controller_->WizardStep(), 1);
   EXPECT_TRUE(session_.items.FatFiles().Items().empty());
@@ -474,6 +475,7 @@ TEST_F(WizardCommands, AnAdvanceScanSnapshotLoadsIntoTheFileSystemStep) {
   const SavedSnapshot saved = SaveAdvanceSnapshotFile(session_, (dir_ / "hits").string());
   ASSERT_EQ(saved.failure, SavedSnapshot::Failure::none);
 
+  view_.answers.push_back(true);  // discard the results
   controller_->OnBack();
   ASSERT_EQ(controller_->WizardStep(), 1);
   dialogs_.answers["load"] = saved.path;

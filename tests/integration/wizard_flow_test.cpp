@@ -144,6 +144,13 @@ TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
   EXPECT_TRUE(shell_.opened[0].second);
   EXPECT_EQ(ReadWholeFile(shell_.opened[0].first), FileContent("report.doc", 40000));
 
+  // Back asks before it throws the results away; No keeps them.
+  const std::size_t items = session_.items.FatFiles().Size();
+  controller_->OnBack();
+  EXPECT_EQ(view_.LastBox(), "Going back discards the results of this scan. Go back ?");
+  EXPECT_EQ(controller_->WizardStep(), 3);
+  EXPECT_EQ(session_.items.FatFiles().Size(), items);
+  view_.answers.push_back(true);
   controller_->OnBack();
   EXPECT_EQ(controller_->WizardStep(), 1);
   EXPECT_FALSE(view_.Visible(Control::next));
@@ -198,9 +205,11 @@ TEST_F(WizardFlow, AdvanceScanFromTheRangeToTheMountedItemsAndBack) {
   EXPECT_NE(std::find(names.begin(), names.end(), "readme.txt"), names.end());
   EXPECT_NE(std::find(names.begin(), names.end(), "Docs"), names.end());
 
+  view_.answers.push_back(true);  // discard the mounted items
   controller_->OnBack();
   EXPECT_EQ(controller_->WizardStep(), 2);
   EXPECT_EQ(view_.trees.at(TreeKind::items), nullptr);
+  view_.answers.push_back(true);  // discard what the sweep found
   controller_->OnBack();
   EXPECT_EQ(controller_->WizardStep(), 1);
   EXPECT_EQ(view_.trees.at(TreeKind::foundFileSystems), nullptr);
