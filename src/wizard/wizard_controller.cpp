@@ -142,7 +142,7 @@ void WizardController::DestroyTree(TreeKind kind) {
 void WizardController::AddPartitionNodes() {
   PartitionTable& table = session_.partitions;
   for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
-    table.records[i].treeItem = partitionsTree_->InsertNode(kRoot, PartitionCaption(i, table.records[i].fsType), 3, 3);
+    table.records[i].treeItem = partitionsTree_->InsertNode(kRoot, PartitionCaption(i, table.records[i]), 3, 3);
   }
   view_.SetTree(TreeKind::partitions, partitionsTree_.get());
   view_.ExpandTreeNode(TreeKind::partitions, kRoot);
@@ -572,7 +572,7 @@ void WizardController::TreeClickPartition(TreeNodeId node) {
     view_.SelectTreeNode(TreeKind::partitions, node);
     if (!SelectPartition(scan, table, static_cast<std::uint16_t>(index))) {
       // Listed so that the user knows it is there, but no scan can reach it.
-      view_.Notice(NoticeKind::error, PartitionCaption(index, table.records[index].fsType) + " " + kBeyondReachNote);
+      view_.Notice(NoticeKind::error, PartitionCaption(index, table.records[index]) + " " + kBeyondReachNote);
       Show(Control::next, Shown::No());
       return;
     }
