@@ -108,8 +108,8 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
       const TreeNodeId child = children[frame.nextChild++];
       const std::size_t depth = frame.depth + 1;
       if (const auto folder = index.FolderOfNode(child)) {
-        lines.push_back({folders[*folder].deleted, depth, Kind::Row(folders[*folder]), "", false,
-                         FolderUnread(marks, *folder)});
+        lines.push_back({folders[*folder].deleted, depth, Kind::Row(folders[*folder]), "",
+                         Kind::Overwritten(folders[*folder]), FolderUnread(marks, *folder)});
       } else {
         // A node of the tree's own, such as "Lost Files": a folder without dates.
         lines.push_back({false, depth, {tree.Text(child), "Folder", "0", "", "", std::to_string(child)}});
@@ -125,7 +125,7 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
       }
     };
     if (frame.node == FolderTreeModel::kRoot || folder) {
-      fileLines(files.ChildrenOf(folder ? Kind::KeyOf(folders[*folder]) : Kind::kRootKey));
+      fileLines(files.ChildrenOf(folder ? Kind::ChildrenKey(folders[*folder]) : Kind::kRootKey));
     } else if (index.IsLostFilesNode(frame.node)) {
       fileLines(LostFilePositions<Kind>(store));
     }
@@ -262,7 +262,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
   const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
     writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode,
-              ItemMarks{.unread = FolderUnread(marks, position)});
+              ItemMarks{.overwritten = Kind::Overwritten(folders[position]), .unread = FolderUnread(marks, position)});
   }
   const auto& files = Kind::Files(store).Items();
   for (std::uint32_t position = 0; position < files.size(); ++position) {

@@ -631,7 +631,7 @@ void WizardController::BuildKeyOfNode() {
     }
   };
   if (Source() == ItemSource::fat) {
-    index(session_.items.FatFolders(), [](const FatFolderItem& folder) { return folder.firstCluster; });
+    index(session_.items.FatFolders(), [](const FatFolderItem& folder) { return ChildrenKeyOf(folder); });
   } else {
     index(session_.items.NtfsFolders(), [](const NtfsFolderItem& folder) { return folder.recordNumber; });
   }
