@@ -94,7 +94,7 @@ void WizardController::PresetRange() {
     const PartitionRecord& first = table.records[0];
     fields.fileSystemPosition = FileSystemPosition(first.fsType);
     fields.startSector = std::to_string(first.startSector);
-    // Start plus count here, where selecting the partition gives the last sector.
+    // Start plus count: the End Sector field names the first sector past the range.
     fields.endSector = std::to_string(std::uint64_t{first.startSector} + first.sectorCount);
   } else {
     fields.fileSystemPosition = FileSystemPosition(FsType::fat32);
@@ -577,8 +577,10 @@ void WizardController::TreeClickPartition(TreeNodeId node) {
       return;
     }
   }
+  // The End Sector field names the first sector past the range, as the field
+  // is read at Next: for a partition, the sector after its last.
   view_.SetRangeFields({FileSystemPosition(scan.selectedFsType), std::to_string(scan.rangeStart),
-                        std::to_string(scan.rangeEnd)});
+                        std::to_string(std::uint64_t{scan.rangeStart} + scan.rangeSize)});
   for (const PanelRow& row : PartitionPanelRows(scan)) view_.SetPanelValue(row.label, row.value);
   Show(Control::next, Shown::Yes());
 }
