@@ -86,6 +86,7 @@ struct ItemMarks {
   bool inferred = false;
   bool beyondVolume = false;
   std::uint64_t unread = 0;  // sectors the image's map does not call finished
+  bool labelEntry = false;
 };
 
 template <typename Kind>
@@ -246,6 +247,10 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       json.Key("beyondVolume");
       json.Bool(true);
     }
+    if (marked.labelEntry) {
+      json.Key("labelEntry");
+      json.Bool(true);
+    }
     if (const auto gaps = unreadable.find(Kind::KeyOf(item)); std::string_view(kind) == "folder" && gaps != unreadable.end()) {
       json.Key("unreadableDirectorySectors");
       json.BeginArray();
@@ -270,7 +275,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
     writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]),
               ItemMarks{Kind::Recoverable(files[position]), Kind::Overwritten(files[position]),
                         Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]),
-                        FileUnread(marks, position)});
+                        FileUnread(marks, position), Kind::LabelEntry(files[position])});
   }
   json.EndArray();
   out << '\n';

@@ -37,6 +37,7 @@ FatFileItem FileItemOf(const DirectoryEntry& entry, std::uint32_t parentCluster,
   file.size = entry.size;
   file.deleted = deleted;
   file.highWordCleared = entry.highWordCleared;
+  file.labelEntry = entry.labelEntry;
   return file;
 }
 

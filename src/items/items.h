@@ -46,6 +46,8 @@ struct FatFileItem {
   // Deleted, and the FAT now gives some of the clusters it would be read from
   // to other files: what comes back is probably theirs.
   bool overwritten = false;
+  // Its entry is a volume label's (attribute 0x08) that holds clusters.
+  bool labelEntry = false;
   std::uint16_t writeTime = 0;  // DOS time; snapshots keep none (0: midnight)
 };
 

@@ -30,6 +30,7 @@ struct FatKind {
   static bool Overwritten(const File& file) { return file.overwritten; }
   static bool Overwritten(const Folder& folder) { return folder.overwritten; }
   static bool ClusterInferred(const File& file) { return file.clusterInferred; }
+  static bool LabelEntry(const File& file) { return file.labelEntry; }
   static bool BeyondVolume(const File&) { return false; }
   static constexpr const char* kNotRecoverableNote = "  (its first cluster is lost: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
@@ -58,6 +59,7 @@ struct NtfsKind {
   static bool Overwritten(const File&) { return false; }
   static bool Overwritten(const Folder&) { return false; }
   static bool ClusterInferred(const File&) { return false; }
+  static bool LabelEntry(const File&) { return false; }
   static bool BeyondVolume(const File& file) { return file.beyondVolume; }
   static constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
