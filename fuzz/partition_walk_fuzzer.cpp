@@ -34,6 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::uint32_t i = 0; i < found; ++i) {
     const FsType type = table.records[i].fsType;
     FUZZ_CHECK(type == FsType::fat16 || type == FsType::fat32 || type == FsType::ntfs);
+    // A volume without a table is the disk's only record, from sector 0 and
+    // on the disk.
+    if (table.records[i].wholeDisk) {
+      FUZZ_CHECK(found == 1 && table.records[i].startSector == 0);
+      FUZZ_CHECK(table.records[i].sectorCount >= 1 && table.records[i].sectorCount <= size / kSectorSize);
+    }
   }
 
   // Every walk starts from an empty table: walking again over the filled one

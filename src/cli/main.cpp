@@ -15,6 +15,9 @@ namespace {
 
 using namespace salvex::cli;
 
+// The Advance Scan reads --end - --start sectors: the end is not one of them.
+constexpr const char* kEndHelp = "first sector past the range (not read)";
+
 void AddSourceOption(CLI::App& command, SourceOptions& source) {
   command.add_option("source", source.path, "block device or disk image")->required();
   command.add_flag("--udisks", source.udisks,
@@ -44,7 +47,7 @@ void AddDeepOptions(CLI::App& command, VolumeOptions& volume, DeepOptions& deep)
       ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
   command.add_option("--partition", volume.partition, "sweep this partition (\"Partition N\", from 1)");
   command.add_option("--start", volume.start, "first sector of the range");
-  command.add_option("--end", deep.end, "last sector of the range");
+  command.add_option("--end", deep.end, kEndHelp);
   command.add_option("--read-size", deep.readSize, "sectors per read (1 to 100)")->check(CLI::Range(1, 100));
   command.add_option("--mount", deep.mount, "mount found file system N and list its folders and files");
 }
@@ -102,7 +105,7 @@ int main(int argc, char** argv) {
   AddVolumeOptions(*findCommand, find.volume);
   findCommand->add_option("--fs", find.deep.fs, "with --mount: the file system the Advance Scan looks for")
       ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
-  findCommand->add_option("--end", find.deep.end, "with --mount: last sector of the range");
+  findCommand->add_option("--end", find.deep.end, std::string("with --mount: ") + kEndHelp);
   findCommand->add_option("--mount", find.deep.mount, "search found file system N of the Advance Scan");
   findCommand->add_flag("--json", find.json, "print the rows as JSON");
 
@@ -115,7 +118,7 @@ int main(int argc, char** argv) {
   AddFilterOption(*recoverCommand, recover.volume);
   recoverCommand->add_option("--fs", recover.deep.fs, "with --mount: the file system the Advance Scan looks for")
       ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
-  recoverCommand->add_option("--end", recover.deep.end, "with --mount: last sector of the range");
+  recoverCommand->add_option("--end", recover.deep.end, std::string("with --mount: ") + kEndHelp);
   recoverCommand->add_option("--read-size", recover.deep.readSize, "with --mount: sectors per read (1 to 100)")
       ->check(CLI::Range(1, 100));
   recoverCommand->add_option("--mount", recover.deep.mount, "recover from found file system N of the Advance Scan");

@@ -23,10 +23,14 @@ void PrintJson(const PartitionTable& table) {
       json.Key("beyondReach");
       json.Bool(true);
     }
+    if (record.wholeDisk) {
+      json.Key("wholeDisk");
+      json.Bool(true);
+    }
     json.Key("fsType");
     json.String(FsTypeText(record.fsType));
     json.Key("caption");
-    json.String(PartitionCaption(i, record.fsType));
+    json.String(PartitionCaption(i, record));
     json.EndObject();
   }
   json.EndArray();
@@ -38,7 +42,7 @@ void PrintTable(const PartitionTable& table) {
     const PartitionRecord& record = table.records[i];
     const std::uint64_t start = record.beyondReach ? record.wideStart : record.startSector;
     const std::uint64_t count = record.beyondReach ? record.wideCount : record.sectorCount;
-    std::cout << PartitionCaption(i, record.fsType) << "  start " << start << "  end " << start + count - 1
+    std::cout << PartitionCaption(i, record) << "  start " << start << "  end " << start + count - 1
               << "  size " << count / 2048 << " MB";
     if (record.beyondReach) std::cout << "  (" << kBeyondReachNote << ")";
     std::cout << '\n';

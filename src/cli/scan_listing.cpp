@@ -86,6 +86,7 @@ struct ItemMarks {
   bool inferred = false;
   bool beyondVolume = false;
   std::uint64_t unread = 0;  // sectors the image's map does not call finished
+  bool labelEntry = false;
 };
 
 template <typename Kind>
@@ -108,8 +109,8 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
       const TreeNodeId child = children[frame.nextChild++];
       const std::size_t depth = frame.depth + 1;
       if (const auto folder = index.FolderOfNode(child)) {
-        lines.push_back({folders[*folder].deleted, depth, Kind::Row(folders[*folder]), "", false,
-                         FolderUnread(marks, *folder)});
+        lines.push_back({folders[*folder].deleted, depth, Kind::Row(folders[*folder]), "",
+                         Kind::Overwritten(folders[*folder]), FolderUnread(marks, *folder)});
       } else {
         // A node of the tree's own, such as "Lost Files": a folder without dates.
         lines.push_back({false, depth, {tree.Text(child), "Folder", "0", "", "", std::to_string(child)}});
@@ -125,7 +126,7 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
       }
     };
     if (frame.node == FolderTreeModel::kRoot || folder) {
-      fileLines(files.ChildrenOf(folder ? Kind::KeyOf(folders[*folder]) : Kind::kRootKey));
+      fileLines(files.ChildrenOf(folder ? Kind::ChildrenKey(folders[*folder]) : Kind::kRootKey));
     } else if (index.IsLostFilesNode(frame.node)) {
       fileLines(LostFilePositions<Kind>(store));
     }
@@ -246,6 +247,10 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       json.Key("beyondVolume");
       json.Bool(true);
     }
+    if (marked.labelEntry) {
+      json.Key("labelEntry");
+      json.Bool(true);
+    }
     if (const auto gaps = unreadable.find(Kind::KeyOf(item)); std::string_view(kind) == "folder" && gaps != unreadable.end()) {
       json.Key("unreadableDirectorySectors");
       json.BeginArray();
@@ -262,7 +267,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
   const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
     writeItem(index.FolderPath(position), folders[position], "folder", 0, folders[position].treeNode,
-              ItemMarks{.unread = FolderUnread(marks, position)});
+              ItemMarks{.overwritten = Kind::Overwritten(folders[position]), .unread = FolderUnread(marks, position)});
   }
   const auto& files = Kind::Files(store).Items();
   for (std::uint32_t position = 0; position < files.size(); ++position) {
@@ -270,7 +275,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
     writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]),
               ItemMarks{Kind::Recoverable(files[position]), Kind::Overwritten(files[position]),
                         Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]),
-                        FileUnread(marks, position)});
+                        FileUnread(marks, position), Kind::LabelEntry(files[position])});
   }
   json.EndArray();
   out << '\n';

@@ -15,14 +15,16 @@ FsType ParseType(const std::string& text) {
   throw CliError("unknown file-system type '" + text + "' (use fat16, fat32 or ntfs)");
 }
 
-// Nothing chosen: the tables' only FAT partition, or the list to choose from.
+// Nothing chosen: the tables' only FAT partition (or the volume that fills a
+// disk without a table), or the list to choose from.
 void ChooseTheOnlyFatPartition(Session& session) {
   unsigned number = 0;
   const Outcome outcome = ChooseOnlyFatPartition(session, number);
   if (number != 0) {
     Require(outcome);
     const PartitionRecord& record = session.partitions.records[number - 1];
-    std::cerr << "salvex: scanning " << PartitionCaption(number - 1, record.fsType) << ", the only FAT partition of "
+    std::cerr << "salvex: scanning " << PartitionCaption(number - 1, record)
+              << (record.wholeDisk ? ", the volume without a partition table on " : ", the only FAT partition of ")
               << session.reader.Source()->Name() << '\n';
     return;
   }
@@ -31,7 +33,7 @@ void ChooseTheOnlyFatPartition(Session& session) {
                    ": look for lost ones with salvex search-partitions, or give a range with --start, --size and --type");
   }
   for (std::uint32_t i = 0; i < session.partitions.partitionCount; ++i) {
-    std::cerr << "  " << PartitionCaption(i, session.partitions.records[i].fsType) << '\n';
+    std::cerr << "  " << PartitionCaption(i, session.partitions.records[i]) << '\n';
   }
   throw UsageError(outcome.error + " (above): choose one with --partition N");
 }

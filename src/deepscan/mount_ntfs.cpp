@@ -33,9 +33,17 @@ bool MountNtfs(MountContext& context) {
   store.ClearNtfsItems();
   ui.SetStatus("Extracting entries for the file system");
   const std::uint16_t ordinal = volume.volume.foundFsOrdinal;
-  for (const MftFolderHit& hit : context.state.hits.mftFolders) {
-    if (hit.candidate != ordinal || hit.recordNumber == kRootRecord || hit.name == ".") continue;
-    store.AddNtfsFolder(hit.name, hit.recordNumber, hit.parentRecord, hit.created, hit.changed, 0, hit.deleted, true);
+  // One folder per record number, the record in use first: an old, freed
+  // copy of a record found elsewhere on the disk never hides the live one.
+  for (const bool deleted : {false, true}) {
+    for (const MftFolderHit& hit : context.state.hits.mftFolders) {
+      if (hit.candidate != ordinal || hit.recordNumber == kRootRecord || hit.name == "." ||
+          hit.deleted != deleted) {
+        continue;
+      }
+      store.AddNtfsFolder(hit.name, hit.recordNumber, hit.parentRecord, hit.created, hit.changed, 0, hit.deleted,
+                          true);
+    }
   }
   std::uint32_t lostFolders = 0;
   LinkLostNtfsFolders(store, volume.scan, ui, lostFolders);

@@ -105,8 +105,11 @@ void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
       reads = 0;
     }
     const Bytes chunk = chunks.Chunk(first, (scan.rangeSize - done + perRead - 1) / perRead);
+    // The last chunk is read whole, but what it holds past the range is not
+    // the range's: only the range's sectors are judged.
+    const auto inRange = static_cast<std::uint32_t>(std::min<std::uint64_t>(perRead, scan.rangeSize - done));
     bool goOn = true;
-    for (std::uint32_t i = 0; i < perRead && goOn; ++i) {
+    for (std::uint32_t i = 0; i < inRange && goOn; ++i) {
       if (first + i > kLastNameableSector) {
         goOn = false;
         break;

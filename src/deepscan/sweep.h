@@ -25,8 +25,10 @@ inline constexpr std::string_view kBootSectorsFound = "Boot Sector(s) Found";
 inline constexpr std::string_view kIndexEntriesFound = "Index Entries Found";
 }  // namespace panel
 
-// Reads every sector of the range, chunk by chunk, and records FAT boot
-// sectors and the first sectors of FAT folders. Stop ends it after the chunk
+// Reads every sector of the range (rangeSize sectors from rangeStart), chunk
+// by chunk, and records FAT boot sectors and the first sectors of FAT
+// folders; a last chunk that reaches past the range is read whole, but only
+// the range's sectors are judged. Stop ends it after the chunk
 // in hand; so does the 60001st boot sector.
 void SweepFat(SweepContext& context);
 

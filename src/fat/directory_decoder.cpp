@@ -37,16 +37,20 @@ FatFileItem FileItemOf(const DirectoryEntry& entry, std::uint32_t parentCluster,
   file.size = entry.size;
   file.deleted = deleted;
   file.highWordCleared = entry.highWordCleared;
+  file.labelEntry = entry.labelEntry;
   return file;
 }
 
 // Names the folder that the sweep found at `firstCluster` under `parentCluster`.
-bool NameFoundFolder(ItemStore& store, const DirectoryEntry& entry, std::uint32_t firstCluster,
+bool NameFoundFolder(DirectoryDecodeContext& context, const DirectoryEntry& entry, std::uint32_t firstCluster,
                      std::uint32_t parentCluster, bool deleted) {
+  ItemStore& store = context.store;
   const auto position = store.FindFatFolder(firstCluster);
   if (!position) return false;
   FatFolderItem& folder = store.FatFolders().At(*position);
   if (folder.parentCluster != parentCluster && parentCluster != kLostEntriesKey) return false;
+  if (deleted && context.namedByLiveEntry.contains(*position)) return true;
+  if (!deleted) context.namedByLiveEntry.insert(*position);
   folder.name = entry.name;
   folder.deleted = deleted;
   return true;
@@ -54,18 +58,20 @@ bool NameFoundFolder(ItemStore& store, const DirectoryEntry& entry, std::uint32_
 
 // The sweep found the folder with its whole first cluster (from its "."
 // entry): an entry that lost its high word names the first that matches.
-void NameFoundFolderOfLowWord(ItemStore& store, const DirectoryEntry& entry, std::uint32_t parentCluster,
-                              bool deleted, std::uint32_t lastCluster) {
+void NameFoundFolderOfLowWord(DirectoryDecodeContext& context, const DirectoryEntry& entry,
+                              std::uint32_t parentCluster, bool deleted) {
+  ItemStore& store = context.store;
   const std::uint32_t low = entry.firstCluster;
-  if (!entry.highWordCleared || low > 0xFFFF || parentCluster == kLostEntriesKey || lastCluster <= 0xFFFF) {
-    NameFoundFolder(store, entry, low, parentCluster, deleted);
+  if (!entry.highWordCleared || low > 0xFFFF || parentCluster == kLostEntriesKey ||
+      context.limits.lastCluster <= 0xFFFF) {
+    NameFoundFolder(context, entry, low, parentCluster, deleted);
     return;
   }
   // The folder must be one of the parent's: its children are at hand by key.
   for (const std::uint32_t position : store.FatFolders().ChildrenOf(parentCluster)) {
     const std::uint32_t cluster = store.FatFolders().Items()[position].firstCluster;
-    if ((cluster & 0xFFFF) == low && cluster <= lastCluster) {
-      NameFoundFolder(store, entry, cluster, parentCluster, deleted);
+    if ((cluster & 0xFFFF) == low && cluster <= context.limits.lastCluster) {
+      NameFoundFolder(context, entry, cluster, parentCluster, deleted);
       return;
     }
   }
@@ -121,7 +127,7 @@ bool DecodeDirectorySectors(DirectoryDecodeContext& context, Bytes sectors, std:
     if (entry.verdict != EntryVerdict::item) continue;
     const bool deleted = inheritedDeleted || entry.deletedMark;
     if (entry.isFolder && entry.size == 0) {
-      NameFoundFolderOfLowWord(store, entry, parentCluster, deleted, context.limits.lastCluster);
+      NameFoundFolderOfLowWord(context, entry, parentCluster, deleted);
       continue;
     }
     store.AddFatFile(FileItemOf(entry, parentCluster, deleted));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_set>
 
 #include "common/le_bytes.h"
 #include "fat/deleted_cluster_resolver.h"
@@ -30,6 +31,9 @@ struct DirectoryDecodeContext {
   // Chooses the first cluster of a deleted folder whose high word was
   // cleared, so that the walk reads it; null keeps the entry's low word.
   DeletedClusterResolver* deletedClusters = nullptr;
+  // Found folders a live entry has named: a deleted entry naming the same
+  // folder later (Windows reuses a deleted folder's cluster) leaves it live.
+  std::unordered_set<std::uint32_t> namedByLiveEntry = {};
 };
 
 // Decodes entries `firstIndex` to 15 of one 512-byte directory sector into the

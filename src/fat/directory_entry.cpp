@@ -42,7 +42,9 @@ EntryFault CheckEntryPlausibility(Bytes entry, std::uint32_t firstCluster, const
 }
 
 EntryFault CheckEntryBounds(Bytes entry, std::uint32_t firstCluster, const EntryLimits& limits) {
-  if (u8(entry, 11) & kVolumeLabelBit) return EntryFault::volumeLabel;
+  if ((u8(entry, 11) & kVolumeLabelBit) && firstCluster == 0 && u32le(entry, 28) == 0) {
+    return EntryFault::volumeLabel;
+  }
   if (limits.lastCluster != 0 && firstCluster > limits.lastCluster) return EntryFault::clusterBeyondVolume;
   if (limits.dataAreaBytes != 0 && u32le(entry, 28) > limits.dataAreaBytes) return EntryFault::sizeBeyondVolume;
   return EntryFault::none;
@@ -90,7 +92,9 @@ DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType
   const std::u16string& name = longName ? *longName : shortName;
   result.verdict = EntryVerdict::item;
   result.name = Utf16ToUtf8(name);
-  result.isFolder = (attributes & kDirectoryBit) != 0;
+  result.labelEntry = (attributes & kVolumeLabelBit) != 0;
+  // A label entry is no folder, whatever else its attribute says.
+  result.isFolder = (attributes & kDirectoryBit) != 0 && !result.labelEntry;
   result.size = u32le(entry, 28);
   result.writeDate = u16le(entry, 24);
   result.writeTime = u16le(entry, 22);

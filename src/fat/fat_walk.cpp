@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 
 #include "fat/cluster_chain.h"
@@ -105,14 +106,34 @@ class FatWalk {
   }
 
   // The folder list grows while it is walked, so every folder found, at any
-  // depth, is visited exactly once.
+  // depth, is visited exactly once. Live folders go first: only live folders
+  // hold live ones, so every live folder and file is known before a deleted
+  // folder is read, and a deleted folder whose first cluster a live item now
+  // holds is left unread (its cluster holds the live item's data).
   void WalkFolders() {
-    const auto& folders = decode_.store.FatFolders();
+    WalkFoldersWhere(false);
+    if (Stopped()) return;
+    std::unordered_set<std::uint32_t> liveFileClusters;
+    for (const FatFileItem& file : decode_.store.FatFiles().Items()) {
+      if (!file.deleted && file.firstCluster >= 2) liveFileClusters.insert(file.firstCluster);
+    }
+    liveFileClusters_ = &liveFileClusters;
+    WalkFoldersWhere(true);
+    liveFileClusters_ = nullptr;
+  }
+
+  void WalkFoldersWhere(bool deleted) {
+    auto& folders = decode_.store.FatFolders();
     for (std::size_t position = 0; position < folders.Size() && !Stopped(); ++position) {
       // Copies: the list may grow (and move) while this folder is decoded.
-      const std::uint32_t folderCluster = folders.Items()[position].firstCluster;
-      const bool folderDeleted = folders.Items()[position].deleted;
-      WalkFolder(folderCluster, folderDeleted);
+      const FatFolderItem& folder = folders.Items()[position];
+      if (folder.deleted != deleted || folder.overwritten) continue;
+      const std::uint32_t folderCluster = folder.firstCluster;
+      if (liveFileClusters_ && liveFileClusters_->contains(folderCluster)) {
+        decode_.store.MarkFatFolderOverwritten(static_cast<std::uint32_t>(position));
+        continue;
+      }
+      WalkFolder(folderCluster, deleted);
     }
   }
 
@@ -160,6 +181,8 @@ class FatWalk {
   // [the directory's sectors before the current one | the current one]
   std::array<std::uint8_t, (kLongNameReachSectors + 1) * kSectorSize> window_{};
   std::size_t previousCount_ = 0;
+  // While the deleted folders are walked: the first clusters of live files.
+  const std::unordered_set<std::uint32_t>* liveFileClusters_ = nullptr;
 };
 
 }  // namespace

@@ -7,8 +7,10 @@
 namespace salvex {
 
 // The Standard Scan of a FAT16 or FAT32 volume: clears the FAT items, reads
-// the root directory, then every folder found (deleted ones included) in the
-// order found, breadth first, adding every live and deleted entry to the store.
+// the root directory, then every live folder found in the order found,
+// breadth first, then every deleted folder the same way, adding every live and
+// deleted entry to the store. A deleted folder whose first cluster a live
+// folder or file now holds is listed as overwritten and not read.
 // Stop ends it between sectors; what was found stays. Clears the Stop flag at
 // the end; returns false when Stop cut the walk short.
 bool WalkFatVolume(VolumeContext& context, ItemStore& store);

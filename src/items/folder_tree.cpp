@@ -131,7 +131,7 @@ class TreeBuild {
 
 void BuildFatFolderTree(ItemStore& store, FolderTreeSink& sink, UiPort& ui, TreeNodeId rootNode) {
   const LostItems lost = FindLostItems<FatKind>(store);
-  const auto keyOf = [](const FatFolderItem& folder) { return folder.firstCluster; };
+  const auto keyOf = [](const FatFolderItem& folder) { return ChildrenKeyOf(folder); };
   TreeBuild(store.FatFolders(), store.counters, sink, ui, kFatRootKey, keyOf).Run(rootNode, lost);
 }
 

@@ -77,7 +77,7 @@ class ItemPaths {
     if (node == FolderTreeModel::kRoot) return Kind::kRootKey;
     const auto position = FolderOfNode(node);
     if (!position) return std::nullopt;
-    return Kind::KeyOf(Kind::Folders(store_).Items()[*position]);
+    return Kind::ChildrenKey(Kind::Folders(store_).Items()[*position]);
   }
 
   // The files a node lists, as positions in the store: those of its

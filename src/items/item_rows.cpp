@@ -21,7 +21,7 @@ ItemRow FatFolderRow(const FatFolderItem& folder) {
 
 ItemRow FatFileRow(const FatFileItem& file) {
   return {file.name,
-          FileType(file.name, file.deleted),
+          file.labelEntry ? FileType(file.name, file.deleted) + kLabelEntryMark : FileType(file.name, file.deleted),
           std::to_string(file.size),
           FormatDosDate(file.writeDate),
           FormatDosDate(file.accessDate),

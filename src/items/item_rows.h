@@ -17,8 +17,13 @@ struct ItemRow {
   std::string id;
 };
 
+// What a FAT file's type ends with when its entry is a volume label's that
+// holds clusters.
+inline constexpr const char* kLabelEntryMark = " (volume label entry)";
+
 // A folder's type is "Folder" or "Deleted Folder", its size "0", its ID its
-// tree node. A file's type is its type name, after "Deleted " when deleted.
+// tree node. A file's type is its type name, after "Deleted " when deleted,
+// and before kLabelEntryMark for a FAT label entry.
 // FAT rows show the write date as Created and the access date as Modified.
 ItemRow FatFolderRow(const FatFolderItem& folder);
 ItemRow FatFileRow(const FatFileItem& file);

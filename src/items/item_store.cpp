@@ -6,10 +6,29 @@ void ItemStore::AddFatFolder(std::string name, std::uint32_t firstCluster, std::
                              std::uint16_t writeDate, std::uint16_t accessDate, std::uint64_t treeNode,
                              bool deleted) {
   const auto position = static_cast<std::uint32_t>(fatFolders_.Size());
-  if (!fatFolderByCluster_.emplace(firstCluster, position).second) return;
-  fatFolders_.Append({std::move(name), firstCluster, parentCluster, writeDate, accessDate, treeNode, deleted},
-                     parentCluster);
+  FatFolderItem folder{std::move(name), firstCluster, parentCluster, writeDate, accessDate, treeNode, deleted};
+  const auto [holder, isNew] = fatFolderByCluster_.emplace(firstCluster, position);
+  if (!isNew) {
+    FatFolderItem& held = fatFolders_.At(holder->second);
+    if (deleted == held.deleted) return;
+    // Live and deleted on one cluster: the live one is the cluster's folder.
+    if (deleted) {
+      folder.overwritten = true;
+    } else {
+      held.overwritten = true;
+      holder->second = position;
+    }
+  }
+  fatFolders_.Append(std::move(folder), parentCluster);
   ++counters.folderCount;
+}
+
+void ItemStore::MarkFatFolderOverwritten(std::uint32_t position) {
+  FatFolderItem& folder = fatFolders_.At(position);
+  if (!folder.deleted || folder.overwritten) return;
+  folder.overwritten = true;
+  const auto holder = fatFolderByCluster_.find(folder.firstCluster);
+  if (holder != fatFolderByCluster_.end() && holder->second == position) fatFolderByCluster_.erase(holder);
 }
 
 void ItemStore::AddFatFile(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster,

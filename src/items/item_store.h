@@ -35,7 +35,11 @@ class ItemStore {
   ItemCounters counters;
   std::vector<UnreadableDirectorySector> unreadableDirectorySectors;  // FAT, in the order met
 
-  // Adds a folder unless one with the same first cluster exists already.
+  // Adds a folder, keyed by its first cluster. Of two with the same first
+  // cluster the live one keeps the key, whichever came first, and a deleted
+  // one beside it is kept as `overwritten` (Windows reuses a deleted folder's
+  // clusters); otherwise the first one found keeps it and the other is
+  // dropped (a cross-linked or repeated entry).
   void AddFatFolder(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster,
                     std::uint16_t writeDate, std::uint16_t accessDate, std::uint64_t treeNode, bool deleted);
   // Adds a file whose id is the current file count; the caller counts it.
@@ -63,6 +67,9 @@ class ItemStore {
   ItemList<FatFileItem>& FatFiles() { return fatFiles_; }
   ItemList<NtfsFileItem>& NtfsFiles() { return ntfsFiles_; }
 
+  // Marks a deleted folder `overwritten`: a live file now starts in its
+  // first cluster. It then names no key.
+  void MarkFatFolderOverwritten(std::uint32_t position);
   // Position in FatFolders() of the folder with this first cluster.
   std::optional<std::uint32_t> FindFatFolder(std::uint32_t firstCluster) const;
   // Position in NtfsFolders() of the first folder with this record number.

@@ -14,7 +14,19 @@ struct FatFolderItem {
   std::uint16_t accessDate = 0;
   std::uint64_t treeNode = 0;       // 0 until the folder tree is built
   bool deleted = false;             // its entry, or a folder above it, is deleted
+  // Deleted, and its first cluster is now a live folder's or a live file's
+  // (Windows reuses a deleted folder's clusters): listed, never read as a
+  // directory, nothing filed under it.
+  bool overwritten = false;
 };
+
+// The parent key of an overwritten folder's children: no item has it, so it
+// is shown empty, its cluster's entries being the live folder's.
+inline constexpr std::uint32_t kOverwrittenFolderKey = 0xFFFFFFFE;
+
+inline std::uint32_t ChildrenKeyOf(const FatFolderItem& folder) {
+  return folder.overwritten ? kOverwrittenFolderKey : folder.firstCluster;
+}
 
 struct FatFileItem {
   std::string name;
@@ -34,6 +46,8 @@ struct FatFileItem {
   // Deleted, and the FAT now gives some of the clusters it would be read from
   // to other files: what comes back is probably theirs.
   bool overwritten = false;
+  // Its entry is a volume label's (attribute 0x08) that holds clusters.
+  bool labelEntry = false;
   std::uint16_t writeTime = 0;  // DOS time; snapshots keep none (0: midnight)
 };
 

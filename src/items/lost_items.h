@@ -49,7 +49,7 @@ LostItems FindLostItems(const ItemStore& store) {
       keys.pop_back();
       for (const std::uint32_t child : folders.ChildrenOf(next)) {
         reached[child] = true;
-        const std::uint32_t childKey = Kind::KeyOf(folders.Items()[child]);
+        const std::uint32_t childKey = Kind::ChildrenKey(folders.Items()[child]);
         if (expanded.insert(childKey).second) keys.push_back(childKey);
       }
     }
@@ -57,7 +57,7 @@ LostItems FindLostItems(const ItemStore& store) {
   const auto head = [&](std::uint32_t position, LostItems& lost) {
     reached[position] = true;
     lost.topFolders.push_back(position);
-    reach(Kind::KeyOf(folders.Items()[position]));
+    reach(Kind::ChildrenKey(folders.Items()[position]));
   };
 
   LostItems lost;

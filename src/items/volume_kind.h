@@ -20,13 +20,17 @@ struct FatKind {
   static const ItemList<File>& Files(const ItemStore& store) { return store.FatFiles(); }
   static std::uint32_t KeyOf(const Folder& folder) { return folder.firstCluster; }
   static std::uint32_t KeyOf(const File& file) { return file.firstCluster; }
+  // The parent key its children are filed under.
+  static std::uint32_t ChildrenKey(const Folder& folder) { return ChildrenKeyOf(folder); }
   static std::uint32_t ParentOf(const Folder& folder) { return folder.parentCluster; }
   static std::uint32_t ParentOf(const File& file) { return file.parentCluster; }
   static std::uint64_t IdOf(const File& file) { return file.id; }
   // A deleted file whose cleared high word fits no free clusters.
   static bool Recoverable(const File& file) { return !file.noClusterFits; }
   static bool Overwritten(const File& file) { return file.overwritten; }
+  static bool Overwritten(const Folder& folder) { return folder.overwritten; }
   static bool ClusterInferred(const File& file) { return file.clusterInferred; }
+  static bool LabelEntry(const File& file) { return file.labelEntry; }
   static bool BeyondVolume(const File&) { return false; }
   static constexpr const char* kNotRecoverableNote = "  (its first cluster is lost: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
@@ -46,13 +50,16 @@ struct NtfsKind {
   static const ItemList<File>& Files(const ItemStore& store) { return store.NtfsFiles(); }
   static std::uint32_t KeyOf(const Folder& folder) { return folder.recordNumber; }
   static std::uint32_t KeyOf(const File& file) { return file.recordNumber; }
+  static std::uint32_t ChildrenKey(const Folder& folder) { return folder.recordNumber; }
   static std::uint32_t ParentOf(const Folder& folder) { return folder.parentRecord; }
   static std::uint32_t ParentOf(const File& file) { return file.parentRecord; }
   static std::uint64_t IdOf(const File& file) { return file.recordSector; }
   // NTFS-compressed or encrypted clusters are not the user's bytes.
   static bool Recoverable(const File& file) { return !file.compressedOrEncrypted; }
   static bool Overwritten(const File&) { return false; }
+  static bool Overwritten(const Folder&) { return false; }
   static bool ClusterInferred(const File&) { return false; }
+  static bool LabelEntry(const File&) { return false; }
   static bool BeyondVolume(const File& file) { return file.beyondVolume; }
   static constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {

@@ -19,6 +19,8 @@ struct PartitionRecord {
   bool beyondReach = false;
   std::uint64_t wideStart = 0;
   std::uint64_t wideCount = 0;
+  // A volume that fills the disk from sector 0, with no partition table.
+  bool wholeDisk = false;
 };
 
 // What the front ends say of a partition that lies beyond sector 4294967295.
@@ -40,5 +42,7 @@ struct PartitionTable {
 
 // "Partition " + (index + 1) + " - " + the type text.
 std::string PartitionCaption(std::size_t index, FsType fsType);
+// The same, or "Whole Disk - " + the type text for a volume without a table.
+std::string PartitionCaption(std::size_t index, const PartitionRecord& record);
 
 }  // namespace salvex

@@ -1,8 +1,10 @@
 #include "partition/partition_walk.h"
 
+#include <optional>
 #include <unordered_set>
 
 #include "common/le_bytes.h"
+#include "partition/bare_volume.h"
 #include "partition/gpt_walk.h"
 #include "partition/partition_classifier.h"
 
@@ -116,7 +118,25 @@ std::uint32_t WalkPartitionTables(SectorReader& reader, std::uint32_t tableSecto
 }
 
 std::uint32_t FindPartitions(SectorReader& reader, PartitionTable& table) {
-  for (const std::uint32_t tableSector : {0u, 0u, 61u, 62u}) {
+  // A volume formatted on the whole disk has its boot code where a table
+  // would be. Its boot sector decides first, as disk tools decide; a table
+  // that reads as one still wins, and the volume is taken only when that
+  // table names no partition.
+  SectorBuffer first{};
+  ReadSectorsZeroed(reader, 0, 1, first);
+  const std::uint64_t diskSectors = reader.Source() ? reader.Source()->SizeBytes() / kSectorSize : UINT64_MAX;
+  const std::optional<PartitionRecord> wholeDisk = WholeDiskVolume(first, diskSectors);
+  const auto takeWholeDisk = [&] {
+    table.Clear();
+    table.Add(*wholeDisk);
+    return table.partitionCount;
+  };
+  if (wholeDisk && !HoldsPlausibleTable(first, diskSectors)) return takeWholeDisk();
+  for (const std::uint32_t tableSector : {0u, 0u}) {
+    if (WalkPartitionTables(reader, tableSector, table) > 0) return table.partitionCount;
+  }
+  if (wholeDisk) return takeWholeDisk();
+  for (const std::uint32_t tableSector : {61u, 62u}) {
     if (WalkPartitionTables(reader, tableSector, table) > 0) return table.partitionCount;
   }
   // A GPT disk whose protective MBR was wiped still has its GUID tables.

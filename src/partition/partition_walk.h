@@ -13,7 +13,10 @@ namespace salvex {
 // the GUID partition table (WalkGpt). Returns the number of records.
 std::uint32_t WalkPartitionTables(SectorReader& reader, std::uint32_t tableSector, PartitionTable& table);
 
-// The walks made when the user leaves the disk step: sector 0, sector 0 again
+// The walks made when the user leaves the disk step. A disk whose sector 0 is
+// a FAT16, FAT32 or NTFS boot sector, and whose entries at 446 are no
+// plausible table (or a table naming no partition), is one volume: a single
+// `wholeDisk` record. Else: sector 0, sector 0 again
 // (a first read of a waking disk may fail), then 61 and 62, where some disk
 // managers keep a copy of the table; stops at the first walk that finds a
 // partition; when none does, the GUID tables are read even without a

@@ -43,7 +43,7 @@ Outcome ChoosePartition(Session& session, unsigned number) {
                            " FAT16, FAT32 or NTFS partition(s)");
   }
   if (!SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1))) {
-    return Outcome::Failed(PartitionCaption(number - 1, session.partitions.records[number - 1].fsType) + " " +
+    return Outcome::Failed(PartitionCaption(number - 1, session.partitions.records[number - 1]) + " " +
                            kBeyondReachNote);
   }
   // A partition is held to the disk as a range is: a cut-short image says so.
@@ -54,6 +54,11 @@ Outcome ChoosePartition(Session& session, unsigned number) {
 Outcome ChooseOnlyFatPartition(Session& session, unsigned& number) {
   number = 0;
   const std::uint32_t found = FindPartitions(session.reader, session.partitions);
+  // A disk without a table holds one volume, of whatever type: nothing to choose.
+  if (found == 1 && session.partitions.records[0].wholeDisk) {
+    number = 1;
+    return ChoosePartition(session, number);
+  }
   unsigned fat = 0;
   for (std::uint32_t i = 0; i < found; ++i) {
     if (session.partitions.records[i].fsType == FsType::ntfs) continue;

@@ -18,8 +18,9 @@ std::optional<FsType> FsTypeNamed(std::string_view name);
 Outcome ChoosePartition(Session& session, unsigned number);
 
 // Walks the partition tables and, when they hold exactly one FAT16 or FAT32
-// partition, chooses it for the Standard Scan; `number` is then its number
-// (from 1). Otherwise `number` is 0 and nothing is chosen.
+// partition, or the disk is one volume without a table (FAT or NTFS), chooses
+// it for the Standard Scan; `number` is then its number (from 1). Otherwise
+// `number` is 0 and nothing is chosen.
 Outcome ChooseOnlyFatPartition(Session& session, unsigned& number);
 
 // Chooses `size` sectors from `start` for the Standard Scan, as a volume of

@@ -104,7 +104,9 @@ bool ItemListModel::IsDeleted(std::size_t row) const {
 
 bool ItemListModel::IsOverwritten(std::size_t row) const {
   const Entry& entry = entries_[row];
-  return source_ == ItemSource::fat && !entry.folder && ItemAt(store_.FatFiles(), entry.position).overwritten;
+  if (source_ != ItemSource::fat) return false;
+  return entry.folder ? ItemAt(store_.FatFolders(), entry.position).overwritten
+                      : ItemAt(store_.FatFiles(), entry.position).overwritten;
 }
 
 const std::string& ItemListModel::Name(std::size_t row) const {

@@ -58,7 +58,8 @@ class ItemListModel {
   // The six column texts: Name, Type, Size, Created, Modified, ID.
   ItemRow Row(std::size_t row) const;
   bool IsDeleted(std::size_t row) const;
-  // A deleted FAT file whose clusters the FAT now gives to other files.
+  // A deleted FAT file whose clusters the FAT now gives to other files, or a
+  // deleted FAT folder whose first cluster a live item holds.
   bool IsOverwritten(std::size_t row) const;
   const std::string& Name(std::size_t row) const;
   // The folder's tree node for a folder row.

@@ -94,7 +94,7 @@ void WizardController::PresetRange() {
     const PartitionRecord& first = table.records[0];
     fields.fileSystemPosition = FileSystemPosition(first.fsType);
     fields.startSector = std::to_string(first.startSector);
-    // Start plus count here, where selecting the partition gives the last sector.
+    // Start plus count: the End Sector field names the first sector past the range.
     fields.endSector = std::to_string(std::uint64_t{first.startSector} + first.sectorCount);
   } else {
     fields.fileSystemPosition = FileSystemPosition(FsType::fat32);
@@ -142,7 +142,7 @@ void WizardController::DestroyTree(TreeKind kind) {
 void WizardController::AddPartitionNodes() {
   PartitionTable& table = session_.partitions;
   for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
-    table.records[i].treeItem = partitionsTree_->InsertNode(kRoot, PartitionCaption(i, table.records[i].fsType), 3, 3);
+    table.records[i].treeItem = partitionsTree_->InsertNode(kRoot, PartitionCaption(i, table.records[i]), 3, 3);
   }
   view_.SetTree(TreeKind::partitions, partitionsTree_.get());
   view_.ExpandTreeNode(TreeKind::partitions, kRoot);
@@ -576,13 +576,15 @@ void WizardController::TreeClickPartition(TreeNodeId node) {
     view_.SelectTreeNode(TreeKind::partitions, node);
     if (!SelectPartition(scan, table, static_cast<std::uint16_t>(index))) {
       // Listed so that the user knows it is there, but no scan can reach it.
-      view_.Notice(NoticeKind::error, PartitionCaption(index, table.records[index].fsType) + " " + kBeyondReachNote);
+      view_.Notice(NoticeKind::error, PartitionCaption(index, table.records[index]) + " " + kBeyondReachNote);
       Show(Control::next, Shown::No());
       return;
     }
   }
+  // The End Sector field names the first sector past the range, as the field
+  // is read at Next: for a partition, the sector after its last.
   view_.SetRangeFields({FileSystemPosition(scan.selectedFsType), std::to_string(scan.rangeStart),
-                        std::to_string(scan.rangeEnd)});
+                        std::to_string(std::uint64_t{scan.rangeStart} + scan.rangeSize)});
   for (const PanelRow& row : PartitionPanelRows(scan)) view_.SetPanelValue(row.label, row.value);
   Show(Control::next, Shown::Yes());
 }
@@ -635,7 +637,7 @@ void WizardController::BuildKeyOfNode() {
     }
   };
   if (Source() == ItemSource::fat) {
-    index(session_.items.FatFolders(), [](const FatFolderItem& folder) { return folder.firstCluster; });
+    index(session_.items.FatFolders(), [](const FatFolderItem& folder) { return ChildrenKeyOf(folder); });
   } else {
     index(session_.items.NtfsFolders(), [](const NtfsFolderItem& folder) { return folder.recordNumber; });
   }

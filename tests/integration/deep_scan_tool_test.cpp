@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <utility>
 
 #include "common/sector.h"
 #include "support/json_value.h"
@@ -347,6 +348,28 @@ TEST_F(DeepScanToolTest, AnNtfsVolumeWithoutBootSectorsIsFoundFromFolderRecordsA
   RecoverAndCompare("--fs ntfs", 1, folders, files, [](const std::string& path) {
     return IsNtfsMetadataPath(path) || path.starts_with("Copy (1 ) of $");
   });
+}
+
+// The range's end is the first sector past it: a boot sector at 2048 is in
+// [2000, 2049) and not in [2000, 2048), however the chunks fall.
+TEST(DeepScanRange, ReportsOnlyTheSectorsBeforeItsEnd) {
+  SALVEX_REQUIRE_TOOLS("sfdisk", "mkfs.fat");
+  TempDir dir;
+  const fs::path image = dir / "disk.img";
+  DiskPlan plan;
+  plan.totalSectors = 2048 + 69632;
+  plan.partitions = {{VolumeKind::fat32, false, 2048, 69632, 0x0C, 1, ""}};
+  BuildDisk(image, plan);
+  for (const auto& [end, found] : {std::pair{2010, "0 boot sector(s)"}, std::pair{2048, "0 boot sector(s)"},
+                                   std::pair{2049, "1 boot sector(s)"}}) {
+    SCOPED_TRACE(end);
+    const SalvexRun run = RunSalvexReading(SALVEX_BINARY, image,
+                                           "deep-scan " + ShellQuote(image.string()) +
+                                               " --fs fat32 --start 2000 --end " + std::to_string(end),
+                                           dir.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind(found, 0), 0u) << run.out;
+  }
 }
 
 }  // namespace

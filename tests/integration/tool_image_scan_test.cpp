@@ -164,23 +164,30 @@ class VolumeRecipe {
     return items;
   }
 
-  // The order the walk finds things in: the root, then each folder found, in
-  // the order found (breadth first); within a directory, the order the
-  // entries were written. Folders come first, then files.
+  // The order the walk finds things in: the root, then each live folder
+  // found, in the order found (breadth first), then each deleted folder the
+  // same way; within a directory, the order the entries were written.
+  // Folders come first, then files.
   std::vector<std::string> ExpectedOrder() const {
     std::vector<std::string> folders;
     std::vector<std::string> files;
-    std::vector<int> queue{kRoot};
-    for (std::size_t next = 0; next < queue.size(); ++next) {
+    std::vector<int> found;  // folders in the order found
+    const auto read = [&](int folder) {
       for (std::size_t i = 0; i < nodes_.size(); ++i) {
         const Node& node = nodes_[i];
-        if (node.parent != queue[next]) continue;
+        if (node.parent != folder) continue;
         if (node.isFolder) {
           folders.push_back(ListedPath(static_cast<int>(i)));
-          queue.push_back(static_cast<int>(i));
+          found.push_back(static_cast<int>(i));
         } else {
           files.push_back(ListedPath(static_cast<int>(i)));
         }
+      }
+    };
+    read(kRoot);
+    for (const bool deleted : {false, true}) {
+      for (std::size_t next = 0; next < found.size(); ++next) {
+        if (nodes_[static_cast<std::size_t>(found[next])].deleted == deleted) read(found[next]);
       }
     }
     folders.insert(folders.end(), files.begin(), files.end());

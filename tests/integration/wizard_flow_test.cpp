@@ -176,6 +176,9 @@ TEST_F(WizardFlow, AdvanceScanFromTheRangeToTheMountedItemsAndBack) {
   EXPECT_EQ(view_.range.fileSystemPosition, 1);
   EXPECT_EQ(view_.range.startSector, std::to_string(kFatStart));
   EXPECT_EQ(view_.range.endSector, std::to_string(kFatStart + kFatSectors));
+  // Clicking the partition gives the same end: the first sector past it.
+  ClickNode(TreeKind::partitions, 0);
+  EXPECT_EQ(view_.range.endSector, std::to_string(kFatStart + kFatSectors));
 
   view_.range.endSector = view_.range.startSector;
   controller_->OnNext();

@@ -198,6 +198,8 @@ TEST(NtfsMount, ListsTheClaimedFoldersAndTheFileRecordsInsideTheFileSystem) {
   bench.state.found[1].clusterBase = 8000;
   bench.state.found[1].volumeEnd = 20000;
   bench.state.hits.mftFolders = {
+      // A freed record 64 found first: the record in use is the folder.
+      {.name = "Docs gone", .sector = 1006, .parentRecord = 5, .recordNumber = 64, .candidate = 1, .deleted = true},
       {.name = "Docs", .sector = 1010, .parentRecord = 5, .recordNumber = 64, .candidate = 1},
       {.name = ".", .sector = 1012, .parentRecord = 5, .recordNumber = 5, .candidate = 1},
       {.name = "Lost", .sector = 1020, .parentRecord = 99, .recordNumber = 65, .candidate = 1},

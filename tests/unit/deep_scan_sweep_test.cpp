@@ -248,30 +248,33 @@ TEST(FatSweep, SixtyThousandBootSectorsAreNoReasonToStop) {
   EXPECT_TRUE(bench.ui.notices.empty());
 }
 
-TEST(Sweep, TheLastChunkIsExaminedWholePastTheRangesEnd) {
+TEST(Sweep, NothingPastTheRangesEndIsReported) {
   // The range [0, 1000) read 16 sectors at a time: its last chunk starts at
-  // 992 and reaches 1007. The sweep reads whole chunks and judges every
-  // sector it read, so structures just past the range are found too.
+  // 992 and reaches 1007. The chunk is read whole, but structures just past
+  // the range are not the range's: only the one at its last sector is found.
   struct Past {
     const char* name;
     FsType type;
-    void (*craft)(Image& image);
+    void (*craft)(Image& image, std::uint32_t sector);
   };
   const Past cases[] = {
-      {"FAT folder", FsType::fat32, [](Image& image) { testing::PutFolderStart(image, 1003, 9, 0); }},
-      {"FAT boot sector", FsType::fat16, [](Image& image) { testing::PutFatBootSector(image, 1004, {}); }},
+      {"FAT folder", FsType::fat32, [](Image& image, std::uint32_t sector) { testing::PutFolderStart(image, sector, 9, 0); }},
+      {"FAT boot sector", FsType::fat16,
+       [](Image& image, std::uint32_t sector) { testing::PutFatBootSector(image, sector, {}); }},
       {"NTFS folder record", FsType::ntfs,
-       [](Image& image) {
-         image.PutBytes(1002 * kSectorSize, testing::MftRecordBuilder(3).FileName(u"Docs", 1, 5).Build());
+       [](Image& image, std::uint32_t sector) {
+         image.PutBytes(std::uint64_t{sector} * kSectorSize, testing::MftRecordBuilder(3).FileName(u"Docs", 1, 5).Build());
        }},
-      {"NTFS boot sector", FsType::ntfs, [](Image& image) { testing::PutNtfsBootSector(image, 1005, 8, 5000, 4); }},
+      {"NTFS boot sector", FsType::ntfs,
+       [](Image& image, std::uint32_t sector) { testing::PutNtfsBootSector(image, sector, 8, 5000, 4); }},
   };
   for (const Past& past : cases) {
     SCOPED_TRACE(past.name);
     DeepScanBench bench(1100);
     bench.Range(past.type, 0, 1000);
     bench.settings.sectorsPerRead = 16;
-    past.craft(bench.image);
+    past.craft(bench.image, 997);   // the range's last sector but two
+    past.craft(bench.image, 1002);  // past it, in the last chunk
     bench.Open();
 
     if (past.type == FsType::ntfs) {
@@ -282,6 +285,9 @@ TEST(Sweep, TheLastChunkIsExaminedWholePastTheRangesEnd) {
 
     const HitLists& hits = bench.state.hits;
     EXPECT_EQ(hits.bootSectors.size() + hits.folderClusters.size() + hits.mftFolders.size(), 1u);
+    for (const BootSectorHit& hit : hits.bootSectors) EXPECT_EQ(hit.sector, 997u);
+    for (const FolderClusterHit& hit : hits.folderClusters) EXPECT_EQ(hit.sector, 997u);
+    for (const MftFolderHit& hit : hits.mftFolders) EXPECT_EQ(hit.sector, 997u);
   }
 }
 

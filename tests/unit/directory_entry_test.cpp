@@ -41,7 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, PlausibilityTest,
     ::testing::Values(FaultCase{"attribute 0x40", 11, 0x60, EntryFault::reservedAttributeBits, true},
                       FaultCase{"attribute 0x80", 11, 0xA0, EntryFault::reservedAttributeBits, true},
-                      FaultCase{"volume label", 11, 0x08, EntryFault::volumeLabel, false},
+                      // With clusters: a label entry, listed as a file (see below).
+                      FaultCase{"volume label", 11, 0x08, EntryFault::volumeLabel, true},
                       FaultCase{"case flags", 12, 0x01, EntryFault::unknownCaseFlags, true},
                       FaultCase{"creation hundredths", 13, 200, EntryFault::invalidTime, true},
                       FaultCase{"write time hour 31", 23, 0xF8, EntryFault::invalidTime, true},
@@ -55,6 +56,36 @@ TEST(Plausibility, ZeroDatesAreAllowedAndClustersAreBounded) {
   EXPECT_EQ(CheckEntryPlausibility(entry, 1000, kLimits), EntryFault::none);
   EXPECT_EQ(CheckEntryPlausibility(entry, 1001, kLimits), EntryFault::clusterBeyondVolume);
   EXPECT_EQ(CheckEntryPlausibility(entry, 0x0FFFFFF8, EntryLimits{}), EntryFault::none) << "no limits known";
+}
+
+// A volume label entry is the volume's name, unless it holds clusters: then
+// it is a file, marked as a label entry, so that data hidden there is found.
+TEST(DecodeDirectoryEntry, ALabelEntryHoldingClustersIsAFile) {
+  struct Case {
+    const char* what;
+    std::uint8_t attributes;
+    std::uint32_t firstCluster;
+    std::uint32_t size;
+    EntryVerdict verdict;
+  };
+  const Case cases[] = {
+      {"the volume's name", 0x08, 0, 0, EntryVerdict::implausible},
+      {"a first cluster and a size", 0x08, 77, 1234, EntryVerdict::item},
+      {"a size alone", 0x28, 0, 100, EntryVerdict::item},
+      {"a label and folder bit", 0x18, 12, 0, EntryVerdict::item},
+      {"a cluster past the volume", 0x08, 1001, 10, EntryVerdict::implausible},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const EntryBytes entry = MakeShortEntry({"HIDDEN  DAT", c.attributes, c.firstCluster, c.size});
+    const DirectoryEntry decoded = DecodeDirectoryEntry(entry, 0, FsType::fat32, kLimits);
+    EXPECT_EQ(decoded.verdict, c.verdict);
+    if (decoded.verdict != EntryVerdict::item) continue;
+    EXPECT_TRUE(decoded.labelEntry);
+    EXPECT_FALSE(decoded.isFolder);
+    EXPECT_EQ(decoded.name, "HIDDEN.DAT");
+    EXPECT_EQ(decoded.firstCluster, c.firstCluster);
+  }
 }
 
 // A sector holding `entries` from entry 0 on.

@@ -75,15 +75,16 @@ TEST_F(FatWalkTest, ListsLiveAndDeletedItemsFolderByFolder) {
   EXPECT_TRUE(completed);
   EXPECT_EQ(Names(store.FatFolders()),
             (std::vector<std::string>{"Documents", "Old stuff (deleted)", "Deep"}));
+  // Live folders are read first, then the deleted ones.
   EXPECT_EQ(Names(store.FatFiles()),
-            (std::vector<std::string>{"A.TXT", "B.TXT", "kept.txt (deleted)", "C.TXT"}));
+            (std::vector<std::string>{"A.TXT", "B.TXT", "C.TXT", "kept.txt (deleted)"}));
   EXPECT_EQ(store.FatFiles().Items()[1].parentCluster, 10u);
   EXPECT_EQ(store.FatFiles().Items()[3].id, 3u);
   EXPECT_EQ(store.FatFolders().Items()[2].parentCluster, 10u);
   EXPECT_EQ(ui.panel["Folder(s) Found"], "3");
   EXPECT_EQ(ui.panel["File(s) Found"], "4");
-  EXPECT_EQ(ui.panel["Last File/Folder"], "C.TXT");
-  EXPECT_EQ(ui.panel["Current Sector"], std::to_string(fat.ClusterSector(11)));
+  EXPECT_EQ(ui.panel["Last File/Folder"], "kept.txt");
+  EXPECT_EQ(ui.panel["Current Sector"], std::to_string(fat.ClusterSector(30)));
   EXPECT_FALSE(ui.stopVisible);
 }
 
@@ -114,8 +115,12 @@ TEST_F(FatWalkTest, AFolderClusterIsListedOnce) {
   fat.InitDirectory(10, 0);
   fat.PutNamed(10, 2, u"", {"SELF       ", 0x10, 10});  // a folder entry pointing at its own folder
   Walk();
-  EXPECT_EQ(Names(store.FatFolders()), std::vector<std::string>{"FIRST"});
-  EXPECT_EQ(store.counters.folderCount, 1u);
+  // The deleted entry on the live folder's cluster is listed as overwritten;
+  // the live entry naming its own folder is not listed again.
+  EXPECT_EQ(Names(store.FatFolders()), (std::vector<std::string>{"FIRST", "xECOND (deleted)"}));
+  EXPECT_EQ(store.counters.folderCount, 2u);
+  EXPECT_TRUE(store.FatFolders().Items()[1].overwritten);
+  EXPECT_EQ(store.FindFatFolder(10).value_or(99), 0u);
 }
 
 TEST_F(FatWalkTest, LongNameCrossingASectorBoundaryIsReadWhole) {
@@ -316,6 +321,30 @@ TEST(DecodeDirectorySectors, NamesFoundFoldersAndAddsEverythingElseAsFiles) {
   EXPECT_EQ(Names(store.FatFiles()),
             (std::vector<std::string>{"ODDDIR (deleted)", "EMPTY.TXT (deleted)", "SECOND.TXT (deleted)"}));
   EXPECT_EQ(store.counters.fileCount, 3u);
+}
+
+}  // namespace
+}  // namespace salvex
+
+namespace salvex {
+namespace {
+
+TEST(DecodeDirectorySectors, ADeletedEntryDoesNotRenameAFolderALiveOneNamed) {
+  // Windows gave the deleted OLD's cluster to NEW, whose entry comes first
+  // here; in the other order the live entry renames it last anyway.
+  for (const bool liveFirst : {true, false}) {
+    SCOPED_TRACE(liveFirst);
+    ItemStore store;
+    store.AddFatFolder("Dir12", 12, 0, 0, 0, 0, false);
+    std::vector<std::uint8_t> sector(kSectorSize, 0);
+    const testing::EntryBytes live = testing::MakeShortEntry({"NEW        ", 0x10, 12});
+    const testing::EntryBytes dead = testing::MakeShortEntry({"\xE5" "LD        ", 0x10, 12});
+    std::copy(live.begin(), live.end(), sector.begin() + (liveFirst ? 0 : 32));
+    std::copy(dead.begin(), dead.end(), sector.begin() + (liveFirst ? 32 : 0));
+    DirectoryDecodeContext context{store, FsType::fat32, EntryLimits{}};
+    DecodeDirectorySectors(context, sector, 0, false, 0);
+    EXPECT_EQ(Names(store.FatFolders()), std::vector<std::string>{"NEW"});
+  }
 }
 
 }  // namespace

@@ -72,6 +72,8 @@ TEST(ItemRows, ShowTheListColumns) {
   EXPECT_EQ(fileRow.id, "7");
   file.deleted = false;
   EXPECT_EQ(FatFileRow(file).type, "Text Document");
+  file.labelEntry = true;
+  EXPECT_EQ(FatFileRow(file).type, "Text Document (volume label entry)");
 
   const NtfsFileItem ntfs{"big.bin", 64, 5, 0, 0, 5'000'000'000ull, false, 123456};
   EXPECT_EQ(NtfsFileRow(ntfs).size, "5000000000");

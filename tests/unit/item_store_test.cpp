@@ -35,6 +35,36 @@ void AddFolder(ItemStore& store, const std::string& name, std::uint32_t cluster,
   store.AddFatFolder(name, cluster, parent, 0, 0, 0, false);
 }
 
+// Two entries on one first cluster: the live folder keeps the cluster, a
+// deleted one beside it is listed as overwritten, two alike keep the first.
+TEST(ItemStore, TheLiveFolderOfAClusterWins) {
+  struct Case {
+    bool firstDeleted;
+    bool secondDeleted;
+    std::vector<std::string> listed;  // "name" or "name!" for overwritten
+    std::uint32_t holder;             // position that keeps the cluster
+  };
+  const Case cases[] = {
+      {true, false, {"first!", "second"}, 1},
+      {false, true, {"first", "second!"}, 0},
+      {true, true, {"first"}, 0},
+      {false, false, {"first"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.firstDeleted) + std::to_string(c.secondDeleted));
+    ItemStore store;
+    store.AddFatFolder("first", 7, 0, 0, 0, 0, c.firstDeleted);
+    store.AddFatFolder("second", 7, 3, 0, 0, 0, c.secondDeleted);
+    std::vector<std::string> listed;
+    for (const FatFolderItem& folder : store.FatFolders().Items()) {
+      listed.push_back(folder.name + (folder.overwritten ? "!" : ""));
+    }
+    EXPECT_EQ(listed, c.listed);
+    EXPECT_EQ(store.FindFatFolder(7).value_or(99), c.holder);
+    EXPECT_EQ(store.counters.folderCount, c.listed.size());
+  }
+}
+
 TEST(ItemStore, FoldersAreUniqueByFirstCluster) {
   ItemStore store;
   AddFolder(store, "a", 5, 0);

@@ -187,6 +187,70 @@ TEST_F(PartitionWalkTest, FindPartitionsFallsBackToSectors61And62) {
   EXPECT_EQ(FindPartitions(reader, table), 0u);
 }
 
+// Sector 0 holds a volume's boot sector: the entries at 446 decide whether
+// it is also a partition table.
+struct SectorZeroCase {
+  const char* name;
+  BootText text;
+  std::uint8_t sectorsPerCluster;  // 3 makes the boot sector unsound
+  std::uint8_t bootFlag;           // of entry 0
+  std::uint8_t typeByte;           // of entry 0; 0 leaves it unused
+  std::uint32_t entryStart;
+  std::uint32_t entryCount;
+  // What FindPartitions lists: the whole disk or the entry's partition.
+  std::uint32_t found;
+  bool wholeDisk;
+  std::uint32_t sectorCount;
+};
+
+class SectorZeroTest : public ::testing::TestWithParam<SectorZeroCase> {};
+
+TEST_P(SectorZeroTest, ABootSectorWithoutAPlausibleTableIsTheWholeDisk) {
+  const SectorZeroCase& c = GetParam();
+  ByteImage image(400);
+  PutBootText(image, 0, c.text);
+  image.Put16(11, 512);
+  image.Put8(13, c.sectorsPerCluster);
+  image.Put16(14, 1);                              // reserved sectors
+  image.Put8(16, 2);                               // FATs
+  image.Put16(17, 512);                            // FAT16 root entries
+  image.Put16(19, std::uint16_t(c.text == BootText::fat32 ? 0 : 1000));  // more than the disk has
+  image.Put8(21, 0xF8);
+  image.Put16(22, 8);                              // FAT16 sectors per FAT
+  image.Put32(32, c.text == BootText::fat32 ? 300 : 0);
+  image.Put32(36, 8);                              // FAT32 sectors per FAT
+  image.Put32(40, 299);                            // NTFS sectors, its copy not counted
+  image.Put8(446, c.bootFlag);
+  image.PutPartitionEntry(0, 0, c.typeByte, c.entryStart, c.entryCount);
+  PutBootText(image, 100, BootText::fat16);
+  PartitionTable table;
+  std::uint16_t retries = 3;
+  SectorReader reader{retries};
+  reader.Open(image.Source());
+  ASSERT_EQ(FindPartitions(reader, table), c.found);
+  if (c.found == 0) return;
+  const PartitionRecord& record = table.records[0];
+  EXPECT_EQ(record.wholeDisk, c.wholeDisk);
+  EXPECT_EQ(record.startSector, c.wholeDisk ? 0u : c.entryStart);
+  EXPECT_EQ(record.sectorCount, c.sectorCount);
+  if (c.wholeDisk) {
+    EXPECT_EQ(PartitionCaption(0, record), std::string("Whole Disk - ") + FsTypeText(record.fsType));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SectorZeroTest,
+    ::testing::Values(SectorZeroCase{"NoEntries", BootText::fat16, 4, 0, 0, 0, 0, 1, true, 400},
+                      SectorZeroCase{"Fat32", BootText::fat32, 4, 0, 0, 0, 0, 1, true, 300},
+                      SectorZeroCase{"NtfsWithItsCopy", BootText::ntfs, 8, 0, 0, 0, 0, 1, true, 300},
+                      SectorZeroCase{"BootCodeAsFlag", BootText::fat16, 4, 0x4F, 0x06, 100, 50, 1, true, 400},
+                      SectorZeroCase{"EntryFromSector0", BootText::fat16, 4, 0x00, 0x06, 0, 50, 1, true, 400},
+                      SectorZeroCase{"EntryPastTheDisk", BootText::fat16, 4, 0x80, 0x06, 100, 4000, 1, true, 400},
+                      SectorZeroCase{"PlausibleTable", BootText::fat16, 4, 0x80, 0x06, 100, 50, 1, false, 50},
+                      SectorZeroCase{"TableOfNoPartition", BootText::fat16, 4, 0x00, 0x83, 200, 50, 1, true, 400},
+                      SectorZeroCase{"UnsoundBootSector", BootText::fat16, 3, 0x4F, 0, 0, 0, 0, false, 0}),
+    [](const ::testing::TestParamInfo<SectorZeroCase>& param) { return param.param.name; });
+
 TEST(PartitionSelection, PartitionSetsTheRangeAndThePanel) {
   PartitionTable table;
   table.Add({63, 1000, FsType::fat16, 0});

@@ -1,0 +1,107 @@
+#include "partition/bare_volume.h"
+
+#include <algorithm>
+
+#include "volume/boot_sector.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::size_t kFirstEntryOffset = 446;
+constexpr std::size_t kEntrySize = 16;
+constexpr std::uint8_t kInactive = 0x00;
+constexpr std::uint8_t kActive = 0x80;
+
+// Boot-sector fields, by offset.
+constexpr std::size_t kBytesPerSector = 11;
+constexpr std::size_t kFatCount = 16;
+constexpr std::size_t kMediaByte = 21;
+constexpr std::size_t kNtfsTotalSectors = 40;
+
+// 0xF0 for removable media, 0xF8 to 0xFF for the rest.
+constexpr bool IsMediaByte(std::uint8_t media) { return media == 0xF0 || media >= 0xF8; }
+
+BootSectorVerdict JudgeFatFields(Bytes sector, FsType type) {
+  const FatBootFields fields =
+      type == FsType::fat32 ? DecodeFat32BootFields(sector) : DecodeFat16BootFields(sector);
+  if (!IsValidSectorsPerCluster(fields.sectorsPerCluster)) return BootSectorVerdict::badClusterSize;
+  const std::uint8_t fats = u8(sector, kFatCount);
+  if (fields.reservedSectors == 0 || fats == 0 || fats > 2 || fields.sectorsPerFat == 0 ||
+      (type == FsType::fat16 && fields.rootEntries == 0) || !IsMediaByte(u8(sector, kMediaByte))) {
+    return BootSectorVerdict::badFatFields;
+  }
+  if (FatTotalSectors(sector) == 0) return BootSectorVerdict::noVolumeSize;
+  return type == FsType::fat32 ? BootSectorVerdict::fat32 : BootSectorVerdict::fat16;
+}
+
+BootSectorVerdict JudgeNtfsFields(Bytes sector) {
+  if (!IsValidSectorsPerCluster(DecodeNtfsBootFields(sector).sectorsPerCluster)) {
+    return BootSectorVerdict::badClusterSize;
+  }
+  if (u64le(sector, kNtfsTotalSectors) == 0) return BootSectorVerdict::noVolumeSize;
+  return BootSectorVerdict::ntfs;
+}
+
+}  // namespace
+
+BootSectorVerdict JudgeBootSector(Bytes sector) {
+  if (!HasBootSignature(sector)) return BootSectorVerdict::noSignature;
+  FsType type = FsType::none;
+  if (HasText(sector, 82, "FAT32")) {
+    type = FsType::fat32;
+  } else if (HasText(sector, 54, "FAT16")) {
+    type = FsType::fat16;
+  } else if (HasText(sector, 3, "NTFS    ")) {
+    type = FsType::ntfs;
+  } else {
+    return BootSectorVerdict::noFileSystemText;
+  }
+  if (u16le(sector, kBytesPerSector) != kSectorSize) return BootSectorVerdict::badSectorSize;
+  return type == FsType::ntfs ? JudgeNtfsFields(sector) : JudgeFatFields(sector, type);
+}
+
+std::optional<PartitionRecord> WholeDiskVolume(Bytes sector, std::uint64_t diskSectors) {
+  std::uint64_t volumeSectors = 0;
+  FsType type = FsType::none;
+  switch (JudgeBootSector(sector)) {
+    case BootSectorVerdict::fat16:
+      type = FsType::fat16;
+      volumeSectors = FatTotalSectors(sector);
+      break;
+    case BootSectorVerdict::fat32:
+      type = FsType::fat32;
+      volumeSectors = FatTotalSectors(sector);
+      break;
+    case BootSectorVerdict::ntfs:
+      type = FsType::ntfs;
+      // NTFS counts its sectors without the last one, which holds the copy
+      // of the boot sector that the volume parameters are read from too.
+      volumeSectors = std::min<std::uint64_t>(u64le(sector, kNtfsTotalSectors), UINT32_MAX - 1) + 1;
+      break;
+    default:
+      return std::nullopt;
+  }
+  PartitionRecord record;
+  record.fsType = type;
+  record.sectorCount = static_cast<std::uint32_t>(std::min<std::uint64_t>({volumeSectors, diskSectors, UINT32_MAX}));
+  record.wholeDisk = true;
+  if (record.sectorCount == 0) return std::nullopt;
+  return record;
+}
+
+bool HoldsPlausibleTable(Bytes sector, std::uint64_t diskSectors) {
+  bool anyInUse = false;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::size_t entry = kFirstEntryOffset + i * kEntrySize;
+    const std::uint8_t flag = u8(sector, entry);
+    if (flag != kInactive && flag != kActive) return false;
+    if (u8(sector, entry + 4) == 0) continue;  // type 0: an unused entry
+    const std::uint64_t start = u32le(sector, entry + 8);
+    const std::uint64_t count = u32le(sector, entry + 12);
+    if (start == 0 || count == 0 || start + count > diskSectors) return false;
+    anyInUse = true;
+  }
+  return anyInUse;
+}
+
+}  // namespace salvex

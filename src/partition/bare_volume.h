@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "common/le_bytes.h"
+#include "partition/partition_record.h"
+
+namespace salvex {
+
+// Why a sector was or was not taken for the boot sector of a volume that
+// fills a disk without a partition table (a USB stick or SD card formatted
+// whole, or the copy of one partition).
+enum class BootSectorVerdict {
+  fat16,
+  fat32,
+  ntfs,
+  noSignature,
+  noFileSystemText,    // neither "FAT16", "FAT32" nor "NTFS"
+  badSectorSize,       // not 512 bytes a sector
+  badClusterSize,      // sectors per cluster not a power of two up to 128
+  badFatFields,        // no reserved sectors, no or more than two FATs, an empty FAT or root, a bad media byte
+  noVolumeSize,        // a total of 0 sectors
+};
+
+// Judges `sector` by its own fields alone.
+BootSectorVerdict JudgeBootSector(Bytes sector);
+
+// The one record of a disk whose sector 0 is `sector`, a FAT16, FAT32 or
+// NTFS boot sector: sector 0 to the volume's own end (NTFS's copy of its boot
+// sector included), no further than the disk's `diskSectors`. Nothing when
+// the sector is no boot sector.
+std::optional<PartitionRecord> WholeDiskVolume(Bytes sector, std::uint64_t diskSectors);
+
+// Whether the four entries at byte 446 of `sector` read as a partition table
+// of a disk of `diskSectors`: at least one entry in use, every boot flag 0x00
+// or 0x80, and every entry in use starting after sector 0 and ending on the
+// disk. The boot code of a volume's boot sector fails this almost always.
+bool HoldsPlausibleTable(Bytes sector, std::uint64_t diskSectors);
+
+}  // namespace salvex

@@ -1,0 +1,155 @@
+// Volumes formatted on a whole disk, with no partition table (USB sticks, SD
+// cards, the copy of one partition): mkfs.fat and mkntfs on a plain file.
+// The disk is listed as one volume, "Whole Disk - ...", and scanned and
+// recovered without --partition; a table written over such a volume's boot
+// sector by sfdisk is still read as the table it is.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "common/sector.h"
+#include "partition/bare_volume.h"
+#include "session/session.h"
+#include "session/worker.h"
+#include "support/fake_wizard_view.h"
+#include "support/json_value.h"
+#include "support/ntfs_tool_volume.h"
+#include "support/scan_results.h"
+#include "support/tool_images.h"
+#include "support/tool_runner.h"
+#include "wizard/wizard_controller.h"
+
+namespace salvex::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::int64_t kNoon = 1592222400;
+
+enum class BareKind { fat16, fat32, ntfs };
+
+struct BareCase {
+  const char* name;
+  BareKind kind;
+  std::uint32_t sectors;
+  // Boot code at 446 that reads as entries: type 06 from sector 0, far past
+  // the disk's end, as Windows' boot code can read.
+  bool tableLikeBootCode;
+  const char* caption;
+};
+
+void MakeEmptyFile(const fs::path& image, std::uint32_t sectors) {
+  { std::ofstream create(image, std::ios::binary); }
+  fs::resize_file(image, std::uint64_t{sectors} * kSectorSize);
+}
+
+class BareVolumeTest : public ::testing::TestWithParam<BareCase> {};
+
+TEST_P(BareVolumeTest, IsListedScannedAndRecoveredAsTheWholeDisk) {
+  SALVEX_REQUIRE_TOOLS("mkfs.fat", "mcopy", "mkntfs", "ntfscp");
+  const BareCase& c = GetParam();
+  TempDir dir;
+  const fs::path image = dir / "bare.img";
+  const std::string name = c.kind == BareKind::ntfs ? "report.bin" : "NOTES.TXT";
+  std::string bytes;
+  if (c.kind == BareKind::ntfs) {
+    NtfsToolVolume ntfs(image, c.sectors);
+    bytes = HighBytes("report", 30000);
+    ntfs.CopyIn(name, bytes);
+  } else {
+    MakeEmptyFile(image, c.sectors);
+    RunChecked(std::string("SOURCE_DATE_EPOCH=946728000 mkfs.fat -s 1 -i 5a1e0001 -F ") +
+               (c.kind == BareKind::fat32 ? "32 " : "16 ") + ShellQuote(image.string()));
+    MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {{name, 3000, kNoon}});
+    bytes = FileContent(name, 3000);
+  }
+  if (c.tableLikeBootCode) PatchImage(image, 446, std::string("\x00\x01\x01\x00\x06\xfe\xff\xff\x00\x00\x00\x00\x00\x00\xcb\xd8", 16));
+  const std::string source = ShellQuote(image.string());
+
+  const SalvexRun listed = RunSalvexReading(SALVEX_BINARY, image, "partitions " + source + " --json", dir.Path());
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  const JsonValue records = ParseJson(listed.out);
+  ASSERT_EQ(records.items.size(), 1u) << listed.out;
+  EXPECT_EQ(records.items[0].At("caption").Str(), c.caption);
+  EXPECT_EQ(records.items[0].At("startSector").Num(), 0u);
+  EXPECT_EQ(records.items[0].At("sectorCount").Num(), c.sectors);
+  EXPECT_TRUE(records.items[0].At("wholeDisk").Bool());
+
+  const SalvexRun scanned = RunSalvexReading(SALVEX_BINARY, image, "scan " + source + " --json", dir.Path());
+  ASSERT_EQ(scanned.status, 0) << scanned.err;
+  EXPECT_NE(scanned.err.find(c.caption), std::string::npos) << scanned.err;
+  EXPECT_NE(scanned.out.find("\"" + name + "\""), std::string::npos) << scanned.out;
+
+  const fs::path out = dir / "out";
+  const SalvexRun recovered =
+      RunSalvexReading(SALVEX_BINARY, image, "recover " + source + " --all --out " + ShellQuote(out.string()), dir.Path());
+  EXPECT_EQ(recovered.status, 0) << recovered.out << recovered.err;
+  EXPECT_TRUE(ReadWholeFile(out / name) == bytes) << name << " came back with other bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tools, BareVolumeTest,
+    ::testing::Values(BareCase{"Fat16", BareKind::fat16, 32768, false, "Whole Disk - FAT16"},
+                      BareCase{"Fat16WithTableLikeBootCode", BareKind::fat16, 32768, true, "Whole Disk - FAT16"},
+                      BareCase{"Fat32", BareKind::fat32, 81920, false, "Whole Disk - FAT32"},
+                      BareCase{"Ntfs", BareKind::ntfs, 16384, false, "Whole Disk - NTFS"}),
+    [](const ::testing::TestParamInfo<BareCase>& param) { return param.param.name; });
+
+TEST(BareVolume, ATableWrittenOverAFormattedDiskIsStillTheTable) {
+  SALVEX_REQUIRE_TOOLS("mkfs.fat", "sfdisk");
+  TempDir dir;
+  const fs::path image = dir / "disk.img";
+  MakeEmptyFile(image, 65536);
+  RunChecked("SOURCE_DATE_EPOCH=946728000 mkfs.fat -F 16 -i 5a1e0001 " + ShellQuote(image.string()));
+  // sfdisk writes only the entries and the signature: the old boot sector's
+  // fields stay around them.
+  RunChecked("printf 'label: dos\\nstart=2048, size=40960, type=6\\n' | sfdisk --quiet --wipe never --no-reread "
+             "--no-tell-kernel " + ShellQuote(image.string()));
+  RunChecked("SOURCE_DATE_EPOCH=946728000 mkfs.fat -F 16 -i 5a1e0002 --offset 2048 " + ShellQuote(image.string()) +
+             " 20480");
+  const std::string sector0 = ReadWholeFile(image).substr(0, kSectorSize);
+  const Bytes bytes(reinterpret_cast<const std::uint8_t*>(sector0.data()), sector0.size());
+  ASSERT_TRUE(WholeDiskVolume(bytes, 65536)) << "sector 0 no longer reads as a boot sector";
+
+  const SalvexRun listed =
+      RunSalvexReading(SALVEX_BINARY, image, "partitions " + ShellQuote(image.string()) + " --json", dir.Path());
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  const JsonValue records = ParseJson(listed.out);
+  ASSERT_EQ(records.items.size(), 1u) << listed.out;
+  EXPECT_EQ(records.items[0].At("caption").Str(), "Partition 1 - FAT16");
+  EXPECT_EQ(records.items[0].At("startSector").Num(), 2048u);
+}
+
+TEST(BareVolume, TheWindowShowsOneNodeAndScansIt) {
+  SALVEX_REQUIRE_TOOLS("mkfs.fat", "mcopy");
+  TempDir dir;
+  const fs::path image = dir / "stick.img";
+  MakeEmptyFile(image, 32768);
+  RunChecked("SOURCE_DATE_EPOCH=946728000 mkfs.fat -F 16 -s 1 -i 5a1e0001 " + ShellQuote(image.string()));
+  MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {{"NOTES.TXT", 3000, kNoon}});
+  Session session;
+  FakeWizardView view;
+  SynchronousWorker worker;
+  FakeShell shell;
+  wizard::WizardController controller(session, view, worker, shell,
+                                      wizard::WizardController::Options{{image.string()}, "", "", {}});
+  controller.StartUp();
+  controller.OnTreeClick(view.trees.at(wizard::TreeKind::disks)->Children(FolderTreeModel::kRoot).back(),
+                         wizard::TreeHit::onItem);
+  controller.OnNext();
+  ASSERT_EQ(controller.WizardStep(), 1);
+  ASSERT_EQ(view.TreeNodes(wizard::TreeKind::partitions), (std::vector<std::string>{"Whole Disk - FAT16"}));
+  controller.OnTreeClick(view.trees.at(wizard::TreeKind::partitions)->Children(FolderTreeModel::kRoot)[0],
+                         wizard::TreeHit::onItem);
+  EXPECT_EQ(view.panelValues["Partition Start"], "0");
+  EXPECT_EQ(view.panelValues["Partition End"], "32767");
+  controller.OnNext();
+  ASSERT_EQ(controller.WizardStep(), 3);
+  EXPECT_EQ(view.ListNames(), (std::vector<std::string>{"NOTES.TXT"}));
+}
+
+}  // namespace
+}  // namespace salvex::testing
