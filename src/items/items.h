@@ -2,8 +2,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace salvex {
+
+// Consecutive clusters of a file, in the order its bytes come.
+struct ClusterRun {
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
+
+  bool operator==(const ClusterRun&) const = default;
+};
 
 // A FAT folder, known by the first cluster of its own directory data.
 struct FatFolderItem {
@@ -34,7 +43,15 @@ struct FatFileItem {
   // Deleted, and the FAT now gives some of the clusters it would be read from
   // to other files: what comes back is probably theirs.
   bool overwritten = false;
+  // Deleted, and read from clusters worked out around other files (its chain
+  // is cleared and its bytes do not lie in one run): `clusterRuns` holds
+  // them. Empty runs: its chain, else consecutive clusters from the first.
+  bool fragmentInferred = false;
   std::uint16_t writeTime = 0;  // DOS time; snapshots keep none (0: midnight)
+  std::vector<ClusterRun> clusterRuns = {};
+  // Positions in the store of other deleted files that would be read from
+  // some of the same clusters: at most one of them can be right.
+  std::vector<std::uint32_t> conflictsWith = {};
 };
 
 // An NTFS folder, known by its MFT record number; the root is record 5.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "items/item_rows.h"
 #include "items/item_store.h"
@@ -27,6 +28,8 @@ struct FatKind {
   static bool Recoverable(const File& file) { return !file.noClusterFits; }
   static bool Overwritten(const File& file) { return file.overwritten; }
   static bool ClusterInferred(const File& file) { return file.clusterInferred; }
+  static bool FragmentInferred(const File& file) { return file.fragmentInferred; }
+  static std::span<const std::uint32_t> ConflictsWith(const File& file) { return file.conflictsWith; }
   static bool BeyondVolume(const File&) { return false; }
   static constexpr const char* kNotRecoverableNote = "  (its first cluster is lost: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
@@ -53,6 +56,8 @@ struct NtfsKind {
   static bool Recoverable(const File& file) { return !file.compressedOrEncrypted; }
   static bool Overwritten(const File&) { return false; }
   static bool ClusterInferred(const File&) { return false; }
+  static bool FragmentInferred(const File&) { return false; }
+  static std::span<const std::uint32_t> ConflictsWith(const File&) { return {}; }
   static bool BeyondVolume(const File& file) { return file.beyondVolume; }
   static constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {

@@ -10,6 +10,7 @@
 #include "disk/sector_reader.h"
 #include "volume/volume_parameters.h"
 #include "recovery/recovery_admission.h"
+#include "items/items.h"
 #include "items/recovery_settings.h"
 #include "platform/host_folder.h"
 #include "platform/ui_port.h"
@@ -29,6 +30,9 @@ struct ExtractionRequest {
   bool deleted = false;
   bool overwritten = false;    // FAT: its clusters are now other files'
   bool noClusterFits = false;  // FAT: its first cluster cannot be known
+  // FAT: a deleted file's clusters as worked out around other files; empty:
+  // its chain, else consecutive clusters.
+  std::vector<ClusterRun> clusterRuns;
   std::uint32_t id = 0;
   // The time stamp for the new file: FAT: write date | access date << 16;
   // NTFS: the NTFS time itself.
