@@ -5,6 +5,7 @@
 
 #include "common/le_bytes.h"
 #include "fat/cluster_chain.h"
+#include "fat/cluster_conflicts.h"
 #include "fat/deleted_file_layout.h"
 #include "fat/directory_entry.h"
 
@@ -19,6 +20,9 @@ constexpr std::uint32_t kMaxFolderProbes = 64;
 // clusters (1 TiB in 4 KiB clusters), so that millions of deleted entries
 // cost a bounded time on any volume.
 constexpr std::uint32_t kMaxCandidates = 4096;
+// Other files a file is said to share clusters with: enough to find them,
+// and bounded when many deleted entries claim the same clusters.
+constexpr std::size_t kMaxConflictsNamed = 16;
 
 std::uint32_t DotCluster(Bytes sector, std::size_t entry) {
   return u16le(sector, entry + 26) | (static_cast<std::uint32_t>(u16le(sector, entry + 20)) << 16);
@@ -211,6 +215,7 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
   if (!Stopped()) InferLayouts(store);
   // Where a live file starts, its chain is its own, not a deleted file's.
   std::unordered_set<std::uint32_t> liveStarts;
+  std::vector<std::uint32_t> ownChain;  // positions, ascending
   for (const FatFileItem& file : files.Items()) {
     if (!file.deleted) liveStarts.insert(file.firstCluster);
   }
@@ -222,8 +227,39 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
     if (!Allocation().AnyAllocated(file.firstCluster, clusters)) continue;
     // An entry deleted while its chain stays (the FAT untouched) still owns
     // its clusters, when the chain has just the length its size needs.
-    if (!liveStarts.contains(file.firstCluster) && OwnsChain(file.firstCluster, clusters)) continue;
+    if (!liveStarts.contains(file.firstCluster) && OwnsChain(file.firstCluster, clusters)) {
+      ownChain.push_back(position);
+      continue;
+    }
     file.overwritten = true;
+  }
+  if (!Stopped()) MarkConflicts(store, ownChain);
+}
+
+void DeletedClusterResolver::MarkConflicts(ItemStore& store, const std::vector<std::uint32_t>& ownChain) {
+  const std::uint64_t clusterBytes = std::uint64_t{volume_.sectorsPerCluster} * kSectorSize;
+  auto& files = store.FatFiles();
+  std::vector<FileExtent> extents;
+  for (std::uint32_t position = 0; position < files.Size(); ++position) {
+    FatFileItem& file = files.At(position);
+    file.conflictsWith.clear();
+    // A chain the FAT still holds whole is its file's own: no other deleted
+    // file can claim it without being marked overwritten.
+    if (!file.deleted || file.size == 0 || file.noClusterFits || file.firstCluster < 2 ||
+        std::binary_search(ownChain.begin(), ownChain.end(), position)) {
+      continue;
+    }
+    if (!file.clusterRuns.empty()) {
+      for (const ClusterRun& run : file.clusterRuns) extents.push_back({run.first, run.count, position});
+    } else {
+      extents.push_back({file.firstCluster, (std::uint64_t{file.size} + clusterBytes - 1) / clusterBytes, position});
+    }
+  }
+  for (const auto& [a, b] : OverlappingFiles(std::move(extents), kMaxConflictsNamed)) {
+    for (const auto& [file, other] : {std::pair{a, b}, std::pair{b, a}}) {
+      std::vector<std::uint32_t>& named = files.At(file).conflictsWith;
+      if (named.size() < kMaxConflictsNamed) named.push_back(other);
+    }
   }
 }
 

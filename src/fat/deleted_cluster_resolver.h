@@ -4,6 +4,7 @@
 #include <atomic>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "disk/sector_reader.h"
 #include "fat/cluster_allocation.h"
@@ -38,7 +39,9 @@ class DeletedClusterResolver {
   // whose clusters the FAT now gives to other files: allocated, and not
   // along a chain of their own (one of just their length, from a cluster
   // that no live file starts and no other entry links to, meeting no other
-  // chain). Linear in the FAT's size: each cluster is followed at most once.
+  // chain); and names, for each deleted file, the others whose clusters
+  // overlap its own. Linear in the FAT's size: each cluster is followed at
+  // most once.
   void ResolveFiles(ItemStore& store);
 
  private:
@@ -52,6 +55,9 @@ class DeletedClusterResolver {
   bool OwnsChain(std::uint32_t first, std::uint64_t clusters);
   bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
   void InferLayouts(ItemStore& store);
+  // Names, for every deleted file, the other deleted files that would be
+  // read from some of the same clusters (not those along their own chain).
+  void MarkConflicts(ItemStore& store, const std::vector<std::uint32_t>& ownChain);
   // The surviving candidate in the parent folder's 65,536-cluster band, else
   // the lowest surviving one.
   std::optional<std::uint32_t> Choose(std::uint32_t low, std::uint64_t clusters, std::uint32_t parentCluster,

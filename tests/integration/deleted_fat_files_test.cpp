@@ -291,5 +291,32 @@ TEST_F(DeletedFatFilesTest, FilesWrittenInTurnsComeBackWhole) {
   EXPECT_EQ(exact, 3);
 }
 
+// "first draft.bin" is deleted, "second draft.bin" takes its clusters and is
+// deleted too: both entries claim the same clusters, and both say so.
+TEST_F(DeletedFatFilesTest, DeletedFilesOverTheSameClustersNameEachOther) {
+  RecoveryToolDisk disk(image, FsType::fat16, 1, 8192);
+  disk.MakeFolders({"Docs", "Old"});
+  disk.CopyFiles("", {{"kept.bin", PatternBytes("kept", 700), kNoon2000}});
+  disk.CopyFiles("Docs", {{"first draft.bin", PatternBytes("first", 3000), kNoon2000}});
+  disk.Delete({"Docs/first draft.bin"});
+  // In another folder, so that its entry does not take the first one's place.
+  disk.CopyFiles("Old", {{"second draft.bin", PatternBytes("second", 2000), kNoon2000}});
+  disk.Delete({"Old/second draft.bin"});
+
+  const SalvexRun json = Salvex("scan " + ShellQuote(image.string()) + " --partition 1 --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  std::vector<std::string> claims;
+  for (const JsonValue& item : ParseJson(json.out).items) {
+    if (!item.Has("conflictsWith")) continue;
+    for (const JsonValue& other : item.At("conflictsWith").items) claims.push_back(item.At("path").Str() + " > " + other.Str());
+  }
+  EXPECT_EQ(claims, (std::vector<std::string>{"Docs/first draft.bin > Old/second draft.bin",
+                                              "Old/second draft.bin > Docs/first draft.bin"}));
+  RecoverExact("--partition 1", {{"", "kept.bin", PatternBytes("kept", 700)}},
+               [](const Planted& file) { return std::vector<fs::path>{fs::path(file.name)}; });
+  EXPECT_NE(summary.find("Written from clusters other deleted files claim too (2):\n"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("/Docs/first draft.bin: also claimed by Old/second draft.bin\n"), std::string::npos) << summary;
+}
+
 }  // namespace
 }  // namespace salvex::testing
