@@ -93,6 +93,7 @@ struct ItemMarks {
   std::uint64_t unread = 0;  // sectors the image's map does not call finished
   bool fragmentInferred = false;
   std::span<const std::uint32_t> conflictsWith = {};  // positions of other files
+  std::string_view stream = {};                       // NTFS: a named data stream's name
 };
 
 template <typename Kind>
@@ -249,6 +250,10 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       json.Key("clusterInferred");
       json.Bool(true);
     }
+    if (!marked.stream.empty()) {
+      json.Key("stream");
+      json.String(std::string(marked.stream));
+    }
     if (marked.fragmentInferred) {
       json.Key("fragmentInferred");
       json.Bool(true);
@@ -291,7 +296,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
               ItemMarks{Kind::Recoverable(files[position]), Kind::Overwritten(files[position]),
                         Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]),
                         FileUnread(marks, position), Kind::FragmentInferred(files[position]),
-                        Kind::ConflictsWith(files[position])});
+                        Kind::ConflictsWith(files[position]), Kind::Stream(files[position])});
   }
   json.EndArray();
   out << '\n';

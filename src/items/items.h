@@ -81,6 +81,9 @@ struct NtfsFileItem {
   // volume's), or runs past the volume's end: only what lies inside can be
   // recovered.
   bool beyondVolume = false;
+  // One of the file's named data streams: `name` is then "FILE:STREAM" and
+  // the bytes are that stream's. Empty: the file's unnamed data.
+  std::string stream = {};
 };
 
 inline constexpr std::uint32_t kFatRootKey = 0;

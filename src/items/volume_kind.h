@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "items/item_rows.h"
 #include "items/item_store.h"
@@ -29,6 +30,7 @@ struct FatKind {
   static bool Overwritten(const File& file) { return file.overwritten; }
   static bool ClusterInferred(const File& file) { return file.clusterInferred; }
   static bool FragmentInferred(const File& file) { return file.fragmentInferred; }
+  static std::string_view Stream(const File&) { return {}; }
   static std::span<const std::uint32_t> ConflictsWith(const File& file) { return file.conflictsWith; }
   static bool BeyondVolume(const File&) { return false; }
   static constexpr const char* kNotRecoverableNote = "  (its first cluster is lost: not recoverable)";
@@ -57,6 +59,7 @@ struct NtfsKind {
   static bool Overwritten(const File&) { return false; }
   static bool ClusterInferred(const File&) { return false; }
   static bool FragmentInferred(const File&) { return false; }
+  static std::string_view Stream(const File& file) { return file.stream; }
   static std::span<const std::uint32_t> ConflictsWith(const File&) { return {}; }
   static bool BeyondVolume(const File& file) { return file.beyondVolume; }
   static constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";

@@ -26,6 +26,7 @@ struct ExtractionRequest {
   std::uint64_t size = 0;
   std::uint32_t firstCluster = 0;  // FAT
   std::uint32_t recordSector = 0;  // NTFS: the file's MFT record
+  std::string stream;              // NTFS: the named data stream to copy ("" the unnamed data)
   ExtractMode mode = ExtractMode::recover;
   bool deleted = false;
   bool overwritten = false;    // FAT: its clusters are now other files'
