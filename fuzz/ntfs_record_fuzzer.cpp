@@ -94,7 +94,19 @@ void CheckMftRunList(const std::vector<EncodedRun>& encoded) {
   }
 }
 
+// Every stream listed is found again by its name, with a size.
+void CheckStreams(const Record& record) {
+  const std::vector<std::string> names = FindDataStreamNames(record);
+  FUZZ_CHECK(names.size() <= kMaxDataStreams);
+  for (const std::string& name : names) {
+    FUZZ_CHECK(!name.empty() && name[0] != '$');
+    FUZZ_CHECK(FindDataSize(record, name).has_value());
+    (void)FindDataAttribute(record, name);
+  }
+}
+
 void CheckData(const Record& record) {
+  CheckStreams(record);
   const DataAttribute data = FindDataAttribute(record);
   const std::optional<std::uint64_t> size = FindDataSize(record);
   // Both walk the attributes alike and stop at the same unnamed data

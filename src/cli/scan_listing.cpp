@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -54,12 +55,14 @@ struct Line {
   bool deleted;
   std::size_t depth;
   ItemRow row;
-  const char* note = "";
+  std::string note;
   bool overwritten = false;  // "DEL!": its clusters are now other files'
   std::uint64_t unread = 0;  // sectors the image's map does not call finished
 };
 
 constexpr const char* kBeyondVolumeNote = "  (its data passes the end of the volume: recovered only up to it)";
+constexpr const char* kFragmentNote = "  (fragmented: its clusters were worked out around other files)";
+constexpr const char* kConflictNote = "  (other deleted files claim some of the same clusters)";
 
 // A folder's or file's unread sectors, by its position in the store.
 std::uint64_t FolderUnread(const UnreadMarks* marks, std::uint32_t position) {
@@ -71,10 +74,12 @@ std::uint64_t FileUnread(const UnreadMarks* marks, std::uint32_t position) {
 
 template <typename Kind>
 Line FileLine(const typename Kind::File& file, std::size_t depth, std::uint64_t unread) {
-  const char* note = !Kind::Recoverable(file) ? Kind::kNotRecoverableNote
+  std::string note = !Kind::Recoverable(file) ? Kind::kNotRecoverableNote
                      : Kind::BeyondVolume(file) ? kBeyondVolumeNote
                                                 : "";
-  return {file.deleted, depth, Kind::Row(file), note, Kind::Overwritten(file), unread};
+  if (Kind::FragmentInferred(file)) note += kFragmentNote;
+  if (!Kind::ConflictsWith(file).empty()) note += kConflictNote;
+  return {file.deleted, depth, Kind::Row(file), std::move(note), Kind::Overwritten(file), unread};
 }
 
 bool Passes(const FileFilter& passes, const std::string& name) { return !passes || passes(name); }
@@ -87,6 +92,9 @@ struct ItemMarks {
   bool beyondVolume = false;
   std::uint64_t unread = 0;  // sectors the image's map does not call finished
   bool labelEntry = false;
+  bool fragmentInferred = false;
+  std::span<const std::uint32_t> conflictsWith = {};  // positions of other files
+  std::string_view stream = {};                       // NTFS: a named data stream's name
 };
 
 template <typename Kind>
@@ -113,7 +121,7 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
                          Kind::Overwritten(folders[*folder]), FolderUnread(marks, *folder)});
       } else {
         // A node of the tree's own, such as "Lost Files": a folder without dates.
-        lines.push_back({false, depth, {tree.Text(child), "Folder", "0", "", "", std::to_string(child)}});
+        lines.push_back({false, depth, {tree.Text(child), "Folder", "0", "", "", std::to_string(child)}, "", false, 0});
       }
       stack.push_back({child, 0, depth});
       continue;
@@ -243,6 +251,23 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       json.Key("clusterInferred");
       json.Bool(true);
     }
+    if (!marked.stream.empty()) {
+      json.Key("stream");
+      json.String(std::string(marked.stream));
+    }
+    if (marked.fragmentInferred) {
+      json.Key("fragmentInferred");
+      json.Bool(true);
+    }
+    if (!marked.conflictsWith.empty()) {
+      json.Key("conflictsWith");
+      json.BeginArray();
+      for (const std::uint32_t other : marked.conflictsWith) {
+        const auto otherPath = index.FilePath(other);
+        json.String(otherPath ? *otherPath : Kind::Files(store).Items()[other].name);
+      }
+      json.EndArray();
+    }
     if (marked.beyondVolume) {
       json.Key("beyondVolume");
       json.Bool(true);
@@ -275,7 +300,9 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
     writeItem(index.FilePath(position), files[position], "file", files[position].size, Kind::IdOf(files[position]),
               ItemMarks{Kind::Recoverable(files[position]), Kind::Overwritten(files[position]),
                         Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]),
-                        FileUnread(marks, position), Kind::LabelEntry(files[position])});
+                        FileUnread(marks, position), Kind::LabelEntry(files[position]),
+                        Kind::FragmentInferred(files[position]), Kind::ConflictsWith(files[position]),
+                        Kind::Stream(files[position])});
   }
   json.EndArray();
   out << '\n';

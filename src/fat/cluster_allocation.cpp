@@ -73,9 +73,13 @@ std::uint64_t ClusterAllocation::Rank(std::uint64_t cluster) const {
 }
 
 bool ClusterAllocation::AnyAllocated(std::uint64_t first, std::uint64_t count) const {
-  if (!Known() || first >= limit_ || count == 0) return false;
+  return CountAllocated(first, count) != 0;
+}
+
+std::uint64_t ClusterAllocation::CountAllocated(std::uint64_t first, std::uint64_t count) const {
+  if (!Known() || first >= limit_ || count == 0) return 0;
   const std::uint64_t end = count > limit_ - first ? limit_ : first + count;
-  return Rank(end) != Rank(first);
+  return Rank(end) - Rank(first);
 }
 
 }  // namespace salvex

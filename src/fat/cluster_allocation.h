@@ -33,6 +33,8 @@ class ClusterAllocation {
   // True when any of the `count` clusters from `first` is in use; clusters
   // past the map count as free.
   bool AnyAllocated(std::uint64_t first, std::uint64_t count) const;
+  // How many of the `count` clusters from `first` are in use.
+  std::uint64_t CountAllocated(std::uint64_t first, std::uint64_t count) const;
   // Some FAT entry links to `cluster`: it is not the head of a chain.
   bool IsLinkedTo(std::uint64_t cluster) const { return Test(linked_, cluster); }
   // More than one entry links to `cluster`: two chains meet there.

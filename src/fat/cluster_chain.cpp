@@ -128,4 +128,15 @@ ClusterChainBuild BuildChainWhile(SectorReader& reader, const VolumeParameters& 
   return FollowChain(reader, volume, volume.fat1Start, lastCluster, firstCluster, false, keepGoing, chain);
 }
 
+ClusterChain ChainOfRuns(const std::vector<ClusterRun>& runs) {
+  ClusterChain chain;
+  std::uint64_t total = 0;
+  for (const ClusterRun& run : runs) total += run.count;
+  chain.reserve(total);
+  for (const ClusterRun& run : runs) {
+    for (std::uint32_t i = 0; i < run.count; ++i) chain.push_back(run.first + i);
+  }
+  return chain;
+}
+
 }  // namespace salvex

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "disk/sector_reader.h"
+#include "items/items.h"
 #include "volume/volume_parameters.h"
 
 namespace salvex {
@@ -85,5 +86,8 @@ ClusterChainBuild BuildFileChain(SectorReader& reader, const VolumeParameters& v
 ClusterChainBuild BuildChainWhile(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
                                   std::uint32_t firstCluster, std::uint32_t maxLinks,
                                   const std::function<bool(std::uint32_t)>& admit, ClusterChain& chain);
+
+// The clusters of `runs`, one by one, in order.
+ClusterChain ChainOfRuns(const std::vector<ClusterRun>& runs);
 
 }  // namespace salvex

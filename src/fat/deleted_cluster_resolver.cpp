@@ -5,6 +5,8 @@
 
 #include "common/le_bytes.h"
 #include "fat/cluster_chain.h"
+#include "fat/cluster_conflicts.h"
+#include "fat/deleted_file_layout.h"
 #include "fat/directory_entry.h"
 
 namespace salvex {
@@ -18,10 +20,30 @@ constexpr std::uint32_t kMaxFolderProbes = 64;
 // clusters (1 TiB in 4 KiB clusters), so that millions of deleted entries
 // cost a bounded time on any volume.
 constexpr std::uint32_t kMaxCandidates = 4096;
+// Other files a file is said to share clusters with: enough to find them,
+// and bounded when many deleted entries claim the same clusters.
+constexpr std::size_t kMaxConflictsNamed = 16;
 
 std::uint32_t DotCluster(Bytes sector, std::size_t entry) {
   return u16le(sector, entry + 26) | (static_cast<std::uint32_t>(u16le(sector, entry + 20)) << 16);
 }
+
+// What the FAT allocates, and the free clusters other items hold (sorted).
+class FatOccupancy final : public ClusterOccupancy {
+ public:
+  FatOccupancy(const ClusterAllocation& allocation, std::vector<std::uint32_t> heldFree)
+      : allocation_(allocation), heldFree_(std::move(heldFree)) {}
+
+  std::uint64_t CountTaken(std::uint64_t first, std::uint64_t count) const override {
+    const auto from = std::lower_bound(heldFree_.begin(), heldFree_.end(), first);
+    const auto to = std::lower_bound(from, heldFree_.end(), first + count);
+    return allocation_.CountAllocated(first, count) + static_cast<std::uint64_t>(to - from);
+  }
+
+ private:
+  const ClusterAllocation& allocation_;
+  std::vector<std::uint32_t> heldFree_;
+};
 
 }  // namespace
 
@@ -110,6 +132,68 @@ std::uint32_t DeletedClusterResolver::FolderCluster(std::uint32_t low, std::uint
   return Choose(low, 1, parentCluster, store).value_or(low);
 }
 
+void DeletedClusterResolver::InferLayouts(ItemStore& store) {
+  const std::uint64_t clusterBytes = std::uint64_t{volume_.sectorsPerCluster} * kSectorSize;
+  const ClusterAllocation& allocation = Allocation();
+  auto& files = store.FatFiles();
+  for (std::uint32_t position = 0; position < files.Size(); ++position) {
+    files.At(position).clusterRuns.clear();
+    files.At(position).fragmentInferred = false;
+  }
+  if (!allocation.Known() || Stopped()) return;
+  const std::uint64_t limit = std::uint64_t{lastCluster_} + 1;
+  const auto freeCluster = [&](std::uint32_t cluster) {
+    return cluster >= 2 && cluster < limit && !allocation.AnyAllocated(cluster, 1);
+  };
+  // Free clusters that are not a deleted file's to take: those read as
+  // directories, deleted folders' first ones and live files' first ones.
+  std::vector<std::uint32_t> held;
+  for (const std::uint32_t cluster : walked_.clusters) {
+    if (freeCluster(cluster)) held.push_back(cluster);
+  }
+  for (const FatFolderItem& folder : store.FatFolders().Items()) {
+    if (freeCluster(folder.firstCluster)) held.push_back(folder.firstCluster);
+  }
+  for (const FatFileItem& file : files.Items()) {
+    if (!file.deleted && freeCluster(file.firstCluster)) held.push_back(file.firstCluster);
+  }
+  std::sort(held.begin(), held.end());
+  held.erase(std::unique(held.begin(), held.end()), held.end());
+  // One file per first cluster: the first listed; the others stay as they
+  // are, and are marked where they meet it.
+  std::vector<std::uint32_t> order;
+  for (std::uint32_t position = 0; position < files.Size(); ++position) {
+    const FatFileItem& file = files.Items()[position];
+    if (file.deleted && file.size > 0 && !file.noClusterFits && freeCluster(file.firstCluster) &&
+        !std::binary_search(held.begin(), held.end(), file.firstCluster)) {
+      order.push_back(position);
+    }
+  }
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return files.Items()[a].firstCluster < files.Items()[b].firstCluster;
+  });
+  order.erase(std::unique(order.begin(), order.end(),
+                          [&](std::uint32_t a, std::uint32_t b) {
+                            return files.Items()[a].firstCluster == files.Items()[b].firstCluster;
+                          }),
+              order.end());
+  std::vector<DeletedFileStart> starts;
+  starts.reserve(order.size());
+  for (const std::uint32_t position : order) {
+    const FatFileItem& file = files.Items()[position];
+    starts.push_back({file.firstCluster, (std::uint64_t{file.size} + clusterBytes - 1) / clusterBytes});
+  }
+  const FatOccupancy occupancy(allocation, std::move(held));
+  std::vector<DeletedFileLayout> layouts = InferDeletedFileLayouts(starts, occupancy, limit, &stop_);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    // One run is what consecutive clusters from the first one give anyway.
+    if (layouts[i].runs.size() < 2) continue;
+    FatFileItem& file = files.At(order[i]);
+    file.clusterRuns = std::move(layouts[i].runs);
+    file.fragmentInferred = true;
+  }
+}
+
 void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
   const std::uint64_t clusterBytes = std::uint64_t{volume_.sectorsPerCluster} * kSectorSize;
   if (clusterBytes == 0) return;
@@ -128,20 +212,54 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
       file.noClusterFits = true;
     }
   }
+  if (!Stopped()) InferLayouts(store);
   // Where a live file starts, its chain is its own, not a deleted file's.
   std::unordered_set<std::uint32_t> liveStarts;
+  std::vector<std::uint32_t> ownChain;  // positions, ascending
   for (const FatFileItem& file : files.Items()) {
     if (!file.deleted) liveStarts.insert(file.firstCluster);
   }
   for (std::uint32_t position = 0; position < files.Size() && !Stopped(); ++position) {
     FatFileItem& file = files.At(position);
-    if (!file.deleted || file.size == 0 || file.noClusterFits) continue;
+    // Clusters worked out around other files are free ones.
+    if (!file.deleted || file.size == 0 || file.noClusterFits || file.fragmentInferred) continue;
     const std::uint64_t clusters = clustersOf(file);
     if (!Allocation().AnyAllocated(file.firstCluster, clusters)) continue;
     // An entry deleted while its chain stays (the FAT untouched) still owns
     // its clusters, when the chain has just the length its size needs.
-    if (!liveStarts.contains(file.firstCluster) && OwnsChain(file.firstCluster, clusters)) continue;
+    if (!liveStarts.contains(file.firstCluster) && OwnsChain(file.firstCluster, clusters)) {
+      ownChain.push_back(position);
+      continue;
+    }
     file.overwritten = true;
+  }
+  if (!Stopped()) MarkConflicts(store, ownChain);
+}
+
+void DeletedClusterResolver::MarkConflicts(ItemStore& store, const std::vector<std::uint32_t>& ownChain) {
+  const std::uint64_t clusterBytes = std::uint64_t{volume_.sectorsPerCluster} * kSectorSize;
+  auto& files = store.FatFiles();
+  std::vector<FileExtent> extents;
+  for (std::uint32_t position = 0; position < files.Size(); ++position) {
+    FatFileItem& file = files.At(position);
+    file.conflictsWith.clear();
+    // A chain the FAT still holds whole is its file's own: no other deleted
+    // file can claim it without being marked overwritten.
+    if (!file.deleted || file.size == 0 || file.noClusterFits || file.firstCluster < 2 ||
+        std::binary_search(ownChain.begin(), ownChain.end(), position)) {
+      continue;
+    }
+    if (!file.clusterRuns.empty()) {
+      for (const ClusterRun& run : file.clusterRuns) extents.push_back({run.first, run.count, position});
+    } else {
+      extents.push_back({file.firstCluster, (std::uint64_t{file.size} + clusterBytes - 1) / clusterBytes, position});
+    }
+  }
+  for (const auto& [a, b] : OverlappingFiles(std::move(extents), kMaxConflictsNamed)) {
+    for (const auto& [file, other] : {std::pair{a, b}, std::pair{b, a}}) {
+      std::vector<std::uint32_t>& named = files.At(file).conflictsWith;
+      if (named.size() < kMaxConflictsNamed) named.push_back(other);
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "disk/sector_reader.h"
 #include "fat/cluster_allocation.h"
@@ -32,11 +33,15 @@ class DeletedClusterResolver {
   std::uint32_t FolderCluster(std::uint32_t low, std::uint32_t parentCluster, const ItemStore& store);
 
   // Chooses the first cluster of every file whose high word was cleared (or
-  // marks it as fitting nowhere), then marks the deleted files whose clusters
-  // the FAT now gives to other files: allocated, and not along a chain of
-  // their own (one of just their length, from a cluster that no live file
-  // starts and no other entry links to, meeting no other chain). Linear in
-  // the FAT's size: each cluster is followed at most once.
+  // marks it as fitting nowhere); works out the clusters of the deleted files
+  // that start on a free cluster, all together (see InferDeletedFileLayouts),
+  // keeping those that do not lie in one run; then marks the deleted files
+  // whose clusters the FAT now gives to other files: allocated, and not
+  // along a chain of their own (one of just their length, from a cluster
+  // that no live file starts and no other entry links to, meeting no other
+  // chain); and names, for each deleted file, the others whose clusters
+  // overlap its own. Linear in the FAT's size: each cluster is followed at
+  // most once.
   void ResolveFiles(ItemStore& store);
 
  private:
@@ -49,6 +54,10 @@ class DeletedClusterResolver {
   // other chain reaches into.
   bool OwnsChain(std::uint32_t first, std::uint64_t clusters);
   bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
+  void InferLayouts(ItemStore& store);
+  // Names, for every deleted file, the other deleted files that would be
+  // read from some of the same clusters (not those along their own chain).
+  void MarkConflicts(ItemStore& store, const std::vector<std::uint32_t>& ownChain);
   // The surviving candidate in the parent folder's 65,536-cluster band, else
   // the lowest surviving one.
   std::optional<std::uint32_t> Choose(std::uint32_t low, std::uint64_t clusters, std::uint32_t parentCluster,

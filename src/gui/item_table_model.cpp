@@ -120,9 +120,12 @@ QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
   const int column = index.column();
   switch (role) {
     case Qt::ToolTipRole:
-      if (column == 0 && rows_->IsOverwritten(static_cast<std::size_t>(row))) {
-        return QString::fromStdString(Column(RowTexts(row), column)) + QStringLiteral("\n") +
-               QString::fromUtf8(wizard::kOverwrittenToolTip);
+      if (column == 0) {
+        const std::string warning = rows_->WarningText(static_cast<std::size_t>(row));
+        if (!warning.empty()) {
+          return QString::fromStdString(Column(RowTexts(row), column)) + QStringLiteral("\n") +
+                 QString::fromStdString(warning);
+        }
       }
       [[fallthrough]];
     case Qt::DisplayRole:
@@ -130,7 +133,7 @@ QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
       return QString::fromStdString(Column(RowTexts(row), column));
     case Qt::DecorationRole: {
       if (column != 0) return {};
-      if (rows_->IsOverwritten(static_cast<std::size_t>(row))) return types_.OverwrittenIcon();
+      if (!rows_->WarningText(static_cast<std::size_t>(row)).empty()) return types_.OverwrittenIcon();
       const bool deleted = rows_->IsDeleted(static_cast<std::size_t>(row));
       if (rows_->At(static_cast<std::size_t>(row)).folder) return types_.FolderIcon(deleted);
       return types_.FileIcon(rows_->Name(static_cast<std::size_t>(row)), deleted);

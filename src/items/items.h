@@ -2,8 +2,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace salvex {
+
+// Consecutive clusters of a file, in the order its bytes come.
+struct ClusterRun {
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
+
+  bool operator==(const ClusterRun&) const = default;
+};
 
 // A FAT folder, known by the first cluster of its own directory data.
 struct FatFolderItem {
@@ -48,7 +57,15 @@ struct FatFileItem {
   bool overwritten = false;
   // Its entry is a volume label's (attribute 0x08) that holds clusters.
   bool labelEntry = false;
+  // Deleted, and read from clusters worked out around other files (its chain
+  // is cleared and its bytes do not lie in one run): `clusterRuns` holds
+  // them. Empty runs: its chain, else consecutive clusters from the first.
+  bool fragmentInferred = false;
   std::uint16_t writeTime = 0;  // DOS time; snapshots keep none (0: midnight)
+  std::vector<ClusterRun> clusterRuns = {};
+  // Positions in the store of other deleted files that would be read from
+  // some of the same clusters: at most one of them can be right.
+  std::vector<std::uint32_t> conflictsWith = {};
 };
 
 // An NTFS folder, known by its MFT record number; the root is record 5.
@@ -78,6 +95,9 @@ struct NtfsFileItem {
   // volume's), or runs past the volume's end: only what lies inside can be
   // recovered.
   bool beyondVolume = false;
+  // One of the file's named data streams: `name` is then "FILE:STREAM" and
+  // the bytes are that stream's. Empty: the file's unnamed data.
+  std::string stream = {};
 };
 
 inline constexpr std::uint32_t kFatRootKey = 0;

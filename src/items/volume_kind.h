@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 #include "items/item_rows.h"
 #include "items/item_store.h"
@@ -31,6 +33,9 @@ struct FatKind {
   static bool Overwritten(const Folder& folder) { return folder.overwritten; }
   static bool ClusterInferred(const File& file) { return file.clusterInferred; }
   static bool LabelEntry(const File& file) { return file.labelEntry; }
+  static bool FragmentInferred(const File& file) { return file.fragmentInferred; }
+  static std::string_view Stream(const File&) { return {}; }
+  static std::span<const std::uint32_t> ConflictsWith(const File& file) { return file.conflictsWith; }
   static bool BeyondVolume(const File&) { return false; }
   static constexpr const char* kNotRecoverableNote = "  (its first cluster is lost: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
@@ -60,6 +65,9 @@ struct NtfsKind {
   static bool Overwritten(const Folder&) { return false; }
   static bool ClusterInferred(const File&) { return false; }
   static bool LabelEntry(const File&) { return false; }
+  static bool FragmentInferred(const File&) { return false; }
+  static std::string_view Stream(const File& file) { return file.stream; }
+  static std::span<const std::uint32_t> ConflictsWith(const File&) { return {}; }
   static bool BeyondVolume(const File& file) { return file.beyondVolume; }
   static constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {

@@ -28,6 +28,39 @@ bool NamedI30(Bytes record, Offset nameStart) {
          Byte(record, nameStart + 6) == '0';
 }
 
+// The attribute's name (UTF-8; empty for none), '/' and NUL made '_' as in
+// file names, since it becomes part of a host name.
+std::string AttributeName(Bytes record, Offset attribute) {
+  const std::size_t units = Byte(record, attribute + 9);
+  const Offset start = attribute + U16(record, attribute + 10);
+  if (units == 0 || start < 0 || !Fits(record, static_cast<std::size_t>(start), units * 2)) return {};
+  std::u16string name;
+  for (std::size_t i = 0; i < units; ++i) {
+    const char16_t unit = U16(record, start + 2 * static_cast<Offset>(i));
+    name.push_back(unit == u'/' || unit == 0 ? u'_' : unit);
+  }
+  return Utf16ToUtf8(name);
+}
+
+// The offset of the data attribute named `stream` ("" the unnamed one) in
+// the walk of the record's attributes, or -1.
+Offset FindDataOffset(Bytes record, std::string_view stream) {
+  Offset offset = S16(record, 20);
+  while (offset >= 0 && offset < kLastByte) {
+    const std::uint32_t type = U32(record, offset);
+    if (EndsAttributes(type)) return -1;
+    const std::uint32_t length = U32(record, offset + 4);
+    if (type == ntfs::kData && (stream.empty() ? Byte(record, offset + 9) == 0 : AttributeName(record, offset) == stream)) {
+      return offset;
+    }
+    // A named stream may run to the record's last byte; other attributes not.
+    const std::uint32_t longest = type == ntfs::kData ? 1023 : 1022;
+    if (length == 0 || length > longest) return -1;
+    offset += length;
+  }
+  return -1;
+}
+
 std::optional<FileNameInfo> ReadFileNameValue(Bytes record, Offset value) {
   const std::size_t units = Byte(record, value + 64);
   if (!Fits(record, static_cast<std::size_t>(value) + 66, units * 2)) return std::nullopt;
@@ -106,20 +139,30 @@ std::optional<FileNameInfo> FindPreferredFileName(Bytes record) {
   return std::nullopt;
 }
 
-std::optional<std::uint64_t> FindDataSize(Bytes record) {
+std::optional<std::uint64_t> FindDataSize(Bytes record, std::string_view stream) {
+  const Offset offset = FindDataOffset(record, stream);
+  if (offset < 0) return std::nullopt;
+  return Byte(record, offset + 8) == 1 ? U64(record, offset + 48) : U32(record, offset + 16);
+}
+
+std::vector<std::string> FindDataStreamNames(Bytes record) {
+  std::vector<std::string> names;
   Offset offset = S16(record, 20);
-  while (offset >= 0 && offset < kLastByte) {
+  while (offset >= 0 && offset < kLastByte && names.size() < kMaxDataStreams) {
     const std::uint32_t type = U32(record, offset);
-    if (EndsAttributes(type)) return std::nullopt;
+    if (EndsAttributes(type)) break;
     const std::uint32_t length = U32(record, offset + 4);
-    if (type == ntfs::kData && Byte(record, offset + 9) == 0) {
-      return Byte(record, offset + 8) == 1 ? U64(record, offset + 48) : U32(record, offset + 16);
+    if (type == ntfs::kData && Byte(record, offset + 9) != 0) {
+      std::string name = AttributeName(record, offset);
+      if (!name.empty() && name[0] != '$' && std::find(names.begin(), names.end(), name) == names.end()) {
+        names.push_back(std::move(name));
+      }
     }
     const std::uint32_t longest = type == ntfs::kData ? 1023 : 1022;
-    if (length == 0 || length > longest) return std::nullopt;
+    if (length == 0 || length > longest) break;
     offset += length;
   }
-  return std::nullopt;
+  return names;
 }
 
 std::uint32_t FindIndexRootOwner(Bytes record) {
@@ -177,29 +220,18 @@ std::vector<std::uint32_t> CollectAttributeListRecords(Bytes record, std::uint32
   return records;
 }
 
-DataAttribute FindDataAttribute(Bytes record) {
-  Offset offset = S16(record, 20);
-  while (offset >= 0 && offset < kLastByte) {
-    const std::uint32_t type = U32(record, offset);
-    const std::uint32_t length = U32(record, offset + 4);
-    if (type == ntfs::kData && Byte(record, offset + 9) == 0) {
-      DataAttribute data;
-      const std::uint8_t residence = Byte(record, offset + 8);
-      if (residence > 1) return data;
-      data.kind = residence == 0 ? DataKind::resident : DataKind::nonResident;
-      data.offset = static_cast<std::size_t>(offset);
-      const std::uint16_t flags = U16(record, offset + 12);
-      data.compressed = (flags & kCompressionMask) != 0;
-      data.encrypted = (flags & kEncryptedFlag) != 0;
-      return data;
-    }
-    if (EndsAttributes(type)) return {};
-    // A named stream may run to the record's last byte; other attributes not.
-    const std::uint32_t longest = type == ntfs::kData ? 1023 : 1022;
-    if (length == 0 || length > longest) return {};
-    offset += length;
-  }
-  return {};
+DataAttribute FindDataAttribute(Bytes record, std::string_view stream) {
+  const Offset offset = FindDataOffset(record, stream);
+  if (offset < 0) return {};
+  DataAttribute data;
+  const std::uint8_t residence = Byte(record, offset + 8);
+  if (residence > 1) return data;
+  data.kind = residence == 0 ? DataKind::resident : DataKind::nonResident;
+  data.offset = static_cast<std::size_t>(offset);
+  const std::uint16_t flags = U16(record, offset + 12);
+  data.compressed = (flags & kCompressionMask) != 0;
+  data.encrypted = (flags & kEncryptedFlag) != 0;
+  return data;
 }
 
 }  // namespace salvex

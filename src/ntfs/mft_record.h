@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/le_bytes.h"
@@ -47,9 +48,18 @@ std::optional<FileNameInfo> FindFileName(Bytes record, std::uint8_t nameSpace);
 // The record's name in the first name space of ntfs::kNameSpaceOrder it has.
 std::optional<FileNameInfo> FindPreferredFileName(Bytes record);
 
-// The size of the record's unnamed data: the data size of a non-resident
-// attribute, the value length of a resident one.
-std::optional<std::uint64_t> FindDataSize(Bytes record);
+// The size of the record's unnamed data (`stream` "") or of its data stream
+// named `stream`: the data size of a non-resident attribute, the value
+// length of a resident one.
+std::optional<std::uint64_t> FindDataSize(Bytes record, std::string_view stream = {});
+
+// The most named data streams listed for one record.
+inline constexpr std::size_t kMaxDataStreams = 64;
+
+// The names of the record's named data attributes (its alternate data
+// streams), each once, in record order, at most kMaxDataStreams. Names that
+// begin with '$' are NTFS's own (a journal, the bad-cluster map) and left out.
+std::vector<std::string> FindDataStreamNames(Bytes record);
 
 // The folder's own record number as the first entry of its "$I30" index root
 // names it (the parent of its children), or 0.
@@ -76,7 +86,8 @@ struct DataAttribute {
   bool encrypted = false;
 };
 
-// The record's unnamed data attribute; named streams before it are skipped.
-DataAttribute FindDataAttribute(Bytes record);
+// The record's unnamed data attribute (named streams before it are
+// skipped), or its data stream named `stream`.
+DataAttribute FindDataAttribute(Bytes record, std::string_view stream = {});
 
 }  // namespace salvex

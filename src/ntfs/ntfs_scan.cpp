@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ntfs/attribute_list.h"
@@ -93,10 +94,19 @@ class NtfsScan {
                            context_.scan.scanType == ScanType::advance);
       ui_.SetPanelValue(panel::kFoldersFound, std::to_string(store_.counters.folderCount));
     } else {
-      const DataLocation data = FindData(record, holders, sector);
+      const DataLocation data = FindData(record, holders, sector, {});
       store_.AddNtfsFile(static_cast<std::uint32_t>(data.sector), name->name, number, name->parentRecord,
                          name->created, name->changed, data.size, flags == 0, data.transformed, data.beyondVolume);
       ++store_.counters.fileCount;
+      // Its alternate data streams are listed beside it, as "NAME:STREAM".
+      for (const std::string& stream : FindStreamNames(record, holders, sector)) {
+        const DataLocation streamData = FindData(record, holders, sector, stream);
+        store_.AddNtfsFile(static_cast<std::uint32_t>(streamData.sector), name->name + ":" + stream, number,
+                           name->parentRecord, name->created, name->changed, streamData.size, flags == 0,
+                           streamData.transformed, streamData.beyondVolume);
+        store_.NtfsFiles().At(static_cast<std::uint32_t>(store_.NtfsFiles().Size() - 1)).stream = stream;
+        ++store_.counters.fileCount;
+      }
       ui_.SetPanelValue(panel::kFilesFound, std::to_string(store_.counters.fileCount));
     }
     ui_.SetPanelValue(panel::kLastItem, name->name);
@@ -155,19 +165,37 @@ class NtfsScan {
     bool beyondVolume = false;
   };
 
-  // Where the unnamed data attribute is, or the last record tried with size 0.
-  DataLocation FindData(const Record& record, const std::vector<std::uint32_t>& holders, std::uint64_t sector) {
+  // The names of the file's data streams, from every record that holds its
+  // attributes, each once.
+  std::vector<std::string> FindStreamNames(const Record& record, const std::vector<std::uint32_t>& holders,
+                                           std::uint64_t sector) {
+    std::vector<std::string> names;
+    ForEachHolder(record, holders, sector, [&](Bytes bytes, std::uint64_t) {
+      for (std::string& name : FindDataStreamNames(bytes)) {
+        if (names.size() >= kMaxDataStreams) return true;
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+      }
+      return false;
+    });
+    return names;
+  }
+
+  // Where the data attribute named `stream` (or the unnamed one) is, or the
+  // last record tried with size 0.
+  DataLocation FindData(const Record& record, const std::vector<std::uint32_t>& holders, std::uint64_t sector,
+                        std::string_view stream) {
     DataLocation location;
     ForEachHolder(record, holders, sector, [&](Bytes bytes, std::uint64_t holderSector) {
       location.sector = holderSector;
-      const std::optional<std::uint64_t> size = FindDataSize(bytes);
+      const std::optional<std::uint64_t> size = FindDataSize(bytes, stream);
       if (!size) return false;
       const VolumeParameters& volume = context_.volume;
       const VolumeBoundSize bound = BoundToVolume(
-          bytes, *size, NtfsVolumeClusters(volume, LastVolumeSector(volume, context_.scan)), volume.sectorsPerCluster);
+          bytes, *size, NtfsVolumeClusters(volume, LastVolumeSector(volume, context_.scan)), volume.sectorsPerCluster,
+          stream);
       location.size = bound.size;
       location.beyondVolume = bound.beyondVolume;
-      const DataAttribute data = FindDataAttribute(bytes);
+      const DataAttribute data = FindDataAttribute(bytes, stream);
       location.transformed = data.compressed || data.encrypted;
       return true;
     });

@@ -12,12 +12,12 @@ std::uint64_t NtfsVolumeClusters(const VolumeParameters& volume, std::uint32_t l
 }
 
 VolumeBoundSize BoundToVolume(Bytes record, std::uint64_t size, std::uint64_t volumeClusters,
-                              std::uint32_t sectorsPerCluster) {
+                              std::uint32_t sectorsPerCluster, std::string_view stream) {
   VolumeBoundSize bound{size, false};
   if (volumeClusters == 0) return bound;
   const std::uint64_t volumeBytes = volumeClusters * sectorsPerCluster * kSectorSize;
   if (size > volumeBytes) bound = {volumeBytes, true};
-  const DataAttribute data = FindDataAttribute(record);
+  const DataAttribute data = FindDataAttribute(record, stream);
   if (data.kind != DataKind::nonResident) return bound;
   const auto runs = DecodeDataRuns(record, data.offset);
   if (!runs) return bound;

@@ -11,6 +11,7 @@
 #include "fat/fat_sector_cache.h"
 #include "volume/volume_parameters.h"
 #include "recovery/recovery_admission.h"
+#include "items/items.h"
 #include "items/recovery_settings.h"
 #include "platform/host_folder.h"
 #include "platform/ui_port.h"
@@ -26,10 +27,14 @@ struct ExtractionRequest {
   std::uint64_t size = 0;
   std::uint32_t firstCluster = 0;  // FAT
   std::uint32_t recordSector = 0;  // NTFS: the file's MFT record
+  std::string stream;              // NTFS: the named data stream to copy ("" the unnamed data)
   ExtractMode mode = ExtractMode::recover;
   bool deleted = false;
   bool overwritten = false;    // FAT: its clusters are now other files'
   bool noClusterFits = false;  // FAT: its first cluster cannot be known
+  // FAT: a deleted file's clusters as worked out around other files; empty:
+  // its chain, else consecutive clusters.
+  std::vector<ClusterRun> clusterRuns;
   std::uint32_t id = 0;
   // The time stamp for the new file: FAT: write date | access date << 16;
   // NTFS: the NTFS time itself.

@@ -120,6 +120,7 @@ ExtractionRequest FatExtractionRequest(const FatFileItem& file) {
   request.deleted = file.deleted;
   request.overwritten = file.overwritten;
   request.noClusterFits = file.noClusterFits;
+  request.clusterRuns = file.clusterRuns;
   request.id = file.id;
   request.fileTime = PackFatFileTime(file.writeDate, file.writeTime);
   return request;
@@ -164,9 +165,14 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   if (request.size > 0) {
     const std::uint32_t lastCluster = FatEntryLimits(context.volume, context.lastSector).lastCluster;
     const ChainCancel cancel{&run.stopSaving, &run.skipFile};
-    if (!run.fatCache) run.fatCache = std::make_unique<FatSectorCache>(context.reader);
-    const FileChainChoice choice = ChooseFileChain(context.reader, context.volume, lastCluster, request.firstCluster,
-                                                   request.size, request.deleted, cancel, run.fatCache.get());
+    FileChainChoice choice;
+    if (request.clusterRuns.empty()) {
+      if (!run.fatCache) run.fatCache = std::make_unique<FatSectorCache>(context.reader);
+      choice = ChooseFileChain(context.reader, context.volume, lastCluster, request.firstCluster, request.size,
+                               request.deleted, cancel, run.fatCache.get());
+    } else {
+      choice.chain = ChainOfRuns(request.clusterRuns);
+    }
     result.chainDamage = choice.damage;
     if (!CopyClusters(context, request, choice.chain, lastCluster, copier)) {
       failure = "its clusters run past the end of the volume (cluster " + std::to_string(lastCluster) + ")";

@@ -102,7 +102,8 @@ std::vector<DataRun> GatherPieces(ExtractionContext& context, const Record& reco
 void ExtractNonResident(ExtractionContext& context, const ExtractionRequest& request, const Record& record,
                         const DataAttribute& data, ExtractionResult& result) {
   std::optional<std::vector<DataRun>> runs = DecodeDataRuns(record, data.offset);
-  if (runs) runs = GatherPieces(context, record, std::move(*runs), request.size);
+  // The pieces an attribute list names are the unnamed data's.
+  if (runs && request.stream.empty()) runs = GatherPieces(context, record, std::move(*runs), request.size);
   if (!runs || runs->empty()) {
     result.outcome = ExtractionOutcome::noData;
     result.error = "its run list is damaged";
@@ -153,6 +154,7 @@ ExtractionRequest NtfsExtractionRequest(const NtfsFileItem& file) {
   request.name = file.name;
   request.size = file.size;
   request.recordSector = file.recordSector;
+  request.stream = file.stream;
   request.deleted = file.deleted;
   request.fileTime = file.changed;
   return request;
@@ -167,7 +169,7 @@ ExtractionResult ExtractNtfsFile(ExtractionContext& context, const ExtractionReq
   }
   Record record{};
   ReadMftRecord(context.reader, request.recordSector, record);
-  const DataAttribute data = FindDataAttribute(record);
+  const DataAttribute data = FindDataAttribute(record, request.stream);
   if (data.kind == DataKind::none) {
     result.outcome = ExtractionOutcome::noData;
     result.error = "its MFT record holds no data attribute";

@@ -99,10 +99,23 @@ class Recovery {
 
   void RecoverFile(const typename Kind::File& file, const HostFolder& folder) {
     if (Stopped()) return;
-    Account(Extract(context_, file, folder), folder, Kind::Overwritten(file));
+    Account(Extract(context_, file, folder), folder, Kind::Overwritten(file), ClaimedToo(file));
   }
 
-  void Account(const ExtractionResult& result, const HostFolder& folder, bool overwritten) {
+  // The other deleted files said to claim some of the file's clusters, by
+  // their paths in the volume; empty when there are none.
+  std::string ClaimedToo(const typename Kind::File& file) const {
+    std::string others;
+    for (const std::uint32_t other : Kind::ConflictsWith(file)) {
+      if (other >= Kind::Files(store_).Size()) continue;
+      const auto path = paths_.FilePath(other);
+      others += (others.empty() ? "" : ", ") + (path ? *path : Kind::Files(store_).Items()[other].name);
+    }
+    return others;
+  }
+
+  void Account(const ExtractionResult& result, const HostFolder& folder, bool overwritten,
+               const std::string& claimedToo) {
     const std::string path = folder.PathOf(result.name);
     switch (result.outcome) {
       case ExtractionOutcome::notStarted: return;
@@ -128,6 +141,7 @@ class Recovery {
     ++summary_.filesWritten;
     summary_.bytesWritten += result.bytesWritten;
     if (overwritten) ++summary_.writtenOverwritten;
+    if (!claimedToo.empty()) summary_.conflicting.push_back(path + ": also claimed by " + claimedToo);
     if (result.unreadableSectors > 0) summary_.withUnreadableSectors.push_back({path, result.unreadableSectors});
     if (result.nameEscaped) summary_.escapedNames.push_back(path);
     if (!result.chainDamage.empty()) summary_.damagedChains.push_back(path + ": " + result.chainDamage);

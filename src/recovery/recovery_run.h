@@ -43,6 +43,9 @@ struct RecoverySummary {
   std::vector<UnreadableFile> withUnreadableSectors;  // written, with zeros for what could not be read
   std::vector<std::string> cutShort;            // left partial by Skip File or Stop Saving
   std::vector<std::string> damagedChains;       // "path: reason": written along a guessed cluster chain
+  // "path: also claimed by OTHER, ...": written from clusters other deleted
+  // files would be read from too, so at most one of them is right.
+  std::vector<std::string> conflicting;
   std::vector<std::string> notRecoverable;      // "path: reason": NTFS-compressed or encrypted, FAT cluster lost
   std::vector<std::string> escapedNames;        // written under a name whose control characters became %XX
   std::uint32_t emptyFiles = 0;                 // NTFS files of 0 bytes, not created

@@ -88,7 +88,10 @@ std::optional<UnreadMarks> MarkUnreadItems(Session& session) {
     std::uint64_t unread = 0;
     if (file.size > 0 && !file.noClusterFits && volume.sectorsPerCluster > 0) {
       const ClusterChain chain =
-          ChooseFileChain(reader, volume, lastCluster, file.firstCluster, file.size, file.deleted, {}, &fatCache).chain;
+          !file.clusterRuns.empty()
+              ? ChainOfRuns(file.clusterRuns)
+              : ChooseFileChain(reader, volume, lastCluster, file.firstCluster, file.size, file.deleted, {}, &fatCache)
+                    .chain;
       unread = UnreadSectorsOfClusters(map, volume, file.firstCluster, chain, (file.size + kSectorSize - 1) / kSectorSize);
     }
     marks.fileSectors.push_back(unread);

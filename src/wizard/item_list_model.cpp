@@ -109,6 +109,22 @@ bool ItemListModel::IsOverwritten(std::size_t row) const {
                       : ItemAt(store_.FatFiles(), entry.position).overwritten;
 }
 
+std::string ItemListModel::WarningText(std::size_t row) const {
+  const Entry& entry = entries_[row];
+  if (source_ != ItemSource::fat || entry.folder) return {};
+  const FatFileItem& file = ItemAt(store_.FatFiles(), entry.position);
+  std::string text;
+  const auto add = [&](bool marked, const char* line) {
+    if (!marked) return;
+    if (!text.empty()) text += '\n';
+    text += line;
+  };
+  add(file.overwritten, kOverwrittenToolTip);
+  add(file.fragmentInferred, kFragmentInferredToolTip);
+  add(!file.conflictsWith.empty(), kConflictToolTip);
+  return text;
+}
+
 const std::string& ItemListModel::Name(std::size_t row) const {
   const Entry& entry = entries_[row];
   if (source_ == ItemSource::fat) {

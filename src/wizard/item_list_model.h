@@ -27,6 +27,10 @@ enum class ItemSource { fat, ntfs };
 // folder of 200,000 files fills at once.
 inline constexpr const char* kOverwrittenToolTip =
     "Deleted, and its clusters are now used by other files: what is recovered is probably theirs";
+inline constexpr const char* kFragmentInferredToolTip =
+    "Deleted and fragmented: its clusters were worked out around other files, so its bytes are a guess";
+inline constexpr const char* kConflictToolTip =
+    "Other deleted files claim some of the same clusters: at most one of them comes back right";
 
 class ItemListModel {
  public:
@@ -61,6 +65,9 @@ class ItemListModel {
   // A deleted FAT file whose clusters the FAT now gives to other files, or a
   // deleted FAT folder whose first cluster a live item holds.
   bool IsOverwritten(std::size_t row) const;
+  // What a row's warning mark says (overwritten, fragment worked out,
+  // clusters claimed twice), a line each; empty when it has none.
+  std::string WarningText(std::size_t row) const;
   const std::string& Name(std::size_t row) const;
   // The folder's tree node for a folder row.
   std::optional<std::uint64_t> FolderNode(std::size_t row) const;

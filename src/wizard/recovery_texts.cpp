@@ -89,6 +89,9 @@ SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::strin
   if (!summary.damagedChains.empty()) {
     text += "\nWritten from a damaged cluster chain, so partly guessed: " + std::to_string(summary.damagedChains.size());
   }
+  if (!summary.conflicting.empty()) {
+    text += "\nWritten from clusters other deleted files claim too: " + std::to_string(summary.conflicting.size());
+  }
   if (!summary.cutShort.empty()) {
     text += "\nLeft partial by Skip File or Stop Saving: " + std::to_string(summary.cutShort.size());
   }
@@ -105,6 +108,7 @@ SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::strin
   AddList(result.details, "Failed", summary.failed);
   AddList(result.details, "Written with unreadable sectors filled with zeros", unreadable);
   AddList(result.details, "Written from a damaged cluster chain, so partly guessed", summary.damagedChains);
+  AddList(result.details, "Written from clusters other deleted files claim too", summary.conflicting);
   AddList(result.details, "Not recoverable", summary.notRecoverable);
   AddList(result.details, "Left partial by Skip File or Stop Saving", summary.cutShort);
   AddList(result.details, "Named with %XX for control or text-direction characters", summary.escapedNames);

@@ -172,6 +172,32 @@ void GuiPartsTest::AFolderOf200000FilesOpensAndSorts() {
   QCOMPARE(pane.Icons()->model()->index(0, 0).data().toString(), pane.Table()->model()->index(0, 0).data().toString());
 }
 
+// The warning mark of a deleted FAT file: its tool tip names each reason,
+// and a file without one has neither.
+void GuiPartsTest::MarkedDeletedFilesSayWhyInTheirToolTips() {
+  ItemStore store;
+  HitLists hits;
+  for (const char* name : {"plain.txt", "over.txt", "pieces.txt", "twice.txt"}) {
+    store.AddFatFile(name, 10, 0, 0x359C, 0x359C, 100, true);
+  }
+  store.FatFiles().At(1).overwritten = true;
+  store.FatFiles().At(2).fragmentInferred = true;
+  store.FatFiles().At(3).conflictsWith = {2};
+  gui::FileTypes types;
+  wizard::ItemListModel rows(store, hits, [&types](std::string_view name) { return types.TypeName(name); });
+  rows.ShowFolder(wizard::ItemSource::fat, 0, FilterTable{});
+  gui::ItemListPane pane(types, [](const std::string&) {});
+  pane.SetLayout(wizard::ListLayout::itemsSizeRight);
+  pane.SetRows(&rows);
+  const QAbstractItemModel* model = pane.Table()->model();
+  QCOMPARE(model->rowCount(), 4);
+  const auto tip = [&](int row) { return model->index(row, 0).data(Qt::ToolTipRole).toString(); };
+  QCOMPARE(tip(0), QStringLiteral("plain.txt"));
+  QVERIFY(tip(1).endsWith(QString::fromUtf8(wizard::kOverwrittenToolTip)));
+  QVERIFY(tip(2).endsWith(QString::fromUtf8(wizard::kFragmentInferredToolTip)));
+  QVERIFY(tip(3).endsWith(QString::fromUtf8(wizard::kConflictToolTip)));
+}
+
 void GuiPartsTest::WorkersReachTheWindowCoalesced() {
   QObject owner;
   RecordingUiPort screen;

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <utility>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -69,6 +71,53 @@ int ClearHighWordsOfDeletedEntries(const fs::path& image, std::uint32_t start, s
   disk.seekp(static_cast<std::streamoff>(std::uint64_t{start} * kSectorSize));
   disk.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return cleared;
+}
+
+// Lays files out on a FAT16 partition as files written in turns would lie:
+// each file's clusters (from `layout`, in order) get its bytes, its chain in
+// both FATs, and its short entry (found by its 11-byte name) its first
+// cluster. What mcopy had put elsewhere is left to be overwritten by it.
+void LayOut(const fs::path& image, const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& layout,
+            const std::vector<std::string>& contents) {
+  std::fstream disk(image, std::ios::in | std::ios::out | std::ios::binary);
+  const std::uint64_t base = std::uint64_t{RecoveryToolDisk::kPartitionStart} * kSectorSize;
+  std::string boot(kSectorSize, '\0');
+  disk.seekg(static_cast<std::streamoff>(base));
+  disk.read(boot.data(), kSectorSize);
+  const auto u16 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(boot[at]) | static_cast<unsigned char>(boot[at + 1]) << 8);
+  };
+  const std::uint32_t perCluster = static_cast<unsigned char>(boot[13]);
+  const std::uint32_t reserved = u16(14);
+  const std::uint32_t fats = static_cast<unsigned char>(boot[16]);
+  const std::uint32_t rootSectors = u16(17) * 32 / kSectorSize;
+  const std::uint32_t perFat = u16(22);
+  const std::uint64_t dataStart = reserved + std::uint64_t{fats} * perFat + rootSectors;
+  const auto write = [&](std::uint64_t at, const std::string& bytes) {
+    disk.seekp(static_cast<std::streamoff>(at));
+    disk.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  };
+  const auto le16 = [](std::uint32_t value) { return std::string{char(value & 0xFF), char(value >> 8 & 0xFF)}; };
+  disk.seekg(0);
+  std::string whole((std::istreambuf_iterator<char>(disk)), {});
+  disk.clear();
+  for (std::size_t f = 0; f < layout.size(); ++f) {
+    const auto& [shortName, clusters] = layout[f];
+    const std::uint64_t clusterBytes = std::uint64_t{perCluster} * kSectorSize;
+    for (std::size_t i = 0; i < clusters.size(); ++i) {
+      std::string piece = contents[f].substr(i * clusterBytes, clusterBytes);
+      piece.resize(clusterBytes, '\0');
+      write(base + (dataStart + std::uint64_t{clusters[i] - 2} * perCluster) * kSectorSize, piece);
+      const std::uint32_t link = i + 1 < clusters.size() ? clusters[i + 1] : 0xFFFF;
+      for (std::uint32_t copy = 0; copy < fats; ++copy) {
+        write(base + (reserved + std::uint64_t{copy} * perFat) * kSectorSize + clusters[i] * 2, le16(link));
+      }
+    }
+    const std::size_t entry = whole.find(shortName);
+    ASSERT_NE(entry, std::string::npos) << shortName;
+    write(entry + 26, le16(clusters.front()));
+  }
+  ASSERT_TRUE(disk.good());
 }
 
 class DeletedFatFilesTest : public ::testing::Test {
@@ -207,6 +256,66 @@ TEST_F(DeletedFatFilesTest, ADeletedFileWhoseClustersWereReusedIsMarked) {
   RecoverExact("--partition 1", {{"Docs", "gone file.bin", kept}},
                [](const Planted& file) { return std::vector<fs::path>{fs::path(file.folder) / file.name}; });
   EXPECT_NE(summary.find("written, but its clusters are now used by other files: 1\n"), std::string::npos) << summary;
+}
+
+// A and B written in turns (A1 B1 A2 B2 B3), then C whole, then B4 after C,
+// all three then deleted with mdel: each comes back byte for byte, A and B
+// marked as worked out around other files.
+TEST_F(DeletedFatFilesTest, FilesWrittenInTurnsComeBackWhole) {
+  RecoveryToolDisk disk(image, FsType::fat16, 1, 8192);
+  const std::vector<Planted> files = {{"", "A.BIN", PatternBytes("a", 2 * kSectorSize - 100)},
+                                      {"", "B.BIN", PatternBytes("b", 4 * kSectorSize - 7)},
+                                      {"", "C.BIN", PatternBytes("c", 3 * kSectorSize)}};
+  Copy(disk, files);
+  const std::string first = disk.ClusterRuns("A.BIN").front();  // "<c-c+1>"
+  const auto c = static_cast<std::uint32_t>(std::stoul(first.substr(1)));
+  LayOut(image,
+         {{"A       BIN", {c, c + 2}}, {"B       BIN", {c + 1, c + 3, c + 4, c + 8}}, {"C       BIN", {c + 5, c + 6, c + 7}}},
+         {files[0].bytes, files[1].bytes, files[2].bytes});
+  ASSERT_EQ(disk.ClusterRuns("B.BIN").size(), 3u) << "the premise: B's chain as written in turns";
+  disk.Delete({"A.BIN", "B.BIN", "C.BIN"});
+
+  const SalvexRun json = Salvex("scan " + ShellQuote(image.string()) + " --partition 1 --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  // A deleted short name has lost its first letter: the sizes tell the files apart.
+  std::vector<std::uint64_t> fragmented;
+  for (const JsonValue& item : ParseJson(json.out).items) {
+    if (item.Has("fragmentInferred") && item.At("fragmentInferred").Bool()) fragmented.push_back(item.At("size").Num());
+    EXPECT_FALSE(item.Has("overwritten") || item.Has("conflictsWith")) << item.At("size").Num();
+  }
+  EXPECT_EQ(fragmented, (std::vector<std::uint64_t>{files[0].bytes.size(), files[1].bytes.size()}));
+  const SalvexRun listing = Salvex("scan " + ShellQuote(image.string()) + " --partition 1");
+  EXPECT_NE(listing.out.find("(fragmented: its clusters were worked out around other files)"), std::string::npos)
+      << listing.out;
+  const int exact = RecoverExact("--partition 1", files, [](const Planted&) { return std::vector<fs::path>{""}; });
+  EXPECT_EQ(exact, 3);
+}
+
+// "first draft.bin" is deleted, "second draft.bin" takes its clusters and is
+// deleted too: both entries claim the same clusters, and both say so.
+TEST_F(DeletedFatFilesTest, DeletedFilesOverTheSameClustersNameEachOther) {
+  RecoveryToolDisk disk(image, FsType::fat16, 1, 8192);
+  disk.MakeFolders({"Docs", "Old"});
+  disk.CopyFiles("", {{"kept.bin", PatternBytes("kept", 700), kNoon2000}});
+  disk.CopyFiles("Docs", {{"first draft.bin", PatternBytes("first", 3000), kNoon2000}});
+  disk.Delete({"Docs/first draft.bin"});
+  // In another folder, so that its entry does not take the first one's place.
+  disk.CopyFiles("Old", {{"second draft.bin", PatternBytes("second", 2000), kNoon2000}});
+  disk.Delete({"Old/second draft.bin"});
+
+  const SalvexRun json = Salvex("scan " + ShellQuote(image.string()) + " --partition 1 --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  std::vector<std::string> claims;
+  for (const JsonValue& item : ParseJson(json.out).items) {
+    if (!item.Has("conflictsWith")) continue;
+    for (const JsonValue& other : item.At("conflictsWith").items) claims.push_back(item.At("path").Str() + " > " + other.Str());
+  }
+  EXPECT_EQ(claims, (std::vector<std::string>{"Docs/first draft.bin > Old/second draft.bin",
+                                              "Old/second draft.bin > Docs/first draft.bin"}));
+  RecoverExact("--partition 1", {{"", "kept.bin", PatternBytes("kept", 700)}},
+               [](const Planted& file) { return std::vector<fs::path>{fs::path(file.name)}; });
+  EXPECT_NE(summary.find("Written from clusters other deleted files claim too (2):\n"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("/Docs/first draft.bin: also claimed by Old/second draft.bin\n"), std::string::npos) << summary;
 }
 
 }  // namespace

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/xattr.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -247,6 +252,44 @@ TEST_F(NtfsToolImageTest, AFileInHundredsOfPiecesIsListedAndRecovered) {
 
   EXPECT_EQ(LineDifference(ScanListing(), Described(files, {})), "");
 
+  RecoverAllAndCompare(dir / "out", files, {});
+}
+
+// Named data streams of a live file and of a deleted one, written through
+// ntfs-3g's xattr interface (one resident, one not, each): listed beside
+// their file as NAME:STREAM, with "stream" in the JSON, and recovered there
+// byte for byte.
+TEST_F(NtfsToolImageTest, AlternateDataStreamsAreListedAndRecoveredBesideTheirFile) {
+  SALVEX_REQUIRE_NTFS_TOOLS();
+  NtfsToolVolume volume(dir / "volume.ntfs", kVolumeSectors);
+  std::string why;
+  std::unique_ptr<NtfsMount> mount = NtfsMount::Open(volume.Path(), dir / "mnt", why);
+  if (!mount) GTEST_SKIP() << why;
+  std::vector<Planted> files = {{"kept.txt", HighBytes("kept", 3000)},   {"kept.txt:tag", HighBytes("tag", 40)},
+                                {"kept.txt:big", HighBytes("big", 20'000)}, {"gone.txt", HighBytes("gone", 5000)},
+                                {"gone.txt:note", HighBytes("note", 100)},  {"gone.txt:pic", HighBytes("pic", 9000)}};
+  for (const Planted& file : files) {
+    const std::size_t colon = file.path.find(':');
+    if (colon == std::string::npos) {
+      WriteHostFile(mount->Dir() / file.path, file.bytes);
+      continue;
+    }
+    const std::string host = (mount->Dir() / file.path.substr(0, colon)).string();
+    const std::string attribute = "user." + file.path.substr(colon + 1);
+    ASSERT_EQ(::setxattr(host.c_str(), attribute.c_str(), file.bytes.data(), file.bytes.size(), 0), 0)
+        << file.path << ": " << std::strerror(errno);
+  }
+  fs::remove(mount->Dir() / "gone.txt");
+  ASSERT_TRUE(mount->Close()) << "ntfs-3g did not end cleanly";
+  ASSERT_EQ(volume.RecordFlagsOf(u"gone.txt"), std::optional<std::uint8_t>(0)) << "the premise: a freed record";
+  for (Planted& file : files) file.deleted = file.path.starts_with("gone");
+  volume.PlaceInDisk(disk, kPartitionStart);
+
+  EXPECT_EQ(LineDifference(ScanListing(), Described(files, {})), "");
+  const SalvexRun json = Salvex("scan " + Disk() + " --partition 1 --json");
+  for (const char* stream : {"tag", "big", "note", "pic"}) {
+    EXPECT_NE(json.out.find("\"stream\":\"" + std::string(stream) + "\""), std::string::npos) << stream;
+  }
   RecoverAllAndCompare(dir / "out", files, {});
 }
 

@@ -298,6 +298,30 @@ TEST_F(FatWalkTest, DeletedFilesOnCyclesOrJoinedChainsAreMarkedInOnePassOverTheF
   EXPECT_LT(fatReads, 20u);
 }
 
+// Two deleted entries over the same clusters name each other; a deleted
+// entry whose first cluster lies inside a live file's chain is overwritten,
+// though the rest of that chain has just its length.
+TEST_F(FatWalkTest, DeletedFilesOverOneAnothersClustersAreMarked) {
+  fat.LinkChain(std::vector<std::uint32_t>{2});
+  fat.LinkChain(std::vector<std::uint32_t>{400, 401, 402, 403});
+  unsigned index = fat.PutNamed(0, 0, u"", {"SAME1   BIN", 0x20, 300, 2 * 512}, true);
+  index = fat.PutNamed(0, index, u"", {"SAME2   BIN", 0x20, 300, 3 * 512}, true);
+  index = fat.PutNamed(0, index, u"", {"LIVE    BIN", 0x20, 400, 4 * 512}, false);
+  index = fat.PutNamed(0, index, u"", {"MIDDLE  BIN", 0x20, 401, 3 * 512}, true);
+  fat.PutNamed(0, index, u"", {"ALONE   BIN", 0x20, 500, 2 * 512}, true);
+
+  Walk();
+
+  const auto& files = store.FatFiles().Items();
+  ASSERT_EQ(files.size(), 5u);
+  EXPECT_EQ(files[0].conflictsWith, std::vector<std::uint32_t>{1});
+  EXPECT_EQ(files[1].conflictsWith, std::vector<std::uint32_t>{0});
+  EXPECT_TRUE(files[3].overwritten) << "MIDDLE's clusters are LIVE's";
+  for (const std::size_t unmarked : {2u, 4u}) {
+    EXPECT_FALSE(files[unmarked].overwritten || !files[unmarked].conflictsWith.empty()) << files[unmarked].name;
+  }
+}
+
 TEST(DecodeDirectorySectors, NamesFoundFoldersAndAddsEverythingElseAsFiles) {
   ItemStore store;
   store.AddFatFolder("Dir12", 12, 7, 0, 0, 0, false);

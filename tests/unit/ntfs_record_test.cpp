@@ -103,6 +103,27 @@ TEST(DataAttribute, FindsTheUnnamedStreamAndItsFlags) {
   EXPECT_EQ(FindDataAttribute(broken).kind, DataKind::none);
 }
 
+// Named streams are listed once each, NTFS's own ("$...") left out, and
+// each is found by its name, resident or not.
+TEST(DataStreams, AreListedAndFoundByName) {
+  const std::uint8_t text[] = {'h', 'i', '!'};
+  const std::uint8_t runs[] = {0x11, 0x05, 0x20};
+  const MftRecordBytes record = Fixed(MftRecordBuilder()
+                                          .ResidentData(text, u"Zone.Identifier")
+                                          .ResidentData(std::span(text, 2))
+                                          .NonResidentData(70'000, runs, u"thumb")
+                                          .ResidentData(text, u"$J")
+                                          .ResidentData(std::span(text, 1), u"Zone.Identifier")
+                                          .Build());
+  EXPECT_EQ(FindDataStreamNames(record), (std::vector<std::string>{"Zone.Identifier", "thumb"}));
+  EXPECT_EQ(FindDataSize(record, "Zone.Identifier"), 3u) << "the first of that name";
+  EXPECT_EQ(FindDataSize(record, "thumb"), 70'000u);
+  EXPECT_EQ(FindDataSize(record), 2u);
+  EXPECT_EQ(FindDataAttribute(record, "thumb").kind, DataKind::nonResident);
+  EXPECT_EQ(FindDataAttribute(record, "other").kind, DataKind::none);
+  EXPECT_TRUE(FindDataStreamNames(Fixed(MftRecordBuilder().ResidentData(text).Build())).empty());
+}
+
 TEST(IndexRoot, NamesTheFolderUnlessEmpty) {
   EXPECT_EQ(FindIndexRootOwner(Fixed(MftRecordBuilder(3).IndexRoot(77).Build())), 77u);
   EXPECT_EQ(FindIndexRootOwner(Fixed(MftRecordBuilder(3).IndexRoot(0).Build())), 0u);

@@ -238,6 +238,7 @@ TEST_F(CraftedMftScan, ListsEachRecordOnceUnderItsFolder) {
       {"Docs/split.txt", false, 5, false, 19, RecordSector(20)},
       {"REPORT~1.TXT", false, 3, false, 21, RecordSector(21)},
       {"Docs/streams.bin", false, 5'000'000'001ull, false, 22, RecordSector(22)},
+      {"Docs/streams.bin:Zone.Identifier", false, 14, false, 22, RecordSector(22)},  // its named stream
       {"Dir1/stray.txt", false, 1, false, 24, RecordSector(24)},
       {"Win32 Name.txt", false, 2, false, 25, RecordSector(25)},
       {"Отчёт.txt", false, 3, false, 26, RecordSector(26)},

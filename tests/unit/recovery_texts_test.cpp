@@ -15,7 +15,11 @@ TEST(RecoverySummaryText, CountsOverwrittenFilesOnlyWhenThereAreSome) {
     summary.filesWritten = 5;
     summary.writtenOverwritten = overwritten;
     summary.notRecoverable = {"a.txt: its first cluster is lost"};
+    if (overwritten > 0) summary.conflicting = {"/tmp/out/b.bin: also claimed by c.bin", "/tmp/out/c.bin: also claimed by b.bin"};
     const SummaryText shown = RecoverySummaryText(summary, "/tmp/out");
+    EXPECT_EQ(shown.text.find("Written from clusters other deleted files claim too: 2") != std::string::npos,
+              overwritten == 2) << shown.text;
+    EXPECT_EQ(shown.details.find("/tmp/out/b.bin: also claimed by c.bin") != std::string::npos, overwritten == 2);
     EXPECT_EQ(shown.text.find(overwrittenLine + "2\n") != std::string::npos, overwritten == 2) << shown.text;
     EXPECT_EQ(shown.text.find(overwrittenLine + "0"), std::string::npos);
     EXPECT_NE(shown.text.find("without a known cluster): 1"), std::string::npos) << shown.text;

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "items/items.h"
+
+namespace salvex {
+
+// Which clusters no deleted file can be read from: those the FAT gives to
+// files and folders, and those other items hold.
+class ClusterOccupancy {
+ public:
+  virtual ~ClusterOccupancy() = default;
+  // How many of the `count` clusters from `first` are taken.
+  virtual std::uint64_t CountTaken(std::uint64_t first, std::uint64_t count) const = 0;
+};
+
+// A deleted file whose chain is cleared: where it starts, and how many
+// clusters its size needs.
+struct DeletedFileStart {
+  std::uint32_t firstCluster = 0;
+  std::uint64_t clusters = 0;
+};
+
+// The clusters worked out for one file, in order; empty when they could not
+// all be placed before `limit` (it is then read as before, from consecutive
+// clusters).
+struct DeletedFileLayout {
+  std::vector<ClusterRun> runs;
+};
+
+// Works out where the bytes of deleted files lie, all of them together, as
+// the FAT's first-free allocator would have put them: every free cluster
+// from the first deleted file on goes to the next file due, in cluster
+// order, so the runs ascend, never meet, skip taken clusters, and leave
+// every first cluster to its own file. A file that starts while others
+// still need clusters takes turns with them, cluster by cluster, when it
+// starts right after one of them began (two files written together);
+// otherwise it is written whole when its own clusters fit before the next
+// file's first one, and the others go on after it. A file alone is simply
+// written whole. `files` is sorted by first cluster, each first cluster
+// free and once; `limit` is one past the last cluster. Each decision looks
+// at one file's own stretch: the pass is linear in the files and in the
+// clusters given out. `stop` ends it early, with no layout for any file.
+std::vector<DeletedFileLayout> InferDeletedFileLayouts(std::span<const DeletedFileStart> files,
+                                                       const ClusterOccupancy& taken, std::uint64_t limit,
+                                                       const std::atomic<bool>* stop = nullptr);
+
+}  // namespace salvex
