@@ -113,9 +113,11 @@ std::optional<DesktopApplication> ParseDesktopEntry(const QString& text, const Q
     if (key == QLatin1String("Exec")) application.exec = Unescape(value);
     if (key == QLatin1String("Icon")) application.icon = Unescape(value);
     if (key == QLatin1String("Type")) type = value;
-    if ((key == QLatin1String("Hidden") || key == QLatin1String("NoDisplay")) && value == QLatin1String("true")) {
-      usable = false;
-    }
+    // A program that needs a terminal would open none from here (vim,
+    // htop): such entries are left out with the hidden ones.
+    const bool flag = key == QLatin1String("Hidden") || key == QLatin1String("NoDisplay") ||
+                      key == QLatin1String("Terminal");
+    if (flag && value == QLatin1String("true")) usable = false;
   }
   if (!usable || type != QLatin1String("Application") || application.exec.isEmpty()) return std::nullopt;
   if (application.name.isEmpty()) application.name = id;

@@ -25,6 +25,7 @@ constexpr const char* kStandardScanDoneMessage =
     "If you don't find your file(s) or folder(s) here, you can use \"Advance scan\"";
 constexpr const char* kStopQuestion = "Do you want to stop the current process ?";
 constexpr const char* kExitQuestion = "Do you really want to exit ?";
+constexpr const char* kSlashInNameMessage = "A name cannot contain \"/\": the old name is kept.";
 
 bool IsFolderType(const std::string& type) {
   std::string lower;
@@ -732,7 +733,12 @@ void WizardController::OnRenameEnded(const std::string& newText) {
   if (!renameInProgress_) return;
   renameInProgress_ = false;
   if (renameRow_ >= list_.RowCount()) return;
-  const std::string name = newText.empty() || session_.scan.wizardStep != 3 ? renameFallbackName_ : newText;
+  // A name with "/" would be another path on this computer: refused, the
+  // old name stays.
+  const bool refused = newText.find_first_of(std::string_view("/\0", 2)) != std::string::npos;
+  if (refused) view_.Notice(NoticeKind::error, kSlashInNameMessage);
+  const std::string name =
+      newText.empty() || refused || session_.scan.wizardStep != 3 ? renameFallbackName_ : newText;
   list_.Rename(renameRow_, name);
   if (const auto node = list_.FolderNode(renameRow_)) {
     if (itemsTree_ && itemsTree_->Contains(*node)) itemsTree_->SetText(*node, name);

@@ -89,11 +89,13 @@ void GuiPartsTest::DesktopEntriesForAType() {
   TempDir dir;
   const QString data = QString::fromStdString(dir.Path().string());
   WriteFile(data + "/applications/mimeinfo.cache",
-            "[MIME Cache]\ntext/plain=editor.desktop;hidden.desktop;\nimage/png=viewer.desktop;\n");
+            "[MIME Cache]\ntext/plain=editor.desktop;hidden.desktop;vim.desktop;\nimage/png=viewer.desktop;\n");
   WriteFile(data + "/applications/editor.desktop",
             "[Desktop Entry]\nType=Application\nName=Editor\nName[de]=Bearbeiter\nExec=my-editor --line 1 %f\n"
             "Icon=accessories-text-editor\n[Desktop Action New]\nName=Other\nExec=other\n");
   WriteFile(data + "/applications/hidden.desktop", "[Desktop Entry]\nType=Application\nName=Hidden\nExec=h %f\nNoDisplay=true\n");
+  WriteFile(data + "/applications/vim.desktop",
+            "[Desktop Entry]\nType=Application\nName=Vim\nExec=vim %f\nTerminal=true\n");  // needs a terminal
   // A C source is a kind of plain text: the editor serves it too.
   const auto found = gui::ApplicationsFor(QMimeDatabase().mimeTypeForName(QStringLiteral("text/x-csrc")), {data});
   QCOMPARE(found.size(), std::size_t{1});

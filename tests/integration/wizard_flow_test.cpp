@@ -245,6 +245,11 @@ TEST_F(WizardFlow, KeysInTheItemsStepAndDuringARename) {
   EXPECT_EQ(view_.focus, "list");
   controller_->OnRenameEnded("");
   EXPECT_EQ(view_.list->Row(RowOf("readme.txt")).name, "readme.txt");  // empty: the old name stays
+  view_.selectedRow = RowOf("readme.txt");
+  controller_->OnRenameStarted();
+  controller_->OnRenameEnded("../up.txt");
+  EXPECT_EQ(view_.list->Row(RowOf("readme.txt")).name, "readme.txt");  // a slash: refused, said so
+  EXPECT_EQ(view_.LastBox(), "A name cannot contain \"/\": the old name is kept.");
 
   view_.selectedRow = 0;  // the folder Docs
   controller_->OnRenameStarted();
