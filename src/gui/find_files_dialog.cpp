@@ -1,6 +1,8 @@
 #include "gui/find_files_dialog.h"
 
 #include <QAbstractTableModel>
+#include <QBrush>
+#include <QColor>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -36,7 +38,9 @@ class FoundRowsModel final : public QAbstractTableModel {
         default: return QString::number(row.size);
       }
     }
-    if (role == Qt::DecorationRole && index.column() == 0) return types_.FileIcon(row.name, false);
+    if (role == Qt::DecorationRole && index.column() == 0) return types_.FileIcon(row.name, row.deleted);
+    // Deleted files in red, as in the item list.
+    if (role == Qt::ForegroundRole) return QBrush(row.deleted ? QColor(255, 0, 0) : QColor(0, 0, 0));
     return {};
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {

@@ -23,6 +23,7 @@ std::vector<FoundFileRow> Find(const ItemStore& store, const FolderTreeModel& tr
     FoundFileRow row;
     row.name = EncodeUtf8(upperName);
     row.size = file.size;
+    row.deleted = file.deleted;
     const auto node = paths.NodeOfKey(Kind::ParentOf(file));
     row.path = "\\" + (node ? tree.Path(*node, '\\') : std::string());
     row.reachable = node.has_value();

@@ -20,6 +20,7 @@ struct FoundFileRow {
   // "\", which does not say where it is). A tree that the tree build made
   // leads to every file: one whose folder was never found is in "Lost Files".
   bool reachable = true;
+  bool deleted = false;
   // The file's position in the store's file list, and its folder's tree
   // node (0 when unreachable): how a window leads from the row to the file.
   std::uint32_t position = 0;

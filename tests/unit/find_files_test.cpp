@@ -38,6 +38,8 @@ struct Volume {
     file("report.doc", kFatRootKey, 100);
     file("Summary.Doc", 3, 200);
     file("notes.txt", kFatRootKey, 50);
+    store.AddFatFile("gone.log", 190, kFatRootKey, 0, 0, 10, true);
+    ++store.counters.fileCount;
     file("letter1.doc", 4, 300);
     file("orphan.doc", 77, 5);
     file("report.docx", 3, 60);
@@ -84,14 +86,20 @@ TEST(FindFiles, ListsMatchingFilesWithUpperCasedNamesAndBackslashPaths) {
   }
 }
 
+// A row says whether its file is deleted: the window shows those in red.
+TEST(FindFiles, RowsSayWhichFilesAreDeleted) {
+  const Volume volume;
+  for (const FoundFileRow& row : volume.Find(false, "*")) EXPECT_EQ(row.deleted, row.name == "GONE.LOG") << row.name;
+}
+
 TEST(FindFiles, ReportsEachRowAsFoundAndEndsWhenStopped) {
   const Volume volume;
   std::atomic<bool> stop{false};
   std::vector<std::pair<std::string, std::size_t>> reported;
   const auto all = FindFiles(volume.store, volume.fatTree, false, "*", stop,
                              [&](const FoundFileRow& row, std::size_t count) { reported.emplace_back(row.name, count); });
-  ASSERT_EQ(all.size(), 7u);
-  ASSERT_EQ(reported.size(), 7u);
+  ASSERT_EQ(all.size(), 8u);
+  ASSERT_EQ(reported.size(), 8u);
   for (std::size_t i = 0; i < all.size(); ++i) {
     EXPECT_EQ(reported[i].first, all[i].name);
     EXPECT_EQ(reported[i].second, i + 1);
