@@ -195,6 +195,8 @@ void MainWindow::SetStopVisible(bool visible) { relay_->SetStopVisible(visible);
 void MainWindow::Notice(NoticeKind kind, std::string_view text) { relay_->Notice(kind, text); }
 bool MainWindow::Confirm(std::string_view text) { return relay_->Confirm(text); }
 
+void MainWindow::CloseQuestion() { CloseOpenQuestion(); }
+
 // ---- WizardView: the controller, on this thread ------------------------------
 
 void MainWindow::SetTree(wizard::TreeKind kind, const FolderTreeModel* tree) { trees_->SetTree(kind, tree); }

@@ -103,6 +103,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   void SetCommandEnabled(wizard::Command command, bool enabled) override;
   bool CommandEnabled(wizard::Command command) const override;
   void Quit(int status) override;
+  void CloseQuestion() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "gui/message_boxes.h"
 
 #include <QMessageBox>
+#include <QPointer>
 
 #include "gui/qt_text.h"
 
@@ -28,10 +29,26 @@ void ShowNoticeBox(QWidget* parent, NoticeKind kind, std::string_view text) {
   box.exec();
 }
 
+namespace {
+
+// The question up now; questions nest (one asked while another is up), so
+// each keeps the one it covers and puts it back when it closes.
+QPointer<QMessageBox> openQuestion;
+
+}  // namespace
+
 bool AskYesNo(QWidget* parent, std::string_view text) {
   QMessageBox box(QMessageBox::Question, kBoxTitle, ToQString(text), QMessageBox::Yes | QMessageBox::No, parent);
   box.setTextFormat(Qt::PlainText);
-  return box.exec() == QMessageBox::Yes;
+  const QPointer<QMessageBox> covered = openQuestion;
+  openQuestion = &box;
+  const bool yes = box.exec() == QMessageBox::Yes;
+  openQuestion = covered;
+  return yes;
+}
+
+void CloseOpenQuestion() {
+  if (openQuestion != nullptr) openQuestion->done(QMessageBox::No);
 }
 
 }  // namespace salvex::gui

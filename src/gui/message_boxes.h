@@ -13,6 +13,8 @@ namespace salvex::gui {
 // Yes/No question (true for Yes). Both are modal to `parent`.
 void ShowNoticeBox(QWidget* parent, NoticeKind kind, std::string_view text);
 bool AskYesNo(QWidget* parent, std::string_view text);
+// Closes the question AskYesNo shows, if one is up, as a No.
+void CloseOpenQuestion();
 
 inline constexpr const char* kBoxTitle = "Brimora Salvex FAT";
 

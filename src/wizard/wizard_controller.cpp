@@ -187,6 +187,8 @@ void WizardController::StartUp() {
 void WizardController::Run(Worker::Work work, std::function<void()> done) {
   worker_.Start(std::move(work), [this, done = std::move(done)](std::exception_ptr failure) {
     session_.scan.stopRequested = false;
+    // The work the Stop question was about has ended: the question goes.
+    if (stopAsked_) view_.CloseQuestion();
     if (failure) {
       OnWorkerFailed(failure);
       return;
@@ -487,7 +489,10 @@ void WizardController::OnBack() {
 }
 
 void WizardController::OnStop() {
-  if (view_.Confirm(kStopQuestion)) session_.scan.stopRequested = true;
+  stopAsked_ = true;
+  const bool stop = view_.Confirm(kStopQuestion);
+  stopAsked_ = false;
+  if (stop) session_.scan.stopRequested = true;
 }
 
 void WizardController::OnExit() {

@@ -156,6 +156,7 @@ class WizardController {
   ItemListModel list_;
 
   bool treeIsActive_ = false;
+  bool stopAsked_ = false;  // the Stop question is up
   bool renameInProgress_ = false;
   std::string renameFallbackName_;
   std::size_t renameRow_ = 0;

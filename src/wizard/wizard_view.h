@@ -77,6 +77,9 @@ class WizardView : public UiPort {
 
   // Ends the program with `status` once the current event is handled.
   virtual void Quit(int status) = 0;
+  // Closes the Yes/No question the window shows, if any, as a No: its
+  // subject has gone (the work it would have stopped has ended).
+  virtual void CloseQuestion() {}
 };
 
 }  // namespace salvex::wizard
