@@ -13,6 +13,7 @@ KeyRouter::KeyRouter(QWidget& window, Handler handle) : QObject(&window), window
 KeyRouter::~KeyRouter() { qApp->removeEventFilter(this); }
 
 std::optional<wizard::Key> KeyRouter::KeyOf(const QKeyEvent& event) {
+  if (event.key() == Qt::Key_Up && event.modifiers() == Qt::AltModifier) return wizard::Key::parentFolder;
   // Shift+Tab and keys with Ctrl or Alt keep their usual meaning.
   if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return std::nullopt;
   switch (event.key()) {
@@ -29,6 +30,12 @@ std::optional<wizard::Key> KeyRouter::KeyOf(const QKeyEvent& event) {
       return wizard::Key::applications;
     case Qt::Key_F2:
       return wizard::Key::f2;
+    case Qt::Key_Backspace:
+      return wizard::Key::parentFolder;
+    case Qt::Key_Home:
+      return wizard::Key::home;
+    case Qt::Key_End:
+      return wizard::Key::end;
     default:
       return std::nullopt;
   }

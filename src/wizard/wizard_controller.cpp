@@ -752,6 +752,12 @@ void WizardController::OnRenameEnded(const std::string& newText) {
   view_.RefreshListRow(renameRow_);
 }
 
+void WizardController::ShowParentFolder() {
+  const auto shown = view_.SelectedTreeNode(TreeKind::items);
+  if (!itemsTree_ || !shown || !itemsTree_->Contains(*shown) || *shown == kRoot) return;
+  TreeClickItems(itemsTree_->Parent(*shown));
+}
+
 void WizardController::SetViewMode(ViewMode mode) { view_.SetViewMode(mode); }
 
 bool WizardController::CanShowRowMenu() const {
@@ -786,6 +792,15 @@ bool WizardController::OnKey(Key key) {
     case Key::f2:
       if (renameInProgress_) return false;
       if (itemsStep && !treeIsActive_) BeginRename();
+      return true;
+    case Key::parentFolder:
+      if (!itemsStep || treeIsActive_ || renameInProgress_) return false;
+      ShowParentFolder();
+      return true;
+    case Key::home:
+    case Key::end:
+      if (!itemsStep || treeIsActive_ || renameInProgress_ || list_.RowCount() == 0) return false;
+      view_.SelectListRow(key == Key::home ? 0 : list_.RowCount() - 1);
       return true;
   }
   return false;

@@ -133,6 +133,7 @@ class WizardController {
   void TreeClickPartition(TreeNodeId node);
   void TreeClickFoundFileSystem(TreeNodeId node);
   void TreeClickItems(TreeNodeId node);
+  void ShowParentFolder();  // the folder above the one the list shows
 
   // The items step: a folder into the list, from its tree node.
   void ShowFolderOfNode(TreeNodeId node);

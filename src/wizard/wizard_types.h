@@ -77,7 +77,9 @@ constexpr bool HasMenuEntry(Command command) {
 enum class SnapshotKind { tree, advance };
 
 // Keys the window hands to the wizard before its controls see them.
-enum class Key { f1, escape, enter, tab, applications, f2 };
+// parentFolder: Backspace or Alt+Up; home and end: the list's first and
+// last rows.
+enum class Key { f1, escape, enter, tab, applications, f2, parentFolder, home, end };
 
 // Where a tree click fell on its node: on the icon, the label or right of
 // the label, or elsewhere on the row (the indent, the expand button).

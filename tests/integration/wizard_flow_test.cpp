@@ -236,6 +236,21 @@ TEST_F(WizardFlow, KeysInTheItemsStepAndDuringARename) {
   EXPECT_TRUE(controller_->OnKey(Key::tab));
   EXPECT_EQ(view_.focus, "list");
 
+  // Backspace (or Alt+Up) shows the folder above; Home and End pick the
+  // list's first and last rows.
+  const std::size_t rootRows = view_.list->RowCount();
+  const TreeNodeId docs = view_.trees.at(TreeKind::items)->Children(FolderTreeModel::kRoot)[0];
+  controller_->OnTreeClick(docs, TreeHit::onItem);
+  controller_->OnListClick();  // the keys go to the list
+  ASSERT_NE(view_.list->RowCount(), rootRows);
+  EXPECT_TRUE(controller_->OnKey(Key::parentFolder));
+  EXPECT_EQ(view_.list->RowCount(), rootRows);
+  EXPECT_EQ(view_.selectedNode.at(TreeKind::items), FolderTreeModel::kRoot);
+  EXPECT_TRUE(controller_->OnKey(Key::end));
+  EXPECT_EQ(view_.selectedRow, rootRows - 1);
+  EXPECT_TRUE(controller_->OnKey(Key::home));
+  EXPECT_EQ(view_.selectedRow, std::size_t{0});
+
   // F2 renames the selected row; the keys do nothing more until it ends.
   view_.selectedRow = RowOf("readme.txt");
   EXPECT_TRUE(controller_->OnKey(Key::f2));
