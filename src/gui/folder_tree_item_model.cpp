@@ -75,11 +75,18 @@ QVariant FolderTreeItemModel::data(const QModelIndex& index, int role) const {
   const TreeNodeId node = NodeOf(index);
   if (tree_ == nullptr || !tree_->Contains(node)) return {};
   switch (role) {
+    // A disk's names are shown with their control and direction characters
+    // escaped: none can disguise what follows it.
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-      // A disk's names are shown with their control and direction
-      // characters escaped: none can disguise what follows it.
       return QString::fromStdString(VisibleText(tree_->Text(node)));
+    case Qt::ToolTipRole: {
+      // Line by line: the lines are the tip's own, the rest is escaped.
+      QStringList lines;
+      for (const QString& line : QString::fromStdString(tree_->ToolTip(node)).split(QLatin1Char('\n'))) {
+        lines << QString::fromStdString(VisibleText(line.toStdString()));
+      }
+      return lines.join(QLatin1Char('\n'));
+    }
     case Qt::DecorationRole:
       return node == kRoot ? rootIcon_ : nodeIcon_;
     default:

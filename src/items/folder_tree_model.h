@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "items/folder_tree.h"
@@ -25,6 +26,13 @@ class FolderTreeModel final : public FolderTreeSink {
   // The root's caption, or a renamed folder's text.
   void SetText(TreeNodeId node, std::string_view text) { nodes_[node - kRoot].text = text; }
   TreeNodeId Parent(TreeNodeId node) const { return At(node).parent; }
+  // What a pointer resting on the node is told: its text unless set (a
+  // disk's path, model and size).
+  const std::string& ToolTip(TreeNodeId node) const {
+    const auto found = toolTips_.find(node);
+    return found != toolTips_.end() ? found->second : Text(node);
+  }
+  void SetToolTip(TreeNodeId node, std::string_view text) { toolTips_[node] = text; }
   // "/"-separated from the root, which itself is ""; the root's children have
   // one component: "Documents", "Documents/Letters". Built on demand, so a
   // deeply nested tree does not hold every path at once.
@@ -40,6 +48,7 @@ class FolderTreeModel final : public FolderTreeSink {
   const Node& At(TreeNodeId node) const { return nodes_[node - kRoot]; }
 
   std::vector<Node> nodes_;
+  std::unordered_map<TreeNodeId, std::string> toolTips_;  // few nodes have one
 };
 
 }  // namespace salvex

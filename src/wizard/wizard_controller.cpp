@@ -157,7 +157,9 @@ void WizardController::StartUp() {
   FolderTreeModel& disks = CreateTree(TreeKind::disks, kMyComputer);
   scan.wizardStep = 0;
   ListDisks(session_, options_.images, refusedImages_);
-  for (std::size_t i = 0; i < session_.disks.diskCount; ++i) disks.InsertNode(kRoot, DiskCaption(i), 0, 0);
+  for (std::size_t i = 0; i < session_.disks.diskCount; ++i) {
+    disks.SetToolTip(disks.InsertNode(kRoot, DiskCaption(i), 0, 0), DiskToolTip(session_.disks.disks[i]));
+  }
   view_.SetTree(TreeKind::disks, &disks);
   view_.SetTreeShown(TreeKind::disks, Shown::Yes());
   view_.ExpandTreeNode(TreeKind::disks, kRoot);

@@ -114,6 +114,7 @@ void WizardController::AddDiskImage(const std::string& path, const std::string& 
   }
   if (node == 0) {
     node = diskTree_->InsertNode(kRoot, caption, 0, 0);
+    diskTree_->SetToolTip(node, DiskToolTip(session_.disks.disks[slot]));
     view_.SetTree(TreeKind::disks, diskTree_.get());
     view_.ExpandTreeNode(TreeKind::disks, kRoot);
   }

@@ -81,6 +81,9 @@ void WindowFlowTest::StandardScanFromTheDiskToTheItemsAndBack() {
     QVERIFY2(scanTypeHelp.contains(QString::fromLatin1(text)), text);
   }
 
+  // Devices named alike are told apart by their tool tips.
+  const QString diskTip = drive.Node(TreeKind::disks, -1).data(Qt::ToolTipRole).toString();
+  QVERIFY2(diskTip.startsWith(QString::fromStdString(fixture->image.string() + "\nDisk image\n")), qPrintable(diskTip));
   drive.ClickNode(TreeKind::disks, -1);
   QCOMPARE(drive.Window().Panel().LabelText(0), QStringLiteral("Model"));
   QVERIFY(drive.Window().Panel().ValueText(1).endsWith(QStringLiteral(" MB ( Approx )")));

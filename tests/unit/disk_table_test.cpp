@@ -106,6 +106,8 @@ TEST(EnumerateDisks, TotalSectorsAreTheDiskSizeWithinThirtyTwoBits) {
     EXPECT_EQ(disk.totalSectors, c.totalSectors) << c.sizeSectors;
     EXPECT_EQ(disk.cylinders, c.sizeSectors / (255 * 63)) << c.sizeSectors;
     EXPECT_EQ(DiskPanelRows(disk)[1].value, c.capacity) << c.sizeSectors;
+    EXPECT_EQ(DiskToolTip(disk), "/dev/sda\nBig\n" + DiskPanelRows(disk)[1].value.substr(0, DiskPanelRows(disk)[1].value.find(" (")))
+        << c.sizeSectors;
   }
 }
 
