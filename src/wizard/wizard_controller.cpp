@@ -25,6 +25,8 @@ constexpr const char* kStandardScanDoneMessage =
     "If you don't find your file(s) or folder(s) here, you can use \"Advance scan\"";
 constexpr const char* kStopQuestion = "Do you want to stop the current process ?";
 constexpr const char* kExitQuestion = "Do you really want to exit ?";
+constexpr const char* kNothingFoundStatus =
+    "No file system was found in the range: try a wider range or another file system type.";
 constexpr const char* kSlashInNameMessage = "A name cannot contain \"/\": the old name is kept.";
 
 bool IsFolderType(const std::string& type) {
@@ -401,7 +403,9 @@ void WizardController::FinishAdvanceScan() {
   if (session_.deepScan.FoundFileSystemCount() > 0) {
     SetMenuState(2);
   } else {
+    // An empty list alone says nothing of why.
     Show(Control::next, Shown::No());
+    view_.SetStatus(kNothingFoundStatus);
   }
   SetQuickHelp(QuickHelp::fileSystemStep);
 }

@@ -353,6 +353,14 @@ TEST_F(WizardOnABlankDisk, AVolumeWithoutGeometryStaysInThePartitionStep) {
   controller_->OnNext();
   EXPECT_EQ(view_.LastBox().rfind("This is NTFS partition.", 0), 0u);
   EXPECT_EQ(controller_->WizardStep(), 1);
+
+  // A FAT16 sweep of the foreign volume finds nothing, and says so.
+  view_.range.fileSystemPosition = 0;
+  controller_->OnNext();
+  ASSERT_EQ(controller_->WizardStep(), 2);
+  EXPECT_TRUE(view_.TreeNodes(TreeKind::foundFileSystems).empty());
+  EXPECT_EQ(view_.status, "No file system was found in the range: try a wider range or another file system type.");
+  EXPECT_FALSE(view_.Visible(Control::next));
 }
 
 }  // namespace
