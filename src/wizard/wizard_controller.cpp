@@ -478,6 +478,9 @@ void WizardController::OnBack() {
         SetMenuState(2);
         SetQuickHelp(QuickHelp::fileSystemStep);
       }
+      // The step comes back as it was left: its node chosen, the panel
+      // filled and Next shown, not a highlight with nothing behind it.
+      ChooseSelectedNodeAgain(scan.wizardStep == 1 ? TreeKind::partitions : TreeKind::foundFileSystems);
       return;
     case 2:
       if (scan.scanType != ScanType::advance) return;
@@ -756,6 +759,17 @@ void WizardController::OnRenameEnded(const std::string& newText) {
     view_.SetTreeNodeText(TreeKind::items, *node, name);
   }
   view_.RefreshListRow(renameRow_);
+}
+
+void WizardController::ChooseSelectedNodeAgain(TreeKind kind) {
+  const auto node = view_.SelectedTreeNode(kind);
+  const FolderTreeModel* tree = Tree(kind);
+  if (!node || tree == nullptr || !tree->Contains(*node) || *node == kRoot) return;
+  if (kind == TreeKind::partitions) {
+    TreeClickPartition(*node);
+  } else {
+    TreeClickFoundFileSystem(*node);
+  }
 }
 
 void WizardController::ShowParentFolder() {

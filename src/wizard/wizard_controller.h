@@ -134,6 +134,7 @@ class WizardController {
   void TreeClickFoundFileSystem(TreeNodeId node);
   void TreeClickItems(TreeNodeId node);
   void ShowParentFolder();  // the folder above the one the list shows
+  void ChooseSelectedNodeAgain(TreeKind kind);  // after Back: as if clicked
 
   // The items step: a folder into the list, from its tree node.
   void ShowFolderOfNode(TreeNodeId node);

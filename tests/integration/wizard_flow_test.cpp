@@ -153,7 +153,9 @@ TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
   view_.answers.push_back(true);
   controller_->OnBack();
   EXPECT_EQ(controller_->WizardStep(), 1);
-  EXPECT_FALSE(view_.Visible(Control::next));
+  // The partition scanned is still chosen: its panel filled, Next shown.
+  EXPECT_TRUE(view_.Visible(Control::next));
+  EXPECT_EQ(view_.panelValues["Partition Start"], std::to_string(kFatStart));
   EXPECT_EQ(view_.listLayout, wizard::ListLayout::details);
   EXPECT_EQ(session_.items.FatFiles().Size(), 0u);
 
@@ -211,6 +213,8 @@ TEST_F(WizardFlow, AdvanceScanFromTheRangeToTheMountedItemsAndBack) {
   view_.answers.push_back(true);  // discard the mounted items
   controller_->OnBack();
   EXPECT_EQ(controller_->WizardStep(), 2);
+  EXPECT_TRUE(view_.Visible(Control::next));  // the file system mounted is still chosen
+  EXPECT_FALSE(view_.panelValues["File System Start"].empty());
   EXPECT_EQ(view_.trees.at(TreeKind::items), nullptr);
   view_.answers.push_back(true);  // discard what the sweep found
   controller_->OnBack();
