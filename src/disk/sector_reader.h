@@ -25,6 +25,7 @@ class SectorReader {
   // Hands the open source over to the caller; the reader is then closed.
   std::unique_ptr<DiskSource> Release() { return std::move(source_); }
   bool IsOpen() const { return source_ != nullptr; }
+  const std::uint16_t& BadSectorRetries() const { return badSectorRetries_; }
   DiskSource* Source() const { return source_.get(); }
 
   // Reads `count` sectors from absolute sector `startSector` into `buffer`

@@ -67,7 +67,10 @@ std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const E
   }
   if (!file) {
     result.outcome = ExtractionOutcome::creationFailed;
-    if (!context.ui.Confirm(CreationErrorQuestion(destination.PathOf(result.name)))) context.run.stopSaving = true;
+    // Another writer's "No" has already stopped the run: nothing to ask.
+    if (!context.run.stopSaving && !context.ui.Confirm(CreationErrorQuestion(destination.PathOf(result.name)))) {
+      context.run.stopSaving = true;
+    }
   } else if (request.mode == ExtractMode::recover &&
              context.settings.duplicateMode == DuplicateMode::overwriteDuplicate) {
     context.run.createdPaths.insert(destination.PathOf(result.name));
@@ -97,6 +100,18 @@ void CloseOutputFile(const ExtractionRequest& request, OutputFile& file, std::st
     }
   }
   folder.RemoveFile(result.name);
+}
+
+bool TakeSkipRequest(ExtractionContext& context, std::uint64_t fileSize) {
+  if (!context.concurrentWriter) return context.run.skipFile;
+  // A file copied in one read is done before anyone could mean to skip it.
+  constexpr std::uint64_t kSkippableSize = std::uint64_t{DataCopier::kMaxReadSectors} * kSectorSize;
+  return fileSize > kSkippableSize && context.run.skipFile.exchange(false);
+}
+
+bool DataCopier::Interrupted() {
+  if (!interrupted_) interrupted_ = context_.run.stopSaving || TakeSkipRequest(context_, request_.size);
+  return interrupted_;
 }
 
 DataCopier::DataCopier(ExtractionContext& context, const ExtractionRequest& request, OutputFile& file,

@@ -69,7 +69,21 @@ struct ExtractionContext {
   FileFilter passesFilters;  // empty: every file passes
   // The volume's last sector (0: unknown): no file's data lies past it.
   std::uint32_t lastSector = 0;
+  // A recovery run writes the files of different folders on this many
+  // threads (1: all on the caller's).
+  unsigned writerThreads = 1;
+  // One of those threads: other files are being copied at the same time, so
+  // a Skip File is taken by the first file that sees it, and only by a file
+  // long enough to be worth skipping.
+  bool concurrentWriter = false;
+  // FAT sectors for this context's chains; null: the run's own cache.
+  FatSectorCache* fatCache = nullptr;
 };
+
+// Whether Skip File is to cut short the file being copied now. On a thread of
+// its own the flag stays raised until the next file begins; among several
+// writers the file that takes it lowers it, so that one click skips one file.
+bool TakeSkipRequest(ExtractionContext& context, std::uint64_t fileSize);
 
 enum class ExtractionOutcome {
   written,
@@ -135,7 +149,8 @@ class DataCopier {
 
   bool Done() const { return copied_ >= request_.size; }
   std::uint64_t Copied() const { return copied_; }
-  bool Interrupted() const { return context_.run.stopSaving || context_.run.skipFile; }
+  // Stop Saving or Skip File has ended the copy; once true it stays true.
+  bool Interrupted();
   bool WriteFailed() const { return writeFailed_; }
 
  private:
@@ -146,6 +161,7 @@ class DataCopier {
   std::vector<std::uint8_t> buffer_;
   std::uint64_t copied_ = 0;
   bool writeFailed_ = false;
+  bool interrupted_ = false;
 };
 
 }  // namespace salvex

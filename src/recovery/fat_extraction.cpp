@@ -131,7 +131,7 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   result.name = request.name;
   RecoveryRunState& run = context.run;
   if (run.stopSaving) return result;
-  run.skipFile = false;
+  if (!context.concurrentWriter) run.skipFile = false;
   // A snapshot can say so: without a cluster size no byte of the file can
   // be found, and an empty file must not pass for it.
   if (context.volume.sectorsPerCluster == 0 && request.size > 0) {
@@ -164,12 +164,18 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   std::string failure;
   if (request.size > 0) {
     const std::uint32_t lastCluster = FatEntryLimits(context.volume, context.lastSector).lastCluster;
-    const ChainCancel cancel{&run.stopSaving, &run.skipFile};
+    // Among several writers the skip flag is taken by the copy, never by
+    // the chain build, which the FAT cache makes short.
+    const ChainCancel cancel{&run.stopSaving, context.concurrentWriter ? nullptr : &run.skipFile};
     FileChainChoice choice;
     if (request.clusterRuns.empty()) {
-      if (!run.fatCache) run.fatCache = std::make_unique<FatSectorCache>(context.reader);
+      FatSectorCache* cache = context.fatCache;
+      if (!cache) {
+        if (!run.fatCache) run.fatCache = std::make_unique<FatSectorCache>(context.reader);
+        cache = run.fatCache.get();
+      }
       choice = ChooseFileChain(context.reader, context.volume, lastCluster, request.firstCluster, request.size,
-                               request.deleted, cancel, run.fatCache.get());
+                               request.deleted, cancel, cache);
     } else {
       choice.chain = ChainOfRuns(request.clusterRuns);
     }

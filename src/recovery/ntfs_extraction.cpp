@@ -109,7 +109,7 @@ void ExtractNonResident(ExtractionContext& context, const ExtractionRequest& req
     result.error = "its run list is damaged";
     return;
   }
-  context.run.skipFile = false;
+  if (!context.concurrentWriter) context.run.skipFile = false;
   if (context.run.stopSaving) return;
   std::unique_ptr<OutputFile> file = CreateOutputFile(context, request, result);
   if (!file) return;

@@ -1,9 +1,15 @@
 #include "recovery/recovery_run.h"
 
+#include <iterator>
 #include <memory>
+#include <mutex>
+#include <span>
 #include <unordered_set>
 
+#include "platform/locked_disk_source.h"
 #include "recovery/fat_extraction.h"
+#include "recovery/folder_writers.h"
+#include "recovery/serialized_views.h"
 #include "recovery/ntfs_extraction.h"
 #include "items/folder_tree.h"
 #include "items/item_paths.h"
@@ -26,6 +32,48 @@ ExtractionResult Extract(ExtractionContext& context, const NtfsFileItem& file, c
   return ExtractNtfsFile(context, request);
 }
 
+// Adds a folder batch's account to the run's, after what came before it.
+void Append(RecoverySummary& into, RecoverySummary&& from) {
+  const auto append = [](auto& to, auto& more) { to.insert(to.end(), std::make_move_iterator(more.begin()),
+                                                           std::make_move_iterator(more.end())); };
+  into.filesWritten += from.filesWritten;
+  into.bytesWritten += from.bytesWritten;
+  into.writtenOverwritten += from.writtenOverwritten;
+  into.refusedByFilter += from.refusedByFilter;
+  into.refusedByDeletedMode += from.refusedByDeletedMode;
+  into.skippedDuplicates += from.skippedDuplicates;
+  into.emptyFiles += from.emptyFiles;
+  append(into.failed, from.failed);
+  append(into.withUnreadableSectors, from.withUnreadableSectors);
+  append(into.cutShort, from.cutShort);
+  append(into.damagedChains, from.damagedChains);
+  append(into.conflicting, from.conflicting);
+  append(into.notRecoverable, from.notRecoverable);
+  append(into.escapedNames, from.escapedNames);
+}
+
+// What one writer thread reads and reports through: a reader of its own
+// over the run's disk (reads taken in turn), a FAT cache of its own, and the
+// run's views one call at a time.
+struct WriterLane {
+  WriterLane(const ExtractionContext& run, DiskSource& disk, std::mutex& diskLock, std::mutex& viewLock)
+      : reader(run.reader.BadSectorRetries()),
+        ui(run.ui, viewLock),
+        saving(run.saving, viewLock),
+        cache(reader),
+        context{reader, run.volume, run.settings, run.run, ui, saving, run.passesFilters, run.lastSector} {
+    reader.Open(std::make_unique<LockedDiskSource>(disk, diskLock));
+    context.concurrentWriter = true;
+    context.fatCache = &cache;
+  }
+
+  SectorReader reader;
+  SerializedUiPort ui;
+  SerializedSavingView saving;
+  FatSectorCache cache;
+  ExtractionContext context;
+};
+
 template <typename Kind>
 class Recovery {
  public:
@@ -40,23 +88,55 @@ class Recovery {
     run.bytesCopied = 0;
     run.createdPaths.clear();
     run.fatCache.reset();
+    StartWriters();
+    // The destination is the caller's: shared here, never released.
+    const std::shared_ptr<const HostFolder> top(std::shared_ptr<void>(), &destination);
     if (selection.all) {
-      RecoverNodeContents(FolderTreeModel::kRoot, destination);
+      RecoverNodeContents(FolderTreeModel::kRoot, top);
     } else {
       for (const std::uint32_t position : selection.folders) {
-        RecoverNode(Kind::Folders(store_).Items()[position].treeNode, destination);
+        RecoverNode(Kind::Folders(store_).Items()[position].treeNode, *top);
       }
-      if (selection.lostFiles && paths_.LostFilesNode()) RecoverNode(*paths_.LostFilesNode(), destination);
+      if (selection.lostFiles && paths_.LostFilesNode()) RecoverNode(*paths_.LostFilesNode(), *top);
+      FinishWriters();
       for (const std::uint32_t position : selection.files) {
-        RecoverFile(Kind::Files(store_).Items()[position], destination);
+        RecoverFile(context_, Kind::Files(store_).Items()[position], destination, summary_);
       }
     }
+    FinishWriters();
     summary_.stopped = run.stopSaving;
     return std::move(summary_);
   }
 
  private:
   bool Stopped() const { return context_.run.stopSaving; }
+
+  // Overwrite mode keeps one list of the files made so far, which the
+  // writers would all change: it runs on the caller's thread.
+  void StartWriters() {
+    const bool overwriting = context_.settings.duplicateMode == DuplicateMode::overwriteDuplicate;
+    DiskSource* disk = context_.reader.Source();
+    if (context_.writerThreads < 2 || overwriting || !disk) return;
+    for (unsigned lane = 0; lane < context_.writerThreads; ++lane) {
+      lanes_.push_back(std::make_unique<WriterLane>(context_, *disk, diskLock_, viewLock_));
+    }
+    writers_ = std::make_unique<FolderWriters>(context_.writerThreads, [this](FolderBatch& batch, unsigned lane) {
+      if (!batch.folder) return;
+      for (const std::uint32_t position : batch.files) {
+        if (Stopped()) return;
+        RecoverFile(lanes_[lane]->context, Kind::Files(store_).Items()[position], *batch.folder, batch.summary);
+      }
+    });
+  }
+
+  // Waits for the writers and takes their accounts, in the order the
+  // folders were given to them.
+  void FinishWriters() {
+    if (!writers_) return;
+    for (const auto& batch : writers_->Finish()) Append(summary_, std::move(batch->summary));
+    writers_.reset();
+    lanes_.clear();
+  }
 
   // The node's own copy below `parent`, then everything in it.
   void RecoverNode(TreeNodeId node, const HostFolder& parent) {
@@ -66,17 +146,38 @@ class Recovery {
     // A folder listed more than once (a key on a cycle, or kept twice by a
     // scan) is copied once.
     if (key && !visited_.insert(*key).second) return;
-    std::unique_ptr<HostFolder> copy = OpenFolderCopy(parent, SafeHostName(tree_.Text(node)));
-    if (copy) RecoverNodeContents(node, *copy);
+    std::shared_ptr<const HostFolder> copy = OpenFolderCopy(parent, SafeHostName(tree_.Text(node)));
+    if (copy) RecoverNodeContents(node, copy);
   }
 
-  void RecoverNodeContents(TreeNodeId node, const HostFolder& folder) {
+  void RecoverNodeContents(TreeNodeId node, const std::shared_ptr<const HostFolder>& folder) {
     if (const auto key = paths_.KeyOfNode(node)) visited_.insert(*key);
-    for (const std::uint32_t position : paths_.FilesOfNode(node)) {
-      if (Stopped()) return;
-      RecoverFile(Kind::Files(store_).Items()[position], folder);
+    const std::span<const std::uint32_t> files = paths_.FilesOfNode(node);
+    const std::vector<TreeNodeId>& children = tree_.Children(node);
+    if (!writers_) {
+      for (const std::uint32_t position : files) {
+        if (Stopped()) return;
+        RecoverFile(context_, Kind::Files(store_).Items()[position], *folder, summary_);
+      }
+    } else if (!files.empty()) {
+      auto batch = std::make_unique<FolderBatch>();
+      batch->folder = folder;
+      batch->files.assign(files.begin(), files.end());
+      const std::size_t number = writers_->Submit(std::move(batch));
+      // A sub-folder named as one of these files is made after them, as on
+      // one thread: the file keeps its name, the folder gets a copy's.
+      if (!children.empty() && ChildNamedAsFile(files, children)) writers_->WaitUntilWritten(number);
     }
-    for (const TreeNodeId child : tree_.Children(node)) RecoverNode(child, folder);
+    for (const TreeNodeId child : children) RecoverNode(child, *folder);
+  }
+
+  bool ChildNamedAsFile(std::span<const std::uint32_t> files, const std::vector<TreeNodeId>& children) const {
+    std::unordered_set<std::string> names;
+    for (const std::uint32_t position : files) names.insert(SafeHostName(Kind::Files(store_).Items()[position].name));
+    for (const TreeNodeId child : children) {
+      if (names.contains(SafeHostName(tree_.Text(child)))) return true;
+    }
+    return false;
   }
 
   // Folders of the same name are merged; a name held by a file or a link
@@ -93,13 +194,25 @@ class Recovery {
         if (auto folder = parent.OpenOrCreateSubfolder(*candidate, error)) return folder;
       }
     }
-    summary_.failed.push_back(error);
+    Failed(error);
     return nullptr;
   }
 
-  void RecoverFile(const typename Kind::File& file, const HostFolder& folder) {
+  // A failure of the caller's thread, in its place among the writers'.
+  void Failed(const std::string& error) {
+    if (!writers_) {
+      summary_.failed.push_back(error);
+      return;
+    }
+    auto batch = std::make_unique<FolderBatch>();
+    batch->summary.failed.push_back(error);
+    writers_->Submit(std::move(batch));
+  }
+
+  void RecoverFile(ExtractionContext& context, const typename Kind::File& file, const HostFolder& folder,
+                   RecoverySummary& summary) const {
     if (Stopped()) return;
-    Account(Extract(context_, file, folder), folder, Kind::Overwritten(file), ClaimedToo(file));
+    Account(Extract(context, file, folder), folder, Kind::Overwritten(file), ClaimedToo(file), summary);
   }
 
   // The other deleted files said to claim some of the file's clusters, by
@@ -114,37 +227,37 @@ class Recovery {
     return others;
   }
 
-  void Account(const ExtractionResult& result, const HostFolder& folder, bool overwritten,
-               const std::string& claimedToo) {
+  static void Account(const ExtractionResult& result, const HostFolder& folder, bool overwritten,
+                      const std::string& claimedToo, RecoverySummary& summary) {
     const std::string path = folder.PathOf(result.name);
     switch (result.outcome) {
       case ExtractionOutcome::notStarted: return;
-      case ExtractionOutcome::refusedByFilter: ++summary_.refusedByFilter; return;
-      case ExtractionOutcome::refusedByDeletedMode: ++summary_.refusedByDeletedMode; return;
-      case ExtractionOutcome::skippedDuplicate: ++summary_.skippedDuplicates; return;
-      case ExtractionOutcome::empty: ++summary_.emptyFiles; return;
-      case ExtractionOutcome::notRecoverable: summary_.notRecoverable.push_back(path + ": " + result.error); return;
+      case ExtractionOutcome::refusedByFilter: ++summary.refusedByFilter; return;
+      case ExtractionOutcome::refusedByDeletedMode: ++summary.refusedByDeletedMode; return;
+      case ExtractionOutcome::skippedDuplicate: ++summary.skippedDuplicates; return;
+      case ExtractionOutcome::empty: ++summary.emptyFiles; return;
+      case ExtractionOutcome::notRecoverable: summary.notRecoverable.push_back(path + ": " + result.error); return;
       case ExtractionOutcome::creationFailed:
       case ExtractionOutcome::noData:
-        summary_.failed.push_back(path + ": " + result.error);
+        summary.failed.push_back(path + ": " + result.error);
         return;
       case ExtractionOutcome::writeFailed:
-        summary_.failed.push_back(path + ": " + result.error + KeptPart(result, folder));
+        summary.failed.push_back(path + ": " + result.error + KeptPart(result, folder));
         return;
       case ExtractionOutcome::interrupted:
-        summary_.cutShort.push_back(result.keptAs.empty() ? path + " (nothing written)" : folder.PathOf(result.keptAs));
+        summary.cutShort.push_back(result.keptAs.empty() ? path + " (nothing written)" : folder.PathOf(result.keptAs));
         return;
       case ExtractionOutcome::written:
         break;
     }
     // Only what now stands under the file's name counts.
-    ++summary_.filesWritten;
-    summary_.bytesWritten += result.bytesWritten;
-    if (overwritten) ++summary_.writtenOverwritten;
-    if (!claimedToo.empty()) summary_.conflicting.push_back(path + ": also claimed by " + claimedToo);
-    if (result.unreadableSectors > 0) summary_.withUnreadableSectors.push_back({path, result.unreadableSectors});
-    if (result.nameEscaped) summary_.escapedNames.push_back(path);
-    if (!result.chainDamage.empty()) summary_.damagedChains.push_back(path + ": " + result.chainDamage);
+    ++summary.filesWritten;
+    summary.bytesWritten += result.bytesWritten;
+    if (overwritten) ++summary.writtenOverwritten;
+    if (!claimedToo.empty()) summary.conflicting.push_back(path + ": also claimed by " + claimedToo);
+    if (result.unreadableSectors > 0) summary.withUnreadableSectors.push_back({path, result.unreadableSectors});
+    if (result.nameEscaped) summary.escapedNames.push_back(path);
+    if (!result.chainDamage.empty()) summary.damagedChains.push_back(path + ": " + result.chainDamage);
   }
 
   static std::string KeptPart(const ExtractionResult& result, const HostFolder& folder) {
@@ -159,6 +272,10 @@ class Recovery {
   const ItemPaths<Kind> paths_;
   RecoverySummary summary_;
   std::unordered_set<std::uint32_t> visited_;
+  std::mutex diskLock_;
+  std::mutex viewLock_;
+  std::vector<std::unique_ptr<WriterLane>> lanes_;
+  std::unique_ptr<FolderWriters> writers_;
 };
 
 }  // namespace

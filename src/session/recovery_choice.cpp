@@ -2,9 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <thread>
 #include <unordered_set>
 
 #include "items/item_paths.h"
@@ -149,12 +151,20 @@ RecoveryTotals TotalsToRecover(const Session& session, const FolderTreeModel& tr
                                : SelectionTotals<FatKind>(session, tree, selection);
 }
 
+unsigned RecoveryWriterThreads() {
+  // Two threads already share out most of what the kernel spends making
+  // files; more keep little but contention on the directories' locks.
+  constexpr unsigned kMaxWriters = 4;
+  return std::clamp(std::thread::hardware_concurrency(), 2u, kMaxWriters);
+}
+
 RecoverySummary RecoverItems(Session& session, const FolderTreeModel& tree, const RecoverySelection& selection,
                              const HostFolder& destination, UiPort& ui, SavingView& saving, RecoveryRunState& run) {
   // With the image's map, a sector never read from the disk is an
   // unreadable sector of the file, not a zero the disk held.
   const ReadThroughImageMap throughMap(session);
   ExtractionContext context = ExtractionContextOf(session, run, ui, saving, session.PassesFilters());
+  context.writerThreads = RecoveryWriterThreads();
   return ItemsAreNtfs(session) ? RunNtfsRecovery(context, session.items, tree, selection, destination)
                                : RunFatRecovery(context, session.items, tree, selection, destination);
 }

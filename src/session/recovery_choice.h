@@ -48,6 +48,9 @@ RecoveryTotals TotalsToRecover(const Session& session, const FolderTreeModel& tr
 
 // Copies the selection into `destination`, as the items' folder `tree` shows
 // it; Stop Saving and Skip File are in `run`. Runs on the caller's thread.
+// How many threads a recovery run writes files on.
+unsigned RecoveryWriterThreads();
+
 RecoverySummary RecoverItems(Session& session, const FolderTreeModel& tree, const RecoverySelection& selection,
                              const HostFolder& destination, UiPort& ui, SavingView& saving, RecoveryRunState& run);
 

@@ -65,12 +65,14 @@ class RecoveryRun : public ::testing::Test {
   RecoverySummary Run(const RecoverySelection& selection) { return Run(selection, bench.Out()); }
   RecoverySummary Run(const RecoverySelection& selection, const HostFolder& destination) {
     auto context = bench.Context();
+    context.writerThreads = writers;
     return RunFatRecovery(context, store, RecoveryBench::TreeOf(store), selection, destination);
   }
   std::string OutPath(const std::string& relative) const { return (bench.OutPath() / relative).string(); }
 
   RecoveryBench bench;
   ItemStore store;
+  unsigned writers = 1;  // threads writing the folders' files
 };
 
 // --- The tree below the destination ----------------------------------------
@@ -209,6 +211,7 @@ TEST_F(RecoveryRun, RefusedFilesAreCountedByReason) {
 struct PressCase {
   const char* name;
   bool stop;  // Stop Saving; otherwise Skip File
+  unsigned writers = 1;
 };
 
 class PressInRunTest : public RecoveryRun, public ::testing::WithParamInterface<PressCase> {};
@@ -219,6 +222,7 @@ TEST_P(PressInRunTest, ThePartOfTheFileStaysAndOnlyStopEndsTheRun) {
   File("first.bin", kFatRootKey, first);
   File("second.bin", kFatRootKey, second);
   bench.Open();
+  writers = GetParam().writers;
   // Updates: the new file's 0 %, then one before each read of up to 512
   // sectors; the third comes after the first read.
   testing::PressingSavingView view(GetParam().stop ? bench.run.stopSaving : bench.run.skipFile, 3);
@@ -244,7 +248,9 @@ TEST_P(PressInRunTest, ThePartOfTheFileStaysAndOnlyStopEndsTheRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, PressInRunTest,
-                         ::testing::Values(PressCase{"StopSaving", true}, PressCase{"SkipFile", false}),
+                         ::testing::Values(PressCase{"StopSaving", true}, PressCase{"SkipFile", false},
+                                           PressCase{"StopSavingAmongWriters", true, 2},
+                                           PressCase{"SkipFileAmongWriters", false, 2}),
                          [](const ::testing::TestParamInfo<PressCase>& param) {
                            return std::string(param.param.name);
                          });
@@ -275,6 +281,64 @@ TEST(RecoveryRunQuestion, AnsweringNoToACreationErrorStopsTheRun) {
     EXPECT_EQ(fs::exists(fresh.OutPath() / "c.txt"), goOn);
     EXPECT_EQ(summary.filesWritten, goOn ? 2u : 1u);
   }
+}
+
+// --- Several writer threads ------------------------------------------------
+
+// Names that meet in one host folder (two folders merged, a file and a folder
+// of one name), a name to escape, a file that cannot be recovered and enough
+// folders to keep every writer busy: the run gives, file for file and line
+// for line, what one thread gives.
+TEST_F(RecoveryRun, SeveralWritersGiveWhatOneWriterGives) {
+  Folder("Docs", 100, kFatRootKey);
+  Folder("Docs", 103, kFatRootKey, true);
+  Folder("Old", 101, 100);
+  File("b.txt", 100, {20, 1000});
+  File("Old", 100, {23, 40});
+  File("b.txt", 103, {24, 600}, true);
+  File("c.txt", 101, {26, 300});
+  File("evil\x1b.txt", kFatRootKey, {27, 10});
+  store.AddFatFile("lost.txt", 0, kFatRootKey, kDate, kDate, 100, false);
+  for (std::uint32_t folder = 0; folder < 24; ++folder) {
+    Folder("F" + std::to_string(folder % 20), 200 + folder, kFatRootKey, folder >= 20);
+    for (std::uint32_t file = 0; file < 3; ++file) {
+      File("f" + std::to_string(file) + ".bin", 200 + folder, {300 + folder * 8 + file * 2, 512 + file * 100});
+    }
+  }
+  bench.Open();
+  const RecoverySummary alone = Run({true, {}, {}});
+
+  for (const unsigned threads : {2u, 3u}) {
+    SCOPED_TRACE(threads);
+    const fs::path out = bench.dir / ("out" + std::to_string(threads));
+    fs::create_directory(out);
+    std::string error;
+    const auto destination = HostFolder::Open(out.string(), error);
+    ASSERT_NE(destination, nullptr) << error;
+    writers = threads;
+    const RecoverySummary together = Run({true, {}, {}}, *destination);
+
+    const std::vector<std::string> tree = TreeBelow(bench.OutPath());
+    ASSERT_EQ(TreeBelow(out), tree);
+    for (const std::string& path : tree) {
+      if (path.back() != '/') {
+        EXPECT_EQ(ReadHostFile(out / path), ReadHostFile(bench.OutPath() / path)) << path;
+      }
+    }
+    const auto relative = [&](std::vector<std::string> lines, const fs::path& base) {
+      for (std::string& line : lines) line.erase(0, base.string().size());
+      return lines;
+    };
+    EXPECT_EQ(together.filesWritten, alone.filesWritten);
+    EXPECT_EQ(together.bytesWritten, alone.bytesWritten);
+    EXPECT_EQ(relative(together.notRecoverable, out), relative(alone.notRecoverable, bench.OutPath()));
+    EXPECT_EQ(relative(together.escapedNames, out), relative(alone.escapedNames, bench.OutPath()));
+    EXPECT_EQ(relative(together.failed, out), relative(alone.failed, bench.OutPath()));
+  }
+  EXPECT_TRUE(fs::exists(bench.OutPath() / "Docs" / "Copy (1 ) of b.txt"));
+  EXPECT_TRUE(fs::exists(bench.OutPath() / "Docs" / "Copy (1 ) of Old" / "c.txt"));
+  EXPECT_EQ(alone.notRecoverable.size(), 1u);
+  EXPECT_EQ(alone.escapedNames.size(), 1u);
 }
 
 // --- Names and links that point out of the destination ---------------------
