@@ -20,7 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$out"/{partition_walk,gpt_table,volume_parameters,directory_decode,standard_scan,ntfs_record,ntfs_scan,deep_scan,sector_tests}
-mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,rescue_map,desktop_entry}
+mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,rescue_map,desktop_entry,intact_check}
 
 PATH=$PATH:/usr/sbin:/sbin
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -717,7 +717,25 @@ rescue_map_seeds() {
   printf '# x\r\n1024 - 3\r\n0 1024 +\r\n1024 01000 -\r\n1536 512 ?\r\n' >"$out/rescue_map/decimal-octal-crlf"
 }
 
+# Files of each judged kind, after the byte that picks the name (0 JPEG,
+# 1 PNG, 2 GIF, 3 ZIP, 4 PDF): the test images' own where a tool makes them.
+intact_check_seeds() {
+  local dir=$out/intact_check
+  printf '\000\377\330\377\340\000\020JFIF\000\001\001\000\000\001\000\001\000\000\377\332\000\010\001\001\000\000\077\000\022\377\000\064\377\320\001\377\331' >"$dir/jpeg"
+  printf '\002GIF89a\001\000\001\000\200\000\000\377\377\377\000\000\000,\000\000\000\000\001\000\001\000\000\002\002D\001\000;' >"$dir/gif"
+  printf '\004%%PDF-1.4\n1 0 obj\n<< >>\nendobj\ntrailer\n<< >>\n%%%%EOF\n' >"$dir/pdf"
+  local file
+  for file in "$(dirname "$0")"/../data/icons/*.png; do
+    [ -f "$file" ] && { printf '\001'; cat "$file"; } >"$dir/$(basename "$file")"
+  done
+  if have zip; then
+    printf 'hello hello hello hello\n' >"$work/member.txt"
+    (cd "$work" && zip -q -9 seed.zip member.txt) && { printf '\003'; cat "$work/seed.zip"; } >"$dir/zip"
+  fi
+}
+
 rescue_map_seeds
+intact_check_seeds
 if have mkfs.fat && have mcopy && have sfdisk; then
   volume_seeds
   directory_seeds

@@ -13,7 +13,7 @@ packages=(
   dosfstools mtools fdisk ntfs-3g
   sleuthkit hyperfine xz-utils gddrescue
   qt6-base-dev libqt6svg6 shared-mime-info xvfb xauth
-  libsystemd-dev dbus-daemon
+  libsystemd-dev dbus-daemon zlib1g-dev
   dpkg-dev desktop-file-utils appstream
 )
 

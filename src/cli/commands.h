@@ -24,6 +24,7 @@ struct ScanOptions {
   VolumeOptions volume;
   std::string saveSnapshot;
   bool json = false;
+  bool check = false;  // each file's "intact" verdict in the JSON
 };
 
 struct FindOptions {
@@ -67,9 +68,10 @@ struct ImageOptions {
 struct LoadedItems;
 
 // Prints a store as `salvex scan` does: the tree, or JSON.
-// With `marks`, the items on sectors an image's map calls unread are marked.
-void PrintItems(const Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
-                const UnreadMarks* marks = nullptr);
+// With `marks`, the items on sectors an image's map calls unread are marked;
+// with `check`, the JSON gives each file's "intact" verdict.
+void PrintItems(Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
+                const UnreadMarks* marks = nullptr, bool check = false);
 
 // Prints partition records as `salvex partitions` does.
 void PrintPartitions(const PartitionTable& table, bool json);

@@ -79,7 +79,12 @@ int main(int argc, char** argv) {
   AddVolumeOptions(*scanCommand, scan.volume);
   AddFilterOption(*scanCommand, scan.volume);
   scanCommand->add_option("--save-snapshot", scan.saveSnapshot, "save the scan results as FILE.RSNP");
-  scanCommand->add_flag("--json", scan.json, "print every item as JSON");
+  CLI::Option* scanJson = scanCommand->add_flag("--json", scan.json, "print every item as JSON");
+  scanCommand
+      ->add_flag("--check", scan.check,
+                 "with --json: read each file and say whether it looks intact (JPEG, PNG, GIF, ZIP and its "
+                 "office formats, PDF): \"intact\": true, false or null")
+      ->needs(scanJson);
 
   PartitionsOptions search;
   CLI::App* searchCommand =

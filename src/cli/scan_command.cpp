@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/item_source.h"
 #include "cli/scan_listing.h"
+#include "session/item_bytes.h"
 #include "session/snapshot_files.h"
 
 namespace salvex::cli {
@@ -21,11 +22,14 @@ std::string DescribeVolume(const Session& session) {
 
 }  // namespace
 
-void PrintItems(const Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
-                const UnreadMarks* marks) {
+void PrintItems(Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
+                const UnreadMarks* marks, bool check) {
   const FileFilter passes = session.PassesFilters();
   if (json) {
-    PrintItemsJson(std::cout, session.items, tree, loaded.ntfs, passes, marks);
+    RecoveryRunState run;
+    IntactVerdict intact;
+    if (check) intact = [&](std::uint32_t position) { return ItemLooksIntact(session, position, run); };
+    PrintItemsJson(std::cout, session.items, tree, loaded.ntfs, passes, marks, intact);
     return;
   }
   const ItemCounters& counters = session.items.counters;
@@ -48,7 +52,7 @@ int RunScan(const ScanOptions& options) {
   const LoadedItems loaded = LoadItems(session, options.volume, {}, ui, tree);
   if (!options.saveSnapshot.empty()) SaveTreeSnapshot(session, options.saveSnapshot, loaded.ntfs);
   const std::optional<UnreadMarks> marks = MarkUnread(session, loaded);
-  PrintItems(session, tree, loaded, options.json, marks ? &*marks : nullptr);
+  PrintItems(session, tree, loaded, options.json, marks ? &*marks : nullptr, options.check);
   return loaded.complete && loaded.unreadableDirectorySectors == 0 ? 0 : 1;
 }
 

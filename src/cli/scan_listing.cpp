@@ -204,7 +204,7 @@ void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeM
 
 template <typename Kind>
 void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree,
-                      const FileFilter& passes, const UnreadMarks* marks) {
+                      const FileFilter& passes, const UnreadMarks* marks, const IntactVerdict& intact) {
   const ItemPaths<Kind> index(store, tree);
   JsonWriter json(out);
   // A folder's directory sectors that could not be read (the root's are
@@ -214,7 +214,8 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
     unreadable[gap.folderKey].push_back(gap.sector);
   }
   const auto writeItem = [&](const std::optional<std::string>& path, const auto& item, const char* kind,
-                             std::uint64_t size, std::uint64_t id, const ItemMarks& marked) {
+                             std::uint64_t size, std::uint64_t id, const ItemMarks& marked,
+                             std::optional<std::uint32_t> filePosition = std::nullopt) {
     const ItemRow row = Kind::Row(item);
     json.BeginObject();
     json.Key("path");
@@ -286,6 +287,14 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       json.Key("unreadSectors");
       json.Number(marked.unread);
     }
+    if (intact && filePosition) {
+      json.Key("intact");
+      if (const std::optional<bool> verdict = intact(*filePosition)) {
+        json.Bool(*verdict);
+      } else {
+        json.Null();
+      }
+    }
     json.EndObject();
   };
   json.BeginArray();
@@ -302,7 +311,8 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
                         Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]),
                         FileUnread(marks, position), Kind::LabelEntry(files[position]),
                         Kind::FragmentInferred(files[position]), Kind::ConflictsWith(files[position]),
-                        Kind::Stream(files[position])});
+                        Kind::Stream(files[position])},
+              position);
   }
   json.EndArray();
   out << '\n';
@@ -325,11 +335,11 @@ void PrintListing(std::ostream& out, const ItemStore& store, const FolderTreeMod
 }
 
 void PrintItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs,
-                    const FileFilter& passes, const UnreadMarks* marks) {
+                    const FileFilter& passes, const UnreadMarks* marks, const IntactVerdict& intact) {
   if (ntfs) {
-    PrintItemsJsonOf<NtfsKind>(out, store, tree, passes, nullptr);
+    PrintItemsJsonOf<NtfsKind>(out, store, tree, passes, nullptr, intact);
   } else {
-    PrintItemsJsonOf<FatKind>(out, store, tree, passes, marks);
+    PrintItemsJsonOf<FatKind>(out, store, tree, passes, marks, intact);
   }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <ostream>
 
 #include "items/folder_tree_model.h"
@@ -26,7 +29,10 @@ std::string UnreadMark(std::uint64_t sectors);
 
 // Every item of the store's FAT or NTFS half as one JSON array: folders, then
 // files, in the order found; with `marks`, each has its "unreadSectors".
+// With `intact`, each file has its "intact" verdict: true, false or null.
+using IntactVerdict = std::function<std::optional<bool>(std::uint32_t filePosition)>;
 void PrintItemsJson(std::ostream& out, const ItemStore& store, const FolderTreeModel& tree, bool ntfs,
-                    const FileFilter& passes, const UnreadMarks* marks = nullptr);
+                    const FileFilter& passes, const UnreadMarks* marks = nullptr,
+                    const IntactVerdict& intact = {});
 
 }  // namespace salvex::cli

@@ -5,6 +5,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -195,11 +196,24 @@ std::unique_ptr<OutputFile> OpenOutputFile(int folderFd, const std::string& name
   return OpenExistingOutputFile(folderFd, name, followLinks, protectedFiles, error);
 }
 
+std::unique_ptr<OutputFile> OutputFile::InMemory(std::size_t limit) {
+  auto file = std::make_unique<OutputFile>(-1);
+  file->inMemory_ = true;
+  file->memoryLimit_ = limit;
+  return file;
+}
+
 OutputFile::~OutputFile() {
   if (fd_ >= 0) Close();
 }
 
 bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
+  if (inMemory_) {
+    const std::size_t room = memoryLimit_ - memory_.size();
+    memory_.insert(memory_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(room, bytes.size())));
+    bytesWritten_ = memory_.size();
+    return bytes.size() <= room;
+  }
   if (pending_.size() + bytes.size() < kWriteBufferBytes) {
     pending_.insert(pending_.end(), bytes.begin(), bytes.end());
     return true;
@@ -230,12 +244,14 @@ bool OutputFile::Flush() {
 }
 
 bool OutputFile::SetTimes(std::time_t time) {
+  if (inMemory_) return true;
   if (!Flush()) return false;
   const timespec times[2] = {{time, 0}, {time, 0}};
   return ::futimens(fd_, times) == 0;
 }
 
 bool OutputFile::Close() {
+  if (inMemory_) return true;
   const bool flushed = Flush();
   const bool closed = ::close(fd_) == 0;
   fd_ = -1;

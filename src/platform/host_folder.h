@@ -82,6 +82,10 @@ class HostFolder {
 class OutputFile {
  public:
   explicit OutputFile(int fd) : fd_(fd) {}
+  // No file at all: up to `limit` bytes kept in memory, for reading a file's
+  // bytes the way it would be recovered (a preview, a content check). A
+  // write past the limit keeps what fits and fails.
+  static std::unique_ptr<OutputFile> InMemory(std::size_t limit);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -95,6 +99,8 @@ class OutputFile {
   bool SetTimes(std::time_t time);
   // Flushes and closes; false when anything could not be written.
   bool Close();
+  // The bytes kept by an in-memory file.
+  std::vector<std::uint8_t> TakeBytes() { return std::move(memory_); }
 
  private:
   bool Flush();
@@ -104,6 +110,9 @@ class OutputFile {
   bool failed_ = false;
   std::uint64_t bytesWritten_ = 0;
   std::vector<std::uint8_t> pending_;
+  bool inMemory_ = false;
+  std::size_t memoryLimit_ = 0;
+  std::vector<std::uint8_t> memory_;
 };
 
 // Opens the entry `name` of the folder open as `folderFd` (AT_FDCWD: `name`

@@ -45,6 +45,7 @@ bool AdmitTakenName(ExtractionContext& context, const ExtractionRequest& request
 
 std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const ExtractionRequest& request,
                                              ExtractionResult& result) {
+  if (request.mode == ExtractMode::inMemory) return OutputFile::InMemory(request.memoryLimit);
   const HostFolder& destination = *request.destination;
   result.name = SafeHostName(request.name);
   result.nameEscaped = HostVisibleName(request.name) != request.name;
@@ -82,6 +83,13 @@ void CloseOutputFile(const ExtractionRequest& request, OutputFile& file, std::st
                      ExtractionResult& result) {
   const bool closed = file.Close();
   result.bytesWritten = file.BytesWritten();
+  if (request.mode == ExtractMode::inMemory) {
+    // Reaching the limit ends the read; only the disk's own faults count.
+    result.bytes = file.TakeBytes();
+    result.outcome = ExtractionOutcome::written;
+    result.error = std::move(failure);
+    return;
+  }
   if (!closed) failure = "the data could not be written (is the destination full?)";
   if (failure.empty() && !result.cutShort) {
     result.outcome = ExtractionOutcome::written;

@@ -18,7 +18,9 @@
 
 namespace salvex {
 
-enum class ExtractMode { openCopy = 0, recover = 1 };
+// openCopy: into a folder for the desktop to open; recover: a recovery run's
+// file; inMemory: no file, the first `memoryLimit` bytes in the result.
+enum class ExtractMode { openCopy = 0, recover = 1, inMemory = 2 };
 
 // What one extraction copies, and where.
 struct ExtractionRequest {
@@ -36,6 +38,7 @@ struct ExtractionRequest {
   // its chain, else consecutive clusters.
   std::vector<ClusterRun> clusterRuns;
   std::uint32_t id = 0;
+  std::size_t memoryLimit = 0;  // inMemory: the most bytes to read
   // The time stamp for the new file: FAT: write date | access date << 16;
   // NTFS: the NTFS time itself.
   std::uint64_t fileTime = 0;
@@ -112,6 +115,7 @@ struct ExtractionResult {
   // A file that failed is not left as if it were whole: it is removed, or,
   // when some of its bytes were written, renamed to this "NAME.partial".
   std::string keptAs;
+  std::vector<std::uint8_t> bytes;  // inMemory: what was read
 };
 
 inline constexpr const char* kOutOfMemoryMessage = "Out of memory, close other applications and run again";

@@ -1,0 +1,48 @@
+#include "session/item_bytes.h"
+
+#include "content/intact_check.h"
+#include "recovery/fat_extraction.h"
+#include "recovery/ntfs_extraction.h"
+#include "session/extraction_context.h"
+#include "session/scans.h"
+
+namespace salvex {
+
+ItemBytes ReadItemBytes(Session& session, std::uint32_t position, std::size_t limit, RecoveryRunState& run) {
+  const bool ntfs = ItemsAreNtfs(session);
+  ExtractionRequest request = ntfs ? NtfsExtractionRequest(session.items.NtfsFiles().Items()[position])
+                                   : FatExtractionRequest(session.items.FatFiles().Items()[position]);
+  request.mode = ExtractMode::inMemory;
+  request.memoryLimit = limit;
+  SilentUiPort ui;
+  SilentSavingView saving;
+  ExtractionContext context = ExtractionContextOf(session, run, ui, saving, {});
+  ExtractionResult result = ntfs ? ExtractNtfsFile(context, request) : ExtractFatFile(context, request);
+  ItemBytes read;
+  read.bytes = std::move(result.bytes);
+  read.unreadableSectors = result.unreadableSectors;
+  read.error = result.error;
+  read.whole = !run.stopSaving && read.bytes.size() == request.size &&
+               (result.outcome == ExtractionOutcome::written || result.outcome == ExtractionOutcome::empty);
+  return read;
+}
+
+std::optional<bool> ItemLooksIntact(Session& session, std::uint32_t position, RecoveryRunState& run) {
+  const bool ntfs = ItemsAreNtfs(session);
+  const std::string& name = ntfs ? session.items.NtfsFiles().Items()[position].name
+                                 : session.items.FatFiles().Items()[position].name;
+  const std::uint64_t size = ntfs ? session.items.NtfsFiles().Items()[position].size
+                                  : session.items.FatFiles().Items()[position].size;
+  if (size > kIntactCheckLimit) return std::nullopt;
+  // A name that says nothing leaves the kind to the first bytes.
+  constexpr std::size_t kSignatureBytes = 16;
+  if (CheckedKindOf(name, {}) == CheckedKind::none &&
+      CheckedKindOf(name, ReadItemBytes(session, position, kSignatureBytes, run).bytes) == CheckedKind::none) {
+    return std::nullopt;
+  }
+  const ItemBytes read = ReadItemBytes(session, position, static_cast<std::size_t>(size), run);
+  if (!read.whole || read.unreadableSectors > 0) return std::nullopt;
+  return LooksIntact(name, read.bytes);
+}
+
+}  // namespace salvex

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "recovery/extraction.h"
+#include "session/session.h"
+
+namespace salvex {
+
+// A file's bytes as a recovery would write them, read without writing
+// anything anywhere.
+struct ItemBytes {
+  std::vector<std::uint8_t> bytes;  // its first `limit` bytes, or all of them
+  bool whole = false;               // every byte of the file is here
+  std::uint32_t unreadableSectors = 0;
+  std::string error;                // why none or not all could be read
+};
+
+// Reads file `position` of the store's FAT or NTFS half (as the items are),
+// at most `limit` bytes from its start. Raising `run.stopSaving` (before or
+// during the read, from any thread) ends it early: `whole` stays false. Runs on the caller's
+// thread, over the session's reader.
+ItemBytes ReadItemBytes(Session& session, std::uint32_t position, std::size_t limit, RecoveryRunState& run);
+
+// Files larger than this are not read whole to be judged.
+inline constexpr std::size_t kIntactCheckLimit = std::size_t{256} << 20;
+
+// Whether file `position` holds together as its kind says (see LooksIntact),
+// read as a recovery would read it: nullopt for a kind that is not judged, a
+// file over kIntactCheckLimit, or one whose bytes could not all be read.
+std::optional<bool> ItemLooksIntact(Session& session, std::uint32_t position, RecoveryRunState& run);
+
+}  // namespace salvex
