@@ -10,6 +10,7 @@
 #include "session/session.h"
 #include "session/worker.h"
 #include "wizard/wizard_commands.h"
+#include "wizard/preview_reader.h"
 #include "wizard/wizard_controller.h"
 
 namespace salvex::gui {
@@ -46,6 +47,8 @@ class GuiProgram {
   MainWindow window_;
   DialogHost dialogs_;
   std::unique_ptr<ThreadWorker> worker_;
+  std::unique_ptr<wizard::PreviewReader> preview_;
+  std::unique_ptr<wizard::PreviewPausingWorker> previewPausing_;
   std::unique_ptr<wizard::WizardController> controller_;
   std::unique_ptr<wizard::WizardCommands> commands_;
 };

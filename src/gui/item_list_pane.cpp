@@ -100,6 +100,7 @@ ItemListPane::ItemListPane(FileTypes& types, ItemTableModel::Renamed renamed, QW
 
   Watch(table_);
   Watch(icons_);
+  connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { emit currentRowChanged(); });
   SetLayout(wizard::ListLayout::details);
 }
 

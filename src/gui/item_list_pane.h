@@ -55,6 +55,8 @@ class ItemListPane final : public QWidget {
 
  signals:
   void pressed();
+  // The current row changed (the keyboard's or the pointer's).
+  void currentRowChanged();
   void doubleClicked();
   void menuRequested(QPoint globalPosition);
   // The in-place editor closed, committed or not.

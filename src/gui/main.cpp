@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("salvex-gui"));
+  QApplication::setOrganizationName(QStringLiteral("Brimora"));
   QApplication::setApplicationVersion(QStringLiteral(SALVEX_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("salvex-gui"));
   // The window ends only through the wizard's Exit, which asks first.

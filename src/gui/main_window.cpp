@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -60,6 +61,7 @@ QWidget* MainWindow::BuildCentre(const ScanState& scan) {
   list_ = new ItemListPane(
       types_, [this](const std::string& text) { if (controller_ != nullptr) controller_->OnRenameEnded(text); }, centre);
   auto* panes = new QSplitter(Qt::Horizontal, centre);
+  panes_ = panes;
   panes->addWidget(trees_);
   panes->addWidget(list_);
   panes->setStretchFactor(1, 1);
@@ -128,6 +130,46 @@ void MainWindow::Attach(wizard::WizardController& controller, wizard::WizardComm
   addToolBar(Qt::TopToolBarArea, bar_);
   connect(bar_, &ButtonBar::commandClicked, this, &MainWindow::OnCommand);
   keys_ = new KeyRouter(*this, [this](wizard::Key key) { return OnKey(key); });
+}
+
+void MainWindow::AttachPreview(wizard::PreviewReader& reader, PreviewPane::RequestOf requestOf) {
+  preview_ = new PreviewPane(reader, std::move(requestOf), panes_);
+  panes_->addWidget(preview_);
+  panes_->setStretchFactor(2, 1);
+  panes_->setSizes({240, 500, 300});
+  QSettings settings;
+  const bool shown = settings.value(kPreviewShownKey, true).toBool();
+  preview_->setVisible(shown);
+  previewAction_ = new QAction(QStringLiteral("&Preview"), this);
+  previewAction_->setObjectName(QStringLiteral("viewPreview"));
+  previewAction_->setCheckable(true);
+  previewAction_->setChecked(shown);
+  for (QAction* menu : menuBar()->actions()) {
+    if (menu->menu() != nullptr && menu->text() == QStringLiteral("&View")) {
+      menu->menu()->addSeparator();
+      menu->menu()->addAction(previewAction_);
+    }
+  }
+  connect(previewAction_, &QAction::toggled, this, [this](bool on) {
+    preview_->setVisible(on);
+    QSettings().setValue(kPreviewShownKey, on);
+    UpdatePreview();
+  });
+  connect(list_, &ItemListPane::currentRowChanged, this, &MainWindow::UpdatePreview);
+}
+
+void MainWindow::TakePreview(std::uint64_t ticket, PreviewBytes bytes) {
+  if (preview_ != nullptr) preview_->Take(ticket, std::move(bytes));
+}
+
+void MainWindow::UpdatePreview() {
+  if (preview_ == nullptr) return;
+  const std::optional<std::size_t> row = list_->SelectedRow();
+  if (!preview_->isVisible() || rows_ == nullptr || !row || *row >= rows_->RowCount() || rows_->At(*row).folder) {
+    preview_->ShowNothing();
+    return;
+  }
+  preview_->ShowFile(*rows_, *row);
 }
 
 void MainWindow::OnCommand(Command command) { commands_->Run(command); }
@@ -211,7 +253,11 @@ std::optional<TreeNodeId> MainWindow::SelectedTreeNode(wizard::TreeKind kind) co
 void MainWindow::FocusTree(wizard::TreeKind kind) { trees_->Focus(kind); }
 
 void MainWindow::SetListLayout(wizard::ListLayout layout) { list_->SetLayout(layout); }
-void MainWindow::ShowListRows(const wizard::ItemListModel* rows) { list_->SetRows(rows); }
+void MainWindow::ShowListRows(const wizard::ItemListModel* rows) {
+  rows_ = rows;
+  list_->SetRows(rows);
+  UpdatePreview();
+}
 void MainWindow::SetListVisible(bool visible) { list_->SetListVisible(visible); }
 void MainWindow::SetViewMode(wizard::ViewMode mode) { list_->SetViewMode(mode); }
 std::optional<std::size_t> MainWindow::SelectedListRow() const { return list_->SelectedRow(); }

@@ -8,9 +8,12 @@
 
 #include "disk/scan_state.h"
 #include "gui/file_types.h"
+#include "gui/preview_pane.h"
 #include "wizard/wizard_view.h"
 
+class QAction;
 class QPlainTextEdit;
+class QSplitter;
 
 namespace salvex::wizard {
 class WizardCommands;
@@ -54,6 +57,12 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   // the application's event loop; a test that outlives it records instead.
   void SetQuitAction(std::function<void(int status)> quit) { quit_ = std::move(quit); }
   FileTypes& Types() { return types_; }
+  // Adds the preview pane beside the list (View > Preview shows and hides
+  // it, remembered), reading through `reader`.
+  void AttachPreview(wizard::PreviewReader& reader, PreviewPane::RequestOf requestOf);
+  // The reader's answer, on this thread.
+  void TakePreview(std::uint64_t ticket, PreviewBytes bytes);
+  PreviewPane* Preview() const { return preview_; }
 
   // The window's parts, for the screenshot tour and the tests.
   TreePane& Trees() const { return *trees_; }
@@ -117,12 +126,19 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   bool OnKey(wizard::Key key);
   // The item list's context menu, where the wizard allows it.
   void ShowRowMenu(QPoint globalPosition);
+  void UpdatePreview();
+
+  static constexpr const char* kPreviewShownKey = "view/preview";
 
   FileTypes types_;
   CommandActions* actions_ = nullptr;
   ButtonBar* bar_ = nullptr;
   TreePane* trees_ = nullptr;
   ItemListPane* list_ = nullptr;
+  QSplitter* panes_ = nullptr;
+  PreviewPane* preview_ = nullptr;
+  QAction* previewAction_ = nullptr;
+  const wizard::ItemListModel* rows_ = nullptr;
   InfoPanel* panel_ = nullptr;
   ScanOptions* options_ = nullptr;
   QPlainTextEdit* quickHelp_ = nullptr;

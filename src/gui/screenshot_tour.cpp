@@ -42,6 +42,14 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
       {[this] { return Idle(1); }, [this] { ClickChild(static_cast<int>(TreeKind::partitions), 0); }},
       {now, [this, &wizard] { Save(QStringLiteral("2-partitions")); wizard.OnNext(); }},
       {[this] { return Idle(3); }, [this] { Save(QStringLiteral("3-items")); }},
+      // The first file of the root (after its five folders) in the preview.
+      {now, [this] { program_.Window().SelectListRow(5); }},
+      {[this] {
+         const PreviewPane* preview = program_.Window().Preview();
+         return preview == nullptr || preview->Showing() == PreviewPane::Shown::text ||
+                preview->Showing() == PreviewPane::Shown::hex;
+       },
+       [this] { Save(QStringLiteral("3-preview")); }},
       // The root listing holds the deleted folder; its picture in icons mode too.
       {now, [&wizard] { wizard.SetViewMode(wizard::ViewMode::icons); }},
       {now, [this, &wizard] {

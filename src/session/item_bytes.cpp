@@ -8,16 +8,22 @@
 
 namespace salvex {
 
-ItemBytes ReadItemBytes(Session& session, std::uint32_t position, std::size_t limit, RecoveryRunState& run) {
-  const bool ntfs = ItemsAreNtfs(session);
-  ExtractionRequest request = ntfs ? NtfsExtractionRequest(session.items.NtfsFiles().Items()[position])
-                                   : FatExtractionRequest(session.items.FatFiles().Items()[position]);
+ItemReadRequest ItemRequestOf(const Session& session, std::uint32_t position) {
+  ItemReadRequest item;
+  item.ntfs = ItemsAreNtfs(session);
+  item.request = item.ntfs ? NtfsExtractionRequest(session.items.NtfsFiles().Items()[position])
+                           : FatExtractionRequest(session.items.FatFiles().Items()[position]);
+  return item;
+}
+
+ItemBytes ReadRequestBytes(Session& session, ItemReadRequest item, std::size_t limit, RecoveryRunState& run) {
+  ExtractionRequest& request = item.request;
   request.mode = ExtractMode::inMemory;
   request.memoryLimit = limit;
   SilentUiPort ui;
   SilentSavingView saving;
   ExtractionContext context = ExtractionContextOf(session, run, ui, saving, {});
-  ExtractionResult result = ntfs ? ExtractNtfsFile(context, request) : ExtractFatFile(context, request);
+  ExtractionResult result = item.ntfs ? ExtractNtfsFile(context, request) : ExtractFatFile(context, request);
   ItemBytes read;
   read.bytes = std::move(result.bytes);
   read.unreadableSectors = result.unreadableSectors;
@@ -25,6 +31,10 @@ ItemBytes ReadItemBytes(Session& session, std::uint32_t position, std::size_t li
   read.whole = !run.stopSaving && read.bytes.size() == request.size &&
                (result.outcome == ExtractionOutcome::written || result.outcome == ExtractionOutcome::empty);
   return read;
+}
+
+ItemBytes ReadItemBytes(Session& session, std::uint32_t position, std::size_t limit, RecoveryRunState& run) {
+  return ReadRequestBytes(session, ItemRequestOf(session, position), limit, run);
 }
 
 std::optional<bool> ItemLooksIntact(Session& session, std::uint32_t position, RecoveryRunState& run) {

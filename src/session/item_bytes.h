@@ -20,6 +20,17 @@ struct ItemBytes {
   std::string error;                // why none or not all could be read
 };
 
+// What reading one file's bytes needs of the store, taken on the thread
+// that owns it; the read itself then touches only the disk and the volume.
+struct ItemReadRequest {
+  ExtractionRequest request;
+  bool ntfs = false;
+};
+ItemReadRequest ItemRequestOf(const Session& session, std::uint32_t position);
+
+// Reads the file as ReadItemBytes does.
+ItemBytes ReadRequestBytes(Session& session, ItemReadRequest item, std::size_t limit, RecoveryRunState& run);
+
 // Reads file `position` of the store's FAT or NTFS half (as the items are),
 // at most `limit` bytes from its start. Raising `run.stopSaving` (before or
 // during the read, from any thread) ends it early: `whole` stays false. Runs on the caller's

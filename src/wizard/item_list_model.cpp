@@ -102,6 +102,13 @@ bool ItemListModel::IsDeleted(std::size_t row) const {
                       : ItemAt(store_.NtfsFiles(), entry.position).deleted;
 }
 
+std::uint64_t ItemListModel::FileSize(std::size_t row) const {
+  const Entry& entry = entries_[row];
+  if (entry.folder) return 0;
+  return source_ == ItemSource::fat ? ItemAt(store_.FatFiles(), entry.position).size
+                                    : ItemAt(store_.NtfsFiles(), entry.position).size;
+}
+
 bool ItemListModel::IsOverwritten(std::size_t row) const {
   const Entry& entry = entries_[row];
   if (source_ != ItemSource::fat) return false;

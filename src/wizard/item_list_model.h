@@ -62,6 +62,8 @@ class ItemListModel {
   // The six column texts: Name, Type, Size, Created, Modified, ID.
   ItemRow Row(std::size_t row) const;
   bool IsDeleted(std::size_t row) const;
+  // A file row's size in bytes; 0 for a folder.
+  std::uint64_t FileSize(std::size_t row) const;
   // A deleted FAT file whose clusters the FAT now gives to other files, or a
   // deleted FAT folder whose first cluster a live item holds.
   bool IsOverwritten(std::size_t row) const;

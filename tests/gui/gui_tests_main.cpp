@@ -2,6 +2,7 @@
 // [CLASS] [QtTest options]` runs one test class, or all of them.
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <vector>
@@ -11,13 +12,18 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  // Settings the window remembers (the preview shown or not) go to a
+  // folder of their own, not the user's.
+  QStandardPaths::setTestModeEnabled(true);
+  QApplication::setOrganizationName(QStringLiteral("Brimora"));
   salvex::gui::ChooseIconTheme();
   salvex::testing::WindowFlowTest flow;
   salvex::testing::LongSweepTest sweep;
   salvex::testing::GuiPartsTest parts;
   salvex::testing::DialogsTest dialogs;
   salvex::testing::WindowCommandsTest commands;
-  std::vector<QObject*> tests = {&parts, &dialogs, &flow, &commands, &sweep};
+  salvex::testing::PreviewTest preview;
+  std::vector<QObject*> tests = {&parts, &preview, &dialogs, &flow, &commands, &sweep};
   std::vector<char*> arguments(argv, argv + argc);
   if (argc > 1 && argv[1][0] != '-') {
     const QByteArray wanted = QByteArray("::") + argv[1];

@@ -19,7 +19,7 @@ mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 SALVEX_GUI_SCREENSHOTS="$out" QT_QPA_PLATFORM=xcb timeout 180 \
   xvfb-run -a -s "-screen 0 1280x1024x24" "$gui" "$out/demo.img"
 rm -rf "$out/demo.img" "$XDG_RUNTIME_DIR"
-steps=(1-disk 2-partitions 3-items 4-icons 5-range 6-found 7-mounted)
+steps=(1-disk 2-partitions 3-items 3-preview 4-icons 5-range 6-found 7-mounted)
 files=()
 for step in "${steps[@]}"; do files+=("$out/$step.png"); done
 "$check" 1040x740 "${files[@]}"

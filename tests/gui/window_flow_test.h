@@ -38,6 +38,17 @@ class GuiPartsTest final : public QObject {
   void BoxesFromAWorkerWaitOrAnswerAtQuit();
 };
 
+// The preview pane over a reader the test controls.
+class PreviewTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void PreviewShowsPicturesTextAndHexPages();
+  void PreviewOfADeletedOverwrittenFileWarnsAboveIt();
+  void PreviewFollowsTheNewestSelectionWhileASlowReadIsInFlight();
+  void PreviewOfA2MegabyteJpegTime();
+};
+
 // The dialogs on their own: defaults, OK and Cancel, refusals.
 class DialogsTest final : public QObject {
   Q_OBJECT
