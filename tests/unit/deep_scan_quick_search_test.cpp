@@ -108,7 +108,9 @@ const SearchCase kSearchCases[] = {
      [](ByteImage& image) {
        Fat32At(image, 2 * kCylinder);
        Fat32At(image, 63);
-       testing::PutFatBootSector(image, kCylinder + 63, {.fat32 = false, .totalSectors = 9000});
+       // 8,864 clusters: FAT16 by their count.
+       testing::PutFatBootSector(image, kCylinder + 63,
+                                 {.fat32 = false, .sectorsPerFat = 36, .sectorsPerCluster = 1, .totalSectors = 9000});
      },
      {{63, 20000, FsType::fat32}, {kCylinder + 63, 9000, FsType::fat16}, {2 * kCylinder, 20000, FsType::fat32}},
      Disk(kCylinders, 255, 63)},

@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassifyCase{BootText::none, 0x04, TableKind::primary, FsType::fat16},
                       ClassifyCase{BootText::none, 0x06, TableKind::primary, FsType::fat16},
                       ClassifyCase{BootText::none, 0x0E, TableKind::primary, FsType::fat16},
-                      ClassifyCase{BootText::none, 0x01, TableKind::primary, FsType::none},
+                      ClassifyCase{BootText::none, 0x01, TableKind::primary, FsType::fat12},
                       ClassifyCase{BootText::none, 0x01, TableKind::extended, FsType::fat16},
                       ClassifyCase{BootText::none, 0x0B, TableKind::primary, FsType::fat32},
                       ClassifyCase{BootText::none, 0x07, TableKind::primary, FsType::ntfs},
@@ -110,15 +110,17 @@ TEST_F(PartitionWalkTest, LogicalPartitionsFollowThePrimaryOnesInChainOrder) {
   for (int i = 1; i < 4; ++i) EXPECT_EQ(table.records[i].fsType, FsType::fat16);
 }
 
-TEST_F(PartitionWalkTest, TypeOneIsRecordedOnlyInTheExtendedChain) {
+TEST_F(PartitionWalkTest, TypeOneIsFat12InTheMbrAndFat16InTheExtendedChain) {
   ByteImage image(400);
   image.PutBootSignature(0);
   image.PutPartitionEntry(0, 0, 0x01, 10, 20);
   image.PutPartitionEntry(0, 1, 0x05, 100, 200);
   image.PutPartitionEntry(100, 0, 0x01, 5, 20);
-  ASSERT_EQ(Walk(image), 1u);
-  EXPECT_EQ(table.records[0].startSector, 105u);
-  EXPECT_EQ(table.records[0].fsType, FsType::fat16);
+  ASSERT_EQ(Walk(image), 2u);
+  EXPECT_EQ(table.records[0].startSector, 10u);
+  EXPECT_EQ(table.records[0].fsType, FsType::fat12);
+  EXPECT_EQ(table.records[1].startSector, 105u);
+  EXPECT_EQ(table.records[1].fsType, FsType::fat16);
 }
 
 TEST_F(PartitionWalkTest, TableWithoutBothSignatureBytesRecordsNothing) {
