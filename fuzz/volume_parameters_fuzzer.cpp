@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // One disk for every type: copying a large input is most of a run's time.
   Session session;
   fuzz::OpenInput(session, data, size);
-  for (const FsType type : {FsType::fat16, FsType::fat32, FsType::ntfs}) {
+  for (const FsType type : {FsType::fat12, FsType::fat16, FsType::fat32, FsType::ntfs}) {
     session.volume = {};
     session.scan.selectedFsType = type;
     session.scan.rangeSize = sectors;
