@@ -102,6 +102,14 @@ class Fat12VolumeTest : public ::testing::TestWithParam<Fat12Case> {
   fs::path image = dir / "fat12.img";
 };
 
+void ZeroSector(const fs::path& image, std::uint64_t sector) {
+  std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(static_cast<std::streamoff>(sector * kSectorSize));
+  const std::string zeros(kSectorSize, '\0');
+  file.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+  ASSERT_TRUE(file.good());
+}
+
 TEST_P(Fat12VolumeTest, IsListedAndEveryFileComesBackWhole) {
   const Fat12Case& c = GetParam();
   RecoveryToolDisk disk = c.floppy ? RecoveryToolDisk(image, RecoveryToolDisk::Floppy{})
@@ -123,19 +131,32 @@ TEST_P(Fat12VolumeTest, IsListedAndEveryFileComesBackWhole) {
   EXPECT_EQ(Exact(out, files, "Standard Scan"), static_cast<int>(files.size())) << recovered.out;
 }
 
+// The geometry comes from the FATs and the folders: FAT #1 after the
+// reserved sector, FAT #2 after it, the root (of 224 entries on a floppy
+// disk) up to where the folders' clusters put the data area.
+TEST_P(Fat12VolumeTest, WithItsBootSectorZeroedTheStandardScanInfersTheGeometry) {
+  const Fat12Case& c = GetParam();
+  RecoveryToolDisk disk = c.floppy ? RecoveryToolDisk(image, RecoveryToolDisk::Floppy{})
+                                   : RecoveryToolDisk(image, FsType::fat12, c.sectorsPerCluster, 8192);
+  const std::vector<Planted> files = Fill(disk, std::uint64_t{c.sectorsPerCluster} * kSectorSize);
+  const std::uint64_t bootSector = c.floppy ? 0 : RecoveryToolDisk::kPartitionStart;
+  ZeroSector(image, bootSector);
+  const std::uint64_t sectors = fs::file_size(image) / kSectorSize - bootSector;
+  const fs::path out = dir / "inferred";
+  const SalvexRun recovered = Salvex("recover " + ShellQuote(image.string()) + " --start " +
+                                     std::to_string(bootSector) + " --size " + std::to_string(sectors) +
+                                     " --type fat12 --all --out " + ShellQuote(out.string()));
+  ASSERT_EQ(recovered.status, 0) << recovered.out << recovered.err;
+  EXPECT_EQ(Exact(out, files, "Standard Scan without a boot sector"), static_cast<int>(files.size())) << recovered.out;
+}
+
 TEST_P(Fat12VolumeTest, WithItsBootSectorZeroedTheAdvanceScanFindsTheFolder) {
   const Fat12Case& c = GetParam();
   RecoveryToolDisk disk = c.floppy ? RecoveryToolDisk(image, RecoveryToolDisk::Floppy{})
                                    : RecoveryToolDisk(image, FsType::fat12, c.sectorsPerCluster, 8192);
   const std::vector<Planted> files = Fill(disk, std::uint64_t{c.sectorsPerCluster} * kSectorSize);
   const std::uint64_t bootSector = c.floppy ? 0 : RecoveryToolDisk::kPartitionStart;
-  {
-    std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekp(static_cast<std::streamoff>(bootSector * kSectorSize));
-    const std::string zeros(kSectorSize, '\0');
-    file.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
-    ASSERT_TRUE(file.good());
-  }
+  ZeroSector(image, bootSector);
   const std::uint64_t sectors = fs::file_size(image) / kSectorSize;
   const std::string range = "--start " + std::to_string(bootSector) + " --end " + std::to_string(sectors - 1);
   const fs::path out = dir / "deep";
