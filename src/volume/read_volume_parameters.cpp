@@ -73,9 +73,8 @@ bool ReadFixedRootFat(VolumeContext& context) {
   const SectorBuffer boot = ReadSector(context, start);
   if (!IsUsableFatBootSector(boot)) return false;  // FAT12 and FAT16 keep no backup
   const FatBootFields fields = DecodeFat16BootFields(boot);
-  if (!AreSoundFatFields(fields, context.volume.fsType) || !Fat2BeginsWithMediaByte(context, fields, boot[kMediaByte])) {
-    return false;
-  }
+  const bool sound = AreSoundFatFields(fields, context.volume.fsType);
+  if (!sound || !Fat2BeginsWithMediaByte(context, fields, boot[kMediaByte])) return false;
   VolumeParameters& volume = context.volume;
   StoreFatGeometry(volume, start, fields);
   volume.rootDirStart = start + fields.reservedSectors + 2 * fields.sectorsPerFat;

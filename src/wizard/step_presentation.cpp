@@ -1,8 +1,8 @@
 #include "wizard/step_presentation.h"
 
-#include "session/advance_range.h"
-
 #include <initializer_list>
+
+#include "session/advance_range.h"
 
 namespace salvex::wizard {
 namespace {
