@@ -35,7 +35,7 @@ void CheckFound(const DeepScanState& state, FsType type, const FolderTreeModel& 
     const FoundFileSystem& found = state.found[ordinal - 1];
     FUZZ_CHECK(IsValidSectorsPerCluster(found.sectorsPerCluster));
     FUZZ_CHECK(type == FsType::ntfs ? found.fsType == FsType::ntfs
-                                    : found.fsType == FsType::fat16 || found.fsType == FsType::fat32);
+                                    : IsFatType(found.fsType));
     FUZZ_CHECK(foundTree.Contains(found.treeItem) && foundTree.Text(found.treeItem) == FoundFileSystemCaption(found));
     // A file system is only added for the hits it claims.
     FUZZ_CHECK(ClaimedHitCounts(state)[ordinal] > 0);
@@ -170,7 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   session.scan.rangeSize = sectors;
   session.scan.rangeEnd = sectors - 1;
   std::optional<DeepScanState> fat16;
-  for (const FsType type : {FsType::fat16, FsType::fat32, FsType::ntfs}) {
+  for (const FsType type : {FsType::fat16, FsType::fat32, FsType::ntfs, FsType::fat12}) {
     session.scan.selectedFsType = type;
     session.settings.sectorsPerRead = SectorsPerRead(type);
     SilentUiPort ui;

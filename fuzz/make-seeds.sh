@@ -132,6 +132,15 @@ make_fat16() {  # NAME SECTORS_PER_CLUSTER SIZE
   truncate_volume "$image" 16
 }
 
+# A 1.44 MB floppy disk: FAT12, no partition table, media byte F0.
+make_fat12() {  # NAME
+  local image=$work/$1.img
+  mkfs.fat -F 12 -i 5A1E0012 --invariant -C "$image" 1440 >/dev/null
+  populate "$image"
+  # The files lie in the first clusters: the rest of the disk is empty.
+  truncate -s 256K "$image"
+}
+
 # mtools only takes a volume of at least 65525 clusters as FAT32, which needs
 # 33 MB; the files land at its start, so the cut image stays small.
 make_fat32() {
@@ -161,6 +170,7 @@ shrink_fat32() {
 
 volume_seeds() {
   make_fat16 fat16 1 3M
+  make_fat12 fat12-floppy
   make_fat16 fat16-4k 4 12M
   make_fat32 fat32-33m
   shrink_fat32 fat32-33m fat32-1m
@@ -173,11 +183,19 @@ volume_seeds() {
   zero_sector "$work/fat32-backup-boot.img" 0
   cp "$work/fat32-backup-boot.img" "$work/fat32-no-boot.img"
   zero_sector "$work/fat32-no-boot.img" 6
+  cp "$work/fat12-floppy.img" "$work/fat12-no-boot.img"
+  zero_sector "$work/fat12-no-boot.img" 0
 
-  for name in fat16 fat16-4k fat32-33m fat32-1m fat16-no-boot fat32-backup-boot fat32-no-boot; do
+  for name in fat16 fat16-4k fat32-33m fat32-1m fat16-no-boot fat32-backup-boot fat32-no-boot fat12-floppy \
+    fat12-no-boot; do
     cp "$work/$name.img" "$out/volume_parameters/$name"
     cp "$work/$name.img" "$out/standard_scan/$name"
   done
+  # A floppy disk is a whole-disk volume to the partition walk; the Advance
+  # Scan finds it by its folders, with and without its boot sector.
+  dd if="$work/fat12-floppy.img" of="$out/partition_walk/fat12-floppy" bs=512 count=1 status=none
+  cp "$work/fat12-floppy.img" "$out/deep_scan/fat12-floppy"
+  cp "$work/fat12-no-boot.img" "$out/deep_scan/fat12-no-boot"
 }
 
 # Every directory's first sectors, found by their "." and ".." entries, and

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              HoldsGptHeaderAt(disk, 1) || HoldsGptHeaderAt(disk, size / kSectorSize - 1));
   for (std::uint32_t i = 0; i < found; ++i) {
     const FsType type = table.records[i].fsType;
-    FUZZ_CHECK(type == FsType::fat16 || type == FsType::fat32 || type == FsType::ntfs);
+    FUZZ_CHECK(IsFatType(type) || type == FsType::ntfs);
     // A volume without a table is the disk's only record, from sector 0 and
     // on the disk.
     if (table.records[i].wholeDisk) {

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // One disk for every type: copying a large input is most of a run's time.
   Session session;
   fuzz::OpenInput(session, data, size);
-  for (const FsType type : {FsType::fat16, FsType::fat32}) {
+  for (const FsType type : {FsType::fat12, FsType::fat16, FsType::fat32}) {
     session.volume = {};
     session.items = {};
     FolderTreeModel tree;

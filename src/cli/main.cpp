@@ -34,7 +34,7 @@ void AddVolumeOptions(CLI::App& command, VolumeOptions& volume) {
   command.add_option("--start", volume.start, "first sector of a sector range");
   command.add_option("--size", volume.size, "length of the sector range in sectors");
   command.add_option("--type", volume.type, "file system of the sector range")
-      ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
+      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs"}));
   command.add_option("--snapshot", volume.snapshot, "load a saved snapshot (.RSNP, or .RS2 with --mount) instead of scanning");
 }
 
@@ -44,7 +44,7 @@ void AddFilterOption(CLI::App& command, VolumeOptions& volume) {
 
 void AddDeepOptions(CLI::App& command, VolumeOptions& volume, DeepOptions& deep) {
   command.add_option("--fs", deep.fs, "the file system to look for (with --snapshot: the one the file holds)")
-      ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
+      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs"}));
   command.add_option("--partition", volume.partition, "sweep this partition (\"Partition N\", from 1)");
   command.add_option("--start", volume.start, "first sector of the range");
   command.add_option("--end", deep.end, kEndHelp);
@@ -57,7 +57,7 @@ void AddDeepOptions(CLI::App& command, VolumeOptions& volume, DeepOptions& deep)
 int main(int argc, char** argv) {
   // Listings of millions of items: stdout is not shared with C stdio.
   std::ios::sync_with_stdio(false);
-  CLI::App app{"Brimora Salvex FAT: recovers folders and files, live and deleted, from FAT16 and FAT32 volumes.\n"
+  CLI::App app{"Brimora Salvex FAT: recovers folders and files, live and deleted, from FAT12, FAT16 and FAT32 volumes.\n"
                "Disks and images are only ever read."};
   app.set_version_flag("--version", "salvex " SALVEX_VERSION);
   app.require_subcommand(1);
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
   findCommand->add_option("pattern", find.pattern, "e.g. '*.DOC', 'REP*', 'DATA?.XLS'")->required();
   AddVolumeOptions(*findCommand, find.volume);
   findCommand->add_option("--fs", find.deep.fs, "with --mount: the file system the Advance Scan looks for")
-      ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
+      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs"}));
   findCommand->add_option("--end", find.deep.end, std::string("with --mount: ") + kEndHelp);
   findCommand->add_option("--mount", find.deep.mount, "search found file system N of the Advance Scan");
   findCommand->add_flag("--json", find.json, "print the rows as JSON");
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   AddVolumeOptions(*recoverCommand, recover.volume);
   AddFilterOption(*recoverCommand, recover.volume);
   recoverCommand->add_option("--fs", recover.deep.fs, "with --mount: the file system the Advance Scan looks for")
-      ->check(CLI::IsMember({"fat16", "fat32", "ntfs"}));
+      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs"}));
   recoverCommand->add_option("--end", recover.deep.end, std::string("with --mount: ") + kEndHelp);
   recoverCommand->add_option("--read-size", recover.deep.readSize, "with --mount: sectors per read (1 to 100)")
       ->check(CLI::Range(1, 100));

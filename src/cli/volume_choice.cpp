@@ -12,7 +12,7 @@ namespace {
 
 FsType ParseType(const std::string& text) {
   if (const auto type = FsTypeNamed(text)) return *type;
-  throw CliError("unknown file-system type '" + text + "' (use fat16, fat32 or ntfs)");
+  throw CliError("unknown file-system type '" + text + "' (use fat12, fat16, fat32 or ntfs)");
 }
 
 // Nothing chosen: the tables' only FAT partition (or the volume that fills a
@@ -71,7 +71,7 @@ void ChooseVolume(Session& session, const VolumeOptions& options) {
 }
 
 void ChooseDeepRange(Session& session, const VolumeOptions& volume, const DeepOptions& deep) {
-  if (deep.fs.empty()) throw CliError("the Advance Scan needs --fs fat16, fat32 or ntfs");
+  if (deep.fs.empty()) throw CliError("the Advance Scan needs --fs fat12, fat16, fat32 or ntfs");
   const FsType type = ParseType(deep.fs);
   if (volume.size) throw CliError("the Advance Scan takes --start and --end, not --size");
   if (volume.partition && (volume.start || deep.end)) {

@@ -24,7 +24,7 @@ struct VolumeOptions {
   std::optional<unsigned> partition;
   std::optional<std::uint32_t> start;
   std::optional<std::uint32_t> size;
-  std::string type;  // "fat16", "fat32" or "ntfs"
+  std::string type;  // "fat12", "fat16", "fat32" or "ntfs"
   std::string snapshot;  // a ".RSNP" or ".RS2" file to load instead of scanning
   std::vector<std::string> filters;
 };
@@ -33,7 +33,7 @@ struct VolumeOptions {
 // range given by its first and last sectors, the sweep's read size, and which
 // found file system to mount.
 struct DeepOptions {
-  std::string fs;  // "fat16", "fat32" or "ntfs"; empty: no deep scan
+  std::string fs;  // "fat12", "fat16", "fat32" or "ntfs"; empty: no deep scan
   std::optional<std::uint32_t> end;
   std::uint32_t readSize = 60;
   std::optional<std::uint16_t> mount;

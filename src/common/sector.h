@@ -15,6 +15,7 @@ using SectorBuffer = std::array<std::uint8_t, kSectorSize>;
 // and snapshot files.
 enum class FsType : std::uint16_t {
   none = 0,
+  fat12 = 50,
   fat16 = 100,
   fat32 = 200,
   ntfs = 300,

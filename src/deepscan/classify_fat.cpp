@@ -21,8 +21,11 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t
   SectorBuffer boot{};
   ReadSectorsZeroed(reader, sector, 1, boot);
   const bool fat32 = boot[85] == '3' && boot[86] == '2';
+  // "FAT16" or "FAT12": the count of clusters decides which, where the
+  // fields give one.
   const bool fat16 = boot[57] == '1' && boot[58] == '6';
-  if (!fat32 && !fat16) return std::nullopt;
+  const bool fat12 = boot[57] == '1' && boot[58] == '2';
+  if (!fat32 && !fat16 && !fat12) return std::nullopt;
   const std::uint32_t perCluster = boot[13];
   if (!IsValidSectorsPerCluster(perCluster)) return std::nullopt;
   BootGeometry geometry;
@@ -36,7 +39,10 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t
     found.rootDirStart = u32le(boot, 44);
     found.clusterBase = sector + found.reservedSectors + 2 * found.sectorsPerFat - 2 * perCluster;
   } else {
-    found.fsType = FsType::fat16;
+    const FsType byCount = FatTypeByClusterCount(boot);
+    found.fsType = byCount == FsType::fat12 || byCount == FsType::fat16 ? byCount
+                   : fat12                                               ? FsType::fat12
+                                                                         : FsType::fat16;
     found.sectorsPerFat = u16le(boot, 22);
     found.rootDirSectors = (u16le(boot, 17) / 16) & 0x0FFF;
     found.rootDirStart = sector + found.reservedSectors + 2 * found.sectorsPerFat;
@@ -47,7 +53,10 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t
   // 32-bit one taken as it is, its end would be its boot sector.
   geometry.end = sector + FatTotalSectors(boot);
   found.volumeEnd = geometry.end;
-  if (found.clusterBase < 63 || found.clusterBase == 0xFFFFFFFF) return std::nullopt;
+  // Partitions start at sector 63 or later; a FAT12 floppy disk has no
+  // partition table, its data begins a few dozen sectors in.
+  const std::uint32_t lowestBase = found.fsType == FsType::fat12 ? sector + 1 : 63;
+  if (found.clusterBase < lowestBase || found.clusterBase == 0xFFFFFFFF) return std::nullopt;
   return geometry;
 }
 
@@ -71,6 +80,15 @@ class UnclaimedCursor {
  private:
   std::vector<std::uint32_t> next_;
 };
+
+// A volume found from its folders alone is of the type chosen for the scan,
+// unless its clusters do not fit: FAT12 numbers end below 0xFF0, FAT16 ones
+// below 0xFFF0.
+FsType FoundTypeWithoutBootSector(FsType chosen, std::uint32_t largestCluster) {
+  if (chosen == FsType::fat32 || largestCluster > 0xFFFF) return FsType::fat32;
+  if (chosen == FsType::fat12 && largestCluster < 0xFF0) return FsType::fat12;
+  return FsType::fat16;
+}
 
 class FatClassification {
  public:
@@ -161,8 +179,7 @@ class FatClassification {
       largestCluster = std::max(largestCluster, hits_[position].cluster);
     }
     FoundFileSystem found;
-    found.fsType =
-        context_.scan.selectedFsType == FsType::fat32 || largestCluster > 0xFFFF ? FsType::fat32 : FsType::fat16;
+    found.fsType = FoundTypeWithoutBootSector(context_.scan.selectedFsType, largestCluster);
     found.sectorsPerCluster = size;
     found.rootDirStart = found.fsType == FsType::fat32 ? 2 : 0;
     found.clusterBase = base;
@@ -182,6 +199,7 @@ void ClassifyFat(ClassifyContext& context) { FatClassification(context).Run(); }
 
 void ClassifyHits(ClassifyContext& context) {
   switch (context.scan.selectedFsType) {
+    case FsType::fat12:
     case FsType::fat16:
     case FsType::fat32: ClassifyFat(context); break;
     case FsType::ntfs: ClassifyNtfs(context); break;

@@ -44,7 +44,7 @@ struct DeepScanState {
   void Clear() { *this = DeepScanState{}; }
 };
 
-// "FAT16 @", "FAT32 @" or "NTFS @" followed by the file system's first sector
+// "FAT12 @", "FAT16 @", "FAT32 @" or "NTFS @" followed by the file system's first sector
 // (its cluster base).
 std::string FoundFileSystemCaption(const FoundFileSystem& found);
 

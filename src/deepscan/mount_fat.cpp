@@ -17,7 +17,19 @@ constexpr std::uint32_t kFat16RootSectors = 32;
 constexpr std::uint32_t kFat16FatSearch = 550;
 constexpr std::uint32_t kFat32FatSearch = 30000;
 constexpr std::uint32_t kFirstPossibleFat = 63;
+// A FAT12 floppy disk has no partition table: its FAT begins in sector 1.
+constexpr std::uint32_t kFirstPossibleFat12 = 1;
 constexpr std::uint32_t kFatSearchChunk = 128;
+
+// The sectors of a fixed root to read: FAT16's 512 entries, or a FAT12
+// root's own (a floppy disk's holds 224 entries, 14 sectors) where it ends
+// before cluster 2 does begin.
+std::uint32_t FixedRootSectors(const VolumeParameters& volume) {
+  if (volume.fsType != FsType::fat12) return kFat16RootSectors;
+  const std::uint64_t dataStart = std::uint64_t{volume.clusterBase} + 2 * std::uint64_t{volume.sectorsPerCluster};
+  if (dataStart <= volume.rootDirStart) return kFat16RootSectors;
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(kFat16RootSectors, dataStart - volume.rootDirStart));
+}
 
 std::string LostFolderName(std::uint32_t cluster) { return "Dir" + std::to_string(cluster); }
 
@@ -52,8 +64,9 @@ void FindFats(VolumeContext& context) {
   ui.SetStatus("Step 3 / 5 ....");
   ui.SetProgress(0);
   ui.ShowProgress(true);
-  const std::uint32_t reach = volume.fsType == FsType::fat16 ? kFat16FatSearch : kFat32FatSearch;
-  const std::uint32_t from = volume.clusterBase > reach ? volume.clusterBase - reach : kFirstPossibleFat;
+  const std::uint32_t reach = HasFixedRoot(volume.fsType) ? kFat16FatSearch : kFat32FatSearch;
+  const std::uint32_t lowest = volume.fsType == FsType::fat12 ? kFirstPossibleFat12 : kFirstPossibleFat;
+  const std::uint32_t from = volume.clusterBase > reach ? std::max(volume.clusterBase - reach, lowest) : lowest;
   std::vector<std::uint32_t> fats;
   std::vector<std::uint8_t> chunk(kFatSearchChunk * kSectorSize);
   // 64-bit, so a cluster base near 2^32 cannot wrap the search round.
@@ -62,8 +75,10 @@ void FindFats(VolumeContext& context) {
     ReadSectorsZeroed(context.reader, first, count, chunk);
     for (std::uint32_t i = 0; i < count && fats.size() < 2; ++i) {
       const std::uint8_t* sector = chunk.data() + std::size_t{i} * kSectorSize;
-      // The start of a FAT of a fixed disk: media byte F8, then all ones.
-      if (sector[0] == 0xF8 && sector[1] == 0xFF && sector[2] == 0xFF) {
+      // The start of a FAT of a fixed disk: media byte F8, then all ones;
+      // a FAT12 floppy disk's begins with F0.
+      const bool media = sector[0] == 0xF8 || (volume.fsType == FsType::fat12 && sector[0] == 0xF0);
+      if (media && sector[1] == 0xFF && sector[2] == 0xFF) {
         fats.push_back(static_cast<std::uint32_t>(first + i));
       }
     }
@@ -74,7 +89,7 @@ void FindFats(VolumeContext& context) {
   if (fats.size() < 2) return;
   volume.fat2Start = fats[1];
   volume.sectorsPerFat = fats[1] - fats[0];
-  if (volume.fsType == FsType::fat16) volume.rootDirStart = volume.fat2Start + volume.sectorsPerFat;
+  if (HasFixedRoot(volume.fsType)) volume.rootDirStart = volume.fat2Start + volume.sectorsPerFat;
 }
 
 bool ReadFoundDirectories(VolumeContext& context, ItemStore& store, WalkedDirectories* walked) {
@@ -84,9 +99,9 @@ bool ReadFoundDirectories(VolumeContext& context, ItemStore& store, WalkedDirect
   DirectoryDecodeContext decode{store, volume.fsType, FatEntryLimits(volume, LastVolumeSector(volume, context.scan))};
   DirectoryReader reader(context, decode);
   ClusterChain chain;
-  if (volume.fsType == FsType::fat16) {
+  if (HasFixedRoot(volume.fsType)) {
     if (volume.rootDirStart != 0 && volume.rootDirStart < 0xFFFFFFE0) {
-      reader.ReadSectors(volume.rootDirStart, kFat16RootSectors, kFatRootKey);
+      reader.ReadSectors(volume.rootDirStart, FixedRootSectors(volume), kFatRootKey);
     }
   } else {
     if (volume.rootDirStart == 0) volume.rootDirStart = 2;

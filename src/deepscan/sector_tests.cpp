@@ -38,8 +38,9 @@ bool IsShortEntry(Bytes entry) {
 FatSectorKind ClassifyFatSector(Bytes sector) {
   if (HasBootSignature(sector)) {
     const bool fat32 = u8(sector, 85) == '3' && u8(sector, 86) == '2';
-    const bool fat16 = u8(sector, 57) == '1' && u8(sector, 58) == '6';
-    return fat32 || fat16 ? FatSectorKind::bootSector : FatSectorKind::signedOther;
+    // "FAT16" or "FAT12" at 54.
+    const bool fixedRoot = u8(sector, 57) == '1' && (u8(sector, 58) == '6' || u8(sector, 58) == '2');
+    return fat32 || fixedRoot ? FatSectorKind::bootSector : FatSectorKind::signedOther;
   }
   if (BeginsWithDotEntries(sector) && u8(sector, 34) == ' ') {
     return FatSectorKind::folderCluster;
@@ -74,7 +75,7 @@ std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, std::uint32_t
   hit.parentCluster = u16le(sector, 58) | (static_cast<std::uint32_t>(u16le(sector, 52)) << 16);
   hit.writeDate = u16le(sector, 24);
   hit.accessDate = u16le(sector, 18);
-  // Cluster 2 is a FAT16 volume's first folder (a FAT32 root has no "."
+  // Cluster 2 is a FAT12 or FAT16 volume's first folder (a FAT32 root has no "."
   // entry, so no hit can claim it there).
   if (hit.cluster < 2 || hit.cluster == 0xFFFFFFFF || hit.parentCluster == 0xFFFFFFFF || hit.cluster >= sectorNumber) {
     return std::nullopt;

@@ -13,8 +13,12 @@ namespace {
 // reading them one by one, only faster.
 constexpr std::uint32_t kSweepChunkSectors = 128;
 constexpr std::uint32_t kProgressEvery = 500;
+constexpr std::uint32_t kMaxFat12Sectors = 12;
+// The sectors of a fixed root when nothing tells: FAT16's 512 entries.
+constexpr std::uint32_t kFixedRootGuess = 32;
 
-// Where to look for the start of FAT #1 (bytes F8 FF), relative to the range.
+// Where to look for the start of FAT #1 (bytes F8 FF, or F0 FF on a floppy
+// disk), relative to the range.
 struct ReservedProbe {
   std::uint32_t first;
   std::uint32_t count;
@@ -22,6 +26,9 @@ struct ReservedProbe {
 };
 
 ReservedProbe ProbeFor(bool isFat32) { return isFat32 ? ReservedProbe{30, 30, 32} : ReservedProbe{0, 10, 1}; }
+
+bool StartsFat(const std::uint8_t* bytes) { return (bytes[0] == 0xF8 || bytes[0] == 0xF0) && bytes[1] == 0xFF; }
+bool StartsFat(const SectorBuffer& sector) { return StartsFat(sector.data()); }
 
 // The reserved sectors where the usual places hold the start of FAT #1;
 // nothing when none does.
@@ -31,7 +38,7 @@ std::optional<std::uint32_t> ProbeReservedSectors(VolumeContext& context, bool i
   SectorBuffer sector{};
   for (std::uint32_t i = 0; i < probe.count; ++i) {
     ReadSectorsZeroed(context.reader, start + probe.first + i, 1, sector);
-    if (sector[0] == 0xF8 && sector[1] == 0xFF) {
+    if (StartsFat(sector)) {
       const std::uint32_t reserved = probe.first + i;
       return reserved == 0 ? probe.fallback : reserved;
     }
@@ -51,9 +58,7 @@ std::optional<std::uint32_t> FindReservedBeforeData(VolumeContext& context, std:
   const std::uint32_t reach = std::min<std::uint32_t>(firstDataSector - start, UINT16_MAX + 1);
   std::vector<std::uint8_t> chunk(kSweepChunkSectors * kSectorSize);
   SectorBuffer second{};
-  const auto startsFat = [](const std::uint8_t* bytes) {
-    return bytes[0] == 0xF8 && bytes[1] == 0xFF && bytes[2] == 0xFF;
-  };
+  const auto startsFat = [](const std::uint8_t* bytes) { return StartsFat(bytes) && bytes[2] == 0xFF; };
   for (std::uint32_t first = 1; first < reach && !context.scan.StopRequested(); first += kSweepChunkSectors) {
     const std::uint32_t count = std::min(kSweepChunkSectors, reach - first);
     ReadSectorsZeroed(context.reader, std::uint64_t{start} + first, count, chunk);
@@ -114,6 +119,24 @@ class GeometryFit {
   std::optional<DirectoryHit> reference_;
 };
 
+// A FAT12 root is often smaller than FAT16's (a floppy disk's holds 14
+// sectors): where FAT #2 is found after FAT #1, the root fills what is left
+// before the data area.
+void FitFat12Root(VolumeContext& context, std::uint32_t fatStart, std::uint32_t firstDataSector) {
+  SectorBuffer sector{};
+  // 4085 entries of 12 bits fill 12 sectors: further looking finds nothing.
+  const std::uint64_t end = std::min<std::uint64_t>(firstDataSector, std::uint64_t{fatStart} + kMaxFat12Sectors + 1);
+  for (std::uint64_t s = std::uint64_t{fatStart} + 1; s < end; ++s) {
+    if (context.scan.StopRequested()) return;
+    ReadSectorsZeroed(context.reader, s, 1, sector);
+    if (!StartsFat(sector) || sector[2] != 0xFF) continue;
+    const std::uint64_t sectorsPerFat = s - fatStart;
+    if (fatStart + 2 * sectorsPerFat >= firstDataSector) return;
+    context.volume.rootDirSectors = static_cast<std::uint32_t>(firstDataSector - fatStart - 2 * sectorsPerFat);
+    return;
+  }
+}
+
 void StoreInferredGeometry(VolumeContext& context, bool isFat32, std::optional<std::uint32_t> probed,
                            DirectoryHit reference, std::uint32_t sectorsPerCluster) {
   VolumeParameters& volume = context.volume;
@@ -125,6 +148,7 @@ void StoreInferredGeometry(VolumeContext& context, bool isFat32, std::optional<s
   if (!reserved) reserved = FindReservedBeforeData(context, firstDataSector, volume.rootDirSectors);
   volume.reservedSectors = reserved.value_or(ProbeFor(isFat32).fallback);
   const std::uint32_t fatStart = start + volume.reservedSectors;
+  if (volume.fsType == FsType::fat12 && probed) FitFat12Root(context, fatStart, firstDataSector);
   if (isFat32) {
     volume.sectorsPerFat = (firstDataSector - fatStart) / 2;
   } else {
@@ -149,7 +173,7 @@ bool IsDirectoryStart(Bytes sector) {
 
 bool CalculatePartitionParameters(VolumeContext& context) {
   const FsType type = context.scan.selectedFsType;
-  if (type != FsType::fat16 && type != FsType::fat32) return false;
+  if (!IsFatType(type)) return false;
   const bool isFat32 = type == FsType::fat32;
   UiPort& ui = context.ui;
   ui.SetStopVisible(true);
@@ -158,7 +182,7 @@ bool CalculatePartitionParameters(VolumeContext& context) {
   const std::optional<std::uint32_t> reserved = ProbeReservedSectors(context, isFat32);
   VolumeParameters& volume = context.volume;
   volume.rootDirStart = isFat32 ? 2 : 0;
-  volume.rootDirSectors = isFat32 ? 0 : 32;
+  volume.rootDirSectors = isFat32 ? 0 : kFixedRootGuess;
 
   const std::uint32_t rangeStart = context.scan.rangeStart;
   const std::uint32_t rangeSize = context.scan.rangeSize;

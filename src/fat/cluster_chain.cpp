@@ -1,9 +1,11 @@
 #include "fat/cluster_chain.h"
 
+#include <array>
 #include <optional>
 #include <unordered_set>
 
 #include "common/le_bytes.h"
+#include "fat/fat_entry.h"
 #include "fat/fat_sector_cache.h"
 
 namespace salvex {
@@ -11,39 +13,53 @@ namespace {
 
 constexpr std::uint32_t kFat32LinkBits = 0x0FFFFFFF;
 
-// Looks FAT entries up one sector at a time, keeping the last sector read:
+// Looks FAT entries up one sector at a time, keeping the last sectors read:
 // consecutive links usually lie in the same FAT sector. With a cache, the
-// sectors come from it instead.
+// sectors come from it instead. A FAT12 entry that straddles two sectors
+// takes its second byte from the next one.
 class FatEntryReader {
  public:
   FatEntryReader(SectorReader& reader, FsType fsType, std::uint32_t tableStart, FatSectorCache* cache)
-      : reader_(reader), cache_(cache), isFat32_(fsType == FsType::fat32), tableStart_(tableStart) {}
+      : reader_(reader), cache_(cache), fsType_(fsType), tableStart_(tableStart) {}
 
   // The entry of `cluster`, or nothing when its FAT sector cannot be read.
   std::optional<std::uint32_t> EntryOf(std::uint32_t cluster) {
-    const std::uint32_t perSector = isFat32_ ? 128 : 256;
-    const std::uint64_t sector = std::uint64_t{tableStart_} + cluster / perSector;
-    const std::size_t index = cluster % perSector;
-    if (cache_ != nullptr) {
-      const auto bytes = cache_->Sector(sector);
-      if (!bytes) return std::nullopt;
-      return isFat32_ ? u32le(*bytes, index * 4) : u16le(*bytes, index * 2);
-    }
-    if (!cachedSector_ || *cachedSector_ != sector) {
-      cachedSector_.reset();
-      if (!reader_.ReadSectors(sector, 1, buffer_)) return std::nullopt;
-      cachedSector_ = sector;
-    }
-    return isFat32_ ? u32le(buffer_, index * 4) : u16le(buffer_, index * 2);
+    const std::uint64_t byte = FatEntryOffset(cluster, fsType_);
+    const std::uint64_t sector = std::uint64_t{tableStart_} + byte / kSectorSize;
+    const auto index = static_cast<std::size_t>(byte % kSectorSize);
+    const auto first = SectorBytes(sector, 0);
+    if (!first) return std::nullopt;
+    if (index + FatEntryReadBytes(fsType_) <= kSectorSize) return FatEntryAt(*first, index, cluster, fsType_);
+    // Copied before the next sector is fetched, which may replace the first.
+    std::array<std::uint8_t, 2> pair{(*first)[index], 0};
+    const auto second = SectorBytes(sector + 1, 1);
+    if (!second) return std::nullopt;
+    pair[1] = (*second)[0];
+    return FatEntryAt(pair, 0, cluster, fsType_);
   }
 
  private:
+  struct Slot {
+    std::optional<std::uint64_t> sector;
+    SectorBuffer buffer{};
+  };
+
+  std::optional<Bytes> SectorBytes(std::uint64_t sector, std::size_t slot) {
+    if (cache_ != nullptr) return cache_->Sector(sector);
+    Slot& kept = slots_[slot];
+    if (!kept.sector || *kept.sector != sector) {
+      kept.sector.reset();
+      if (!reader_.ReadSectors(sector, 1, kept.buffer)) return std::nullopt;
+      kept.sector = sector;
+    }
+    return Bytes(kept.buffer);
+  }
+
   SectorReader& reader_;
   FatSectorCache* cache_;
-  bool isFat32_;
+  FsType fsType_;
   std::uint32_t tableStart_;
-  std::optional<std::uint64_t> cachedSector_;
-  SectorBuffer buffer_{};
+  std::array<Slot, 2> slots_{};
 };
 
 // Follows links from `firstCluster` until one does not lead on, `keepGoing`
@@ -79,17 +95,34 @@ ClusterChainBuild FollowChain(SectorReader& reader, const VolumeParameters& volu
 
 }  // namespace
 
-std::uint32_t FatLinkCluster(std::uint32_t value, FsType fsType) {
-  return fsType == FsType::fat32 ? value & kFat32LinkBits : value;
+namespace {
+
+// The bits of an entry that hold a link, and the first of the values that
+// mark a bad cluster or are reserved (the bad mark is the seventh: 0xFF7,
+// 0xFFF7, 0x0FFFFFF7); end-of-chain marks follow them.
+struct LinkRange {
+  std::uint32_t bits;
+  std::uint32_t firstReserved;
+};
+
+LinkRange LinkRangeOf(FsType fsType) {
+  switch (fsType) {
+    case FsType::fat12: return {0x0FFF, 0x0FF0};
+    case FsType::fat32: return {kFat32LinkBits, 0x0FFFFFF0};
+    default: return {0xFFFF, 0xFFF0};
+  }
 }
 
+}  // namespace
+
+std::uint32_t FatLinkCluster(std::uint32_t value, FsType fsType) { return value & LinkRangeOf(fsType).bits; }
+
 FatLink ClassifyFatLink(std::uint32_t value, FsType fsType, std::uint32_t lastCluster) {
-  const bool isFat32 = fsType == FsType::fat32;
-  const std::uint32_t link = FatLinkCluster(value, fsType);
+  const LinkRange range = LinkRangeOf(fsType);
+  const std::uint32_t link = value & range.bits;
   if (link < 2) return FatLink::free;
-  if (link >= (isFat32 ? 0x0FFFFFF8u : 0xFFF8u)) return FatLink::endOfChain;
-  // 0xFFF7 marks a bad cluster; the values just below are reserved.
-  if (link >= (isFat32 ? 0x0FFFFFF0u : 0xFFF0u)) return FatLink::broken;
+  if (link >= range.firstReserved + 8) return FatLink::endOfChain;
+  if (link >= range.firstReserved) return FatLink::broken;
   if (lastCluster != 0 && link > lastCluster) return FatLink::broken;
   return FatLink::next;
 }

@@ -19,7 +19,7 @@ using ClusterChain = std::vector<std::uint32_t>;
 // What a FAT entry says of the cluster after the one it belongs to.
 enum class FatLink {
   next,        // a cluster of the volume
-  endOfChain,  // 0xFFF8-0xFFFF (FAT16), 0x0FFFFFF8-0x0FFFFFFF (FAT32)
+  endOfChain,  // 0xFF8-0xFFF (FAT12), 0xFFF8-0xFFFF (FAT16), 0x0FFFFFF8-0x0FFFFFFF (FAT32)
   free,        // 0 or 1: a cleared entry, as deleted files leave
   broken,      // a bad-cluster mark, a reserved value, or a cluster past the volume
 };
@@ -29,7 +29,7 @@ enum class FatLink {
 // is unknown, and only the format's own limits apply.
 FatLink ClassifyFatLink(std::uint32_t value, FsType fsType, std::uint32_t lastCluster);
 
-// The cluster number a FAT entry holds (FAT32: its low 28 bits).
+// The cluster number a FAT entry holds (FAT12: its 12 bits, FAT32: its low 28).
 std::uint32_t FatLinkCluster(std::uint32_t value, FsType fsType);
 
 // Why a chain build stopped.

@@ -8,6 +8,7 @@
 
 #include "fat/cluster_chain.h"
 #include "fat/directory_decoder.h"
+#include "fat/fat_entry.h"
 
 namespace salvex {
 namespace {
@@ -34,7 +35,7 @@ class FatWalk {
     if (volume_.fsType == FsType::fat32) {
       WalkRootFat32();
     } else {
-      WalkRootFat16();
+      WalkFixedRoot();
     }
     WalkFolders();
     const bool completed = !Stopped();
@@ -96,7 +97,7 @@ class FatWalk {
     }
   }
 
-  void WalkRootFat16() {
+  void WalkFixedRoot() {
     const std::uint32_t first = context_.scan.rangeStart + volume_.reservedSectors + 2 * volume_.sectorsPerFat;
     for (std::uint32_t i = 0; i < volume_.rootDirSectors; ++i) {
       if (Stopped()) return;
@@ -197,7 +198,7 @@ EntryLimits FatEntryLimits(const VolumeParameters& volume, std::uint32_t lastSec
       std::uint64_t{lastSector} + 1 <= firstDataSector ? 0 : (std::uint64_t{lastSector} + 1 - firstDataSector) / perCluster;
   // A partition entry can be shorter than its file system: the clusters its
   // FAT can address count too (entries 0 and 1 hold no cluster).
-  const std::uint64_t fatEntries = std::uint64_t{volume.sectorsPerFat} * (volume.fsType == FsType::fat32 ? 128 : 256);
+  const std::uint64_t fatEntries = FatEntriesIn(std::uint64_t{volume.sectorsPerFat} * kSectorSize, volume.fsType);
   const std::uint64_t fatClusters = fatEntries > 2 ? fatEntries - 2 : 0;
   const std::uint64_t dataClusters = std::max(rangeClusters, fatClusters);
   if (dataClusters == 0) return {};

@@ -6,7 +6,7 @@
 
 namespace salvex {
 
-// The Standard Scan of a FAT16 or FAT32 volume: clears the FAT items, reads
+// The Standard Scan of a FAT12, FAT16 or FAT32 volume: clears the FAT items, reads
 // the root directory, then every live folder found in the order found,
 // breadth first, then every deleted folder the same way, adding every live and
 // deleted entry to the store. A deleted folder whose first cluster a live

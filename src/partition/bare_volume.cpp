@@ -27,11 +27,15 @@ BootSectorVerdict JudgeFatFields(Bytes sector, FsType type) {
   if (!IsValidSectorsPerCluster(fields.sectorsPerCluster)) return BootSectorVerdict::badClusterSize;
   const std::uint8_t fats = u8(sector, kFatCount);
   if (fields.reservedSectors == 0 || fats == 0 || fats > 2 || fields.sectorsPerFat == 0 ||
-      (type == FsType::fat16 && fields.rootEntries == 0) || !IsMediaByte(u8(sector, kMediaByte))) {
+      (type != FsType::fat32 && fields.rootEntries == 0) || !IsMediaByte(u8(sector, kMediaByte))) {
     return BootSectorVerdict::badFatFields;
   }
   if (FatTotalSectors(sector) == 0) return BootSectorVerdict::noVolumeSize;
-  return type == FsType::fat32 ? BootSectorVerdict::fat32 : BootSectorVerdict::fat16;
+  if (type == FsType::fat32) return BootSectorVerdict::fat32;
+  const FsType byCount = FatTypeByClusterCount(sector);
+  if (byCount == FsType::fat12) return BootSectorVerdict::fat12;
+  if (byCount == FsType::fat16) return BootSectorVerdict::fat16;
+  return type == FsType::fat12 ? BootSectorVerdict::fat12 : BootSectorVerdict::fat16;
 }
 
 BootSectorVerdict JudgeNtfsFields(Bytes sector) {
@@ -51,6 +55,8 @@ BootSectorVerdict JudgeBootSector(Bytes sector) {
     type = FsType::fat32;
   } else if (HasText(sector, 54, "FAT16")) {
     type = FsType::fat16;
+  } else if (HasText(sector, 54, "FAT12")) {
+    type = FsType::fat12;
   } else if (HasText(sector, 3, "NTFS    ")) {
     type = FsType::ntfs;
   } else {
@@ -64,6 +70,10 @@ std::optional<PartitionRecord> WholeDiskVolume(Bytes sector, std::uint64_t diskS
   std::uint64_t volumeSectors = 0;
   FsType type = FsType::none;
   switch (JudgeBootSector(sector)) {
+    case BootSectorVerdict::fat12:
+      type = FsType::fat12;
+      volumeSectors = FatTotalSectors(sector);
+      break;
     case BootSectorVerdict::fat16:
       type = FsType::fat16;
       volumeSectors = FatTotalSectors(sector);

@@ -12,22 +12,24 @@ namespace salvex {
 // fills a disk without a partition table (a USB stick or SD card formatted
 // whole, or the copy of one partition).
 enum class BootSectorVerdict {
+  fat12,
   fat16,
   fat32,
   ntfs,
   noSignature,
-  noFileSystemText,    // neither "FAT16", "FAT32" nor "NTFS"
+  noFileSystemText,    // neither "FAT12", "FAT16", "FAT32" nor "NTFS"
   badSectorSize,       // not 512 bytes a sector
   badClusterSize,      // sectors per cluster not a power of two up to 128
   badFatFields,        // no reserved sectors, no or more than two FATs, an empty FAT or root, a bad media byte
   noVolumeSize,        // a total of 0 sectors
 };
 
-// Judges `sector` by its own fields alone.
+// Judges `sector` by its own fields alone. Between FAT12 and FAT16 the count
+// of clusters decides, not the text.
 BootSectorVerdict JudgeBootSector(Bytes sector);
 
-// The one record of a disk whose sector 0 is `sector`, a FAT16, FAT32 or
-// NTFS boot sector: sector 0 to the volume's own end (NTFS's copy of its boot
+// The one record of a disk whose sector 0 is `sector`, a FAT12, FAT16,
+// FAT32 or NTFS boot sector: sector 0 to the volume's own end (NTFS's copy of its boot
 // sector included), no further than the disk's `diskSectors`. Nothing when
 // the sector is no boot sector.
 std::optional<PartitionRecord> WholeDiskVolume(Bytes sector, std::uint64_t diskSectors);

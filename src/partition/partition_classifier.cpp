@@ -1,20 +1,27 @@
 #include "partition/partition_classifier.h"
 
+#include "volume/boot_sector.h"
+
 namespace salvex {
+FsType SmallFatType(Bytes bootSector, FsType named) {
+  const FsType byCount = HasBootSignature(bootSector) ? FatTypeByClusterCount(bootSector) : FsType::none;
+  return byCount == FsType::fat12 || byCount == FsType::fat16 ? byCount : named;
+}
 
 FsType ClassifyPartition(Bytes bootSector, std::uint8_t typeByte, TableKind table) {
   if (HasText(bootSector, 82, "FAT32")) return FsType::fat32;
-  if (HasText(bootSector, 54, "FAT16")) return FsType::fat16;
+  if (HasText(bootSector, 54, "FAT16")) return SmallFatType(bootSector, FsType::fat16);
+  if (HasText(bootSector, 54, "FAT12")) return SmallFatType(bootSector, FsType::fat12);
   if (HasText(bootSector, 3, "NTFS")) return FsType::ntfs;
   switch (typeByte) {
     case 0x04:
     case 0x06:
     case 0x0E:
-      return FsType::fat16;
+      return SmallFatType(bootSector, FsType::fat16);
     case 0x01:
       // Type 0x01 is FAT12 in a master boot record; inside an extended chain
-      // it is taken as a small FAT16 volume.
-      return table == TableKind::extended ? FsType::fat16 : FsType::none;
+      // it was long taken as a small FAT16 volume: the clusters decide.
+      return SmallFatType(bootSector, table == TableKind::extended ? FsType::fat16 : FsType::fat12);
     case 0x0B:
     case 0x0C:
       return FsType::fat32;

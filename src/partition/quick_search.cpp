@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "common/le_bytes.h"
+#include "partition/partition_classifier.h"
 #include "volume/boot_sector.h"
 
 namespace salvex {
@@ -21,16 +22,18 @@ constexpr std::uint32_t kFat32BackupOffset = 6;
 // Records are 32-bit: a partition beyond this sector could not be named.
 constexpr std::uint64_t kSectorLimit = std::uint64_t{UINT32_MAX} + 1;
 
-// The boot-sector tests, in order: "32" ending "FAT32", "16" ending "FAT16",
+// The boot-sector tests, in order: "32" ending "FAT32", "16" ending "FAT16"
+// or "12" ending "FAT12" (the count of clusters choosing between the two),
 // then "NTFS".
 std::optional<PartitionRecord> TestBootSector(Bytes sector, std::uint32_t number) {
   if (!HasBootSignature(sector)) return std::nullopt;
   if (u8(sector, 85) == '3' && u8(sector, 86) == '2') {
     return PartitionRecord{number, FatTotalSectors(sector), FsType::fat32, 0};
   }
-  // A small FAT16 volume keeps its length in the 16-bit field alone.
-  if (u8(sector, 57) == '1' && u8(sector, 58) == '6') {
-    return PartitionRecord{number, FatTotalSectors(sector), FsType::fat16, 0};
+  // A small FAT12 or FAT16 volume keeps its length in the 16-bit field alone.
+  if (u8(sector, 57) == '1' && (u8(sector, 58) == '6' || u8(sector, 58) == '2')) {
+    const FsType named = u8(sector, 58) == '6' ? FsType::fat16 : FsType::fat12;
+    return PartitionRecord{number, FatTotalSectors(sector), SmallFatType(sector, named), 0};
   }
   if (HasText(sector, 3, "NTFS")) {
     return PartitionRecord{number, static_cast<std::uint32_t>(u64le(sector, 40)), FsType::ntfs, 0};

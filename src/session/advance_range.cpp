@@ -19,9 +19,7 @@ AdvanceRangeCheck ReadAdvanceRange(ScanState& scan, int fileSystemPosition, std:
   // stays, as the fields themselves do.
   SectorRange range = RangeOf(scan);
   const auto check = [&] {
-    range.selectedFsType = fileSystemPosition >= 0 && fileSystemPosition <= 2
-                               ? static_cast<FsType>((fileSystemPosition + 1) * 100)
-                               : FsType::none;
+    range.selectedFsType = AdvanceFileSystemAt(fileSystemPosition);
     if (range.selectedFsType == FsType::ntfs) return AdvanceRangeCheck::ntfsChosen;
     const auto start = ParseSectorNumber(startText);
     range.rangeStart = start.value_or(0);

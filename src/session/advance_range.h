@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -16,8 +17,20 @@ enum class AdvanceRangeCheck { valid, ntfsChosen, startNotANumber, endNotANumber
 // blanks, not empty.
 std::optional<std::uint32_t> ParseSectorNumber(std::string_view text);
 
+// The file systems of the range group's list, by position. FAT12 came last,
+// so the older positions keep their meaning.
+inline constexpr std::array<FsType, 4> kAdvanceFileSystems = {FsType::fat16, FsType::fat32, FsType::ntfs,
+                                                              FsType::fat12};
+
+// The file system at `position` of that list; FsType::none outside it.
+constexpr FsType AdvanceFileSystemAt(int position) {
+  return position >= 0 && static_cast<std::size_t>(position) < kAdvanceFileSystems.size()
+             ? kAdvanceFileSystems[static_cast<std::size_t>(position)]
+             : FsType::none;
+}
+
 // Reads the range group into the scan state, as the wizard's Next does: the
-// file system from its list position (0 FAT16, 1 FAT32, 2 NTFS), then the
+// file system from its list position (kAdvanceFileSystems), then the
 // start and end sectors. Values read before a failure stay stored, a field
 // that fails stores 0; a valid range gets rangeSize = end - start.
 AdvanceRangeCheck ReadAdvanceRange(ScanState& scan, int fileSystemPosition, std::string_view startText,

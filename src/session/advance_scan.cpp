@@ -11,7 +11,7 @@ void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySetting
   SweepContext sweep{reader, scan, settings, ui, state.hits};
   if (scan.selectedFsType == FsType::ntfs) {
     SweepNtfs(sweep);
-  } else if (scan.selectedFsType == FsType::fat16 || scan.selectedFsType == FsType::fat32) {
+  } else if (IsFatType(scan.selectedFsType)) {
     SweepFat(sweep);
   }
   ui.SetStopVisible(false);

@@ -10,14 +10,14 @@
 
 namespace salvex {
 
-// "fat16", "fat32" or "ntfs"; nothing for any other name.
+// "fat12", "fat16", "fat32" or "ntfs"; nothing for any other name.
 std::optional<FsType> FsTypeNamed(std::string_view name);
 
 // Walks the partition tables and chooses partition `number` (from 1, as its
 // caption counts) for the Standard Scan.
 Outcome ChoosePartition(Session& session, unsigned number);
 
-// Walks the partition tables and, when they hold exactly one FAT16 or FAT32
+// Walks the partition tables and, when they hold exactly one FAT12, FAT16 or FAT32
 // partition, or the disk is one volume without a table (FAT or NTFS), chooses
 // it for the Standard Scan; `number` is then its number (from 1). Otherwise
 // `number` is 0 and nothing is chosen.

@@ -14,7 +14,7 @@ static_assert(kMagic.size() + kVersion.size() == kTreeSnapshotHeadBytes);
 constexpr std::size_t kFolderFields = 15;
 constexpr std::size_t kFileFields = 21;
 
-bool IsFat(FsType type) { return type == FsType::fat16 || type == FsType::fat32; }
+bool IsFat(FsType type) { return IsFatType(type); }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -88,7 +88,7 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
   volume.fsType = static_cast<FsType>(in.U16());
   if (!IsFat(volume.fsType) && volume.fsType != FsType::ntfs) {
     throw SnapshotError("it names a file system of type " + std::to_string(static_cast<unsigned>(volume.fsType)) +
-                        ", which no scan makes (100 FAT16, 200 FAT32, 300 NTFS)");
+                        ", which no scan makes (50 FAT12, 100 FAT16, 200 FAT32, 300 NTFS)");
   }
   for (std::uint32_t* field : {&volume.sectorsPerFat, &volume.sectorsPerCluster, &volume.rootDirSectors,
                                &volume.reservedSectors, &volume.clusterBase, &volume.fat1Start, &volume.fat2Start,

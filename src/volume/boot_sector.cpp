@@ -25,6 +25,19 @@ std::uint32_t FatTotalSectors(Bytes sector) {
   return total != 0 ? total : u16le(sector, 19);
 }
 
+FsType FatTypeByClusterCount(Bytes sector) {
+  const FatBootFields fields = DecodeFat16BootFields(sector);
+  if (!IsValidSectorsPerCluster(fields.sectorsPerCluster)) return FsType::none;
+  const std::uint64_t sectorsPerFat = fields.sectorsPerFat != 0 ? fields.sectorsPerFat : u32le(sector, 0x24);
+  const std::uint64_t rootSectors = (std::uint64_t{fields.rootEntries} * 32 + kSectorSize - 1) / kSectorSize;
+  const std::uint64_t metadata = fields.reservedSectors + u8(sector, 0x10) * sectorsPerFat + rootSectors;
+  const std::uint64_t total = FatTotalSectors(sector);
+  if (total <= metadata) return FsType::none;
+  const std::uint64_t clusters = (total - metadata) / fields.sectorsPerCluster;
+  if (clusters < 4085) return FsType::fat12;
+  return clusters < 65525 ? FsType::fat16 : FsType::fat32;
+}
+
 NtfsBootFields DecodeNtfsBootFields(Bytes sector) {
   NtfsBootFields fields;
   fields.sectorsPerCluster = u8(sector, 0x0D);

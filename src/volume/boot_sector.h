@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/le_bytes.h"
+#include "common/sector.h"
 
 namespace salvex {
 
@@ -11,7 +12,7 @@ struct FatBootFields {
   std::uint32_t sectorsPerCluster = 0;
   std::uint32_t reservedSectors = 0;
   std::uint32_t sectorsPerFat = 0;
-  std::uint32_t rootEntries = 0;   // FAT16 only
+  std::uint32_t rootEntries = 0;   // FAT12 and FAT16 only
   std::uint32_t rootCluster = 0;   // FAT32 only
 };
 
@@ -31,6 +32,11 @@ NtfsBootFields DecodeNtfsBootFields(Bytes sector);
 // A FAT volume's length in sectors: the 32-bit field at 32, or, when that is
 // 0 (volumes under 65536 sectors), the 16-bit field at 19.
 std::uint32_t FatTotalSectors(Bytes sector);
+
+// The FAT type of a FAT12 or FAT16 boot sector by Microsoft's rule on its
+// count of data clusters: under 4085 FAT12, under 65525 FAT16, else FAT32.
+// FsType::none when its fields leave no data area or give no cluster size.
+FsType FatTypeByClusterCount(Bytes sector);
 
 // 1, 2, 4, ..., 128.
 constexpr bool IsValidSectorsPerCluster(std::uint32_t value) {

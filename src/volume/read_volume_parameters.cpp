@@ -7,8 +7,10 @@ namespace salvex {
 namespace {
 
 constexpr std::uint32_t kFat32BackupOffset = 6;
-// FAT #2 must begin with the fixed-disk media byte.
+// FAT #2 must begin with the fixed-disk media byte, or with the boot
+// sector's own media byte (0xF0 on a floppy disk).
 constexpr std::uint8_t kFixedDiskMedia = 0xF8;
+constexpr std::size_t kMediaByte = 21;
 
 SectorBuffer ReadSector(VolumeContext& context, std::uint32_t sector) {
   SectorBuffer buffer{};
@@ -18,18 +20,19 @@ SectorBuffer ReadSector(VolumeContext& context, std::uint32_t sector) {
 
 // A sector without the signature is not a boot sector to take a geometry
 // from; nor is one whose fields no FAT volume can have (a cluster that is not
-// a power of two of sectors, no sectors before the FAT or in it, a FAT16
-// root of no entries): its volume is read as one whose boot sector is lost.
+// a power of two of sectors, no sectors before the FAT or in it, a FAT12 or
+// FAT16 root of no entries): its volume is read as one whose boot sector is lost.
 bool IsUsableFatBootSector(Bytes sector) { return HasBootSignature(sector); }
 
 bool AreSoundFatFields(const FatBootFields& fields, FsType fsType) {
   return IsValidSectorsPerCluster(fields.sectorsPerCluster) && fields.reservedSectors != 0 &&
-         fields.sectorsPerFat != 0 && (fsType != FsType::fat16 || fields.rootEntries != 0);
+         fields.sectorsPerFat != 0 && (fsType == FsType::fat32 || fields.rootEntries != 0);
 }
 
-bool Fat2BeginsWithMediaByte(VolumeContext& context, const FatBootFields& fields) {
+bool Fat2BeginsWithMediaByte(VolumeContext& context, const FatBootFields& fields, std::uint8_t bootMedia) {
   const std::uint32_t fat2 = context.scan.rangeStart + fields.reservedSectors + fields.sectorsPerFat;
-  return ReadSector(context, fat2)[0] == kFixedDiskMedia;
+  const std::uint8_t media = ReadSector(context, fat2)[0];
+  return media == kFixedDiskMedia || (media == bootMedia && (media == 0xF0 || media > kFixedDiskMedia));
 }
 
 void StoreFatGeometry(VolumeParameters& volume, std::uint32_t rangeStart, const FatBootFields& fields) {
@@ -48,10 +51,13 @@ bool ReadFat32(VolumeContext& context) {
     if (!IsUsableFatBootSector(boot)) return false;
   }
   FatBootFields fields = DecodeFat32BootFields(boot);
-  if (!AreSoundFatFields(fields, FsType::fat32) || !Fat2BeginsWithMediaByte(context, fields)) {
+  if (!AreSoundFatFields(fields, FsType::fat32) || !Fat2BeginsWithMediaByte(context, fields, boot[kMediaByte])) {
     // The backup's fields are tried even without its signature.
-    fields = DecodeFat32BootFields(ReadSector(context, start + kFat32BackupOffset));
-    if (!AreSoundFatFields(fields, FsType::fat32) || !Fat2BeginsWithMediaByte(context, fields)) return false;
+    const SectorBuffer backup = ReadSector(context, start + kFat32BackupOffset);
+    fields = DecodeFat32BootFields(backup);
+    if (!AreSoundFatFields(fields, FsType::fat32) || !Fat2BeginsWithMediaByte(context, fields, backup[kMediaByte])) {
+      return false;
+    }
   }
   VolumeParameters& volume = context.volume;
   StoreFatGeometry(volume, start, fields);
@@ -61,12 +67,14 @@ bool ReadFat32(VolumeContext& context) {
   return true;
 }
 
-bool ReadFat16(VolumeContext& context) {
+// FAT12 and FAT16: a fixed root directory after the two FATs.
+bool ReadFixedRootFat(VolumeContext& context) {
   const std::uint32_t start = context.scan.rangeStart;
   const SectorBuffer boot = ReadSector(context, start);
-  if (!IsUsableFatBootSector(boot)) return false;  // FAT16 keeps no backup
+  if (!IsUsableFatBootSector(boot)) return false;  // FAT12 and FAT16 keep no backup
   const FatBootFields fields = DecodeFat16BootFields(boot);
-  if (!AreSoundFatFields(fields, FsType::fat16) || !Fat2BeginsWithMediaByte(context, fields)) return false;
+  const bool sound = AreSoundFatFields(fields, context.volume.fsType);
+  if (!sound || !Fat2BeginsWithMediaByte(context, fields, boot[kMediaByte])) return false;
   VolumeParameters& volume = context.volume;
   StoreFatGeometry(volume, start, fields);
   volume.rootDirStart = start + fields.reservedSectors + 2 * fields.sectorsPerFat;
@@ -154,7 +162,8 @@ bool ReadVolumeParameters(VolumeContext& context) {
   context.volume.fsType = context.scan.selectedFsType;
   switch (context.scan.selectedFsType) {
     case FsType::fat32: return ReadFat32(context);
-    case FsType::fat16: return ReadFat16(context);
+    case FsType::fat12:
+    case FsType::fat16: return ReadFixedRootFat(context);
     case FsType::ntfs: return ReadNtfs(context);
     case FsType::none: break;
   }

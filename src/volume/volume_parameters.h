@@ -6,6 +6,14 @@
 
 namespace salvex {
 
+// FAT12, FAT16 or FAT32.
+constexpr bool IsFatType(FsType fsType) {
+  return fsType == FsType::fat12 || fsType == FsType::fat16 || fsType == FsType::fat32;
+}
+
+// FAT12 or FAT16: a fixed root directory after the FATs.
+constexpr bool HasFixedRoot(FsType fsType) { return fsType == FsType::fat12 || fsType == FsType::fat16; }
+
 // The geometry of the volume being worked on. All sector numbers are absolute
 // 32-bit sector numbers on the selected disk; like the on-disk formats, the
 // arithmetic on them is unsigned 32-bit.
@@ -13,8 +21,8 @@ struct VolumeParameters {
   FsType fsType = FsType::none;
   std::uint32_t sectorsPerFat = 0;
   std::uint32_t sectorsPerCluster = 0;
-  std::uint32_t rootDirSectors = 0;   // FAT16: sectors of the fixed root directory
-  std::uint32_t rootDirStart = 0;     // FAT16: its first sector; FAT32: the root's cluster
+  std::uint32_t rootDirSectors = 0;   // FAT12/16: sectors of the fixed root directory
+  std::uint32_t rootDirStart = 0;     // FAT12/16: its first sector; FAT32: the root's cluster
   std::uint32_t reservedSectors = 0;
   std::uint32_t clusterBase = 0;      // the sector where cluster 0 would begin
   std::uint32_t fat1Start = 0;

@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "session/advance_range.h"
+
 namespace salvex::wizard {
 namespace {
 
@@ -227,19 +229,13 @@ const StepControls* FindStepControls(int view, Direction direction) {
 }
 
 int FileSystemPosition(FsType type) {
-  switch (type) {
-    case FsType::fat16:
-      return 0;
-    case FsType::ntfs:
-      return 2;
-    default:
-      return 1;
+  for (std::size_t i = 0; i < kAdvanceFileSystems.size(); ++i) {
+    if (kAdvanceFileSystems[i] == type) return static_cast<int>(i);
   }
+  return FileSystemPosition(FsType::fat32);
 }
 
-FsType FileSystemAtPosition(int position) {
-  return position >= 0 && position <= 2 ? static_cast<FsType>((position + 1) * 100) : FsType::none;
-}
+FsType FileSystemAtPosition(int position) { return AdvanceFileSystemAt(position); }
 
 std::string DetailsColumnTitle() { return std::string(44, ' ') + "Details"; }
 

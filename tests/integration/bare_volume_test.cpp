@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 
 constexpr std::int64_t kNoon = 1592222400;
 
-enum class BareKind { fat16, fat32, ntfs };
+enum class BareKind { fat12, fat16, fat32, ntfs };
 
 struct BareCase {
   const char* name;
@@ -62,7 +62,7 @@ TEST_P(BareVolumeTest, IsListedScannedAndRecoveredAsTheWholeDisk) {
   } else {
     MakeEmptyFile(image, c.sectors);
     RunChecked(std::string("SOURCE_DATE_EPOCH=946728000 mkfs.fat -s 1 -i 5a1e0001 -F ") +
-               (c.kind == BareKind::fat32 ? "32 " : "16 ") + ShellQuote(image.string()));
+               (c.kind == BareKind::fat32 ? "32 " : c.kind == BareKind::fat12 ? "12 " : "16 ") + ShellQuote(image.string()));
     MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {{name, 3000, kNoon}});
     bytes = FileContent(name, 3000);
   }
@@ -92,7 +92,8 @@ TEST_P(BareVolumeTest, IsListedScannedAndRecoveredAsTheWholeDisk) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tools, BareVolumeTest,
-    ::testing::Values(BareCase{"Fat16", BareKind::fat16, 32768, false, "Whole Disk - FAT16"},
+    ::testing::Values(BareCase{"Fat12Floppy", BareKind::fat12, 2880, false, "Whole Disk - FAT12"},
+                      BareCase{"Fat16", BareKind::fat16, 32768, false, "Whole Disk - FAT16"},
                       BareCase{"Fat16WithTableLikeBootCode", BareKind::fat16, 32768, true, "Whole Disk - FAT16"},
                       BareCase{"Fat32", BareKind::fat32, 81920, false, "Whole Disk - FAT32"},
                       BareCase{"Ntfs", BareKind::ntfs, 16384, false, "Whole Disk - NTFS"}),

@@ -262,7 +262,7 @@ TEST(CliErrors, ASearchThatFindsNoPartitionFails) {
   EXPECT_EQ(run.err, "salvex: error: No partition found, use advance mode to recover the data\n");
   const SalvexRun tables = RunSalvex(SALVEX_BINARY, "partitions " + ShellQuote(blank.string()), dir.Path());
   EXPECT_EQ(tables.status, 1) << "finding no partition in the tables fails as the search does";
-  EXPECT_EQ(tables.out.rfind("No FAT16, FAT32 or NTFS partitions found in the partition tables of ", 0), 0u)
+  EXPECT_EQ(tables.out.rfind("No FAT12, FAT16, FAT32 or NTFS partitions found in the partition tables of ", 0), 0u)
       << tables.out;
 }
 
@@ -337,14 +337,14 @@ TEST(CliErrors, BadInputFailsWithOneClearLine) {
   {
     SCOPED_TRACE("unknown type");
     const SalvexRun run =
-        RunSalvex(SALVEX_BINARY, "scan " + ShellQuote(image.string()) + " --start 2048 --size 100 --type fat12", dir.Path());
+        RunSalvex(SALVEX_BINARY, "scan " + ShellQuote(image.string()) + " --start 2048 --size 100 --type hpfs", dir.Path());
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(run.out, "");
     // A usage error: the option parser's line, which names the bad value
     // and the choices, may be followed by its hint to run --help.
     const std::vector<std::string> lines = Lines(run.err);
     ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines[0].find("fat12"), std::string::npos) << run.err;
+    EXPECT_NE(lines[0].find("hpfs"), std::string::npos) << run.err;
     EXPECT_NE(lines[0].find("fat16"), std::string::npos) << run.err;
   }
   EXPECT_EQ(FileFingerprint(image), before) << "a failing command changed the image";

@@ -6,12 +6,12 @@ FatVolumeBuilder::FatVolumeBuilder(ByteImage& image, FatGeometry geometry) : ima
   const bool isFat32 = geometry_.type == FsType::fat32;
   if (geometry_.sectorsPerFat == 0) {
     const std::uint32_t clusters = geometry_.totalSectors / geometry_.sectorsPerCluster + 2;
-    const std::uint32_t perSector = isFat32 ? 128 : 256;
-    geometry_.sectorsPerFat = (clusters + perSector - 1) / perSector;
+    const std::uint32_t fatBytes = isFat32 ? clusters * 4 : geometry_.type == FsType::fat12 ? (clusters * 3 + 1) / 2 : clusters * 2;
+    geometry_.sectorsPerFat = static_cast<std::uint32_t>((fatBytes + kSectorSize - 1) / kSectorSize);
   }
   WriteBootSector(geometry_.startSector);
   if (isFat32) WriteBootSector(geometry_.startSector + 6);
-  SetFatEntry(0, isFat32 ? 0x0FFFFFF8 : 0xFFF8);
+  SetFatEntry(0, isFat32 ? 0x0FFFFFF8 : geometry_.type == FsType::fat12 ? 0xFF8 : 0xFFF8);
   SetFatEntry(1, EndOfChain());
   if (isFat32) SetFatEntry(geometry_.rootCluster, EndOfChain());
 }
@@ -38,7 +38,7 @@ void FatVolumeBuilder::WriteBootSector(std::uint64_t sector) {
   } else {
     image_.Put16(base + 0x11, static_cast<std::uint16_t>(geometry_.rootEntries));
     image_.Put16(base + 0x16, static_cast<std::uint16_t>(geometry_.sectorsPerFat));
-    image_.PutText(base + 0x36, "FAT16   ");
+    image_.PutText(base + 0x36, geometry_.type == FsType::fat12 ? "FAT12   " : "FAT16   ");
   }
   image_.PutBootSignature(sector);
 }
@@ -82,6 +82,16 @@ void FatVolumeBuilder::SetFatEntry(std::uint32_t cluster, std::uint32_t value, i
   for (int fat = 1; fat <= 2; ++fat) {
     if (copy != 0 && copy != fat) continue;
     const std::uint32_t start = fat == 1 ? Fat1Start() : Fat2Start();
+    if (geometry_.type == FsType::fat12) {
+      // Two entries share three bytes; this one keeps the other's half byte.
+      const std::uint64_t offset = std::uint64_t{start} * kSectorSize + std::uint64_t{cluster} * 3 / 2;
+      auto& bytes = image_.Bytes();
+      const std::uint16_t word = static_cast<std::uint16_t>(bytes.at(offset) | bytes.at(offset + 1) << 8);
+      const std::uint16_t entry = static_cast<std::uint16_t>(value & 0x0FFF);
+      image_.Put16(offset, cluster % 2 == 0 ? static_cast<std::uint16_t>((word & 0xF000) | entry)
+                                            : static_cast<std::uint16_t>((word & 0x000F) | entry << 4));
+      continue;
+    }
     const std::uint64_t offset = std::uint64_t{start} * kSectorSize + std::uint64_t{cluster} * (isFat32 ? 4 : 2);
     if (isFat32) {
       image_.Put32(offset, value);

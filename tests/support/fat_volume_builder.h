@@ -21,7 +21,7 @@ struct FatGeometry {
   std::uint32_t rootCluster = 2;       // FAT32 only
 };
 
-// Lays out a well-formed FAT16 or FAT32 volume inside a ByteImage: boot
+// Lays out a well-formed FAT12, FAT16 or FAT32 volume inside a ByteImage: boot
 // sector (and the FAT32 backup), both FATs with their media bytes, and an
 // empty root directory. Tests then add entries, chains and data, and damage
 // whatever they need to.
@@ -40,7 +40,9 @@ class FatVolumeBuilder {
   std::uint32_t ClusterBase() const;
   std::uint64_t ClusterSector(std::uint32_t cluster) const;
   std::uint32_t LastCluster() const;
-  std::uint32_t EndOfChain() const { return geometry_.type == FsType::fat32 ? 0x0FFFFFFF : 0xFFFF; }
+  std::uint32_t EndOfChain() const {
+    return geometry_.type == FsType::fat32 ? 0x0FFFFFFF : geometry_.type == FsType::fat12 ? 0xFFF : 0xFFFF;
+  }
 
   // `copy` 1 or 2 writes one FAT, 0 both.
   void SetFatEntry(std::uint32_t cluster, std::uint32_t value, int copy = 0);

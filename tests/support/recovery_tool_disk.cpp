@@ -34,22 +34,30 @@ RecoveryToolDisk::RecoveryToolDisk(fs::path image, FsType type, std::uint32_t se
   fs::create_directories(scratch_);
   { std::ofstream create(image_, std::ios::binary); }
   fs::resize_file(image_, std::uint64_t{kPartitionStart + partitionSectors} * kSectorSize);
-  const char* typeByte = type == FsType::fat32 ? "c" : "6";
+  const char* typeByte = type == FsType::fat32 ? "c" : type == FsType::fat12 ? "1" : "6";
   Checked("printf 'label: dos\\nlabel-id: 0x5a1e7e58\\nstart=" + std::to_string(kPartitionStart) +
           ", size=" + std::to_string(partitionSectors) + ", type=" + typeByte +
           "\\n' | sfdisk --quiet --no-reread --no-tell-kernel " + ShellQuote(image_.string()));
   Checked("SOURCE_DATE_EPOCH=" + std::to_string(kToolEpoch) + " mkfs.fat -F " +
-          (type == FsType::fat32 ? "32" : "16") + " -s " + std::to_string(sectorsPerCluster) +
+          (type == FsType::fat32 ? "32" : type == FsType::fat12 ? "12" : "16") + " -s " + std::to_string(sectorsPerCluster) +
           (reservedSectors != 0 ? " -R " + std::to_string(reservedSectors) : std::string()) +
           " -i 5a1e0a11 --offset " + std::to_string(kPartitionStart) + " " + ShellQuote(image_.string()) + " " +
           std::to_string(partitionSectors / 2));
+}
+
+RecoveryToolDisk::RecoveryToolDisk(fs::path image, Floppy floppy)
+    : image_(std::move(image)), scratch_(image_.string() + ".files"), volumeStart_(0) {
+  fs::create_directories(scratch_);
+  fs::remove(image_);
+  Checked("SOURCE_DATE_EPOCH=" + std::to_string(kToolEpoch) + " mkfs.fat -F 12 -i 5a1e0a11 -C " +
+          ShellQuote(image_.string()) + " " + std::to_string(floppy.kibibytes));
 }
 
 std::string RecoveryToolDisk::Target(const std::string& path) const { return ShellQuote("::/" + path); }
 
 std::string RecoveryToolDisk::Mtools(const std::string& tool, const std::string& arguments) {
   // MTOOLSRC keeps a developer's own settings (code page, name mangling) out.
-  const std::string volume = image_.string() + "@@" + std::to_string(std::uint64_t{kPartitionStart} * kSectorSize);
+  const std::string volume = image_.string() + "@@" + std::to_string(volumeStart_ * kSectorSize);
   return Checked("MTOOLS_SKIP_CHECK=1 MTOOLSRC=/dev/null LC_ALL=C.UTF-8 TZ=UTC SOURCE_DATE_EPOCH=" +
                  std::to_string(kToolEpoch) + " " + tool + " -i " + ShellQuote(volume) + " " + arguments);
 }

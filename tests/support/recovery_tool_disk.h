@@ -22,6 +22,13 @@ class RecoveryToolDisk {
   RecoveryToolDisk(std::filesystem::path image, FsType type, std::uint32_t sectorsPerCluster,
                    std::uint32_t partitionSectors, std::uint32_t reservedSectors = 0);
 
+  // A FAT12 floppy disk image of `kibibytes` (1440: 3.5-inch high density)
+  // made by mkfs.fat alone: its volume fills it, without a partition table.
+  struct Floppy {
+    std::uint32_t kibibytes = 1440;
+  };
+  RecoveryToolDisk(std::filesystem::path image, Floppy floppy);
+
   const std::filesystem::path& Image() const { return image_; }
 
   struct HostFile {
@@ -51,6 +58,7 @@ class RecoveryToolDisk {
 
   std::filesystem::path image_;
   std::filesystem::path scratch_;
+  std::uint64_t volumeStart_ = kPartitionStart;
 };
 
 // Bytes that differ from file to file and cover every byte value.

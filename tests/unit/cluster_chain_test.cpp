@@ -5,6 +5,7 @@
 #include <numeric>
 #include <optional>
 
+#include "fat/fat_entry.h"
 #include "fat/fat_sector_cache.h"
 #include "platform/faulty_disk_source.h"
 #include "support/byte_image.h"
@@ -83,15 +84,21 @@ TEST_P(ClusterChainTest, DirectoryChainsAreReadWhole) {
 // partition.
 TEST_P(ClusterChainTest, EndMarksAndLinksOutOfTheVolumeEndTheChain) {
   const bool fat32 = GetParam() == FsType::fat32;
+  const bool fat12 = GetParam() == FsType::fat12;
+  // FAT12 entries hold 12 bits: 0xFF8 is its end mark, 0xFF7 its bad mark.
+  const auto mark = [&](std::uint32_t fat32Value, std::uint32_t fat16Value) {
+    return fat32 ? fat32Value : fat12 ? fat16Value & 0x0FFF : fat16Value;
+  };
   struct Case {
     std::uint32_t link;  // the entry of the chain's second cluster
     ChainEnd end;
   };
   const Case cases[] = {
-      {fat32 ? 0x0FFFFFF8u : 0xFFF8u, ChainEnd::endOfChain},
-      {fat32 ? 0x0FFFFFFEu : 0xFFFEu, ChainEnd::endOfChain},
-      {fat32 ? 0xFFFFFFF8u : 0xFFFFu, ChainEnd::endOfChain},  // FAT32's upper four bits are not the link's
-      {fat32 ? 0x0FFFFFF7u : 0xFFF7u, ChainEnd::broken},      // a bad cluster
+      {mark(0x0FFFFFF8u, 0xFFF8u), ChainEnd::endOfChain},
+      {mark(0x0FFFFFFEu, 0xFFFEu), ChainEnd::endOfChain},
+      {mark(0xFFFFFFF8u, 0xFFFFu), ChainEnd::endOfChain},  // FAT32's upper four bits are not the link's
+      {mark(0x0FFFFFF7u, 0xFFF7u), ChainEnd::broken},      // a bad cluster
+      {mark(0x0FFFFFF0u, 0xFFF0u), ChainEnd::broken},      // reserved
       {fat.LastCluster() + 1, ChainEnd::broken},
       {0, ChainEnd::free},
   };
@@ -165,8 +172,11 @@ TEST_P(ClusterChainTest, UnreadableFatSectorEndsTheChain) {
   std::iota(clusters.begin(), clusters.end(), 100u);
   fat.LinkChain(clusters);
   auto faulty = std::make_unique<FaultyDiskSource>(image.Source());
+  // FAT12: the second FAT sector fails, which cluster 341's entry needs
+  // for its second byte.
+  const bool fat12 = GetParam() == FsType::fat12;
   const std::uint32_t perSector = GetParam() == FsType::fat32 ? 128 : 256;
-  const std::uint32_t badFatSector = fat.Fat1Start() + 300 / perSector;
+  const std::uint32_t badFatSector = fat.Fat1Start() + (fat12 ? 1 : 300 / perSector);
   faulty->FailSector(badFatSector);
   reader.Open(std::move(faulty));
   volume = fat.Expected();
@@ -175,10 +185,47 @@ TEST_P(ClusterChainTest, UnreadableFatSectorEndsTheChain) {
   ASSERT_FALSE(built.empty());
   EXPECT_LT(built.size(), 300u);
   // The last cluster appended is the first whose own entry lies in the bad sector.
-  EXPECT_EQ(built.back(), 300 / perSector * perSector);
+  EXPECT_EQ(built.back(), fat12 ? 341u : 300 / perSector * perSector);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFats, ClusterChainTest, ::testing::Values(FsType::fat16, FsType::fat32),
+// FAT12 entries straddle sectors: cluster 341's takes byte 511 of the
+// FAT's first sector and byte 0 of its second, cluster 682's bytes 1023
+// and 1024, cluster 1365's bytes 2047 and 2048. Chains through them read the same with and without the cache,
+// and the entries beside them keep their own halves of the shared bytes.
+TEST(Fat12Chain, EntriesThatStraddleFatSectorsLinkOn) {
+  ByteImage image(4000);
+  FatVolumeBuilder fat(image, {.type = FsType::fat12, .totalSectors = 4000, .reservedSectors = 1});
+  struct Case {
+    std::vector<std::uint32_t> clusters;
+  };
+  const Case cases[] = {
+      {{340, 341, 342, 343}},
+      {{1365, 682, 1023, 2}},
+      {{683, 1366, 681, 3000}},
+  };
+  for (const Case& c : cases) fat.LinkChain(c.clusters);
+  std::uint16_t retries = 1;
+  SectorReader reader{retries};
+  reader.Open(image.Source());
+  const VolumeParameters volume = fat.Expected();
+  FatSectorCache cache(reader);
+  for (const Case& c : cases) {
+    for (FatSectorCache* through : {static_cast<FatSectorCache*>(nullptr), &cache}) {
+      ClusterChain chain;
+      const ClusterChainBuild built =
+          BuildFileChain(reader, volume, fat.LastCluster(), c.clusters.front(), 10, 1, {}, chain, through);
+      EXPECT_EQ(built.end, ChainEnd::endOfChain) << c.clusters.front();
+      EXPECT_EQ(chain, c.clusters) << (through ? "cached" : "uncached");
+    }
+  }
+  // The decoder alone: bytes AB CD EF hold entry 0 = 0xDAB and entry 1 = 0xEFC.
+  const std::uint8_t shared[] = {0xAB, 0xCD, 0xEF};
+  EXPECT_EQ(FatEntryAt(shared, FatEntryOffset(0, FsType::fat12), 0, FsType::fat12), 0xDABu);
+  EXPECT_EQ(FatEntryAt(shared, FatEntryOffset(1, FsType::fat12), 1, FsType::fat12), 0xEFCu);
+  EXPECT_EQ(FatEntryAt(shared, 2, 1, FsType::fat12), 0u) << "a word past the end reads as 0";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFat, ClusterChainTest, ::testing::Values(FsType::fat12, FsType::fat16, FsType::fat32),
                          [](const ::testing::TestParamInfo<FsType>& param) { return std::string(FsTypeText(param.param)); });
 
 }  // namespace

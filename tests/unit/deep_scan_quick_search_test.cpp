@@ -91,6 +91,18 @@ const SearchCase kSearchCases[] = {
      },
      {{kCylinder, 70000, FsType::fat16}},
      Disk(kCylinders, 255, 63)},
+    // "FAT12" at 54 is found as "FAT16" is; the count of clusters (4,052)
+    // makes both FAT12.
+    {"Fat12ByItsClustersWhateverItsText",
+     [](ByteImage& image) {
+       const testing::FatBootPlan small{
+           .fat32 = false, .sectorsPerFat = 12, .sectorsPerCluster = 2, .totalSectors = 8192, .totalIn16Bits = true};
+       testing::PutFatBootSector(image, kCylinder, small);
+       image.PutText(kCylinder * kSectorSize + 54, "FAT12   ");
+       testing::PutFatBootSector(image, 2 * kCylinder, small);
+     },
+     {{kCylinder, 8192, FsType::fat12}, {2 * kCylinder, 8192, FsType::fat12}},
+     Disk(kCylinders, 255, 63)},
     {"NtfsOneTrackIntoTheThirdCylinder",
      [](ByteImage& image) { testing::PutNtfsBootSector(image, 2 * kCylinder + 63, 8, 0x123456789ull, 4); },
      {{2 * kCylinder + 63, 0x23456789, FsType::ntfs}},
@@ -108,7 +120,9 @@ const SearchCase kSearchCases[] = {
      [](ByteImage& image) {
        Fat32At(image, 2 * kCylinder);
        Fat32At(image, 63);
-       testing::PutFatBootSector(image, kCylinder + 63, {.fat32 = false, .totalSectors = 9000});
+       // 8,864 clusters: FAT16 by their count.
+       testing::PutFatBootSector(image, kCylinder + 63,
+                                 {.fat32 = false, .sectorsPerFat = 36, .sectorsPerCluster = 1, .totalSectors = 9000});
      },
      {{63, 20000, FsType::fat32}, {kCylinder + 63, 9000, FsType::fat16}, {2 * kCylinder, 20000, FsType::fat32}},
      Disk(kCylinders, 255, 63)},

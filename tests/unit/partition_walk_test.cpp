@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "partition/bare_volume.h"
 #include "partition/partition_classifier.h"
 #include "partition/partition_selection.h"
 #include "platform/faulty_disk_source.h"
@@ -52,12 +53,55 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassifyCase{BootText::none, 0x04, TableKind::primary, FsType::fat16},
                       ClassifyCase{BootText::none, 0x06, TableKind::primary, FsType::fat16},
                       ClassifyCase{BootText::none, 0x0E, TableKind::primary, FsType::fat16},
-                      ClassifyCase{BootText::none, 0x01, TableKind::primary, FsType::none},
+                      ClassifyCase{BootText::none, 0x01, TableKind::primary, FsType::fat12},
                       ClassifyCase{BootText::none, 0x01, TableKind::extended, FsType::fat16},
                       ClassifyCase{BootText::none, 0x0B, TableKind::primary, FsType::fat32},
                       ClassifyCase{BootText::none, 0x07, TableKind::primary, FsType::ntfs},
                       ClassifyCase{BootText::none, 0x05, TableKind::primary, FsType::none},
                       ClassifyCase{BootText::none, 0x83, TableKind::primary, FsType::none}));
+
+// Between FAT12 and FAT16 the count of data clusters decides, whatever the
+// text at 54 says: under 4085 clusters is FAT12. Without a cluster size the
+// text stands.
+TEST(ClassifyPartition, TheCountOfClustersChoosesBetweenFat12AndFat16) {
+  const struct {
+    const char* text;
+    std::uint8_t sectorsPerCluster;
+    std::uint16_t sectorsPerFat;
+    std::uint16_t rootEntries;
+    std::uint16_t totalSectors;
+    FsType expected;
+  } cases[] = {
+      {"FAT12   ", 1, 9, 224, 2880, FsType::fat12},    // a 1.44 MB floppy disk: 2,847 clusters
+      {"FAT16   ", 1, 9, 224, 2880, FsType::fat12},    // the same, mislabelled
+      {"FAT12   ", 1, 160, 512, 40000, FsType::fat16}, // 39,647 clusters
+      {"FAT16   ", 1, 12, 512, 4141, FsType::fat12},   // 4,084 clusters
+      {"FAT12   ", 1, 12, 512, 4142, FsType::fat16},   // 4,085 clusters
+      {"FAT16   ", 2, 12, 512, 8226, FsType::fat12},   // 4,084 clusters of two sectors
+      {"FAT12   ", 0, 9, 224, 2880, FsType::fat12},    // no cluster size: the text
+      {"FAT16   ", 1, 9, 224, 20, FsType::fat16},      // no data area: the text
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " " + std::to_string(c.totalSectors));
+    ByteImage image(1);
+    image.PutText(54, c.text);
+    image.Put16(11, 512);
+    image.Put8(13, c.sectorsPerCluster);
+    image.Put16(14, 1);
+    image.Put8(16, 2);
+    image.Put16(17, c.rootEntries);
+    image.Put16(19, c.totalSectors);
+    image.Put8(21, 0xF0);
+    image.Put16(22, c.sectorsPerFat);
+    image.PutBootSignature(0);
+    EXPECT_EQ(ClassifyPartition(image.Sector(0), 0x06, TableKind::primary), c.expected);
+    EXPECT_EQ(ClassifyPartition(image.Sector(0), 0x01, TableKind::extended), c.expected);
+    if (c.sectorsPerCluster != 0 && c.totalSectors > 100) {
+      EXPECT_EQ(JudgeBootSector(image.Sector(0)),
+                c.expected == FsType::fat12 ? BootSectorVerdict::fat12 : BootSectorVerdict::fat16);
+    }
+  }
+}
 
 class PartitionWalkTest : public ::testing::Test {
  protected:
@@ -110,15 +154,17 @@ TEST_F(PartitionWalkTest, LogicalPartitionsFollowThePrimaryOnesInChainOrder) {
   for (int i = 1; i < 4; ++i) EXPECT_EQ(table.records[i].fsType, FsType::fat16);
 }
 
-TEST_F(PartitionWalkTest, TypeOneIsRecordedOnlyInTheExtendedChain) {
+TEST_F(PartitionWalkTest, TypeOneIsFat12InTheMbrAndFat16InTheExtendedChain) {
   ByteImage image(400);
   image.PutBootSignature(0);
   image.PutPartitionEntry(0, 0, 0x01, 10, 20);
   image.PutPartitionEntry(0, 1, 0x05, 100, 200);
   image.PutPartitionEntry(100, 0, 0x01, 5, 20);
-  ASSERT_EQ(Walk(image), 1u);
-  EXPECT_EQ(table.records[0].startSector, 105u);
-  EXPECT_EQ(table.records[0].fsType, FsType::fat16);
+  ASSERT_EQ(Walk(image), 2u);
+  EXPECT_EQ(table.records[0].startSector, 10u);
+  EXPECT_EQ(table.records[0].fsType, FsType::fat12);
+  EXPECT_EQ(table.records[1].startSector, 105u);
+  EXPECT_EQ(table.records[1].fsType, FsType::fat16);
 }
 
 TEST_F(PartitionWalkTest, TableWithoutBothSignatureBytesRecordsNothing) {

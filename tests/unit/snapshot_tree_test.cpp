@@ -370,6 +370,33 @@ std::vector<std::uint8_t> Patched32(std::size_t offset, std::uint32_t value) {
   return bytes;
 }
 
+// The type is stored as its code (after the head and the range): the codes
+// of older files read as before, and FAT12's 50 comes back as FAT12.
+TEST(TreeSnapshot, EveryFatTypeIsStoredByItsCode) {
+  constexpr std::size_t kVolumeTypeOffset = kTreeSnapshotHeadBytes + 16;
+  const struct {
+    FsType type;
+    std::uint16_t code;
+  } cases[] = {{FsType::fat12, 50}, {FsType::fat16, 100}, {FsType::fat32, 200}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(FsTypeText(c.type));
+    ScanState scan;
+    SetRange(scan, {c.type, 0, 2880, 2879, 0});
+    VolumeParameters volume = Fat32Volume();
+    volume.fsType = c.type;
+    const std::vector<std::uint8_t> bytes = EncodeTreeSnapshot(scan, volume, StoreOf({{"Docs", 3, 0, 1, 2, 0}}, {}));
+    ASSERT_GT(bytes.size(), kVolumeTypeOffset + 1);
+    EXPECT_EQ(bytes[kVolumeTypeOffset] | bytes[kVolumeTypeOffset + 1] << 8, c.code);
+    ScanState loadedScan;
+    VolumeParameters loadedVolume;
+    ItemStore loaded;
+    ApplyTreeSnapshot(DecodeTreeSnapshot(bytes), loadedScan, loadedVolume, loaded);
+    EXPECT_EQ(loadedScan.selectedFsType, c.type);
+    EXPECT_EQ(loadedVolume.fsType, c.type);
+    EXPECT_EQ(loaded.FatFolders().Size(), 1u) << "a FAT snapshot keeps its folders";
+  }
+}
+
 TEST(TreeSnapshot, RefusesEveryDamagedFile) {
   struct Damage {
     const char* what;

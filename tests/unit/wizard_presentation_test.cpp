@@ -137,6 +137,21 @@ TEST(WizardPresentation, MenuStatesEnableTheirEntries) {
   }
 }
 
+// Each name of the "Select File System" list chooses the file system it
+// names, FAT12 among them, and a chosen type shows at its own place.
+TEST(WizardPresentation, EveryFileSystemChoiceNamesItsType) {
+  for (int position = 0; position < static_cast<int>(kFileSystemChoices.size()); ++position) {
+    const FsType type = FileSystemAtPosition(position);
+    EXPECT_STREQ(FsTypeText(type), kFileSystemChoices[static_cast<std::size_t>(position)]);
+    EXPECT_EQ(FileSystemPosition(type), position);
+    ScanState scan;
+    ReadAdvanceRange(scan, position, "0", "2879");
+    EXPECT_EQ(scan.selectedFsType, type);
+  }
+  EXPECT_EQ(FileSystemAtPosition(static_cast<int>(kFileSystemChoices.size())), FsType::none);
+  EXPECT_STREQ(kFileSystemChoices[static_cast<std::size_t>(FileSystemPosition(FsType::fat12))], "FAT12");
+}
+
 TEST(WizardPresentation, AdvanceRangeIsReadInOrderAndRefusedWithItsMessage) {
   const struct {
     int position;
