@@ -4,6 +4,7 @@
 #include "fuzz_support.h"
 #include "partition/gpt_table.h"
 #include "partition/gpt_walk.h"
+#include "volume/volume_parameters.h"
 
 using namespace salvex;
 
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(sound || table.partitionCount == 0);
   for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
     const PartitionRecord& record = table.records[i];
-    FUZZ_CHECK(record.fsType == FsType::fat16 || record.fsType == FsType::fat32 || record.fsType == FsType::ntfs);
+    FUZZ_CHECK(IsFatType(record.fsType) || record.fsType == FsType::exfat || record.fsType == FsType::ntfs);
     if (record.beyondReach) {
       // What 32-bit sectors cannot name is never half-named.
       FUZZ_CHECK(record.startSector == 0 && record.sectorCount == 0 && record.wideCount > 0);

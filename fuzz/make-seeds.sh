@@ -20,7 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$out"/{partition_walk,gpt_table,volume_parameters,directory_decode,standard_scan,ntfs_record,ntfs_scan,deep_scan,sector_tests}
-mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,rescue_map,desktop_entry,intact_check}
+mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,rescue_map,desktop_entry,intact_check,exfat_boot_region,exfat_entry_set}
 
 PATH=$PATH:/usr/sbin:/sbin
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -752,8 +752,30 @@ intact_check_seeds() {
   fi
 }
 
+# exFAT: a 1 MiB mkfs.exfat volume of 512-byte clusters on 16 KiB
+# boundaries, cut after its root directory; the same with the main boot
+# region's checksum broken (the backup must be taken); its root directory
+# alone for the entry-set decoder.
+exfat_seeds() {
+  have mkfs.exfat || { echo "make-seeds: mkfs.exfat not installed, no exFAT seeds" >&2; return 0; }
+  local image=$work/exfat.img
+  rm -f "$image"
+  truncate -s 1M "$image"
+  mkfs.exfat -c 512 -b 16K -L SEED "$image" >/dev/null
+  local heap root shift
+  heap=$(le32 "$image" 88)
+  root=$(le32 "$image" 96)
+  shift=$(od -An -tu1 -j 109 -N 1 "$image" | tr -d ' ')
+  local root_sector=$((heap + (root - 2) * (1 << shift)))
+  dd if="$image" of="$out/exfat_boot_region/mkfs" bs=512 count=$((root_sector + (1 << shift))) status=none
+  cp "$out/exfat_boot_region/mkfs" "$out/exfat_boot_region/main-damaged"
+  poke "$out/exfat_boot_region/main-damaged" 300 ff
+  dd if="$image" of="$out/exfat_entry_set/root" bs=512 skip="$root_sector" count=$((1 << shift)) status=none
+}
+
 rescue_map_seeds
 intact_check_seeds
+exfat_seeds
 if have mkfs.fat && have mcopy && have sfdisk; then
   volume_seeds
   directory_seeds

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(partition_walk gpt_table volume_parameters directory_decode standard_scan ntfs_record ntfs_scan deep_scan sector_tests snapshot_tree snapshot_advance match_pattern rescue_map intact_check desktop_entry)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(partition_walk gpt_table volume_parameters directory_decode standard_scan ntfs_record ntfs_scan deep_scan sector_tests snapshot_tree snapshot_advance match_pattern rescue_map intact_check desktop_entry exfat_boot_region exfat_entry_set)
 
 # The longest input each harness is given: disks hold whole seed images.
 max_len() {
@@ -28,6 +28,7 @@ max_len() {
     match_pattern) echo 1024 ;;
     rescue_map | intact_check) echo 65536 ;;
     desktop_entry) echo 8192 ;;
+    exfat_entry_set) echo 65536 ;;
     *) echo 1048576 ;;
   esac
 }

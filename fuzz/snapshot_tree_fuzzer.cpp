@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const SnapshotError&) {
     return 0;
   }
-  const bool fat = snapshot.volume.fsType == FsType::fat16 || snapshot.volume.fsType == FsType::fat32;
-  FUZZ_CHECK(fat || (snapshot.folders.empty() && snapshot.files.empty()));
+  FUZZ_CHECK(HoldsFatRecords(snapshot.volume.fsType) || (snapshot.folders.empty() && snapshot.files.empty()));
   for (const FatFolderItem& folder : snapshot.folders) {
     FUZZ_CHECK(folder.name.size() <= kMaxSnapshotNameBytes && fuzz::IsValidUtf8(folder.name));
   }

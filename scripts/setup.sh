@@ -10,7 +10,7 @@ packages=(
   build-essential cmake ninja-build git pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
-  dosfstools mtools fdisk ntfs-3g
+  dosfstools mtools fdisk ntfs-3g exfatprogs
   sleuthkit hyperfine xz-utils gddrescue
   qt6-base-dev libqt6svg6 shared-mime-info xvfb xauth
   libsystemd-dev dbus-daemon zlib1g-dev

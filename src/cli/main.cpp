@@ -34,7 +34,7 @@ void AddVolumeOptions(CLI::App& command, VolumeOptions& volume) {
   command.add_option("--start", volume.start, "first sector of a sector range");
   command.add_option("--size", volume.size, "length of the sector range in sectors");
   command.add_option("--type", volume.type, "file system of the sector range")
-      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs"}));
+      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs", "exfat"}));
   command.add_option("--snapshot", volume.snapshot, "load a saved snapshot (.RSNP, or .RS2 with --mount) instead of scanning");
 }
 

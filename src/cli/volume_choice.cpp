@@ -12,7 +12,7 @@ namespace {
 
 FsType ParseType(const std::string& text) {
   if (const auto type = FsTypeNamed(text)) return *type;
-  throw CliError("unknown file-system type '" + text + "' (use fat12, fat16, fat32 or ntfs)");
+  throw CliError("unknown file-system type '" + text + "' (use fat12, fat16, fat32, ntfs or exfat)");
 }
 
 // Nothing chosen: the tables' only FAT partition (or the volume that fills a

@@ -24,7 +24,7 @@ struct VolumeOptions {
   std::optional<unsigned> partition;
   std::optional<std::uint32_t> start;
   std::optional<std::uint32_t> size;
-  std::string type;  // "fat12", "fat16", "fat32" or "ntfs"
+  std::string type;  // "fat12", "fat16", "fat32", "ntfs" or "exfat"
   std::string snapshot;  // a ".RSNP" or ".RS2" file to load instead of scanning
   std::vector<std::string> filters;
 };

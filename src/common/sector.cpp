@@ -8,6 +8,7 @@ const char* FsTypeText(FsType type) {
     case FsType::fat16: return "FAT16";
     case FsType::fat32: return "FAT32";
     case FsType::ntfs: return "NTFS";
+    case FsType::exfat: return "exFAT";
     case FsType::none: break;
   }
   return "";

@@ -19,9 +19,10 @@ enum class FsType : std::uint16_t {
   fat16 = 100,
   fat32 = 200,
   ntfs = 300,
+  exfat = 400,
 };
 
-// "FAT16", "FAT32", "NTFS", or "" for any other code.
+// "FAT16", "FAT32", "NTFS", "exFAT", or "" for any other code.
 const char* FsTypeText(FsType type);
 
 }  // namespace salvex

@@ -203,6 +203,7 @@ void ClassifyHits(ClassifyContext& context) {
     case FsType::fat16:
     case FsType::fat32: ClassifyFat(context); break;
     case FsType::ntfs: ClassifyNtfs(context); break;
+    case FsType::exfat:
     case FsType::none: break;
   }
 }

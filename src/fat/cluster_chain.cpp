@@ -109,6 +109,9 @@ LinkRange LinkRangeOf(FsType fsType) {
   switch (fsType) {
     case FsType::fat12: return {0x0FFF, 0x0FF0};
     case FsType::fat32: return {kFat32LinkBits, 0x0FFFFFF0};
+    // exFAT keeps all 32 bits: 0xFFFFFFF7 is its bad mark, 0xFFFFFFF8 on its
+    // end of chain, and no cluster count reaches the values before them.
+    case FsType::exfat: return {0xFFFFFFFF, 0xFFFFFFF0};
     default: return {0xFFFF, 0xFFF0};
   }
 }

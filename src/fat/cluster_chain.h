@@ -19,17 +19,19 @@ using ClusterChain = std::vector<std::uint32_t>;
 // What a FAT entry says of the cluster after the one it belongs to.
 enum class FatLink {
   next,        // a cluster of the volume
-  endOfChain,  // 0xFF8-0xFFF (FAT12), 0xFFF8-0xFFFF (FAT16), 0x0FFFFFF8-0x0FFFFFFF (FAT32)
+  endOfChain,  // 0xFF8-0xFFF (FAT12), 0xFFF8-0xFFFF (FAT16), 0x0FFFFFF8-0x0FFFFFFF (FAT32), 0xFFFFFFF8- (exFAT)
   free,        // 0 or 1: a cleared entry, as deleted files leave
   broken,      // a bad-cluster mark, a reserved value, or a cluster past the volume
 };
 
 // Reads a FAT entry as a link. FAT32 entries keep their upper four bits for
-// other uses: only the low 28 bits count. `lastCluster` 0: the volume's end
+// other uses: only the low 28 bits count. exFAT entries use all 32 bits
+// (0xFFFFFFF7 bad, 0xFFFFFFF8 and above the end of a chain). `lastCluster` 0: the volume's end
 // is unknown, and only the format's own limits apply.
 FatLink ClassifyFatLink(std::uint32_t value, FsType fsType, std::uint32_t lastCluster);
 
-// The cluster number a FAT entry holds (FAT12: its 12 bits, FAT32: its low 28).
+// The cluster number a FAT entry holds (FAT12: its 12 bits, FAT32: its low
+// 28, exFAT: all 32).
 std::uint32_t FatLinkCluster(std::uint32_t value, FsType fsType);
 
 // Why a chain build stopped.

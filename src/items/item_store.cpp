@@ -32,7 +32,7 @@ void ItemStore::MarkFatFolderOverwritten(std::uint32_t position) {
 }
 
 void ItemStore::AddFatFile(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster,
-                           std::uint16_t writeDate, std::uint16_t accessDate, std::uint32_t size, bool deleted,
+                           std::uint16_t writeDate, std::uint16_t accessDate, std::uint64_t size, bool deleted,
                            bool highWordCleared) {
   FatFileItem file;
   file.name = std::move(name);

@@ -44,7 +44,7 @@ class ItemStore {
                     std::uint16_t writeDate, std::uint16_t accessDate, std::uint64_t treeNode, bool deleted);
   // Adds a file whose id is the current file count; the caller counts it.
   void AddFatFile(std::string name, std::uint32_t firstCluster, std::uint32_t parentCluster, std::uint16_t writeDate,
-                  std::uint16_t accessDate, std::uint32_t size, bool deleted, bool highWordCleared = false);
+                  std::uint16_t accessDate, std::uint64_t size, bool deleted, bool highWordCleared = false);
   void AddFatFile(FatFileItem file);
   // An Advance Scan keeps one folder per record number (`unique`); a Standard
   // Scan keeps every record it read.

@@ -43,7 +43,7 @@ struct FatFileItem {
   std::uint32_t parentCluster = 0;
   std::uint16_t writeDate = 0;
   std::uint16_t accessDate = 0;
-  std::uint32_t size = 0;
+  std::uint64_t size = 0;  // FAT's entries hold 32 bits, exFAT's 64
   bool deleted = false;
   std::uint32_t id = 0;  // the file counter's value when it was added
   // A deleted FAT32 entry whose high cluster word is 0, as Windows leaves
@@ -61,7 +61,15 @@ struct FatFileItem {
   // is cleared and its bytes do not lie in one run): `clusterRuns` holds
   // them. Empty runs: its chain, else consecutive clusters from the first.
   bool fragmentInferred = false;
+  // exFAT: the bytes written; those from here to `size` read as zeros.
+  std::uint64_t validSize = UINT64_MAX;
   std::uint16_t writeTime = 0;  // DOS time; snapshots keep none (0: midnight)
+  // The clusters to read, when the walk knows them without the FAT: a FAT
+  // file's worked out around other files (`fragmentInferred`); an exFAT
+  // file's one run when its entry says it has no FAT chain, or a deleted
+  // exFAT file's clusters as the walk found them (its chain, still in the
+  // FAT and free, else the run from its first cluster). Empty: the FAT's
+  // chain is followed at extraction.
   std::vector<ClusterRun> clusterRuns = {};
   // Positions in the store of other deleted files that would be read from
   // some of the same clusters: at most one of them can be right.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "volume/boot_sector.h"
+#include "volume/exfat_boot_region.h"
 
 namespace salvex {
 namespace {
@@ -46,10 +47,24 @@ BootSectorVerdict JudgeNtfsFields(Bytes sector) {
   return BootSectorVerdict::ntfs;
 }
 
+// The checksum needs the whole boot region; the fields alone say whether
+// the sector can be an exFAT volume's.
+BootSectorVerdict JudgeExfatFields(Bytes sector) {
+  const ExfatBootFields fields = DecodeExfatBootFields(sector);
+  if (fields.bytesPerSectorShift != 9) return BootSectorVerdict::badSectorSize;
+  if (fields.sectorsPerClusterShift > 16) return BootSectorVerdict::badClusterSize;
+  if (fields.volumeLength == 0) return BootSectorVerdict::noVolumeSize;
+  if (fields.clusterCount == 0 || fields.fatLength == 0 || fields.clusterHeapOffset >= fields.volumeLength) {
+    return BootSectorVerdict::badExfatFields;
+  }
+  return BootSectorVerdict::exfat;
+}
+
 }  // namespace
 
 BootSectorVerdict JudgeBootSector(Bytes sector) {
   if (!HasBootSignature(sector)) return BootSectorVerdict::noSignature;
+  if (IsExfatBootSector(sector)) return JudgeExfatFields(sector);
   FsType type = FsType::none;
   if (HasText(sector, 82, "FAT32")) {
     type = FsType::fat32;
@@ -87,6 +102,10 @@ std::optional<PartitionRecord> WholeDiskVolume(Bytes sector, std::uint64_t diskS
       // NTFS counts its sectors without the last one, which holds the copy
       // of the boot sector that the volume parameters are read from too.
       volumeSectors = std::min<std::uint64_t>(u64le(sector, kNtfsTotalSectors), UINT32_MAX - 1) + 1;
+      break;
+    case BootSectorVerdict::exfat:
+      type = FsType::exfat;
+      volumeSectors = DecodeExfatBootFields(sector).volumeLength;
       break;
     default:
       return std::nullopt;

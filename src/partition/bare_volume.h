@@ -16,20 +16,23 @@ enum class BootSectorVerdict {
   fat16,
   fat32,
   ntfs,
+  exfat,
   noSignature,
-  noFileSystemText,    // neither "FAT12", "FAT16", "FAT32" nor "NTFS"
+  noFileSystemText,    // neither "FAT12", "FAT16", "FAT32", "NTFS" nor "EXFAT"
   badSectorSize,       // not 512 bytes a sector
   badClusterSize,      // sectors per cluster not a power of two up to 128
   badFatFields,        // no reserved sectors, no or more than two FATs, an empty FAT or root, a bad media byte
   noVolumeSize,        // a total of 0 sectors
+  badExfatFields,      // an exFAT boot sector with fields no exFAT volume has
 };
 
-// Judges `sector` by its own fields alone. Between FAT12 and FAT16 the count
-// of clusters decides, not the text.
+// Judges `sector` by its own fields alone (an exFAT boot sector by the
+// fields that can be judged without the rest of its boot region). Between
+// FAT12 and FAT16 the count of clusters decides, not the text.
 BootSectorVerdict JudgeBootSector(Bytes sector);
 
 // The one record of a disk whose sector 0 is `sector`, a FAT12, FAT16,
-// FAT32 or NTFS boot sector: sector 0 to the volume's own end (NTFS's copy of its boot
+// FAT32, NTFS or exFAT boot sector: sector 0 to the volume's own end (NTFS's copy of its boot
 // sector included), no further than the disk's `diskSectors`. Nothing when
 // the sector is no boot sector.
 std::optional<PartitionRecord> WholeDiskVolume(Bytes sector, std::uint64_t diskSectors);

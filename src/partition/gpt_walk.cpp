@@ -10,7 +10,8 @@ constexpr std::uint64_t kLastNamedSector = UINT32_MAX;
 
 // The boot sector's text decides, as in the MBR walk; without one the type
 // GUID does, as its MBR counterpart's type byte would: EFI System (0xEF) is
-// FAT32, basic data (0x07) NTFS.
+// FAT32, basic data (0x07) NTFS. An exFAT volume in a basic-data entry
+// names itself in its boot sector.
 FsType Classify(Bytes bootSector, GptPartitionType type) {
   const FsType byText = ClassifyPartition(bootSector, 0x00, TableKind::primary);
   if (byText != FsType::none) return byText;

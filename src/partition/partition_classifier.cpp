@@ -1,6 +1,7 @@
 #include "partition/partition_classifier.h"
 
 #include "volume/boot_sector.h"
+#include "volume/exfat_boot_region.h"
 
 namespace salvex {
 FsType SmallFatType(Bytes bootSector, FsType named) {
@@ -13,6 +14,9 @@ FsType ClassifyPartition(Bytes bootSector, std::uint8_t typeByte, TableKind tabl
   if (HasText(bootSector, 54, "FAT16")) return SmallFatType(bootSector, FsType::fat16);
   if (HasText(bootSector, 54, "FAT12")) return SmallFatType(bootSector, FsType::fat12);
   if (HasText(bootSector, 3, "NTFS")) return FsType::ntfs;
+  // exFAT shares type 0x07 (and the basic-data GUID) with NTFS: its name
+  // tells them apart.
+  if (HasText(bootSector, 3, "EXFAT   ")) return FsType::exfat;
   switch (typeByte) {
     case 0x04:
     case 0x06:

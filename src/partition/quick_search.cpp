@@ -8,6 +8,7 @@
 #include "common/le_bytes.h"
 #include "partition/partition_classifier.h"
 #include "volume/boot_sector.h"
+#include "volume/exfat_boot_region.h"
 
 namespace salvex {
 namespace {
@@ -24,7 +25,7 @@ constexpr std::uint64_t kSectorLimit = std::uint64_t{UINT32_MAX} + 1;
 
 // The boot-sector tests, in order: "32" ending "FAT32", "16" ending "FAT16"
 // or "12" ending "FAT12" (the count of clusters choosing between the two),
-// then "NTFS".
+// then "NTFS", then "EXFAT".
 std::optional<PartitionRecord> TestBootSector(Bytes sector, std::uint32_t number) {
   if (!HasBootSignature(sector)) return std::nullopt;
   if (u8(sector, 85) == '3' && u8(sector, 86) == '2') {
@@ -37,6 +38,11 @@ std::optional<PartitionRecord> TestBootSector(Bytes sector, std::uint32_t number
   }
   if (HasText(sector, 3, "NTFS")) {
     return PartitionRecord{number, static_cast<std::uint32_t>(u64le(sector, 40)), FsType::ntfs, 0};
+  }
+  if (IsExfatBootSector(sector)) {
+    const std::uint64_t length = DecodeExfatBootFields(sector).volumeLength;
+    return PartitionRecord{number, static_cast<std::uint32_t>(std::min<std::uint64_t>(length, UINT32_MAX)),
+                           FsType::exfat, 0};
   }
   return std::nullopt;
 }

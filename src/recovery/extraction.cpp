@@ -138,10 +138,16 @@ void DataCopier::CopySectors(std::uint64_t firstSector, std::uint64_t sectorCoun
     const std::size_t bytes = std::size_t{sectors} * kSectorSize;
     if (buffer_.size() < bytes) buffer_.resize(bytes);
     const std::span<std::uint8_t> piece(buffer_.data(), bytes);
-    if (hole) {
+    // Bytes past the valid length were never written: whatever the disk
+    // holds there is not the file's.
+    if (hole || copied_ >= request_.validSize) {
       std::fill(piece.begin(), piece.end(), std::uint8_t{0});
     } else {
       result_.unreadableSectors += context_.reader.ReadSectorsFillingGaps(firstSector, sectors, piece);
+      if (request_.validSize - copied_ < bytes) {
+        std::fill(piece.begin() + static_cast<std::ptrdiff_t>(request_.validSize - copied_), piece.end(),
+                  std::uint8_t{0});
+      }
     }
     const std::uint64_t length = std::min<std::uint64_t>(bytes, remaining);
     if (!file_.Write(piece.first(static_cast<std::size_t>(length)))) writeFailed_ = true;

@@ -27,6 +27,8 @@ struct ExtractionRequest {
   const HostFolder* destination = nullptr;
   std::string name;
   std::uint64_t size = 0;
+  // exFAT: the bytes past this one were never written and read as zeros.
+  std::uint64_t validSize = UINT64_MAX;
   std::uint32_t firstCluster = 0;  // FAT
   std::uint32_t recordSector = 0;  // NTFS: the file's MFT record
   std::string stream;              // NTFS: the named data stream to copy ("" the unnamed data)
@@ -34,7 +36,7 @@ struct ExtractionRequest {
   bool deleted = false;
   bool overwritten = false;    // FAT: its clusters are now other files'
   bool noClusterFits = false;  // FAT: its first cluster cannot be known
-  // FAT: a deleted file's clusters as worked out around other files; empty:
+  // FAT: the clusters the walk chose (see FatFileItem::clusterRuns); empty:
   // its chain, else consecutive clusters.
   std::vector<ClusterRun> clusterRuns;
   std::uint32_t id = 0;

@@ -116,6 +116,7 @@ ExtractionRequest FatExtractionRequest(const FatFileItem& file) {
   ExtractionRequest request;
   request.name = file.name;
   request.size = file.size;
+  request.validSize = file.validSize;
   request.firstCluster = file.firstCluster;
   request.deleted = file.deleted;
   request.overwritten = file.overwritten;

@@ -74,8 +74,9 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
     return Outcome::Failed(path + ": " + failure.what());
   }
   // A snapshot keeps no marks: the disk's FAT tells again which deleted
-  // files' clusters are now other files'.
-  if (session.reader.IsOpen() && session.volume.fsType != FsType::ntfs) {
+  // files' clusters are now other files'. exFAT's deleted files keep the
+  // clusters the scan chose.
+  if (session.reader.IsOpen() && session.volume.fsType != FsType::ntfs && session.volume.fsType != FsType::exfat) {
     const std::uint32_t lastSector = LastVolumeSector(session.volume, session.scan);
     const WalkedDirectories none;
     DeletedClusterResolver(session.reader, session.volume, FatEntryLimits(session.volume, lastSector).lastCluster, none,

@@ -1,5 +1,6 @@
 #include "session/standard_scan.h"
 
+#include "exfat/exfat_walk.h"
 #include "fat/calculate_partition_parameters.h"
 #include "fat/fat_walk.h"
 #include "volume/read_volume_parameters.h"
@@ -9,7 +10,8 @@ namespace salvex {
 namespace {
 
 bool ScanFat(VolumeContext& context, ItemStore& store, FolderTreeSink& tree, TreeNodeId rootNode) {
-  const bool completed = WalkFatVolume(context, store);
+  const bool completed =
+      context.volume.fsType == FsType::exfat ? WalkExfatVolume(context, store) : WalkFatVolume(context, store);
   context.ui.SetProgress(0);
   BuildFatFolderTree(store, tree, context.ui, rootNode);
   return completed;

@@ -99,7 +99,8 @@ std::optional<UnreadMarks> MarkUnreadItems(Session& session) {
   for (const FatFolderItem& folder : session.items.FatFolders().Items()) {
     marks.folderSectors.push_back(folder.firstCluster < 2 ? 0 : UnreadSectorsOfFolder(reader, map, volume, lastCluster, folder.firstCluster));
   }
-  if (volume.fsType == FsType::fat32) {
+  // FAT32's and exFAT's roots are cluster chains; FAT16's is a fixed run.
+  if (volume.fsType == FsType::fat32 || volume.fsType == FsType::exfat) {
     marks.rootSectors = UnreadSectorsOfFolder(reader, map, volume, lastCluster, volume.rootDirStart);
   } else {
     marks.rootSectors = map.UnfinishedSectorsIn(volume.rootDirStart, volume.rootDirSectors, kSectorSize);

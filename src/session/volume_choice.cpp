@@ -33,6 +33,7 @@ std::optional<FsType> FsTypeNamed(std::string_view name) {
   if (name == "fat16") return FsType::fat16;
   if (name == "fat32") return FsType::fat32;
   if (name == "ntfs") return FsType::ntfs;
+  if (name == "exfat") return FsType::exfat;
   return std::nullopt;
 }
 

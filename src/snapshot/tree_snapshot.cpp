@@ -6,6 +6,11 @@
 #include "snapshot/snapshot_bytes.h"
 
 namespace salvex {
+
+// exFAT's items are FAT's, in the same records; what FAT's records cannot
+// hold follows them (see WriteExfatExtents).
+bool HoldsFatRecords(FsType type) { return IsFatType(type) || type == FsType::exfat; }
+
 namespace {
 
 constexpr std::string_view kMagic = "rsn4.03";
@@ -14,7 +19,42 @@ static_assert(kMagic.size() + kVersion.size() == kTreeSnapshotHeadBytes);
 constexpr std::size_t kFolderFields = 15;
 constexpr std::size_t kFileFields = 21;
 
-bool IsFat(FsType type) { return IsFatType(type); }
+constexpr std::size_t kRunBytes = 8;
+constexpr std::size_t kExtentFixedBytes = 8 + 8 + 1 + 4;
+
+// After the file records of an exFAT volume, one extent per file in the
+// same order: its 64-bit size, its valid data length, whether it is
+// overwritten (bit 0), and its cluster runs (see FatFileItem::clusterRuns), so that a loaded snapshot reads the same
+// bytes the scan would.
+void WriteExfatExtents(SnapshotWriter& out, const ItemStore& store) {
+  for (const FatFileItem& file : store.FatFiles().Items()) {
+    out.U64(file.size);
+    out.U64(file.validSize);
+    out.U8(file.overwritten ? 1 : 0);
+    out.U32(static_cast<std::uint32_t>(file.clusterRuns.size()));
+    for (const ClusterRun& run : file.clusterRuns) {
+      out.U32(run.first);
+      out.U32(run.count);
+    }
+  }
+}
+
+void ReadExfatExtents(SnapshotReader& in, std::vector<FatFileItem>& files) {
+  for (FatFileItem& file : files) {
+    if (in.Remaining() < kExtentFixedBytes) throw SnapshotError("an exFAT file's extent is cut short");
+    file.size = in.U64();
+    file.validSize = std::min(in.U64(), file.size);
+    file.overwritten = (in.U8() & 1) != 0;
+    const std::uint32_t runs = in.Count(kRunBytes, "cluster runs");
+    file.clusterRuns.reserve(runs);
+    for (std::uint32_t i = 0; i < runs; ++i) {
+      ClusterRun run;
+      run.first = in.U32();
+      run.count = in.U32();
+      file.clusterRuns.push_back(run);
+    }
+  }
+}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -39,7 +79,7 @@ std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const Volume
     out.U32(field);
   }
   out.U16(volume.foundFsOrdinal);
-  if (!IsFat(volume.fsType)) return out.Bytes();
+  if (!HoldsFatRecords(volume.fsType)) return out.Bytes();
 
   out.U32(static_cast<std::uint32_t>(store.FatFolders().Size()));
   for (const FatFolderItem& folder : store.FatFolders().Items()) {
@@ -60,10 +100,11 @@ std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const Volume
     out.U32(file.parentCluster);
     out.U16(file.writeDate);
     out.U16(file.accessDate);
-    out.U32(file.size);
+    out.U32(static_cast<std::uint32_t>(file.size));  // FAT sizes are 32-bit
     out.U8(file.deleted ? 1 : 0);
     out.U32(file.id);
   }
+  if (volume.fsType == FsType::exfat) WriteExfatExtents(out, store);
   return out.Bytes();
 }
 
@@ -86,9 +127,9 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
   snapshot.range = ReadRange(in);
   VolumeParameters& volume = snapshot.volume;
   volume.fsType = static_cast<FsType>(in.U16());
-  if (!IsFat(volume.fsType) && volume.fsType != FsType::ntfs) {
+  if (!HoldsFatRecords(volume.fsType) && volume.fsType != FsType::ntfs) {
     throw SnapshotError("it names a file system of type " + std::to_string(static_cast<unsigned>(volume.fsType)) +
-                        ", which no scan makes (50 FAT12, 100 FAT16, 200 FAT32, 300 NTFS)");
+                        ", which no scan makes (50 FAT12, 100 FAT16, 200 FAT32, 300 NTFS, 400 exFAT)");
   }
   for (std::uint32_t* field : {&volume.sectorsPerFat, &volume.sectorsPerCluster, &volume.rootDirSectors,
                                &volume.reservedSectors, &volume.clusterBase, &volume.fat1Start, &volume.fat2Start,
@@ -97,7 +138,7 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
     *field = in.U32();
   }
   volume.foundFsOrdinal = in.U16();
-  if (!IsFat(volume.fsType)) return snapshot;
+  if (!HoldsFatRecords(volume.fsType)) return snapshot;
 
   const std::uint32_t folders = in.Count(2 + kFolderFields, "folders");
   snapshot.folders.reserve(folders);
@@ -126,6 +167,7 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
     in.U32();  // the stored id: files are numbered again
     snapshot.files.push_back(std::move(item));
   }
+  if (volume.fsType == FsType::exfat) ReadExfatExtents(in, snapshot.files);
   return snapshot;
 }
 
@@ -141,8 +183,7 @@ void ApplyTreeSnapshot(const TreeSnapshot& snapshot, ScanState& scan, VolumePara
                        folder.deleted);
   }
   for (const FatFileItem& file : snapshot.files) {
-    store.AddFatFile(file.name, file.firstCluster, file.parentCluster, file.writeDate, file.accessDate, file.size,
-                     file.deleted);
+    store.AddFatFile(file);
     ++store.counters.fileCount;
   }
 }

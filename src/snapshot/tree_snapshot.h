@@ -25,8 +25,13 @@ struct TreeSnapshot {
   std::vector<FatFileItem> files;
 };
 
-// The ".RSNP" file of a scan: range, volume parameters and, for FAT, every
-// folder and file of the store.
+// Whether a snapshot of this file system holds folder and file records
+// (NTFS snapshots hold the volume alone).
+bool HoldsFatRecords(FsType type);
+
+// The ".RSNP" file of a scan: range, volume parameters and, for FAT and
+// exFAT, every folder and file of the store (exFAT's files with their 64-bit
+// sizes, valid data lengths and cluster runs after the file records).
 std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const VolumeParameters& volume,
                                              const ItemStore& store);
 

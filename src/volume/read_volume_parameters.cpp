@@ -1,7 +1,11 @@
 #include "volume/read_volume_parameters.h"
 
 #include "common/le_bytes.h"
+#include <algorithm>
+#include <vector>
+
 #include "volume/boot_sector.h"
+#include "volume/exfat_boot_region.h"
 
 namespace salvex {
 namespace {
@@ -156,6 +160,29 @@ bool ReadNtfs(VolumeContext& context) {
   return true;
 }
 
+// Takes the main boot region, or its backup when the main one fails its
+// checksum or holds fields no exFAT volume can have.
+bool ReadExfat(VolumeContext& context) {
+  const std::uint32_t start = context.scan.rangeStart;
+  std::vector<std::uint8_t> regions(2 * kExfatBootRegionSectors * kSectorSize);
+  ReadSectorsZeroed(context.reader, start, 2 * kExfatBootRegionSectors, regions);
+  const auto choice = ChooseExfatBootRegion(regions);
+  if (!choice) return false;
+  const ExfatBootFields& fields = choice->fields;
+  VolumeParameters& volume = context.volume;
+  volume.sectorsPerCluster = fields.SectorsPerCluster();
+  volume.sectorsPerFat = fields.fatLength;
+  volume.reservedSectors = fields.fatOffset;
+  volume.fat1Start = start + fields.fatOffset;
+  volume.fat2Start = fields.numberOfFats == 2 ? volume.fat1Start + fields.fatLength : 0;
+  volume.rootDirSectors = 0;
+  volume.rootDirStart = fields.rootCluster;
+  volume.clusterBase = start + fields.clusterHeapOffset - 2 * volume.sectorsPerCluster;
+  volume.volumeEnd =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{start} + fields.volumeLength - 1, UINT32_MAX));
+  return true;
+}
+
 }  // namespace
 
 bool ReadVolumeParameters(VolumeContext& context) {
@@ -165,6 +192,7 @@ bool ReadVolumeParameters(VolumeContext& context) {
     case FsType::fat12:
     case FsType::fat16: return ReadFixedRootFat(context);
     case FsType::ntfs: return ReadNtfs(context);
+    case FsType::exfat: return ReadExfat(context);
     case FsType::none: break;
   }
   return true;

@@ -253,8 +253,8 @@ TEST_F(DamagedFat, SnapshotsAreJudgedByTheirHeadAndTheirBytesAreNeverPrintedRaw)
   } snapshots[] = {
       {"a gigabyte of zeros", "", "Invalid version of the file found : \\x00\\x00\\x00\\x00\\x00\\x00\\x00"},
       {"controls in the magic", "rs\n\x1b[2J" + good.substr(7), "Invalid version of the file found : rs\\x0a\\x1b[2J"},
-      {"a file system no scan makes", good.substr(0, 26) + Le16(400) + good.substr(28),
-       "it names a file system of type 400, which no scan makes"},
+      {"a file system no scan makes", good.substr(0, 26) + Le16(500) + good.substr(28),
+       "it names a file system of type 500, which no scan makes"},
   };
   for (const auto& snapshot : snapshots) {
     SCOPED_TRACE(snapshot.what);

@@ -13,7 +13,7 @@ namespace {
 
 using testing::ByteImage;
 
-enum class BootText { none, fat32, fat16, ntfs };
+enum class BootText { none, fat32, fat16, ntfs, exfat };
 
 void PutBootText(ByteImage& image, std::uint64_t sector, BootText text) {
   const std::uint64_t base = sector * kSectorSize;
@@ -21,6 +21,7 @@ void PutBootText(ByteImage& image, std::uint64_t sector, BootText text) {
     case BootText::fat32: image.PutText(base + 82, "FAT32   "); break;
     case BootText::fat16: image.PutText(base + 54, "FAT16   "); break;
     case BootText::ntfs: image.PutText(base + 3, "NTFS    "); break;
+    case BootText::exfat: image.PutText(base + 3, "EXFAT   "); break;
     case BootText::none: break;
   }
   image.PutBootSignature(sector);
@@ -47,6 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ClassifyCase{BootText::fat32, 0x0C, TableKind::primary, FsType::fat32},
                       ClassifyCase{BootText::fat32, 0x07, TableKind::primary, FsType::fat32},
                       ClassifyCase{BootText::ntfs, 0x83, TableKind::primary, FsType::ntfs},
+                      ClassifyCase{BootText::exfat, 0x07, TableKind::primary, FsType::exfat},
+                      ClassifyCase{BootText::exfat, 0x0C, TableKind::extended, FsType::exfat},
                       ClassifyCase{BootText::fat32, 0x1B, TableKind::primary, FsType::fat32},
                       ClassifyCase{BootText::none, 0x1B, TableKind::primary, FsType::none},
                       ClassifyCase{BootText::fat16, 0x83, TableKind::extended, FsType::fat16},

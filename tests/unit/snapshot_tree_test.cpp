@@ -320,6 +320,58 @@ TEST(TreeSnapshot, RoundTripKeepsEveryItemAndNumbersFilesAgain) {
   EXPECT_EQ(loaded.FatFolders().ChildrenOf(3).size(), 1u);
 }
 
+// exFAT's files keep what FAT's records cannot hold: sizes past 4 GiB, the
+// valid data length, the overwritten mark and the clusters the scan chose;
+// a file cut inside that part is refused.
+TEST(TreeSnapshot, ExfatRoundTripKeepsSizesValidLengthsAndClusterRuns) {
+  VolumeParameters exfat = Fat32Volume();
+  exfat.fsType = FsType::exfat;
+  ItemStore store;
+  store.AddFatFolder("Videos", 9, 0, 1, 2, 0, false);
+  FatFileItem video;
+  video.name = "clip.mp4";
+  video.firstCluster = 10;
+  video.parentCluster = 9;
+  video.size = 6'000'000'000;
+  video.validSize = 5'000'000'001;
+  video.clusterRuns = {{10, 183'106}};
+  store.AddFatFile(video);
+  FatFileItem gone;
+  gone.name = "gone.txt";
+  gone.firstCluster = 400'000;
+  gone.size = 9000;
+  gone.deleted = true;
+  gone.validSize = 4000;
+  gone.overwritten = true;
+  gone.clusterRuns = {{400'000, 2}, {400'010, 1}};
+  store.AddFatFile(gone);
+  ScanState scan;
+  SetRange(scan, kRange);
+  const std::vector<std::uint8_t> bytes = EncodeTreeSnapshot(scan, exfat, store);
+
+  ScanState loadedScan;
+  VolumeParameters loadedVolume;
+  ItemStore loaded;
+  ApplyTreeSnapshot(DecodeTreeSnapshot(bytes), loadedScan, loadedVolume, loaded);
+  EXPECT_EQ(loadedVolume.fsType, FsType::exfat);
+  ASSERT_EQ(loaded.FatFolders().Size(), 1u);
+  ASSERT_EQ(loaded.FatFiles().Size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    const FatFileItem& want = store.FatFiles().Items()[i];
+    const FatFileItem& got = loaded.FatFiles().Items()[i];
+    EXPECT_EQ(got.name, want.name);
+    EXPECT_EQ(got.parentCluster, want.parentCluster);
+    EXPECT_EQ(got.size, want.size);
+    EXPECT_EQ(got.validSize, want.validSize);
+    EXPECT_EQ(got.deleted, want.deleted);
+    EXPECT_EQ(got.overwritten, want.overwritten);
+    EXPECT_EQ(got.clusterRuns, want.clusterRuns);
+  }
+  for (const std::size_t cut : {std::size_t{1}, std::size_t{8}, std::size_t{21}}) {
+    EXPECT_THROW(DecodeTreeSnapshot(std::span(bytes).first(bytes.size() - cut)), SnapshotError) << cut;
+  }
+}
+
 TEST(TreeSnapshot, NtfsSnapshotLoadsRangeAndParametersAndEmptiesTheStore) {
   constexpr SectorRange kNtfsRange{FsType::ntfs, 63, 1000, 1062, 0};
   VolumeParameters ntfs;

@@ -1,0 +1,252 @@
+#include "exfat/exfat_walk.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "exfat/exfat_bitmap.h"
+#include "exfat/exfat_entry_set.h"
+#include "exfat/exfat_chain.h"
+
+namespace salvex {
+namespace {
+
+// No exFAT directory is larger than 256 MiB.
+constexpr std::uint64_t kMaxDirectoryBytes = std::uint64_t{256} << 20;
+// Directories are read this many sectors at a time, so Stop is seen soon.
+constexpr std::uint32_t kReadSectors = 256;
+
+// How a folder's directory lies on the disk, as its stream entry says.
+struct FolderLayout {
+  bool noFatChain = false;
+  std::uint64_t dataLength = 0;
+};
+
+class ExfatWalk {
+ public:
+  ExfatWalk(VolumeContext& context, ItemStore& store)
+      : context_(context),
+        volume_(context.volume),
+        store_(store),
+        lastCluster_(ExfatLastCluster(volume_, LastVolumeSector(volume_, context.scan))),
+        clusterBytes_(std::uint64_t{volume_.sectorsPerCluster} * kSectorSize) {}
+
+  bool Run() {
+    store_.ClearFatItems();
+    UiPort& ui = context_.ui;
+    ui.SetStopVisible(true);
+    ui.SetProgress(0);
+    ui.ShowProgress(true);
+    if (lastCluster_ >= 2 && clusterBytes_ != 0) {
+      WalkRoot();
+      WalkFoldersWhere(false);
+      WalkFoldersWhere(true);
+    }
+    const bool completed = !Stopped();
+    context_.scan.stopRequested = false;
+    ui.SetStopVisible(false);
+    return completed;
+  }
+
+ private:
+  bool Stopped() const { return context_.scan.StopRequested(); }
+
+  std::uint64_t ClustersFor(std::uint64_t bytes) const {
+    const std::uint64_t clusters = (bytes + clusterBytes_ - 1) / clusterBytes_;
+    return std::min<std::uint64_t>(clusters, lastCluster_ - 1);
+  }
+
+  // Consecutive clusters from `first`, never past the volume's last one.
+  std::vector<ClusterRun> RunFrom(std::uint32_t first, std::uint64_t clusters) const {
+    if (first < 2 || first > lastCluster_ || clusters == 0) return {};
+    const std::uint64_t fits = std::min<std::uint64_t>(clusters, std::uint64_t{lastCluster_} - first + 1);
+    return {{first, static_cast<std::uint32_t>(fits)}};
+  }
+
+  // A deleted item's clusters: its chain when the FAT still holds one of
+  // the length its size needs and the bitmap calls every cluster of it free
+  // (exFAT marks clusters free in the bitmap, and often leaves the FAT
+  // alone), else the run from its first cluster.
+  std::vector<ClusterRun> DeletedLayout(std::uint32_t first, bool noFatChain, std::uint64_t bytes) {
+    const std::uint64_t clusters = ClustersFor(bytes);
+    if (!noFatChain && clusters > 1 && first >= 2 && first <= lastCluster_) {
+      std::vector<std::uint32_t> chain;
+      const ExfatChainEnd end = FollowExfatChain(context_.reader, volume_, lastCluster_, first, clusters + 1, chain);
+      std::vector<ClusterRun> runs = RunsOfChain(chain);
+      // A chain that goes on past the size belongs to something written later.
+      if (end == ExfatChainEnd::endOfChain && chain.size() == clusters && !bitmap_.AnyUsed(runs)) return runs;
+    }
+    return RunFrom(first, clusters);
+  }
+
+  // The clusters of a directory, bounded by its stated length (when it has
+  // one), by the volume and by the largest directory exFAT allows.
+  std::vector<ClusterRun> DirectoryRuns(std::uint32_t first, const FolderLayout* layout, bool deleted) {
+    const std::uint64_t maxClusters = std::max<std::uint64_t>(1, ClustersFor(kMaxDirectoryBytes));
+    const std::uint64_t stated =
+        layout && layout->dataLength != 0 ? std::min(ClustersFor(layout->dataLength), maxClusters) : maxClusters;
+    if (layout && layout->noFatChain) return RunFrom(first, std::max<std::uint64_t>(stated, 1));
+    if (deleted) return DeletedLayout(first, false, std::max<std::uint64_t>(stated, 1) * clusterBytes_);
+    std::vector<std::uint32_t> chain;
+    FollowExfatChain(context_.reader, volume_, lastCluster_, first, stated, chain);
+    return RunsOfChain(chain);
+  }
+
+  // Reads the clusters of `runs`; sectors that cannot be read read as zeros
+  // (the end of the directory, to the decoder) and, for a directory
+  // (`folderKey` given), are recorded.
+  std::vector<std::uint8_t> ReadRuns(const std::vector<ClusterRun>& runs, std::optional<std::uint32_t> folderKey) {
+    std::uint64_t total = 0;
+    for (const ClusterRun& run : runs) total += run.count;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(total * clusterBytes_));
+    std::size_t at = 0;
+    for (const ClusterRun& run : runs) {
+      const std::uint64_t first = volume_.ClusterToSector(run.first);
+      const std::uint64_t sectors = std::uint64_t{run.count} * volume_.sectorsPerCluster;
+      for (std::uint64_t done = 0; done < sectors && !Stopped();) {
+        const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kReadSectors, sectors - done));
+        std::vector<std::uint32_t> unreadable;
+        context_.reader.ReadSectorsFillingGaps(first + done, count, MutableBytes(bytes).subspan(at, count * kSectorSize),
+                                               &unreadable);
+        for (const std::uint32_t position : unreadable) {
+          if (!folderKey) break;
+          store_.unreadableDirectorySectors.push_back(
+              {*folderKey, static_cast<std::uint32_t>(first + done + position)});
+        }
+        at += std::size_t{count} * kSectorSize;
+        done += count;
+      }
+    }
+    return bytes;
+  }
+
+  void WalkRoot() {
+    const std::vector<ClusterRun> runs = DirectoryRuns(volume_.rootDirStart, nullptr, false);
+    const std::vector<std::uint8_t> bytes = ReadRuns(runs, kFatRootKey);
+    ExfatDirectoryContents contents = DecodeExfatDirectory(bytes, true);
+    if (contents.bitmap) ReadBitmap(*contents.bitmap);
+    AddItems(contents, kFatRootKey, false);
+  }
+
+  void ReadBitmap(const ExfatBitmapEntry& entry) {
+    const std::uint64_t needed = (std::uint64_t{lastCluster_} - 1 + 7) / 8;
+    const std::uint64_t bytes = std::min(entry.dataLength, needed);
+    if (bytes == 0 || entry.firstCluster < 2) return;
+    // The bitmap keeps a FAT chain; a damaged chain is read as one run.
+    const std::uint64_t clusters = ClustersFor(bytes);
+    std::vector<std::uint32_t> chain;
+    FollowExfatChain(context_.reader, volume_, lastCluster_, entry.firstCluster, clusters, chain);
+    const std::vector<ClusterRun> runs =
+        chain.size() == clusters ? RunsOfChain(chain) : RunFrom(entry.firstCluster, clusters);
+    std::vector<std::uint8_t> bits = ReadRuns(runs, std::nullopt);
+    bits.resize(static_cast<std::size_t>(std::min<std::uint64_t>(bits.size(), bytes)));
+    bitmap_ = ExfatBitmap(std::move(bits));
+  }
+
+  void Report(const ExfatEntrySet& set) {
+    ItemCounters& counters = store_.counters;
+    ++counters.entriesSeen;
+    UiPort& ui = context_.ui;
+    ui.SetPanelValue(set.IsFolder() ? panel::kFoldersFound : panel::kFilesFound,
+                     std::to_string(set.IsFolder() ? counters.folderCount : counters.fileCount));
+    ui.SetPanelValue(panel::kLastItem, set.name);
+  }
+
+  void AddItems(const ExfatDirectoryContents& contents, std::uint32_t parentKey, bool inheritedDeleted) {
+    for (const ExfatEntrySet& set : contents.sets) {
+      // A deleted set that fails its checksum was partly written over.
+      if (set.deleted && !set.checksumOk) continue;
+      const bool deleted = inheritedDeleted || set.deleted;
+      const auto writeDate = static_cast<std::uint16_t>(set.modified >> 16);
+      const auto accessDate = static_cast<std::uint16_t>(set.accessed >> 16);
+      if (set.IsFolder()) {
+        // Without a cluster of its own a folder has no key: it is empty anyway.
+        if (set.firstCluster < 2 || set.firstCluster > lastCluster_) continue;
+        layouts_.emplace(set.firstCluster, FolderLayout{set.NoFatChain(), set.dataLength});
+        store_.AddFatFolder(set.name, set.firstCluster, parentKey, writeDate, accessDate, 0, deleted);
+      } else {
+        store_.AddFatFile(FileItemOf(set, parentKey, deleted));
+        ++store_.counters.fileCount;
+      }
+      Report(set);
+    }
+  }
+
+  FatFileItem FileItemOf(const ExfatEntrySet& set, std::uint32_t parentKey, bool deleted) {
+    FatFileItem file;
+    file.name = set.name;
+    file.firstCluster = set.firstCluster;
+    file.parentCluster = parentKey;
+    file.writeDate = static_cast<std::uint16_t>(set.modified >> 16);
+    file.writeTime = static_cast<std::uint16_t>(set.modified & 0xFFFF);
+    file.accessDate = static_cast<std::uint16_t>(set.accessed >> 16);
+    file.size = set.dataLength;
+    file.validSize = std::min(set.validDataLength, set.dataLength);
+    file.deleted = deleted;
+    if (set.dataLength == 0) return file;
+    if (deleted) {
+      file.clusterRuns = DeletedLayout(set.firstCluster, set.NoFatChain(), set.dataLength);
+      file.overwritten = bitmap_.AnyUsed(file.clusterRuns);
+    } else if (set.NoFatChain()) {
+      file.clusterRuns = RunFrom(set.firstCluster, ClustersFor(set.dataLength));
+    }
+    return file;
+  }
+
+  // The folder list grows while it is walked, so every folder found is read
+  // once. Live folders go first: the bitmap and the live items then tell
+  // which deleted folders' clusters are taken.
+  void WalkFoldersWhere(bool deleted) {
+    auto& folders = store_.FatFolders();
+    for (std::size_t position = 0; position < folders.Size() && !Stopped(); ++position) {
+      const FatFolderItem& folder = folders.Items()[position];
+      if (folder.deleted != deleted || folder.overwritten) continue;
+      const std::uint32_t key = folder.firstCluster;
+      const auto layout = layouts_.find(key);
+      const FolderLayout* stated = layout == layouts_.end() ? nullptr : &layout->second;
+      const std::vector<ClusterRun> runs = DirectoryRuns(key, stated, deleted);
+      if (deleted && bitmap_.AnyUsed(runs)) {
+        store_.MarkFatFolderOverwritten(static_cast<std::uint32_t>(position));
+        continue;
+      }
+      context_.ui.SetPanelValue(panel::kCurrentSector, std::to_string(volume_.ClusterToSector(key)));
+      const std::vector<std::uint8_t> bytes = ReadRuns(runs, key);
+      if (Stopped()) return;
+      const ExfatDirectoryContents contents = DecodeExfatDirectory(bytes, true);
+      if (deleted && !contents.endSeen) ++store_.counters.deletedFoldersNotReadWhole;
+      AddItems(contents, key, deleted);
+      ++walked_;
+      context_.ui.SetProgress(static_cast<int>(std::min<std::size_t>(100, walked_ * 100 / (folders.Size() + 1))));
+    }
+  }
+
+  VolumeContext& context_;
+  const VolumeParameters& volume_;
+  ItemStore& store_;
+  const std::uint32_t lastCluster_;
+  const std::uint64_t clusterBytes_;
+  ExfatBitmap bitmap_;
+  std::unordered_map<std::uint32_t, FolderLayout> layouts_;
+  std::size_t walked_ = 0;
+};
+
+}  // namespace
+
+bool WalkExfatVolume(VolumeContext& context, ItemStore& store) { return ExfatWalk(context, store).Run(); }
+
+std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
+  const std::uint64_t perCluster = volume.sectorsPerCluster;
+  if (perCluster == 0) return 0;
+  // The cluster base wraps as the 32-bit sector numbers do.
+  const std::uint64_t heapStart = static_cast<std::uint32_t>(volume.clusterBase + 2 * volume.sectorsPerCluster);
+  if (std::uint64_t{lastSector} + 1 <= heapStart) return 0;
+  const std::uint64_t heapClusters = (std::uint64_t{lastSector} + 1 - heapStart) / perCluster;
+  const std::uint64_t fatEntries = std::uint64_t{volume.sectorsPerFat} * (kSectorSize / 4);
+  const std::uint64_t clusters = std::min(heapClusters, fatEntries > 2 ? fatEntries - 2 : 0);
+  if (clusters == 0) return 0;
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(clusters + 1, 0xFFFFFFF5));
+}
+
+}  // namespace salvex

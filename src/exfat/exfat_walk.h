@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+#include "items/item_store.h"
+#include "volume/volume_context.h"
+
+namespace salvex {
+
+// The Standard Scan of an exFAT volume, into the FAT half of the store
+// (folders keyed by their first cluster, the root by kFatRootKey): clears the
+// FAT items, reads the allocation bitmap and the root directory, then every
+// live folder in the order found, breadth first, then every deleted folder
+// the same way. A deleted item whose clusters the bitmap gives to something
+// else now is marked overwritten (a folder so marked is not read). Stop
+// ends it between directories; what was found stays. Clears the Stop flag at
+// the end; returns false when Stop cut the walk short.
+bool WalkExfatVolume(VolumeContext& context, ItemStore& store);
+
+// The highest cluster number of the volume: the smaller of what the volume's
+// last sector and its FAT allow; 0 when neither leaves a cluster.
+std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t lastSector);
+
+}  // namespace salvex

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "common/le_bytes.h"
+
+namespace salvex {
+
+// An exFAT volume begins with two boot regions of 12 sectors each, the main
+// one and its backup: the boot sector, 8 extended boot sectors, the OEM
+// parameters, a reserved sector and a sector filled with the checksum of
+// the 11 before it.
+inline constexpr std::uint32_t kExfatBootRegionSectors = 12;
+inline constexpr std::uint32_t kExfatBackupBootRegion = 12;
+
+// The fields of an exFAT boot sector that locate its FAT, its cluster heap
+// and its root directory. Offsets and lengths are in sectors, relative to
+// the volume's first sector.
+struct ExfatBootFields {
+  std::uint64_t partitionOffset = 0;
+  std::uint64_t volumeLength = 0;
+  std::uint32_t fatOffset = 0;
+  std::uint32_t fatLength = 0;
+  std::uint32_t clusterHeapOffset = 0;
+  std::uint32_t clusterCount = 0;
+  std::uint32_t rootCluster = 0;
+  std::uint32_t volumeSerial = 0;
+  std::uint16_t revision = 0;
+  std::uint16_t volumeFlags = 0;
+  std::uint8_t bytesPerSectorShift = 0;
+  std::uint8_t sectorsPerClusterShift = 0;
+  std::uint8_t numberOfFats = 0;
+
+  std::uint32_t SectorsPerCluster() const { return std::uint32_t{1} << sectorsPerClusterShift; }
+  // The sector of the FAT in use: the second one when the volume has two
+  // and its flags say the second is active.
+  std::uint32_t ActiveFatOffset() const {
+    return numberOfFats == 2 && (volumeFlags & 1) != 0 ? fatOffset + fatLength : fatOffset;
+  }
+};
+
+// Why a boot region was or was not taken.
+enum class ExfatBootVerdict {
+  sound,
+  tooShort,           // fewer than 12 sectors of bytes
+  noSignature,        // no 0x55 0xAA at the end of the boot sector
+  noFileSystemText,   // no "EXFAT   " at byte 3
+  notZeroed,          // bytes 11 to 63 (where FAT keeps its fields) are not all zero
+  badChecksum,        // sector 11 does not repeat the checksum of sectors 0 to 10
+  badSectorSize,      // not 512-byte sectors
+  badClusterSize,     // a cluster of more than 32 MiB
+  badFatCount,        // neither one nor two FATs
+  badLayout,          // the FAT or the cluster heap lies outside the volume, or overlaps the boot regions
+  badClusterCount,    // no clusters, or more than the heap or the FAT holds
+  badRootCluster,     // a root directory cluster outside the heap
+};
+
+const char* ExfatBootVerdictText(ExfatBootVerdict verdict);
+
+// The checksum of a boot region: a 32-bit rotate-right-and-add over the
+// bytes of its first 11 sectors, leaving out VolumeFlags and
+// PercentInUse (bytes 106, 107 and 112), which change without the checksum
+// being rewritten.
+std::uint32_t ExfatBootChecksum(Bytes region);
+
+// True when `sector` names itself an exFAT boot sector ("EXFAT   " and the
+// signature); the fields are judged by JudgeExfatBootRegion.
+bool IsExfatBootSector(Bytes sector);
+
+ExfatBootFields DecodeExfatBootFields(Bytes bootSector);
+
+// Judges one boot region (12 sectors of bytes) by its own bytes alone.
+ExfatBootVerdict JudgeExfatBootRegion(Bytes region);
+
+struct ExfatBootChoice {
+  ExfatBootFields fields;
+  bool fromBackup = false;
+  ExfatBootVerdict mainVerdict = ExfatBootVerdict::sound;
+  ExfatBootVerdict backupVerdict = ExfatBootVerdict::sound;
+};
+
+// The main region's fields when it is sound, else the backup's; nothing
+// when neither is. `volume` holds the volume's first 24 sectors (fewer when
+// the disk ends sooner).
+std::optional<ExfatBootChoice> ChooseExfatBootRegion(Bytes volume);
+
+}  // namespace salvex
