@@ -677,10 +677,10 @@ snapshot_seeds() {
     fi
   done
   if [ -n "$salvex" ]; then
-    for name in fat16 fat16-4k fat32-1m ntfs-root ntfs-files; do
+    for name in fat16 fat16-4k fat32-1m exfat ntfs-root ntfs-files; do
       image=$work/$name.img
       [ -f "$image" ] || continue
-      case $name in fat16*) type=fat16 ;; fat32*) type=fat32 ;; *) type=ntfs ;; esac
+      case $name in fat16*) type=fat16 ;; fat32*) type=fat32 ;; exfat) type=exfat ;; *) type=ntfs ;; esac
       sectors=$(($(stat -c %s "$image") / 512))
       if [ "$type" != ntfs ]; then
         ASAN_OPTIONS=detect_leaks=0 "$salvex" scan "$image" --start 0 --size "$sectors" --type "$type" \

@@ -101,6 +101,7 @@ ItemListPane::ItemListPane(FileTypes& types, ItemTableModel::Renamed renamed, QW
   Watch(table_);
   Watch(icons_);
   connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { emit currentRowChanged(); });
+  connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { emit selectionChanged(); });
   SetLayout(wizard::ListLayout::details);
 }
 

@@ -57,6 +57,8 @@ class ItemListPane final : public QWidget {
   void pressed();
   // The current row changed (the keyboard's or the pointer's).
   void currentRowChanged();
+  // Rows were selected or unselected.
+  void selectionChanged();
   void doubleClicked();
   void menuRequested(QPoint globalPosition);
   // The in-place editor closed, committed or not.
