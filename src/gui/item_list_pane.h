@@ -17,6 +17,7 @@ class QTableView;
 
 namespace salvex::gui {
 
+class ColumnWidths;
 class FileTypes;
 class ItemSortProxy;
 
@@ -72,6 +73,7 @@ class ItemListPane final : public QWidget {
 
   ItemTableModel* model_ = nullptr;
   ItemSortProxy* proxy_ = nullptr;
+  ColumnWidths* widths_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   QWidget* blank_ = nullptr;
   QTableView* table_ = nullptr;

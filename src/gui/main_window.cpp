@@ -56,6 +56,7 @@ MainWindow::MainWindow(const ScanState& scan, QWidget* parent) : QMainWindow(par
   relay_ = std::make_unique<UiPortRelay>(*this, *screen_);
   setAcceptDrops(true);
   resize(1040, 740);
+  restoreGeometry(QSettings().value(kGeometryKey).toByteArray());
 }
 
 MainWindow::~MainWindow() = default;
@@ -222,6 +223,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // The close box asks as Exit does; the window goes only once Quit is called.
   if (!quitStatus_ && controller_ != nullptr) controller_->OnExit();
   if (quitStatus_ || controller_ == nullptr) {
+    QSettings().setValue(kGeometryKey, saveGeometry());
     event->accept();
   } else {
     event->ignore();

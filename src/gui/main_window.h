@@ -134,6 +134,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   void UpdateSelectionStatus();
 
   static constexpr const char* kPreviewShownKey = "view/preview";
+  static constexpr const char* kGeometryKey = "window/geometry";
 
   FileTypes types_;
   CommandActions* actions_ = nullptr;
