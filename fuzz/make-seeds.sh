@@ -776,6 +776,7 @@ exfat_seeds() {
   local root_sector=$((heap + (root - 2) * (1 << shift)))
   dd if="$image" of="$out/exfat_boot_region/mkfs" bs=512 count=$((root_sector + (1 << shift))) status=none
   cp "$out/exfat_boot_region/mkfs" "$out/exfat_boot_region/main-damaged"
+  cp "$out/exfat_boot_region/mkfs" "$out/standard_scan/exfat-mkfs"
   poke "$out/exfat_boot_region/main-damaged" 300 ff
   dd if="$image" of="$out/exfat_entry_set/root" bs=512 skip="$root_sector" count=$((1 << shift)) status=none
 }

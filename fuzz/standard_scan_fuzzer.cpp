@@ -1,6 +1,6 @@
 // The input is a small disk holding one FAT volume at sector 0: the whole
-// Standard Scan over it (geometry, directory walk, folder tree) as FAT16 and
-// as FAT32. Reads past the end of the input fail, as on a short disk.
+// Standard Scan over it (geometry, directory walk, folder tree) as FAT12,
+// FAT16, FAT32 and exFAT. Reads past the end of the input fail, as on a short disk.
 
 #include <algorithm>
 
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // One disk for every type: copying a large input is most of a run's time.
   Session session;
   fuzz::OpenInput(session, data, size);
-  for (const FsType type : {FsType::fat12, FsType::fat16, FsType::fat32}) {
+  for (const FsType type : {FsType::fat12, FsType::fat16, FsType::fat32, FsType::exfat}) {
     session.volume = {};
     session.items = {};
     FolderTreeModel tree;
