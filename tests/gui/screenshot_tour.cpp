@@ -1,4 +1,4 @@
-#include "gui/screenshot_tour.h"
+#include "screenshot_tour.h"
 
 #include <QAbstractButton>
 #include <QApplication>
