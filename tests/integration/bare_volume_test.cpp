@@ -63,8 +63,8 @@ TEST_P(BareVolumeTest, IsListedScannedAndRecoveredAsTheWholeDisk) {
     MakeEmptyFile(image, c.sectors);
     RunChecked(std::string("SOURCE_DATE_EPOCH=946728000 mkfs.fat -s 1 -i 5a1e0001 -F ") +
                (c.kind == BareKind::fat32 ? "32 " : c.kind == BareKind::fat12 ? "12 " : "16 ") + ShellQuote(image.string()));
-    MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {{name, 3000, kNoon}});
-    bytes = FileContent(name, 3000);
+    MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {PatternFile(name, 3000, kNoon)});
+    bytes = HighBytes(name, 3000);
   }
   if (c.tableLikeBootCode) PatchImage(image, 446, std::string("\x00\x01\x01\x00\x06\xfe\xff\xff\x00\x00\x00\x00\x00\x00\xcb\xd8", 16));
   const std::string source = ShellQuote(image.string());
@@ -130,7 +130,7 @@ TEST(BareVolume, TheWindowShowsOneNodeAndScansIt) {
   const fs::path image = dir / "stick.img";
   MakeEmptyFile(image, 32768);
   RunChecked("SOURCE_DATE_EPOCH=946728000 mkfs.fat -F 16 -s 1 -i 5a1e0001 " + ShellQuote(image.string()));
-  MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {{"NOTES.TXT", 3000, kNoon}});
+  MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {PatternFile("NOTES.TXT", 3000, kNoon)});
   Session session;
   FakeWizardView view;
   SynchronousWorker worker;
