@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Times `salvex scan --json` against The Sleuth Kit's `fls -r -p` on the same
-# FAT32 image of many small files (bench/make_many_files_image.sh), both warm
-# in the page cache, and prints both times, the ratio salvex/fls, and how many
-# entries each listed.
+# FAT32 image of many small files (bench/make_many_files_image.sh), or with
+# SCAN_FS=exfat the same tree on exFAT (bench/make_many_exfat_image.sh), both
+# warm in the page cache, and prints both times, the ratio salvex/fls, and
+# how many entries each listed.
 #
-# usage: bench/scan_vs_fls.sh [FILES]        (default 40000 files)
+# usage: bench/scan_vs_fls.sh [FILES]        (default 40000 files; exFAT 10000)
 # environment:
+#   SCAN_FS              fat32 (default) or exfat
 #   SALVEX               the salvex binary (default: build-bench/, then build/)
 #   SALVEX_BENCH_IMAGES  where images are kept between runs (default build-bench/bench-images)
 #   RUNS, WARMUP         timed and untimed runs of each program (default 10 and 3)
@@ -15,20 +17,26 @@ export LC_ALL=C  # one sort order for comm, and "." in the numbers
 bench_name=scan_vs_fls
 # shellcheck source=bench_lib.sh
 source "$(dirname "$0")/bench_lib.sh"
-files=${1:-40000}
+fs_type=${SCAN_FS:-fat32}
+case $fs_type in
+  fat32) maker=make_many_files_image.sh default_files=40000 ;;
+  exfat) maker=make_many_exfat_image.sh default_files=10000 ;;
+  *) bench_die "SCAN_FS must be fat32 or exfat, not '$fs_type'" ;;
+esac
+files=${1:-$default_files}
 runs=${RUNS:-10}
 warmup=${WARMUP:-3}
 
 [[ $files =~ ^[1-9][0-9]*$ ]] || bench_die "FILES must be a positive number, not '$files'"
 bench_find_salvex
 bench_need fls jq hyperfine
-image=$(bench_cached_image "fat32-$files-files" "$bench_here/make_many_files_image.sh" "$files")
+image=$(bench_cached_image "$fs_type-$files-files" "$bench_here/$maker" "$files")
 sectors=$(( $(stat -c %s "$image") / 512 ))
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-salvex_args=("$salvex" scan "$image" --start 0 --size "$sectors" --type fat32 --json)
+salvex_args=("$salvex" scan "$image" --start 0 --size "$sectors" --type "$fs_type" --json)
 fls_args=(fls -r -p "$image")
 
 # One untimed run of each also fills the page cache and gives the listings

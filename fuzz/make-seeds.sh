@@ -677,10 +677,10 @@ snapshot_seeds() {
     fi
   done
   if [ -n "$salvex" ]; then
-    for name in fat16 fat16-4k fat32-1m ntfs-root ntfs-files; do
+    for name in fat16 fat16-4k fat32-1m exfat ntfs-root ntfs-files; do
       image=$work/$name.img
       [ -f "$image" ] || continue
-      case $name in fat16*) type=fat16 ;; fat32*) type=fat32 ;; *) type=ntfs ;; esac
+      case $name in fat16*) type=fat16 ;; fat32*) type=fat32 ;; exfat) type=exfat ;; *) type=ntfs ;; esac
       sectors=$(($(stat -c %s "$image") / 512))
       if [ "$type" != ntfs ]; then
         ASAN_OPTIONS=detect_leaks=0 "$salvex" scan "$image" --start 0 --size "$sectors" --type "$type" \
@@ -690,6 +690,13 @@ snapshot_seeds() {
       ASAN_OPTIONS=detect_leaks=0 "$salvex" deep-scan "$image" --fs "$type" --save-snapshot "$work/deep-$name" \
         >/dev/null 2>&1 && cp "$work/DEEP-${name^^}.RS2" "$out/snapshot_advance/deep-$name" || true
     done
+    # The empty exFAT volume's snapshot with a file added: its record, then
+    # its extent (size, valid length, overwritten, one run of one cluster).
+    if [ -f "$out/snapshot_tree/scan-exfat" ]; then
+      { head -c -8 "$out/snapshot_tree/scan-exfat"
+        snapshot_fields u32:0 u32:1 u16:26 t:A.TXT u32:4 u32:0 u16:20481 u16:20482 u32:6 u8:0 u32:0 \
+          u64:6 u64:4 u8:0 u32:1 u32:4 u32:1; } >"$out/snapshot_tree/crafted-exfat"
+    fi
   else
     echo "make-seeds: no salvex that saves snapshots (set SALVEX=...), only crafted snapshot seeds" >&2
   fi

@@ -57,8 +57,8 @@ void AddDeepOptions(CLI::App& command, VolumeOptions& volume, DeepOptions& deep)
 int main(int argc, char** argv) {
   // Listings of millions of items: stdout is not shared with C stdio.
   std::ios::sync_with_stdio(false);
-  CLI::App app{"Brimora Salvex FAT: recovers folders and files, live and deleted, from FAT12, FAT16 and FAT32 volumes.\n"
-               "Disks and images are only ever read."};
+  CLI::App app{"Brimora Salvex FAT: recovers folders and files, live and deleted, from FAT12, FAT16, FAT32 and exFAT volumes\n"
+               "(and NTFS). Disks and images are only ever read."};
   app.set_version_flag("--version", "salvex " SALVEX_VERSION);
   app.require_subcommand(1);
 

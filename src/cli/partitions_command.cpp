@@ -64,7 +64,7 @@ int RunPartitions(const PartitionsOptions& options) {
   OpenDiskOrImage(session, options.source);
   ReadPartitionTables(session);
   if (!options.json && session.partitions.partitionCount == 0) {
-    std::cout << "No FAT12, FAT16, FAT32 or NTFS partitions found in the partition tables of " << options.source.path
+    std::cout << "No FAT12, FAT16, FAT32, exFAT or NTFS partitions found in the partition tables of " << options.source.path
               << ".\nThe tables may be damaged: look for lost partitions with salvex search-partitions, or\n"
                  "search the disk with salvex deep-scan.\n";
   } else {

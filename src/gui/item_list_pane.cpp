@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "gui/column_widths.h"
 #include "gui/item_sort_proxy.h"
 #include "wizard/step_presentation.h"
 
@@ -70,6 +71,7 @@ ItemListPane::ItemListPane(FileTypes& types, ItemTableModel::Renamed renamed, QW
   table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   table_->setSortingEnabled(true);
   WhiteBackground(table_);
+  widths_ = new ColumnWidths(*table_, *model_);
 
   icons_ = new QListView(this);
   icons_->setObjectName(QStringLiteral("itemIcons"));
@@ -101,6 +103,7 @@ ItemListPane::ItemListPane(FileTypes& types, ItemTableModel::Renamed renamed, QW
   Watch(table_);
   Watch(icons_);
   connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { emit currentRowChanged(); });
+  connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { emit selectionChanged(); });
   SetLayout(wizard::ListLayout::details);
 }
 
@@ -122,8 +125,8 @@ bool ItemListPane::eventFilter(QObject* watched, QEvent* event) {
 
 void ItemListPane::SetLayout(wizard::ListLayout layout) {
   model_->SetLayout(layout);
+  widths_->Apply(layout);
   QHeaderView* header = table_->horizontalHeader();
-  for (int column = 0; column < model_->columnCount(); ++column) header->resizeSection(column, model_->ColumnWidth(column));
   const bool items = layout != wizard::ListLayout::details;
   table_->setShowGrid(items);
   table_->setSortingEnabled(items);
@@ -137,6 +140,7 @@ void ItemListPane::SetRows(const wizard::ItemListModel* rows) {
   table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   proxy_->sort(-1);
   model_->SetRows(rows);
+  widths_->FitNames(rows);
 }
 
 void ItemListPane::SetListVisible(bool visible) {

@@ -17,6 +17,7 @@ class QTableView;
 
 namespace salvex::gui {
 
+class ColumnWidths;
 class FileTypes;
 class ItemSortProxy;
 
@@ -57,6 +58,8 @@ class ItemListPane final : public QWidget {
   void pressed();
   // The current row changed (the keyboard's or the pointer's).
   void currentRowChanged();
+  // Rows were selected or unselected.
+  void selectionChanged();
   void doubleClicked();
   void menuRequested(QPoint globalPosition);
   // The in-place editor closed, committed or not.
@@ -70,6 +73,7 @@ class ItemListPane final : public QWidget {
 
   ItemTableModel* model_ = nullptr;
   ItemSortProxy* proxy_ = nullptr;
+  ColumnWidths* widths_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   QWidget* blank_ = nullptr;
   QTableView* table_ = nullptr;

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include "gui/button_bar.h"
@@ -26,11 +27,13 @@
 #include "gui/message_boxes.h"
 #include "gui/progress_row.h"
 #include "gui/scan_options.h"
+#include "gui/status_line.h"
 #include "gui/theme_icon.h"
 #include "gui/tree_pane.h"
 #include "gui/ui_port_relay.h"
 #include "gui/widget_port.h"
 #include "gui/wizard_buttons.h"
+#include "wizard/list_summary.h"
 #include "wizard/wizard_commands.h"
 #include "wizard/wizard_controller.h"
 
@@ -47,10 +50,13 @@ MainWindow::MainWindow(const ScanState& scan, QWidget* parent) : QMainWindow(par
   actions_ = new CommandActions(this);
   actions_->FillMenuBar(*menuBar());
   setCentralWidget(BuildCentre(scan));
-  screen_ = std::make_unique<WidgetPort>(*this, *panel_, *progress_, *buttons_);
+  status_ = new StatusLine(this);
+  statusBar()->addWidget(status_, 1);
+  screen_ = std::make_unique<WidgetPort>(*this, *panel_, *progress_, *buttons_, *status_);
   relay_ = std::make_unique<UiPortRelay>(*this, *screen_);
   setAcceptDrops(true);
   resize(1040, 740);
+  restoreGeometry(QSettings().value(kGeometryKey).toByteArray());
 }
 
 MainWindow::~MainWindow() = default;
@@ -121,6 +127,7 @@ void MainWindow::Attach(wizard::WizardController& controller, wizard::WizardComm
   connect(list_, &ItemListPane::pressed, this, [c] { c->OnListClick(); });
   connect(list_, &ItemListPane::doubleClicked, this, [c] { c->OnListDoubleClick(); });
   connect(list_, &ItemListPane::menuRequested, this, &MainWindow::ShowRowMenu);
+  connect(list_, &ItemListPane::selectionChanged, this, &MainWindow::UpdateSelectionStatus);
   // A cancelled edit, or one that lost its row, ends the rename with no text.
   connect(list_, &ItemListPane::renameClosed, this, [c] {
     if (c->RenameInProgress()) c->OnRenameEnded("");
@@ -172,6 +179,16 @@ void MainWindow::UpdatePreview() {
   preview_->ShowFile(*rows_, *row);
 }
 
+void MainWindow::UpdateListStatus() {
+  listCounts_ = rows_ == nullptr || !rows_->HoldsItems() ? QString() : ToQString(wizard::ListCountsText(wizard::CountRows(*rows_)));
+  UpdateSelectionStatus();
+}
+
+void MainWindow::UpdateSelectionStatus() {
+  const bool items = rows_ != nullptr && rows_->HoldsItems();
+  status_->SetListTexts(listCounts_, items ? ToQString(wizard::SelectionText(*rows_, list_->SelectedRows())) : QString());
+}
+
 void MainWindow::OnCommand(Command command) { commands_->Run(command); }
 
 bool MainWindow::OnKey(wizard::Key key) {
@@ -206,6 +223,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // The close box asks as Exit does; the window goes only once Quit is called.
   if (!quitStatus_ && controller_ != nullptr) controller_->OnExit();
   if (quitStatus_ || controller_ == nullptr) {
+    QSettings().setValue(kGeometryKey, saveGeometry());
     event->accept();
   } else {
     event->ignore();
@@ -257,6 +275,7 @@ void MainWindow::ShowListRows(const wizard::ItemListModel* rows) {
   rows_ = rows;
   list_->SetRows(rows);
   UpdatePreview();
+  UpdateListStatus();
 }
 void MainWindow::SetListVisible(bool visible) { list_->SetListVisible(visible); }
 void MainWindow::SetViewMode(wizard::ViewMode mode) { list_->SetViewMode(mode); }
@@ -280,7 +299,10 @@ void MainWindow::SetControlShown(Control control, wizard::Shown shown) {
   if (part == nullptr) return;
   part->setVisible(shown.visible);
   part->setEnabled(shown.enabled);
-  if (control == Control::stop) progress_->SetStopShown(shown.visible);
+  if (control == Control::stop) {
+    progress_->SetStopShown(shown.visible);
+    status_->SetScanning(shown.visible);
+  }
 }
 
 void MainWindow::SetScanTypeChecked(ScanType type) { options_->SetChecked(type); }

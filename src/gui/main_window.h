@@ -29,6 +29,7 @@ class ItemListPane;
 class KeyRouter;
 class ProgressRow;
 class ScanOptions;
+class StatusLine;
 class TreePane;
 class UiPortRelay;
 class WidgetPort;
@@ -71,6 +72,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   ScanOptions& Options() const { return *options_; }
   WizardButtons& Buttons() const { return *buttons_; }
   ProgressRow& Progress() const { return *progress_; }
+  StatusLine& Status() const { return *status_; }
   CommandActions& Actions() const { return *actions_; }
   ButtonBar& Bar() const { return *bar_; }
   QString QuickHelpText() const;
@@ -127,8 +129,12 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   // The item list's context menu, where the wizard allows it.
   void ShowRowMenu(QPoint globalPosition);
   void UpdatePreview();
+  // The status bar's counts of the list and of its selection.
+  void UpdateListStatus();
+  void UpdateSelectionStatus();
 
   static constexpr const char* kPreviewShownKey = "view/preview";
+  static constexpr const char* kGeometryKey = "window/geometry";
 
   FileTypes types_;
   CommandActions* actions_ = nullptr;
@@ -144,6 +150,8 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   QPlainTextEdit* quickHelp_ = nullptr;
   WizardButtons* buttons_ = nullptr;
   ProgressRow* progress_ = nullptr;
+  StatusLine* status_ = nullptr;
+  QString listCounts_;
   std::unique_ptr<WidgetPort> screen_;
   std::unique_ptr<UiPortRelay> relay_;
   KeyRouter* keys_ = nullptr;

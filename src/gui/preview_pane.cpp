@@ -55,9 +55,16 @@ PreviewPane::PreviewPane(wizard::PreviewReader& reader, RequestOf requestOf, QWi
   text_->setReadOnly(true);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  auto* blank = new QLabel(this);
+  // Framed and white as the list beside it, so the pane reads as one even
+  // with nothing in it.
+  auto* blank = new QLabel(QStringLiteral("Select a file to preview it"), this);
   blank->setAlignment(Qt::AlignCenter);
+  blank->setWordWrap(true);
   blank->setObjectName(QStringLiteral("previewBlank"));
+  blank->setFrameShape(QFrame::StyledPanel);
+  blank->setAutoFillBackground(true);
+  blank->setBackgroundRole(QPalette::Base);
+  blank->setForegroundRole(QPalette::PlaceholderText);
   pages_ = new QStackedWidget(this);
   pages_->addWidget(blank);
   pages_->addWidget(picture_);

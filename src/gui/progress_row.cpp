@@ -58,6 +58,8 @@ void ProgressRow::OnCurrentSector(std::string_view value) {
   UpdateRate();
 }
 
+QString ProgressRow::RateText() const { return sweep_ ? rate_->text() : QString(); }
+
 void ProgressRow::UpdateRate() {
   const std::string text = sweep_->Text();
   rate_->setText(QString::fromStdString(text));

@@ -31,6 +31,8 @@ class ProgressRow final : public QWidget {
 
   QProgressBar* Bar() const { return bar_; }
   QLabel* RateLabel() const { return rate_; }
+  // Empty when no sweep runs.
+  QString RateText() const;
 
  private:
   void UpdateRate();

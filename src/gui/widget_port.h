@@ -8,13 +8,14 @@ namespace salvex::gui {
 
 class InfoPanel;
 class ProgressRow;
+class StatusLine;
 class WizardButtons;
 
 // What the engines report, drawn on the window's widgets; the window's
 // thread only (UiPortRelay brings workers' calls here).
 class WidgetPort final : public UiPort {
  public:
-  WidgetPort(QWidget& window, InfoPanel& panel, ProgressRow& progress, WizardButtons& buttons);
+  WidgetPort(QWidget& window, InfoPanel& panel, ProgressRow& progress, WizardButtons& buttons, StatusLine& status);
 
   void SetPanelValue(std::string_view label, std::string_view value) override;
   void SetStatus(std::string_view text) override;
@@ -29,6 +30,7 @@ class WidgetPort final : public UiPort {
   InfoPanel& panel_;
   ProgressRow& progress_;
   WizardButtons& buttons_;
+  StatusLine& status_;
 };
 
 }  // namespace salvex::gui

@@ -8,13 +8,13 @@
 namespace salvex {
 
 // Walks the master boot record at `tableSector` and the extended chain behind
-// it, replacing the contents of `table` with the FAT12, FAT16, FAT32 and NTFS
+// it, replacing the contents of `table` with the FAT12, FAT16, FAT32, exFAT and NTFS
 // partitions found (at most 25). At sector 0, a protective MBR hands over to
 // the GUID partition table (WalkGpt). Returns the number of records.
 std::uint32_t WalkPartitionTables(SectorReader& reader, std::uint32_t tableSector, PartitionTable& table);
 
 // The walks made when the user leaves the disk step. A disk whose sector 0 is
-// a FAT12, FAT16, FAT32 or NTFS boot sector, and whose entries at 446 are no
+// a FAT12, FAT16, FAT32, exFAT or NTFS boot sector, and whose entries at 446 are no
 // plausible table (or a table naming no partition), is one volume: a single
 // `wholeDisk` record. Else: sector 0, sector 0 again
 // (a first read of a waking disk may fail), then 61 and 62, where some disk

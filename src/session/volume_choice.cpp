@@ -42,7 +42,7 @@ Outcome ChoosePartition(Session& session, unsigned number) {
   if (number == 0 || number > found) {
     return Outcome::Failed("partition " + std::to_string(number) + " does not exist: " +
                            session.reader.Source()->Name() + " has " + std::to_string(found) +
-                           " FAT12, FAT16, FAT32 or NTFS partition(s)");
+                           " FAT12, FAT16, FAT32, exFAT or NTFS partition(s)");
   }
   if (!SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1))) {
     return Outcome::Failed(PartitionCaption(number - 1, session.partitions.records[number - 1]) + " " +
@@ -70,7 +70,7 @@ Outcome ChooseOnlyFatPartition(Session& session, unsigned& number) {
   if (fat == 1) return ChoosePartition(session, number);
   number = 0;
   return Outcome::Failed(fat == 0 ? "the partition tables of " + session.reader.Source()->Name() +
-                                        " list no FAT12, FAT16 or FAT32 partition"
+                                        " list no FAT12, FAT16, FAT32 or exFAT partition"
                                   : "the partition tables list " + std::to_string(fat) + " FAT partitions");
 }
 

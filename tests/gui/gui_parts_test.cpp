@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QFile>
 #include <QMimeDatabase>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -23,6 +24,7 @@
 #include "gui/item_list_pane.h"
 #include "gui/item_table_model.h"
 #include "gui/sweep_rate.h"
+#include "wizard/step_presentation.h"
 #include "gui/ui_port_relay.h"
 #include "support/recording_ui_port.h"
 #include "support/tool_runner.h"
@@ -172,6 +174,38 @@ void GuiPartsTest::AFolderOf200000FilesOpensAndSorts() {
   QCoreApplication::processEvents();
   QCOMPARE(pane.ActiveView(), static_cast<QAbstractItemView*>(pane.Icons()));
   QCOMPARE(pane.Icons()->model()->index(0, 0).data().toString(), pane.Table()->model()->index(0, 0).data().toString());
+}
+
+// The Name column widens to the longest name, up to half the view; a width
+// the user drags is what the next list starts with.
+void GuiPartsTest::ColumnWidthsFitLongNamesAndAreRemembered() {
+  ItemStore store;
+  HitLists hits;
+  store.AddFatFile("a.txt", 10, 0, 0x359C, 0x359C, 1, false);
+  store.AddFatFile("A rather long file name that no default column shows whole.docx", 11, 0, 0x359C, 0x359C, 1, false);
+  gui::FileTypes types;
+  wizard::ItemListModel rows(store, hits, [&types](std::string_view name) { return types.TypeName(name); });
+  rows.ShowFolder(wizard::ItemSource::fat, 0, FilterTable{});
+  const int standard = wizard::ItemColumns(wizard::ListLayout::itemsSizeRight)[0].width;
+  {
+    gui::ItemListPane pane(types, [](const std::string&) {});
+    pane.resize(1400, 600);
+    pane.show();
+    pane.SetLayout(wizard::ListLayout::itemsSizeRight);
+    pane.SetRows(&rows);
+    const int fitted = pane.Table()->columnWidth(0);
+    QVERIFY2(fitted > standard + 100 && fitted <= pane.Table()->viewport()->width() / 2, qPrintable(QString::number(fitted)));
+    // Half the view at most.
+    pane.resize(500, 600);
+    pane.SetRows(&rows);
+    QCOMPARE(pane.Table()->columnWidth(0), std::max(standard, pane.Table()->viewport()->width() / 2));
+    pane.Table()->horizontalHeader()->resizeSection(3, 222);  // as a drag does
+  }
+  gui::ItemListPane again(types, [](const std::string&) {});
+  again.SetLayout(wizard::ListLayout::itemsSizeRight);
+  again.SetRows(&rows);
+  QCOMPARE(again.Table()->columnWidth(3), 222);
+  QSettings().clear();
 }
 
 // The warning mark of a deleted FAT file: its tool tip names each reason,

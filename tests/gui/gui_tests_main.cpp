@@ -2,6 +2,7 @@
 // [CLASS] [QtTest options]` runs one test class, or all of them.
 
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
   // folder of their own, not the user's.
   QStandardPaths::setTestModeEnabled(true);
   QApplication::setOrganizationName(QStringLiteral("Brimora"));
+  // Each run starts from the window's defaults (sizes, widths).
+  QSettings().clear();
   salvex::gui::ChooseIconTheme();
   salvex::testing::WindowFlowTest flow;
   salvex::testing::LongSweepTest sweep;

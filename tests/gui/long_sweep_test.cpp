@@ -14,6 +14,7 @@
 #include "box_answerer.h"
 #include "gui/info_panel.h"
 #include "gui/progress_row.h"
+#include "gui/status_line.h"
 #include "support/tool_runner.h"
 #include "window_driver.h"
 #include "window_flow_test.h"
@@ -52,6 +53,11 @@ void LongSweepTest::StopAsksAndTheWindowKeepsTurning() {
   QTRY_VERIFY(drive.Window().Panel().ValueText(2) != QStringLiteral("0"));
   QLabel* rate = drive.Window().Progress().RateLabel();
   QTRY_VERIFY_WITH_TIMEOUT(rate->isVisible() && rate->text().contains(QStringLiteral("B/s")), 15000);
+  // The status bar tells the phase and the rate too.
+  const gui::StatusLine& status = drive.Window().Status();
+  QVERIFY(status.Scanning());
+  QVERIFY(!status.LeftText().isEmpty());
+  QTRY_VERIFY(status.RightText().contains(QStringLiteral("B/s")));
   const QString shots = qEnvironmentVariable("SALVEX_GUI_TEST_SHOTS");
   if (!shots.isEmpty()) drive.Window().grab().save(QDir(shots).filePath(QStringLiteral("sweep.png")));
 

@@ -14,6 +14,7 @@
 #include "gui/info_panel.h"
 #include "gui/item_table_model.h"
 #include "gui/scan_options.h"
+#include "gui/status_line.h"
 #include "support/tool_images.h"
 #include "support/tool_runner.h"
 #include "window_driver.h"
@@ -142,6 +143,14 @@ void WindowFlowTest::StandardScanFromTheDiskToTheItemsAndBack() {
   QCOMPARE(drive.Cell(1, 3), QString::fromStdString(ListedDate(kDay)));
   QCOMPARE(drive.Cell(1, 4), QString::fromStdString(ListedDate(kDay)));
   QCOMPARE(drive.Cell(0, 1), QStringLiteral("Folder"));
+
+  // The status bar counts what the list shows, then what is selected of it.
+  const gui::StatusLine& status = drive.Window().Status();
+  QCOMPARE(status.LeftText(), QStringLiteral("1 folder, 3 files, 1 deleted"));
+  QVERIFY(!status.Scanning());
+  QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, drive.RowCentre(1));
+  QTest::mouseClick(table.viewport(), Qt::LeftButton, Qt::ControlModifier, drive.RowCentre(0));
+  QCOMPARE(status.RightText(), QStringLiteral("2 selected, 4.9 KB"));
 
   // A header sorts, a second click reverses (folders stay first), a new fill
   // brings back the order found.

@@ -33,6 +33,7 @@ class GuiPartsTest final : public QObject {
   void DesktopEntriesForAType();
   void OpenWithStartsTheProgramPicked();
   void AFolderOf200000FilesOpensAndSorts();
+  void ColumnWidthsFitLongNamesAndAreRemembered();
   void MarkedDeletedFilesSayWhyInTheirToolTips();
   void WorkersReachTheWindowCoalesced();
   void BoxesFromAWorkerWaitOrAnswerAtQuit();

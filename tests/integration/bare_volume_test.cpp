@@ -14,6 +14,7 @@
 #include "partition/bare_volume.h"
 #include "session/session.h"
 #include "session/worker.h"
+#include "support/exfat_test_volume.h"
 #include "support/fake_wizard_view.h"
 #include "support/json_value.h"
 #include "support/ntfs_tool_volume.h"
@@ -124,13 +125,37 @@ TEST(BareVolume, ATableWrittenOverAFormattedDiskIsStillTheTable) {
   EXPECT_EQ(records.items[0].At("startSector").Num(), 2048u);
 }
 
-TEST(BareVolume, TheWindowShowsOneNodeAndScansIt) {
-  SALVEX_REQUIRE_TOOLS("mkfs.fat", "mcopy");
+// The window's Standard Scan of a stick or card formatted whole, of each
+// FAT kind: one node, from sector 0, and the file listed.
+struct WindowCase {
+  const char* name;
+  const char* caption;
+  std::uint32_t sectors;
+};
+
+class BareVolumeWindowTest : public ::testing::TestWithParam<WindowCase> {};
+
+TEST_P(BareVolumeWindowTest, TheWindowShowsOneNodeAndScansIt) {
+  const WindowCase& c = GetParam();
+  const bool exfat = std::string(c.caption).ends_with("exFAT");
+  if (exfat) {
+    SALVEX_REQUIRE_TOOLS("mkfs.exfat");
+  } else {
+    SALVEX_REQUIRE_TOOLS("mkfs.fat", "mcopy");
+  }
   TempDir dir;
   const fs::path image = dir / "stick.img";
-  MakeEmptyFile(image, 32768);
-  RunChecked("SOURCE_DATE_EPOCH=946728000 mkfs.fat -F 16 -s 1 -i 5a1e0001 " + ShellQuote(image.string()));
-  MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {PatternFile("NOTES.TXT", 3000, kNoon)});
+  if (exfat) {
+    ExfatTestVolume volume = ExfatTestVolume::Create(image, std::uint64_t{c.sectors} * kSectorSize, 4096);
+    const std::string text = HighBytes("NOTES.TXT", 3000);
+    volume.AddFile("/NOTES.TXT", std::vector<std::uint8_t>(text.begin(), text.end()));
+  } else {
+    MakeEmptyFile(image, c.sectors);
+    const char* bits = std::string(c.caption).ends_with("FAT12") ? "12" : "16";
+    RunChecked(std::string("SOURCE_DATE_EPOCH=946728000 mkfs.fat -F ") + bits + " -s 1 -i 5a1e0001 " +
+               ShellQuote(image.string()));
+    MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {PatternFile("NOTES.TXT", 3000, kNoon)});
+  }
   Session session;
   FakeWizardView view;
   SynchronousWorker worker;
@@ -142,15 +167,21 @@ TEST(BareVolume, TheWindowShowsOneNodeAndScansIt) {
                          wizard::TreeHit::onItem);
   controller.OnNext();
   ASSERT_EQ(controller.WizardStep(), 1);
-  ASSERT_EQ(view.TreeNodes(wizard::TreeKind::partitions), (std::vector<std::string>{"Whole Disk - FAT16"}));
+  ASSERT_EQ(view.TreeNodes(wizard::TreeKind::partitions), (std::vector<std::string>{c.caption}));
   controller.OnTreeClick(view.trees.at(wizard::TreeKind::partitions)->Children(FolderTreeModel::kRoot)[0],
                          wizard::TreeHit::onItem);
   EXPECT_EQ(view.panelValues["Partition Start"], "0");
-  EXPECT_EQ(view.panelValues["Partition End"], "32767");
+  EXPECT_EQ(view.panelValues["Partition End"], std::to_string(c.sectors - 1));
   controller.OnNext();
   ASSERT_EQ(controller.WizardStep(), 3);
   EXPECT_EQ(view.ListNames(), (std::vector<std::string>{"NOTES.TXT"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Tools, BareVolumeWindowTest,
+                         ::testing::Values(WindowCase{"Fat16", "Whole Disk - FAT16", 32768},
+                                           WindowCase{"Fat12Floppy", "Whole Disk - FAT12", 2880},
+                                           WindowCase{"Exfat", "Whole Disk - exFAT", 65536}),
+                         [](const ::testing::TestParamInfo<WindowCase>& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace salvex::testing

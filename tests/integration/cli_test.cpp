@@ -263,7 +263,7 @@ TEST(CliErrors, ASearchThatFindsNoPartitionFails) {
   EXPECT_EQ(run.err, "salvex: error: No partition found, use advance mode to recover the data\n");
   const SalvexRun tables = RunSalvex(SALVEX_BINARY, "partitions " + ShellQuote(blank.string()), dir.Path());
   EXPECT_EQ(tables.status, 1) << "finding no partition in the tables fails as the search does";
-  EXPECT_EQ(tables.out.rfind("No FAT12, FAT16, FAT32 or NTFS partitions found in the partition tables of ", 0), 0u)
+  EXPECT_EQ(tables.out.rfind("No FAT12, FAT16, FAT32, exFAT or NTFS partitions found in the partition tables of ", 0), 0u)
       << tables.out;
 }
 

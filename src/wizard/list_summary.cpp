@@ -1,0 +1,42 @@
+#include "wizard/list_summary.h"
+
+#include "wizard/recovery_texts.h"
+
+namespace salvex::wizard {
+namespace {
+
+std::string Counted(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + ' ' + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+ListCounts CountRows(const ItemListModel& rows) {
+  ListCounts counts;
+  for (std::size_t row = 0; row < rows.RowCount(); ++row) {
+    if (rows.At(row).folder) {
+      ++counts.folders;
+    } else {
+      ++counts.files;
+    }
+    if (rows.IsDeleted(row)) ++counts.deleted;
+  }
+  return counts;
+}
+
+std::string ListCountsText(const ListCounts& counts) {
+  std::string text = Counted(counts.folders, "folder", "folders") + ", " + Counted(counts.files, "file", "files");
+  if (counts.deleted > 0) text += ", " + std::to_string(counts.deleted) + " deleted";
+  return text;
+}
+
+std::string SelectionText(const ItemListModel& rows, const std::vector<std::size_t>& selected) {
+  if (selected.empty()) return {};
+  std::uint64_t bytes = 0;
+  for (const std::size_t row : selected) {
+    if (row < rows.RowCount()) bytes += rows.FileSize(row);
+  }
+  return std::to_string(selected.size()) + " selected, " + SizeText(bytes);
+}
+
+}  // namespace salvex::wizard
