@@ -23,6 +23,8 @@ struct FolderClusterHit {
   std::uint16_t writeDate = 0;
   std::uint16_t accessDate = 0;
   std::uint16_t candidate = kUnclaimed;
+
+  bool operator==(const FolderClusterHit&) const = default;
 };
 
 // The MFT record of a folder.
@@ -36,6 +38,8 @@ struct MftFolderHit {
   std::uint64_t changed = 0;
   std::uint32_t indexCluster = 0;  // first cluster of its index allocation, 0 = none
   bool deleted = false;
+
+  bool operator==(const MftFolderHit&) const = default;
 };
 
 // The MFT record of a file.
@@ -47,6 +51,8 @@ struct MftFileHit {
   std::uint64_t changed = 0;
   std::uint64_t size = 0;
   bool deleted = false;
+
+  bool operator==(const MftFileHit&) const = default;
 };
 
 // An NTFS index block whose owning folder is known.
@@ -56,6 +62,8 @@ struct IndexBlockHit {
   std::uint32_t vcn = 0;
   std::uint16_t mark = 0xFFFF;
   std::uint8_t sectors = 0;
+
+  bool operator==(const IndexBlockHit&) const = default;
 };
 
 // What the sector sweep found, each list in ascending sector order, which

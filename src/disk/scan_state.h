@@ -34,6 +34,8 @@ struct SectorRange {
   std::uint32_t rangeSize = 0;
   std::uint32_t rangeEnd = 0;
   std::uint16_t partitionIndex = 0;
+
+  bool operator==(const SectorRange&) const = default;
 };
 
 inline SectorRange RangeOf(const ScanState& scan) {

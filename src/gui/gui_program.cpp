@@ -1,6 +1,9 @@
 #include "gui/gui_program.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+
+#include "gui/theme_icon.h"
 
 #include "wizard/preview_content.h"
 
@@ -57,6 +60,16 @@ void GuiProgram::Start() {
   // Shown first, so that a box about an image that cannot be opened has its window.
   window_.show();
   controller_->StartUp();
+}
+
+void PrepareApplication() {
+  QApplication::setApplicationName(QStringLiteral("salvex-gui"));
+  QApplication::setOrganizationName(QStringLiteral("Brimora"));
+  QApplication::setApplicationVersion(QStringLiteral(SALVEX_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral("salvex-gui"));
+  // The window ends only through the wizard's Exit, which asks first.
+  QApplication::setQuitOnLastWindowClosed(false);
+  ChooseIconTheme();
 }
 
 }  // namespace salvex::gui

@@ -53,4 +53,8 @@ class GuiProgram {
   std::unique_ptr<wizard::WizardCommands> commands_;
 };
 
+// What salvex-gui sets on its QApplication before the program is made: its
+// names, the icon theme, and that it ends only through the wizard's Exit.
+void PrepareApplication();
+
 }  // namespace salvex::gui

@@ -12,8 +12,6 @@
 #include <vector>
 
 #include "gui/gui_program.h"
-#include "gui/screenshot_tour.h"
-#include "gui/theme_icon.h"
 
 #ifndef SALVEX_HOME_PAGE
 #define SALVEX_HOME_PAGE ""
@@ -34,13 +32,7 @@ int main(int argc, char** argv) {
     }
   }
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("salvex-gui"));
-  QApplication::setOrganizationName(QStringLiteral("Brimora"));
-  QApplication::setApplicationVersion(QStringLiteral(SALVEX_VERSION));
-  QApplication::setDesktopFileName(QStringLiteral("salvex-gui"));
-  // The window ends only through the wizard's Exit, which asks first.
-  QApplication::setQuitOnLastWindowClosed(false);
-  salvex::gui::ChooseIconTheme();
+  salvex::gui::PrepareApplication();
 
   salvex::gui::GuiProgram::Settings settings;
   for (const QString& image : QApplication::arguments().mid(1)) settings.images.push_back(image.toStdString());
@@ -48,12 +40,5 @@ int main(int argc, char** argv) {
   settings.homePage = SALVEX_HOME_PAGE;
   salvex::gui::GuiProgram program(std::move(settings));
   program.Start();
-
-  std::unique_ptr<salvex::gui::ScreenshotTour> tour;
-  const QString screenshots = qEnvironmentVariable("SALVEX_GUI_SCREENSHOTS");
-  if (!screenshots.isEmpty()) {
-    tour = std::make_unique<salvex::gui::ScreenshotTour>(program, screenshots);
-    tour->Start();
-  }
   return application.exec();
 }

@@ -34,6 +34,8 @@ struct VolumeParameters {
   std::uint32_t volumeEnd = 0;        // last sector of a found file system, 0 = unknown
   std::uint16_t foundFsOrdinal = 0;
 
+  bool operator==(const VolumeParameters&) const = default;
+
   // First sector of `cluster`; its sectors follow contiguously.
   std::uint32_t ClusterToSector(std::uint32_t cluster) const { return clusterBase + cluster * sectorsPerCluster; }
 };

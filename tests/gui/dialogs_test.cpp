@@ -14,6 +14,7 @@
 #include "gui/imaging_dialog.h"
 #include "gui/recovery_settings_dialog.h"
 #include "gui/saving_dialog.h"
+#include "trimming_progress.h"
 #include "window_flow_test.h"
 
 namespace salvex::testing {
@@ -137,16 +138,12 @@ void DialogsTest::ImagingShowsTheLatestProgressAndStopOnlyRaisesTheFlag() {
     std::atomic<bool> stop{false};
     gui::ImagingDialog dialog("/dev/sdz", stop);
     dialog.show();
-    ImagingProgress progress;
-    progress.phase = RescuePhase::trimming;
-    progress.extent = 2ULL << 30;
-    progress.totals.bytes[MapTotals::Index(BlockStatus::finished)] = 1ULL << 30;
-    progress.totals.bytes[MapTotals::Index(BlockStatus::nonTrimmed)] = (1ULL << 30) - 1536;
-    progress.totals.bytes[MapTotals::Index(BlockStatus::badSector)] = 1536;
-    progress.totals.areas[MapTotals::Index(BlockStatus::badSector)] = 3;
-    progress.readErrors = 7;
-    progress.bytesRescued = 1ULL << 30;
-    progress.elapsed = c.elapsed;
+    const ImagingProgress progress = TrimmingProgress({.extent = 2ULL << 30,
+                                                       .rescued = 1ULL << 30,
+                                                       .badBytes = 1536,
+                                                       .badAreas = 3,
+                                                       .readErrors = 7,
+                                                       .elapsed = c.elapsed});
     dialog.Progress(ImagingProgress{});
     dialog.Progress(progress);  // only the latest is drawn
     QTRY_COMPARE(dialog.PhaseField().text(), QStringLiteral("Trimming"));

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# The real salvex-gui under Xvfb on the demo disk: it walks through both
-# scans by itself (SALVEX_GUI_SCREENSHOTS) and saves a picture of every
-# step, which must each be drawn and of the window's size.
+# The real window under Xvfb on the demo disk: salvex_gui_screenshots, the
+# window of salvex-gui with the screenshot tour, walks through both scans by
+# itself and saves a picture of every step, which must each be drawn and of
+# the window's size. The shipped salvex-gui must hold no tour.
 #
-# usage: screenshot_test.sh SALVEX_GUI PNG_CHECK MAKE_DEMO_IMAGE OUTPUT_DIR
+# usage: screenshot_test.sh SCREENSHOTS SALVEX_GUI PNG_CHECK MAKE_DEMO_IMAGE OUTPUT_DIR
 set -euo pipefail
-gui=$1 check=$2 make_image=$3 out=$4
+tour=$1 gui=$2 check=$3 make_image=$4 out=$5
+for word in ScreenshotTour SALVEX_GUI_SCREENSHOTS; do
+  if grep -qa "$word" "$gui"; then echo "$gui holds $word: the tour belongs to the test program"; exit 1; fi
+done
 command -v xvfb-run >/dev/null || { echo "skipped: xvfb-run is missing (run scripts/setup.sh)"; exit 77; }
 for tool in sfdisk mkfs.fat mcopy; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is missing (run scripts/setup.sh)"; exit 77; }
@@ -16,8 +20,8 @@ mkdir -p "$out"
 # A private runtime folder keeps Qt from warning about a missing one.
 export XDG_RUNTIME_DIR="$out/runtime"
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-SALVEX_GUI_SCREENSHOTS="$out" QT_QPA_PLATFORM=xcb timeout 180 \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$gui" "$out/demo.img"
+QT_QPA_PLATFORM=xcb timeout 180 \
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$tour" "$out" "$out/demo.img"
 rm -rf "$out/demo.img" "$XDG_RUNTIME_DIR"
 steps=(1-disk 2-partitions 3-items 3-preview 4-icons 5-range 6-found 7-mounted)
 files=()

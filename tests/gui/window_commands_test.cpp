@@ -12,8 +12,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <fstream>
-#include <iterator>
 
 #include "box_answerer.h"
 #include "gui/button_bar.h"
@@ -86,11 +84,6 @@ class ChooserAnswerer final : public QObject {
   bool answering_ = false;
 };
 
-std::string FileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Every node of the items tree, depth first, with its depth.
 QStringList TreeTexts(const FolderTreeModel& tree, TreeNodeId node = FolderTreeModel::kRoot, int depth = 0) {
   QStringList texts;
@@ -125,8 +118,10 @@ void WindowCommandsTest::RecoverAllThroughTheSavingDialogAndReloadASnapshot() {
   const std::int64_t time = NoonUtc({2019, 6, 2});
   volume.MakeFolders({"Docs", "Docs/Old"}, time);
   const std::vector<std::pair<std::string, HostFile>> files = {
-      {"", {"readme.txt", 5000, time}},         {"", {"gone-away.txt", 3000, time}},
-      {"Docs", {"report.doc", 400000, time}},   {"Docs/Old", {"old-letter.txt", 1, time}},
+      {"", PatternFile("readme.txt", 5000, time)},
+      {"", PatternFile("gone-away.txt", 3000, time)},
+      {"Docs", PatternFile("report.doc", 400000, time)},
+      {"Docs/Old", PatternFile("old-letter.txt", 1, time)},
   };
   for (const auto& [folder, file] : files) volume.CopyFiles(folder, {file});
   volume.Delete({"gone-away.txt", "Docs/Old/old-letter.txt"});
@@ -163,7 +158,7 @@ void WindowCommandsTest::RecoverAllThroughTheSavingDialogAndReloadASnapshot() {
     for (const auto& [folder, file] : files) {
       const std::filesystem::path recovered = into / folder / file.name;
       QVERIFY2(std::filesystem::exists(recovered), qPrintable(QString::fromStdString(recovered.string())));
-      QVERIFY2(FileBytes(recovered) == FileContent(file.name, file.size), file.name.c_str());
+      QVERIFY2(ReadWholeFile(recovered) == file.bytes, file.name.c_str());
     }
     QVERIFY2(boxes.seen[2].text.startsWith(QStringLiteral("Recovered 4 file(s)")), qPrintable(boxes.seen[2].text));
 

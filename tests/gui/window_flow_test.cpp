@@ -41,8 +41,9 @@ struct Fixture {
     MtoolsVolume volume(image, kFatStart, dir.Path());
     const std::int64_t time = NoonUtc(kDay);
     volume.MakeFolders({"Docs", "Docs/Letters"}, time);
-    volume.CopyFiles("", {{"readme.txt", 5000, time}, {"gone-away.txt", 3000, time}, {"zebra.jpg", 90, time}});
-    volume.CopyFiles("Docs", {{"report.doc", 40000, time}});
+    volume.CopyFiles("", {PatternFile("readme.txt", 5000, time), PatternFile("gone-away.txt", 3000, time),
+                          PatternFile("zebra.jpg", 90, time)});
+    volume.CopyFiles("Docs", {PatternFile("report.doc", 40000, time)});
     volume.Delete({"gone-away.txt"});
   }
 };

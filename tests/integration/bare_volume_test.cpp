@@ -64,8 +64,8 @@ TEST_P(BareVolumeTest, IsListedScannedAndRecoveredAsTheWholeDisk) {
     MakeEmptyFile(image, c.sectors);
     RunChecked(std::string("SOURCE_DATE_EPOCH=946728000 mkfs.fat -s 1 -i 5a1e0001 -F ") +
                (c.kind == BareKind::fat32 ? "32 " : c.kind == BareKind::fat12 ? "12 " : "16 ") + ShellQuote(image.string()));
-    MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {{name, 3000, kNoon}});
-    bytes = FileContent(name, 3000);
+    MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {PatternFile(name, 3000, kNoon)});
+    bytes = HighBytes(name, 3000);
   }
   if (c.tableLikeBootCode) PatchImage(image, 446, std::string("\x00\x01\x01\x00\x06\xfe\xff\xff\x00\x00\x00\x00\x00\x00\xcb\xd8", 16));
   const std::string source = ShellQuote(image.string());
@@ -147,14 +147,14 @@ TEST_P(BareVolumeWindowTest, TheWindowShowsOneNodeAndScansIt) {
   const fs::path image = dir / "stick.img";
   if (exfat) {
     ExfatTestVolume volume = ExfatTestVolume::Create(image, std::uint64_t{c.sectors} * kSectorSize, 4096);
-    const std::string text = FileContent("NOTES.TXT", 3000);
+    const std::string text = HighBytes("NOTES.TXT", 3000);
     volume.AddFile("/NOTES.TXT", std::vector<std::uint8_t>(text.begin(), text.end()));
   } else {
     MakeEmptyFile(image, c.sectors);
     const char* bits = std::string(c.caption).ends_with("FAT12") ? "12" : "16";
     RunChecked(std::string("SOURCE_DATE_EPOCH=946728000 mkfs.fat -F ") + bits + " -s 1 -i 5a1e0001 " +
                ShellQuote(image.string()));
-    MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {{"NOTES.TXT", 3000, kNoon}});
+    MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {PatternFile("NOTES.TXT", 3000, kNoon)});
   }
   Session session;
   FakeWizardView view;

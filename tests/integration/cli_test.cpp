@@ -67,14 +67,15 @@ CliDiskImage MakeCliDisk(const TempDir& dir) {
   const std::int64_t fileTime = NoonUtc(fileDate);
   MtoolsVolume fat16(disk.image, disk.plan.partitions[0].startSector, dir.Path());
   fat16.MakeFolders({"Docs"}, NoonUtc(folderDate));
-  fat16.CopyFiles("", {{"notes.txt", 2000, fileTime}, {"gone.txt", 300, fileTime}, {"zero.txt", 0, fileTime}});
-  fat16.CopyFiles("Docs", {{"letter.txt", 1000, fileTime}});
+  fat16.CopyFiles("", {PatternFile("notes.txt", 2000, fileTime), PatternFile("gone.txt", 300, fileTime),
+                       PatternFile("zero.txt", 0, fileTime)});
+  fat16.CopyFiles("Docs", {PatternFile("letter.txt", 1000, fileTime)});
   fat16.Delete({"gone.txt"});
 
   MtoolsVolume fat32(disk.image, disk.plan.partitions[2].startSector, dir.Path());
   fat32.MakeFolders({"Reports"}, NoonUtc(folderDate));
-  fat32.CopyFiles("Reports", {{"summary 2024.txt", 5000, fileTime}});
-  fat32.CopyFiles("", {{"data.bin", 70000, fileTime}});
+  fat32.CopyFiles("Reports", {PatternFile("summary 2024.txt", 5000, fileTime)});
+  fat32.CopyFiles("", {PatternFile("data.bin", 70000, fileTime)});
   const auto clusters = fat32.FirstClusters({"Reports", "Reports/summary 2024.txt", "data.bin"});
   ListedItem folder;
   folder.path = folder.name = "Reports";
@@ -197,9 +198,9 @@ TEST(Cli, EveryCommandSucceedsAndLeavesTheImageUnchanged) {
     for (const std::string& line : Lines(result.err)) EXPECT_EQ(line.rfind("salvex: warning: ", 0), 0u) << line;
     // Every file, the deleted one under its 'x' name, byte for byte.
     const std::map<std::string, std::string> wanted = {
-        {"notes.txt", FileContent("notes.txt", 2000)},
-        {"xone.txt", FileContent("gone.txt", 300)},
-        {"Docs/letter.txt", FileContent("letter.txt", 1000)},
+        {"notes.txt", HighBytes("notes.txt", 2000)},
+        {"xone.txt", HighBytes("gone.txt", 300)},
+        {"Docs/letter.txt", HighBytes("letter.txt", 1000)},
         {"zero.txt", ""},
     };
     std::map<std::string, std::string> found;

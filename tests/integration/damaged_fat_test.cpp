@@ -55,7 +55,7 @@ class DamagedFat : public ::testing::Test {
   // Plants files in `folder` and remembers their bytes under their paths.
   void Plant(const std::string& folder, const std::vector<std::pair<std::string, std::size_t>>& files,
              std::int64_t modified = kNoon2019) {
-    std::vector<RecoveryToolDisk::HostFile> host;
+    std::vector<HostFile> host;
     for (const auto& [name, size] : files) {
       const std::string path = folder.empty() ? name : folder + "/" + name;
       planted[path] = PatternBytes(path, size);

@@ -68,19 +68,6 @@ std::uint32_t FirstClusterOf(const std::vector<std::string>& runs) {
 
 std::string Dir(std::uint32_t cluster) { return "Dir" + std::to_string(cluster); }
 
-// "folder PATH" or "file PATH SIZE", " deleted" when so.
-std::vector<std::string> Described(const std::vector<ListedItem>& items) {
-  std::vector<std::string> lines;
-  for (const ListedItem& item : items) {
-    const std::string path = item.path ? *item.path : "(unreachable) " + item.name;
-    std::string line = item.isFolder ? "folder " + path : "file " + path + " " + std::to_string(item.size);
-    if (item.deleted) line += " deleted";
-    lines.push_back(line);
-  }
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
-
 std::vector<std::string> Described(const std::vector<std::string>& folders, const std::vector<Planted>& files) {
   std::vector<std::string> lines;
   for (const std::string& folder : folders) lines.push_back("folder " + folder);
@@ -222,7 +209,7 @@ TEST_F(DeepScanToolTest, AReformattedFat32VolumeGivesBackItsOldFolders) {
   const std::vector<std::string> folders = {docsName, docsName + "/Reports", docsName + "/Reports/2024", musicName};
   const SalvexRun mounted = Salvex("deep-scan " + Image() + " --fs fat32 --partition 1 --mount 1 --json");
   EXPECT_EQ(mounted.status, 0) << mounted.err;
-  EXPECT_EQ(LineDifference(Described(ItemsFromScanJson(mounted.out)), Described(folders, kept)), "");
+  EXPECT_EQ(LineDifference(ListingLines(ItemsFromScanJson(mounted.out)), Described(folders, kept)), "");
 
   RecoverAndCompare("--fs fat32 --partition 1", 1, folders, kept, [](const std::string&) { return false; });
 }
@@ -277,7 +264,7 @@ TEST_F(DeepScanToolTest, AFat16VolumeWithoutBootSectorFatsAndRootIsRebuiltFromFo
   const std::vector<std::string> folders = {Dir(top1), Dir(top1) + "/Sub1", Dir(top1) + "/Sub2", Dir(top2)};
   const SalvexRun mounted = Salvex("deep-scan " + Image() + " --fs fat16 " + range + " --mount 1 --json");
   EXPECT_EQ(mounted.status, 0) << mounted.err;
-  EXPECT_EQ(LineDifference(Described(ItemsFromScanJson(mounted.out)), Described(folders, kept)), "");
+  EXPECT_EQ(LineDifference(ListingLines(ItemsFromScanJson(mounted.out)), Described(folders, kept)), "");
 
   RecoverAndCompare("--fs fat16 " + range, 1, folders, kept, [](const std::string&) { return false; });
 }

@@ -61,7 +61,7 @@ TEST(DeepTree, OutputGrowsWithTheItemsAndPathsAreTheRecoveredNames) {
   TempDir dir;
   const auto image = dir / "deep.img";
   BuildDisk(image, {kStart + kSectors, 0, 0, {{VolumeKind::fat32, false, kStart, kSectors, 0x0C, 1, ""}}});
-  const std::string content = FileContent("A/B.TXT", 100);
+  const std::string content = HighBytes("A/B.TXT", 100);
   WriteDeepTree(image, content);
   const std::string source = ShellQuote(image.string()) + " --partition 1";
   constexpr std::size_t kItems = kDepth + 2;

@@ -71,18 +71,6 @@ class ExfatScanRecoverTest : public ::testing::TestWithParam<Case> {
   fs::path disk = dir / "exfat disk.img";
 };
 
-std::vector<std::string> Described(const std::vector<ListedItem>& items) {
-  std::vector<std::string> lines;
-  for (const ListedItem& item : items) {
-    const std::string path = item.path ? *item.path : "(unreachable) " + item.name;
-    std::string line = item.isFolder ? "folder " + path : "file " + path + " " + std::to_string(item.size);
-    if (item.deleted) line += " deleted";
-    lines.push_back(line);
-  }
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
-
 TEST_P(ExfatScanRecoverTest, EveryLiveAndDeletedItemIsListedAndRecoveredByteForByte) {
   SALVEX_REQUIRE_TOOLS("mkfs.exfat", "sfdisk");
   const Case& c = GetParam();
@@ -135,7 +123,7 @@ TEST_P(ExfatScanRecoverTest, EveryLiveAndDeletedItemIsListedAndRecoveredByteForB
   const std::string snapshot = ShellQuote((dir / "SCAN.RSNP").string());
   const SalvexRun scan = Salvex("scan " + Disk() + Where() + " --json --save-snapshot " + snapshot);
   ASSERT_EQ(scan.status, 0) << scan.err;
-  EXPECT_EQ(LineDifference(Described(ItemsFromScanJson(scan.out)), expected), "");
+  EXPECT_EQ(LineDifference(ListingLines(ItemsFromScanJson(scan.out)), expected), "");
 
   std::vector<std::string> tree;
   for (const auto& [path, deleted] : folders) tree.push_back(path + "/");

@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kVolumeBytes = 64ull << 20;
 
 std::vector<std::uint8_t> Content(const std::string& path, std::size_t size) {
-  const std::string bytes = FileContent(path, static_cast<std::uint32_t>(size));
+  const std::string bytes = HighBytes(path, static_cast<std::uint32_t>(size));
   return {bytes.begin(), bytes.end()};
 }
 

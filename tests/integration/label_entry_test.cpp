@@ -30,7 +30,8 @@ TEST(LabelEntry, HoldingClustersIsListedAsAMarkedFileAndRecovered) {
   plan.totalSectors = kStart + kSectors;
   plan.partitions = {{VolumeKind::fat16, false, kStart, kSectors, 0x06, 1, "MYDISK"}};
   BuildDisk(image, plan);
-  MtoolsVolume(image, kStart, dir.Path()).CopyFiles("", {{"HIDDEN.DAT", 5000, kNoon}, {"NOTES.TXT", 300, kNoon}});
+  MtoolsVolume(image, kStart, dir.Path())
+      .CopyFiles("", {PatternFile("HIDDEN.DAT", 5000, kNoon), PatternFile("NOTES.TXT", 300, kNoon)});
   ASSERT_EQ(PatchEntry(image, kStart, kSectors, "HIDDEN  DAT", 11, "\x08"), 1);
   const std::string source = ShellQuote(image.string());
 
@@ -49,7 +50,7 @@ TEST(LabelEntry, HoldingClustersIsListedAsAMarkedFileAndRecovered) {
   const SalvexRun recovered = RunSalvexReading(
       SALVEX_BINARY, image, "recover " + source + " --partition 1 --all --out " + ShellQuote(out.string()), dir.Path());
   EXPECT_EQ(recovered.status, 0) << recovered.out << recovered.err;
-  EXPECT_TRUE(ReadWholeFile(out / "HIDDEN.DAT") == FileContent("HIDDEN.DAT", 5000));
+  EXPECT_TRUE(ReadWholeFile(out / "HIDDEN.DAT") == HighBytes("HIDDEN.DAT", 5000));
 }
 
 }  // namespace

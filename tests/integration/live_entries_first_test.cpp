@@ -36,15 +36,16 @@ TEST(LiveEntriesFirst, ALiveFolderAfterADeletedOneOnItsClusterIsWalked) {
   // Root slots: OLDDIR, KEEP1.TXT, OLD.TXT, KEEP2.TXT; each deleted one
   // leaves a single slot, too few for a long name.
   volume.MakeFolders({"OLDDIR"}, kNoon);
-  volume.CopyFiles("", {{"KEEP1.TXT", 700, kNoon}, {"OLD.TXT", 1500, kNoon}, {"KEEP2.TXT", 900, kNoon}});
-  volume.CopyFiles("OLDDIR", {{"GONE.TXT", 2000, kNoon}});
+  volume.CopyFiles("", {PatternFile("KEEP1.TXT", 700, kNoon), PatternFile("OLD.TXT", 1500, kNoon),
+                        PatternFile("KEEP2.TXT", 900, kNoon)});
+  volume.CopyFiles("OLDDIR", {PatternFile("GONE.TXT", 2000, kNoon)});
   const auto before = volume.FirstClusters({"OLDDIR", "OLD.TXT"});
 
   volume.Delete({"OLD.TXT"});
-  volume.CopyFiles("", {{"New Text Document.txt", 1200, kNoon}});
+  volume.CopyFiles("", {PatternFile("New Text Document.txt", 1200, kNoon)});
   volume.DeleteTree("OLDDIR");
   volume.MakeFolders({"New Folder"}, kNoon);
-  volume.CopyFiles("New Folder", {{"B.TXT", 800, kNoon}});
+  volume.CopyFiles("New Folder", {PatternFile("B.TXT", 800, kNoon)});
   const auto after = volume.FirstClusters({"New Folder", "New Text Document.txt"});
   ASSERT_EQ(after.at("New Folder"), before.at("OLDDIR")) << "mtools chose another cluster: nothing is reused";
   ASSERT_EQ(after.at("New Text Document.txt"), before.at("OLD.TXT"));
@@ -76,7 +77,7 @@ TEST(LiveEntriesFirst, ALiveFolderAfterADeletedOneOnItsClusterIsWalked) {
       SALVEX_BINARY, image, "recover " + ShellQuote(image.string()) + " --partition 1 --all --out " + ShellQuote(out.string()),
       dir.Path());
   EXPECT_EQ(recovered.status, 0) << recovered.out << recovered.err;
-  EXPECT_TRUE(ReadWholeFile(out / "New Folder" / "B.TXT") == FileContent("B.TXT", 800));
+  EXPECT_TRUE(ReadWholeFile(out / "New Folder" / "B.TXT") == HighBytes("B.TXT", 800));
 }
 
 }  // namespace

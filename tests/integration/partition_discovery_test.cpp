@@ -61,14 +61,14 @@ std::vector<Contents> BuildThreeVolumeDisk(const TempDir& dir, const fs::path& i
   constexpr std::int64_t kNoon = 1592222400;
   MtoolsVolume fat32(image, kFat32.start, dir.Path());
   fat32.MakeFolders({"EFI"}, kNoon);
-  fat32.CopyFiles("EFI", {{"BOOTX64.EFI", 40000, kNoon}});
-  MtoolsVolume(image, kFat16.start, dir.Path()).CopyFiles("", {{"NOTES.TXT", 3000, kNoon}});
+  fat32.CopyFiles("EFI", {PatternFile("BOOTX64.EFI", 40000, kNoon)});
+  MtoolsVolume(image, kFat16.start, dir.Path()).CopyFiles("", {PatternFile("NOTES.TXT", 3000, kNoon)});
   NtfsToolVolume ntfs(dir / "ntfs.vol", kNtfs.sectors);
   const std::string report = HighBytes("report", 70000);
   ntfs.CopyIn("report.bin", report);
   ntfs.WriteInto(image, kNtfs.start);
-  return {{{"EFI/BOOTX64.EFI", FileContent("BOOTX64.EFI", 40000)}},
-          {{"NOTES.TXT", FileContent("NOTES.TXT", 3000)}},
+  return {{{"EFI/BOOTX64.EFI", HighBytes("BOOTX64.EFI", 40000)}},
+          {{"NOTES.TXT", HighBytes("NOTES.TXT", 3000)}},
           {{"report.bin", report}}};
 }
 

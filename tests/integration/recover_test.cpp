@@ -105,7 +105,7 @@ class RecoverTest : public ::testing::TestWithParam<VolumeCase> {
   // Copies the files into `folder` with one mcopy, each with its own date.
   void Plant(RecoveryToolDisk& disk, const std::string& folder,
              const std::vector<std::pair<std::string, std::size_t>>& files) {
-    std::vector<RecoveryToolDisk::HostFile> batch;
+    std::vector<HostFile> batch;
     for (const auto& [name, size] : files) {
       const int n = static_cast<int>(planted.size());
       const std::string path = folder.empty() ? name : folder + "/" + name;

@@ -71,12 +71,12 @@ class SnapshotCliTest : public ::testing::Test {
     for (const std::string folder : {"", "Docs", "Docs/Letters"}) {
       std::vector<HostFile> files;
       for (const Planted& file : kLive) {
-        if (file.folder == folder) files.push_back({file.name, file.size, time});
+        if (file.folder == folder) files.push_back(PatternFile(file.name, file.size, time));
       }
       volume.CopyFiles(folder, files);
     }
-    volume.CopyFiles("", {{"gone.txt", 300, time}});
-    volume.CopyFiles("Old", {{"old.txt", 600, time}});
+    volume.CopyFiles("", {PatternFile("gone.txt", 300, time)});
+    volume.CopyFiles("Old", {PatternFile("old.txt", 600, time)});
     volume.Delete({"gone.txt"});
     volume.DeleteTree("Old");
   }
@@ -173,7 +173,7 @@ TEST_F(SnapshotCliTest, ASavedScanLoadsBackAsTheSameItems) {
   const fs::path out = scratch / "recovered";
   Run("recover", "--snapshot " + Quoted(saved / "X.RSNP") + " --all --deleted exclude --out " + Quoted(out));
   for (const Planted& file : kLive) {
-    EXPECT_TRUE(ReadWholeFile(out / file.Path()) == FileContent(file.name, file.size)) << file.Path();
+    EXPECT_TRUE(ReadWholeFile(out / file.Path()) == HighBytes(file.name, file.size)) << file.Path();
   }
 }
 
@@ -296,7 +296,7 @@ TEST_F(SnapshotCliTest, FilterNarrowsTheListingAndTheRecoveryToMatchingFiles) {
   for (const Planted& file : kLive) {
     if (!EndsWithTxt(file.name)) continue;
     wanted.push_back(file.Path());
-    EXPECT_TRUE(ReadWholeFile(out / file.Path()) == FileContent(file.name, file.size)) << file.Path();
+    EXPECT_TRUE(ReadWholeFile(out / file.Path()) == HighBytes(file.name, file.size)) << file.Path();
   }
   std::sort(wanted.begin(), wanted.end());
   std::vector<std::string> written = TreeBelow(out);

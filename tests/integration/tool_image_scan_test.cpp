@@ -92,7 +92,7 @@ class VolumeRecipe {
       const Ymd date = NextDate();
       Add({parent, file.name, false, file.stored == Stored::shortOnly, file.size, date, date},
           folder.empty() ? file.name : folder + "/" + file.name);
-      host.push_back({file.name, file.size, NoonUtc(date)});
+      host.push_back(PatternFile(file.name, file.size, NoonUtc(date)));
     }
     volume_.CopyFiles(folder, host);
   }
@@ -352,7 +352,7 @@ TEST_P(ToolImageScan, ListsExactlyWhatWasWritten) {
   for (unsigned other = 1; other <= fat.size(); ++other) {
     if (other == param.number) continue;
     MtoolsVolume(image, fat[other - 1].startSector, dir.Path())
-        .CopyFiles("", {{"other-volume-" + std::to_string(other) + ".txt", 64, NoonUtc({2010, 1, 1})}});
+        .CopyFiles("", {PatternFile("other-volume-" + std::to_string(other) + ".txt", 64, NoonUtc({2010, 1, 1}))});
   }
   VolumeRecipe recipe(image, partition, dir.Path());
   FillVolume(recipe, param.number, partition.kind == VolumeKind::fat32, param.withBigFile);

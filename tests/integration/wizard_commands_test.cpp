@@ -46,8 +46,8 @@ class WizardCommands : public ::testing::Test {
     MtoolsVolume volume(image_, kFatStart, dir_.Path());
     const std::int64_t time = NoonUtc({2019, 6, 2});
     volume.MakeFolders({"Docs", "Docs/Letters", "Empty"}, time);
-    volume.CopyFiles("", {{"kilo.bin", 1024, time}, {"gone-away.txt", 3000, time}});
-    volume.CopyFiles("Docs", {{"report.doc", 40000, time}});
+    volume.CopyFiles("", {PatternFile("kilo.bin", 1024, time), PatternFile("gone-away.txt", 3000, time)});
+    volume.CopyFiles("Docs", {PatternFile("report.doc", 40000, time)});
     volume.Delete({"gone-away.txt"});
 
     controller_ = std::make_unique<wizard::WizardController>(

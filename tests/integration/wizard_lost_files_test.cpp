@@ -33,7 +33,7 @@ TEST(WizardLostFiles, ClickingLostFilesListsWhatItHolds) {
   std::vector<std::string> chain{"D"};
   while (chain.size() < 260) chain.push_back(chain.back() + "/D");
   volume.MakeFolders(chain, NoonUtc({2020, 1, 2}));
-  volume.CopyFiles("", {{"root.txt", 100, NoonUtc({2020, 1, 2})}});
+  volume.CopyFiles("", {PatternFile("root.txt", 100, NoonUtc({2020, 1, 2}))});
 
   Session session;
   FakeWizardView view;

@@ -9,14 +9,12 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string_view>
 #include <stdexcept>
 #include <thread>
 
 #include "common/sector.h"
 #include "support/json_value.h"
-#include "support/recovery_tool_disk.h"
 #include "support/tool_images.h"
 #include "support/tool_runner.h"
 
@@ -26,11 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kRecordBytes = 1024;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 bool IsMountPoint(const fs::path& dir) {
   struct stat self {};
@@ -74,7 +67,7 @@ bool NtfsToolVolume::HasIndexAllocation(const std::string& path) const {
 }
 
 std::optional<std::uint8_t> NtfsToolVolume::RecordFlagsOf(const std::u16string& name) const {
-  const std::string bytes = ReadAll(volume_);
+  const std::string bytes = ReadWholeFile(volume_);
   const auto u16 = [&](std::size_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
                                       (static_cast<unsigned char>(bytes[at + 1]) << 8));
@@ -189,11 +182,5 @@ std::vector<NtfsListedItem> NtfsItemsFromJson(const std::string& json) {
 }
 
 bool IsNtfsMetadataPath(const std::string& path) { return path.starts_with("$"); }
-
-std::string HighBytes(std::string_view seed, std::size_t size) {
-  std::string bytes = PatternBytes(seed, size);
-  for (char& byte : bytes) byte = static_cast<char>(byte | 0x80);
-  return bytes;
-}
 
 }  // namespace salvex::testing

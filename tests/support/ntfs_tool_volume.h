@@ -87,9 +87,4 @@ std::vector<NtfsListedItem> NtfsItemsFromJson(const std::string& json);
 // listed and recovered like any other, but not written by a test.
 bool IsNtfsMetadataPath(const std::string& path);
 
-// Bytes that differ from file to file and with every position, each with its
-// top bit set, so that no run of them reads as text, a FAT directory entry or
-// an NTFS record signature.
-std::string HighBytes(std::string_view seed, std::size_t size);
-
 }  // namespace salvex::testing

@@ -1,8 +1,6 @@
 #include "support/recovery_bench.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "items/folder_tree.h"
@@ -82,8 +80,8 @@ ExtractionRequest RecoveryBench::Request(const std::string& name, std::uint32_t 
 }
 
 std::vector<std::uint8_t> ReadHostFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string bytes = ReadWholeFile(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 std::vector<std::string> TreeBelow(const std::filesystem::path& root) {

@@ -66,7 +66,7 @@ class RecoveryBench {
   std::unique_ptr<HostFolder> out;
 };
 
-// The whole content of a host file; empty when it cannot be read.
+// ReadWholeFile as bytes.
 std::vector<std::uint8_t> ReadHostFile(const std::filesystem::path& path);
 
 // Every entry below `root` (not following links), as "/"-separated paths

@@ -1,5 +1,6 @@
 #include "support/scan_results.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -114,6 +115,18 @@ LibraryScan ScanThroughLibrary(const fs::path& image, unsigned number) {
     result.items.push_back(std::move(item));
   }
   return result;
+}
+
+std::vector<std::string> ListingLines(const std::vector<ListedItem>& items) {
+  std::vector<std::string> lines;
+  for (const ListedItem& item : items) {
+    const std::string path = item.path ? *item.path : "(unreachable) " + item.name;
+    std::string line = item.isFolder ? "folder " + path : "file " + path + " " + std::to_string(item.size);
+    if (item.deleted) line += " deleted";
+    lines.push_back(line);
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 std::string DiffItems(const std::vector<ListedItem>& actual, const std::vector<ListedItem>& expected) {

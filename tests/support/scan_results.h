@@ -24,6 +24,11 @@ struct ListedItem {
   std::uint64_t id = 0;
 };
 
+// "folder PATH" or "file PATH SIZE", with " deleted" when so ("(unreachable)
+// NAME" for the path of an item no folder reaches), sorted: a listing for
+// LineDifference.
+std::vector<std::string> ListingLines(const std::vector<ListedItem>& items);
+
 // One line naming every field, for failure messages.
 std::string Describe(const ListedItem& item);
 

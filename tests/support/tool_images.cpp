@@ -53,14 +53,6 @@ std::string GptSfdiskLine(std::uint32_t start, std::uint32_t size, std::uint8_t 
 
 }  // namespace
 
-std::string RunChecked(const std::string& command) {
-  CommandResult result = RunCommand(command);
-  if (result.status != 0) {
-    throw ToolFailure("`" + command + "` exited with " + std::to_string(result.status) + ":\n" + result.output);
-  }
-  return result.output;
-}
-
 void BuildDisk(const fs::path& image, const DiskPlan& plan) {
   fs::remove(image);
   { std::ofstream create(image, std::ios::binary); }
@@ -98,15 +90,8 @@ void BuildDisk(const fs::path& image, const DiskPlan& plan) {
   }
 }
 
-std::string FileContent(const std::string& name, std::uint32_t size) {
-  std::uint32_t seed = 2166136261u;
-  for (const char c : name) seed = (seed ^ static_cast<unsigned char>(c)) * 16777619u;
-  std::string bytes(size, '\0');
-  for (std::uint32_t i = 0; i < size; ++i) {
-    // Bytes from 0x80 up: no ASCII name or attribute byte can form.
-    bytes[i] = static_cast<char>(0x80 | ((seed + i * 7u) % 0x80));
-  }
-  return bytes;
+HostFile PatternFile(const std::string& name, std::size_t size, std::int64_t modified) {
+  return {name, HighBytes(name, size), modified};
 }
 
 MtoolsVolume::MtoolsVolume(fs::path image, std::uint32_t startSector, fs::path scratch)
@@ -134,7 +119,11 @@ void MtoolsVolume::CopyFiles(const std::string& folder, const std::vector<HostFi
   std::string arguments = "-m";
   for (const HostFile& file : files) {
     const fs::path hostPath = source / file.name;
-    std::ofstream(hostPath, std::ios::binary) << FileContent(file.name, file.size);
+    {
+      std::ofstream out(hostPath, std::ios::binary);
+      out.write(file.bytes.data(), static_cast<std::streamsize>(file.bytes.size()));
+      if (!out) throw ToolFailure("cannot write " + hostPath.string());
+    }
     const struct timespec times[2] = {{file.modified, 0}, {file.modified, 0}};
     if (::utimensat(AT_FDCWD, hostPath.c_str(), times, 0) != 0) throw ToolFailure("cannot date " + hostPath.string());
     arguments += " " + ShellQuote(hostPath.string());
@@ -153,6 +142,18 @@ void MtoolsVolume::Delete(const std::vector<std::string>& paths) {
 void MtoolsVolume::DeleteTree(const std::string& path) { Run("mdeltree", Target(path)); }
 
 void MtoolsVolume::SetHidden(const std::string& path) { Run("mattrib", "+h " + Target(path)); }
+
+std::vector<std::string> MtoolsVolume::ClusterRuns(const std::string& path) {
+  // "::/frag.bin <5-7> <11-13> <20-53>"
+  const std::string line = Run("mshowfat", Target(path));
+  std::vector<std::string> runs;
+  for (std::size_t open = line.find(" <"); open != std::string::npos; open = line.find(" <", open + 1)) {
+    const std::size_t close = line.find('>', open);
+    if (close == std::string::npos) break;
+    runs.push_back(line.substr(open + 1, close - open));
+  }
+  return runs;
+}
 
 std::map<std::string, std::uint32_t> MtoolsVolume::FirstClusters(const std::vector<std::string>& paths) {
   std::string arguments;

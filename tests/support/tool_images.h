@@ -3,24 +3,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "support/tool_runner.h"
 
 namespace salvex::testing {
 
 // Disk images made at test time by sfdisk, mkfs.fat and mtools, with fixed
 // volume ids and dates so that every run builds the same bytes.
-
-// An image tool exited with an error; the message holds the command and what
-// it printed.
-class ToolFailure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Runs a shell command; throws ToolFailure unless it exits with status 0.
-std::string RunChecked(const std::string& command);
 
 enum class VolumeKind { fat16, fat32, foreign, ntfsStub };
 
@@ -52,30 +43,37 @@ struct DiskPlan {
 // table walk to take it for NTFS.
 void BuildDisk(const std::filesystem::path& image, const DiskPlan& plan);
 
-// A file to copy onto a volume: its name, length, and modification time
-// (seconds since 1970, UTC), which mcopy -m stores as the entry's dates.
+// A file to copy onto a volume: its name, its bytes, and its modification
+// time (seconds since 1970, UTC), which mcopy -m stores as the entry's dates.
 struct HostFile {
   std::string name;
-  std::uint32_t size = 0;
+  std::string bytes;
   std::int64_t modified = 0;
 };
 
-// The bytes a test file holds: a pattern that depends on the name, with no
-// run of text in it that could pass for a directory entry.
-std::string FileContent(const std::string& name, std::uint32_t size);
+// A file of `size` high bytes (HighBytes) seeded by its name, which no scan
+// takes for a directory entry.
+HostFile PatternFile(const std::string& name, std::size_t size, std::int64_t modified);
 
 // One FAT volume of an image, written through mtools. Paths are relative to
 // the volume's root, "/"-separated, without a leading slash. Every command
 // runs with TZ=UTC, so the dates on the volume are the UTC dates of the times
-// given here.
+// given here. The files copied pass through folders below `scratch`.
 class MtoolsVolume {
  public:
+  // 2000-01-01 12:00 UTC: mkfs.fat's and mtools' own time stamps, for
+  // commands whose dates do not matter.
+  static constexpr std::int64_t kToolEpoch = 946728000;
+
   MtoolsVolume(std::filesystem::path image, std::uint32_t startSector, std::filesystem::path scratch);
 
+  const std::filesystem::path& Image() const { return image_; }
+
   // mmd; the folders get the date of `epoch`.
-  void MakeFolders(const std::vector<std::string>& paths, std::int64_t epoch);
-  // Makes the files on the host and copies them with mcopy -m into `folder`
-  // ("" for the root), in the order given.
+  void MakeFolders(const std::vector<std::string>& paths, std::int64_t epoch = kToolEpoch);
+  // Writes the files on the host and copies them, in the order given, into
+  // `folder` ("" for the root) with one mcopy -m, which keeps their dates
+  // (the UTC day).
   void CopyFiles(const std::string& folder, const std::vector<HostFile>& files);
   void Delete(const std::vector<std::string>& paths);
   void DeleteTree(const std::string& path);
@@ -83,13 +81,13 @@ class MtoolsVolume {
   // The first cluster of each path as mshowfat reports it; files without
   // data have none and are left out of the map.
   std::map<std::string, std::uint32_t> FirstClusters(const std::vector<std::string>& paths);
+  // The chain of a file as mshowfat lists it: "<first-last>" for each run of
+  // consecutive clusters.
+  std::vector<std::string> ClusterRuns(const std::string& path);
 
  private:
-  std::string Run(const std::string& tool, const std::string& arguments, std::int64_t epoch = kQuietEpoch);
+  std::string Run(const std::string& tool, const std::string& arguments, std::int64_t epoch = kToolEpoch);
   std::string Target(const std::string& path) const;
-
-  // 2000-01-01 12:00 UTC, for commands whose dates do not matter.
-  static constexpr std::int64_t kQuietEpoch = 946728000;
 
   std::filesystem::path image_;
   std::uint32_t startSector_;

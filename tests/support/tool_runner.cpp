@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -23,6 +25,14 @@ CommandResult RunCommand(const std::string& command) {
   const int status = ::pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+std::string RunChecked(const std::string& command) {
+  const CommandResult result = RunCommand(command);
+  if (result.status != 0) {
+    throw ToolFailure("`" + command + "` exited with " + std::to_string(result.status) + ":\n" + result.output);
+  }
+  return result.output;
 }
 
 std::string ShellQuote(std::string_view word) {
@@ -49,6 +59,41 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
+}
+
+bool SameFileBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  if (std::filesystem::file_size(a, error) != std::filesystem::file_size(b, error) || error) return false;
+  std::ifstream first(a, std::ios::binary);
+  std::ifstream second(b, std::ios::binary);
+  std::vector<char> one(1 << 20);
+  std::vector<char> two(1 << 20);
+  while (first && second) {
+    first.read(one.data(), static_cast<std::streamsize>(one.size()));
+    second.read(two.data(), static_cast<std::streamsize>(two.size()));
+    if (first.gcount() != second.gcount()) return false;
+    if (std::memcmp(one.data(), two.data(), static_cast<std::size_t>(first.gcount())) != 0) return false;
+  }
+  return true;
+}
+
+std::string PatternBytes(std::string_view seed, std::size_t size) {
+  std::uint64_t state = 14695981039346656037ull;
+  for (const char c : seed) state = (state ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    byte = static_cast<char>(state >> 32);
+  }
+  return bytes;
+}
+
+std::string HighBytes(std::string_view seed, std::size_t size) {
+  std::string bytes = PatternBytes(seed, size);
+  for (char& byte : bytes) byte = static_cast<char>(byte | 0x80);
+  return bytes;
 }
 
 std::string LineDifference(const std::vector<std::string>& actual, const std::vector<std::string>& expected) {

@@ -122,31 +122,6 @@ const std::vector<FileRecord> kFiles = {
     {"b", 0, 4, 0, 0, 0, 0, 0xFFFFFFFF},
 };
 
-void ExpectVolume(const VolumeParameters& got, const VolumeParameters& want) {
-  EXPECT_EQ(got.fsType, want.fsType);
-  EXPECT_EQ(got.sectorsPerFat, want.sectorsPerFat);
-  EXPECT_EQ(got.sectorsPerCluster, want.sectorsPerCluster);
-  EXPECT_EQ(got.rootDirSectors, want.rootDirSectors);
-  EXPECT_EQ(got.reservedSectors, want.reservedSectors);
-  EXPECT_EQ(got.clusterBase, want.clusterBase);
-  EXPECT_EQ(got.fat1Start, want.fat1Start);
-  EXPECT_EQ(got.fat2Start, want.fat2Start);
-  EXPECT_EQ(got.mftStart, want.mftStart);
-  EXPECT_EQ(got.mftMirrStart, want.mftMirrStart);
-  EXPECT_EQ(got.ntfsConst2, want.ntfsConst2);
-  EXPECT_EQ(got.indexBufferSectors, want.indexBufferSectors);
-  EXPECT_EQ(got.volumeEnd, want.volumeEnd);
-  EXPECT_EQ(got.foundFsOrdinal, want.foundFsOrdinal);
-}
-
-void ExpectRange(const ScanState& scan, const SectorRange& want) {
-  EXPECT_EQ(scan.selectedFsType, want.selectedFsType);
-  EXPECT_EQ(scan.rangeStart, want.rangeStart);
-  EXPECT_EQ(scan.rangeSize, want.rangeSize);
-  EXPECT_EQ(scan.rangeEnd, want.rangeEnd);
-  EXPECT_EQ(scan.partitionIndex, want.partitionIndex);
-}
-
 void ExpectFolder(const FatFolderItem& got, const FolderRecord& want) {
   EXPECT_EQ(got.name, want.name);
   EXPECT_EQ(got.firstCluster, want.firstCluster);
@@ -177,12 +152,9 @@ std::string Message(const std::vector<std::uint8_t>& file) {
 
 TEST(TreeSnapshot, ReadsAFileWrittenFieldByField) {
   const TreeSnapshot snapshot = DecodeTreeSnapshot(FatSnapshot(kFolders, kFiles));
-  EXPECT_EQ(snapshot.range.selectedFsType, kRange.selectedFsType);
-  EXPECT_EQ(snapshot.range.rangeStart, kRange.rangeStart);
-  EXPECT_EQ(snapshot.range.rangeSize, kRange.rangeSize);
-  EXPECT_EQ(snapshot.range.rangeEnd, kRange.rangeEnd);
-  EXPECT_EQ(snapshot.range.partitionIndex, kRange.partitionIndex);
-  ExpectVolume(snapshot.volume, Fat32Volume());
+  EXPECT_EQ(snapshot.range, kRange);
+  // rootDirStart is not stored: it reads back as 0, as Fat32Volume has it.
+  EXPECT_EQ(snapshot.volume, Fat32Volume());
   ASSERT_EQ(snapshot.folders.size(), kFolders.size());
   for (std::size_t i = 0; i < kFolders.size(); ++i) ExpectFolder(snapshot.folders[i], kFolders[i]);
   ASSERT_EQ(snapshot.files.size(), kFiles.size());
@@ -214,9 +186,10 @@ TEST(TreeSnapshot, ApplyReplacesRangeVolumeAndStoreMergingFoldersAndNumberingFil
 
   ApplyTreeSnapshot(DecodeTreeSnapshot(FatSnapshot(kFolders, kFiles)), scan, volume, store);
 
-  ExpectRange(scan, kRange);
-  ExpectVolume(volume, Fat32Volume());
-  EXPECT_EQ(volume.rootDirStart, 2u) << "not stored: the one in use stays";
+  EXPECT_EQ(RangeOf(scan), kRange);
+  VolumeParameters want = Fat32Volume();
+  want.rootDirStart = 2;  // not stored: the one in use stays
+  EXPECT_EQ(volume, want);
   ASSERT_EQ(store.FatFolders().Size(), 2u);
   ExpectFolder(store.FatFolders().Items()[0], kFolders[0]);
   ExpectFolder(store.FatFolders().Items()[1], kFolders[1]);
@@ -230,14 +203,6 @@ TEST(TreeSnapshot, ApplyReplacesRangeVolumeAndStoreMergingFoldersAndNumberingFil
   EXPECT_EQ(store.counters.fileCount, 3u);
   EXPECT_EQ(store.NtfsFolders().Size(), 0u);
   EXPECT_EQ(store.NtfsFiles().Size(), 0u);
-}
-
-void SetRange(ScanState& scan, const SectorRange& range) {
-  scan.selectedFsType = range.selectedFsType;
-  scan.rangeStart = range.rangeStart;
-  scan.rangeSize = range.rangeSize;
-  scan.rangeEnd = range.rangeEnd;
-  scan.partitionIndex = range.partitionIndex;
 }
 
 // A store holding the records; each file gets the id its record names.
@@ -258,13 +223,13 @@ ItemStore StoreOf(const std::vector<FolderRecord>& folders, const std::vector<Fi
 TEST(TreeSnapshot, WriterLaysOutTheSameBytes) {
   const std::vector<FolderRecord> folders(kFolders.begin(), kFolders.begin() + 2);
   ScanState scan;
-  SetRange(scan, kRange);
+  ApplyRange(kRange, scan);
   EXPECT_EQ(EncodeTreeSnapshot(scan, Fat32Volume(), StoreOf(folders, kFiles)), FatSnapshot(folders, kFiles));
 }
 
 TEST(TreeSnapshot, WriterByteCounts) {
   ScanState scan;
-  SetRange(scan, kRange);
+  ApplyRange(kRange, scan);
   const std::vector<std::uint8_t> empty = EncodeTreeSnapshot(scan, Fat32Volume(), ItemStore{});
   EXPECT_EQ(empty.size(), 86u);
 
@@ -298,7 +263,7 @@ TEST(TreeSnapshot, RoundTripKeepsEveryItemAndNumbersFilesAgain) {
                                    {"日本語のファイル.txt", 11, 0, 7, 8, 6, 0, 3},
                                    {"", 0, 99, 0, 0, 0, 0, 42}};
   ScanState scan;
-  SetRange(scan, kRange);
+  ApplyRange(kRange, scan);
   const std::vector<std::uint8_t> bytes = EncodeTreeSnapshot(scan, Fat32Volume(), StoreOf(folders, files));
 
   ScanState loadedScan;
@@ -306,8 +271,8 @@ TEST(TreeSnapshot, RoundTripKeepsEveryItemAndNumbersFilesAgain) {
   ItemStore loaded;
   ApplyTreeSnapshot(DecodeTreeSnapshot(bytes), loadedScan, loadedVolume, loaded);
 
-  ExpectRange(loadedScan, kRange);
-  ExpectVolume(loadedVolume, Fat32Volume());
+  EXPECT_EQ(RangeOf(loadedScan), kRange);
+  EXPECT_EQ(loadedVolume, Fat32Volume());
   ASSERT_EQ(loaded.FatFolders().Size(), folders.size());
   for (std::size_t i = 0; i < folders.size(); ++i) ExpectFolder(loaded.FatFolders().Items()[i], folders[i]);
   ASSERT_EQ(loaded.FatFiles().Size(), files.size());
@@ -346,7 +311,7 @@ TEST(TreeSnapshot, ExfatRoundTripKeepsSizesValidLengthsAndClusterRuns) {
   gone.clusterRuns = {{400'000, 2}, {400'010, 1}};
   store.AddFatFile(gone);
   ScanState scan;
-  SetRange(scan, kRange);
+  ApplyRange(kRange, scan);
   const std::vector<std::uint8_t> bytes = EncodeTreeSnapshot(scan, exfat, store);
 
   ScanState loadedScan;
@@ -391,8 +356,8 @@ TEST(TreeSnapshot, NtfsSnapshotLoadsRangeAndParametersAndEmptiesTheStore) {
   ItemStore store = StoreOf({{"DOCS", 3, 0, 0, 0, 0}}, {{"A.TXT", 5, 0, 0, 0, 10, 0, 0}});
   store.AddNtfsFile(100, "x", 41, 5, 0, 0, 1, false);
   ApplyTreeSnapshot(DecodeTreeSnapshot(bytes), scan, volume, store);
-  ExpectRange(scan, kNtfsRange);
-  ExpectVolume(volume, ntfs);
+  EXPECT_EQ(RangeOf(scan), kNtfsRange);
+  EXPECT_EQ(volume, ntfs);
   EXPECT_EQ(store.FatFolders().Size() + store.FatFiles().Size() + store.NtfsFiles().Size(), 0u);
 }
 
@@ -433,7 +398,7 @@ TEST(TreeSnapshot, EveryFatTypeIsStoredByItsCode) {
   for (const auto& c : cases) {
     SCOPED_TRACE(FsTypeText(c.type));
     ScanState scan;
-    SetRange(scan, {c.type, 0, 2880, 2879, 0});
+    ApplyRange({c.type, 0, 2880, 2879, 0}, scan);
     VolumeParameters volume = Fat32Volume();
     volume.fsType = c.type;
     const std::vector<std::uint8_t> bytes = EncodeTreeSnapshot(scan, volume, StoreOf({{"Docs", 3, 0, 1, 2, 0}}, {}));

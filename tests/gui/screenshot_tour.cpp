@@ -1,4 +1,4 @@
-#include "gui/screenshot_tour.h"
+#include "screenshot_tour.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,6 +19,7 @@
 #include "gui/imaging_dialog.h"
 #include "gui/saving_dialog.h"
 #include "gui/scan_options.h"
+#include "trimming_progress.h"
 
 namespace salvex::gui {
 namespace {
@@ -115,17 +116,12 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
          saving_.reset();
          // The imaging dialog part way through a failing disk, as a run shows it.
          imaging_ = std::make_unique<ImagingDialog>("/dev/sdb", imagingStop_, &program_.Window());
-         ImagingProgress progress;
-         progress.phase = RescuePhase::trimming;
-         progress.extent = 64ULL << 30;
-         progress.totals.bytes[MapTotals::Index(BlockStatus::finished)] = 41ULL << 30;
-         progress.totals.bytes[MapTotals::Index(BlockStatus::nonTrimmed)] = (23ULL << 30) - 9216;
-         progress.totals.bytes[MapTotals::Index(BlockStatus::badSector)] = 9216;
-         progress.totals.areas[MapTotals::Index(BlockStatus::badSector)] = 5;
-         progress.readErrors = 212;
-         progress.bytesRescued = 41ULL << 30;
-         progress.elapsed = std::chrono::seconds(700);
-         imaging_->Progress(progress);
+         imaging_->Progress(testing::TrimmingProgress({.extent = 64ULL << 30,
+                                                       .rescued = 41ULL << 30,
+                                                       .badBytes = 9216,
+                                                       .badAreas = 5,
+                                                       .readErrors = 212,
+                                                       .elapsed = std::chrono::seconds(700)}));
          imaging_->show();
        }},
       {[this] { return imaging_->PhaseField().text() == QStringLiteral("Trimming"); }, [this] {
