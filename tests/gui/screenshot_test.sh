@@ -17,12 +17,13 @@ done
 rm -rf "$out"
 mkdir -p "$out"
 "$make_image" "$out/demo.img" >/dev/null
-# A private runtime folder keeps Qt from warning about a missing one.
-export XDG_RUNTIME_DIR="$out/runtime"
+# A private runtime folder keeps Qt from warning about a missing one; a
+# private settings folder starts the window at its own sizes, not the user's.
+export XDG_RUNTIME_DIR="$out/runtime" XDG_CONFIG_HOME="$out/config"
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 QT_QPA_PLATFORM=xcb timeout 180 \
   xvfb-run -a -s "-screen 0 1280x1024x24" "$tour" "$out" "$out/demo.img"
-rm -rf "$out/demo.img" "$XDG_RUNTIME_DIR"
+rm -rf "$out/demo.img" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
 steps=(1-disk 2-partitions 3-items 3-preview 4-icons 5-range 6-found 7-mounted)
 files=()
 for step in "${steps[@]}"; do files+=("$out/$step.png"); done
