@@ -38,19 +38,6 @@ bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, Vo
   return true;
 }
 
-PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume) {
-  const std::string size = std::to_string((volume.volumeEnd - volume.clusterBase) / 2048) + " MB";
-  if (volume.fsType == FsType::ntfs) {
-    return {{"File System Start", std::to_string(volume.clusterBase)},
-            {"Sectors Per Cluster", std::to_string(volume.sectorsPerCluster)},
-            {"MFT Start", std::to_string(volume.mftStart)},
-            {"MFT Mirror Start", std::to_string(volume.mftMirrStart)},
-            {"File System Size", size}};
-  }
-  return {{"File System Start", std::to_string(volume.clusterBase)},
-          {"Sectors Per Cluster", std::to_string(volume.sectorsPerCluster)},
-          {"File System Size", volume.volumeEnd == 0 ? "Unknown" : size}};
-}
 
 std::vector<std::uint32_t> ClaimedHitCounts(const DeepScanState& state) {
   std::vector<std::uint32_t> counts(state.found.size() + 1, 0);

@@ -57,9 +57,6 @@ void AddFoundFileSystem(DeepScanState& state, FoundFileSystem found, FolderTreeS
 // such file system.
 bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, VolumeParameters& volume);
 
-// The file-system step's information panel for the selected file system.
-PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume);
-
 // How many hits each found file system claimed, by 1-based ordinal (entry 0
 // is unused), counted in one pass.
 std::vector<std::uint32_t> ClaimedHitCounts(const DeepScanState& state);

@@ -3,6 +3,7 @@
 
 #include "disk/disk_table.h"
 #include "session/disk_session.h"
+#include "wizard/step_panel_texts.h"
 #include "wizard/tree_captions.h"
 #include "wizard/wizard_controller.h"
 

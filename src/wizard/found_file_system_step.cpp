@@ -3,6 +3,7 @@
 
 #include "deepscan/found_file_system.h"
 #include "session/scans.h"
+#include "wizard/step_panel_texts.h"
 #include "wizard/tree_captions.h"
 #include "wizard/wizard_controller.h"
 

@@ -7,6 +7,7 @@
 #include "session/disk_session.h"
 #include "session/scans.h"
 #include "wizard/recovery_texts.h"
+#include "wizard/step_panel_texts.h"
 #include "wizard/tree_captions.h"
 #include "wizard/wizard_controller.h"
 

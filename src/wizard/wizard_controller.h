@@ -115,7 +115,9 @@ class WizardController {
   FolderTreeModel& CreateTree(TreeKind kind, std::string rootCaption);
   void DestroyTree(TreeKind kind);
   std::unique_ptr<FolderTreeModel>& TreeSlot(TreeKind kind);
-  TreeNodes& NodesOf(TreeKind kind);
+  // The payloads of the disk, partition or found-file-system tree; null for
+  // the items tree, whose folders are known by their store entries.
+  TreeNodes* NodesOf(TreeKind kind);
   // The kind of tree a step shows; null in no step.
   static std::optional<TreeKind> TreeOfStep(WizardStep step);
   // Worker failures end the program with a box that says why.
@@ -205,7 +207,6 @@ class WizardController {
   TreeNodes diskNodes_;
   TreeNodes partitionNodes_;
   TreeNodes foundNodes_;
-  TreeNodes itemNodes_;  // unused: folders are known by their store entries
   ItemListModel list_;
   DeviceNumbers deviceNumbers_;
   WizardStep step_ = WizardStep::starting;

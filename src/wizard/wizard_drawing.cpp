@@ -57,18 +57,18 @@ std::unique_ptr<FolderTreeModel>& WizardController::TreeSlot(TreeKind kind) {
   return itemsTree_;
 }
 
-TreeNodes& WizardController::NodesOf(TreeKind kind) {
+TreeNodes* WizardController::NodesOf(TreeKind kind) {
   switch (kind) {
     case TreeKind::disks:
-      return diskNodes_;
+      return &diskNodes_;
     case TreeKind::partitions:
-      return partitionNodes_;
+      return &partitionNodes_;
     case TreeKind::foundFileSystems:
-      return foundNodes_;
+      return &foundNodes_;
     case TreeKind::items:
       break;
   }
-  return itemNodes_;
+  return nullptr;
 }
 
 const FolderTreeModel* WizardController::Tree(TreeKind kind) const {
@@ -98,14 +98,14 @@ FolderTreeModel& WizardController::CreateTree(TreeKind kind, std::string rootCap
   if (slot) view_.SetTree(kind, nullptr);
   slot = std::make_unique<FolderTreeModel>();
   slot->SetText(FolderTreeModel::kRoot, rootCaption);
-  NodesOf(kind).Clear();
+  if (TreeNodes* nodes = NodesOf(kind)) nodes->Clear();
   return *slot;
 }
 
 void WizardController::DestroyTree(TreeKind kind) {
   view_.SetTree(kind, nullptr);
   TreeSlot(kind).reset();
-  NodesOf(kind).Clear();
+  if (TreeNodes* nodes = NodesOf(kind)) nodes->Clear();
 }
 
 }  // namespace salvex::wizard
