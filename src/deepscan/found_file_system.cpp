@@ -7,13 +7,7 @@ std::string FoundFileSystemCaption(const FoundFileSystem& found) {
   return std::string(FsTypeText(found.fsType)) + " @" + std::to_string(found.clusterBase);
 }
 
-void AddFoundFileSystem(DeepScanState& state, FoundFileSystem found, FolderTreeSink* tree, TreeNodeId root) {
-  if (tree) {
-    found.treeItem = tree->InsertNode(root, FoundFileSystemCaption(found), kFolderImage, kOpenFolderImage);
-    tree->ExpandNode(root);
-  }
-  state.found.push_back(found);
-}
+void AddFoundFileSystem(DeepScanState& state, const FoundFileSystem& found) { state.found.push_back(found); }
 
 bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, VolumeParameters& volume) {
   if (ordinal == 0 || ordinal > state.found.size()) return false;

@@ -29,7 +29,6 @@ struct FoundFileSystem {
   std::uint32_t spare = 0;
   std::uint32_t indexBufferSectors = 0;
   std::uint32_t volumeEnd = 0;  // 0 = unknown
-  TreeNodeId treeItem = 0;
 };
 
 // Everything an Advance Scan keeps between its steps: the hits of the sweep
@@ -45,12 +44,11 @@ struct DeepScanState {
 };
 
 // "FAT12 @", "FAT16 @", "FAT32 @" or "NTFS @" followed by the file system's first sector
-// (its cluster base).
+// (its cluster base): the wizard's node and the command line's listing.
 std::string FoundFileSystemCaption(const FoundFileSystem& found);
 
-// Appends a found file system, with its node under `root` of `tree` when a
-// tree is given.
-void AddFoundFileSystem(DeepScanState& state, FoundFileSystem found, FolderTreeSink* tree, TreeNodeId root);
+// Appends a found file system to the list, in the order found.
+void AddFoundFileSystem(DeepScanState& state, const FoundFileSystem& found);
 
 // Selects the found file system at 1-based `ordinal`: copies its geometry
 // into the volume parameters and sets foundFsOrdinal. False when there is no

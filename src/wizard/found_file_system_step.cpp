@@ -18,12 +18,13 @@ constexpr const char* kNothingFoundStatus =
 }  // namespace
 
 void WizardController::EnterFoundFileSystemStep() {
-  // The sweep (or a snapshot) put the nodes in: each is known by its place
-  // in the found list from here on.
-  foundNodes_.Clear();
+  // One node for each file system the sweep (or a snapshot) found, known by
+  // its place in the found list.
+  FolderTreeModel& tree = CreateTree(TreeKind::foundFileSystems, kFoundRoot);
   const auto& found = session_.deepScan.found;
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    if (found[i].treeItem != 0) foundNodes_.Set(found[i].treeItem, {NodeKind::foundFileSystem, static_cast<std::uint32_t>(i)});
+  for (std::uint32_t i = 0; i < found.size(); ++i) {
+    foundNodes_.Set(tree.InsertNode(kRoot, FoundFileSystemCaption(found[i]), kFolderImage, kOpenFolderImage),
+                    {NodeKind::foundFileSystem, i});
   }
   view_.SetTree(TreeKind::foundFileSystems, foundTree_.get());
   ShowStepControls(StepView::foundFileSystems, Direction::entering);

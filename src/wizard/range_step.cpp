@@ -60,13 +60,13 @@ void WizardController::NextFromRange() {
 }
 
 void WizardController::StartAdvanceScan() {
-  CreateTree(TreeKind::foundFileSystems, kFoundRoot);
-  view_.SetTree(TreeKind::foundFileSystems, nullptr);
+  // The last sweep's file systems go at once; this one's are listed when it ends.
+  DestroyTree(TreeKind::foundFileSystems);
   view_.SetTreeShown(TreeKind::foundFileSystems, Shown::No());
   ShowStepControls(StepView::sweep, Direction::entering);
   SetInfoPanel(LabelSet::advanceScan);
   Show(Control::back, Shown::No());
-  Run([this] { SweepAndClassify(session_, view_, foundTree_.get(), kRoot); }, [this] { FinishAdvanceScan(); });
+  Run([this] { SweepAndClassify(session_, view_); }, [this] { FinishAdvanceScan(); });
 }
 
 void WizardController::FinishAdvanceScan() { EnterFoundFileSystemStep(); }

@@ -190,8 +190,7 @@ class WizardController {
   bool ReportSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep);
   void FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep,
                               std::unique_ptr<FolderTreeModel> tree);
-  void FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep,
-                                 std::unique_ptr<FolderTreeModel> tree);
+  void FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep);
 
   Session& session_;
   WizardView& view_;

@@ -35,13 +35,12 @@ void WizardController::LoadSnapshot(const std::string& path) {
   // trees of the current step stay until the file has proved to be one.
   SetMenuState(MenuState::startOrWorking);
   auto outcome = std::make_shared<Outcome>();
-  auto tree = std::make_shared<std::unique_ptr<FolderTreeModel>>(std::make_unique<FolderTreeModel>());
   if (IsAdvanceSnapshotPath(path)) {
-    (*tree)->SetText(kRoot, kFoundRoot);
-    Run([this, path, outcome, tree] { *outcome = LoadAdvanceSnapshotFile(session_, path, view_, tree->get(), kRoot); },
-        [this, path, outcome, tree, step] { FinishAdvanceSnapshotLoad(path, *outcome, step, std::move(*tree)); });
+    Run([this, path, outcome] { *outcome = LoadAdvanceSnapshotFile(session_, path, view_); },
+        [this, path, outcome, step] { FinishAdvanceSnapshotLoad(path, *outcome, step); });
     return;
   }
+  auto tree = std::make_shared<std::unique_ptr<FolderTreeModel>>(std::make_unique<FolderTreeModel>());
   (*tree)->SetText(kRoot, kItemsRoot);
   Run([this, path, outcome, tree] { *outcome = LoadTreeSnapshotFile(session_, path, view_, **tree, kRoot); },
       [this, path, outcome, tree, step] { FinishTreeSnapshotLoad(path, *outcome, step, std::move(*tree)); });
@@ -81,14 +80,13 @@ void WizardController::FinishTreeSnapshotLoad(const std::string& path, const Out
   SetQuickHelp(QuickHelp::itemsStep);
 }
 
-void WizardController::FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep,
-                                                 std::unique_ptr<FolderTreeModel> tree) {
+void WizardController::FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome,
+                                                 WizardStep fromStep) {
   if (!ReportSnapshotLoad(path, outcome, fromStep)) return;
   // As if the sweep had just found them: the found file systems listed,
   // none chosen yet.
   Show(Control::next, Shown::No());
   view_.SetScanTypeChecked(ScanType::advance);
-  foundTree_ = std::move(tree);
   ShowStepControls(StepView::sweep, Direction::entering);
   EnterFoundFileSystemStep();
 }
