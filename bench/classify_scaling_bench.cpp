@@ -159,7 +159,7 @@ void MeasureClassify(benchmark::State& state, Fixture& fixture, const salvex::Hi
     scanState.Clear();
     scanState.hits = hits;
     state.ResumeTiming();
-    salvex::ClassifyContext context{fixture.reader, fixture.scan, ui, scanState, nullptr, 0};
+    salvex::ClassifyContext context{fixture.reader, fixture.scan, ui, scanState};
     classify(context);
     benchmark::DoNotOptimize(scanState.found.data());
   }
@@ -212,7 +212,7 @@ void MeasureMount(benchmark::State& state, Fixture& fixture, bool (*mount)(salve
   salvex::SilentUiPort ui;
   salvex::DeepScanState scanState;
   scanState.hits = fixture.hits;
-  salvex::ClassifyContext classify{fixture.reader, fixture.scan, ui, scanState, nullptr, 0};
+  salvex::ClassifyContext classify{fixture.reader, fixture.scan, ui, scanState};
   salvex::ClassifyHits(classify);
   const std::uint16_t ordinal = Biggest(scanState).first;
   auto store = std::make_unique<salvex::ItemStore>();

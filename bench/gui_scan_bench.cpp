@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     drive.Click("nextButton");
     const bool listed = QTest::qWaitFor(
         [&] {
-          return !drive.Wizard().Busy() && drive.Wizard().WizardStep() == 3 &&
+          return !drive.Wizard().Busy() && drive.Wizard().StepNumber() == 3 &&
                  drive.Tree(salvex::wizard::TreeKind::items).Nodes().rowCount() > 0;
         },
         600000);

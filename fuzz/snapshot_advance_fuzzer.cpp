@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ApplyRange(snapshot.range, session.scan);
   session.deepScan.hits = std::move(snapshot.hits);
   SilentUiPort ui;
-  ClassifyLoadedHits(session.reader, session.scan, ui, session.deepScan, nullptr, 0);
+  ClassifyLoadedHits(session.reader, session.scan, ui, session.deepScan);
   // Any other type code reads as the FAT variant, but no classification runs for it.
   const FsType type = session.scan.selectedFsType;
   const DeepScanState& state = session.deepScan;

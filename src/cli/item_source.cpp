@@ -69,7 +69,7 @@ void SaveAdvanceSnapshot(const Session& session, const std::string& chosen) {
 }
 
 void LoadAdvanceSnapshot(Session& session, const std::string& path, const DeepOptions& deep, CliUiPort& ui) {
-  Require(LoadAdvanceSnapshotFile(session, path, ui, nullptr, 0));
+  Require(LoadAdvanceSnapshotFile(session, path, ui));
   ui.ClearLine();
   // The file says what its range was swept for; --fs may only repeat it.
   const FsType swept = session.scan.selectedFsType;
@@ -81,7 +81,7 @@ void LoadAdvanceSnapshot(Session& session, const std::string& path, const DeepOp
 
 bool SweepRange(Session& session, CliUiPort& ui) {
   const bool interrupted =
-      RunStoppable([&] { SweepAndClassify(session, ui, nullptr, 0); }, session.scan.stopRequested);
+      RunStoppable([&] { SweepAndClassify(session, ui); }, session.scan.stopRequested);
   ui.ClearLine();
   return !interrupted;
 }

@@ -140,7 +140,7 @@ class FatClassification {
       Claim(position);
       claimed = true;
     }
-    if (claimed) AddFoundFileSystem(context_.state, found, context_.tree, context_.treeRoot);
+    if (claimed) AddFoundFileSystem(context_.state, found);
   }
 
   // The first later unclaimed hit that forms a geometry with hit `p`: same
@@ -183,7 +183,7 @@ class FatClassification {
     found.sectorsPerCluster = size;
     found.rootDirStart = found.fsType == FsType::fat32 ? 2 : 0;
     found.clusterBase = base;
-    AddFoundFileSystem(context_.state, found, context_.tree, context_.treeRoot);
+    AddFoundFileSystem(context_.state, found);
     return true;
   }
 

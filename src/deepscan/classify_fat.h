@@ -11,8 +11,6 @@ struct ClassifyContext {
   ScanState& scan;
   UiPort& ui;
   DeepScanState& state;
-  FolderTreeSink* tree = nullptr;  // the found-file-system tree, when one is shown
-  TreeNodeId treeRoot = 0;
 };
 
 inline constexpr const char* kAnalysingDataFound = "Analysing data found........";

@@ -159,7 +159,7 @@ class NtfsClassification {
       found.indexBufferSectors = clustersPerIndex == 0xF4 ? 8 : clustersPerIndex * clusterSize;
       found.volumeEnd = boot.sector + total;
       if (ClaimFolders(boot.sector, clusterSize, found.volumeEnd)) {
-        AddFoundFileSystem(context_.state, found, context_.tree, context_.treeRoot);
+        AddFoundFileSystem(context_.state, found);
       }
     }
   }
@@ -195,7 +195,7 @@ class NtfsClassification {
           found.clusterBase = start;
           found.indexBufferSectors = 8;
           found.volumeEnd = rangeEnd;
-          AddFoundFileSystem(context_.state, found, context_.tree, context_.treeRoot);
+          AddFoundFileSystem(context_.state, found);
         }
       }
     }

@@ -7,13 +7,7 @@ std::string FoundFileSystemCaption(const FoundFileSystem& found) {
   return std::string(FsTypeText(found.fsType)) + " @" + std::to_string(found.clusterBase);
 }
 
-void AddFoundFileSystem(DeepScanState& state, FoundFileSystem found, FolderTreeSink* tree, TreeNodeId root) {
-  if (tree) {
-    found.treeItem = tree->InsertNode(root, FoundFileSystemCaption(found), kFolderImage, kOpenFolderImage);
-    tree->ExpandNode(root);
-  }
-  state.found.push_back(found);
-}
+void AddFoundFileSystem(DeepScanState& state, const FoundFileSystem& found) { state.found.push_back(found); }
 
 bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, VolumeParameters& volume) {
   if (ordinal == 0 || ordinal > state.found.size()) return false;
@@ -38,19 +32,6 @@ bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, Vo
   return true;
 }
 
-PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume) {
-  const std::string size = std::to_string((volume.volumeEnd - volume.clusterBase) / 2048) + " MB";
-  if (volume.fsType == FsType::ntfs) {
-    return {{"File System Start", std::to_string(volume.clusterBase)},
-            {"Sectors Per Cluster", std::to_string(volume.sectorsPerCluster)},
-            {"MFT Start", std::to_string(volume.mftStart)},
-            {"MFT Mirror Start", std::to_string(volume.mftMirrStart)},
-            {"File System Size", size}};
-  }
-  return {{"File System Start", std::to_string(volume.clusterBase)},
-          {"Sectors Per Cluster", std::to_string(volume.sectorsPerCluster)},
-          {"File System Size", volume.volumeEnd == 0 ? "Unknown" : size}};
-}
 
 std::vector<std::uint32_t> ClaimedHitCounts(const DeepScanState& state) {
   std::vector<std::uint32_t> counts(state.found.size() + 1, 0);

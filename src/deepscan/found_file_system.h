@@ -29,7 +29,6 @@ struct FoundFileSystem {
   std::uint32_t spare = 0;
   std::uint32_t indexBufferSectors = 0;
   std::uint32_t volumeEnd = 0;  // 0 = unknown
-  TreeNodeId treeItem = 0;
 };
 
 // Everything an Advance Scan keeps between its steps: the hits of the sweep
@@ -45,20 +44,16 @@ struct DeepScanState {
 };
 
 // "FAT12 @", "FAT16 @", "FAT32 @" or "NTFS @" followed by the file system's first sector
-// (its cluster base).
+// (its cluster base): the wizard's node and the command line's listing.
 std::string FoundFileSystemCaption(const FoundFileSystem& found);
 
-// Appends a found file system, with its node under `root` of `tree` when a
-// tree is given.
-void AddFoundFileSystem(DeepScanState& state, FoundFileSystem found, FolderTreeSink* tree, TreeNodeId root);
+// Appends a found file system to the list, in the order found.
+void AddFoundFileSystem(DeepScanState& state, const FoundFileSystem& found);
 
 // Selects the found file system at 1-based `ordinal`: copies its geometry
 // into the volume parameters and sets foundFsOrdinal. False when there is no
 // such file system.
 bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, VolumeParameters& volume);
-
-// The file-system step's information panel for the selected file system.
-PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume);
 
 // How many hits each found file system claimed, by 1-based ordinal (entry 0
 // is unused), counted in one pass.

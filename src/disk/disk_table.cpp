@@ -74,10 +74,6 @@ std::optional<std::uint16_t> AddDiskImage(DiskTable& table, const DiskImageEntry
 
 std::string DiskCaption(std::size_t index) { return "Storage Device" + std::to_string(index); }
 
-std::string DiskToolTip(const DiskInfo& disk) {
-  return disk.devicePath + "\n" + disk.model + "\n" + std::to_string(disk.sizeSectors / 2048) + " MB";
-}
-
 PanelRows DiskPanelRows(const DiskInfo& disk) {
   return {
       {"Model", disk.model},

@@ -52,9 +52,6 @@ std::optional<std::uint16_t> AddDiskImage(DiskTable& table, const DiskImageEntry
 
 // "Storage Device" followed by the slot number, no space.
 std::string DiskCaption(std::size_t index);
-// The disk node's tool tip: where it is read from, its model and its size,
-// so that devices named alike can be told apart.
-std::string DiskToolTip(const DiskInfo& disk);
 
 // The disk step's information panel: Model, Capacity, Cylinders, Head,
 // Sectors Per Track.

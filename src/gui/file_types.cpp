@@ -19,7 +19,6 @@ QMimeType FileTypes::TypeOf(std::string_view fileName) const {
 }
 
 std::string FileTypes::TypeName(std::string_view fileName) {
-  if (namesOff_) return {};
   const QMimeType type = TypeOf(fileName);
   const auto known = names_.constFind(type.name());
   if (known != names_.constEnd()) return *known;

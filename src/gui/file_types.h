@@ -20,15 +20,6 @@ class FileTypes {
   FileTypes();
 
   std::string TypeName(std::string_view fileName);
-  // Runs `work` with TypeName answering "" at once: for the list's sort
-  // keys of columns that do not show the type, made for every row.
-  template <typename Work>
-  auto WithoutNames(Work work) {
-    namesOff_ = true;
-    auto result = work();
-    namesOff_ = false;
-    return result;
-  }
   QIcon FileIcon(std::string_view fileName, bool deleted);
   QIcon FolderIcon(bool deleted);
   // A deleted file whose clusters are now other files': a warning emblem.
@@ -39,7 +30,6 @@ class FileTypes {
   QIcon WithEmblem(const QIcon& icon);
 
   QMimeDatabase database_;
-  bool namesOff_ = false;
   QHash<QString, QIcon> icons_;         // by MIME type name, then deleted ones under "!" + name
   QHash<QString, std::string> names_;   // by MIME type name
   QIcon folder_;

@@ -3,9 +3,8 @@
 #include <QBrush>
 #include <QColor>
 
-#include <charconv>
-
 #include "gui/file_types.h"
+#include "wizard/size_text.h"
 #include "wizard/step_presentation.h"
 
 namespace salvex::gui {
@@ -32,11 +31,7 @@ const std::string& Column(const ItemRow& row, int column) {
   }
 }
 
-quint64 Number(const std::string& text) {
-  quint64 value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
+constexpr int kSizeColumn = 2;
 
 }  // namespace
 
@@ -118,6 +113,13 @@ QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || rows_ == nullptr || index.row() >= rowCount()) return {};
   const int row = index.row();
   const int column = index.column();
+  // A file's size in KB, MB or GB, and to the byte in its tool tip; a
+  // folder's "0" as its row has it.
+  const bool fileSize = column == kSizeColumn && IsItemLayout(layout_) && !rows_->At(static_cast<std::size_t>(row)).folder;
+  if (fileSize && (role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::ToolTipRole)) {
+    const std::uint64_t bytes = rows_->FileSize(static_cast<std::size_t>(row));
+    return QString::fromStdString(role == Qt::ToolTipRole ? wizard::ExactSizeText(bytes) : wizard::ItemSizeText(bytes));
+  }
   switch (role) {
     case Qt::ToolTipRole:
       if (column == 0) {
@@ -139,7 +141,7 @@ QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
       return types_.FileIcon(rows_->Name(static_cast<std::size_t>(row)), deleted);
     }
     case Qt::ForegroundRole:
-      return QBrush(RowTexts(row).type.rfind("Deleted", 0) == 0 ? QColor(255, 0, 0) : QColor(0, 0, 0));
+      return QBrush(rows_->IsDeleted(static_cast<std::size_t>(row)) ? QColor(255, 0, 0) : QColor(0, 0, 0));
     case Qt::BackgroundRole:
       return QBrush(QColor(255, 255, 255));
     case Qt::TextAlignmentRole:
@@ -154,20 +156,29 @@ void ItemTableModel::MakeKeys(int column) const {
   numberKeys_.clear();
   textKeys_.clear();
   const auto count = static_cast<std::size_t>(rowCount());
+  // Sizes, dates and ids sort by the item's own fields, never its shown text.
   const bool numbers = column == 2 || column == 3 || column == 4 || column == 5;
   (numbers ? numberKeys_.reserve(count) : textKeys_.reserve(count));
   for (std::size_t i = 0; i < count; ++i) {
-    if (column == 0) {
-      textKeys_.push_back(QString::fromStdString(rows_->Name(i)).toCaseFolded());
-      continue;
-    }
-    // Only the Type column needs the desktop's type names, the slow part.
-    const ItemRow texts = column == 1 ? rows_->Row(i) : types_.WithoutNames([&] { return rows_->Row(i); });
-    const std::string& text = Column(texts, column);
-    if (!numbers) {
-      textKeys_.push_back(QString::fromStdString(text).toCaseFolded());
-    } else {
-      numberKeys_.push_back(column == 3 || column == 4 ? DateSortKey(text) : Number(text));
+    switch (column) {
+      case 0:
+        textKeys_.push_back(QString::fromStdString(rows_->Name(i)).toCaseFolded());
+        break;
+      case 1:
+        textKeys_.push_back(QString::fromStdString(rows_->Row(i).type).toCaseFolded());
+        break;
+      case 2:
+        numberKeys_.push_back(rows_->FileSize(i));
+        break;
+      case 3:
+        numberKeys_.push_back(rows_->CreatedKey(i));
+        break;
+      case 4:
+        numberKeys_.push_back(rows_->ModifiedKey(i));
+        break;
+      default:
+        numberKeys_.push_back(rows_->IdKey(i));
+        break;
     }
   }
 }

@@ -17,8 +17,9 @@ class FileTypes;
 
 // The item list as a Qt model over the wizard's ItemListModel: the columns
 // of the list's layout, and the rows of one folder, whose texts are made
-// when the view asks for them (a few hundred are kept at a time). Rows
-// whose type begins with "Deleted" are red. Renaming the Name cell is
+// when the view asks for them (a few hundred are kept at a time). Deleted
+// items' rows are red; a file's size shows in KB, MB or GB, to the byte in
+// its tool tip. Renaming the Name cell is
 // handed to `renamed`, which decides the name.
 class ItemTableModel final : public QAbstractTableModel {
   Q_OBJECT
@@ -34,8 +35,8 @@ class ItemTableModel final : public QAbstractTableModel {
   void SetRows(const wizard::ItemListModel* rows);
   void RefreshRow(int row);
   int ColumnWidth(int column) const;
-  // For sorting by `column`: whether row `left` has the smaller key
-  // (numbers for sizes, dates and ids, the text for the others, case aside)
+  // For sorting by `column`: whether row `left` has the smaller key (the
+  // item's size, dates and id; the name and type name, case aside)
   // and whether a row is a folder.
   bool Less(int left, int right, int column) const;
   bool IsFolder(int row) const;

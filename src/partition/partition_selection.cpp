@@ -18,13 +18,4 @@ bool SelectWholeDisk(ScanState& scan, const DiskInfo& disk) {
   return true;
 }
 
-PanelRows PartitionPanelRows(const ScanState& scan) {
-  return {
-      {"Partition Type", FsTypeText(scan.selectedFsType)},
-      {"Partition Start", std::to_string(scan.rangeStart)},
-      {"Partition End", std::to_string(scan.rangeEnd)},
-      {"Partition Size", std::to_string(scan.rangeSize / 2048) + " MB ( Aprox )"},
-  };
-}
-
 }  // namespace salvex

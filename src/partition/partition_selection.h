@@ -18,7 +18,4 @@ bool SelectPartition(ScanState& scan, const PartitionTable& table, std::uint16_t
 // over sectors 0 to totalSectors. False (state unchanged) in a Standard Scan.
 bool SelectWholeDisk(ScanState& scan, const DiskInfo& disk);
 
-// The partition step's information panel: Partition Type, Start, End, Size.
-PanelRows PartitionPanelRows(const ScanState& scan);
-
 }  // namespace salvex

@@ -6,7 +6,7 @@
 namespace salvex {
 
 void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySettings& settings, UiPort& ui,
-                    DeepScanState& state, FolderTreeSink* tree, TreeNodeId root) {
+                    DeepScanState& state) {
   state.Clear();
   SweepContext sweep{reader, scan, settings, ui, state.hits};
   if (scan.selectedFsType == FsType::ntfs) {
@@ -15,14 +15,13 @@ void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySetting
     SweepFat(sweep);
   }
   ui.SetStopVisible(false);
-  ClassifyLoadedHits(reader, scan, ui, state, tree, root);
+  ClassifyLoadedHits(reader, scan, ui, state);
 }
 
-void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepScanState& state,
-                        FolderTreeSink* tree, TreeNodeId root) {
+void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepScanState& state) {
   state.found.clear();
   state.classifiedCount = 0;
-  ClassifyContext classify{reader, scan, ui, state, tree, root};
+  ClassifyContext classify{reader, scan, ui, state};
   ClassifyHits(classify);
   ui.SetProgress(0);
   ui.ShowProgress(false);

@@ -11,15 +11,14 @@ namespace salvex {
 
 // The Advance Scan of the chosen range: empties the lists of the last one,
 // sweeps the range as its type says (FAT or NTFS), then classifies the hits
-// into found file systems, whose nodes go under `root` of `tree` when given.
+// into found file systems.
 // Stop ends the sweep; the classification still runs on what was found.
 void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySettings& settings, UiPort& ui,
-                    DeepScanState& state, FolderTreeSink* tree, TreeNodeId root);
+                    DeepScanState& state);
 
 // Classifies hits that did not come from a sweep just now (a loaded
 // advance-scan snapshot): the found file systems are made anew.
-void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepScanState& state,
-                        FolderTreeSink* tree, TreeNodeId root);
+void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepScanState& state);
 
 // Mounts the selected found file system (FAT or NTFS). Returns false when
 // Stop cut the directory reading short.

@@ -10,8 +10,8 @@ StandardScanOutcome StandardScan(Session& session, UiPort& ui, FolderTreeSink& t
   return RunStandardScan(context, session.items, tree, root);
 }
 
-void SweepAndClassify(Session& session, UiPort& ui, FolderTreeSink* tree, TreeNodeId root) {
-  RunAdvanceScan(session.reader, session.scan, session.settings, ui, session.deepScan, tree, root);
+void SweepAndClassify(Session& session, UiPort& ui) {
+  RunAdvanceScan(session.reader, session.scan, session.settings, ui, session.deepScan);
 }
 
 Outcome MountFoundFileSystem(Session& session, std::uint16_t ordinal, UiPort& ui, FolderTreeSink& tree,

@@ -18,8 +18,8 @@ namespace salvex {
 StandardScanOutcome StandardScan(Session& session, UiPort& ui, FolderTreeSink& tree, TreeNodeId root);
 
 // The Advance Scan's sweep of the chosen range and the classification of
-// its hits (nodes under `root` of `tree` when a tree is given).
-void SweepAndClassify(Session& session, UiPort& ui, FolderTreeSink* tree, TreeNodeId root);
+// its hits into found file systems.
+void SweepAndClassify(Session& session, UiPort& ui);
 
 // Selects found file system `ordinal` (from 1) and mounts it into the store;
 // `completed` is false when Stop cut the reading of its folders short.

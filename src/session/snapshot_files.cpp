@@ -89,8 +89,7 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
   return {};
 }
 
-Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPort& ui, FolderTreeSink* tree,
-                                TreeNodeId root) {
+Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPort& ui) {
   std::string error;
   const std::optional<WholeFile> file = ReadRegularFile(
       path, kMaxSnapshotFileBytes, error, HeadCheckOf(path, kAdvanceSnapshotHeadBytes, CheckAdvanceSnapshotHead));
@@ -106,7 +105,7 @@ Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPor
   ApplyRange(snapshot.range, session.scan);
   session.deepScan.Clear();
   session.deepScan.hits = std::move(snapshot.hits);
-  ClassifyLoadedHits(session.reader, session.scan, ui, session.deepScan, tree, root);
+  ClassifyLoadedHits(session.reader, session.scan, ui, session.deepScan);
   return {};
 }
 

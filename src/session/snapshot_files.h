@@ -20,10 +20,8 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
                              TreeNodeId root);
 
 // Loads the hits of an advance-scan snapshot (.RS2) in place of a sweep and
-// classifies them into found file systems (nodes under `root` of `tree`
-// when a tree is given).
-Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPort& ui, FolderTreeSink* tree,
-                                TreeNodeId root);
+// classifies them into found file systems.
+Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPort& ui);
 
 struct SavedSnapshot {
   enum class Failure { none, cannotCreate, isBeingRead, onScannedDisk };

@@ -109,6 +109,54 @@ std::uint64_t ItemListModel::FileSize(std::size_t row) const {
                                     : ItemAt(store_.NtfsFiles(), entry.position).size;
 }
 
+namespace {
+
+constexpr std::uint64_t kFileTimeUnitsPerSecond = 10'000'000;
+
+// A row's sort key from its FAT or NTFS item, folder or file.
+template <typename Key>
+std::uint64_t KeyOf(const ItemStore& store, ItemSource source, const ItemListModel::Entry& entry, Key key) {
+  if (source == ItemSource::fat) {
+    return entry.folder ? key(ItemAt(store.FatFolders(), entry.position))
+                        : key(ItemAt(store.FatFiles(), entry.position));
+  }
+  return entry.folder ? key(ItemAt(store.NtfsFolders(), entry.position))
+                      : key(ItemAt(store.NtfsFiles(), entry.position));
+}
+
+struct CreatedOf {
+  std::uint64_t operator()(const FatFolderItem& item) const { return item.writeDate; }
+  std::uint64_t operator()(const FatFileItem& item) const { return item.writeDate; }
+  std::uint64_t operator()(const NtfsFolderItem& item) const { return item.created / kFileTimeUnitsPerSecond; }
+  std::uint64_t operator()(const NtfsFileItem& item) const { return item.created / kFileTimeUnitsPerSecond; }
+};
+
+struct ModifiedOf {
+  std::uint64_t operator()(const FatFolderItem& item) const { return item.accessDate; }
+  std::uint64_t operator()(const FatFileItem& item) const { return item.accessDate; }
+  std::uint64_t operator()(const NtfsFolderItem& item) const { return item.changed / kFileTimeUnitsPerSecond; }
+  std::uint64_t operator()(const NtfsFileItem& item) const { return item.changed / kFileTimeUnitsPerSecond; }
+};
+
+struct IdOf {
+  std::uint64_t operator()(const FatFolderItem& item) const { return item.treeNode; }
+  std::uint64_t operator()(const FatFileItem& item) const { return item.id; }
+  std::uint64_t operator()(const NtfsFolderItem& item) const { return item.treeNode; }
+  std::uint64_t operator()(const NtfsFileItem& item) const { return item.recordSector; }
+};
+
+}  // namespace
+
+std::uint64_t ItemListModel::CreatedKey(std::size_t row) const {
+  return KeyOf(store_, source_, entries_[row], CreatedOf{});
+}
+
+std::uint64_t ItemListModel::ModifiedKey(std::size_t row) const {
+  return KeyOf(store_, source_, entries_[row], ModifiedOf{});
+}
+
+std::uint64_t ItemListModel::IdKey(std::size_t row) const { return KeyOf(store_, source_, entries_[row], IdOf{}); }
+
 bool ItemListModel::IsOverwritten(std::size_t row) const {
   const Entry& entry = entries_[row];
   if (source_ != ItemSource::fat) return false;

@@ -64,6 +64,12 @@ class ItemListModel {
   bool IsDeleted(std::size_t row) const;
   // A file row's size in bytes; 0 for a folder.
   std::uint64_t FileSize(std::size_t row) const;
+  // What the Created, Modified and ID columns sort by, from the item itself:
+  // the DOS date of a FAT item, an NTFS time in whole seconds (as shown),
+  // the item's identifier or a folder's tree node.
+  std::uint64_t CreatedKey(std::size_t row) const;
+  std::uint64_t ModifiedKey(std::size_t row) const;
+  std::uint64_t IdKey(std::size_t row) const;
   // A deleted FAT file whose clusters the FAT now gives to other files, or a
   // deleted FAT folder whose first cluster a live item holds.
   bool IsOverwritten(std::size_t row) const;

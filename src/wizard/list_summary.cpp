@@ -1,6 +1,6 @@
 #include "wizard/list_summary.h"
 
-#include "wizard/recovery_texts.h"
+#include "wizard/size_text.h"
 
 namespace salvex::wizard {
 namespace {

@@ -1,7 +1,6 @@
 #include "wizard/recovery_texts.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "common/visible_text.h"
@@ -16,20 +15,6 @@ void AddList(std::string& details, const std::string& heading, const std::vector
 }
 
 }  // namespace
-
-std::string SizeText(std::uint64_t bytes) {
-  if (bytes < 1024) return std::to_string(bytes) + " bytes";
-  constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB"};
-  double value = static_cast<double>(bytes) / 1024;
-  std::size_t unit = 0;
-  while (value >= 1024 && unit + 1 < std::size(kUnits)) {
-    value /= 1024;
-    ++unit;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
-  return text;
-}
 
 namespace {
 

@@ -8,11 +8,9 @@
 #include "items/unreadable_directories.h"
 #include "recovery/recovery_run.h"
 #include "wizard/command_view.h"
+#include "wizard/size_text.h"
 
 namespace salvex::wizard {
-
-// A size as people read it: "512 bytes", "3.4 KB", "1.2 GB" (units of 1024).
-std::string SizeText(std::uint64_t bytes);
 
 // Asked before a recovery whose files would not fit the destination: "No"
 // gives it up.

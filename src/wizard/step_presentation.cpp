@@ -130,20 +130,19 @@ HelpPanel RangeHelpPanel() {
   return {"Scan Control", {{"", {"Here select the file system to recover and", "the range of the disk area to scan."}}}};
 }
 
-const StepControls* FindStepControls(int view, Direction direction) {
+const StepControls* FindStepControls(StepView view, Direction direction) {
   using enum Control;
   using enum TreeKind;
-  static const StepControls kView1Entering = [] {
+  static const StepControls kPartitionEntering = [] {
     StepControls row;
     row.controls = {{scanTypeGroup, Shown::Hidden()}, {scanTypeHelp, Shown::Hidden()},
                     {searchPartitions, Shown::Yes()}, {back, Shown::Yes()}};
     row.advanceOnly = {{rangeGroup, Shown::Yes()}, {rangeHelp, Shown::Yes()}, {next, Shown::Yes()}};
     row.trees = {{disks, Shown::No()}};
     row.emptyList = true;
-    row.presetRange = true;
     return row;
   }();
-  static const StepControls kView1Leaving = [] {
+  static const StepControls kPartitionLeaving = [] {
     StepControls row;
     row.controls = {{scanTypeGroup, Shown::Yes()}, {scanTypeHelp, Shown::Yes()}, {searchPartitions, Shown::No()},
                     {back, Shown::No()}};
@@ -152,14 +151,14 @@ const StepControls* FindStepControls(int view, Direction direction) {
     row.emptyList = true;
     return row;
   }();
-  static const StepControls kView2Entering = [] {
+  static const StepControls kStandardItemsEntering = [] {
     StepControls row;
     row.trees = {{partitions, Shown::No()}, {items, Shown::Disabled()}};
     row.listLayout = ListLayout::itemsSizeRight;
     row.emptyList = true;
     return row;
   }();
-  static const StepControls kView2Leaving = [] {
+  static const StepControls kStandardItemsLeaving = [] {
     StepControls row;
     row.controls = {{searchPartitions, Shown::Yes()}};
     row.trees = {{partitions, Shown::Yes()}, {items, Shown::Hidden()}};
@@ -167,7 +166,7 @@ const StepControls* FindStepControls(int view, Direction direction) {
     row.emptyList = true;
     return row;
   }();
-  static const StepControls kView3Entering = [] {
+  static const StepControls kSweepEntering = [] {
     StepControls row;
     row.controls = {{rangeGroup, Shown::Hidden()}, {searchPartitions, Shown::No()}, {rangeHelp, Shown::Hidden()}};
     row.trees = {{partitions, Shown::Disabled()}};
@@ -175,7 +174,7 @@ const StepControls* FindStepControls(int view, Direction direction) {
     row.resetProgress = true;
     return row;
   }();
-  static const StepControls kView4Entering = [] {
+  static const StepControls kFoundFileSystemsEntering = [] {
     StepControls row;
     row.controls = {{back, Shown::Yes()}};
     row.trees = {{partitions, Shown::Hidden()}, {foundFileSystems, Shown::Yes()}};
@@ -185,22 +184,21 @@ const StepControls* FindStepControls(int view, Direction direction) {
     row.resetProgress = true;
     return row;
   }();
-  static const StepControls kView5Entering = [] {
+  static const StepControls kMountedItemsEntering = [] {
     StepControls row;
     row.trees = {{partitions, Shown::No()}, {items, Shown::Disabled()}, {foundFileSystems, Shown::No()}};
     row.listLayout = ListLayout::itemsSizeLeft;
     row.emptyList = true;
     return row;
   }();
-  static const StepControls kView5Leaving = [] {
+  static const StepControls kMountedItemsLeaving = [] {
     StepControls row;
     row.trees = {{items, Shown::Hidden()}, {foundFileSystems, Shown::Yes()}};
     row.listLayout = ListLayout::details;
     row.emptyList = true;
-    row.freeItems = true;
     return row;
   }();
-  static const StepControls kView8Leaving = [] {
+  static const StepControls kFoundFileSystemsLeaving = [] {
     StepControls row;
     row.controls = {{searchPartitions, Shown::Yes()}, {rangeHelp, Shown::Yes()}, {rangeGroup, Shown::Yes()},
                     {next, Shown::Yes()}};
@@ -211,21 +209,18 @@ const StepControls* FindStepControls(int view, Direction direction) {
   }();
   const bool entering = direction == Direction::entering;
   switch (view) {
-    case 1:
-      return entering ? &kView1Entering : &kView1Leaving;
-    case 2:
-      return entering ? &kView2Entering : &kView2Leaving;
-    case 3:
-      return entering ? &kView3Entering : nullptr;
-    case 4:
-      return entering ? &kView4Entering : nullptr;
-    case 5:
-      return entering ? &kView5Entering : &kView5Leaving;
-    case 8:
-      return entering ? nullptr : &kView8Leaving;
-    default:
-      return nullptr;
+    case StepView::partition:
+      return entering ? &kPartitionEntering : &kPartitionLeaving;
+    case StepView::standardItems:
+      return entering ? &kStandardItemsEntering : &kStandardItemsLeaving;
+    case StepView::sweep:
+      return entering ? &kSweepEntering : nullptr;
+    case StepView::foundFileSystems:
+      return entering ? &kFoundFileSystemsEntering : &kFoundFileSystemsLeaving;
+    case StepView::mountedItems:
+      return entering ? &kMountedItemsEntering : &kMountedItemsLeaving;
   }
+  return nullptr;
 }
 
 int FileSystemPosition(FsType type) {

@@ -74,26 +74,30 @@ HelpPanel RangeHelpPanel();
 
 enum class Direction { entering, leaving };
 
+// The faces of the controls table: what the window shows entering and
+// leaving the partition (or range) step, the items after a Standard Scan,
+// while the sweep runs, the found file systems, and the items of a mount.
+enum class StepView { partition, standardItems, sweep, foundFileSystems, mountedItems };
+
 // One row of the controls table: what a step shows or hides when it is
-// entered or left.
+// entered or left. What a step does besides (the range preset, the items
+// freed) is the step's own.
 struct StepControls {
   std::vector<std::pair<Control, Shown>> controls;
   std::vector<std::pair<Control, Shown>> advanceOnly;  // applied in the Advance Scan only
   std::vector<std::pair<TreeKind, Shown>> trees;
   std::optional<ListLayout> listLayout;  // the list's columns are set anew
   bool emptyList = false;
-  bool presetRange = false;          // Advance Scan: fill the range fields from the partition table
   // The status line is cleared; the first row's value is reset by the label
   // set every such step applies next.
   bool clearStatus = false;
   bool hideFirstLabel = false;
   bool resetProgress = false;        // the progress bar to 0 and hidden
-  bool freeItems = false;            // the recovered items and their tree are freed
 };
 
-// The row for a view number (1, 2, 3, 4, 5 or 8) and direction; null for a
-// combination the table does not have.
-const StepControls* FindStepControls(int view, Direction direction);
+// The row for a face and direction; null for a combination the table does
+// not have (the sweep is never left, only ended).
+const StepControls* FindStepControls(StepView view, Direction direction);
 
 // The "Select File System" list: FAT16, FAT32, NTFS, FAT12 at positions 0 to
 // 3, as kAdvanceFileSystems has them.

@@ -130,7 +130,7 @@ std::optional<RecoverySelection> WizardCommands::Selection(bool all) const {
 }
 
 void WizardCommands::Recover(bool all) {
-  if (session_.scan.wizardStep != 3) return;
+  if (controller_.Step() != WizardStep::items) return;
   std::optional<RecoverySelection> selection = Selection(all);
   if (!selection) return;
   const auto path = dialogs_.ChooseRecoveryFolder();
@@ -176,7 +176,7 @@ void WizardCommands::Recover(bool all) {
 
 void WizardCommands::CreateDiskImage() {
   const std::uint16_t slot = session_.scan.diskIndex;
-  if (session_.scan.wizardStep != 0 || !view_.SelectedTreeNode(TreeKind::disks) ||
+  if (controller_.Step() != WizardStep::disk || !view_.SelectedTreeNode(TreeKind::disks) ||
       slot >= session_.disks.diskCount) {
     view_.Notice(NoticeKind::information, kChooseDiskToImageMessage);
     return;
@@ -217,9 +217,9 @@ void WizardCommands::CreateDiskImage() {
 // ---- Snapshots, search, properties, help ------------------------------------
 
 void WizardCommands::SaveSnapshot() {
-  const int step = session_.scan.wizardStep;
-  if (step != 2 && step != 3) return;
-  const SnapshotKind kind = step == 3 ? SnapshotKind::tree : SnapshotKind::advance;
+  const WizardStep step = controller_.Step();
+  if (step != WizardStep::foundFileSystems && step != WizardStep::items) return;
+  const SnapshotKind kind = step == WizardStep::items ? SnapshotKind::tree : SnapshotKind::advance;
   const auto chosen = dialogs_.ChooseSnapshotToSave(kind);
   if (!chosen) return;
   const bool tree = kind == SnapshotKind::tree;
@@ -245,7 +245,7 @@ void WizardCommands::SaveSnapshot() {
 
 void WizardCommands::FindFiles() {
   const FolderTreeModel* tree = controller_.Tree(TreeKind::items);
-  if (session_.scan.wizardStep != 3 || tree == nullptr) return;
+  if (controller_.Step() != WizardStep::items || tree == nullptr) return;
   FindFilesFlow flow(
       session_.items, *tree, ItemsAreNtfs(session_),
       [this](Worker::Work work, std::function<void()> done) { controller_.Run(std::move(work), std::move(done)); },
@@ -257,7 +257,7 @@ void WizardCommands::ShowProperties() {
   const FolderTreeModel* tree = controller_.Tree(TreeKind::items);
   const auto row = view_.SelectedListRow();
   const ItemListModel& list = controller_.List();
-  if (session_.scan.wizardStep != 3 || tree == nullptr || !row || !list.HoldsItems() || *row >= list.RowCount()) {
+  if (controller_.Step() != WizardStep::items || tree == nullptr || !row || !list.HoldsItems() || *row >= list.RowCount()) {
     return;
   }
   dialogs_.ShowProperties(PropertiesRows(list, *row, session_.items, *tree));

@@ -12,8 +12,11 @@
 #include "session/outcome.h"
 #include "session/session.h"
 #include "session/worker.h"
+#include "wizard/device_numbers.h"
 #include "wizard/item_list_model.h"
+#include "wizard/menu_state.h"
 #include "wizard/step_presentation.h"
+#include "wizard/tree_nodes.h"
 #include "wizard/wizard_view.h"
 
 namespace salvex::wizard {
@@ -23,9 +26,13 @@ namespace salvex::wizard {
 inline constexpr const char* kDiscardResultsQuestion = "Going back discards the results of this scan. Go back ?";
 
 // The wizard: turns the user's choices into engine calls, moves between the
-// steps (0 disk, 1 partition or range, 2 found file systems, 3 items), runs
-// every long operation on the worker and gives each step its face. It is
-// driven by the window's events and draws only through the WizardView.
+// steps (disk, partition or range, found file systems, items), runs every
+// long operation on the worker and gives each step its face. It is driven
+// by the window's events and draws only through the WizardView. Each step
+// has a file of its own with its entering, leaving, Next, Back and tree
+// clicks (disk_step.cpp, partition_step.cpp, range_step.cpp,
+// found_file_system_step.cpp, items_step.cpp); wizard_drawing.cpp holds
+// what they share.
 class WizardController {
  public:
   struct Options {
@@ -82,7 +89,9 @@ class WizardController {
   // throws ends the program with a box that says why.
   void Run(Worker::Work work, std::function<void()> done);
 
-  int WizardStep() const { return session_.scan.wizardStep; }
+  WizardStep Step() const { return step_; }
+  // The step's number as the scan state records it (see StepNumber).
+  int StepNumber() const { return wizard::StepNumber(step_); }
   bool TreeIsActive() const { return treeIsActive_; }
   bool RenameInProgress() const { return renameInProgress_; }
   bool Busy() const { return worker_.Running(); }
@@ -93,56 +102,95 @@ class WizardController {
   bool CanShowRowMenu() const;
 
  private:
+  // ---- Shared drawing (wizard_drawing.cpp) ----
+  void SetStep(WizardStep step);
   // The presentation of a step: its label set, controls and menu state.
   void SetInfoPanel(LabelSet set);
-  void ShowStepControls(int view, Direction direction);
-  void SetMenuState(int state);
+  void ShowStepControls(StepView view, Direction direction);
+  void SetMenuState(MenuState state);
   void SetQuickHelp(QuickHelp help);
   void Show(Control control, Shown shown) { view_.SetControlShown(control, shown); }
-  void PresetRange();
-
-  // The trees: made anew, shown to the view, destroyed.
+  void EmptyList();
+  // The trees: made anew (their payloads with them), shown, destroyed.
   FolderTreeModel& CreateTree(TreeKind kind, std::string rootCaption);
   void DestroyTree(TreeKind kind);
   std::unique_ptr<FolderTreeModel>& TreeSlot(TreeKind kind);
-  void AddPartitionNodes();
-
-  // Worker starts and their endings on this thread.
+  // The payloads of the disk, partition or found-file-system tree; null for
+  // the items tree, whose folders are known by their store entries.
+  TreeNodes* NodesOf(TreeKind kind);
+  // The kind of tree a step shows; null in no step.
+  static std::optional<TreeKind> TreeOfStep(WizardStep step);
+  // Worker failures end the program with a box that says why.
   void OnWorkerFailed(std::exception_ptr failure);
+
+  // ---- The disk step (disk_step.cpp) ----
+  void EnterDiskStep();
+  void NextFromDisk();
   void FinishDiskOpen(const std::string& error);
+  void TreeClickDisk(TreeNodeId node);
+  // The node of a disk slot in the disk tree, added when it has none yet.
+  TreeNodeId DiskNode(std::uint16_t slot);
+  // A disk slot's number, which it keeps while the window is open, and its
+  // "Storage DeviceN" caption.
+  std::uint32_t DiskNumberOf(std::uint16_t slot);
+  std::string DiskCaptionOf(std::uint16_t slot);
+
+  // ---- The partition step (partition_step.cpp), shared with the range step ----
+  // Entered from the disk step: the partitions tree made, the step's face.
+  void CreatePartitionTree();
+  void OpenPartitionTree();
+  void EnterPartitionStep();
+  void ReturnToPartitionStep();  // Back from the items
+  void ShowPartitionStepFace();
+  void LeavePartitionStep();     // Back to the disk step
+  void NextFromPartition();
+  void AddPartitionNodes();
   void StartQuickSearch();
   void FinishQuickSearch();
   void StartStandardScan();
   void FinishGeometry(bool found);
   void FinishStandardScan();
-  // After a scan or mount: a box naming the directory sectors that could not be read.
-  void NoticeUnreadableDirectories();
+  void TreeClickPartition(TreeNodeId node);
+
+  // ---- The range step (range_step.cpp) ----
+  void EnterRangeStep();
+  void ReturnToRangeStep();  // Back from the found file systems
+  void PresetRange();
+  void NextFromRange();
   void StartAdvanceScan();
   void FinishAdvanceScan();
+
+  // ---- The found-file-system step (found_file_system_step.cpp) ----
+  void EnterFoundFileSystemStep();
+  void ReturnToFoundFileSystemStep();  // Back from the items
+  void LeaveFoundFileSystemStep();     // Back to the range step
   void StartMount();
   void FinishMount();
-  // Says why a snapshot did not load (the commands of the step it was asked
-  // in come back), or what it warned of; false when it did not load.
-  bool ReportSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep);
-  void FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
-                              std::unique_ptr<FolderTreeModel> tree);
-  void FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
-                                 std::unique_ptr<FolderTreeModel> tree);
-
-  void TreeClickDisk(TreeNodeId node);
-  void TreeClickPartition(TreeNodeId node);
   void TreeClickFoundFileSystem(TreeNodeId node);
+
+  // ---- The items step (items_step.cpp, items_step_actions.cpp) ----
+  // Shows the filled items tree and lists its root folder.
+  void EnterItemsStep();
+  void LeaveItemsStep();
+  // After a scan or mount: a box naming the directory sectors that could not be read.
+  void NoticeUnreadableDirectories();
   void TreeClickItems(TreeNodeId node);
   void ShowParentFolder();  // the folder above the one the list shows
   void ChooseSelectedNodeAgain(TreeKind kind);  // after Back: as if clicked
-
-  // The items step: a folder into the list, from its tree node.
   void ShowFolderOfNode(TreeNodeId node);
   void BuildKeyOfNode();
   void OpenFolder(TreeNodeId node);
   void OpenFile(std::size_t row, bool chooser);
   ItemSource Source() const;
   void FreeItems();
+
+  // ---- Snapshot loads (wizard_controller_commands.cpp) ----
+  // Says why a snapshot did not load (the commands of the step it was asked
+  // in come back), or what it warned of; false when it did not load.
+  bool ReportSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep);
+  void FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep,
+                              std::unique_ptr<FolderTreeModel> tree);
+  void FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep);
 
   Session& session_;
   WizardView& view_;
@@ -155,7 +203,12 @@ class WizardController {
   std::unique_ptr<FolderTreeModel> partitionsTree_;
   std::unique_ptr<FolderTreeModel> foundTree_;
   std::unique_ptr<FolderTreeModel> itemsTree_;
+  TreeNodes diskNodes_;
+  TreeNodes partitionNodes_;
+  TreeNodes foundNodes_;
   ItemListModel list_;
+  DeviceNumbers deviceNumbers_;
+  WizardStep step_ = WizardStep::starting;
 
   bool treeIsActive_ = false;
   bool stopAsked_ = false;  // the Stop question is up

@@ -26,42 +26,43 @@ std::string LoadFailureMessage(const std::string& path, const std::string& error
 }  // namespace
 
 void WizardController::LoadSnapshot(const std::string& path) {
-  const int step = session_.scan.wizardStep;
-  if (Busy() || (step != 1 && step != 2)) return;
+  const WizardStep step = step_;
+  if (Busy() || (step != WizardStep::partition && step != WizardStep::range && step != WizardStep::foundFileSystems)) {
+    return;
+  }
   // Read on the worker: a snapshot of millions of items takes a moment, and
   // an advance-scan snapshot's hits are classified against the disk. The
   // trees of the current step stay until the file has proved to be one.
-  SetMenuState(0);
+  SetMenuState(MenuState::startOrWorking);
   auto outcome = std::make_shared<Outcome>();
-  auto tree = std::make_shared<std::unique_ptr<FolderTreeModel>>(std::make_unique<FolderTreeModel>());
   if (IsAdvanceSnapshotPath(path)) {
-    (*tree)->SetText(kRoot, kFoundRoot);
-    Run([this, path, outcome, tree] { *outcome = LoadAdvanceSnapshotFile(session_, path, view_, tree->get(), kRoot); },
-        [this, path, outcome, tree, step] { FinishAdvanceSnapshotLoad(path, *outcome, step, std::move(*tree)); });
+    Run([this, path, outcome] { *outcome = LoadAdvanceSnapshotFile(session_, path, view_); },
+        [this, path, outcome, step] { FinishAdvanceSnapshotLoad(path, *outcome, step); });
     return;
   }
+  auto tree = std::make_shared<std::unique_ptr<FolderTreeModel>>(std::make_unique<FolderTreeModel>());
   (*tree)->SetText(kRoot, kItemsRoot);
   Run([this, path, outcome, tree] { *outcome = LoadTreeSnapshotFile(session_, path, view_, **tree, kRoot); },
       [this, path, outcome, tree, step] { FinishTreeSnapshotLoad(path, *outcome, step, std::move(*tree)); });
 }
 
-bool WizardController::ReportSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep) {
+bool WizardController::ReportSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep) {
   if (!outcome.Ok()) {
     view_.Notice(NoticeKind::error, LoadFailureMessage(path, outcome.error));
-    SetMenuState(fromStep);
+    SetMenuState(IdleMenuState(fromStep));
     return false;
   }
   for (const std::string& warning : outcome.warnings) view_.Notice(NoticeKind::information, warning);
   return true;
 }
 
-void WizardController::FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
+void WizardController::FinishTreeSnapshotLoad(const std::string& path, const Outcome& outcome, WizardStep fromStep,
                                               std::unique_ptr<FolderTreeModel> tree) {
   if (!ReportSnapshotLoad(path, outcome, fromStep)) return;
   if (session_.volume.fsType == FsType::ntfs) {
     // No items to show: the step stays, and so do its commands.
     view_.Notice(NoticeKind::information, kNtfsSnapshotNote);
-    SetMenuState(fromStep);
+    SetMenuState(IdleMenuState(fromStep));
     return;
   }
   // The controls of the step it was loaded in give way to the items'.
@@ -70,36 +71,28 @@ void WizardController::FinishTreeSnapshotLoad(const std::string& path, const Out
   Show(Control::rangeGroup, Shown::Hidden());
   Show(Control::rangeHelp, Shown::Hidden());
   view_.SetTreeShown(TreeKind::foundFileSystems, Shown::No());
-  ShowStepControls(2, Direction::entering);
+  ShowStepControls(StepView::standardItems, Direction::entering);
   itemsTree_ = std::move(tree);
-  view_.SetTree(TreeKind::items, itemsTree_.get());
-  view_.SetTreeShown(TreeKind::items, Shown::Yes());
-  view_.ExpandTreeNode(TreeKind::items, kRoot);
-  session_.scan.wizardStep = 3;
   session_.scan.stopRequested = false;
   SetInfoPanel(LabelSet::none);
   treeIsActive_ = false;
-  Show(Control::back, Shown::Yes());
-  SetMenuState(3);
-  view_.SetListVisible(true);
-  ShowRootFolder();
+  EnterItemsStep();
   SetQuickHelp(QuickHelp::itemsStep);
 }
 
-void WizardController::FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome, int fromStep,
-                                                 std::unique_ptr<FolderTreeModel> tree) {
+void WizardController::FinishAdvanceSnapshotLoad(const std::string& path, const Outcome& outcome,
+                                                 WizardStep fromStep) {
   if (!ReportSnapshotLoad(path, outcome, fromStep)) return;
   // As if the sweep had just found them: the found file systems listed,
   // none chosen yet.
   Show(Control::next, Shown::No());
   view_.SetScanTypeChecked(ScanType::advance);
-  foundTree_ = std::move(tree);
-  ShowStepControls(3, Direction::entering);
-  FinishAdvanceScan();
+  ShowStepControls(StepView::sweep, Direction::entering);
+  EnterFoundFileSystemStep();
 }
 
 void WizardController::AddDiskImage(const std::string& path, const std::string& mapPath) {
-  if (Busy() || session_.scan.wizardStep != 0 || !diskTree_) return;
+  if (Busy() || step_ != WizardStep::disk || !diskTree_) return;
   std::uint16_t slot = 0;
   const std::string error = AddDiskImageFile(session_, path, slot);
   if (!error.empty()) {
@@ -107,14 +100,9 @@ void WizardController::AddDiskImage(const std::string& path, const std::string& 
     return;
   }
   session_.disks.disks[slot].mapPath = mapPath;
-  const std::string caption = DiskCaption(slot);
-  TreeNodeId node = 0;
-  for (const TreeNodeId child : diskTree_->Children(kRoot)) {
-    if (diskTree_->Text(child) == caption) node = child;
-  }
-  if (node == 0) {
-    node = diskTree_->InsertNode(kRoot, caption, 0, 0);
-    diskTree_->SetToolTip(node, DiskToolTip(session_.disks.disks[slot]));
+  const std::size_t nodesBefore = diskTree_->NodeCount();
+  const TreeNodeId node = DiskNode(slot);
+  if (diskTree_->NodeCount() != nodesBefore) {
     view_.SetTree(TreeKind::disks, diskTree_.get());
     view_.ExpandTreeNode(TreeKind::disks, kRoot);
   }
@@ -123,7 +111,7 @@ void WizardController::AddDiskImage(const std::string& path, const std::string& 
 }
 
 void WizardController::ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePosition) {
-  if (Busy() || session_.scan.wizardStep != 3 || !itemsTree_ || !itemsTree_->Contains(folderNode)) return;
+  if (Busy() || step_ != WizardStep::items || !itemsTree_ || !itemsTree_->Contains(folderNode)) return;
   OpenFolder(folderNode);
   for (std::size_t row = 0; row < list_.RowCount(); ++row) {
     if (!list_.At(row).folder && list_.At(row).position == filePosition) {
@@ -136,7 +124,7 @@ void WizardController::ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePo
 }
 
 void WizardController::ShowRootFolderAfterFilters() {
-  if (session_.scan.wizardStep != 3) return;
+  if (step_ != WizardStep::items) return;
   view_.FocusTree(TreeKind::items);
   view_.SelectTreeNode(TreeKind::items, kRoot);
   treeIsActive_ = true;

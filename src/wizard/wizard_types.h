@@ -4,6 +4,31 @@
 
 namespace salvex::wizard {
 
+// The wizard's steps, in their order. The partition step and the range
+// step hold the same place (the scan state's step number 1): a Standard
+// Scan chooses a partition there, an Advance Scan a range of sectors.
+// `starting` holds only while the disk step is first built.
+enum class WizardStep { starting, disk, partition, range, foundFileSystems, items };
+
+// The step's number as the scan state records it: -1 while starting, then
+// 0 disk, 1 partition or range, 2 found file systems, 3 items.
+constexpr int StepNumber(WizardStep step) {
+  switch (step) {
+    case WizardStep::starting:
+      return -1;
+    case WizardStep::disk:
+      return 0;
+    case WizardStep::partition:
+    case WizardStep::range:
+      return 1;
+    case WizardStep::foundFileSystems:
+      return 2;
+    case WizardStep::items:
+      return 3;
+  }
+  return -1;
+}
+
 // The four trees of the left pane; one is shown at a time.
 enum class TreeKind { disks, partitions, foundFileSystems, items };
 

@@ -206,7 +206,7 @@ void ScreenshotTour::SaveModal(const QString& name, bool close) {
 
 bool ScreenshotTour::Idle(int step) const {
   const wizard::WizardController& wizard = program_.Controller();
-  return wizard.WizardStep() == step && !wizard.Busy() && QApplication::activeModalWidget() == nullptr;
+  return wizard.StepNumber() == step && !wizard.Busy() && QApplication::activeModalWidget() == nullptr;
 }
 
 void ScreenshotTour::ClickChild(int treeKind, int child) {

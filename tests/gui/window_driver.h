@@ -44,7 +44,7 @@ class WindowDriver {
 
   // Waits until no worker runs and the wizard is at `step`.
   bool WaitForStep(int step, int timeoutMs = 60000) const {
-    return QTest::qWaitFor([&] { return !Wizard().Busy() && Wizard().WizardStep() == step; }, timeoutMs);
+    return QTest::qWaitFor([&] { return !Wizard().Busy() && Wizard().StepNumber() == step; }, timeoutMs);
   }
 
   // The Standard Scan of the first partition of the last disk, to the items

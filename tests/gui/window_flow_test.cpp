@@ -106,7 +106,7 @@ void WindowFlowTest::StandardScanFromTheDiskToTheItemsAndBack() {
   QCOMPARE(run.boxes.seen[0].title, QStringLiteral("Brimora Salvex FAT"));
   QCOMPARE(run.boxes.seen[0].icon, QMessageBox::Critical);
   QVERIFY(run.boxes.LastText().startsWith(QStringLiteral("This is NTFS partition.")));
-  QCOMPARE(drive.Wizard().WizardStep(), 1);
+  QCOMPARE(drive.Wizard().StepNumber(), 1);
 
   drive.ClickNode(TreeKind::partitions, 0);
   QCOMPARE(drive.Window().Panel().ValueText(1), QString::number(kFatStart));
@@ -139,7 +139,9 @@ void WindowFlowTest::StandardScanFromTheDiskToTheItemsAndBack() {
   QVERIFY(drive.Cell(gone, 1).startsWith(QStringLiteral("Deleted ")));
   QCOMPARE(table.model()->index(gone, 1).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
   QCOMPARE(table.model()->index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 0, 0));
-  QCOMPARE(drive.Cell(1, 2), QStringLiteral("5000"));
+  // A size from 1 KB up in binary units, to the byte in its tool tip.
+  QCOMPARE(drive.Cell(1, 2), QStringLiteral("4.9 KB"));
+  QCOMPARE(table.model()->index(1, 2).data(Qt::ToolTipRole).toString(), QStringLiteral("5000 bytes"));
   QCOMPARE(drive.Cell(1, 3), QString::fromStdString(ListedDate(kDay)));
   QCOMPARE(drive.Cell(1, 4), QString::fromStdString(ListedDate(kDay)));
   QCOMPARE(drive.Cell(0, 1), QStringLiteral("Folder"));
@@ -185,12 +187,12 @@ void WindowFlowTest::StandardScanFromTheDiskToTheItemsAndBack() {
 
   run.boxes.Script(QMessageBox::Yes);  // discard the results
   drive.Click("backButton");
-  QCOMPARE(drive.Wizard().WizardStep(), 1);
+  QCOMPARE(drive.Wizard().StepNumber(), 1);
   QCOMPARE(table.model()->columnCount(), 1);
   QVERIFY(drive.Button("nextButton").isVisible());  // the partition scanned is still chosen
   QVERIFY(drive.Button("searchPartitionsButton").isVisible());
   drive.Click("backButton");
-  QCOMPARE(drive.Wizard().WizardStep(), 0);
+  QCOMPARE(drive.Wizard().StepNumber(), 0);
   QVERIFY(drive.Window().findChild<QWidget*>(QStringLiteral("scanTypeGroup"))->isVisible());
 }
 
@@ -213,7 +215,7 @@ void WindowFlowTest::AdvanceScanFromTheRangeToTheMountedItems() {
   end->setText(QString::number(kFatStart));
   drive.Click("nextButton");
   QTRY_COMPARE(run.boxes.LastText(), QStringLiteral("      End sector should be bigger than start sector"));
-  QCOMPARE(drive.Wizard().WizardStep(), 1);
+  QCOMPARE(drive.Wizard().StepNumber(), 1);
   end->setText(QString::number(kFatStart + kFatSectors));
   drive.Click("nextButton");
   QVERIFY(drive.WaitForStep(2));
@@ -234,11 +236,11 @@ void WindowFlowTest::AdvanceScanFromTheRangeToTheMountedItems() {
 
   run.boxes.Script(QMessageBox::Yes);  // discard the mounted items
   drive.Click("backButton");
-  QCOMPARE(drive.Wizard().WizardStep(), 2);
+  QCOMPARE(drive.Wizard().StepNumber(), 2);
   QCOMPARE(drive.Tree(TreeKind::items).Nodes().rowCount(), 0);
   run.boxes.Script(QMessageBox::Yes);  // and what the sweep found
   drive.Click("backButton");
-  QCOMPARE(drive.Wizard().WizardStep(), 1);
+  QCOMPARE(drive.Wizard().StepNumber(), 1);
   QCOMPARE(drive.Tree(TreeKind::foundFileSystems).Nodes().rowCount(), 0);
 }
 

@@ -166,14 +166,14 @@ TEST_P(BareVolumeWindowTest, TheWindowShowsOneNodeAndScansIt) {
   controller.OnTreeClick(view.trees.at(wizard::TreeKind::disks)->Children(FolderTreeModel::kRoot).back(),
                          wizard::TreeHit::onItem);
   controller.OnNext();
-  ASSERT_EQ(controller.WizardStep(), 1);
+  ASSERT_EQ(controller.StepNumber(), 1);
   ASSERT_EQ(view.TreeNodes(wizard::TreeKind::partitions), (std::vector<std::string>{c.caption}));
   controller.OnTreeClick(view.trees.at(wizard::TreeKind::partitions)->Children(FolderTreeModel::kRoot)[0],
                          wizard::TreeHit::onItem);
   EXPECT_EQ(view.panelValues["Partition Start"], "0");
   EXPECT_EQ(view.panelValues["Partition End"], std::to_string(c.sectors - 1));
   controller.OnNext();
-  ASSERT_EQ(controller.WizardStep(), 3);
+  ASSERT_EQ(controller.StepNumber(), 3);
   EXPECT_EQ(view.ListNames(), (std::vector<std::string>{"NOTES.TXT"}));
 }
 

@@ -186,11 +186,11 @@ TEST_F(UdisksAccess, WizardOpensTheDiskOrStaysInTheDiskStep) {
       controller.OnNext();
     }
     if (service == Service::grant) {
-      EXPECT_EQ(controller.WizardStep(), 1);
+      EXPECT_EQ(controller.StepNumber(), 1);
       EXPECT_EQ(view.TreeNodes(wizard::TreeKind::partitions), (std::vector<std::string>{"Partition 1 - FAT16"}));
       EXPECT_EQ(view.boxes.size(), boxesBefore);
     } else {
-      EXPECT_EQ(controller.WizardStep(), 0);
+      EXPECT_EQ(controller.StepNumber(), 0);
       ASSERT_EQ(view.boxes.size(), boxesBefore + 1);
       EXPECT_EQ(view.boxes.back().kind, NoticeKind::error);
       EXPECT_EQ(view.LastBox(), DiskCaption(session.scan.diskIndex) + ": cannot open " + image_.string() + kRefused);

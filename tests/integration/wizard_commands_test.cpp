@@ -69,10 +69,10 @@ class WizardCommands : public ::testing::Test {
   void ScanToTheItems() {
     ClickFirst(TreeKind::disks, true);
     controller_->OnNext();
-    ASSERT_EQ(controller_->WizardStep(), 1);
+    ASSERT_EQ(controller_->StepNumber(), 1);
     ClickFirst(TreeKind::partitions);
     controller_->OnNext();
-    ASSERT_EQ(controller_->WizardStep(), 3);
+    ASSERT_EQ(controller_->StepNumber(), 3);
   }
 
   void SelectRow(const std::string& name) {
@@ -231,7 +231,7 @@ TEST_F(WizardCommands, CreateDiskImageStopsKeepsTheMapThenFinishesAndAddsTheImag
   EXPECT_EQ(added.devicePath, image);
   EXPECT_EQ(added.mapPath, image + ".map");
   controller_->OnNext();
-  ASSERT_EQ(controller_->WizardStep(), 1);
+  ASSERT_EQ(controller_->StepNumber(), 1);
   ASSERT_TRUE(session_.imageMap.has_value());
   EXPECT_TRUE(session_.imageMap->AllTried());
 }
@@ -452,11 +452,11 @@ TEST_F(WizardCommands, ASavedTreeSnapshotLoadsTheSameTree) {
 
   view_.answers.push_back(true);  // discard the results
   controller_->OnBack();
-  ASSERT_EQ(controller_->WizardStep(), 1);
+  ASSERT_EQ(controller_->StepNumber(), 1);
   EXPECT_TRUE(session_.items.FatFiles().Items().empty());
   dialogs_.answers["load"] = (dir_ / "SCAN.RSNP").string();
   commands_->Run(Command::loadSnapshot);
-  ASSERT_EQ(controller_->WizardStep(), 3);
+  ASSERT_EQ(controller_->StepNumber(), 3);
   EXPECT_EQ(AllNodes(*controller_->Tree(TreeKind::items)), scanned);
   EXPECT_TRUE(view_.CommandEnabled(Command::recoverAll));
   EXPECT_FALSE(view_.CommandEnabled(Command::loadSnapshot));
@@ -466,9 +466,9 @@ TEST_F(WizardCommands, AnAdvanceScanSnapshotLoadsIntoTheFileSystemStep) {
   controller_->OnScanType(ScanType::advance);
   ClickFirst(TreeKind::disks, true);
   controller_->OnNext();
-  ASSERT_EQ(controller_->WizardStep(), 1);
+  ASSERT_EQ(controller_->StepNumber(), 1);
   controller_->OnNext();  // the range preset from the partition
-  ASSERT_EQ(controller_->WizardStep(), 2);
+  ASSERT_EQ(controller_->StepNumber(), 2);
   const std::vector<std::string> found = view_.TreeNodes(TreeKind::foundFileSystems);
   ASSERT_FALSE(found.empty());
   EXPECT_FALSE(view_.CommandEnabled(Command::saveSnapshot));
@@ -477,10 +477,10 @@ TEST_F(WizardCommands, AnAdvanceScanSnapshotLoadsIntoTheFileSystemStep) {
 
   view_.answers.push_back(true);  // discard the results
   controller_->OnBack();
-  ASSERT_EQ(controller_->WizardStep(), 1);
+  ASSERT_EQ(controller_->StepNumber(), 1);
   dialogs_.answers["load"] = saved.path;
   commands_->Run(Command::loadSnapshot);
-  ASSERT_EQ(controller_->WizardStep(), 2);
+  ASSERT_EQ(controller_->StepNumber(), 2);
   EXPECT_EQ(view_.TreeNodes(TreeKind::foundFileSystems), found);
   EXPECT_TRUE(view_.CommandEnabled(Command::loadSnapshot));
 }

@@ -83,7 +83,7 @@ class WizardFlow : public ::testing::Test {
 };
 
 TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
-  EXPECT_EQ(controller_->WizardStep(), 0);
+  EXPECT_EQ(controller_->StepNumber(), 0);
   EXPECT_FALSE(view_.Visible(Control::next));
   EXPECT_TRUE(view_.CommandEnabled(Command::settings));
   EXPECT_FALSE(view_.CommandEnabled(Command::loadSnapshot));
@@ -95,7 +95,7 @@ TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
   session_.filters.Add("*.DOC");
   controller_->OnNext();
   EXPECT_EQ(session_.filters.FilterCount(), 0u);
-  ASSERT_EQ(controller_->WizardStep(), 1);
+  ASSERT_EQ(controller_->StepNumber(), 1);
   EXPECT_EQ(view_.trees.at(TreeKind::partitions)->Text(FolderTreeModel::kRoot),
             "Storage Device " + std::to_string(session_.scan.diskIndex));
   EXPECT_EQ(view_.TreeNodes(TreeKind::partitions),
@@ -110,13 +110,13 @@ TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
   controller_->OnNext();
   EXPECT_EQ(view_.LastBox(), "This is NTFS partition. If earlier it was FAT partition and you want to recover it,\n"
                              " use Advance Scan OR download the Salvex for NTFS.");
-  EXPECT_EQ(controller_->WizardStep(), 1);
+  EXPECT_EQ(controller_->StepNumber(), 1);
 
   ClickNode(TreeKind::partitions, 0);
   EXPECT_EQ(view_.panelValues["Partition Start"], std::to_string(kFatStart));
   EXPECT_EQ(view_.panelValues["Partition End"], std::to_string(kFatStart + kFatSectors - 1));
   controller_->OnNext();
-  ASSERT_EQ(controller_->WizardStep(), 3);
+  ASSERT_EQ(controller_->StepNumber(), 3);
   EXPECT_EQ(view_.LastBox(), "If you don't find your file(s) or folder(s) here, you can use \"Advance scan\"");
   EXPECT_EQ(view_.boxes.back().kind, NoticeKind::information);
   EXPECT_EQ(view_.TreeNodes(TreeKind::items), (std::vector<std::string>{"Docs"}));
@@ -148,11 +148,11 @@ TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
   const std::size_t items = session_.items.FatFiles().Size();
   controller_->OnBack();
   EXPECT_EQ(view_.LastBox(), "Going back discards the results of this scan. Go back ?");
-  EXPECT_EQ(controller_->WizardStep(), 3);
+  EXPECT_EQ(controller_->StepNumber(), 3);
   EXPECT_EQ(session_.items.FatFiles().Size(), items);
   view_.answers.push_back(true);
   controller_->OnBack();
-  EXPECT_EQ(controller_->WizardStep(), 1);
+  EXPECT_EQ(controller_->StepNumber(), 1);
   // The partition scanned is still chosen: its panel filled, Next shown.
   EXPECT_TRUE(view_.Visible(Control::next));
   EXPECT_EQ(view_.panelValues["Partition Start"], std::to_string(kFatStart));
@@ -160,7 +160,7 @@ TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
   EXPECT_EQ(session_.items.FatFiles().Size(), 0u);
 
   controller_->OnBack();
-  EXPECT_EQ(controller_->WizardStep(), 0);
+  EXPECT_EQ(controller_->StepNumber(), 0);
   EXPECT_FALSE(session_.reader.IsOpen());
   // A second Next walks the tables again.
   session_.partitions.Clear();
@@ -172,7 +172,7 @@ TEST_F(WizardFlow, AdvanceScanFromTheRangeToTheMountedItemsAndBack) {
   controller_->OnScanType(ScanType::advance);
   ClickImage();
   controller_->OnNext();
-  ASSERT_EQ(controller_->WizardStep(), 1);
+  ASSERT_EQ(controller_->StepNumber(), 1);
   // The range group is preset from the first partition: start + count as its end.
   EXPECT_TRUE(view_.Visible(Control::rangeGroup));
   EXPECT_EQ(view_.range.fileSystemPosition, 1);
@@ -185,11 +185,11 @@ TEST_F(WizardFlow, AdvanceScanFromTheRangeToTheMountedItemsAndBack) {
   view_.range.endSector = view_.range.startSector;
   controller_->OnNext();
   EXPECT_EQ(view_.LastBox(), "      End sector should be bigger than start sector");
-  EXPECT_EQ(controller_->WizardStep(), 1);
+  EXPECT_EQ(controller_->StepNumber(), 1);
 
   view_.range.endSector = std::to_string(kFatStart + kFatSectors);
   controller_->OnNext();
-  ASSERT_EQ(controller_->WizardStep(), 2);
+  ASSERT_EQ(controller_->StepNumber(), 2);
   EXPECT_EQ(session_.scan.rangeSize, kFatSectors);
   const auto found = view_.TreeNodes(TreeKind::foundFileSystems);
   ASSERT_FALSE(found.empty());
@@ -203,7 +203,7 @@ TEST_F(WizardFlow, AdvanceScanFromTheRangeToTheMountedItemsAndBack) {
   EXPECT_EQ(view_.panelValues["Sectors Per Cluster"], "1");
   EXPECT_TRUE(view_.Visible(Control::next));
   controller_->OnNext();
-  ASSERT_EQ(controller_->WizardStep(), 3);
+  ASSERT_EQ(controller_->StepNumber(), 3);
   EXPECT_TRUE(view_.ShownLabels().empty());
   EXPECT_EQ(view_.listLayout, wizard::ListLayout::itemsSizeLeft);
   const auto names = view_.ListNames();
@@ -212,13 +212,13 @@ TEST_F(WizardFlow, AdvanceScanFromTheRangeToTheMountedItemsAndBack) {
 
   view_.answers.push_back(true);  // discard the mounted items
   controller_->OnBack();
-  EXPECT_EQ(controller_->WizardStep(), 2);
+  EXPECT_EQ(controller_->StepNumber(), 2);
   EXPECT_TRUE(view_.Visible(Control::next));  // the file system mounted is still chosen
   EXPECT_FALSE(view_.panelValues["File System Start"].empty());
   EXPECT_EQ(view_.trees.at(TreeKind::items), nullptr);
   view_.answers.push_back(true);  // discard what the sweep found
   controller_->OnBack();
-  EXPECT_EQ(controller_->WizardStep(), 1);
+  EXPECT_EQ(controller_->StepNumber(), 1);
   EXPECT_EQ(view_.trees.at(TreeKind::foundFileSystems), nullptr);
   EXPECT_EQ(session_.deepScan.FoundFileSystemCount(), 0u);
   EXPECT_TRUE(view_.Visible(Control::next));
@@ -229,7 +229,7 @@ TEST_F(WizardFlow, KeysInTheItemsStepAndDuringARename) {
   controller_->OnNext();
   ClickNode(TreeKind::partitions, 0);
   controller_->OnNext();
-  ASSERT_EQ(controller_->WizardStep(), 3);
+  ASSERT_EQ(controller_->StepNumber(), 3);
   EXPECT_TRUE(controller_->OnKey(Key::escape));
   EXPECT_FALSE(controller_->OnKey(Key::f1));
 
@@ -322,7 +322,7 @@ TEST_F(WizardOnABlankDisk, NoTablesStartTheQuickSearchWhichSaysWhatToDoNext) {
   DiskPlan plan;
   plan.totalSectors = 40960;
   Start(plan);
-  ASSERT_EQ(controller_->WizardStep(), 1);
+  ASSERT_EQ(controller_->StepNumber(), 1);
   ASSERT_GE(view_.boxes.size(), 2u);
   EXPECT_EQ(view_.boxes[view_.boxes.size() - 2].text,
             " No partitions found, going to make a quick search for missing partitions");
@@ -345,7 +345,7 @@ TEST_F(WizardOnABlankDisk, AVolumeWithoutGeometryStaysInThePartitionStep) {
                            TreeHit::onItem);
   controller_->OnNext();
   EXPECT_EQ(view_.LastBox(), "Recovery is not possible in Standard scan, use Advance scan");
-  EXPECT_EQ(controller_->WizardStep(), 1);
+  EXPECT_EQ(controller_->StepNumber(), 1);
   EXPECT_TRUE(view_.Visible(Control::back));
   EXPECT_TRUE(view_.Visible(Control::next));
 
@@ -356,12 +356,12 @@ TEST_F(WizardOnABlankDisk, AVolumeWithoutGeometryStaysInThePartitionStep) {
   view_.range.fileSystemPosition = 2;
   controller_->OnNext();
   EXPECT_EQ(view_.LastBox().rfind("This is NTFS partition.", 0), 0u);
-  EXPECT_EQ(controller_->WizardStep(), 1);
+  EXPECT_EQ(controller_->StepNumber(), 1);
 
   // A FAT16 sweep of the foreign volume finds nothing, and says so.
   view_.range.fileSystemPosition = 0;
   controller_->OnNext();
-  ASSERT_EQ(controller_->WizardStep(), 2);
+  ASSERT_EQ(controller_->StepNumber(), 2);
   EXPECT_TRUE(view_.TreeNodes(TreeKind::foundFileSystems).empty());
   EXPECT_EQ(view_.status, "No file system was found in the range: try a wider range or another file system type.");
   EXPECT_FALSE(view_.Visible(Control::next));

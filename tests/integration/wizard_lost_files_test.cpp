@@ -46,7 +46,7 @@ TEST(WizardLostFiles, ClickingLostFilesListsWhatItHolds) {
   controller.OnNext();
   controller.OnTreeClick(view.trees.at(TreeKind::partitions)->Children(FolderTreeModel::kRoot).at(0), TreeHit::onItem);
   controller.OnNext();
-  ASSERT_EQ(controller.WizardStep(), 3) << view.LastBox();
+  ASSERT_EQ(controller.StepNumber(), 3) << view.LastBox();
   EXPECT_EQ(view.TreeNodes(TreeKind::items), (std::vector<std::string>{"D", "Lost Files"}));
   EXPECT_EQ(view.ListNames(), (std::vector<std::string>{"D", "root.txt"}));
 

@@ -79,7 +79,7 @@ class FatMountTest : public ::testing::Test {
   std::set<std::string> DeepScanAndMount() {
     bench.Range(FsType::fat32, 0, 63 + 4096);
     bench.Open();
-    RunAdvanceScan(bench.reader, bench.scan, bench.settings, bench.ui, bench.state, nullptr, 0);
+    RunAdvanceScan(bench.reader, bench.scan, bench.settings, bench.ui, bench.state);
     EXPECT_EQ(bench.state.found.size(), 1u);
     EXPECT_TRUE(SelectFoundFileSystem(bench.state, 1, volume));
     VolumeContext context{bench.reader, bench.scan, volume, bench.ui};

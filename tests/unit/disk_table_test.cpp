@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "support/tool_runner.h"
+#include "wizard/step_panel_texts.h"
 
 namespace salvex {
 namespace {
@@ -106,7 +107,7 @@ TEST(EnumerateDisks, TotalSectorsAreTheDiskSizeWithinThirtyTwoBits) {
     EXPECT_EQ(disk.totalSectors, c.totalSectors) << c.sizeSectors;
     EXPECT_EQ(disk.cylinders, c.sizeSectors / (255 * 63)) << c.sizeSectors;
     EXPECT_EQ(DiskPanelRows(disk)[1].value, c.capacity) << c.sizeSectors;
-    EXPECT_EQ(DiskToolTip(disk), "/dev/sda\nBig\n" + DiskPanelRows(disk)[1].value.substr(0, DiskPanelRows(disk)[1].value.find(" (")))
+    EXPECT_EQ(wizard::DiskToolTip(disk), "/dev/sda\nBig\n" + DiskPanelRows(disk)[1].value.substr(0, DiskPanelRows(disk)[1].value.find(" (")))
         << c.sizeSectors;
   }
 }

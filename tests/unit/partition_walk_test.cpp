@@ -7,6 +7,7 @@
 #include "partition/partition_selection.h"
 #include "platform/faulty_disk_source.h"
 #include "support/byte_image.h"
+#include "wizard/step_panel_texts.h"
 
 namespace salvex {
 namespace {
@@ -309,7 +310,7 @@ TEST(PartitionSelection, PartitionSetsTheRangeAndThePanel) {
   EXPECT_EQ(scan.rangeSize, 1000u);
   EXPECT_EQ(scan.rangeEnd, 1062u);
   EXPECT_EQ(scan.selectedFsType, FsType::fat16);
-  const PanelRows rows = PartitionPanelRows(scan);
+  const PanelRows rows = wizard::PartitionPanelRows(scan);
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].value, "FAT16");
   EXPECT_EQ(rows[2].value, "1062");

@@ -330,7 +330,7 @@ TEST(AdvanceSnapshot, LoadedHitsEndClaimedOrUnplaced) {
     ApplyRange(snapshot.range, session.scan);
     session.deepScan.hits = std::move(snapshot.hits);
     testing::RecordingUiPort ui;
-    ClassifyLoadedHits(session.reader, session.scan, ui, session.deepScan, nullptr, 0);
+    ClassifyLoadedHits(session.reader, session.scan, ui, session.deepScan);
     const std::size_t found = session.deepScan.found.size();
     for (const FolderClusterHit& hit : session.deepScan.hits.folderClusters) {
       EXPECT_TRUE(hit.candidate == kUnplaced || (hit.candidate >= 1 && hit.candidate <= found))

@@ -6,7 +6,9 @@
 #include <algorithm>
 
 #include "session/advance_range.h"
+#include "wizard/device_numbers.h"
 #include "wizard/menu_state.h"
+#include "wizard/size_text.h"
 #include "wizard/step_presentation.h"
 #include "wizard/tree_captions.h"
 
@@ -88,15 +90,13 @@ TEST(WizardPresentation, QuickHelpLinesStartOnANewLineIndentedBy16Blanks) {
 }
 
 TEST(WizardPresentation, StepControlsAndColumns) {
-  const StepControls* entering = FindStepControls(1, Direction::entering);
+  const StepControls* entering = FindStepControls(StepView::partition, Direction::entering);
   ASSERT_NE(entering, nullptr);
-  EXPECT_TRUE(entering->presetRange);
   EXPECT_NE(std::find(entering->advanceOnly.begin(), entering->advanceOnly.end(),
                       std::pair{Control::rangeGroup, Shown::Yes()}),
             entering->advanceOnly.end());
-  EXPECT_TRUE(FindStepControls(5, Direction::leaving)->freeItems);
-  EXPECT_EQ(FindStepControls(3, Direction::leaving), nullptr);
-  EXPECT_EQ(FindStepControls(8, Direction::leaving)->listLayout, ListLayout::details);
+  EXPECT_EQ(FindStepControls(StepView::sweep, Direction::leaving), nullptr);
+  EXPECT_EQ(FindStepControls(StepView::foundFileSystems, Direction::leaving)->listLayout, ListLayout::details);
 
   EXPECT_EQ(DetailsColumnTitle(), std::string(44, ' ') + "Details");
   const auto afterScan = ItemColumns(ListLayout::itemsSizeRight);
@@ -111,20 +111,22 @@ TEST(WizardPresentation, StepControlsAndColumns) {
 
 TEST(WizardPresentation, MenuStatesEnableTheirEntries) {
   using enum Command;
+  using Step = WizardStep;
   const struct {
-    int state;
-    int step;
+    MenuState state;
+    WizardStep step;
     std::vector<Command> enabled;
   } cases[] = {
-      {0, 0, {settings, openDiskImage, createDiskImage}},
-      {0, 1, {}},  // a scan or search has begun
-      {1, 1, {settings, loadSnapshot}},
-      {2, 2, {settings, loadSnapshot}},
-      {3, 3, {recoverSelected, recoverAll, saveSnapshot, viewIcons, viewList, viewDetails, findFiles, fileFilters,
-              settings, driveInformation}},
+      {MenuState::startOrWorking, Step::disk, {settings, openDiskImage, createDiskImage}},
+      {MenuState::startOrWorking, Step::partition, {}},  // a scan or search has begun
+      {MenuState::partitions, Step::range, {settings, loadSnapshot}},
+      {MenuState::fileSystems, Step::foundFileSystems, {settings, loadSnapshot}},
+      {MenuState::items, Step::items, {recoverSelected, recoverAll, saveSnapshot, viewIcons, viewList, viewDetails,
+                                       findFiles, fileFilters, settings, driveInformation}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.state);
+    SCOPED_TRACE(static_cast<int>(c.state));
+    EXPECT_EQ(IdleMenuState(c.step) == c.state, c.step != Step::partition);
     std::vector<Command> enabled;
     for (const auto& [command, on] : MenuStateEntries(c.state, c.step)) {
       if (on) enabled.push_back(command);
@@ -188,11 +190,44 @@ TEST(WizardPresentation, AdvanceRangeIsReadInOrderAndRefusedWithItsMessage) {
                "      Start sector value is not valid, It should be a positive number");
 }
 
-TEST(WizardPresentation, DiskNodeCaptionsGiveTheirNumber) {
-  EXPECT_EQ(DiskIndexOfCaption("Storage Device1"), 1);
-  EXPECT_EQ(DiskIndexOfCaption("Storage Device12x"), 12);
-  EXPECT_EQ(DiskIndexOfCaption("Storage Devicex"), 0);
+// A device keeps its number while the window is open: listed again, gone
+// and back, or after others were added.
+TEST(WizardPresentation, DeviceNumbersStayWhileTheWindowIsOpen) {
+  DeviceNumbers numbers;
+  const struct {
+    const char* path;
+    std::uint32_t number;
+  } listings[] = {
+      {"/dev/sda", 0}, {"/dev/sdb", 1}, {"/tmp/disk.img", 2},  // the first listing, in its order
+      {"/dev/sdb", 1},                                         // a rescan without /dev/sda
+      {"/dev/sdc", 3}, {"/dev/sda", 0},                        // a new device, and /dev/sda back
+  };
+  for (const auto& listing : listings) EXPECT_EQ(numbers.NumberOf(listing.path), listing.number) << listing.path;
   EXPECT_EQ(PartitionsRootCaption(1), "Storage Device 1");
+}
+
+TEST(WizardPresentation, SizesShowInBinaryUnitsWithOneDecimal) {
+  constexpr std::uint64_t kKilo = 1024;
+  const struct {
+    std::uint64_t bytes;
+    const char* text;      // SizeText
+    const char* itemText;  // ItemSizeText, where it differs
+  } cases[] = {
+      {0, "0 bytes", "0"},
+      {976, "976 bytes", "976"},
+      {kKilo - 1, "1023 bytes", "1023"},
+      {kKilo, "1.0 KB", nullptr},
+      {5000, "4.9 KB", nullptr},
+      {kKilo * kKilo - 1, "1.0 MB", nullptr},  // rounds up into the next unit
+      {kKilo * kKilo * 3 / 2, "1.5 MB", nullptr},
+      {kKilo * kKilo * kKilo * 5 / 4, "1.3 GB", nullptr},
+      {UINT64_MAX, "16777216.0 TB", nullptr},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SizeText(c.bytes), c.text) << c.bytes;
+    EXPECT_EQ(ItemSizeText(c.bytes), c.itemText ? c.itemText : c.text) << c.bytes;
+  }
+  EXPECT_EQ(ExactSizeText(1572864), "1572864 bytes");
 }
 
 }  // namespace

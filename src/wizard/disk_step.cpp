@@ -1,0 +1,90 @@
+// The disk step: the disks and images as "Storage Device" nodes, one chosen,
+// Next opens it and reads its tables on the worker.
+
+#include "disk/disk_table.h"
+#include "session/disk_session.h"
+#include "wizard/step_panel_texts.h"
+#include "wizard/tree_captions.h"
+#include "wizard/wizard_controller.h"
+
+namespace salvex::wizard {
+namespace {
+
+constexpr TreeNodeId kRoot = FolderTreeModel::kRoot;
+
+constexpr const char* kNoPartitionsMessage =
+    " No partitions found, going to make a quick search for missing partitions";
+
+}  // namespace
+
+void WizardController::EnterDiskStep() {
+  SetStep(WizardStep::disk);
+  SetMenuState(MenuState::startOrWorking);
+  SetInfoPanel(LabelSet::disk);
+  SetQuickHelp(QuickHelp::diskStep);
+}
+
+std::uint32_t WizardController::DiskNumberOf(std::uint16_t slot) {
+  static const std::string kNoPath;
+  return deviceNumbers_.NumberOf(slot < session_.disks.disks.size() ? session_.disks.disks[slot].devicePath : kNoPath);
+}
+
+std::string WizardController::DiskCaptionOf(std::uint16_t slot) { return DiskCaption(DiskNumberOf(slot)); }
+
+TreeNodeId WizardController::DiskNode(std::uint16_t slot) {
+  for (const TreeNodeId child : diskTree_->Children(kRoot)) {
+    if (diskNodes_.Of(child) == TreeNode{NodeKind::disk, slot}) return child;
+  }
+  const TreeNodeId node = diskTree_->InsertNode(kRoot, DiskCaptionOf(slot), 0, 0);
+  diskTree_->SetToolTip(node, DiskToolTip(session_.disks.disks[slot]));
+  diskNodes_.Set(node, {NodeKind::disk, slot});
+  return node;
+}
+
+void WizardController::NextFromDisk() {
+  // Opening a device and reading its tables can take seconds on a failing
+  // disk: not on this thread.
+  view_.SetTreeShown(TreeKind::disks, Shown::Disabled());
+  const std::uint16_t disk = session_.scan.diskIndex;
+  auto error = std::make_shared<std::string>();
+  Run(
+      [this, disk, error] {
+        *error = OpenDisk(session_, disk);
+        if (error->empty()) ReadPartitionTables(session_);
+      },
+      [this, error] { FinishDiskOpen(*error); });
+}
+
+void WizardController::FinishDiskOpen(const std::string& error) {
+  if (!error.empty()) {
+    view_.Notice(NoticeKind::error, DiskCaptionOf(session_.scan.diskIndex) + ": " + error);
+    view_.SetTreeShown(TreeKind::disks, Shown::Yes());
+    Show(Control::next, Shown::Yes());
+    return;
+  }
+  OpenPartitionTree();
+  if (session_.scan.scanType == ScanType::advance) {
+    EnterRangeStep();
+  } else {
+    EnterPartitionStep();
+  }
+  if (session_.partitions.partitionCount == 0) {
+    view_.Notice(NoticeKind::error, kNoPartitionsMessage);
+    StartQuickSearch();
+  }
+}
+
+void WizardController::TreeClickDisk(TreeNodeId node) {
+  const TreeNode chosen = diskNodes_.Of(node);
+  if (chosen.kind != NodeKind::disk) return;
+  view_.SelectTreeNode(TreeKind::disks, node);
+  session_.scan.diskIndex = static_cast<std::uint16_t>(chosen.index);
+  if (chosen.index < session_.disks.disks.size()) {
+    for (const PanelRow& row : DiskPanelRows(session_.disks.disks[chosen.index])) {
+      view_.SetPanelValue(row.label, row.value);
+    }
+  }
+  Show(Control::next, Shown::Yes());
+}
+
+}  // namespace salvex::wizard
