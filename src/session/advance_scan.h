@@ -10,7 +10,7 @@
 namespace salvex {
 
 // The Advance Scan of the chosen range: empties the lists of the last one,
-// sweeps the range as its type says (FAT or NTFS), then classifies the hits
+// sweeps the range as its type says (FAT, exFAT or NTFS), then classifies the hits
 // into found file systems, whose nodes go under `root` of `tree` when given.
 // Stop ends the sweep; the classification still runs on what was found.
 void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySettings& settings, UiPort& ui,
@@ -21,7 +21,7 @@ void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySetting
 void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepScanState& state,
                         FolderTreeSink* tree, TreeNodeId root);
 
-// Mounts the selected found file system (FAT or NTFS). Returns false when
+// Mounts the selected found file system (FAT, exFAT or NTFS). Returns false when
 // Stop cut the directory reading short.
 bool RunMount(MountContext& context);
 
