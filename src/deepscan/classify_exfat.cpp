@@ -95,20 +95,33 @@ class ExfatClassification {
     return positions;
   }
 
-  // The unclaimed root hit at the root cluster, or the first unclaimed one
-  // at a cluster's start after the heap's beginning when the cluster is not known.
+  // The unclaimed root hit at the root cluster a boot region names.
   std::optional<std::uint32_t> RootFitting(const Geometry& geometry, std::uint32_t rootCluster) const {
     for (std::uint32_t i = 0; i < roots_.size(); ++i) {
-      if (roots_[i].candidate != kUnclaimed) continue;
-      const std::uint64_t sector = roots_[i].sector;
-      const std::uint64_t heap = std::uint64_t{geometry.clusterBase} + 2 * std::uint64_t{geometry.sectorsPerCluster};
-      if (rootCluster != 0) {
-        if (SectorOf(geometry, rootCluster) == roots_[i].sector) return i;
-      } else if (sector >= heap && (sector - geometry.clusterBase) % geometry.sectorsPerCluster == 0) {
-        return i;
-      }
+      if (roots_[i].candidate == kUnclaimed && SectorOf(geometry, rootCluster) == roots_[i].sector) return i;
     }
     return std::nullopt;
+  }
+
+  // The root of a volume found without its boot region: the root hit at a
+  // cluster's start whose first cluster holds the entry set of a folder the
+  // volume claimed (a top-level one), else the first at a cluster's start.
+  std::optional<std::uint32_t> InferredRoot(const Geometry& geometry, const std::vector<std::uint32_t>& claimed) const {
+    std::optional<std::uint32_t> first;
+    for (std::uint32_t i = 0; i < roots_.size(); ++i) {
+      const std::uint64_t sector = roots_[i].sector;
+      const std::uint64_t heap = std::uint64_t{geometry.clusterBase} + 2 * std::uint64_t{geometry.sectorsPerCluster};
+      if (roots_[i].candidate != kUnclaimed || sector < heap ||
+          (sector - geometry.clusterBase) % geometry.sectorsPerCluster != 0) {
+        continue;
+      }
+      if (!first) first = i;
+      const bool holdsClaimed = std::any_of(claimed.begin(), claimed.end(), [&](std::uint32_t position) {
+        return folders_[position].sector >= sector && folders_[position].sector - sector < geometry.sectorsPerCluster;
+      });
+      if (holdsClaimed) return i;
+    }
+    return first;
   }
 
   bool InsideAcceptedBootRegions(std::uint32_t sector) const {
@@ -233,7 +246,7 @@ class ExfatClassification {
     found.fsType = FsType::exfat;
     found.sectorsPerCluster = best->sectorsPerCluster;
     found.clusterBase = best->clusterBase;
-    if (const auto root = RootFitting(*best, 0)) {
+    if (const auto root = InferredRoot(*best, bestFolders)) {
       roots_[*root].candidate = ordinal;
       found.rootDirStart = (roots_[*root].sector - best->clusterBase) / best->sectorsPerCluster;
     }

@@ -98,6 +98,9 @@ struct HitLists {
   std::vector<ExfatFolderHit> exfatFolders;
   std::vector<std::uint32_t> exfatDirectoryStarts;
   std::vector<ExfatRootHit> exfatRoots;
+  // exFAT sweep: the sectors in which a verified entry set begins, for the
+  // directory clusters no folder leads to.
+  std::vector<std::uint32_t> exfatEntrySectors;
   std::uint32_t bootSectorsFound = 0;
   std::uint32_t foldersFound = 0;  // folder clusters (FAT) or MFT folder records (NTFS)
   std::uint32_t filesFound = 0;

@@ -36,8 +36,9 @@ bool MountNtfs(MountContext& context);
 // entry sets alone lists the folders the classification claimed and every
 // directory they and the root lead to, read as consecutive clusters; a
 // folder whose parent was not read goes under a "Dir" folder named after
-// the cluster of its entry set. Files are read as one run from their first
-// cluster; two files over one cluster are marked (overwritten or
+// the cluster of its entry set; the entry sets of clusters no directory
+// read reached go under "Lost Files". Files are read as one run from their
+// first cluster; two files over one cluster are marked (overwritten or
 // conflicting). Returns false when stopped.
 bool MountExfat(MountContext& context);
 

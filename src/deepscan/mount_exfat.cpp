@@ -8,6 +8,7 @@
 #include "exfat/exfat_entry_set.h"
 #include "exfat/exfat_walk.h"
 #include "fat/cluster_conflicts.h"
+#include "fat/directory_decoder.h"
 #include "items/folder_tree.h"
 
 namespace salvex {
@@ -116,18 +117,49 @@ class LostExfatMount {
   }
 
   // Reads the folders in list order (those its directories name join the
-  // list), then makes a "Dir" folder, read like the others, for each folder
-  // whose parent was never read: the cluster that holds its entry set.
+  // list); then makes a "Dir" folder, read like the others, for each folder
+  // whose parent was never read: the cluster that holds its entry set; then
+  // lists the entry sets of the clusters no directory read reached.
   void ReadFolders() {
+    ReadUnreadFolders();
+    AddLostParents();
+    ReadUnreadFolders();
+    ListOrphanEntrySectors();
+    ReadUnreadFolders();
+  }
+
+  void ReadUnreadFolders() {
     UiPort& ui = context_.volume.ui;
-    for (std::size_t round = 0; round < 2; ++round) {
-      for (std::size_t i = 0; i < folders_.size() && !Stopped(); ++i) {
-        if (read_.contains(folders_[i].key)) continue;
-        ReadDirectory(folders_[i].key, folders_[i].key, folders_[i].dataLength);
-        ui.SetProgress(ProgressPercent(i + 1, folders_.size()));
-      }
-      if (round == 1) break;
-      AddLostParents();
+    for (std::size_t i = 0; i < folders_.size() && !Stopped(); ++i) {
+      if (read_.contains(folders_[i].key)) continue;
+      ReadDirectory(folders_[i].key, folders_[i].key, folders_[i].dataLength);
+      ui.SetProgress(ProgressPercent(i + 1, folders_.size()));
+    }
+  }
+
+  // Where this volume's clusters end: its last sector when known, else the
+  // next found file system's start.
+  std::uint64_t VolumeLimit() const {
+    if (volume_.volumeEnd != 0) return std::uint64_t{volume_.volumeEnd} + 1;
+    std::uint64_t limit = std::uint64_t{LastVolumeSector(volume_, context_.volume.scan)} + 1;
+    for (const FoundFileSystem& other : context_.state.found) {
+      if (other.clusterBase > volume_.clusterBase) limit = std::min<std::uint64_t>(limit, other.clusterBase);
+    }
+    return limit;
+  }
+
+  // The clusters in which the sweep found entry sets and that no directory
+  // read reached (a directory's later clusters, whose FAT links are gone):
+  // their entries go under "Lost Files". Each cluster is read once.
+  void ListOrphanEntrySectors() {
+    const std::uint64_t heap = std::uint64_t{volume_.clusterBase} + 2 * std::uint64_t{volume_.sectorsPerCluster};
+    const std::uint64_t limit = VolumeLimit();
+    for (const std::uint32_t sector : context_.state.hits.exfatEntrySectors) {
+      if (Stopped()) return;
+      if (sector < heap || sector >= limit) continue;
+      const auto cluster = static_cast<std::uint32_t>((sector - volume_.clusterBase) / volume_.sectorsPerCluster);
+      if (cluster > lastCluster_ || clusterOwner_.contains(cluster) || index_.contains(cluster)) continue;
+      ReadDirectory(kLostEntriesKey, cluster, 0);
     }
   }
 
@@ -148,10 +180,10 @@ class LostExfatMount {
     }
   }
 
-  bool IsOtherDirectory(std::uint32_t cluster, std::uint32_t key) const {
-    if (cluster == key) return false;
-    const auto owner = clusterOwner_.find(cluster);
-    return index_.contains(cluster) || (owner != clusterOwner_.end() && owner->second != key);
+  // Another directory begins at the cluster, or a directory read took it
+  // already: no entry is listed twice.
+  bool IsTaken(std::uint32_t cluster, std::uint32_t key) const {
+    return (cluster != key && index_.contains(cluster)) || clusterOwner_.contains(cluster);
   }
 
   // The directory's bytes: `first` on, as its length says (unknown: 0), up
@@ -164,7 +196,7 @@ class LostExfatMount {
     bool ended = false;
     for (std::uint64_t n = 0; n < most && !ended; ++n) {
       const std::uint64_t cluster = std::uint64_t{first} + n;
-      if (cluster > lastCluster_ || IsOtherDirectory(static_cast<std::uint32_t>(cluster), key)) break;
+      if (cluster > lastCluster_ || IsTaken(static_cast<std::uint32_t>(cluster), key)) break;
       clusterOwner_.emplace(static_cast<std::uint32_t>(cluster), key);
       const std::uint64_t sector = std::uint64_t{volume_.clusterBase} + cluster * volume_.sectorsPerCluster;
       for (std::uint32_t done = 0; done < volume_.sectorsPerCluster && !ended; done += kPieceSectors) {

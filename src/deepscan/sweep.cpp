@@ -195,6 +195,9 @@ void SweepExfat(SweepContext& context) {
     if (findings.holdsRootEntries && hits.exfatRoots.size() < kMaxDirectorySectorHits) {
       hits.exfatRoots.push_back({number});
     }
+    if ((findings.files != 0 || !findings.folders.empty()) && hits.exfatEntrySectors.size() < kMaxDirectorySectorHits) {
+      hits.exfatEntrySectors.push_back(number);
+    }
     hits.filesFound += findings.files;
     for (ExfatFolderHit& folder : findings.folders) {
       if (hits.exfatFolders.size() >= kMaxExfatFolderHits) break;
