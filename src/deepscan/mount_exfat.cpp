@@ -182,6 +182,11 @@ class LostExfatMount {
 
   // Another directory begins at the cluster, or a directory read took it
   // already: no entry is listed twice.
+  std::uint32_t LostDirectory(std::uint32_t cluster) {
+    AddFolder({LostFolderName(cluster), cluster, 0, 0, false, 0, kFatRootKey, std::nullopt});
+    return cluster;
+  }
+
   bool IsTaken(std::uint32_t cluster, std::uint32_t key) const {
     return (cluster != key && index_.contains(cluster)) || clusterOwner_.contains(cluster);
   }
@@ -220,10 +225,14 @@ class LostExfatMount {
       if (!set.checksumOk) continue;
       if (set.IsFolder()) {
         if (set.firstCluster < 2 || set.firstCluster > lastCluster_ || set.firstCluster == key) continue;
+        // Files of clusters no directory reached go under "Lost Files"; a
+        // folder there hangs from a "Dir" folder named after the cluster.
+        const std::uint32_t parent = key == kLostEntriesKey ? LostDirectory(first) : key;
+        if (set.firstCluster == parent) continue;
         AddFolder({set.name, set.firstCluster, static_cast<std::uint16_t>(set.modified >> 16),
-                   static_cast<std::uint16_t>(set.accessed >> 16), set.deleted, set.dataLength, key, std::nullopt});
+                   static_cast<std::uint16_t>(set.accessed >> 16), set.deleted, set.dataLength, parent, std::nullopt});
         PendingFolder& folder = folders_[index_.at(set.firstCluster)];
-        if (!folder.parent) folder.parent = key;
+        if (!folder.parent) folder.parent = parent;
         continue;
       }
       files_.push_back(FileOf(set, key));
