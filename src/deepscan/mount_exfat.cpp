@@ -79,13 +79,14 @@ class LostExfatMount {
   }
 
  private:
-  // The highest cluster that lies on the disk (or in the range swept).
+  // The highest cluster that begins on the disk (or in the range swept): a
+  // cut-short last one is read as far as it goes.
   std::uint32_t LastCluster() const {
     if (clusterBytes_ == 0) return 0;
     const std::uint64_t heap = std::uint64_t{volume_.clusterBase} + 2 * std::uint64_t{volume_.sectorsPerCluster};
     const std::uint64_t last = LastVolumeSector(volume_, context_.volume.scan);
-    if (last + 1 <= heap) return 0;
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>((last + 1 - heap) / volume_.sectorsPerCluster + 1, 0xFFFFFFF5));
+    if (last < heap) return 0;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>((last - heap) / volume_.sectorsPerCluster + 2, 0xFFFFFFF5));
   }
 
   std::uint64_t ClustersFor(std::uint64_t bytes) const { return (bytes + clusterBytes_ - 1) / clusterBytes_; }
