@@ -1,8 +1,10 @@
 // The input is a small disk: the Advance Scan of all of it (the sector sweep
-// and the classification into found file systems) as FAT16, FAT32 and NTFS,
-// then the mount of the first few file systems each one found.
+// and the classification into found file systems) as FAT16, FAT32, NTFS,
+// FAT12 and exFAT, then the mount of the first few file systems each one
+// found.
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 #include "deepscan/found_file_system.h"
@@ -29,14 +31,44 @@ bool StrictlyAscending(const std::vector<Hit>& hits) {
                             [](const Hit& a, const Hit& b) { return a.sector >= b.sector; }) == hits.end();
 }
 
+// exFAT clusters reach 32 MiB.
+bool IsExfatClusterSize(std::uint32_t sectors) {
+  return sectors != 0 && sectors <= 65536 && (sectors & (sectors - 1)) == 0;
+}
+
 void CheckFound(const DeepScanState& state, FsType type) {
   for (std::uint16_t ordinal = 1; ordinal <= state.found.size(); ++ordinal) {
     const FoundFileSystem& found = state.found[ordinal - 1];
-    FUZZ_CHECK(IsValidSectorsPerCluster(found.sectorsPerCluster));
-    FUZZ_CHECK(type == FsType::ntfs ? found.fsType == FsType::ntfs
-                                    : IsFatType(found.fsType));
+    if (type == FsType::exfat) {
+      FUZZ_CHECK(found.fsType == FsType::exfat && IsExfatClusterSize(found.sectorsPerCluster));
+    } else {
+      FUZZ_CHECK(IsValidSectorsPerCluster(found.sectorsPerCluster));
+      FUZZ_CHECK(type == FsType::ntfs ? found.fsType == FsType::ntfs : IsFatType(found.fsType));
+    }
     // A file system is only added for the hits it claims.
     FUZZ_CHECK(ClaimedHitCounts(state)[ordinal] > 0);
+  }
+}
+
+void CheckExfatHits(const DeepScanState& state) {
+  const HitLists& hits = state.hits;
+  FUZZ_CHECK(hits.folderClusters.empty() && hits.mftFolders.empty() && hits.directorySectors.empty());
+  FUZZ_CHECK(hits.foldersFound == hits.exfatFolders.size());
+  FUZZ_CHECK(StrictlyAscending(hits.exfatRoots));
+  FUZZ_CHECK(std::adjacent_find(hits.exfatDirectoryStarts.begin(), hits.exfatDirectoryStarts.end(),
+                                std::greater_equal<>()) == hits.exfatDirectoryStarts.end());
+  for (const ExfatFolderHit& hit : hits.exfatFolders) {
+    FUZZ_CHECK(hit.candidate == kUnplaced || (hit.candidate >= 1 && hit.candidate <= state.found.size()));
+    FUZZ_CHECK(hit.firstCluster >= 2 && fuzz::IsUsableName(hit.name));
+    if (hit.candidate == kUnplaced) continue;
+    // A file system claims a folder only where its geometry puts the
+    // folder's first cluster on a sector where a directory begins.
+    const FoundFileSystem& found = state.found[hit.candidate - 1];
+    const std::uint64_t sector = std::uint64_t{found.clusterBase} + std::uint64_t{found.sectorsPerCluster} * hit.firstCluster;
+    FUZZ_CHECK(std::binary_search(hits.exfatDirectoryStarts.begin(), hits.exfatDirectoryStarts.end(), sector));
+  }
+  for (const ExfatRootHit& hit : hits.exfatRoots) {
+    FUZZ_CHECK(hit.candidate == kUnplaced || (hit.candidate >= 1 && hit.candidate <= state.found.size()));
   }
 }
 
@@ -44,6 +76,11 @@ void CheckHits(const DeepScanState& state, FsType type) {
   const HitLists& hits = state.hits;
   FUZZ_CHECK(StrictlyAscending(hits.bootSectors));
   FUZZ_CHECK(hits.bootSectorsFound == hits.bootSectors.size());
+  if (type == FsType::exfat) {
+    CheckExfatHits(state);
+    return;
+  }
+  FUZZ_CHECK(hits.exfatFolders.empty() && hits.exfatRoots.empty() && hits.exfatDirectoryStarts.empty());
   if (type != FsType::ntfs) {
     FUZZ_CHECK(StrictlyAscending(hits.folderClusters));
     FUZZ_CHECK(hits.foldersFound == hits.folderClusters.size());
@@ -133,6 +170,17 @@ void CheckMount(const Session& session, const DeepScanState& state, const Folder
   for (const FolderClusterHit& hit : state.hits.folderClusters) {
     if (hit.candidate == volume.foundFsOrdinal) FUZZ_CHECK(store.FindFatFolder(hit.cluster).has_value());
   }
+  // Without its boot region an exFAT volume lists every folder it claimed
+  // (with it, the walk from the root decides).
+  if (volume.fsType != FsType::exfat || volume.fat1Start != 0) return;
+  for (const ExfatFolderHit& hit : state.hits.exfatFolders) {
+    if (hit.candidate == volume.foundFsOrdinal) FUZZ_CHECK(store.FindFatFolder(hit.firstCluster).has_value());
+  }
+  for (const FatFileItem& file : store.FatFiles().Items()) {
+    // With no FAT every file is one run, inside the disk.
+    FUZZ_CHECK(file.clusterRuns.size() <= 1);
+    for (const ClusterRun& run : file.clusterRuns) FUZZ_CHECK(run.first >= 2 && run.count >= 1);
+  }
 }
 
 void MountFound(Session& session, const DeepScanState& state) {
@@ -168,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   session.scan.rangeSize = sectors;
   session.scan.rangeEnd = sectors - 1;
   std::optional<DeepScanState> fat16;
-  for (const FsType type : {FsType::fat16, FsType::fat32, FsType::ntfs, FsType::fat12}) {
+  for (const FsType type : {FsType::fat16, FsType::fat32, FsType::ntfs, FsType::fat12, FsType::exfat}) {
     session.scan.selectedFsType = type;
     session.settings.sectorsPerRead = SectorsPerRead(type);
     SilentUiPort ui;

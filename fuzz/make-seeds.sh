@@ -779,6 +779,52 @@ exfat_seeds() {
   cp "$out/exfat_boot_region/mkfs" "$out/standard_scan/exfat-mkfs"
   poke "$out/exfat_boot_region/main-damaged" 300 ff
   dd if="$image" of="$out/exfat_entry_set/root" bs=512 skip="$root_sector" count=$((1 << shift)) status=none
+  exfat_deep_scan_seeds "$image" "$heap" "$root" "$root_sector"
+}
+
+# exfat_set FILE OFFSET NAME ATTRIBUTES FIRST_CLUSTER LENGTH: writes a File,
+# Stream Extension (NoFatChain) and File Name entry set of a name of at most
+# 15 ASCII characters, with its set checksum.
+exfat_set() {
+  local file=$1 offset=$2 name=$3 attributes=$4 first=$5 length=$6
+  local -a b
+  local i sum=0 hex=()
+  for ((i = 0; i < 96; i++)); do b[i]=0; done
+  b[0]=0x85 b[1]=2 b[4]=$attributes
+  b[32]=0xC0 b[33]=3 b[35]=${#name}
+  for ((i = 0; i < 4; i++)); do
+    b[40 + i]=$(((length >> (8 * i)) & 255))
+    b[52 + i]=$(((first >> (8 * i)) & 255))
+    b[56 + i]=$(((length >> (8 * i)) & 255))
+  done
+  b[64]=0xC1
+  for ((i = 0; i < ${#name}; i++)); do b[66 + 2 * i]=$(printf '%d' "'${name:i:1}"); done
+  for ((i = 0; i < 96; i++)); do
+    ((i == 2 || i == 3)) && continue
+    sum=$(((((sum & 1) ? 0x8000 : 0) + (sum >> 1) + b[i]) & 0xFFFF))
+  done
+  b[2]=$((sum & 255)) b[3]=$((sum >> 8))
+  for ((i = 0; i < 96; i++)); do hex+=("$(printf '%02x' $((b[i])))"); done
+  poke "$file" "$offset" "${hex[@]}"
+}
+
+# For the Advance Scan: the same volume with folders A and B in the root, C
+# in A and a file in B and C (each directory one 512-byte cluster after the
+# root's), whole and with both boot regions and the FAT zeroed, so that its
+# geometry must come from where the folders' first clusters lie.
+exfat_deep_scan_seeds() {
+  local image=$1 heap=$2 root=$3 root_sector=$4
+  local seed=$out/deep_scan/exfat-folders
+  dd if="$image" of="$seed" bs=512 count=$((root_sector + 4)) status=none
+  local a=$((root + 1)) b=$((root + 2)) c=$((root + 3))
+  exfat_set "$seed" $((root_sector * 512 + 96)) A 16 "$a" 512
+  exfat_set "$seed" $((root_sector * 512 + 192)) B 16 "$b" 512
+  exfat_set "$seed" $(((heap + a - 2) * 512)) C 16 "$c" 512
+  exfat_set "$seed" $(((heap + b - 2) * 512)) b.txt 32 0 0
+  exfat_set "$seed" $(((heap + c - 2) * 512)) c.txt 32 0 0
+  cp "$seed" "$seed-lost"
+  dd if=/dev/zero of="$seed-lost" bs=512 count=24 conv=notrunc status=none
+  dd if=/dev/zero of="$seed-lost" bs=512 seek="$(le32 "$image" 80)" count="$(le32 "$image" 84)" conv=notrunc status=none
 }
 
 rescue_map_seeds

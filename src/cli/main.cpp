@@ -44,7 +44,7 @@ void AddFilterOption(CLI::App& command, VolumeOptions& volume) {
 
 void AddDeepOptions(CLI::App& command, VolumeOptions& volume, DeepOptions& deep) {
   command.add_option("--fs", deep.fs, "the file system to look for (with --snapshot: the one the file holds)")
-      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs"}));
+      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs", "exfat"}));
   command.add_option("--partition", volume.partition, "sweep this partition (\"Partition N\", from 1)");
   command.add_option("--start", volume.start, "first sector of the range");
   command.add_option("--end", deep.end, kEndHelp);
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
   findCommand->add_option("pattern", find.pattern, "e.g. '*.DOC', 'REP*', 'DATA?.XLS'")->required();
   AddVolumeOptions(*findCommand, find.volume);
   findCommand->add_option("--fs", find.deep.fs, "with --mount: the file system the Advance Scan looks for")
-      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs"}));
+      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs", "exfat"}));
   findCommand->add_option("--end", find.deep.end, std::string("with --mount: ") + kEndHelp);
   findCommand->add_option("--mount", find.deep.mount, "search found file system N of the Advance Scan");
   findCommand->add_flag("--json", find.json, "print the rows as JSON");
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   AddVolumeOptions(*recoverCommand, recover.volume);
   AddFilterOption(*recoverCommand, recover.volume);
   recoverCommand->add_option("--fs", recover.deep.fs, "with --mount: the file system the Advance Scan looks for")
-      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs"}));
+      ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs", "exfat"}));
   recoverCommand->add_option("--end", recover.deep.end, std::string("with --mount: ") + kEndHelp);
   recoverCommand->add_option("--read-size", recover.deep.readSize, "with --mount: sectors per read (1 to 100)")
       ->check(CLI::Range(1, 100));

@@ -71,7 +71,7 @@ void ChooseVolume(Session& session, const VolumeOptions& options) {
 }
 
 void ChooseDeepRange(Session& session, const VolumeOptions& volume, const DeepOptions& deep) {
-  if (deep.fs.empty()) throw CliError("the Advance Scan needs --fs fat12, fat16, fat32 or ntfs");
+  if (deep.fs.empty()) throw CliError("the Advance Scan needs --fs fat12, fat16, fat32, ntfs or exfat");
   const FsType type = ParseType(deep.fs);
   if (volume.size) throw CliError("the Advance Scan takes --start and --end, not --size");
   if (volume.partition && (volume.start || deep.end)) {

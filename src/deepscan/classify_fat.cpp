@@ -5,6 +5,7 @@
 
 #include "common/le_bytes.h"
 #include "deepscan/claim_index.h"
+#include "deepscan/classify_exfat.h"
 #include "deepscan/classify_ntfs.h"
 #include "volume/boot_sector.h"
 
@@ -203,7 +204,7 @@ void ClassifyHits(ClassifyContext& context) {
     case FsType::fat16:
     case FsType::fat32: ClassifyFat(context); break;
     case FsType::ntfs: ClassifyNtfs(context); break;
-    case FsType::exfat:
+    case FsType::exfat: ClassifyExfat(context); break;
     case FsType::none: break;
   }
 }

@@ -40,8 +40,11 @@ std::vector<std::uint32_t> ClaimedHitCounts(const DeepScanState& state) {
       if (hit.candidate != kUnclaimed && hit.candidate < counts.size()) ++counts[hit.candidate];
     }
   };
-  // A file system claims folder clusters (FAT) or MFT folder records (NTFS).
+  // A file system claims folder clusters (FAT), folder entry sets and root
+  // directories (exFAT) or MFT folder records (NTFS).
   count(state.hits.folderClusters);
+  count(state.hits.exfatFolders);
+  count(state.hits.exfatRoots);
   count(state.hits.mftFolders);
   return counts;
 }

@@ -66,6 +66,29 @@ struct IndexBlockHit {
   bool operator==(const IndexBlockHit&) const = default;
 };
 
+// An exFAT folder's entry set (File, Stream Extension, File Name entries
+// whose set checksum verifies), found in any sector: it names the folder's
+// first cluster, and the folder's directory then begins at a sector that
+// holds entry sets from its first byte.
+struct ExfatFolderHit {
+  std::string name;
+  std::uint32_t sector = 0;         // where its File entry lies
+  std::uint32_t firstCluster = 0;
+  std::uint64_t dataLength = 0;     // of its directory, in bytes
+  std::uint32_t modified = 0;       // DOS date << 16 | time
+  std::uint32_t accessed = 0;
+  std::uint16_t candidate = kUnclaimed;
+  bool noFatChain = false;
+  bool deleted = false;
+};
+
+// A sector that holds an allocation bitmap and an up-case table entry: the
+// first sector of an exFAT root directory.
+struct ExfatRootHit {
+  std::uint32_t sector = 0;
+  std::uint16_t candidate = kUnclaimed;
+};
+
 // What the sector sweep found, each list in ascending sector order, which
 // the classification relies on.
 struct HitLists {
@@ -77,6 +100,15 @@ struct HitLists {
   // FAT sweep: sectors that hold plausible directory entries but begin no
   // folder (the later sectors and clusters of directories), by number.
   std::vector<std::uint32_t> directorySectors;
+  // exFAT sweep: the folders' entry sets; the sectors whose first entry
+  // begins a verified entry set (where a directory may begin); the sectors
+  // that hold a root directory's bitmap and up-case entries.
+  std::vector<ExfatFolderHit> exfatFolders;
+  std::vector<std::uint32_t> exfatDirectoryStarts;
+  std::vector<ExfatRootHit> exfatRoots;
+  // exFAT sweep: the sectors in which a verified entry set begins, for the
+  // directory clusters no folder leads to.
+  std::vector<std::uint32_t> exfatEntrySectors;
   std::uint32_t bootSectorsFound = 0;
   std::uint32_t foldersFound = 0;  // folder clusters (FAT) or MFT folder records (NTFS)
   std::uint32_t filesFound = 0;

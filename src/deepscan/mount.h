@@ -31,6 +31,17 @@ bool MountFat(MountContext& context);
 // inside the file system, then builds the tree.
 bool MountNtfs(MountContext& context);
 
+// An exFAT file system: one found by its boot region is walked as the
+// Standard Scan walks it (FAT, bitmap, root directory). One found from its
+// entry sets alone lists the folders the classification claimed and every
+// directory they and the root lead to, read as consecutive clusters; a
+// folder whose parent was not read goes under a "Dir" folder named after
+// the cluster of its entry set; the entry sets of clusters no directory
+// read reached go under "Lost Files". Files are read as one run from their
+// first cluster; two files over one cluster are marked (overwritten or
+// conflicting). Returns false when stopped.
+bool MountExfat(MountContext& context);
+
 // Steps of the FAT mount, exposed for tests.
 void LinkLostFatFolders(ItemStore& store);
 void FindFats(VolumeContext& context);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "deepscan/exfat_sector_tests.h"
 #include "deepscan/mft_hits.h"
 #include "deepscan/sector_tests.h"
 
@@ -80,8 +81,8 @@ class ChunkSource {
   bool windowValid_ = false;
 };
 
-// The loop both sweeps share. `examine` judges one sector; it returns false
-// to end the sweep at once.
+// The loop the sweeps share. `examine` judges one sector, given with the rest
+// of its chunk after it; it returns false to end the sweep at once.
 template <typename Examine>
 void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
   ScanState& scan = context.scan;
@@ -114,8 +115,8 @@ void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
         goOn = false;
         break;
       }
-      const Bytes sector = chunk.subspan(std::size_t{i} * kSectorSize, kSectorSize);
-      goOn = examine(sector, static_cast<std::uint32_t>(first + i));
+      const Bytes rest = chunk.subspan(std::size_t{i} * kSectorSize);
+      goOn = examine(rest.first(kSectorSize), static_cast<std::uint32_t>(first + i), rest);
     }
     if (showDoneAsCurrent) ui.SetPanelValue(panel::kCurrentSector, std::to_string(done));
     if (!goOn) break;
@@ -123,12 +124,19 @@ void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
   scan.stopRequested = false;
 }
 
+// Sectors read past a chunk's end when an entry set may go on there: the
+// longest set is 19 entries, 608 bytes.
+constexpr std::uint32_t kSetReachSectors = 3;
+
+// A bound on the folder entry sets kept, as on the directory sectors.
+constexpr std::size_t kMaxExfatFolderHits = std::size_t{1} << 22;
+
 }  // namespace
 
 void SweepFat(SweepContext& context) {
   HitLists& hits = context.hits;
   UiPort& ui = context.ui;
-  Sweep(context, true, [&](Bytes sector, std::uint32_t number) {
+  Sweep(context, true, [&](Bytes sector, std::uint32_t number, Bytes) {
     switch (ClassifyFatSector(sector)) {
       case FatSectorKind::bootSector:
         hits.bootSectors.push_back({number});
@@ -160,10 +168,53 @@ void SweepFat(SweepContext& context) {
   });
 }
 
+void SweepExfat(SweepContext& context) {
+  HitLists& hits = context.hits;
+  UiPort& ui = context.ui;
+  std::vector<std::uint8_t> reach(kSetReachSectors * kSectorSize);
+  Sweep(context, true, [&](Bytes, std::uint32_t number, Bytes rest) {
+    if (ExfatSetMayBeCut(rest)) {
+      ReadSectorsZeroed(context.reader, number, kSetReachSectors, reach);
+      rest = reach;
+    }
+    ExfatSectorFindings findings = JudgeExfatSector(rest);
+    if (findings.bootSector) {
+      hits.bootSectors.push_back({number});
+      ++hits.bootSectorsFound;
+      ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));
+      if (hits.bootSectorsFound > kMaxFatBootSectorHits) {
+        ui.Notice(NoticeKind::error, kTooManyStructuresMessage);
+        context.scan.stopRequested = true;
+        return false;
+      }
+      return true;
+    }
+    if (findings.beginsDirectory && hits.exfatDirectoryStarts.size() < kMaxDirectorySectorHits) {
+      hits.exfatDirectoryStarts.push_back(number);
+    }
+    if (findings.holdsRootEntries && hits.exfatRoots.size() < kMaxDirectorySectorHits) {
+      hits.exfatRoots.push_back({number});
+    }
+    if ((findings.files != 0 || !findings.folders.empty()) && hits.exfatEntrySectors.size() < kMaxDirectorySectorHits) {
+      hits.exfatEntrySectors.push_back(number);
+    }
+    hits.filesFound += findings.files;
+    for (ExfatFolderHit& folder : findings.folders) {
+      if (hits.exfatFolders.size() >= kMaxExfatFolderHits) break;
+      folder.sector = number;
+      hits.exfatFolders.push_back(std::move(folder));
+      ++hits.foldersFound;
+    }
+    if (!findings.folders.empty()) ui.SetPanelValue(panel::kFoldersFound, std::to_string(hits.foldersFound));
+    if (findings.files != 0) ui.SetPanelValue(panel::kFilesFound, std::to_string(hits.filesFound));
+    return true;
+  });
+}
+
 void SweepNtfs(SweepContext& context) {
   HitLists& hits = context.hits;
   UiPort& ui = context.ui;
-  Sweep(context, false, [&](Bytes sector, std::uint32_t number) {
+  Sweep(context, false, [&](Bytes sector, std::uint32_t number, Bytes) {
     switch (ClassifyNtfsSector(sector)) {
       case NtfsSectorKind::bootSector:
         hits.bootSectors.push_back({number});

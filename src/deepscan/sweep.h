@@ -32,6 +32,11 @@ inline constexpr std::string_view kIndexEntriesFound = "Index Entries Found";
 // in hand; so does the 60001st boot sector.
 void SweepFat(SweepContext& context);
 
+// The same for exFAT: boot sectors (their regions are judged by the
+// classification), the entry sets of folders, the sectors where a directory
+// may begin and those that hold a root directory's entries.
+void SweepExfat(SweepContext& context);
+
 // The same for NTFS boot sectors, MFT file records and index blocks.
 void SweepNtfs(SweepContext& context);
 

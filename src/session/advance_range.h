@@ -17,10 +17,10 @@ enum class AdvanceRangeCheck { valid, ntfsChosen, startNotANumber, endNotANumber
 // blanks, not empty.
 std::optional<std::uint32_t> ParseSectorNumber(std::string_view text);
 
-// The file systems of the range group's list, by position. FAT12 came last,
-// so the older positions keep their meaning.
-inline constexpr std::array<FsType, 4> kAdvanceFileSystems = {FsType::fat16, FsType::fat32, FsType::ntfs,
-                                                              FsType::fat12};
+// The file systems of the range group's list, by position. FAT12 and exFAT
+// came last, so the older positions keep their meaning.
+inline constexpr std::array<FsType, 5> kAdvanceFileSystems = {FsType::fat16, FsType::fat32, FsType::ntfs,
+                                                              FsType::fat12, FsType::exfat};
 
 // The file system at `position` of that list; FsType::none outside it.
 constexpr FsType AdvanceFileSystemAt(int position) {

@@ -11,6 +11,8 @@ void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySetting
   SweepContext sweep{reader, scan, settings, ui, state.hits};
   if (scan.selectedFsType == FsType::ntfs) {
     SweepNtfs(sweep);
+  } else if (scan.selectedFsType == FsType::exfat) {
+    SweepExfat(sweep);
   } else if (IsFatType(scan.selectedFsType)) {
     SweepFat(sweep);
   }
@@ -29,7 +31,11 @@ void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepS
 }
 
 bool RunMount(MountContext& context) {
-  return context.volume.volume.fsType == FsType::ntfs ? MountNtfs(context) : MountFat(context);
+  switch (context.volume.volume.fsType) {
+    case FsType::ntfs: return MountNtfs(context);
+    case FsType::exfat: return MountExfat(context);
+    default: return MountFat(context);
+  }
 }
 
 }  // namespace salvex

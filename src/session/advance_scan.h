@@ -10,8 +10,8 @@
 namespace salvex {
 
 // The Advance Scan of the chosen range: empties the lists of the last one,
-// sweeps the range as its type says (FAT or NTFS), then classifies the hits
-// into found file systems.
+// sweeps the range as its type says (FAT, exFAT or NTFS), then classifies
+// the hits into found file systems.
 // Stop ends the sweep; the classification still runs on what was found.
 void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySettings& settings, UiPort& ui,
                     DeepScanState& state);
@@ -20,7 +20,7 @@ void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySetting
 // advance-scan snapshot): the found file systems are made anew.
 void ClassifyLoadedHits(SectorReader& reader, ScanState& scan, UiPort& ui, DeepScanState& state);
 
-// Mounts the selected found file system (FAT or NTFS). Returns false when
+// Mounts the selected found file system (FAT, exFAT or NTFS). Returns false when
 // Stop cut the directory reading short.
 bool RunMount(MountContext& context);
 

@@ -99,9 +99,9 @@ struct StepControls {
 // not have (the sweep is never left, only ended).
 const StepControls* FindStepControls(StepView view, Direction direction);
 
-// The "Select File System" list: FAT16, FAT32, NTFS, FAT12 at positions 0 to
-// 3, as kAdvanceFileSystems has them.
-inline constexpr std::array<const char*, 4> kFileSystemChoices = {"FAT16", "FAT32", "NTFS", "FAT12"};
+// The "Select File System" list: FAT16, FAT32, NTFS, FAT12, exFAT at
+// positions 0 to 4, as kAdvanceFileSystems has them.
+inline constexpr std::array<const char*, 5> kFileSystemChoices = {"FAT16", "FAT32", "NTFS", "FAT12", "exFAT"};
 int FileSystemPosition(FsType type);
 FsType FileSystemAtPosition(int position);
 

@@ -22,7 +22,7 @@ class ItemListModel;
 
 // What the user typed into the Advance range group.
 struct RangeFields {
-  int fileSystemPosition = 1;  // in "Select File System": 0 FAT16, 1 FAT32, 2 NTFS, 3 FAT12
+  int fileSystemPosition = 1;  // in "Select File System": 0 FAT16, 1 FAT32, 2 NTFS, 3 FAT12, 4 exFAT
   std::string startSector;
   std::string endSector;
 };

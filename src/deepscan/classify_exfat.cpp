@@ -1,0 +1,269 @@
+#include "deepscan/classify_exfat.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "common/le_bytes.h"
+#include "volume/exfat_boot_region.h"
+
+namespace salvex {
+namespace {
+
+// Cluster sizes an exFAT volume found without its boot region may have, in
+// sectors: 512 bytes to 32 MiB.
+constexpr std::uint32_t kSizeCount = 17;
+// The pairs of folder and directory start weighed in one round, so that a
+// disk full of directories costs a bounded number of steps.
+constexpr std::uint64_t kVoteBudget = std::uint64_t{8} << 20;
+constexpr std::size_t kMaxSampled = 24;
+constexpr std::size_t kCandidatesConfirmed = 16;
+constexpr std::uint32_t kMaxInferredVolumes = 64;
+// Neither boot region can lie in the cluster heap.
+constexpr std::uint64_t kBootRegionsSectors = 2 * kExfatBootRegionSectors;
+
+struct Geometry {
+  std::uint32_t clusterBase = 0;
+  std::uint32_t sectorsPerCluster = 0;
+};
+
+// The sector of a cluster, or nothing past what 32-bit sectors name.
+std::optional<std::uint32_t> SectorOf(const Geometry& geometry, std::uint32_t cluster) {
+  const std::uint64_t sector = std::uint64_t{geometry.clusterBase} + std::uint64_t{geometry.sectorsPerCluster} * cluster;
+  if (sector > UINT32_MAX) return std::nullopt;
+  return static_cast<std::uint32_t>(sector);
+}
+
+class ExfatClassification {
+ public:
+  explicit ExfatClassification(ClassifyContext& context)
+      : context_(context),
+        hits_(context.state.hits),
+        folders_(hits_.exfatFolders),
+        starts_(hits_.exfatDirectoryStarts),
+        roots_(hits_.exfatRoots) {}
+
+  void Run() {
+    context_.ui.SetStatus(kAnalysingDataFound);
+    context_.state.classifiedCount = 0;
+    for (const BootSectorHit& boot : hits_.bootSectors) ClassifyBootSector(boot.sector);
+    for (std::uint32_t round = 0; round < kMaxInferredVolumes && InferVolume(); ++round) {
+    }
+    for (ExfatFolderHit& folder : folders_) {
+      if (folder.candidate == kUnclaimed) Settle(folder.candidate, kUnplaced);
+    }
+    for (ExfatRootHit& root : roots_) {
+      if (root.candidate == kUnclaimed) root.candidate = kUnplaced;
+    }
+  }
+
+ private:
+  std::uint16_t NextOrdinal() const { return static_cast<std::uint16_t>(context_.state.found.size() + 1); }
+
+  bool BeginsDirectory(std::optional<std::uint32_t> sector) const {
+    return sector && std::binary_search(starts_.begin(), starts_.end(), *sector);
+  }
+
+  bool IsRootSector(std::uint32_t sector) const {
+    const auto at = std::lower_bound(roots_.begin(), roots_.end(), sector,
+                                     [](const ExfatRootHit& root, std::uint32_t value) { return root.sector < value; });
+    return at != roots_.end() && at->sector == sector;
+  }
+
+  void Settle(std::uint16_t& candidate, std::uint16_t value) {
+    candidate = value;
+    const std::uint32_t classified = ++context_.state.classifiedCount;
+    context_.ui.SetProgress(ProgressPercent(classified, std::max<std::uint32_t>(1, hits_.foldersFound)));
+  }
+
+  // The unclaimed folders whose first cluster the geometry puts where a
+  // sub-folder's directory may begin, inside [first, last].
+  std::vector<std::uint32_t> FoldersFitting(const Geometry& geometry, std::uint32_t first, std::uint32_t last) const {
+    std::vector<std::uint32_t> positions;
+    for (std::uint32_t i = 0; i < folders_.size(); ++i) {
+      const ExfatFolderHit& folder = folders_[i];
+      if (folder.candidate != kUnclaimed || folder.sector < first || folder.sector > last) continue;
+      const auto sector = SectorOf(geometry, folder.firstCluster);
+      if (!sector || *sector < first || *sector > last || !BeginsDirectory(sector)) continue;
+      // A folder's entry lies in its parent's directory, never in its own,
+      // and only the root directory holds the bitmap: a geometry that says
+      // otherwise is one shifted over a run of adjacent directories.
+      if (*sector == folder.sector || IsRootSector(*sector)) continue;
+      positions.push_back(i);
+    }
+    return positions;
+  }
+
+  // The unclaimed root hit at the root cluster a boot region names.
+  std::optional<std::uint32_t> RootFitting(const Geometry& geometry, std::uint32_t rootCluster) const {
+    for (std::uint32_t i = 0; i < roots_.size(); ++i) {
+      if (roots_[i].candidate == kUnclaimed && SectorOf(geometry, rootCluster) == roots_[i].sector) return i;
+    }
+    return std::nullopt;
+  }
+
+  // The root of a volume found without its boot region: the root hit at a
+  // cluster's start whose first cluster holds the entry set of a folder the
+  // volume claimed (a top-level one), else the first at a cluster's start.
+  std::optional<std::uint32_t> InferredRoot(const Geometry& geometry, const std::vector<std::uint32_t>& claimed) const {
+    std::optional<std::uint32_t> first;
+    for (std::uint32_t i = 0; i < roots_.size(); ++i) {
+      const std::uint64_t sector = roots_[i].sector;
+      const std::uint64_t heap = std::uint64_t{geometry.clusterBase} + 2 * std::uint64_t{geometry.sectorsPerCluster};
+      if (roots_[i].candidate != kUnclaimed || sector < heap ||
+          (sector - geometry.clusterBase) % geometry.sectorsPerCluster != 0) {
+        continue;
+      }
+      if (!first) first = i;
+      const bool holdsClaimed = std::any_of(claimed.begin(), claimed.end(), [&](std::uint32_t position) {
+        return folders_[position].sector >= sector && folders_[position].sector - sector < geometry.sectorsPerCluster;
+      });
+      if (holdsClaimed) return i;
+    }
+    return first;
+  }
+
+  bool InsideAcceptedBootRegions(std::uint32_t sector) const {
+    return std::any_of(bootStarts_.begin(), bootStarts_.end(),
+                       [&](std::uint32_t start) { return sector >= start && sector - start < kBootRegionsSectors; });
+  }
+
+  void ClassifyBootSector(std::uint32_t hit) {
+    if (InsideAcceptedBootRegions(hit)) return;
+    // The hit is a main region's first sector or its backup's.
+    for (const std::uint32_t start : {hit, hit - kExfatBackupBootRegion}) {
+      if (start > hit) continue;  // wrapped: no main region before sector 12
+      if (TryBootRegionsAt(start)) return;
+    }
+  }
+
+  bool TryBootRegionsAt(std::uint32_t start) {
+    std::vector<std::uint8_t> regions(kBootRegionsSectors * kSectorSize);
+    ReadSectorsZeroed(context_.reader, start, static_cast<std::uint32_t>(kBootRegionsSectors), regions);
+    const auto choice = ChooseExfatBootRegion(regions);
+    if (!choice) return false;
+    const ExfatBootFields& fields = choice->fields;
+    const std::uint32_t perCluster = fields.SectorsPerCluster();
+    const std::uint64_t heap = std::uint64_t{start} + fields.clusterHeapOffset;
+    if (heap < 2 * std::uint64_t{perCluster} || heap > UINT32_MAX) return false;
+    const Geometry geometry{static_cast<std::uint32_t>(heap - 2 * perCluster), perCluster};
+    const auto end = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(std::uint64_t{start} + std::max<std::uint64_t>(fields.volumeLength, 1) - 1, UINT32_MAX));
+    const std::vector<std::uint32_t> folders = FoldersFitting(geometry, start, end);
+    const std::optional<std::uint32_t> root = RootFitting(geometry, fields.rootCluster);
+    if (folders.empty() && !root) return false;
+    const std::uint16_t ordinal = NextOrdinal();
+    for (const std::uint32_t position : folders) Settle(folders_[position].candidate, ordinal);
+    if (root) roots_[*root].candidate = ordinal;
+    FoundFileSystem found;
+    found.fsType = FsType::exfat;
+    found.sectorsPerCluster = perCluster;
+    found.sectorsPerFat = fields.fatLength;
+    found.reservedSectors = fields.fatOffset;
+    found.rootDirStart = fields.rootCluster;
+    found.clusterBase = geometry.clusterBase;
+    found.fat1Start = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{start} + fields.fatOffset, UINT32_MAX));
+    found.fat2Start = fields.numberOfFats == 2 ? found.fat1Start + fields.fatLength : 0;
+    found.volumeEnd = end;
+    bootStarts_.push_back(start);
+    AddFoundFileSystem(context_.state, found);
+    return true;
+  }
+
+  struct Vote {
+    std::uint32_t count = 0;
+    Geometry geometry;
+  };
+
+  // Up to kMaxSampled unclaimed folders with different first clusters,
+  // spread over the list.
+  std::vector<std::uint32_t> SampleUnclaimed(std::size_t most) const {
+    std::vector<std::uint32_t> unclaimed;
+    for (std::uint32_t i = 0; i < folders_.size(); ++i) {
+      if (folders_[i].candidate == kUnclaimed) unclaimed.push_back(i);
+    }
+    std::vector<std::uint32_t> sample;
+    const std::size_t step = std::max<std::size_t>(1, unclaimed.size() / most);
+    for (std::size_t i = 0; i < unclaimed.size() && sample.size() < most; i += step) {
+      const std::uint32_t cluster = folders_[unclaimed[i]].firstCluster;
+      const bool seen = std::any_of(sample.begin(), sample.end(),
+                                    [&](std::uint32_t p) { return folders_[p].firstCluster == cluster; });
+      if (!seen) sample.push_back(unclaimed[i]);
+    }
+    return sample;
+  }
+
+  // Every geometry that puts two sampled folders where a directory begins,
+  // the most voted first.
+  std::vector<Vote> Votes(const std::vector<std::uint32_t>& sample) const {
+    std::vector<Vote> votes;
+    std::vector<std::uint32_t> bases;
+    for (std::uint32_t shift = 0; shift < kSizeCount; ++shift) {
+      const std::uint64_t size = std::uint64_t{1} << shift;
+      bases.clear();
+      for (const std::uint32_t position : sample) {
+        const std::uint64_t offset = size * folders_[position].firstCluster;
+        for (const std::uint32_t start : starts_) {
+          // The heap begins after both boot regions.
+          if (start < offset || start - offset + 2 * size < kBootRegionsSectors) continue;
+          bases.push_back(static_cast<std::uint32_t>(start - offset));
+        }
+      }
+      std::sort(bases.begin(), bases.end());
+      for (std::size_t i = 0; i < bases.size();) {
+        std::size_t j = i;
+        while (j < bases.size() && bases[j] == bases[i]) ++j;
+        if (j - i >= 2) votes.push_back({static_cast<std::uint32_t>(j - i), {bases[i], static_cast<std::uint32_t>(size)}});
+        i = j;
+      }
+    }
+    std::stable_sort(votes.begin(), votes.end(), [](const Vote& a, const Vote& b) { return a.count > b.count; });
+    if (votes.size() > kCandidatesConfirmed) votes.resize(kCandidatesConfirmed);
+    return votes;
+  }
+
+  // One volume from the unclaimed folders; false when none fits.
+  bool InferVolume() {
+    if (starts_.empty()) return false;
+    const std::size_t most =
+        std::clamp<std::size_t>(static_cast<std::size_t>(kVoteBudget / (kSizeCount * starts_.size())), 2, kMaxSampled);
+    const std::vector<std::uint32_t> sample = SampleUnclaimed(most);
+    if (sample.size() < 2) return false;
+    std::optional<Geometry> best;
+    std::vector<std::uint32_t> bestFolders;
+    for (const Vote& vote : Votes(sample)) {
+      std::vector<std::uint32_t> fitting = FoldersFitting(vote.geometry, 0, UINT32_MAX);
+      if (fitting.size() >= 2 && fitting.size() > bestFolders.size()) {
+        best = vote.geometry;
+        bestFolders = std::move(fitting);
+      }
+    }
+    if (!best) return false;
+    const std::uint16_t ordinal = NextOrdinal();
+    for (const std::uint32_t position : bestFolders) Settle(folders_[position].candidate, ordinal);
+    FoundFileSystem found;
+    found.fsType = FsType::exfat;
+    found.sectorsPerCluster = best->sectorsPerCluster;
+    found.clusterBase = best->clusterBase;
+    if (const auto root = InferredRoot(*best, bestFolders)) {
+      roots_[*root].candidate = ordinal;
+      found.rootDirStart = (roots_[*root].sector - best->clusterBase) / best->sectorsPerCluster;
+    }
+    AddFoundFileSystem(context_.state, found);
+    return true;
+  }
+
+  ClassifyContext& context_;
+  HitLists& hits_;
+  std::vector<ExfatFolderHit>& folders_;
+  const std::vector<std::uint32_t>& starts_;
+  std::vector<ExfatRootHit>& roots_;
+  std::vector<std::uint32_t> bootStarts_;
+};
+
+}  // namespace
+
+void ClassifyExfat(ClassifyContext& context) { ExfatClassification(context).Run(); }
+
+}  // namespace salvex

@@ -1,0 +1,103 @@
+#include "deepscan/exfat_sector_tests.h"
+
+#include "common/sector.h"
+#include "exfat/exfat_entry_set.h"
+#include "volume/exfat_boot_region.h"
+
+namespace salvex {
+namespace {
+
+constexpr std::uint8_t kFile = 0x85;
+constexpr std::uint8_t kDeletedFile = 0x05;
+constexpr std::uint8_t kStream = 0xC0;
+constexpr std::uint8_t kDeletedStream = 0x40;
+constexpr std::uint8_t kBitmap = 0x81;
+constexpr std::uint8_t kUpcase = 0x82;
+constexpr std::uint8_t kLabel = 0x83;
+// Bitmap and up-case entries: FirstCluster at 20, DataLength at 24.
+constexpr std::size_t kFirstCluster = 20;
+constexpr std::size_t kDataLength = 24;
+constexpr std::size_t kMaxLabelUnits = 11;
+constexpr std::size_t kEntriesPerSector = kSectorSize / kExfatEntrySize;
+// The longest set: a File entry, a stream and 17 name entries.
+constexpr std::size_t kLongestSet = 19 * kExfatEntrySize;
+
+bool MayBeginSet(Bytes following, std::size_t offset) {
+  const std::uint8_t type = u8(following, offset);
+  const std::uint8_t next = u8(following, offset + kExfatEntrySize);
+  return (type == kFile && next == kStream) || (type == kDeletedFile && next == kDeletedStream);
+}
+
+// A bitmap or up-case entry with a cluster and a length: what a formatter writes.
+bool IsTableEntry(Bytes entry) { return u32le(entry, kFirstCluster) >= 2 && u64le(entry, kDataLength) != 0; }
+
+}  // namespace
+
+ExfatSectorFindings JudgeExfatSector(Bytes following) {
+  ExfatSectorFindings findings;
+  const Bytes sector = Slice(following, 0, kSectorSize);
+  if (sector.empty()) return findings;
+  if (IsExfatBootSector(sector)) {
+    findings.bootSector = true;
+    return findings;
+  }
+  bool bitmap = false;
+  bool upcase = false;
+  for (std::size_t slot = 0; slot < kEntriesPerSector; ++slot) {
+    const std::size_t offset = slot * kExfatEntrySize;
+    const Bytes entry = sector.subspan(offset, kExfatEntrySize);
+    const std::uint8_t type = entry[0];
+    if (type == kBitmap && IsTableEntry(entry)) {
+      bitmap = true;
+      findings.beginsDirectory = findings.beginsDirectory || slot == 0;
+      continue;
+    }
+    if (type == kUpcase && IsTableEntry(entry)) {
+      upcase = true;
+      findings.beginsDirectory = findings.beginsDirectory || slot == 0;
+      continue;
+    }
+    if (slot == 0 && type == kLabel && u8(entry, 1) <= kMaxLabelUnits) {
+      findings.beginsDirectory = true;
+      continue;
+    }
+    if (!MayBeginSet(following, offset)) continue;
+    const ExfatSetDecode decoded = DecodeExfatEntrySet(following, offset);
+    if (!decoded.set || !decoded.set->checksumOk) continue;
+    const ExfatEntrySet& set = *decoded.set;
+    findings.beginsDirectory = findings.beginsDirectory || slot == 0;
+    if (!set.IsFolder()) {
+      ++findings.files;
+      continue;
+    }
+    if (set.firstCluster < 2 || set.firstCluster >= 0xFFFFFFF6) continue;
+    ExfatFolderHit hit;
+    hit.name = set.name;
+    hit.firstCluster = set.firstCluster;
+    hit.dataLength = set.dataLength;
+    hit.modified = set.modified;
+    hit.accessed = set.accessed;
+    hit.noFatChain = set.NoFatChain();
+    hit.deleted = set.deleted;
+    findings.folders.push_back(std::move(hit));
+  }
+  findings.holdsRootEntries = bitmap && upcase;
+  return findings;
+}
+
+bool ExfatSetMayBeCut(Bytes following) {
+  if (following.size() >= kSectorSize + kLongestSet) return false;
+  for (std::size_t offset = 0; offset < kSectorSize; offset += kExfatEntrySize) {
+    const std::uint8_t type = u8(following, offset);
+    if (type != kFile && type != kDeletedFile) continue;
+    // Its stream entry lies beyond the bytes given.
+    if (!Fits(following, offset + kExfatEntrySize, kExfatEntrySize)) return true;
+    if (MayBeginSet(following, offset) &&
+        DecodeExfatEntrySet(following, offset).rejection == ExfatSetRejection::truncated) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace salvex
