@@ -24,6 +24,7 @@ void PrintFoundJson(const DeepScanState& state) {
     number("ordinal", ordinal);
     json.Key("fsType");
     json.String(FsTypeText(found.fsType));
+    number("firstSector", FirstSectorOf(found));
     number("clusterBase", found.clusterBase);
     number("sectorsPerCluster", found.sectorsPerCluster);
     number("volumeEnd", found.volumeEnd);
@@ -53,7 +54,7 @@ void PrintFound(const DeepScanState& state) {
     const FoundFileSystem& found = state.found[ordinal - 1];
     const std::string size =
         found.volumeEnd == 0 ? "Unknown" : std::to_string((found.volumeEnd - found.clusterBase) / 2048) + " MB";
-    std::cout << ordinal << "  " << FoundFileSystemCaption(found) << "  start " << found.clusterBase
+    std::cout << ordinal << "  " << FoundFileSystemCaption(found) << "  start " << FirstSectorOf(found)
               << "  sectors per cluster " << found.sectorsPerCluster << "  size " << size << "  folders "
               << claimed[ordinal] << '\n';
   }

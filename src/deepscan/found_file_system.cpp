@@ -4,7 +4,7 @@
 namespace salvex {
 
 std::string FoundFileSystemCaption(const FoundFileSystem& found) {
-  return std::string(FsTypeText(found.fsType)) + " @" + std::to_string(found.clusterBase);
+  return std::string(FsTypeText(found.fsType)) + " @" + std::to_string(FirstSectorOf(found));
 }
 
 void AddFoundFileSystem(DeepScanState& state, const FoundFileSystem& found) { state.found.push_back(found); }

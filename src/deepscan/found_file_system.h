@@ -43,8 +43,23 @@ struct DeepScanState {
   void Clear() { *this = DeepScanState{}; }
 };
 
-// "FAT12 @", "FAT16 @", "FAT32 @" or "NTFS @" followed by the file system's first sector
-// (its cluster base): the wizard's node and the command line's listing.
+// The first sector of a found file system (or of the volume parameters
+// selecting one copied): its boot sector where one was found (for FAT and
+// exFAT the FAT's start less the sectors before it, for NTFS its cluster
+// base); else the first sector of its data, cluster 2, the earliest sector
+// known to be its.
+template <typename Geometry>
+std::uint64_t FirstSectorOf(const Geometry& geometry) {
+  if (geometry.fsType == FsType::ntfs) return geometry.clusterBase;
+  if (geometry.fat1Start != 0 && geometry.fat1Start >= geometry.reservedSectors) {
+    return geometry.fat1Start - geometry.reservedSectors;
+  }
+  return std::uint64_t{geometry.clusterBase} + 2ull * geometry.sectorsPerCluster;
+}
+
+// "FAT12 @", "FAT16 @", "FAT32 @", "exFAT @" or "NTFS @" followed by the
+// file system's first sector: the wizard's node and the command line's
+// listing.
 std::string FoundFileSystemCaption(const FoundFileSystem& found);
 
 // Appends a found file system to the list, in the order found.

@@ -1,5 +1,7 @@
 #include "wizard/step_panel_texts.h"
 
+#include "deepscan/found_file_system.h"
+
 namespace salvex::wizard {
 
 std::string DiskToolTip(const DiskInfo& disk) {
@@ -18,13 +20,13 @@ PanelRows PartitionPanelRows(const ScanState& scan) {
 PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume) {
   const std::string size = std::to_string((volume.volumeEnd - volume.clusterBase) / 2048) + " MB";
   if (volume.fsType == FsType::ntfs) {
-    return {{"File System Start", std::to_string(volume.clusterBase)},
+    return {{"File System Start", std::to_string(FirstSectorOf(volume))},
             {"Sectors Per Cluster", std::to_string(volume.sectorsPerCluster)},
             {"MFT Start", std::to_string(volume.mftStart)},
             {"MFT Mirror Start", std::to_string(volume.mftMirrStart)},
             {"File System Size", size}};
   }
-  return {{"File System Start", std::to_string(volume.clusterBase)},
+  return {{"File System Start", std::to_string(FirstSectorOf(volume))},
           {"Sectors Per Cluster", std::to_string(volume.sectorsPerCluster)},
           {"File System Size", volume.volumeEnd == 0 ? "Unknown" : size}};
 }

@@ -193,13 +193,15 @@ TEST_F(WizardFlow, AdvanceScanFromTheRangeToTheMountedItemsAndBack) {
   EXPECT_EQ(session_.scan.rangeSize, kFatSectors);
   const auto found = view_.TreeNodes(TreeKind::foundFileSystems);
   ASSERT_FALSE(found.empty());
-  EXPECT_EQ(found[0].rfind("FAT32 @", 0), 0u);
+  // Named by its boot sector, where the panel says it starts.
+  EXPECT_EQ(found[0], "FAT32 @" + std::to_string(kFatStart));
   EXPECT_EQ(view_.ShownLabels(),
             (std::vector<std::string>{"File System Start", "Sectors Per Cluster", "File System Size"}));
   EXPECT_TRUE(view_.CommandEnabled(Command::loadSnapshot));
   EXPECT_FALSE(view_.CommandEnabled(Command::saveSnapshot));
 
   ClickNode(TreeKind::foundFileSystems, 0);
+  EXPECT_EQ(view_.panelValues["File System Start"], std::to_string(kFatStart));
   EXPECT_EQ(view_.panelValues["Sectors Per Cluster"], "1");
   EXPECT_TRUE(view_.Visible(Control::next));
   controller_->OnNext();

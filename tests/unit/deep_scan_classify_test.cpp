@@ -57,7 +57,8 @@ struct BootAt {
 };
 
 struct FoundFat {
-  std::string caption;
+  std::string caption;        // named by the boot sector, or where the data begins
+  std::uint32_t clusterBase;
   std::uint32_t sectorsPerCluster;
   std::uint32_t rootDirStart;
   std::uint32_t volumeEnd;  // 0: unknown
@@ -83,7 +84,7 @@ const FatCase kFatCases[] = {
      // 2079 + 8 x 5 and 2079 + 8 x 6 fit; 2120 does not; cluster 13000 would
      // fit but lies past the volume's end at 63 + 100000.
      {{2119, 5}, {2120, 5}, {2127, 6}, {2079 + 8 * 13000, 13000}},
-     {{"FAT32 @2079", 8, 2, 100063}},
+     {{"FAT32 @63", 2079, 8, 2, 100063}},
      {1, kU, 1, kU}},
     {"TheBackupBootSectorSixSectorsOnPlacesNothing",
      FsType::fat32,
@@ -91,7 +92,7 @@ const FatCase kFatCases[] = {
      // meets none of the folders.
      {{63, kFat32At63}, {69, kFat32At63}},
      {{2119, 5}, {2127, 6}},
-     {{"FAT32 @2079", 8, 2, 100063}},
+     {{"FAT32 @63", 2079, 8, 2, 100063}},
      {1, 1}},
     {"ABootSectorWhoseClustersStartBelowSector63YieldsNothing",
      FsType::fat16,
@@ -116,7 +117,7 @@ const FatCase kFatCases[] = {
        {.fat32 = false, .reservedSectors = 4, .sectorsPerFat = 32, .sectorsPerCluster = 4, .totalSectors = 30000,
         .totalIn16Bits = true}}},
      {{155 + 4 * 5, 5}},
-     {{"FAT16 @155", 4, 131, 63 + 30000}},
+     {{"FAT16 @63", 155, 4, 131, 63 + 30000}},
      {1}},
     {"TwoFoldersGiveTheClusterSizeAndTheStart",
      FsType::fat16,
@@ -124,19 +125,19 @@ const FatCase kFatCases[] = {
      // (10400 - 10000) / (150 - 100) = 8 sectors per cluster, cluster 0 at
      // 10000 - 8 x 100 = 9200; 11600 = 9200 + 8 x 300 joins them, 11601 not.
      {{10000, 100}, {10400, 150}, {11600, 300}, {11601, 300}},
-     {{"FAT16 @9200", 8, 0, 0}},
+     {{"FAT16 @9216", 9200, 8, 0, 0}},
      {1, 1, 1, kU}},
     {"AClusterPast0xFFFFMakesItFat32",
      FsType::fat16,
      {},
      {{10000, 100}, {9200 + 8 * 0x10000, 0x10000}},
-     {{"FAT32 @9200", 8, 2, 0}},
+     {{"FAT32 @9216", 9200, 8, 2, 0}},
      {1, 1}},
     {"TheChosenTypeFat32IsKept",
      FsType::fat32,
      {},
      {{10000, 100}, {10400, 150}},
-     {{"FAT32 @9200", 8, 2, 0}},
+     {{"FAT32 @9216", 9200, 8, 2, 0}},
      {1, 1}},
     {"AFolderThatPairsWithNothingIsUnplaced",
      FsType::fat16,
@@ -185,6 +186,7 @@ TEST_P(FatClassificationTest, FindsTheFileSystemsAndTheirFolders) {
   EXPECT_EQ(CaptionsOf(bench.state), captions);
   for (std::size_t i = 0; i < std::min(test.found.size(), bench.state.found.size()); ++i) {
     const FoundFileSystem& found = bench.state.found[i];
+    EXPECT_EQ(found.clusterBase, test.found[i].clusterBase);
     EXPECT_EQ(found.sectorsPerCluster, test.found[i].sectorsPerCluster);
     EXPECT_EQ(found.rootDirStart, test.found[i].rootDirStart);
     EXPECT_EQ(found.volumeEnd, test.found[i].volumeEnd);
