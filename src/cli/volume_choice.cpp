@@ -47,8 +47,7 @@ void Require(const Outcome& outcome) {
 
 void OpenDiskOrImage(Session& session, const SourceOptions& source) {
   session.diskAccess.askUdisks = source.udisks;
-  const std::string error = salvex::OpenSource(session, source.path);
-  if (!error.empty()) throw CliError(error);
+  Require(salvex::OpenSource(session, source.path));
   if (!source.imageMap.empty()) Require(LoadImageMap(session, source.imageMap));
 }
 

@@ -73,9 +73,7 @@ std::string ImagingJob::SaveMap(const RescueMap& map) {
 
 PreparedImaging PrepareImaging(Session& session, const ImagingRequest& request) {
   if (request.image.empty() || request.map.empty()) return {nullptr, Outcome::Failed("an image needs a file and a map")};
-  if (const std::string error = OpenSource(session, request.source); !error.empty()) {
-    return {nullptr, Outcome::Failed(error)};
-  }
+  if (Outcome opened = OpenSource(session, request.source); !opened.Ok()) return {nullptr, std::move(opened)};
   return PrepareImagingOfOpenDisk(session, request);
 }
 

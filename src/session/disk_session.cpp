@@ -48,35 +48,33 @@ void ListDisks(Session& session, const std::vector<std::string>& images, std::ve
   session.disks = EnumerateDisks(ListBlockDevices(), entries);
 }
 
-std::string AddDiskImageFile(Session& session, const std::string& path, std::uint16_t& slot) {
+AddedDiskImage AddDiskImageFile(Session& session, const std::string& path) {
   std::string error;
   const std::unique_ptr<FileDiskSource> image = FileDiskSource::Open(path, error);
-  if (!image) return error;
+  if (!image) return {0, Outcome::Failed(error)};
   const auto added = AddDiskImage(session.disks, {path, image->SizeBytes()});
-  if (!added) return path + ": no more than " + std::to_string(kMaxDisks) + " disks can be listed";
-  slot = *added;
-  return {};
+  if (!added) return {0, Outcome::Failed(path + ": no more than " + std::to_string(kMaxDisks) + " disks can be listed")};
+  return {*added, {}};
 }
 
-std::string OpenSource(Session& session, const std::string& path) {
+Outcome OpenSource(Session& session, const std::string& path) {
   std::string error;
   bool permissionDenied = false;
   std::unique_ptr<FileDiskSource> source = FileDiskSource::Open(path, error, permissionDenied);
   if (!source && permissionDenied && session.diskAccess.askUdisks) source = OpenWithUdisks(path, error);
-  if (!source) return error;
+  if (!source) return Outcome::Failed(error);
   session.reader.Open(std::move(source));
   return {};
 }
 
-std::string OpenDisk(Session& session, std::uint16_t diskIndex) {
-  if (diskIndex >= session.disks.diskCount) return "there is no disk " + std::to_string(diskIndex);
+Outcome OpenDisk(Session& session, std::uint16_t diskIndex) {
+  if (diskIndex >= session.disks.diskCount) return Outcome::Failed("there is no disk " + std::to_string(diskIndex));
   const DiskInfo& disk = session.disks.disks[diskIndex];
   session.imageMap.reset();
-  if (std::string error = OpenSource(session, disk.devicePath); !error.empty()) return error;
+  if (Outcome opened = OpenSource(session, disk.devicePath); !opened.Ok()) return opened;
   if (disk.mapPath.empty()) return {};
   // An image made here goes on with its map: what was never read stays known.
-  const Outcome loaded = LoadImageMap(session, disk.mapPath);
-  return loaded.error;
+  return LoadImageMap(session, disk.mapPath);
 }
 
 void CloseDisk(Session& session) {

@@ -46,18 +46,18 @@ void WizardController::NextFromDisk() {
   // disk: not on this thread.
   view_.SetTreeShown(TreeKind::disks, Shown::Disabled());
   const std::uint16_t disk = session_.scan.diskIndex;
-  auto error = std::make_shared<std::string>();
+  auto opened = std::make_shared<Outcome>();
   Run(
-      [this, disk, error] {
-        *error = OpenDisk(session_, disk);
-        if (error->empty()) ReadPartitionTables(session_);
+      [this, disk, opened] {
+        *opened = OpenDisk(session_, disk);
+        if (opened->Ok()) ReadPartitionTables(session_);
       },
-      [this, error] { FinishDiskOpen(*error); });
+      [this, opened] { FinishDiskOpen(*opened); });
 }
 
-void WizardController::FinishDiskOpen(const std::string& error) {
-  if (!error.empty()) {
-    view_.Notice(NoticeKind::error, DiskCaptionOf(session_.scan.diskIndex) + ": " + error);
+void WizardController::FinishDiskOpen(const Outcome& opened) {
+  if (!opened.Ok()) {
+    view_.Notice(NoticeKind::error, DiskCaptionOf(session_.scan.diskIndex) + ": " + opened.error);
     view_.SetTreeShown(TreeKind::disks, Shown::Yes());
     Show(Control::next, Shown::Yes());
     return;

@@ -126,7 +126,7 @@ class WizardController {
   // ---- The disk step (disk_step.cpp) ----
   void EnterDiskStep();
   void NextFromDisk();
-  void FinishDiskOpen(const std::string& error);
+  void FinishDiskOpen(const Outcome& opened);
   void TreeClickDisk(TreeNodeId node);
   // The node of a disk slot in the disk tree, added when it has none yet.
   TreeNodeId DiskNode(std::uint16_t slot);

@@ -93,12 +93,12 @@ void WizardController::FinishAdvanceSnapshotLoad(const std::string& path, const 
 
 void WizardController::AddDiskImage(const std::string& path, const std::string& mapPath) {
   if (Busy() || step_ != WizardStep::disk || !diskTree_) return;
-  std::uint16_t slot = 0;
-  const std::string error = AddDiskImageFile(session_, path, slot);
-  if (!error.empty()) {
-    view_.Notice(NoticeKind::error, error);
+  const AddedDiskImage added = AddDiskImageFile(session_, path);
+  if (!added.outcome.Ok()) {
+    view_.Notice(NoticeKind::error, added.outcome.error);
     return;
   }
+  const std::uint16_t slot = added.slot;
   session_.disks.disks[slot].mapPath = mapPath;
   const std::size_t nodesBefore = diskTree_->NodeCount();
   const TreeNodeId node = DiskNode(slot);

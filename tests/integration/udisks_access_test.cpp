@@ -118,7 +118,7 @@ TEST_F(UdisksAccess, SessionOpensThroughUdisksOrSaysWhy) {
     std::string error;
     {
       AsNobody nobody;
-      error = OpenSource(session, test.path.string());
+      error = OpenSource(session, test.path.string()).error;
       if (error.empty()) {
         EXPECT_EQ(ReadPartitionTables(session), 1u);
       }

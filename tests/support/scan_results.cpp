@@ -73,7 +73,7 @@ std::vector<ListedItem> ItemsFromScanJson(const std::string& json) {
 LibraryScan ScanThroughLibrary(const fs::path& image, unsigned number) {
   LibraryScan result;
   Session session;
-  result.openError = OpenSource(session, image.string());
+  result.openError = OpenSource(session, image.string()).error;
   if (!result.openError.empty()) return result;
   ReadPartitionTables(session);
   result.partitions = session.partitions;
