@@ -242,16 +242,7 @@ class LostExfatMount {
   }
 
   FatFileItem FileOf(const ExfatEntrySet& set, std::uint32_t parent) const {
-    FatFileItem file;
-    file.name = set.name;
-    file.firstCluster = set.firstCluster;
-    file.parentCluster = parent;
-    file.writeDate = static_cast<std::uint16_t>(set.modified >> 16);
-    file.writeTime = static_cast<std::uint16_t>(set.modified & 0xFFFF);
-    file.accessDate = static_cast<std::uint16_t>(set.accessed >> 16);
-    file.size = set.dataLength;
-    file.validSize = std::min(set.validDataLength, set.dataLength);
-    file.deleted = set.deleted;
+    FatFileItem file = ExfatFileItem(set, parent, set.deleted);
     if (set.dataLength == 0) return file;
     // With no FAT, every file is read as one run from its first cluster.
     if (set.firstCluster >= 2 && set.firstCluster <= lastCluster_) {

@@ -175,16 +175,7 @@ class ExfatWalk {
   }
 
   FatFileItem FileItemOf(const ExfatEntrySet& set, std::uint32_t parentKey, bool deleted) {
-    FatFileItem file;
-    file.name = set.name;
-    file.firstCluster = set.firstCluster;
-    file.parentCluster = parentKey;
-    file.writeDate = static_cast<std::uint16_t>(set.modified >> 16);
-    file.writeTime = static_cast<std::uint16_t>(set.modified & 0xFFFF);
-    file.accessDate = static_cast<std::uint16_t>(set.accessed >> 16);
-    file.size = set.dataLength;
-    file.validSize = std::min(set.validDataLength, set.dataLength);
-    file.deleted = deleted;
+    FatFileItem file = ExfatFileItem(set, parentKey, deleted);
     if (set.dataLength == 0) return file;
     if (deleted) {
       file.clusterRuns = DeletedLayout(set.firstCluster, set.NoFatChain(), set.dataLength);
@@ -247,6 +238,20 @@ std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t las
   const std::uint64_t clusters = std::min(heapClusters, fatEntries > 2 ? fatEntries - 2 : 0);
   if (clusters == 0) return 0;
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(clusters + 1, 0xFFFFFFF5));
+}
+
+FatFileItem ExfatFileItem(const ExfatEntrySet& set, std::uint32_t parent, bool deleted) {
+  FatFileItem file;
+  file.name = set.name;
+  file.firstCluster = set.firstCluster;
+  file.parentCluster = parent;
+  file.writeDate = static_cast<std::uint16_t>(set.modified >> 16);
+  file.writeTime = static_cast<std::uint16_t>(set.modified & 0xFFFF);
+  file.accessDate = static_cast<std::uint16_t>(set.accessed >> 16);
+  file.size = set.dataLength;
+  file.validSize = std::min(set.validDataLength, set.dataLength);
+  file.deleted = deleted;
+  return file;
 }
 
 }  // namespace salvex

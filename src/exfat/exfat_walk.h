@@ -17,6 +17,13 @@ namespace salvex {
 // the end; returns false when Stop cut the walk short.
 bool WalkExfatVolume(VolumeContext& context, ItemStore& store);
 
+struct ExfatEntrySet;
+
+// The item of a file's entry set in the folder keyed `parent`: its name,
+// first cluster, times, size and valid data length; where its clusters lie
+// is the caller's to say.
+FatFileItem ExfatFileItem(const ExfatEntrySet& set, std::uint32_t parent, bool deleted);
+
 // The highest cluster number of the volume: the smaller of what the volume's
 // last sector and its FAT allow; 0 when neither leaves a cluster.
 std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t lastSector);

@@ -52,17 +52,6 @@ struct Planted {
 
 std::vector<std::uint8_t> AsVector(const std::string& bytes) { return {bytes.begin(), bytes.end()}; }
 
-std::vector<std::string> Described(const std::vector<ListedItem>& items) {
-  std::vector<std::string> lines;
-  for (const ListedItem& item : items) {
-    const std::string path = item.path ? *item.path : "(unreachable) " + item.name;
-    std::string line = item.isFolder ? "folder " + path : "file " + path + " " + std::to_string(item.size);
-    if (item.deleted) line += " deleted";
-    lines.push_back(line);
-  }
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
 
 class ExfatAdvanceScanTest : public ::testing::TestWithParam<Case> {
  protected:
@@ -135,7 +124,7 @@ TEST_P(ExfatAdvanceScanTest, TheVolumeIsFoundListedAndRecoveredByteForByte) {
   std::sort(tree.begin(), tree.end());
   const SalvexRun mounted = Salvex("deep-scan " + Disk() + " --fs exfat --mount 1 --json");
   ASSERT_EQ(mounted.status, 0) << mounted.err;
-  EXPECT_EQ(LineDifference(Described(ItemsFromScanJson(mounted.out)), expected), "");
+  EXPECT_EQ(LineDifference(ListingLines(ItemsFromScanJson(mounted.out)), expected), "");
 
   const fs::path out = dir / "out";
   const SalvexRun recover = Salvex("recover " + Disk() + " --fs exfat --mount 1 --all --out " + ShellQuote(out.string()));
