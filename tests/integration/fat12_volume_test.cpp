@@ -19,6 +19,7 @@
 #include "support/recovery_bench.h"
 #include "support/recovery_tool_disk.h"
 #include "support/scan_results.h"
+#include "support/tool_images.h"
 #include "support/tool_runner.h"
 
 namespace salvex::testing {
@@ -48,6 +49,22 @@ class Fat12VolumeTest : public ::testing::TestWithParam<Fat12Case> {
 
   SalvexRun Salvex(const std::string& arguments) {
     return RunSalvexReading(SALVEX_BINARY, image, arguments, dir.Path());
+  }
+
+  struct Zeroed {
+    std::vector<Planted> files;
+    std::uint64_t bootSector;
+  };
+
+  // The case's volume, filled, with its boot sector zeroed.
+  Zeroed FilledWithItsBootSectorZeroed() {
+    const Fat12Case& c = GetParam();
+    RecoveryToolDisk disk = c.floppy ? RecoveryToolDisk(image, RecoveryToolDisk::Floppy{})
+                                     : RecoveryToolDisk(image, FsType::fat12, c.sectorsPerCluster, 8192);
+    Zeroed zeroed{Fill(disk, std::uint64_t{c.sectorsPerCluster} * kSectorSize),
+                  c.floppy ? 0 : std::uint64_t{RecoveryToolDisk::kPartitionStart}};
+    PatchImage(image, zeroed.bootSector * kSectorSize, std::string(kSectorSize, '\0'));
+    return zeroed;
   }
 
   // Fills the volume: a file over clusters 2 to 501 (its chain passes the
@@ -102,13 +119,6 @@ class Fat12VolumeTest : public ::testing::TestWithParam<Fat12Case> {
   fs::path image = dir / "fat12.img";
 };
 
-void ZeroSector(const fs::path& image, std::uint64_t sector) {
-  std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
-  file.seekp(static_cast<std::streamoff>(sector * kSectorSize));
-  const std::string zeros(kSectorSize, '\0');
-  file.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
-  ASSERT_TRUE(file.good());
-}
 
 TEST_P(Fat12VolumeTest, IsListedAndEveryFileComesBackWhole) {
   const Fat12Case& c = GetParam();
@@ -135,12 +145,7 @@ TEST_P(Fat12VolumeTest, IsListedAndEveryFileComesBackWhole) {
 // reserved sector, FAT #2 after it, the root (of 224 entries on a floppy
 // disk) up to where the folders' clusters put the data area.
 TEST_P(Fat12VolumeTest, WithItsBootSectorZeroedTheStandardScanInfersTheGeometry) {
-  const Fat12Case& c = GetParam();
-  RecoveryToolDisk disk = c.floppy ? RecoveryToolDisk(image, RecoveryToolDisk::Floppy{})
-                                   : RecoveryToolDisk(image, FsType::fat12, c.sectorsPerCluster, 8192);
-  const std::vector<Planted> files = Fill(disk, std::uint64_t{c.sectorsPerCluster} * kSectorSize);
-  const std::uint64_t bootSector = c.floppy ? 0 : RecoveryToolDisk::kPartitionStart;
-  ZeroSector(image, bootSector);
+  const auto [files, bootSector] = FilledWithItsBootSectorZeroed();
   const std::uint64_t sectors = fs::file_size(image) / kSectorSize - bootSector;
   const fs::path out = dir / "inferred";
   const SalvexRun recovered = Salvex("recover " + ShellQuote(image.string()) + " --start " +
@@ -151,12 +156,7 @@ TEST_P(Fat12VolumeTest, WithItsBootSectorZeroedTheStandardScanInfersTheGeometry)
 }
 
 TEST_P(Fat12VolumeTest, WithItsBootSectorZeroedTheAdvanceScanFindsTheFolder) {
-  const Fat12Case& c = GetParam();
-  RecoveryToolDisk disk = c.floppy ? RecoveryToolDisk(image, RecoveryToolDisk::Floppy{})
-                                   : RecoveryToolDisk(image, FsType::fat12, c.sectorsPerCluster, 8192);
-  const std::vector<Planted> files = Fill(disk, std::uint64_t{c.sectorsPerCluster} * kSectorSize);
-  const std::uint64_t bootSector = c.floppy ? 0 : RecoveryToolDisk::kPartitionStart;
-  ZeroSector(image, bootSector);
+  const auto [files, bootSector] = FilledWithItsBootSectorZeroed();
   const std::uint64_t sectors = fs::file_size(image) / kSectorSize;
   const std::string range = "--start " + std::to_string(bootSector) + " --end " + std::to_string(sectors - 1);
   const fs::path out = dir / "deep";
