@@ -63,6 +63,7 @@ struct Line {
 constexpr const char* kBeyondVolumeNote = "  (its data passes the end of the volume: recovered only up to it)";
 constexpr const char* kFragmentNote = "  (fragmented: its clusters were worked out around other files)";
 constexpr const char* kConflictNote = "  (other deleted files claim some of the same clusters)";
+constexpr const char* kChainAssumedNote = "  (its FAT chain is lost: read as consecutive clusters)";
 
 // A folder's or file's unread sectors, by its position in the store.
 std::uint64_t FolderUnread(const UnreadMarks* marks, std::uint32_t position) {
@@ -78,6 +79,7 @@ Line FileLine(const typename Kind::File& file, std::size_t depth, std::uint64_t 
                      : Kind::BeyondVolume(file) ? kBeyondVolumeNote
                                                 : "";
   if (Kind::FragmentInferred(file)) note += kFragmentNote;
+  if (Kind::ChainAssumed(file)) note += kChainAssumedNote;
   if (!Kind::ConflictsWith(file).empty()) note += kConflictNote;
   return {file.deleted, depth, Kind::Row(file), std::move(note), Kind::Overwritten(file), unread};
 }
@@ -95,6 +97,7 @@ struct ItemMarks {
   bool fragmentInferred = false;
   std::span<const std::uint32_t> conflictsWith = {};  // positions of other files
   std::string_view stream = {};                       // NTFS: a named data stream's name
+  bool chainAssumed = false;
 };
 
 template <typename Kind>
@@ -260,6 +263,10 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       json.Key("fragmentInferred");
       json.Bool(true);
     }
+    if (marked.chainAssumed) {
+      json.Key("chainAssumed");
+      json.Bool(true);
+    }
     if (!marked.conflictsWith.empty()) {
       json.Key("conflictsWith");
       json.BeginArray();
@@ -311,7 +318,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
                         Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]),
                         FileUnread(marks, position), Kind::LabelEntry(files[position]),
                         Kind::FragmentInferred(files[position]), Kind::ConflictsWith(files[position]),
-                        Kind::Stream(files[position])},
+                        Kind::Stream(files[position]), Kind::ChainAssumed(files[position])},
               position);
   }
   json.EndArray();

@@ -248,6 +248,7 @@ class LostExfatMount {
     if (set.firstCluster >= 2 && set.firstCluster <= lastCluster_) {
       const std::uint64_t fits = std::uint64_t{lastCluster_} - set.firstCluster + 1;
       file.clusterRuns = {{set.firstCluster, static_cast<std::uint32_t>(std::min(ClustersFor(set.dataLength), fits))}};
+      file.chainAssumed = !set.NoFatChain() && ClustersFor(set.dataLength) > 1;
     } else {
       file.noClusterFits = true;
     }

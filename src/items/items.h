@@ -61,6 +61,10 @@ struct FatFileItem {
   // is cleared and its bytes do not lie in one run): `clusterRuns` holds
   // them. Empty runs: its chain, else consecutive clusters from the first.
   bool fragmentInferred = false;
+  // exFAT found without its FAT: its entry says its clusters are chained in
+  // the FAT, so reading them as one run from the first is a guess that is
+  // wrong if it was fragmented.
+  bool chainAssumed = false;
   // exFAT: the bytes written; those from here to `size` read as zeros.
   std::uint64_t validSize = UINT64_MAX;
   std::uint16_t writeTime = 0;  // DOS time; snapshots keep none (0: midnight)

@@ -34,6 +34,7 @@ struct FatKind {
   static bool ClusterInferred(const File& file) { return file.clusterInferred; }
   static bool LabelEntry(const File& file) { return file.labelEntry; }
   static bool FragmentInferred(const File& file) { return file.fragmentInferred; }
+  static bool ChainAssumed(const File& file) { return file.chainAssumed; }
   static std::string_view Stream(const File&) { return {}; }
   static std::span<const std::uint32_t> ConflictsWith(const File& file) { return file.conflictsWith; }
   static bool BeyondVolume(const File&) { return false; }
@@ -66,6 +67,7 @@ struct NtfsKind {
   static bool ClusterInferred(const File&) { return false; }
   static bool LabelEntry(const File&) { return false; }
   static bool FragmentInferred(const File&) { return false; }
+  static bool ChainAssumed(const File&) { return false; }
   static std::string_view Stream(const File& file) { return file.stream; }
   static std::span<const std::uint32_t> ConflictsWith(const File&) { return {}; }
   static bool BeyondVolume(const File& file) { return file.beyondVolume; }

@@ -176,6 +176,7 @@ std::string ItemListModel::WarningText(std::size_t row) const {
   };
   add(file.overwritten, kOverwrittenToolTip);
   add(file.fragmentInferred, kFragmentInferredToolTip);
+  add(file.chainAssumed, kChainAssumedToolTip);
   add(!file.conflictsWith.empty(), kConflictToolTip);
   return text;
 }

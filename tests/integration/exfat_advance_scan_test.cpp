@@ -125,6 +125,13 @@ TEST_P(ExfatAdvanceScanTest, TheVolumeIsFoundListedAndRecoveredByteForByte) {
   const SalvexRun mounted = Salvex("deep-scan " + Disk() + " --fs exfat --mount 1 --json");
   ASSERT_EQ(mounted.status, 0) << mounted.err;
   EXPECT_EQ(LineDifference(ListingLines(ItemsFromScanJson(mounted.out)), expected), "");
+  // Without the FAT, a chained file is read as one run, and says so.
+  for (const JsonValue& item : ParseJson(mounted.out).items) {
+    if (item.At("kind").Str() != "file") continue;
+    const std::string& name = item.At("name").Str();
+    const bool chained = name == "chained-file.bin" || name == "exact.bin";
+    EXPECT_EQ(item.Has("chainAssumed"), chained && c.damage == Damage::bootRegionsAndFatZeroed) << name;
+  }
 
   const fs::path out = dir / "out";
   const SalvexRun recover = Salvex("recover " + Disk() + " --fs exfat --mount 1 --all --out " + ShellQuote(out.string()));
