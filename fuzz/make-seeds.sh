@@ -690,6 +690,14 @@ snapshot_seeds() {
       ASAN_OPTIONS=detect_leaks=0 "$salvex" deep-scan "$image" --fs "$type" --save-snapshot "$work/deep-$name" \
         >/dev/null 2>&1 && cp "$work/DEEP-${name^^}.RS2" "$out/snapshot_advance/deep-$name" || true
     done
+    # exFAT sweeps with folders, whole and with the boot regions and FAT
+    # gone: their entry sets, directory starts and root directories.
+    for name in exfat-folders exfat-folders-lost; do
+      image=$out/deep_scan/$name
+      [ -f "$image" ] || continue
+      ASAN_OPTIONS=detect_leaks=0 "$salvex" deep-scan "$image" --fs exfat --save-snapshot "$work/deep-$name" \
+        >/dev/null 2>&1 && cp "$work/DEEP-${name^^}.RS2" "$out/snapshot_advance/deep-$name" || true
+    done
     # The empty exFAT volume's snapshot with a file added: its record, then
     # its extent (size, valid length, overwritten, one run of one cluster).
     if [ -f "$out/snapshot_tree/scan-exfat" ]; then

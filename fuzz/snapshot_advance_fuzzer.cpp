@@ -30,13 +30,24 @@ std::vector<std::uint32_t> Sectors(const std::vector<Hit>& hits) {
 void CheckRead(const AdvanceSnapshot& snapshot) {
   const HitLists& hits = snapshot.hits;
   FUZZ_CHECK(Ascending(hits.bootSectors) && Ascending(hits.folderClusters) && Ascending(hits.mftFolders) &&
-             Ascending(hits.mftFiles) && Ascending(hits.indexBlocks));
+             Ascending(hits.mftFiles) && Ascending(hits.indexBlocks) && Ascending(hits.exfatFolders) &&
+             Ascending(hits.exfatRoots));
+  FUZZ_CHECK(std::is_sorted(hits.exfatDirectoryStarts.begin(), hits.exfatDirectoryStarts.end()) &&
+             std::is_sorted(hits.exfatEntrySectors.begin(), hits.exfatEntrySectors.end()));
   FUZZ_CHECK(hits.bootSectorsFound == hits.bootSectors.size());
-  FUZZ_CHECK(hits.filesFound == hits.mftFiles.size());
   FUZZ_CHECK(hits.indexBlocksFound == hits.indexBlocks.size());
-  if (snapshot.range.selectedFsType == FsType::ntfs) {
+  const FsType type = snapshot.range.selectedFsType;
+  if (type != FsType::exfat) {
+    FUZZ_CHECK(hits.filesFound == hits.mftFiles.size());
+    FUZZ_CHECK(hits.exfatFolders.empty() && hits.exfatDirectoryStarts.empty() && hits.exfatRoots.empty() &&
+               hits.exfatEntrySectors.empty());
+  }
+  if (type == FsType::ntfs) {
     FUZZ_CHECK(hits.foldersFound == hits.mftFolders.size());
     FUZZ_CHECK(hits.folderClusters.empty());
+  } else if (type == FsType::exfat) {
+    FUZZ_CHECK(hits.foldersFound == hits.exfatFolders.size());
+    FUZZ_CHECK(hits.mftFolders.empty() && hits.mftFiles.empty() && hits.indexBlocks.empty());
   } else {
     FUZZ_CHECK(hits.foldersFound == hits.folderClusters.size());
     FUZZ_CHECK(hits.mftFolders.empty() && hits.mftFiles.empty() && hits.indexBlocks.empty());
@@ -49,6 +60,11 @@ void CheckRead(const AdvanceSnapshot& snapshot) {
   for (const MftFileHit& hit : hits.mftFiles) {
     FUZZ_CHECK(hit.name.size() <= kMaxSnapshotNameBytes && fuzz::IsValidUtf8(hit.name));
   }
+  for (const ExfatFolderHit& hit : hits.exfatFolders) {
+    FUZZ_CHECK(hit.candidate == kUnclaimed);
+    FUZZ_CHECK(hit.name.size() <= kMaxSnapshotNameBytes && fuzz::IsValidUtf8(hit.name));
+  }
+  for (const ExfatRootHit& hit : hits.exfatRoots) FUZZ_CHECK(hit.candidate == kUnclaimed);
 }
 
 void CheckWrittenAgain(const AdvanceSnapshot& snapshot) {
@@ -66,6 +82,11 @@ void CheckWrittenAgain(const AdvanceSnapshot& snapshot) {
   FUZZ_CHECK(EncodeAdvanceSnapshot(scan, again.hits) == written);
   FUZZ_CHECK(Sectors(again.hits.folderClusters) == Sectors(snapshot.hits.folderClusters));
   FUZZ_CHECK(Sectors(again.hits.mftFiles) == Sectors(snapshot.hits.mftFiles));
+  FUZZ_CHECK(again.hits.exfatFolders == snapshot.hits.exfatFolders);
+  FUZZ_CHECK(again.hits.exfatDirectoryStarts == snapshot.hits.exfatDirectoryStarts);
+  FUZZ_CHECK(again.hits.exfatRoots == snapshot.hits.exfatRoots);
+  FUZZ_CHECK(again.hits.exfatEntrySectors == snapshot.hits.exfatEntrySectors);
+  FUZZ_CHECK(again.hits.filesFound == snapshot.hits.filesFound);
 }
 
 }  // namespace
@@ -91,6 +112,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const DeepScanState& state = session.deepScan;
   if (type == FsType::fat16 || type == FsType::fat32) {
     for (const FolderClusterHit& hit : state.hits.folderClusters) {
+      FUZZ_CHECK(hit.candidate == kUnplaced || (hit.candidate >= 1 && hit.candidate <= state.found.size()));
+    }
+  }
+  if (type == FsType::exfat) {
+    for (const ExfatFolderHit& hit : state.hits.exfatFolders) {
       FUZZ_CHECK(hit.candidate == kUnplaced || (hit.candidate >= 1 && hit.candidate <= state.found.size()));
     }
   }

@@ -65,11 +65,7 @@ void SaveTreeSnapshot(const Session& session, const std::string& chosen, bool nt
 
 void SaveAdvanceSnapshot(const Session& session, const std::string& chosen) {
   const std::string path = SavedPath(SaveAdvanceSnapshotFile(session, chosen), kFileCreationErrorMessage);
-  // The file's format holds FAT and NTFS hits; of an exFAT sweep it keeps
-  // the boot sectors alone.
-  const bool exfat = session.scan.selectedFsType == FsType::exfat;
-  std::cerr << "salvex: snapshot saved as " << path
-            << (exfat ? " (the range and boot sectors only: exFAT entry sets are not stored)" : "") << '\n';
+  std::cerr << "salvex: snapshot saved as " << path << '\n';
 }
 
 void LoadAdvanceSnapshot(Session& session, const std::string& path, const DeepOptions& deep, CliUiPort& ui) {

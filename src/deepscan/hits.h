@@ -80,6 +80,8 @@ struct ExfatFolderHit {
   std::uint16_t candidate = kUnclaimed;
   bool noFatChain = false;
   bool deleted = false;
+
+  bool operator==(const ExfatFolderHit&) const = default;
 };
 
 // A sector that holds an allocation bitmap and an up-case table entry: the
@@ -87,6 +89,8 @@ struct ExfatFolderHit {
 struct ExfatRootHit {
   std::uint32_t sector = 0;
   std::uint16_t candidate = kUnclaimed;
+
+  bool operator==(const ExfatRootHit&) const = default;
 };
 
 // What the sector sweep found, each list in ascending sector order, which

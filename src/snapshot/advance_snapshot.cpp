@@ -15,6 +15,11 @@ constexpr std::size_t kMftFolderFields = 35;
 // A file record holds 39 bytes of fields, but its length field counts 31.
 constexpr std::size_t kMftFileCounted = 31;
 constexpr std::size_t kMftFileFields = 39;
+// An exFAT folder record: sector, first cluster, data length, modified,
+// accessed, flags, besides its name.
+constexpr std::size_t kExfatFolderFields = 4 + 4 + 8 + 4 + 4 + 1;
+constexpr std::uint8_t kExfatNoFatChain = 1;
+constexpr std::uint8_t kExfatDeleted = 2;
 
 void WriteNtfsVariant(SnapshotWriter& out, const HitLists& hits) {
   out.U32(static_cast<std::uint32_t>(hits.indexBlocks.size()));
@@ -94,6 +99,63 @@ void ReadNtfsVariant(SnapshotReader& in, HitLists& hits) {
   }
 }
 
+void WriteSectors(SnapshotWriter& out, const std::vector<std::uint32_t>& sectors) {
+  out.U32(static_cast<std::uint32_t>(sectors.size()));
+  for (const std::uint32_t sector : sectors) out.U32(sector);
+}
+
+std::vector<std::uint32_t> ReadSectors(SnapshotReader& in, const char* what) {
+  const std::uint32_t count = in.Count(4, what);
+  std::vector<std::uint32_t> sectors;
+  sectors.reserve(count);
+  for (std::uint32_t i = 0; i < count; ++i) sectors.push_back(in.U32());
+  std::sort(sectors.begin(), sectors.end());
+  return sectors;
+}
+
+// Follows the (empty) FAT folder list of an exFAT range; a file saved
+// before exFAT sweeps were kept ends there instead.
+void WriteExfatVariant(SnapshotWriter& out, const HitLists& hits) {
+  out.U32(hits.filesFound);
+  out.U32(static_cast<std::uint32_t>(hits.exfatFolders.size()));
+  for (const ExfatFolderHit& folder : hits.exfatFolders) {
+    out.U16(static_cast<std::uint16_t>(folder.name.size() + kExfatFolderFields));
+    out.Text(folder.name);
+    out.U32(folder.sector);
+    out.U32(folder.firstCluster);
+    out.U64(folder.dataLength);
+    out.U32(folder.modified);
+    out.U32(folder.accessed);
+    out.U8(static_cast<std::uint8_t>((folder.noFatChain ? kExfatNoFatChain : 0) | (folder.deleted ? kExfatDeleted : 0)));
+  }
+  WriteSectors(out, hits.exfatDirectoryStarts);
+  out.U32(static_cast<std::uint32_t>(hits.exfatRoots.size()));
+  for (const ExfatRootHit& root : hits.exfatRoots) out.U32(root.sector);
+  WriteSectors(out, hits.exfatEntrySectors);
+}
+
+void ReadExfatVariant(SnapshotReader& in, HitLists& hits) {
+  if (in.Remaining() == 0) return;
+  hits.filesFound = in.U32();
+  const std::uint32_t folders = in.Count(2 + kExfatFolderFields, "folders");
+  for (std::uint32_t i = 0; i < folders; ++i) {
+    ExfatFolderHit folder;
+    folder.name = in.Name(kExfatFolderFields);
+    folder.sector = in.U32();
+    folder.firstCluster = in.U32();
+    folder.dataLength = in.U64();
+    folder.modified = in.U32();
+    folder.accessed = in.U32();
+    const std::uint8_t flags = in.U8();
+    folder.noFatChain = (flags & kExfatNoFatChain) != 0;
+    folder.deleted = (flags & kExfatDeleted) != 0;
+    hits.exfatFolders.push_back(std::move(folder));
+  }
+  hits.exfatDirectoryStarts = ReadSectors(in, "directory starts");
+  for (const std::uint32_t sector : ReadSectors(in, "root directories")) hits.exfatRoots.push_back({sector});
+  hits.exfatEntrySectors = ReadSectors(in, "entry sectors");
+}
+
 template <typename Hit>
 void SortBySector(std::vector<Hit>& hits) {
   std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.sector < b.sector; });
@@ -120,6 +182,7 @@ std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const Hit
     out.U16(hit.accessDate);
     out.U16(hit.candidate);
   }
+  if (scan.selectedFsType == FsType::exfat) WriteExfatVariant(out, hits);
   return out.Bytes();
 }
 
@@ -154,16 +217,21 @@ AdvanceSnapshot DecodeAdvanceSnapshot(Bytes file) {
       in.U16();  // the candidate: the classification runs again
       hits.folderClusters.push_back(hit);
     }
+    if (range.selectedFsType == FsType::exfat) ReadExfatVariant(in, hits);
   }
   SortBySector(hits.bootSectors);
   SortBySector(hits.folderClusters);
   SortBySector(hits.mftFolders);
   SortBySector(hits.mftFiles);
   SortBySector(hits.indexBlocks);
+  SortBySector(hits.exfatFolders);
   hits.bootSectorsFound = static_cast<std::uint32_t>(hits.bootSectors.size());
-  hits.foldersFound = static_cast<std::uint32_t>(
-      range.selectedFsType == FsType::ntfs ? hits.mftFolders.size() : hits.folderClusters.size());
-  hits.filesFound = static_cast<std::uint32_t>(hits.mftFiles.size());
+  const FsType type = range.selectedFsType;
+  hits.foldersFound = static_cast<std::uint32_t>(type == FsType::ntfs    ? hits.mftFolders.size()
+                                                 : type == FsType::exfat ? hits.exfatFolders.size()
+                                                                         : hits.folderClusters.size());
+  // The sweep counts exFAT files without keeping them: the file holds the count.
+  if (type != FsType::exfat) hits.filesFound = static_cast<std::uint32_t>(hits.mftFiles.size());
   hits.indexBlocksFound = static_cast<std::uint32_t>(hits.indexBlocks.size());
   return snapshot;
 }

@@ -20,7 +20,10 @@ struct AdvanceSnapshot {
 
 // The ".RS2" file of an Advance Scan: range, boot-sector hits, then the FAT
 // folder-cluster hits, or (for an NTFS range) the index-block, MFT folder and
-// MFT file hits.
+// MFT file hits. For an exFAT range the (empty) folder-cluster list is
+// followed by the file count, the folders' entry sets, and the sectors of
+// directory starts, root directories and entry sets; a file that ends
+// before them (saved when only the boot sectors were kept) still loads.
 std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const HitLists& hits);
 
 // Reads an advance-scan snapshot back, checking every count and length

@@ -6,7 +6,8 @@
 // the file system is found where mkfs.exfat put its cluster heap, the
 // folders and files are listed by name (an entry set in a root cluster no
 // directory read reaches, under "Lost Files"), and every file comes back
-// byte for byte.
+// byte for byte. The sweep's hits saved as .RS2 and loaded again give the
+// same file system and the same listing.
 
 #include <gtest/gtest.h>
 
@@ -98,8 +99,13 @@ TEST_P(ExfatAdvanceScanTest, TheVolumeIsFoundListedAndRecoveredByteForByte) {
     clusterBase = static_cast<std::uint32_t>(volume.ClusterOffset(2) / kSectorSize - 2 * (cluster / kSectorSize));
   }
 
-  const SalvexRun found = Salvex("deep-scan " + Disk() + " --fs exfat --json");
+  const SalvexRun found =
+      Salvex("deep-scan " + Disk() + " --fs exfat --json --save-snapshot " + ShellQuote((dir / "sweep").string()));
   ASSERT_EQ(found.status, 0) << found.err;
+  const std::string snapshot = " --snapshot " + ShellQuote((dir / "SWEEP.RS2").string());
+  const SalvexRun loaded = Salvex("deep-scan " + Disk() + snapshot + " --json");
+  ASSERT_EQ(loaded.status, 0) << loaded.err;
+  EXPECT_EQ(loaded.out, found.out) << "the saved sweep's hits classify to other file systems";
   const JsonValue systems = ParseJson(found.out);
   ASSERT_EQ(systems.items.size(), 1u) << found.out;
   EXPECT_EQ(systems.items[0].At("fsType").Str(), "exFAT");
@@ -132,6 +138,9 @@ TEST_P(ExfatAdvanceScanTest, TheVolumeIsFoundListedAndRecoveredByteForByte) {
     const bool chained = name == "chained-file.bin" || name == "exact.bin";
     EXPECT_EQ(item.Has("chainAssumed"), chained && c.damage == Damage::bootRegionsAndFatZeroed) << name;
   }
+  const SalvexRun remounted = Salvex("deep-scan " + Disk() + snapshot + " --mount 1 --json");
+  ASSERT_EQ(remounted.status, 0) << remounted.err;
+  EXPECT_EQ(LineDifference(ListingLines(ItemsFromScanJson(remounted.out)), expected), "") << "mounted from the snapshot";
 
   const fs::path out = dir / "out";
   const SalvexRun recover = Salvex("recover " + Disk() + " --fs exfat --mount 1 --all --out " + ShellQuote(out.string()));

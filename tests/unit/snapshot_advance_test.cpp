@@ -1,4 +1,4 @@
-// The .RS2 advance-scan snapshot, FAT and NTFS variants: files laid out here
+// The .RS2 advance-scan snapshot, FAT, NTFS and exFAT variants: files laid out here
 // field by field must read back as written (sorted by sector, unclassified),
 // the writer must produce those bytes, and damaged files are refused.
 
@@ -305,6 +305,42 @@ TEST(AdvanceSnapshot, TakesTheLimitsOfEachField) {
     SCOPED_TRACE(limit.what);
     EXPECT_NO_THROW(DecodeAdvanceSnapshot(limit.bytes));
   }
+}
+
+// The exFAT lists follow the FAT variant's (empty) folder list: written
+// and read back they come sorted and unclassified with the file count; a
+// file that ends before them (as one saved when only the boot sectors were
+// kept) still loads, and every other cut is refused.
+TEST(AdvanceSnapshot, ExfatVariantRoundTripsAndOlderFilesStillLoad) {
+  HitLists exfat = HitsOf({900, 63});
+  exfat.exfatFolders = {{"Zürich", 3000, 9, 512, 0x5A215C00, 0x5A215C01, 2, true, false},
+                        {std::string(kMaxSnapshotNameBytes, 'n'), 1200, 5, 4096, 1, 2, kUnplaced, false, true},
+                        {"", 3000, 7, 0, 0, 0, 1, true, true}};
+  exfat.exfatDirectoryStarts = {3100, 1300};
+  exfat.exfatRoots = {{1300, 1}, {800, kUnplaced}};
+  exfat.exfatEntrySectors = {3000, 1200};
+  exfat.filesFound = 7;
+  const std::vector<std::uint8_t> bytes = Encode(FsType::exfat, exfat);
+  const HitLists back = DecodeAdvanceSnapshot(bytes).hits;
+  EXPECT_EQ(Sectors(back.bootSectors), (std::vector<std::uint32_t>{63, 900}));
+  EXPECT_EQ(back.exfatFolders, Unclassified(exfat.exfatFolders));
+  EXPECT_EQ(back.exfatDirectoryStarts, (std::vector<std::uint32_t>{1300, 3100}));
+  EXPECT_EQ(back.exfatRoots, Unclassified(exfat.exfatRoots));
+  EXPECT_EQ(back.exfatEntrySectors, (std::vector<std::uint32_t>{1200, 3000}));
+  EXPECT_EQ(back.foldersFound, 3u);
+  EXPECT_EQ(back.filesFound, 7u);
+
+  const std::size_t olderFile = kHeaderBytes + 4 + 2 * 4 + 4;
+  const HitLists older = DecodeAdvanceSnapshot(std::span(bytes).first(olderFile)).hits;
+  EXPECT_EQ(Sectors(older.bootSectors), (std::vector<std::uint32_t>{63, 900}));
+  EXPECT_TRUE(older.exfatFolders.empty() && older.exfatDirectoryStarts.empty() && older.exfatRoots.empty());
+  EXPECT_EQ(older.foldersFound, 0u);
+  for (std::size_t length = 0; length < bytes.size(); ++length) {
+    if (length == olderFile) continue;
+    SCOPED_TRACE("cut to " + std::to_string(length) + " bytes");
+    EXPECT_THROW(DecodeAdvanceSnapshot(std::span(bytes).first(length)), SnapshotError);
+  }
+  EXPECT_THROW(DecodeAdvanceSnapshot(Patched(bytes, olderFile + 4, 0xFFFFFFFF, 4)), SnapshotError);
 }
 
 // A loaded file can hold hits no sweep makes: whatever they are, the
