@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/item_source.h"
 #include "cli/json_writer.h"
+#include "session/captions.h"
 #include "session/filter_patterns.h"
 #include "session/scans.h"
 

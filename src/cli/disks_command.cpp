@@ -2,6 +2,7 @@
 
 #include "cli/cli_error.h"
 #include "cli/commands.h"
+#include "session/captions.h"
 #include "session/disk_session.h"
 
 namespace salvex::cli {

@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "session/captions.h"
 #include "session/disk_session.h"
 
 namespace salvex::cli {

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/cli_error.h"
+#include "session/captions.h"
 #include "session/disk_session.h"
 #include "session/unread_marks.h"
 #include "session/volume_choice.h"

@@ -3,10 +3,6 @@
 
 namespace salvex {
 
-std::string FoundFileSystemCaption(const FoundFileSystem& found) {
-  return std::string(FsTypeText(found.fsType)) + " @" + std::to_string(FirstSectorOf(found));
-}
-
 void AddFoundFileSystem(DeepScanState& state, const FoundFileSystem& found) { state.found.push_back(found); }
 
 bool SelectFoundFileSystem(const DeepScanState& state, std::uint16_t ordinal, VolumeParameters& volume) {

@@ -57,10 +57,6 @@ std::uint64_t FirstSectorOf(const Geometry& geometry) {
   return std::uint64_t{geometry.clusterBase} + 2ull * geometry.sectorsPerCluster;
 }
 
-// "FAT12 @", "FAT16 @", "FAT32 @", "exFAT @" or "NTFS @" followed by the
-// file system's first sector: the wizard's node and the command line's
-// listing.
-std::string FoundFileSystemCaption(const FoundFileSystem& found);
 
 // Appends a found file system to the list, in the order found.
 void AddFoundFileSystem(DeepScanState& state, const FoundFileSystem& found);

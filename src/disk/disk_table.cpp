@@ -72,16 +72,4 @@ std::optional<std::uint16_t> AddDiskImage(DiskTable& table, const DiskImageEntry
   return table.diskCount++;
 }
 
-std::string DiskCaption(std::size_t index) { return "Storage Device" + std::to_string(index); }
-
-PanelRows DiskPanelRows(const DiskInfo& disk) {
-  return {
-      {"Model", disk.model},
-      {"Capacity", std::to_string(disk.sizeSectors / 2048) + " MB ( Approx )"},
-      {"Cylinders", std::to_string(disk.cylinders)},
-      {"Head", std::to_string(disk.heads)},
-      {"Sectors Per Track", std::to_string(disk.sectorsPerTrack)},
-  };
-}
-
 }  // namespace salvex

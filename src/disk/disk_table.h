@@ -50,11 +50,4 @@ DiskTable EnumerateDisks(const std::vector<BlockDeviceEntry>& devices, const std
 // when the same path is listed. None when the table holds 32 readable disks.
 std::optional<std::uint16_t> AddDiskImage(DiskTable& table, const DiskImageEntry& image);
 
-// "Storage Device" followed by the slot number, no space.
-std::string DiskCaption(std::size_t index);
-
-// The disk step's information panel: Model, Capacity, Cylinders, Head,
-// Sectors Per Track.
-PanelRows DiskPanelRows(const DiskInfo& disk);
-
 }  // namespace salvex

@@ -40,9 +40,5 @@ struct PartitionTable {
   bool Add(const PartitionRecord& record);
 };
 
-// "Partition " + (index + 1) + " - " + the type text.
-std::string PartitionCaption(std::size_t index, FsType fsType);
-// The same, or "Whole Disk - " + the type text for a volume without a table.
-std::string PartitionCaption(std::size_t index, const PartitionRecord& record);
 
 }  // namespace salvex

@@ -4,6 +4,7 @@
 
 #include "partition/partition_selection.h"
 #include "partition/partition_walk.h"
+#include "session/captions.h"
 
 namespace salvex {
 namespace {

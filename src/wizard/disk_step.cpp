@@ -2,6 +2,7 @@
 // Next opens it and reads its tables on the worker.
 
 #include "disk/disk_table.h"
+#include "session/captions.h"
 #include "session/disk_session.h"
 #include "wizard/step_panel_texts.h"
 #include "wizard/tree_captions.h"

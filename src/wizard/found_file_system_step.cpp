@@ -2,6 +2,7 @@
 // mount of it on the worker.
 
 #include "deepscan/found_file_system.h"
+#include "session/captions.h"
 #include "session/scans.h"
 #include "wizard/step_panel_texts.h"
 #include "wizard/tree_captions.h"

@@ -4,6 +4,7 @@
 
 #include "partition/partition_selection.h"
 #include "session/advance_range.h"
+#include "session/captions.h"
 #include "session/disk_session.h"
 #include "session/scans.h"
 #include "wizard/recovery_texts.h"

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "platform/udisks_open.h"
+#include "session/captions.h"
 #include "session/disk_session.h"
 #include "session/worker.h"
 #include "support/fake_udisks_bus.h"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "deepscan/classify_ntfs.h"
+#include "session/captions.h"
 #include "support/deep_scan_disk.h"
 
 namespace salvex {

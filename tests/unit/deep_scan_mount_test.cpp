@@ -14,9 +14,10 @@
 
 #include "items/folder_tree_model.h"
 #include "items/item_paths.h"
+#include "session/advance_scan.h"
+#include "session/captions.h"
 #include "support/deep_scan_disk.h"
 #include "support/fat_volume_builder.h"
-#include "session/advance_scan.h"
 
 namespace salvex {
 namespace {

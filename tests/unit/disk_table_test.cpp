@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "session/captions.h"
 #include "support/tool_runner.h"
 #include "wizard/step_panel_texts.h"
 

@@ -6,6 +6,7 @@
 #include "partition/partition_classifier.h"
 #include "partition/partition_selection.h"
 #include "platform/faulty_disk_source.h"
+#include "session/captions.h"
 #include "support/byte_image.h"
 #include "wizard/step_panel_texts.h"
 
