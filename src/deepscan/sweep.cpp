@@ -131,6 +131,19 @@ constexpr std::uint32_t kSetReachSectors = 3;
 // A bound on the folder entry sets kept, as on the directory sectors.
 constexpr std::size_t kMaxExfatFolderHits = std::size_t{1} << 22;
 
+// Keeps a FAT or exFAT boot sector found at `number`; false, with the sweep
+// stopped and the user told, once there are more than a disk can hold.
+bool KeepBootSector(SweepContext& context, std::uint32_t number) {
+  HitLists& hits = context.hits;
+  hits.bootSectors.push_back({number});
+  ++hits.bootSectorsFound;
+  context.ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));
+  if (hits.bootSectorsFound <= kMaxFatBootSectorHits) return true;
+  context.ui.Notice(NoticeKind::error, kTooManyStructuresMessage);
+  context.scan.stopRequested = true;
+  return false;
+}
+
 }  // namespace
 
 void SweepFat(SweepContext& context) {
@@ -139,14 +152,7 @@ void SweepFat(SweepContext& context) {
   Sweep(context, true, [&](Bytes sector, std::uint32_t number, Bytes) {
     switch (ClassifyFatSector(sector)) {
       case FatSectorKind::bootSector:
-        hits.bootSectors.push_back({number});
-        ++hits.bootSectorsFound;
-        ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));
-        if (hits.bootSectorsFound > kMaxFatBootSectorHits) {
-          ui.Notice(NoticeKind::error, kTooManyStructuresMessage);
-          context.scan.stopRequested = true;
-          return false;
-        }
+        if (!KeepBootSector(context, number)) return false;
         break;
       case FatSectorKind::signedOther:
         ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));
@@ -178,17 +184,7 @@ void SweepExfat(SweepContext& context) {
       rest = reach;
     }
     ExfatSectorFindings findings = JudgeExfatSector(rest);
-    if (findings.bootSector) {
-      hits.bootSectors.push_back({number});
-      ++hits.bootSectorsFound;
-      ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));
-      if (hits.bootSectorsFound > kMaxFatBootSectorHits) {
-        ui.Notice(NoticeKind::error, kTooManyStructuresMessage);
-        context.scan.stopRequested = true;
-        return false;
-      }
-      return true;
-    }
+    if (findings.bootSector) return KeepBootSector(context, number);
     if (findings.beginsDirectory && hits.exfatDirectoryStarts.size() < kMaxDirectorySectorHits) {
       hits.exfatDirectoryStarts.push_back(number);
     }
