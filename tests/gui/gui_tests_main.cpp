@@ -14,9 +14,13 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   // Settings the window remembers (the preview shown or not) go to a
-  // folder of their own, not the user's.
+  // folder of their own, not the user's, and to a file per test class:
+  // ctest runs the classes side by side, and one clearing the settings
+  // must not wipe what another has just stored.
   QStandardPaths::setTestModeEnabled(true);
   QApplication::setOrganizationName(QStringLiteral("Brimora"));
+  const bool oneClass = argc > 1 && argv[1][0] != '-';
+  QApplication::setApplicationName(QStringLiteral("salvex-gui-tests-%1").arg(oneClass ? argv[1] : "all"));
   // Each run starts from the window's defaults (sizes, widths).
   QSettings().clear();
   salvex::gui::ChooseIconTheme();
@@ -28,7 +32,7 @@ int main(int argc, char** argv) {
   salvex::testing::PreviewTest preview;
   std::vector<QObject*> tests = {&parts, &preview, &dialogs, &flow, &commands, &sweep};
   std::vector<char*> arguments(argv, argv + argc);
-  if (argc > 1 && argv[1][0] != '-') {
+  if (oneClass) {
     const QByteArray wanted = QByteArray("::") + argv[1];
     std::erase_if(tests, [&](QObject* test) { return !QByteArray(test->metaObject()->className()).endsWith(wanted); });
     arguments.erase(arguments.begin() + 1);
