@@ -286,7 +286,8 @@ TEST(TreeSnapshot, RoundTripKeepsEveryItemAndNumbersFilesAgain) {
 }
 
 // exFAT's files keep what FAT's records cannot hold: sizes past 4 GiB, the
-// valid data length, the overwritten mark and the clusters the scan chose;
+// valid data length, the overwritten and chain-assumed marks and the
+// clusters the scan chose;
 // a file cut inside that part is refused.
 TEST(TreeSnapshot, ExfatRoundTripKeepsSizesValidLengthsAndClusterRuns) {
   VolumeParameters exfat = Fat32Volume();
@@ -300,6 +301,7 @@ TEST(TreeSnapshot, ExfatRoundTripKeepsSizesValidLengthsAndClusterRuns) {
   video.size = 6'000'000'000;
   video.validSize = 5'000'000'001;
   video.clusterRuns = {{10, 183'106}};
+  video.chainAssumed = true;
   store.AddFatFile(video);
   FatFileItem gone;
   gone.name = "gone.txt";
@@ -330,6 +332,7 @@ TEST(TreeSnapshot, ExfatRoundTripKeepsSizesValidLengthsAndClusterRuns) {
     EXPECT_EQ(got.validSize, want.validSize);
     EXPECT_EQ(got.deleted, want.deleted);
     EXPECT_EQ(got.overwritten, want.overwritten);
+    EXPECT_EQ(got.chainAssumed, want.chainAssumed);
     EXPECT_EQ(got.clusterRuns, want.clusterRuns);
   }
   for (const std::size_t cut : {std::size_t{1}, std::size_t{8}, std::size_t{21}}) {
