@@ -7,17 +7,10 @@
 namespace salvex {
 namespace {
 
-constexpr std::uint8_t kFile = 0x85;
-constexpr std::uint8_t kDeletedFile = 0x05;
-constexpr std::uint8_t kStream = 0xC0;
-constexpr std::uint8_t kDeletedStream = 0x40;
-constexpr std::uint8_t kBitmap = 0x81;
-constexpr std::uint8_t kUpcase = 0x82;
-constexpr std::uint8_t kLabel = 0x83;
-// Bitmap and up-case entries: FirstCluster at 20, DataLength at 24.
-constexpr std::size_t kFirstCluster = 20;
-constexpr std::size_t kDataLength = 24;
-constexpr std::size_t kMaxLabelUnits = 11;
+using namespace exfat_entry;
+
+constexpr std::uint8_t kDeletedFile = Deleted(kFile);
+constexpr std::uint8_t kDeletedStream = Deleted(kStreamExtension);
 constexpr std::size_t kEntriesPerSector = kSectorSize / kExfatEntrySize;
 // The longest set: a File entry, a stream and 17 name entries.
 constexpr std::size_t kLongestSet = 19 * kExfatEntrySize;
@@ -25,7 +18,7 @@ constexpr std::size_t kLongestSet = 19 * kExfatEntrySize;
 bool MayBeginSet(Bytes following, std::size_t offset) {
   const std::uint8_t type = u8(following, offset);
   const std::uint8_t next = u8(following, offset + kExfatEntrySize);
-  return (type == kFile && next == kStream) || (type == kDeletedFile && next == kDeletedStream);
+  return (type == kFile && next == kStreamExtension) || (type == kDeletedFile && next == kDeletedStream);
 }
 
 // A bitmap or up-case entry with a cluster and a length: what a formatter writes.
@@ -47,17 +40,17 @@ ExfatSectorFindings JudgeExfatSector(Bytes following) {
     const std::size_t offset = slot * kExfatEntrySize;
     const Bytes entry = sector.subspan(offset, kExfatEntrySize);
     const std::uint8_t type = entry[0];
-    if (type == kBitmap && IsTableEntry(entry)) {
+    if (type == kAllocationBitmap && IsTableEntry(entry)) {
       bitmap = true;
       findings.beginsDirectory = findings.beginsDirectory || slot == 0;
       continue;
     }
-    if (type == kUpcase && IsTableEntry(entry)) {
+    if (type == kUpcaseTable && IsTableEntry(entry)) {
       upcase = true;
       findings.beginsDirectory = findings.beginsDirectory || slot == 0;
       continue;
     }
-    if (slot == 0 && type == kLabel && u8(entry, 1) <= kMaxLabelUnits) {
+    if (slot == 0 && type == kVolumeLabel && u8(entry, 1) <= kMaxLabelUnits) {
       findings.beginsDirectory = true;
       continue;
     }

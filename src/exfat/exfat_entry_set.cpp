@@ -7,13 +7,8 @@
 namespace salvex {
 namespace {
 
-constexpr std::uint8_t kInUse = 0x80;
-constexpr std::uint8_t kEndOfDirectory = 0x00;
-constexpr std::uint8_t kFile = 0x85;
-constexpr std::uint8_t kStreamExtension = 0xC0;
-constexpr std::uint8_t kFileName = 0xC1;
-constexpr std::uint8_t kAllocationBitmap = 0x81;
-constexpr std::uint8_t kVolumeLabel = 0x83;
+using namespace exfat_entry;
+
 // Type bits 6 and 5: a secondary entry has TypeCategory 1 (bit 6 set).
 constexpr std::uint8_t kCategoryBits = 0x40;
 
@@ -30,13 +25,10 @@ constexpr std::size_t kModified10ms = 21;
 constexpr std::size_t kSecondaryFlags = 1;
 constexpr std::size_t kNameLength = 3;
 constexpr std::size_t kValidDataLength = 8;
-constexpr std::size_t kFirstCluster = 20;
-constexpr std::size_t kDataLength = 24;
 // File Name and Volume Label entries.
 constexpr std::size_t kNameUnits = 2;
 constexpr std::size_t kUnitsPerNameEntry = 15;
 constexpr std::size_t kLabelCount = 1;
-constexpr std::size_t kMaxLabelUnits = 11;
 
 // A stream and 17 name entries carry the longest name, 255 units.
 constexpr std::size_t kMinSecondaries = 2;

@@ -15,6 +15,25 @@ namespace salvex {
 // Extension entry, then File Name entries of 15 UTF-16 units each.
 inline constexpr std::size_t kExfatEntrySize = 32;
 
+// The entry types the reader knows, as they are while in use; clearing
+// kInUse gives the type a deleted entry keeps.
+namespace exfat_entry {
+inline constexpr std::uint8_t kInUse = 0x80;
+inline constexpr std::uint8_t kEndOfDirectory = 0x00;
+inline constexpr std::uint8_t kAllocationBitmap = 0x81;
+inline constexpr std::uint8_t kUpcaseTable = 0x82;
+inline constexpr std::uint8_t kVolumeLabel = 0x83;
+inline constexpr std::uint8_t kFile = 0x85;
+inline constexpr std::uint8_t kStreamExtension = 0xC0;
+inline constexpr std::uint8_t kFileName = 0xC1;
+constexpr std::uint8_t Deleted(std::uint8_t type) { return type & ~kInUse; }
+// Where a Stream Extension, an allocation bitmap or an up-case table entry
+// keeps its first cluster and its length in bytes.
+inline constexpr std::size_t kFirstCluster = 20;
+inline constexpr std::size_t kDataLength = 24;
+inline constexpr std::size_t kMaxLabelUnits = 11;
+}  // namespace exfat_entry
+
 // One file's or folder's entry set, live or deleted, as decoded.
 struct ExfatEntrySet {
   std::size_t offset = 0;      // of its File entry, in the directory's bytes
