@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/le_bytes.h"
+#include "deepscan/exfat_root_tables.h"
 #include "volume/exfat_boot_region.h"
 
 namespace salvex {
@@ -22,6 +23,13 @@ constexpr std::size_t kCandidatesConfirmed = 16;
 constexpr std::uint32_t kMaxInferredVolumes = 64;
 // Neither boot region can lie in the cluster heap.
 constexpr std::uint64_t kBootRegionsSectors = 2 * kExfatBootRegionSectors;
+// Formatters put the root directory just past the bitmap and the up-case
+// table; the clusters after them tried as the root's own.
+constexpr std::uint32_t kRootReach = 4;
+// Each root tried costs up to kRootReach * kSizeCount reads of its tables.
+constexpr std::uint32_t kMaxRootsTried = 256;
+// An up-case table maps 65,536 UTF-16 units at most.
+constexpr std::uint64_t kMaxUpcaseBytes = 2 * 65536;
 
 struct Geometry {
   std::uint32_t clusterBase = 0;
@@ -48,7 +56,13 @@ class ExfatClassification {
     context_.ui.SetStatus(kAnalysingDataFound);
     context_.state.classifiedCount = 0;
     for (const BootSectorHit& boot : hits_.bootSectors) ClassifyBootSector(boot.sector);
-    for (std::uint32_t round = 0; round < kMaxInferredVolumes && InferVolume(); ++round) {
+    std::uint32_t inferred = 0;
+    while (inferred < kMaxInferredVolumes && InferVolume()) ++inferred;
+    std::uint32_t rootsTried = 0;
+    for (std::uint32_t i = 0; i < roots_.size() && inferred < kMaxInferredVolumes && rootsTried < kMaxRootsTried; ++i) {
+      if (roots_[i].candidate != kUnclaimed) continue;
+      ++rootsTried;
+      if (InferVolumeFromRoot(i)) ++inferred;
     }
     for (ExfatFolderHit& folder : folders_) {
       if (folder.candidate == kUnclaimed) Settle(folder.candidate, kUnplaced);
@@ -240,18 +254,83 @@ class ExfatClassification {
       }
     }
     if (!best) return false;
+    AddInferredVolume(*best, bestFolders, InferredRoot(*best, bestFolders));
+    return true;
+  }
+
+  // A volume with fewer than two folders gives the vote nothing to count.
+  // Its root still names the up-case table's cluster and checksum, and the
+  // bitmap's cluster, whose first bits mark the tables and the root in use.
+  // Tried with the root just past its tables, then a cluster further, and so
+  // on: a smaller cluster size with the root further on can put the table
+  // in the same place, but not the bitmap.
+  bool InferVolumeFromRoot(std::uint32_t rootPosition) {
+    const std::uint32_t rootSector = roots_[rootPosition].sector;
+    std::vector<std::uint8_t> sector(kSectorSize);
+    ReadSectorsZeroed(context_.reader, rootSector, 1, sector);
+    const auto tables = ReadExfatRootTables(sector);
+    if (!tables || tables->upcaseBytes > kMaxUpcaseBytes) return false;
+    for (std::uint32_t slack = 0; slack < kRootReach; ++slack) {
+      for (std::uint32_t shift = 0; shift < kSizeCount; ++shift) {
+        const auto geometry = RootGeometry(*tables, rootSector, shift, slack);
+        if (geometry && HoldsTables(*tables, rootSector, *geometry)) {
+          AddInferredVolume(*geometry, FoldersFitting(*geometry, 0, UINT32_MAX), rootPosition);
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  // The geometry with clusters of 2^shift sectors that puts the root
+  // `slack` clusters past the end of its tables.
+  static std::optional<Geometry> RootGeometry(const ExfatRootTables& tables, std::uint32_t rootSector,
+                                              std::uint32_t shift, std::uint32_t slack) {
+    const std::uint64_t size = std::uint64_t{1} << shift;
+    const std::uint64_t clusterBytes = size * kSectorSize;
+    const auto end = [&](std::uint32_t first, std::uint64_t bytes) { return first + (bytes + clusterBytes - 1) / clusterBytes; };
+    const std::uint64_t rootCluster =
+        std::max(end(tables.bitmapCluster, tables.bitmapBytes), end(tables.upcaseCluster, tables.upcaseBytes)) + slack;
+    const std::uint64_t offset = size * rootCluster;
+    if (rootSector < offset || rootSector - offset + 2 * size < kBootRegionsSectors) return std::nullopt;
+    return Geometry{static_cast<std::uint32_t>(rootSector - offset), static_cast<std::uint32_t>(size)};
+  }
+
+  // Whether the up-case table with the entry's checksum lies where the
+  // geometry puts it, and the bitmap there marks the tables' first clusters
+  // and the root's in use.
+  bool HoldsTables(const ExfatRootTables& tables, std::uint32_t rootSector, const Geometry& geometry) {
+    const auto upcase = SectorOf(geometry, tables.upcaseCluster);
+    const auto bitmap = SectorOf(geometry, tables.bitmapCluster);
+    if (!upcase || !bitmap) return false;
+    const auto sectors = static_cast<std::uint32_t>((tables.upcaseBytes + kSectorSize - 1) / kSectorSize);
+    std::vector<std::uint8_t> table(std::size_t{sectors} * kSectorSize);
+    ReadSectorsZeroed(context_.reader, *upcase, sectors, table);
+    if (ExfatTableChecksum(Bytes(table).first(tables.upcaseBytes)) != tables.upcaseChecksum) return false;
+    std::vector<std::uint8_t> bits(kSectorSize);
+    ReadSectorsZeroed(context_.reader, *bitmap, 1, bits);
+    const std::uint64_t root = (rootSector - geometry.clusterBase) / geometry.sectorsPerCluster;
+    const auto inUse = [&](std::uint64_t cluster) {
+      const std::uint64_t bit = cluster - 2;  // clusters begin at 2
+      return bit >= 8 * kSectorSize || (bits[bit / 8] >> (bit % 8) & 1) != 0;
+    };
+    return inUse(tables.bitmapCluster) && inUse(tables.upcaseCluster) && inUse(root);
+  }
+
+  // A volume found without its boot region, its folders and root claimed.
+  void AddInferredVolume(const Geometry& geometry, const std::vector<std::uint32_t>& folders,
+                         std::optional<std::uint32_t> root) {
     const std::uint16_t ordinal = NextOrdinal();
-    for (const std::uint32_t position : bestFolders) Settle(folders_[position].candidate, ordinal);
+    for (const std::uint32_t position : folders) Settle(folders_[position].candidate, ordinal);
     FoundFileSystem found;
     found.fsType = FsType::exfat;
-    found.sectorsPerCluster = best->sectorsPerCluster;
-    found.clusterBase = best->clusterBase;
-    if (const auto root = InferredRoot(*best, bestFolders)) {
+    found.sectorsPerCluster = geometry.sectorsPerCluster;
+    found.clusterBase = geometry.clusterBase;
+    if (root) {
       roots_[*root].candidate = ordinal;
-      found.rootDirStart = (roots_[*root].sector - best->clusterBase) / best->sectorsPerCluster;
+      found.rootDirStart = (roots_[*root].sector - geometry.clusterBase) / geometry.sectorsPerCluster;
     }
     AddFoundFileSystem(context_.state, found);
-    return true;
   }
 
   ClassifyContext& context_;

@@ -21,6 +21,7 @@
 #include "support/scan_results.h"
 #include "support/tool_images.h"
 #include "support/tool_runner.h"
+#include "wizard/step_presentation.h"
 #include "wizard/wizard_controller.h"
 
 namespace salvex::testing {
@@ -182,6 +183,66 @@ INSTANTIATE_TEST_SUITE_P(Tools, BareVolumeWindowTest,
                                            WindowCase{"Fat12Floppy", "Whole Disk - FAT12", 2880},
                                            WindowCase{"Exfat", "Whole Disk - exFAT", 65536}),
                          [](const ::testing::TestParamInfo<WindowCase>& param) { return param.param.name; });
+
+// A card whose boot regions and FAT were wiped, holding one folder or none,
+// too few for the folders to tell the cluster size: the window's Advance
+// Scan with exFAT chosen finds the volume from its root's tables and lists it.
+struct WipedCardCase {
+  const char* name;
+  std::uint32_t clusterBytes;
+  const char* folder;  // "" for a card with its files in the root
+};
+
+class WipedExfatCardTest : public ::testing::TestWithParam<WipedCardCase> {};
+
+TEST_P(WipedExfatCardTest, TheAdvanceScanFindsItFromItsRoot) {
+  SALVEX_REQUIRE_TOOLS("mkfs.exfat");
+  const WipedCardCase& c = GetParam();
+  constexpr std::uint32_t kSectors = 65536;
+  TempDir dir;
+  const fs::path image = dir / "card.img";
+  const std::string top = *c.folder != '\0' ? c.folder : "IMG_0001.JPG";
+  {
+    ExfatTestVolume volume = ExfatTestVolume::Create(image, std::uint64_t{kSectors} * kSectorSize, c.clusterBytes);
+    if (*c.folder != '\0') volume.AddFolder(std::string("/") + c.folder);
+    const std::string photo = HighBytes("IMG_0001.JPG", 20000);
+    const std::string folder = *c.folder != '\0' ? std::string("/") + c.folder : "";
+    volume.AddFile(folder + "/IMG_0001.JPG", std::vector<std::uint8_t>(photo.begin(), photo.end()));
+    volume.ZeroBootRegionsAndFat();
+  }
+  Session session;
+  FakeWizardView view;
+  SynchronousWorker worker;
+  FakeShell shell;
+  wizard::WizardController controller(session, view, worker, shell,
+                                      wizard::WizardController::Options{{image.string()}, "", "", {}});
+  controller.StartUp();
+  controller.OnScanType(ScanType::advance);
+  controller.OnTreeClick(view.trees.at(wizard::TreeKind::disks)->Children(FolderTreeModel::kRoot).back(),
+                         wizard::TreeHit::onItem);
+  controller.OnNext();
+  ASSERT_EQ(controller.StepNumber(), 1);
+  view.range.startSector = "0";
+  view.range.endSector = std::to_string(kSectors);
+  view.range.fileSystemPosition = wizard::FileSystemPosition(FsType::exfat);
+  controller.OnNext();
+  ASSERT_EQ(controller.StepNumber(), 2);
+  const auto found = view.TreeNodes(wizard::TreeKind::foundFileSystems);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].rfind("exFAT @", 0), 0u) << found[0];
+  controller.OnTreeClick(view.trees.at(wizard::TreeKind::foundFileSystems)->Children(FolderTreeModel::kRoot)[0],
+                         wizard::TreeHit::onItem);
+  EXPECT_EQ(view.panelValues["Sectors Per Cluster"], std::to_string(c.clusterBytes / kSectorSize));
+  controller.OnNext();
+  ASSERT_EQ(controller.StepNumber(), 3);
+  EXPECT_EQ(view.ListNames(), (std::vector<std::string>{top}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, WipedExfatCardTest,
+                         ::testing::Values(WipedCardCase{"OneFolderSmallClusters", 512, "DCIM"},
+                                           WipedCardCase{"OneFolder", 4096, "DCIM"},
+                                           WipedCardCase{"FilesInTheRoot", 32768, ""}),
+                         [](const ::testing::TestParamInfo<WipedCardCase>& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace salvex::testing
