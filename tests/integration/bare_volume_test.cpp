@@ -12,17 +12,14 @@
 
 #include "common/sector.h"
 #include "partition/bare_volume.h"
-#include "session/session.h"
-#include "session/worker.h"
 #include "support/exfat_test_volume.h"
-#include "support/fake_wizard_view.h"
 #include "support/json_value.h"
 #include "support/ntfs_tool_volume.h"
 #include "support/scan_results.h"
 #include "support/tool_images.h"
 #include "support/tool_runner.h"
+#include "support/wizard_on_image.h"
 #include "wizard/step_presentation.h"
-#include "wizard/wizard_controller.h"
 
 namespace salvex::testing {
 namespace {
@@ -157,20 +154,14 @@ TEST_P(BareVolumeWindowTest, TheWindowShowsOneNodeAndScansIt) {
                ShellQuote(image.string()));
     MtoolsVolume(image, 0, dir.Path()).CopyFiles("", {PatternFile("NOTES.TXT", 3000, kNoon)});
   }
-  Session session;
-  FakeWizardView view;
-  SynchronousWorker worker;
-  FakeShell shell;
-  wizard::WizardController controller(session, view, worker, shell,
-                                      wizard::WizardController::Options{{image.string()}, "", "", {}});
-  controller.StartUp();
-  controller.OnTreeClick(view.trees.at(wizard::TreeKind::disks)->Children(FolderTreeModel::kRoot).back(),
-                         wizard::TreeHit::onItem);
+  WizardOnImage run(image);
+  FakeWizardView& view = run.view;
+  wizard::WizardController& controller = run.controller;
+  run.Click(wizard::TreeKind::disks, -1);
   controller.OnNext();
   ASSERT_EQ(controller.StepNumber(), 1);
   ASSERT_EQ(view.TreeNodes(wizard::TreeKind::partitions), (std::vector<std::string>{c.caption}));
-  controller.OnTreeClick(view.trees.at(wizard::TreeKind::partitions)->Children(FolderTreeModel::kRoot)[0],
-                         wizard::TreeHit::onItem);
+  run.Click(wizard::TreeKind::partitions, 0);
   EXPECT_EQ(view.panelValues["Partition Start"], "0");
   EXPECT_EQ(view.panelValues["Partition End"], std::to_string(c.sectors - 1));
   controller.OnNext();
@@ -210,16 +201,11 @@ TEST_P(WipedExfatCardTest, TheAdvanceScanFindsItFromItsRoot) {
     volume.AddFile(folder + "/IMG_0001.JPG", std::vector<std::uint8_t>(photo.begin(), photo.end()));
     volume.ZeroBootRegionsAndFat();
   }
-  Session session;
-  FakeWizardView view;
-  SynchronousWorker worker;
-  FakeShell shell;
-  wizard::WizardController controller(session, view, worker, shell,
-                                      wizard::WizardController::Options{{image.string()}, "", "", {}});
-  controller.StartUp();
+  WizardOnImage run(image);
+  FakeWizardView& view = run.view;
+  wizard::WizardController& controller = run.controller;
   controller.OnScanType(ScanType::advance);
-  controller.OnTreeClick(view.trees.at(wizard::TreeKind::disks)->Children(FolderTreeModel::kRoot).back(),
-                         wizard::TreeHit::onItem);
+  run.Click(wizard::TreeKind::disks, -1);
   controller.OnNext();
   ASSERT_EQ(controller.StepNumber(), 1);
   view.range.startSector = "0";
@@ -230,8 +216,7 @@ TEST_P(WipedExfatCardTest, TheAdvanceScanFindsItFromItsRoot) {
   const auto found = view.TreeNodes(wizard::TreeKind::foundFileSystems);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].rfind("exFAT @", 0), 0u) << found[0];
-  controller.OnTreeClick(view.trees.at(wizard::TreeKind::foundFileSystems)->Children(FolderTreeModel::kRoot)[0],
-                         wizard::TreeHit::onItem);
+  run.Click(wizard::TreeKind::foundFileSystems, 0);
   EXPECT_EQ(view.panelValues["Sectors Per Cluster"], std::to_string(c.clusterBytes / kSectorSize));
   controller.OnNext();
   ASSERT_EQ(controller.StepNumber(), 3);

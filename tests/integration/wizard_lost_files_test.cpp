@@ -8,12 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
-#include "session/worker.h"
-#include "support/fake_wizard_view.h"
 #include "support/tool_images.h"
 #include "support/tool_runner.h"
-#include "wizard/wizard_controller.h"
+#include "support/wizard_on_image.h"
 
 namespace salvex::testing {
 namespace {
@@ -35,16 +32,12 @@ TEST(WizardLostFiles, ClickingLostFilesListsWhatItHolds) {
   volume.MakeFolders(chain, NoonUtc({2020, 1, 2}));
   volume.CopyFiles("", {PatternFile("root.txt", 100, NoonUtc({2020, 1, 2}))});
 
-  Session session;
-  FakeWizardView view;
-  SynchronousWorker worker;
-  FakeShell shell;
-  wizard::WizardController controller(session, view, worker, shell,
-                                      wizard::WizardController::Options{{image.string()}, "", "", {}});
-  controller.StartUp();
-  controller.OnTreeClick(view.trees.at(TreeKind::disks)->Children(FolderTreeModel::kRoot).back(), TreeHit::onItem);
+  WizardOnImage run(image);
+  FakeWizardView& view = run.view;
+  wizard::WizardController& controller = run.controller;
+  run.Click(TreeKind::disks, -1);
   controller.OnNext();
-  controller.OnTreeClick(view.trees.at(TreeKind::partitions)->Children(FolderTreeModel::kRoot).at(0), TreeHit::onItem);
+  run.Click(TreeKind::partitions, 0);
   controller.OnNext();
   ASSERT_EQ(controller.StepNumber(), 3) << view.LastBox();
   EXPECT_EQ(view.TreeNodes(TreeKind::items), (std::vector<std::string>{"D", "Lost Files"}));
