@@ -261,9 +261,10 @@ class ExfatClassification {
   // A volume with fewer than two folders gives the vote nothing to count.
   // Its root still names the up-case table's cluster and checksum, and the
   // bitmap's cluster, whose first bits mark the tables and the root in use.
-  // Tried with the root just past its tables, then a cluster further, and so
-  // on: a smaller cluster size with the root further on can put the table
-  // in the same place, but not the bitmap.
+  // Tried with the root just past its tables first, then a cluster further,
+  // and so on: a smaller cluster size with the root further on can put the
+  // table in the same place, and then the bitmap lies elsewhere, where its
+  // bits are clear unless the volume is full.
   bool InferVolumeFromRoot(std::uint32_t rootPosition) {
     const std::uint32_t rootSector = roots_[rootPosition].sector;
     std::vector<std::uint8_t> sector(kSectorSize);
