@@ -264,23 +264,31 @@ class ExfatClassification {
   // Tried with the root just past its tables first, then a cluster further,
   // and so on: a smaller cluster size with the root further on can put the
   // table in the same place, and then the bitmap lies elsewhere, where its
-  // bits are clear unless the volume is full.
+  // bits are clear unless the volume is full. Of the geometries that hold
+  // the tables, the one that places the most folders wins, the first on a
+  // tie.
   bool InferVolumeFromRoot(std::uint32_t rootPosition) {
     const std::uint32_t rootSector = roots_[rootPosition].sector;
     std::vector<std::uint8_t> sector(kSectorSize);
     ReadSectorsZeroed(context_.reader, rootSector, 1, sector);
     const auto tables = ReadExfatRootTables(sector);
     if (!tables || tables->upcaseBytes > kMaxUpcaseBytes) return false;
+    std::optional<Geometry> best;
+    std::vector<std::uint32_t> bestFolders;
     for (std::uint32_t slack = 0; slack < kRootReach; ++slack) {
       for (std::uint32_t shift = 0; shift < kSizeCount; ++shift) {
         const auto geometry = RootGeometry(*tables, rootSector, shift, slack);
-        if (geometry && HoldsTables(*tables, rootSector, *geometry)) {
-          AddInferredVolume(*geometry, FoldersFitting(*geometry, 0, UINT32_MAX), rootPosition);
-          return true;
+        if (!geometry || !HoldsTables(*tables, rootSector, *geometry)) continue;
+        std::vector<std::uint32_t> fitting = FoldersFitting(*geometry, 0, UINT32_MAX);
+        if (!best || fitting.size() > bestFolders.size()) {
+          best = geometry;
+          bestFolders = std::move(fitting);
         }
       }
     }
-    return false;
+    if (!best) return false;
+    AddInferredVolume(*best, bestFolders, rootPosition);
+    return true;
   }
 
   // The geometry with clusters of 2^shift sectors that puts the root
