@@ -34,22 +34,24 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t
   found.sectorsPerCluster = perCluster;
   found.reservedSectors = u16le(boot, 14);
   found.fat1Start = sector + found.reservedSectors;
+  const std::uint32_t fatCount = u8(boot, 16);
+  if (!IsValidFatCount(fatCount)) return std::nullopt;
   if (fat32) {
     found.fsType = FsType::fat32;
     found.sectorsPerFat = u32le(boot, 36);
     found.rootDirStart = u32le(boot, 44);
-    found.clusterBase = sector + found.reservedSectors + 2 * found.sectorsPerFat - 2 * perCluster;
+    found.clusterBase = found.fat1Start + fatCount * found.sectorsPerFat - 2 * perCluster;
   } else {
     const FsType byCount = FatTypeByClusterCount(boot);
     found.fsType = byCount == FsType::fat12 || byCount == FsType::fat16 ? byCount
                    : fat12                                               ? FsType::fat12
                                                                          : FsType::fat16;
     found.sectorsPerFat = u16le(boot, 22);
-    found.rootDirSectors = (u16le(boot, 17) / 16) & 0x0FFF;
-    found.rootDirStart = sector + found.reservedSectors + 2 * found.sectorsPerFat;
+    found.rootDirSectors = (u16le(boot, 17) + 15u) / 16;
+    found.rootDirStart = found.fat1Start + fatCount * found.sectorsPerFat;
     found.clusterBase = found.rootDirStart + found.rootDirSectors - 2 * perCluster;
   }
-  found.fat2Start = found.fat1Start + found.sectorsPerFat;
+  found.fat2Start = fatCount == 2 ? found.fat1Start + found.sectorsPerFat : 0;
   // A small FAT16 volume keeps its length in the 16-bit field alone; with the
   // 32-bit one taken as it is, its end would be its boot sector.
   geometry.end = sector + FatTotalSectors(boot);

@@ -69,6 +69,7 @@ void FindFats(VolumeContext& context) {
   const std::uint32_t from = volume.clusterBase > reach ? std::max(volume.clusterBase - reach, lowest) : lowest;
   std::vector<std::uint32_t> fats;
   std::vector<std::uint8_t> chunk(kFatSearchChunk * kSectorSize);
+  SectorBuffer firstFat{};
   // 64-bit, so a cluster base near 2^32 cannot wrap the search round.
   for (std::uint64_t first = from; first < volume.clusterBase && fats.size() < 2; first += kFatSearchChunk) {
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kFatSearchChunk, volume.clusterBase - first));
@@ -78,9 +79,15 @@ void FindFats(VolumeContext& context) {
       // The start of a FAT of a fixed disk: media byte F8, then all ones;
       // a FAT12 floppy disk's begins with F0.
       const bool media = sector[0] == 0xF8 || (volume.fsType == FsType::fat12 && sector[0] == 0xF0);
-      if (media && sector[1] == 0xFF && sector[2] == 0xFF) {
-        fats.push_back(static_cast<std::uint32_t>(first + i));
+      if (!media || sector[1] != 0xFF || sector[2] != 0xFF) continue;
+      if (fats.empty()) {
+        std::copy(sector, sector + kSectorSize, firstFat.begin());
+      } else if (!std::equal(firstFat.begin(), firstFat.end(), sector)) {
+        // FAT #2 repeats FAT #1; a sector of FAT #1 that merely begins with
+        // end-of-chain marks is not it (a volume with one FAT has none).
+        continue;
       }
+      fats.push_back(static_cast<std::uint32_t>(first + i));
     }
     ui.SetProgress(ProgressPercent(first, volume.clusterBase));
   }

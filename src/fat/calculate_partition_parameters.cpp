@@ -119,22 +119,67 @@ class GeometryFit {
   std::optional<DirectoryHit> reference_;
 };
 
-// A FAT12 root is often smaller than FAT16's (a floppy disk's holds 14
-// sectors): where FAT #2 is found after FAT #1, the root fills what is left
-// before the data area.
-void FitFat12Root(VolumeContext& context, std::uint32_t fatStart, std::uint32_t firstDataSector) {
-  SectorBuffer sector{};
-  // 4085 entries of 12 bits fill 12 sectors: further looking finds nothing.
-  const std::uint64_t end = std::min<std::uint64_t>(firstDataSector, std::uint64_t{fatStart} + kMaxFat12Sectors + 1);
-  for (std::uint64_t s = std::uint64_t{fatStart} + 1; s < end; ++s) {
-    if (context.scan.StopRequested()) return;
-    ReadSectorsZeroed(context.reader, s, 1, sector);
-    if (!StartsFat(sector) || sector[2] != 0xFF) continue;
-    const std::uint64_t sectorsPerFat = s - fatStart;
-    if (fatStart + 2 * sectorsPerFat >= firstDataSector) return;
-    context.volume.rootDirSectors = static_cast<std::uint32_t>(firstDataSector - fatStart - 2 * sectorsPerFat);
-    return;
+// The largest FAT a fixed root follows: 4085 entries of 12 bits fill 12
+// sectors, 65525 of 16 bits 256.
+std::uint32_t MaxFixedRootFatSectors(FsType fsType) { return fsType == FsType::fat12 ? kMaxFat12Sectors : 256; }
+
+bool SectorEquals(VolumeContext& context, std::uint64_t sector, const SectorBuffer& expected) {
+  SectorBuffer bytes{};
+  ReadSectorsZeroed(context.reader, sector, 1, bytes);
+  return bytes == expected;
+}
+
+// Where the FATs and what follows them lie, once FAT #1's start and the
+// data area's are known.
+struct FatRegion {
+  std::uint32_t fatCount = 2;
+  std::uint32_t sectorsPerFat = 0;
+  std::uint32_t rootDirSectors = 0;
+};
+
+// Two FATs are told from one by FAT #2's first sector, which repeats FAT
+// #1's byte for byte (entries 0 and 1 and the first chains); a sector that
+// merely begins like a FAT proves nothing, as end-of-chain marks can begin
+// any sector of a FAT. FAT32: FAT #2 lies halfway to the data. FAT12 and
+// FAT16: it is looked for among the sectors a FAT of that type can take, and
+// the root fills what is left; without it the volume has one FAT and the
+// root keeps the usual size.
+FatRegion InferFatRegion(VolumeContext& context, FsType type, std::uint32_t fatStart, std::uint32_t firstDataSector,
+                         std::uint32_t rootGuess) {
+  FatRegion region;
+  SectorBuffer fat1{};
+  ReadSectorsZeroed(context.reader, fatStart, 1, fat1);
+  const std::uint64_t span = std::uint64_t{firstDataSector} - fatStart;
+  const std::uint64_t fixedRoot = type == FsType::fat32 ? 0 : rootGuess;
+  if (!StartsFat(fat1) || span <= fixedRoot) {
+    // FAT #1 was not found where it was looked for: two FATs, as a rule.
+    region.rootDirSectors = static_cast<std::uint32_t>(fixedRoot);
+    region.sectorsPerFat = static_cast<std::uint32_t>(span > fixedRoot ? (span - fixedRoot) / 2 : 0);
+    return region;
   }
+  if (type == FsType::fat32) {
+    if (span % 2 == 0 && SectorEquals(context, fatStart + span / 2, fat1)) {
+      region.sectorsPerFat = static_cast<std::uint32_t>(span / 2);
+    } else {
+      region.fatCount = 1;
+      region.sectorsPerFat = static_cast<std::uint32_t>(span);
+    }
+    return region;
+  }
+  const std::uint64_t end =
+      std::min<std::uint64_t>(firstDataSector, std::uint64_t{fatStart} + MaxFixedRootFatSectors(type) + 1);
+  for (std::uint64_t s = std::uint64_t{fatStart} + 1; s < end && !context.scan.StopRequested(); ++s) {
+    if (!SectorEquals(context, s, fat1)) continue;
+    const std::uint64_t sectorsPerFat = s - fatStart;
+    if (2 * sectorsPerFat >= span) break;
+    region.sectorsPerFat = static_cast<std::uint32_t>(sectorsPerFat);
+    region.rootDirSectors = static_cast<std::uint32_t>(span - 2 * sectorsPerFat);
+    return region;
+  }
+  region.fatCount = 1;
+  region.rootDirSectors = rootGuess;
+  region.sectorsPerFat = static_cast<std::uint32_t>(span - rootGuess);
+  return region;
 }
 
 void StoreInferredGeometry(VolumeContext& context, bool isFat32, std::optional<std::uint32_t> probed,
@@ -148,15 +193,15 @@ void StoreInferredGeometry(VolumeContext& context, bool isFat32, std::optional<s
   if (!reserved) reserved = FindReservedBeforeData(context, firstDataSector, volume.rootDirSectors);
   volume.reservedSectors = reserved.value_or(ProbeFor(isFat32).fallback);
   const std::uint32_t fatStart = start + volume.reservedSectors;
-  if (volume.fsType == FsType::fat12 && probed) FitFat12Root(context, fatStart, firstDataSector);
-  if (isFat32) {
-    volume.sectorsPerFat = (firstDataSector - fatStart) / 2;
-  } else {
-    volume.sectorsPerFat = (firstDataSector - fatStart - volume.rootDirSectors) / 2;
-    volume.rootDirStart = fatStart + 2 * volume.sectorsPerFat;
-  }
+  const FatRegion region =
+      InferFatRegion(context, context.scan.selectedFsType, fatStart, firstDataSector, volume.rootDirSectors);
+  volume.sectorsPerFat = region.sectorsPerFat;
   volume.fat1Start = fatStart;
-  volume.fat2Start = volume.fat1Start + volume.sectorsPerFat;
+  volume.fat2Start = region.fatCount == 2 ? fatStart + region.sectorsPerFat : 0;
+  if (!isFat32) {
+    volume.rootDirSectors = region.rootDirSectors;
+    volume.rootDirStart = fatStart + region.fatCount * region.sectorsPerFat;
+  }
 }
 
 std::uint32_t ClusterOfDotEntry(Bytes sector, bool isFat32) {

@@ -98,7 +98,7 @@ class FatWalk {
   }
 
   void WalkFixedRoot() {
-    const std::uint32_t first = context_.scan.rangeStart + volume_.reservedSectors + 2 * volume_.sectorsPerFat;
+    const std::uint32_t first = volume_.rootDirStart;
     for (std::uint32_t i = 0; i < volume_.rootDirSectors; ++i) {
       if (Stopped()) return;
       const auto bytes = Read(first + i, i == 0, kFatRootKey);

@@ -15,7 +15,6 @@ constexpr std::uint8_t kActive = 0x80;
 
 // Boot-sector fields, by offset.
 constexpr std::size_t kBytesPerSector = 11;
-constexpr std::size_t kFatCount = 16;
 constexpr std::size_t kMediaByte = 21;
 constexpr std::size_t kNtfsTotalSectors = 40;
 
@@ -26,8 +25,7 @@ BootSectorVerdict JudgeFatFields(Bytes sector, FsType type) {
   const FatBootFields fields =
       type == FsType::fat32 ? DecodeFat32BootFields(sector) : DecodeFat16BootFields(sector);
   if (!IsValidSectorsPerCluster(fields.sectorsPerCluster)) return BootSectorVerdict::badClusterSize;
-  const std::uint8_t fats = u8(sector, kFatCount);
-  if (fields.reservedSectors == 0 || fats == 0 || fats > 2 || fields.sectorsPerFat == 0 ||
+  if (fields.reservedSectors == 0 || !IsValidFatCount(fields.fatCount) || fields.sectorsPerFat == 0 ||
       (type != FsType::fat32 && fields.rootEntries == 0) || !IsMediaByte(u8(sector, kMediaByte))) {
     return BootSectorVerdict::badFatFields;
   }

@@ -6,6 +6,7 @@ FatBootFields DecodeFat16BootFields(Bytes sector) {
   FatBootFields fields;
   fields.sectorsPerCluster = u8(sector, 0x0D);
   fields.reservedSectors = u16le(sector, 0x0E);
+  fields.fatCount = u8(sector, 0x10);
   fields.rootEntries = u16le(sector, 0x11);
   fields.sectorsPerFat = u16le(sector, 0x16);
   return fields;
@@ -15,6 +16,7 @@ FatBootFields DecodeFat32BootFields(Bytes sector) {
   FatBootFields fields;
   fields.sectorsPerCluster = u8(sector, 0x0D);
   fields.reservedSectors = u16le(sector, 0x0E);
+  fields.fatCount = u8(sector, 0x10);
   fields.sectorsPerFat = u32le(sector, 0x24);
   fields.rootCluster = u32le(sector, 0x2C);
   return fields;
@@ -30,7 +32,7 @@ FsType FatTypeByClusterCount(Bytes sector) {
   if (!IsValidSectorsPerCluster(fields.sectorsPerCluster)) return FsType::none;
   const std::uint64_t sectorsPerFat = fields.sectorsPerFat != 0 ? fields.sectorsPerFat : u32le(sector, 0x24);
   const std::uint64_t rootSectors = (std::uint64_t{fields.rootEntries} * 32 + kSectorSize - 1) / kSectorSize;
-  const std::uint64_t metadata = fields.reservedSectors + u8(sector, 0x10) * sectorsPerFat + rootSectors;
+  const std::uint64_t metadata = fields.reservedSectors + std::uint64_t{fields.fatCount} * sectorsPerFat + rootSectors;
   const std::uint64_t total = FatTotalSectors(sector);
   if (total <= metadata) return FsType::none;
   const std::uint64_t clusters = (total - metadata) / fields.sectorsPerCluster;

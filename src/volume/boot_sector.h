@@ -12,6 +12,7 @@ struct FatBootFields {
   std::uint32_t sectorsPerCluster = 0;
   std::uint32_t reservedSectors = 0;
   std::uint32_t sectorsPerFat = 0;
+  std::uint32_t fatCount = 0;      // copies of the FAT: 2 as a rule, 1 on cameras and small media
   std::uint32_t rootEntries = 0;   // FAT12 and FAT16 only
   std::uint32_t rootCluster = 0;   // FAT32 only
 };
@@ -37,6 +38,10 @@ std::uint32_t FatTotalSectors(Bytes sector);
 // count of data clusters: under 4085 FAT12, under 65525 FAT16, else FAT32.
 // FsType::none when its fields leave no data area or give no cluster size.
 FsType FatTypeByClusterCount(Bytes sector);
+
+// FAT volumes keep one or two copies of their FAT; a boot sector that claims
+// none, or more, is damaged.
+constexpr bool IsValidFatCount(std::uint32_t value) { return value == 1 || value == 2; }
 
 // 1, 2, 4, ..., 128.
 constexpr bool IsValidSectorsPerCluster(std::uint32_t value) {

@@ -11,8 +11,6 @@ namespace salvex {
 namespace {
 
 constexpr std::uint32_t kFat32BackupOffset = 6;
-// FAT #2 must begin with the fixed-disk media byte, or with the boot
-// sector's own media byte (0xF0 on a floppy disk).
 constexpr std::uint8_t kFixedDiskMedia = 0xF8;
 constexpr std::size_t kMediaByte = 21;
 
@@ -30,21 +28,34 @@ bool IsUsableFatBootSector(Bytes sector) { return HasBootSignature(sector); }
 
 bool AreSoundFatFields(const FatBootFields& fields, FsType fsType) {
   return IsValidSectorsPerCluster(fields.sectorsPerCluster) && fields.reservedSectors != 0 &&
-         fields.sectorsPerFat != 0 && (fsType == FsType::fat32 || fields.rootEntries != 0);
+         fields.sectorsPerFat != 0 && IsValidFatCount(fields.fatCount) &&
+         (fsType == FsType::fat32 || fields.rootEntries != 0);
 }
 
-bool Fat2BeginsWithMediaByte(VolumeContext& context, const FatBootFields& fields, std::uint8_t bootMedia) {
-  const std::uint32_t fat2 = context.scan.rangeStart + fields.reservedSectors + fields.sectorsPerFat;
-  const std::uint8_t media = ReadSector(context, fat2)[0];
+// The last copy of the FAT must begin with the fixed-disk media byte, or
+// with the boot sector's own (0xF0 on a floppy disk): FAT #2 on a volume
+// with two, FAT #1 on one with a single FAT, where what follows FAT #1 is
+// the root directory or data.
+bool LastFatBeginsWithMediaByte(VolumeContext& context, const FatBootFields& fields, std::uint8_t bootMedia) {
+  const std::uint32_t lastFat =
+      context.scan.rangeStart + fields.reservedSectors + (fields.fatCount - 1) * fields.sectorsPerFat;
+  const std::uint8_t media = ReadSector(context, lastFat)[0];
   return media == kFixedDiskMedia || (media == bootMedia && (media == 0xF0 || media > kFixedDiskMedia));
 }
 
-void StoreFatGeometry(VolumeParameters& volume, std::uint32_t rangeStart, const FatBootFields& fields) {
+bool IsUsableFatGeometry(VolumeContext& context, const FatBootFields& fields, FsType fsType, Bytes boot) {
+  return AreSoundFatFields(fields, fsType) && LastFatBeginsWithMediaByte(context, fields, boot[kMediaByte]);
+}
+
+// Stores where the FATs lie; returns the first sector after them.
+std::uint32_t StoreFatGeometry(VolumeParameters& volume, std::uint32_t rangeStart, const FatBootFields& fields) {
   volume.sectorsPerFat = fields.sectorsPerFat;
   volume.sectorsPerCluster = fields.sectorsPerCluster;
   volume.reservedSectors = fields.reservedSectors;
   volume.fat1Start = rangeStart + fields.reservedSectors;
-  volume.fat2Start = volume.fat1Start + fields.sectorsPerFat;
+  // No second table: chains are read from FAT #1 alone.
+  volume.fat2Start = fields.fatCount >= 2 ? volume.fat1Start + fields.sectorsPerFat : 0;
+  return volume.fat1Start + fields.fatCount * fields.sectorsPerFat;
 }
 
 bool ReadFat32(VolumeContext& context) {
@@ -55,34 +66,31 @@ bool ReadFat32(VolumeContext& context) {
     if (!IsUsableFatBootSector(boot)) return false;
   }
   FatBootFields fields = DecodeFat32BootFields(boot);
-  if (!AreSoundFatFields(fields, FsType::fat32) || !Fat2BeginsWithMediaByte(context, fields, boot[kMediaByte])) {
+  if (!IsUsableFatGeometry(context, fields, FsType::fat32, boot)) {
     // The backup's fields are tried even without its signature.
     const SectorBuffer backup = ReadSector(context, start + kFat32BackupOffset);
     fields = DecodeFat32BootFields(backup);
-    if (!AreSoundFatFields(fields, FsType::fat32) || !Fat2BeginsWithMediaByte(context, fields, backup[kMediaByte])) {
-      return false;
-    }
+    if (!IsUsableFatGeometry(context, fields, FsType::fat32, backup)) return false;
   }
   VolumeParameters& volume = context.volume;
-  StoreFatGeometry(volume, start, fields);
+  const std::uint32_t dataStart = StoreFatGeometry(volume, start, fields);
   volume.rootDirSectors = 0;
   volume.rootDirStart = fields.rootCluster;
-  volume.clusterBase = volume.fat1Start + 2 * fields.sectorsPerFat - 2 * fields.sectorsPerCluster;
+  volume.clusterBase = dataStart - 2 * fields.sectorsPerCluster;
   return true;
 }
 
-// FAT12 and FAT16: a fixed root directory after the two FATs.
+// FAT12 and FAT16: a fixed root directory after the FATs.
 bool ReadFixedRootFat(VolumeContext& context) {
   const std::uint32_t start = context.scan.rangeStart;
   const SectorBuffer boot = ReadSector(context, start);
   if (!IsUsableFatBootSector(boot)) return false;  // FAT12 and FAT16 keep no backup
   const FatBootFields fields = DecodeFat16BootFields(boot);
-  const bool sound = AreSoundFatFields(fields, context.volume.fsType);
-  if (!sound || !Fat2BeginsWithMediaByte(context, fields, boot[kMediaByte])) return false;
+  if (!IsUsableFatGeometry(context, fields, context.volume.fsType, boot)) return false;
   VolumeParameters& volume = context.volume;
-  StoreFatGeometry(volume, start, fields);
-  volume.rootDirStart = start + fields.reservedSectors + 2 * fields.sectorsPerFat;
-  volume.rootDirSectors = fields.rootEntries / 16;  // 16 entries of 32 bytes per sector
+  volume.rootDirStart = StoreFatGeometry(volume, start, fields);
+  // 16 entries of 32 bytes per sector; a last sector partly used is the root's too.
+  volume.rootDirSectors = (fields.rootEntries + 15) / 16;
   volume.clusterBase = volume.rootDirStart + volume.rootDirSectors - 2 * fields.sectorsPerCluster;
   return true;
 }

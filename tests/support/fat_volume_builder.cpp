@@ -56,7 +56,7 @@ VolumeParameters FatVolumeBuilder::Expected() const {
     volume.rootDirStart = geometry_.rootCluster;
   } else {
     volume.rootDirStart = Fat16RootStart();
-    volume.rootDirSectors = geometry_.rootEntries / 16;
+    volume.rootDirSectors = (geometry_.rootEntries + 15) / 16;
   }
   return volume;
 }
@@ -64,7 +64,7 @@ VolumeParameters FatVolumeBuilder::Expected() const {
 std::uint32_t FatVolumeBuilder::ClusterBase() const {
   const std::uint32_t dataStart =
       geometry_.type == FsType::fat32 ? Fat1Start() + 2 * geometry_.sectorsPerFat
-                                      : Fat16RootStart() + geometry_.rootEntries / 16;
+                                      : Fat16RootStart() + (geometry_.rootEntries + 15) / 16;
   return dataStart - 2 * geometry_.sectorsPerCluster;
 }
 

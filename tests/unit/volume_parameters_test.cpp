@@ -88,8 +88,10 @@ TEST_F(ReadVolumeParametersTest, Fat32KeepsAFatLargerThan65535Sectors) {
   EXPECT_EQ(volume.fat2Start, 32u + sectorsPerFat);
 }
 
-TEST_F(ReadVolumeParametersTest, Fat16RootDirectorySizeRoundsDown) {
-  for (const auto& [entries, sectors] : {std::pair{512u, 32u}, std::pair{200u, 12u}}) {
+// A root whose last sector is partly used holds it whole: the data area
+// begins after it.
+TEST_F(ReadVolumeParametersTest, Fat16RootDirectoryTakesWholeSectors) {
+  for (const auto& [entries, sectors] : {std::pair{512u, 32u}, std::pair{200u, 13u}}) {
     ByteImage image(3000);
     FatVolumeBuilder fat(image, {.type = FsType::fat16, .startSector = 63, .totalSectors = 2900,
                                  .sectorsPerCluster = 2, .reservedSectors = 4, .rootEntries = entries});
