@@ -8,6 +8,7 @@
 #include "fat/cluster_conflicts.h"
 #include "fat/deleted_file_layout.h"
 #include "fat/directory_entry.h"
+#include "items/date_format.h"
 
 namespace salvex {
 namespace {
@@ -44,6 +45,12 @@ class FatOccupancy final : public ClusterOccupancy {
   const ClusterAllocation& allocation_;
   std::vector<std::uint32_t> heldFree_;
 };
+
+// Whether any of the `count` clusters from `first` is in `sorted`.
+bool AnyIn(const std::vector<std::uint32_t>& sorted, std::uint64_t first, std::uint64_t count) {
+  const auto at = std::lower_bound(sorted.begin(), sorted.end(), first);
+  return at != sorted.end() && *at < first + count;
+}
 
 }  // namespace
 
@@ -97,16 +104,35 @@ bool DeletedClusterResolver::IsFolderOf(std::uint32_t cluster, std::uint32_t par
   return parent == parentCluster || (parentCluster == 0 && parent == volume_.rootDirStart);
 }
 
-std::optional<std::uint32_t> DeletedClusterResolver::Choose(std::uint32_t low, std::uint64_t clusters,
-                                                            std::uint32_t parentCluster, const ItemStore& store) {
-  const std::uint64_t band = std::uint64_t{parentCluster} / kHighWordStep * kHighWordStep + low;
-  if (Survives(band, clusters, store)) return static_cast<std::uint32_t>(band);
+DeletedClusterResolver::FirstClusterChoice DeletedClusterResolver::Choose(std::uint32_t low, std::uint64_t clusters,
+                                                                          std::uint32_t parentCluster,
+                                                                          const ItemStore& store, bool clearingShown) {
   const std::uint32_t count = CandidateCount(low);
-  for (std::uint32_t k = 0; k < count; ++k) {
-    const std::uint64_t candidate = low + std::uint64_t{k} * kHighWordStep;
-    if (Survives(candidate, clusters, store)) return static_cast<std::uint32_t>(candidate);
+  // A folder lies in the band of 65,536 clusters its parent lies in, often
+  // enough to take it as the high word a Windows deletion cleared.
+  const std::uint64_t band = std::uint64_t{parentCluster} / kHighWordStep * kHighWordStep + low;
+  if (band != low && band <= lastCluster_ && Survives(band, clusters, store)) {
+    return {static_cast<std::uint32_t>(band), true};
   }
-  return std::nullopt;
+  const auto otherSurvivor = [&]() -> std::optional<std::uint32_t> {
+    for (std::uint32_t k = 1; k < count && !Stopped(); ++k) {
+      const std::uint64_t candidate = low + std::uint64_t{k} * kHighWordStep;
+      if (Survives(candidate, clusters, store)) return static_cast<std::uint32_t>(candidate);
+    }
+    return std::nullopt;
+  };
+  if (Survives(low, clusters, store)) {
+    // Its own word is taken as it is; where this volume's deleted folders
+    // show the high word cleared, another band could hold it just as well.
+    return {low, clearingShown && otherSurvivor().has_value()};
+  }
+  // Its own clusters are taken. Without a sign that the high word was
+  // cleared, they were taken after it was deleted: it stays where its entry
+  // says, and is marked overwritten there.
+  if (clearingShown) {
+    if (const auto other = otherSurvivor()) return {*other, true};
+  }
+  return {low, false};
 }
 
 std::uint32_t DeletedClusterResolver::FolderCluster(std::uint32_t low, std::uint32_t parentCluster,
@@ -124,12 +150,20 @@ std::uint32_t DeletedClusterResolver::FolderCluster(std::uint32_t low, std::uint
     ++probes;
     return IsFolderOf(cluster, parentCluster);
   };
-  if (isOwn(band)) return static_cast<std::uint32_t>(band);
+  const auto found = [&](std::uint64_t candidate) {
+    // Found past 65,535 by its own "." entry while its entry names the low
+    // word alone: proof that this volume's deletions clear the high word.
+    if (candidate > 0xFFFF) ++foldersFoundPastLowWord_;
+    return static_cast<std::uint32_t>(candidate);
+  };
+  if (isOwn(band)) return found(band);
   for (std::uint32_t k = 0; k < count && probes < kMaxFolderProbes; ++k) {
     const std::uint64_t candidate = low + std::uint64_t{k} * kHighWordStep;
-    if (candidate != band && isOwn(candidate)) return static_cast<std::uint32_t>(candidate);
+    if (candidate != band && isOwn(candidate)) return found(candidate);
   }
-  return Choose(low, 1, parentCluster, store).value_or(low);
+  // No directory begins where any candidate lies: it is read, and shown
+  // empty, where its entry says.
+  return low;
 }
 
 void DeletedClusterResolver::InferLayouts(ItemStore& store) {
@@ -181,7 +215,8 @@ void DeletedClusterResolver::InferLayouts(ItemStore& store) {
   starts.reserve(order.size());
   for (const std::uint32_t position : order) {
     const FatFileItem& file = files.Items()[position];
-    starts.push_back({file.firstCluster, (std::uint64_t{file.size} + clusterBytes - 1) / clusterBytes});
+    starts.push_back({file.firstCluster, (std::uint64_t{file.size} + clusterBytes - 1) / clusterBytes,
+                      DosStampSeconds(file.writeDate, file.writeTime).value_or(0)});
   }
   const FatOccupancy occupancy(allocation, std::move(held));
   std::vector<DeletedFileLayout> layouts = InferDeletedFileLayouts(starts, occupancy, limit, &stop_);
@@ -201,33 +236,45 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
     return std::max<std::uint64_t>(1, (std::uint64_t{file.size} + clusterBytes - 1) / clusterBytes);
   };
   auto& files = store.FatFiles();
-  for (std::uint32_t position = 0; position < files.Size() && !Stopped(); ++position) {
+  const ItemCounters& counters = store.counters;
+  const bool clearingShown = counters.deletedFoldersFoundPastLowWord + foldersFoundPastLowWord_ > 0;
+  // A volume whose deleted entries keep their high words, and none shows it
+  // cleared, names its deleted files' clusters whole: nothing is guessed.
+  const bool keepingShown = counters.deletedEntriesKeepingHighWord > 0 && !clearingShown;
+  for (std::uint32_t position = 0; position < files.Size() && !Stopped() && !keepingShown; ++position) {
     FatFileItem& file = files.At(position);
     if (!file.highWordCleared || CandidateCount(file.firstCluster) < 2) continue;
-    const auto chosen = Choose(file.firstCluster, clustersOf(file), file.parentCluster, store);
-    if (chosen) {
-      file.firstCluster = *chosen;
-      file.clusterInferred = true;
-    } else {
-      file.noClusterFits = true;
-    }
+    const FirstClusterChoice chosen =
+        Choose(file.firstCluster, clustersOf(file), file.parentCluster, store, clearingShown);
+    file.firstCluster = chosen.cluster;
+    file.clusterInferred = chosen.guessed;
   }
   if (!Stopped()) InferLayouts(store);
-  // Where a live file starts, its chain is its own, not a deleted file's.
+  // Where a live file or folder starts, its chain is its own, not a deleted
+  // file's: a folder made after the file was deleted can take its clusters.
   std::unordered_set<std::uint32_t> liveStarts;
   std::vector<std::uint32_t> ownChain;  // positions, ascending
   for (const FatFileItem& file : files.Items()) {
     if (!file.deleted) liveStarts.insert(file.firstCluster);
   }
+  for (const FatFolderItem& folder : store.FatFolders().Items()) {
+    if (!folder.deleted) liveStarts.insert(folder.firstCluster);
+  }
+  if (volume_.fsType == FsType::fat32) liveStarts.insert(volume_.rootDirStart);
+  std::vector<std::uint32_t> directoryClusters(walked_.clusters.begin(), walked_.clusters.end());
+  std::sort(directoryClusters.begin(), directoryClusters.end());
   for (std::uint32_t position = 0; position < files.Size() && !Stopped(); ++position) {
     FatFileItem& file = files.At(position);
     // Clusters worked out around other files are free ones.
     if (!file.deleted || file.size == 0 || file.noClusterFits || file.fragmentInferred) continue;
     const std::uint64_t clusters = clustersOf(file);
-    if (!Allocation().AnyAllocated(file.firstCluster, clusters)) continue;
+    // A cluster read as a folder's directory holds its entries, whatever
+    // the FAT says of it (a deleted folder's is free).
+    const bool holdsDirectory = AnyIn(directoryClusters, file.firstCluster, clusters);
+    if (!holdsDirectory && !Allocation().AnyAllocated(file.firstCluster, clusters)) continue;
     // An entry deleted while its chain stays (the FAT untouched) still owns
     // its clusters, when the chain has just the length its size needs.
-    if (!liveStarts.contains(file.firstCluster) && OwnsChain(file.firstCluster, clusters)) {
+    if (!holdsDirectory && !liveStarts.contains(file.firstCluster) && OwnsChain(file.firstCluster, clusters)) {
       ownChain.push_back(position);
       continue;
     }

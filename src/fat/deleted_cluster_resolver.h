@@ -25,15 +25,15 @@ class DeletedClusterResolver {
   DeletedClusterResolver(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
                          const WalkedDirectories& walked, const std::atomic<bool>& stop);
 
-  // The first cluster of a deleted folder entry whose high word was cleared,
-  // chosen among low + k * 65536: the one whose first sector is a folder
-  // whose "." names it and whose ".." names `parentCluster` (allocated or
-  // not), else as for a file of one cluster. The low word itself when the volume leaves no
-  // other choice or none fits.
+  // The first cluster of a deleted folder entry whose high word may have
+  // been cleared, chosen among low + k * 65536: the one whose first sector is
+  // a folder whose "." names it and whose ".." names `parentCluster`
+  // (allocated or not), else the low word itself.
   std::uint32_t FolderCluster(std::uint32_t low, std::uint32_t parentCluster, const ItemStore& store);
 
-  // Chooses the first cluster of every file whose high word was cleared (or
-  // marks it as fitting nowhere); works out the clusters of the deleted files
+  // Chooses the first cluster of every deleted FAT32 file whose high word is
+  // 0 where the volume shows that its deletions clear it or does not show
+  // that they keep it (see Choose); works out the clusters of the deleted files
   // that start on a free cluster, all together (see InferDeletedFileLayouts),
   // keeping those that do not lie in one run; then marks the deleted files
   // whose clusters the FAT now gives to other files: allocated, and not
@@ -58,10 +58,19 @@ class DeletedClusterResolver {
   // Names, for every deleted file, the other deleted files that would be
   // read from some of the same clusters (not those along their own chain).
   void MarkConflicts(ItemStore& store, const std::vector<std::uint32_t>& ownChain);
-  // The surviving candidate in the parent folder's 65,536-cluster band, else
-  // the lowest surviving one.
-  std::optional<std::uint32_t> Choose(std::uint32_t low, std::uint64_t clusters, std::uint32_t parentCluster,
-                                      const ItemStore& store);
+  struct FirstClusterChoice {
+    std::uint32_t cluster = 0;
+    bool guessed = false;  // another band could hold the file as well: shown as a doubt
+  };
+  // Where a deleted file of `clusters` whose entry names `low` starts: in
+  // its parent folder's band of 65,536 clusters when its clusters there are
+  // free (a guess); else at `low` when its clusters there are free (a guess
+  // only where the volume shows cleared high words and another band is free
+  // too); else, where the volume shows cleared high words, in the lowest band
+  // whose clusters are free (a guess); else at `low`, where what now holds
+  // its clusters marks it overwritten.
+  FirstClusterChoice Choose(std::uint32_t low, std::uint64_t clusters, std::uint32_t parentCluster,
+                            const ItemStore& store, bool clearingShown);
 
   SectorReader& reader_;
   const VolumeParameters& volume_;
@@ -72,6 +81,8 @@ class DeletedClusterResolver {
   // By chain head: the length of the chain it owns to its end mark, 0 when
   // it owns none (see OwnsChain).
   std::unordered_map<std::uint32_t, std::uint64_t> ownChainLength_;
+  // Deleted folders FolderCluster found past 65,535 by their "." entry.
+  std::uint32_t foldersFoundPastLowWord_ = 0;
 };
 
 }  // namespace salvex

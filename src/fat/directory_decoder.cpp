@@ -41,6 +41,12 @@ FatFileItem FileItemOf(const DirectoryEntry& entry, std::uint32_t parentCluster,
   return file;
 }
 
+// A deleted entry that names a cluster past 65,535 was deleted by a driver
+// that keeps the high word.
+void CountKeptHighWord(ItemCounters& counters, const DirectoryEntry& entry, FsType fsType) {
+  if (entry.deletedMark && fsType == FsType::fat32 && !entry.highWordCleared) ++counters.deletedEntriesKeepingHighWord;
+}
+
 // Names the folder that the sweep found at `firstCluster` under `parentCluster`.
 bool NameFoundFolder(DirectoryDecodeContext& context, const DirectoryEntry& entry, std::uint32_t firstCluster,
                      std::uint32_t parentCluster, bool deleted) {
@@ -71,7 +77,9 @@ void NameFoundFolderOfLowWord(DirectoryDecodeContext& context, const DirectoryEn
   for (const std::uint32_t position : store.FatFolders().ChildrenOf(parentCluster)) {
     const std::uint32_t cluster = store.FatFolders().Items()[position].firstCluster;
     if ((cluster & 0xFFFF) == low && cluster <= context.limits.lastCluster) {
-      NameFoundFolder(context, entry, cluster, parentCluster, deleted);
+      if (NameFoundFolder(context, entry, cluster, parentCluster, deleted) && cluster > 0xFFFF) {
+        ++store.counters.deletedFoldersFoundPastLowWord;
+      }
       return;
     }
   }
@@ -102,6 +110,7 @@ bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::u
     if (entry.verdict == EntryVerdict::endOfDirectory) return true;
     if (entry.verdict != EntryVerdict::item) continue;
     const bool deleted = inheritedDeleted || entry.deletedMark;
+    CountKeptHighWord(store.counters, entry, context.fsType);
     if (entry.isFolder && entry.highWordCleared && context.deletedClusters) {
       entry.firstCluster = context.deletedClusters->FolderCluster(entry.firstCluster, parentCluster, store);
     }
@@ -126,6 +135,7 @@ bool DecodeDirectorySectors(DirectoryDecodeContext& context, Bytes sectors, std:
     if (entry.verdict == EntryVerdict::endOfDirectory) return true;
     if (entry.verdict != EntryVerdict::item) continue;
     const bool deleted = inheritedDeleted || entry.deletedMark;
+    CountKeptHighWord(store.counters, entry, context.fsType);
     if (entry.isFolder && entry.size == 0) {
       NameFoundFolderOfLowWord(context, entry, parentCluster, deleted);
       continue;

@@ -20,6 +20,13 @@ struct ItemCounters {
   // something else, or is full and their later clusters are no longer
   // chained. The sweep of an Advance Scan can find what they held.
   std::uint32_t deletedFoldersNotReadWhole = 0;
+  // What the deleted entries of a FAT32 volume show of the driver that
+  // deleted them: entries that still name a cluster past 65,535 (it keeps
+  // the high word, as Linux and mtools do), and deleted folders found past
+  // 65,535 by their own "." entry while their entry names the low word
+  // alone (it clears it, as Windows does).
+  std::uint32_t deletedEntriesKeepingHighWord = 0;
+  std::uint32_t deletedFoldersFoundPastLowWord = 0;
 };
 
 // A directory sector that could not be read: the entries it held are not
