@@ -19,6 +19,16 @@ CivilDate CivilFromDays(std::int64_t days) {
   return {year, month, day};
 }
 
+// A proleptic Gregorian date to days since 1970-01-01 (the same algorithm).
+std::int64_t DaysFromCivil(int year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const int era = (year >= 0 ? year : year - 399) / 400;
+  const int yearOfEra = year - era * 400;
+  const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return std::int64_t{era} * 146097 + dayOfEra - 719468;
+}
+
 }  // namespace
 
 bool IsRealDay(const CivilDate& date) {
@@ -31,6 +41,18 @@ bool IsRealDay(const CivilDate& date) {
 
 CivilDate DecodeDosDate(std::uint16_t date) {
   return {1980 + (date >> 9), (date >> 5) & 0x0F, date & 0x1F};
+}
+
+std::optional<std::int64_t> DosStampSeconds(std::uint16_t date, std::uint16_t time) {
+  const CivilDate civil = DecodeDosDate(date);
+  if (!IsRealDay(civil)) return std::nullopt;
+  constexpr std::int64_t kSecondsPerDay = 86'400;
+  const int hour = time >> 11;
+  const int minute = (time >> 5) & 0x3F;
+  const int seconds = (time & 0x1F) * 2;
+  const bool realTime = hour <= 23 && minute <= 59 && seconds <= 59;
+  const std::int64_t timeOfDay = realTime ? hour * 3600 + minute * 60 + seconds : 0;
+  return DaysFromCivil(civil.year, civil.month, civil.day) * kSecondsPerDay + timeOfDay;
 }
 
 std::string FormatDosDate(std::uint16_t date) {

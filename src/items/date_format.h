@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace salvex {
@@ -16,6 +17,11 @@ CivilDate DecodeDosDate(std::uint16_t date);
 
 // Whether a date names a day of the calendar (not month 13, nor 30 February).
 bool IsRealDay(const CivilDate& date);
+
+// A DOS date and time as seconds since 1970-01-01, taken as UTC. Nothing
+// for a date that names no real day (0, or month 13); a time that names no
+// real time of day (hour 25) gives the day's start.
+std::optional<std::int64_t> DosStampSeconds(std::uint16_t date, std::uint16_t time);
 
 // "dd-mm-yyyy " with one trailing blank: 0x359C gives "28-12-2006 ". A date
 // that names no real day (month 0 or 13, day 0, 31 April) is shown as
