@@ -64,6 +64,7 @@ constexpr const char* kBeyondVolumeNote = "  (its data passes the end of the vol
 constexpr const char* kFragmentNote = "  (fragmented: its clusters were worked out around other files)";
 constexpr const char* kConflictNote = "  (other deleted files claim some of the same clusters)";
 constexpr const char* kChainAssumedNote = "  (its FAT chain is lost: read as consecutive clusters)";
+constexpr const char* kClusterInferredNote = "  (the high word of its first cluster was cleared: its first cluster is a guess)";
 
 // A folder's or file's unread sectors, by its position in the store.
 std::uint64_t FolderUnread(const UnreadMarks* marks, std::uint32_t position) {
@@ -78,6 +79,7 @@ Line FileLine(const typename Kind::File& file, std::size_t depth, std::uint64_t 
   std::string note = !Kind::Recoverable(file) ? Kind::kNotRecoverableNote
                      : Kind::BeyondVolume(file) ? kBeyondVolumeNote
                                                 : "";
+  if (Kind::ClusterInferred(file)) note += kClusterInferredNote;
   if (Kind::FragmentInferred(file)) note += kFragmentNote;
   if (Kind::ChainAssumed(file)) note += kChainAssumedNote;
   if (!Kind::ConflictsWith(file).empty()) note += kConflictNote;

@@ -54,8 +54,9 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t
   found.fat2Start = fatCount == 2 ? found.fat1Start + found.sectorsPerFat : 0;
   // A small FAT16 volume keeps its length in the 16-bit field alone; with the
   // 32-bit one taken as it is, its end would be its boot sector.
-  geometry.end = sector + FatTotalSectors(boot);
-  found.volumeEnd = geometry.end;
+  const std::uint32_t total = FatTotalSectors(boot);
+  geometry.end = sector + total;
+  found.volumeEnd = total != 0 ? geometry.end - 1 : 0;
   // Partitions start at sector 63 or later; a FAT12 floppy disk has no
   // partition table, its data begins a few dozen sectors in.
   const std::uint32_t lowestBase = found.fsType == FsType::fat12 ? sector + 1 : 63;

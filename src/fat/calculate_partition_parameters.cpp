@@ -151,7 +151,7 @@ FatRegion InferFatRegion(VolumeContext& context, FsType type, std::uint32_t fatS
   ReadSectorsZeroed(context.reader, fatStart, 1, fat1);
   const std::uint64_t span = std::uint64_t{firstDataSector} - fatStart;
   const std::uint64_t fixedRoot = type == FsType::fat32 ? 0 : rootGuess;
-  if (!StartsFat(fat1) || span <= fixedRoot) {
+  if (!StartsFat(fat1)) {
     // FAT #1 was not found where it was looked for: two FATs, as a rule.
     region.rootDirSectors = static_cast<std::uint32_t>(fixedRoot);
     region.sectorsPerFat = static_cast<std::uint32_t>(span > fixedRoot ? (span - fixedRoot) / 2 : 0);
@@ -177,8 +177,8 @@ FatRegion InferFatRegion(VolumeContext& context, FsType type, std::uint32_t fatS
     return region;
   }
   region.fatCount = 1;
-  region.rootDirSectors = rootGuess;
-  region.sectorsPerFat = static_cast<std::uint32_t>(span - rootGuess);
+  region.rootDirSectors = span > rootGuess ? rootGuess : 0;
+  region.sectorsPerFat = static_cast<std::uint32_t>(span - region.rootDirSectors);
   return region;
 }
 

@@ -250,6 +250,7 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
     file.clusterInferred = chosen.guessed;
   }
   if (!Stopped()) InferLayouts(store);
+  CutRunsAtVolumeEnd(store);
   // Where a live file or folder starts, its chain is its own, not a deleted
   // file's: a folder made after the file was deleted can take its clusters.
   std::unordered_set<std::uint32_t> liveStarts;
@@ -265,8 +266,16 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
   std::sort(directoryClusters.begin(), directoryClusters.end());
   for (std::uint32_t position = 0; position < files.Size() && !Stopped(); ++position) {
     FatFileItem& file = files.At(position);
-    // Clusters worked out around other files are free ones.
-    if (!file.deleted || file.size == 0 || file.noClusterFits || file.fragmentInferred) continue;
+    if (!file.deleted || file.size == 0 || file.noClusterFits) continue;
+    const auto taken = [&](std::uint64_t first, std::uint64_t count) {
+      return AnyIn(directoryClusters, first, count) || Allocation().AnyAllocated(first, count);
+    };
+    if (file.fragmentInferred) {
+      // Clusters worked out around other files are free ones; those of a run
+      // cut at the volume's end may not be.
+      for (const ClusterRun& run : file.clusterRuns) file.overwritten = file.overwritten || taken(run.first, run.count);
+      continue;
+    }
     const std::uint64_t clusters = clustersOf(file);
     // A cluster read as a folder's directory holds its entries, whatever
     // the FAT says of it (a deleted folder's is free).
@@ -281,6 +290,22 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
     file.overwritten = true;
   }
   if (!Stopped()) MarkConflicts(store, ownChain);
+}
+
+void DeletedClusterResolver::CutRunsAtVolumeEnd(ItemStore& store) {
+  const std::uint64_t clusterBytes = std::uint64_t{volume_.sectorsPerCluster} * kSectorSize;
+  for (std::uint32_t position = 0; position < store.FatFiles().Size(); ++position) {
+    FatFileItem& file = store.FatFiles().At(position);
+    if (!file.deleted || file.size == 0 || file.noClusterFits || !file.clusterRuns.empty() || file.firstCluster < 2 ||
+        file.firstCluster > lastCluster_) {
+      continue;
+    }
+    const std::uint64_t clusters = (file.size + clusterBytes - 1) / clusterBytes;
+    const std::uint64_t inside = std::uint64_t{lastCluster_} - file.firstCluster + 1;
+    if (clusters <= inside) continue;
+    file.clusterRuns = {{file.firstCluster, static_cast<std::uint32_t>(inside)}};
+    file.fragmentInferred = true;
+  }
 }
 
 void DeletedClusterResolver::MarkConflicts(ItemStore& store, const std::vector<std::uint32_t>& ownChain) {

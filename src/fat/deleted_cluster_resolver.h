@@ -55,6 +55,11 @@ class DeletedClusterResolver {
   bool OwnsChain(std::uint32_t first, std::uint64_t clusters);
   bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
   void InferLayouts(ItemStore& store);
+  // A deleted file read from consecutive clusters that would pass the
+  // volume's last one lay partly elsewhere: it is read from those inside,
+  // marked as worked out (fragmentInferred), and the rest comes back as
+  // zeros; no read leaves the volume.
+  void CutRunsAtVolumeEnd(ItemStore& store);
   // Names, for every deleted file, the other deleted files that would be
   // read from some of the same clusters (not those along their own chain).
   void MarkConflicts(ItemStore& store, const std::vector<std::uint32_t>& ownChain);

@@ -84,8 +84,12 @@ DirectoryEntry DecodeDirectoryEntry(Bytes entries, unsigned index, FsType fsType
   // A long name that is no text leaves the file its short name.
   if (longName && !IsDecodableName(*longName)) longName.reset();
   // The short entry vouches for the entry; so does, as it always did, a long
-  // name clean enough for any system.
-  if (!IsAcceptableShortName(shortName) && !(longName && IsAcceptableName(*longName))) {
+  // name clean enough for any system. A live entry is the driver's own: a
+  // character FAT forbids in its short name (a '?' a camera wrote) leaves
+  // the file as real as any other, so only control characters refuse it.
+  const bool shortNameVouches =
+      IsAcceptableShortName(shortName) || (!result.deletedMark && IsListableLiveShortName(shortName));
+  if (!shortNameVouches && !(longName && IsAcceptableName(*longName))) {
     result.verdict = EntryVerdict::unacceptableName;
     return result;
   }

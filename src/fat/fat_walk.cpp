@@ -196,11 +196,15 @@ EntryLimits FatEntryLimits(const VolumeParameters& volume, std::uint32_t lastSec
   if (perCluster == 0) return {};
   const std::uint64_t rangeClusters =
       std::uint64_t{lastSector} + 1 <= firstDataSector ? 0 : (std::uint64_t{lastSector} + 1 - firstDataSector) / perCluster;
-  // A partition entry can be shorter than its file system: the clusters its
-  // FAT can address count too (entries 0 and 1 hold no cluster).
+  // The clusters its FAT can address (entries 0 and 1 hold no cluster).
   const std::uint64_t fatEntries = FatEntriesIn(std::uint64_t{volume.sectorsPerFat} * kSectorSize, volume.fsType);
   const std::uint64_t fatClusters = fatEntries > 2 ? fatEntries - 2 : 0;
-  const std::uint64_t dataClusters = std::max(rangeClusters, fatClusters);
+  // Where the volume's own size is known, its clusters end there, though its
+  // last FAT sector has room for more; where only the range is, a partition
+  // entry can be shorter than its file system, and what the FAT addresses
+  // counts too.
+  const bool sizeKnown = volume.volumeEnd != 0 && rangeClusters != 0 && fatClusters != 0;
+  const std::uint64_t dataClusters = sizeKnown ? std::min(rangeClusters, fatClusters) : std::max(rangeClusters, fatClusters);
   if (dataClusters == 0) return {};
   EntryLimits limits;
   limits.lastCluster = static_cast<std::uint32_t>(std::min<std::uint64_t>(dataClusters + 1, UINT32_MAX));

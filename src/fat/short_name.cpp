@@ -76,4 +76,12 @@ bool IsAcceptableShortName(std::u16string_view name) {
   return true;
 }
 
+bool IsListableLiveShortName(std::u16string_view name) {
+  if (name.empty()) return false;
+  for (const char16_t unit : name) {
+    if (unit < 0x20 || unit == 0x7F) return false;
+  }
+  return true;
+}
+
 }  // namespace salvex

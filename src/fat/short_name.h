@@ -25,4 +25,7 @@ std::u16string DecodeShortName(Bytes entry);
 // sound as any other, and neither reaches the host as a separator.
 bool IsAcceptableShortName(std::u16string_view name);
 
+// A live entry's short name: any name without control characters.
+bool IsListableLiveShortName(std::u16string_view name);
+
 }  // namespace salvex

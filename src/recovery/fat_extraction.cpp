@@ -26,10 +26,17 @@ bool CopyClusters(ExtractionContext& context, const ExtractionRequest& request, 
   const std::uint64_t limit = lastCluster != 0 ? lastCluster : UINT32_MAX;
   const std::uint64_t clusters = (request.size + clusterBytes - 1) / clusterBytes;
   for (std::uint64_t index = 0; index < clusters && !copier.Done() && !copier.Interrupted();) {
+    if (!chain.empty() && index >= chain.size()) {
+      // Clusters worked out only as far as the volume's end: the rest is
+      // not on it, and comes back as zeros.
+      copier.CopySectors(0, (clusters - index) * volume.sectorsPerCluster, true);
+      break;
+    }
     const std::uint64_t first = clusterAt(index);
     if (first > limit) return false;
     std::uint64_t count = 1;
-    while (count < maxStretch && index + count < clusters && clusterAt(index + count) == first + count &&
+    while (count < maxStretch && index + count < clusters && (chain.empty() || index + count < chain.size()) &&
+           clusterAt(index + count) == first + count &&
            first + count <= limit) {
       ++count;
     }

@@ -48,6 +48,7 @@ void Append(RecoverySummary& into, RecoverySummary&& from) {
   append(into.cutShort, from.cutShort);
   append(into.damagedChains, from.damagedChains);
   append(into.conflicting, from.conflicting);
+  append(into.guessedClusters, from.guessedClusters);
   append(into.notRecoverable, from.notRecoverable);
   append(into.escapedNames, from.escapedNames);
 }
@@ -212,7 +213,20 @@ class Recovery {
   void RecoverFile(ExtractionContext& context, const typename Kind::File& file, const HostFolder& folder,
                    RecoverySummary& summary) const {
     if (Stopped()) return;
-    Account(Extract(context, file, folder), folder, Kind::Overwritten(file), ClaimedToo(file), summary);
+    Account(Extract(context, file, folder), folder, Kind::Overwritten(file), ClaimedToo(file), Guesses(file),
+            summary);
+  }
+
+  // What is guessed about where the file's bytes lie; empty when nothing is.
+  static std::string Guesses(const typename Kind::File& file) {
+    std::string guesses;
+    const auto add = [&](bool guessed, const char* what) {
+      if (guessed) guesses += (guesses.empty() ? "" : "; ") + std::string(what);
+    };
+    add(Kind::ClusterInferred(file), "the high word of its first cluster was cleared, so its first cluster is a guess");
+    add(Kind::FragmentInferred(file), "its clusters were worked out around other files");
+    add(Kind::ChainAssumed(file), "its FAT chain is lost, so it was read as consecutive clusters");
+    return guesses;
   }
 
   // The other deleted files said to claim some of the file's clusters, by
@@ -228,7 +242,7 @@ class Recovery {
   }
 
   static void Account(const ExtractionResult& result, const HostFolder& folder, bool overwritten,
-                      const std::string& claimedToo, RecoverySummary& summary) {
+                      const std::string& claimedToo, const std::string& guesses, RecoverySummary& summary) {
     const std::string path = folder.PathOf(result.name);
     switch (result.outcome) {
       case ExtractionOutcome::notStarted: return;
@@ -255,6 +269,7 @@ class Recovery {
     summary.bytesWritten += result.bytesWritten;
     if (overwritten) ++summary.writtenOverwritten;
     if (!claimedToo.empty()) summary.conflicting.push_back(path + ": also claimed by " + claimedToo);
+    if (!guesses.empty()) summary.guessedClusters.push_back(path + ": " + guesses);
     if (result.unreadableSectors > 0) summary.withUnreadableSectors.push_back({path, result.unreadableSectors});
     if (result.nameEscaped) summary.escapedNames.push_back(path);
     if (!result.chainDamage.empty()) summary.damagedChains.push_back(path + ": " + result.chainDamage);

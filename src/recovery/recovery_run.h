@@ -46,6 +46,10 @@ struct RecoverySummary {
   // "path: also claimed by OTHER, ...": written from clusters other deleted
   // files would be read from too, so at most one of them is right.
   std::vector<std::string> conflicting;
+  // "path: why": written from clusters that are a guess (a first cluster
+  // whose high word was cleared, clusters worked out around other files, a
+  // lost chain read as consecutive clusters).
+  std::vector<std::string> guessedClusters;
   std::vector<std::string> notRecoverable;      // "path: reason": NTFS-compressed or encrypted, FAT cluster lost
   std::vector<std::string> escapedNames;        // written under a name whose control characters became %XX
   std::uint32_t emptyFiles = 0;                 // NTFS files of 0 bytes, not created

@@ -47,8 +47,15 @@ bool IsUsableFatGeometry(VolumeContext& context, const FatBootFields& fields, Fs
   return AreSoundFatFields(fields, fsType) && LastFatBeginsWithMediaByte(context, fields, boot[kMediaByte]);
 }
 
-// Stores where the FATs lie; returns the first sector after them.
-std::uint32_t StoreFatGeometry(VolumeParameters& volume, std::uint32_t rangeStart, const FatBootFields& fields) {
+// Stores where the FATs lie, and where the volume ends when its boot sector
+// says; returns the first sector after the FATs.
+std::uint32_t StoreFatGeometry(VolumeParameters& volume, std::uint32_t rangeStart, const FatBootFields& fields,
+                               Bytes boot) {
+  // No cluster lies past the volume's last sector, though its last FAT
+  // sector has room for entries of some.
+  const std::uint64_t total = FatTotalSectors(boot);
+  const std::uint64_t end = std::uint64_t{rangeStart} + total - 1;
+  volume.volumeEnd = total != 0 && end <= UINT32_MAX ? static_cast<std::uint32_t>(end) : 0;
   volume.sectorsPerFat = fields.sectorsPerFat;
   volume.sectorsPerCluster = fields.sectorsPerCluster;
   volume.reservedSectors = fields.reservedSectors;
@@ -68,12 +75,12 @@ bool ReadFat32(VolumeContext& context) {
   FatBootFields fields = DecodeFat32BootFields(boot);
   if (!IsUsableFatGeometry(context, fields, FsType::fat32, boot)) {
     // The backup's fields are tried even without its signature.
-    const SectorBuffer backup = ReadSector(context, start + kFat32BackupOffset);
-    fields = DecodeFat32BootFields(backup);
-    if (!IsUsableFatGeometry(context, fields, FsType::fat32, backup)) return false;
+    boot = ReadSector(context, start + kFat32BackupOffset);
+    fields = DecodeFat32BootFields(boot);
+    if (!IsUsableFatGeometry(context, fields, FsType::fat32, boot)) return false;
   }
   VolumeParameters& volume = context.volume;
-  const std::uint32_t dataStart = StoreFatGeometry(volume, start, fields);
+  const std::uint32_t dataStart = StoreFatGeometry(volume, start, fields, boot);
   volume.rootDirSectors = 0;
   volume.rootDirStart = fields.rootCluster;
   volume.clusterBase = dataStart - 2 * fields.sectorsPerCluster;
@@ -88,7 +95,7 @@ bool ReadFixedRootFat(VolumeContext& context) {
   const FatBootFields fields = DecodeFat16BootFields(boot);
   if (!IsUsableFatGeometry(context, fields, context.volume.fsType, boot)) return false;
   VolumeParameters& volume = context.volume;
-  volume.rootDirStart = StoreFatGeometry(volume, start, fields);
+  volume.rootDirStart = StoreFatGeometry(volume, start, fields, boot);
   // 16 entries of 32 bytes per sector; a last sector partly used is the root's too.
   volume.rootDirSectors = (fields.rootEntries + 15) / 16;
   volume.clusterBase = volume.rootDirStart + volume.rootDirSectors - 2 * fields.sectorsPerCluster;
@@ -195,6 +202,8 @@ bool ReadExfat(VolumeContext& context) {
 
 bool ReadVolumeParameters(VolumeContext& context) {
   context.volume.fsType = context.scan.selectedFsType;
+  // What a found file system's mount left says nothing of this volume.
+  if (context.scan.selectedFsType != FsType::none) context.volume.volumeEnd = 0;
   switch (context.scan.selectedFsType) {
     case FsType::fat32: return ReadFat32(context);
     case FsType::fat12:

@@ -175,6 +175,7 @@ std::string ItemListModel::WarningText(std::size_t row) const {
     text += line;
   };
   add(file.overwritten, kOverwrittenToolTip);
+  add(file.clusterInferred, kClusterInferredToolTip);
   add(file.fragmentInferred, kFragmentInferredToolTip);
   add(file.chainAssumed, kChainAssumedToolTip);
   add(!file.conflictsWith.empty(), kConflictToolTip);

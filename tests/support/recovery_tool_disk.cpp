@@ -15,7 +15,8 @@ fs::path ScratchOf(const fs::path& image) { return image.string() + ".files"; }
 }  // namespace
 
 RecoveryToolDisk::RecoveryToolDisk(fs::path image, FsType type, std::uint32_t sectorsPerCluster,
-                                   std::uint32_t partitionSectors, std::uint32_t reservedSectors)
+                                   std::uint32_t partitionSectors, std::uint32_t reservedSectors,
+                                   std::uint32_t fatCount)
     : MtoolsVolume(image, kPartitionStart, ScratchOf(image)) {
   { std::ofstream create(Image(), std::ios::binary); }
   fs::resize_file(Image(), std::uint64_t{kPartitionStart + partitionSectors} * kSectorSize);
@@ -25,7 +26,7 @@ RecoveryToolDisk::RecoveryToolDisk(fs::path image, FsType type, std::uint32_t se
              "\\n' | sfdisk --quiet --no-reread --no-tell-kernel " + ShellQuote(Image().string()));
   RunChecked("SOURCE_DATE_EPOCH=" + std::to_string(kToolEpoch) + " mkfs.fat -F " +
              (type == FsType::fat32 ? "32" : type == FsType::fat12 ? "12" : "16") + " -s " +
-             std::to_string(sectorsPerCluster) +
+             std::to_string(sectorsPerCluster) + " -f " + std::to_string(fatCount) +
              (reservedSectors != 0 ? " -R " + std::to_string(reservedSectors) : std::string()) +
              " -i 5a1e0a11 --offset " + std::to_string(kPartitionStart) + " " + ShellQuote(Image().string()) + " " +
              std::to_string(partitionSectors / 2));

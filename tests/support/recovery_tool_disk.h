@@ -16,9 +16,10 @@ class RecoveryToolDisk : public MtoolsVolume {
   static constexpr std::uint32_t kPartitionStart = 2048;
 
   // Throws ToolFailure with the tool's output when a tool fails.
-  // `reservedSectors` 0 leaves the count to mkfs.fat.
+  // `reservedSectors` 0 leaves the count to mkfs.fat; `fatCount` 1 makes a
+  // volume with a single FAT, as cameras do.
   RecoveryToolDisk(std::filesystem::path image, FsType type, std::uint32_t sectorsPerCluster,
-                   std::uint32_t partitionSectors, std::uint32_t reservedSectors = 0);
+                   std::uint32_t partitionSectors, std::uint32_t reservedSectors = 0, std::uint32_t fatCount = 2);
 
   // A FAT12 floppy disk image of `kibibytes` (1440: 3.5-inch high density)
   // made by mkfs.fat alone: its volume fills it, without a partition table.

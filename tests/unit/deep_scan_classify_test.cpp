@@ -62,7 +62,7 @@ struct FoundFat {
   std::uint32_t clusterBase;
   std::uint32_t sectorsPerCluster;
   std::uint32_t rootDirStart;
-  std::uint32_t volumeEnd;  // 0: unknown
+  std::uint32_t volumeEnd;  // its last sector; 0: unknown
 };
 
 struct FatCase {
@@ -85,7 +85,7 @@ const FatCase kFatCases[] = {
      // 2079 + 8 x 5 and 2079 + 8 x 6 fit; 2120 does not; cluster 13000 would
      // fit but lies past the volume's end at 63 + 100000.
      {{2119, 5}, {2120, 5}, {2127, 6}, {2079 + 8 * 13000, 13000}},
-     {{"FAT32 @63", 2079, 8, 2, 100063}},
+     {{"FAT32 @63", 2079, 8, 2, 100062}},
      {1, kU, 1, kU}},
     {"TheBackupBootSectorSixSectorsOnPlacesNothing",
      FsType::fat32,
@@ -93,7 +93,7 @@ const FatCase kFatCases[] = {
      // meets none of the folders.
      {{63, kFat32At63}, {69, kFat32At63}},
      {{2119, 5}, {2127, 6}},
-     {{"FAT32 @63", 2079, 8, 2, 100063}},
+     {{"FAT32 @63", 2079, 8, 2, 100062}},
      {1, 1}},
     {"ABootSectorWhoseClustersStartBelowSector63YieldsNothing",
      FsType::fat16,
@@ -118,7 +118,7 @@ const FatCase kFatCases[] = {
        {.fat32 = false, .reservedSectors = 4, .sectorsPerFat = 32, .sectorsPerCluster = 4, .totalSectors = 30000,
         .totalIn16Bits = true}}},
      {{155 + 4 * 5, 5}},
-     {{"FAT16 @63", 155, 4, 131, 63 + 30000}},
+     {{"FAT16 @63", 155, 4, 131, 63 + 30000 - 1}},
      {1}},
     {"TwoFoldersGiveTheClusterSizeAndTheStart",
      FsType::fat16,

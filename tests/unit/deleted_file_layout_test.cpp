@@ -68,7 +68,18 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"FilesOneAfterAnother", {{10, 3}, {13, 2}, {20, 1}}, {}, {{10, 11, 12}, {13, 14}, {20}}},
         LayoutCase{"AllocatedClustersAreSkipped", {{10, 3}, {20, 2}}, {11, 21, 22}, {{10, 12, 13}, {20, 23}}},
         LayoutCase{"TurnsSkipAllocatedClusters", {{10, 2}, {12, 2}}, {11, 13}, {{10, 14}, {12, 15}}},
-        LayoutCase{"CutShortByTheVolumesEnd", {{10, 2}, {37, 5}}, {}, {{10, 11}, {}}}),
+        LayoutCase{"CutShortByTheVolumesEnd", {{10, 2}, {37, 5}}, {}, {{10, 11}, {}}},
+        // Written an hour apart, B was there first: A goes round it.
+        LayoutCase{"FilesWrittenApartDoNotTakeTurns",
+                   {{10, 3, 0}, {11, 3, 3600}, {16, 1, 0}},
+                   {},
+                   {{10, 14, 15}, {11, 12, 13}, {16}}},
+        // OLD (3-5) deleted, then A written over 2-7 and deleted too: A's
+        // free run holds OLD whole, so A takes it and OLD gets no layout.
+        LayoutCase{"AFreeRunHoldingLaterFilesWholeIsTakenWhole",
+                   {{2, 6}, {3, 3}, {20, 1}},
+                   {},
+                   {{2, 3, 4, 5, 6, 7}, {}, {20}}}),
     [](const ::testing::TestParamInfo<LayoutCase>& param) { return param.param.name; });
 
 // 100,000 files in pairs written in turns: the questions asked of the FAT

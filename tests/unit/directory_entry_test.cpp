@@ -99,7 +99,7 @@ TEST(DecodeDirectoryEntry, SortsEntriesByWhatTheyAre) {
   std::vector<EntryBytes> entries{
       MakeShortEntry({"EMPTY   TXT", 0x20, 0, 0}),       // empty file: no first cluster, still a file
       MakeShortEntry({"VOLUME     ", 0x08, 0, 0}),       // volume label
-      MakeShortEntry({"WHAT?   TXT", 0x20, 9, 10}),      // '?' cannot stand in a name
+      MakeShortEntry({"WHAT\x01   TXT", 0x20, 9, 10}),   // a control character cannot stand in a name
       MakeShortEntry({"DOCS       ", 0x10, 12, 0}),
   };
   for (const EntryBytes& entry : testing::MakeLongNameEntries(u"Отчёт.doc", "_____   DOC")) entries.push_back(entry);
@@ -179,11 +179,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // A lone surrogate is no text: the short name stands in.
                       HostileNameCase{std::u16string{u'x', char16_t(0xD800), u'.', u't'}, "X~1     T  ", "X~1.T"},
                       HostileNameCase{u"", "A/B     TXT", "A/B.TXT"},
-                      HostileNameCase{u"", "A?B     TXT", nullptr},
+                      // A live entry with a character FAT forbids is still a file.
+                      HostileNameCase{u"", "A?B     TXT", "A?B.TXT"},
+                      HostileNameCase{u"", "A\x01" "B     TXT", nullptr},
                       // A clean long name vouches for a short name no driver writes...
                       HostileNameCase{u"fine.txt", "A?B     TXT", "fine.txt"},
                       // ...one with control characters does not.
-                      HostileNameCase{u"esc\x1b.txt", "A?B     TXT", nullptr}));
+                      HostileNameCase{u"esc\x1b.txt", "A\x01" "B     TXT", nullptr}));
 
 TEST(DecodeDirectoryEntry, RandomBytesRarelyPassForEntries) {
   std::mt19937 random(20261208);
