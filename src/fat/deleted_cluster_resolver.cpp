@@ -221,8 +221,9 @@ void DeletedClusterResolver::InferLayouts(ItemStore& store) {
   const FatOccupancy occupancy(allocation, std::move(held));
   std::vector<DeletedFileLayout> layouts = InferDeletedFileLayouts(starts, occupancy, limit, &stop_);
   for (std::size_t i = 0; i < order.size(); ++i) {
-    // One run is what consecutive clusters from the first one give anyway.
-    if (layouts[i].runs.size() < 2) continue;
+    // One run is what consecutive clusters from the first one give anyway,
+    // unless another file could have taken them.
+    if (layouts[i].runs.empty() || (layouts[i].runs.size() < 2 && !layouts[i].contested)) continue;
     FatFileItem& file = files.At(order[i]);
     file.clusterRuns = std::move(layouts[i].runs);
     file.fragmentInferred = true;

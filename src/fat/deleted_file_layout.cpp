@@ -61,6 +61,7 @@ class Allocator {
     cursor_ = first + 1;
     lastGivenFirstOf_ = file;
     if (remaining_[file] == 0) return;
+    layouts_[file].contested = !alone;
     if (together) {
       // Files written together take turns, cluster by cluster.
       takesTurns_[file] = takesTurns_[partner] = true;

@@ -35,6 +35,9 @@ inline constexpr std::int64_t kWrittenTogetherSeconds = 60;
 // clusters).
 struct DeletedFileLayout {
   std::vector<ClusterRun> runs;
+  // It started while another file still needed clusters: which of them
+  // took the clusters between is a guess, even where its own came in one run.
+  bool contested = false;
 };
 
 // Works out where the bytes of deleted files lie, all of them together, as
