@@ -5,6 +5,7 @@
 #include "deepscan/directory_reader.h"
 #include "deepscan/mount.h"
 #include "deepscan/orphan_directory_clusters.h"
+#include "deepscan/sector_tests.h"
 #include "fat/deleted_cluster_resolver.h"
 #include "fat/cluster_chain.h"
 #include "fat/directory_decoder.h"
@@ -16,19 +17,30 @@ namespace {
 constexpr std::uint32_t kFat16RootSectors = 32;
 constexpr std::uint32_t kFat16FatSearch = 550;
 constexpr std::uint32_t kFat32FatSearch = 30000;
-constexpr std::uint32_t kFirstPossibleFat = 63;
-// A FAT12 floppy disk has no partition table: its FAT begins in sector 1.
-constexpr std::uint32_t kFirstPossibleFat12 = 1;
+// A volume without a partition table (a floppy disk, a card formatted
+// whole) has its FAT from sector 1 on.
+constexpr std::uint32_t kFirstPossibleFat = 1;
 constexpr std::uint32_t kFatSearchChunk = 128;
 
-// The sectors of a fixed root to read: FAT16's 512 entries, or a FAT12
-// root's own (a floppy disk's holds 224 entries, 14 sectors) where it ends
-// before cluster 2 does begin.
+// The sectors of a fixed root to read: FAT16's usual 512 entries, or a
+// smaller root's own (a floppy disk's holds 224 entries, 14 sectors) where
+// it ends before cluster 2 does begin.
 std::uint32_t FixedRootSectors(const VolumeParameters& volume) {
-  if (volume.fsType != FsType::fat12) return kFat16RootSectors;
   const std::uint64_t dataStart = std::uint64_t{volume.clusterBase} + 2 * std::uint64_t{volume.sectorsPerCluster};
   if (dataStart <= volume.rootDirStart) return kFat16RootSectors;
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(kFat16RootSectors, dataStart - volume.rootDirStart));
+}
+
+// The first sector from `fatStart` + 1 up to the data area that holds
+// directory entries; 0 when none does.
+std::uint32_t FirstDirectorySectorAfter(VolumeContext& context, std::uint32_t fatStart, const VolumeParameters& volume) {
+  const std::uint64_t dataStart = std::uint64_t{volume.clusterBase} + 2 * std::uint64_t{volume.sectorsPerCluster};
+  SectorBuffer sector{};
+  for (std::uint64_t s = std::uint64_t{fatStart} + 1; s < dataStart && !context.scan.StopRequested(); ++s) {
+    ReadSectorsZeroed(context.reader, s, 1, sector);
+    if (HoldsDirectoryEntries(sector)) return static_cast<std::uint32_t>(s);
+  }
+  return 0;
 }
 
 std::string LostFolderName(std::uint32_t cluster) { return "Dir" + std::to_string(cluster); }
@@ -65,7 +77,7 @@ void FindFats(VolumeContext& context) {
   ui.SetProgress(0);
   ui.ShowProgress(true);
   const std::uint32_t reach = HasFixedRoot(volume.fsType) ? kFat16FatSearch : kFat32FatSearch;
-  const std::uint32_t lowest = volume.fsType == FsType::fat12 ? kFirstPossibleFat12 : kFirstPossibleFat;
+  const std::uint32_t lowest = kFirstPossibleFat;
   const std::uint32_t from = volume.clusterBase > reach ? std::max(volume.clusterBase - reach, lowest) : lowest;
   std::vector<std::uint32_t> fats;
   std::vector<std::uint8_t> chunk(kFatSearchChunk * kSectorSize);
@@ -93,7 +105,12 @@ void FindFats(VolumeContext& context) {
   }
   if (fats.empty()) return;
   volume.fat1Start = fats[0];
-  if (fats.size() < 2) return;
+  if (fats.size() < 2) {
+    // One FAT: a fixed root begins with the first sector after it that holds
+    // directory entries (the FAT's own sectors hold links, or zeros).
+    if (HasFixedRoot(volume.fsType)) volume.rootDirStart = FirstDirectorySectorAfter(context, fats[0], volume);
+    return;
+  }
   volume.fat2Start = fats[1];
   volume.sectorsPerFat = fats[1] - fats[0];
   if (HasFixedRoot(volume.fsType)) volume.rootDirStart = volume.fat2Start + volume.sectorsPerFat;

@@ -21,6 +21,13 @@ constexpr std::size_t kFileFields = 21;
 
 constexpr std::size_t kRunBytes = 8;
 constexpr std::size_t kExtentFixedBytes = 8 + 8 + 1 + 4;
+// A file record's deleted byte: bit 0 deleted, as it always was; bit 1 its
+// first cluster was guessed (its high word cleared), bit 2 its high word was
+// cleared. Older readers look at bit 0 alone, and older files leave the
+// others clear.
+constexpr std::uint8_t kDeletedFlag = 1;
+constexpr std::uint8_t kClusterInferredFlag = 2;
+constexpr std::uint8_t kHighWordClearedFlag = 4;
 constexpr std::uint8_t kOverwrittenMark = 1;
 constexpr std::uint8_t kChainAssumedMark = 2;
 
@@ -106,7 +113,8 @@ std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const Volume
     out.U16(file.writeDate);
     out.U16(file.accessDate);
     out.U32(static_cast<std::uint32_t>(file.size));  // FAT sizes are 32-bit
-    out.U8(file.deleted ? 1 : 0);
+    out.U8((file.deleted ? kDeletedFlag : 0) | (file.clusterInferred ? kClusterInferredFlag : 0) |
+           (file.highWordCleared ? kHighWordClearedFlag : 0));
     out.U32(file.id);
   }
   if (volume.fsType == FsType::exfat) WriteExfatExtents(out, store);
@@ -168,7 +176,10 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
     item.writeDate = in.U16();
     item.accessDate = in.U16();
     item.size = in.U32();
-    item.deleted = (in.U8() & 1) != 0;
+    const std::uint8_t flags = in.U8();
+    item.deleted = (flags & kDeletedFlag) != 0;
+    item.clusterInferred = (flags & kClusterInferredFlag) != 0;
+    item.highWordCleared = (flags & kHighWordClearedFlag) != 0;
     in.U32();  // the stored id: files are numbered again
     snapshot.files.push_back(std::move(item));
   }

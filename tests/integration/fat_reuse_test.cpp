@@ -16,6 +16,7 @@
 #include "support/json_value.h"
 #include "support/recovery_tool_disk.h"
 #include "support/scan_results.h"
+#include "support/tool_images.h"
 #include "support/tool_runner.h"
 
 namespace salvex::testing {
@@ -75,7 +76,8 @@ struct OneFatCase {
 class OneFatTest : public FatReuseTest, public ::testing::WithParamInterface<OneFatCase> {};
 
 // A file written into the hole another left, and on past the file after it,
-// on a volume with one FAT: its chain is read from that FAT, in both scans.
+// on a volume with one FAT: its chain is read from that FAT, in both scans,
+// and again when the boot sector is lost and the geometry is worked out.
 TEST_P(OneFatTest, LiveFilesComeBackFromTheOnlyFat) {
   const OneFatCase& c = GetParam();
   RecoveryToolDisk disk(image, c.type, 1, c.sectors, 0, 1);
@@ -86,24 +88,32 @@ TEST_P(OneFatTest, LiveFilesComeBackFromTheOnlyFat) {
   disk.Delete({"hole.bin"});
   if (c.type == FsType::fat32) disk.ForgetNextFreeCluster();
   disk.CopyFiles("", {{"grown.bin", grown, kNoon2000}});
-  disk.MakeFolders({"sub"});
-  disk.CopyFiles("sub", {{"nested.bin", nested, kNoon2000}});
+  // Two folders: the geometry of a volume without its boot sector comes
+  // from where their clusters lie.
+  disk.MakeFolders({"sub", "sub/deeper"});
+  disk.CopyFiles("sub/deeper", {{"nested.bin", nested, kNoon2000}});
   ASSERT_GT(disk.ClusterRuns("grown.bin").size(), 1u) << "grown.bin should be fragmented";
 
   const std::string partition = ShellQuote(image.string()) + " --partition 1";
-  for (const std::string& options : {partition, "--fs " + std::string(c.fs) + " " + partition + " --mount 1"}) {
+  const std::string mount = "--fs " + std::string(c.fs) + " " + partition + " --mount 1";
+  const auto check = [&](const std::string& options) {
     SCOPED_TRACE(options);
     const fs::path out = RecoverAll(options);
     EXPECT_EQ(ReadWholeFile(out / "grown.bin"), grown);
     EXPECT_EQ(ReadWholeFile(out / "kept.bin"), kept);
-    // The mount names a folder from its cluster when no entry names it.
-    const fs::path sub = fs::exists(out / "sub") ? out / "sub" : out;
     bool nestedBack = false;
-    for (const auto& entry : fs::recursive_directory_iterator(sub)) {
+    for (const auto& entry : fs::recursive_directory_iterator(out)) {
       nestedBack = nestedBack || (entry.path().filename() == "nested.bin" && ReadWholeFile(entry.path()) == nested);
     }
     EXPECT_TRUE(nestedBack);
-  }
+  };
+  check(partition);
+  check(mount);
+  const std::uint64_t boot = RecoveryToolDisk::kPartitionStart;
+  PatchImage(image, boot * kSectorSize, std::string(kSectorSize, '\0'));
+  if (c.type == FsType::fat32) PatchImage(image, (boot + 6) * kSectorSize, std::string(kSectorSize, '\0'));
+  check(partition);
+  check(mount);
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, OneFatTest,

@@ -285,6 +285,28 @@ TEST(TreeSnapshot, RoundTripKeepsEveryItemAndNumbersFilesAgain) {
   EXPECT_EQ(loaded.FatFolders().ChildrenOf(3).size(), 1u);
 }
 
+// A first cluster guessed for an entry whose high word was cleared stays a
+// guess once loaded, in bits of the deleted byte that older readers skip.
+TEST(TreeSnapshot, AGuessedFirstClusterKeepsItsMark) {
+  ItemStore store;
+  FatFileItem guessed;
+  guessed.name = "x.jpg";
+  guessed.firstCluster = 0x10005;
+  guessed.size = 100;
+  guessed.deleted = true;
+  guessed.highWordCleared = true;
+  guessed.clusterInferred = true;
+  store.AddFatFile(guessed);
+  ScanState scan;
+  ApplyRange(kRange, scan);
+  const TreeSnapshot loaded = DecodeTreeSnapshot(EncodeTreeSnapshot(scan, Fat32Volume(), store));
+  ASSERT_EQ(loaded.files.size(), 1u);
+  EXPECT_TRUE(loaded.files[0].deleted);
+  EXPECT_TRUE(loaded.files[0].clusterInferred);
+  EXPECT_TRUE(loaded.files[0].highWordCleared);
+  EXPECT_EQ(loaded.files[0].firstCluster, 0x10005u);
+}
+
 // exFAT's files keep what FAT's records cannot hold: sizes past 4 GiB, the
 // valid data length, the overwritten and chain-assumed marks and the
 // clusters the scan chose;
