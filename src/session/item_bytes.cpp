@@ -27,6 +27,7 @@ ItemBytes ReadRequestBytes(Session& session, ItemReadRequest item, std::size_t l
   read.bytes = std::move(result.bytes);
   read.unreadableSectors = result.unreadableSectors;
   read.error = result.error;
+  read.chainGuessed = !result.chainDamage.empty();
   read.whole = !run.stopSaving && read.bytes.size() == request.size &&
                (result.outcome == ExtractionOutcome::written || result.outcome == ExtractionOutcome::empty);
   return read;
@@ -72,7 +73,7 @@ std::optional<bool> ItemLooksIntact(Session& session, std::uint32_t position, Re
   const ItemBytes read = ReadItemBytes(session, position, static_cast<std::size_t>(size), run);
   if (!read.whole || read.unreadableSectors > 0) return std::nullopt;
   const std::optional<bool> verdict = LooksIntact(name, read.bytes, budget);
-  if (doubts.layoutGuessed && verdict == true) return std::nullopt;
+  if ((doubts.layoutGuessed || read.chainGuessed) && verdict == true) return std::nullopt;
   return verdict;
 }
 

@@ -121,5 +121,45 @@ TEST(CliIntactCheck, DeletedJpegsWhoseClustersOtherFilesTookAreNeverIntact) {
   EXPECT_EQ(verdicts, expected) << scan.out;
 }
 
+// A live JPEG whose FAT chain ends two clusters in (damage no tool makes,
+// patched in both FATs): recovery reads on from the clusters that follow,
+// which here are its own, yet what was guessed is not called intact.
+TEST(CliIntactCheck, AFileReadOnPastItsDamagedChainIsNotCalledIntact) {
+  SALVEX_REQUIRE_TOOLS("mkfs.fat", "mcopy");
+  TempDir dir;
+  const std::filesystem::path path = dir / "card.img";
+  const std::string image = ShellQuote(path.string());
+  WriteBytes(dir / "photo.jpg", WriteJpeg({480, 360, true, 0, 90, 5}));
+  RunChecked("truncate -s 16M " + image + " && mkfs.fat -F 16 -s 4 " + image + " >/dev/null");
+  RunChecked("MTOOLS_SKIP_CHECK=1 mcopy -i " + image + " " + ShellQuote((dir / "photo.jpg").string()) + " ::/photo.jpg");
+  const auto firstCluster = [&] {
+    for (const JsonValue& item : ParseJson(RunSalvex(SALVEX_BINARY, "scan " + image + " --json", dir.Path()).out).items) {
+      if (item.At("name").Str() == "photo.jpg") return static_cast<std::uint32_t>(item.At("firstCluster").Num());
+    }
+    return 0u;
+  }();
+  ASSERT_GE(firstCluster, 2u);
+  {
+    std::fstream disk(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::uint8_t boot[512];
+    disk.read(reinterpret_cast<char*>(boot), sizeof boot);
+    const std::uint32_t reserved = boot[14] | boot[15] << 8;
+    const std::uint32_t perFat = boot[22] | boot[23] << 8;
+    for (std::uint32_t fat = 0; fat < boot[16]; ++fat) {
+      disk.seekp(static_cast<std::streamoff>((reserved + fat * perFat) * 512 + 2 * (firstCluster + 1)));
+      disk.write("\xFF\xFF", 2);
+    }
+  }
+
+  const SalvexRun scan = RunSalvex(SALVEX_BINARY, "scan " + image + " --json --check", dir.Path());
+
+  ASSERT_EQ(scan.status, 0) << scan.err;
+  for (const JsonValue& item : ParseJson(scan.out).items) {
+    if (item.At("name").Str() == "photo.jpg") {
+      EXPECT_TRUE(item.At("intact").IsNull()) << scan.out;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace salvex::testing
