@@ -2,7 +2,8 @@
 // kind, and one that leaves the kind to the bytes); the rest is the file,
 // copied into a block of exactly its size so that ASan sees any read past
 // its end. The verdict must not depend on anything but the bytes and name,
-// and a file of another kind's name is still judged without a fault.
+// and a file of another kind's name is still judged without a fault; a
+// smaller budget only ever takes a verdict away.
 
 #include <array>
 #include <memory>
@@ -25,5 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<bool> verdict = LooksIntact(name, bytes);
   FUZZ_CHECK(LooksIntact(name, bytes) == verdict);
   if (CheckedKindOf(name, bytes) == CheckedKind::none) FUZZ_CHECK(!verdict.has_value());
+  // A small budget may leave a file unjudged, never judge it otherwise.
+  IntactCheckBudget small{4096, 8192, nullptr, 0};
+  const std::optional<bool> budgeted = LooksIntact(name, bytes, small);
+  FUZZ_CHECK(!budgeted.has_value() || budgeted == verdict);
   return 0;
 }

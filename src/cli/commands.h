@@ -69,8 +69,9 @@ struct LoadedItems;
 
 // Prints a store as `salvex scan` does: the tree, or JSON.
 // With `marks`, the items on sectors an image's map calls unread are marked;
-// with `check`, the JSON gives each file's "intact" verdict.
-void PrintItems(Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
+// with `check`, the JSON gives each file's "intact" verdict. False when
+// Ctrl-C stopped the checks before the last file.
+bool PrintItems(Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
                 const UnreadMarks* marks = nullptr, bool check = false);
 
 // Prints partition records as `salvex partitions` does.

@@ -28,8 +28,12 @@ void PrintJson(const PartitionTable& table) {
       json.Key("wholeDisk");
       json.Bool(true);
     }
+    if (record.noFileSystem) {
+      json.Key("noFileSystem");
+      json.Bool(true);
+    }
     json.Key("fsType");
-    json.String(FsTypeText(record.fsType));
+    json.String(record.noFileSystem ? "unknown" : FsTypeText(record.fsType));
     json.Key("caption");
     json.String(PartitionCaption(i, record));
     json.EndObject();
@@ -46,6 +50,7 @@ void PrintTable(const PartitionTable& table) {
     std::cout << PartitionCaption(i, record) << "  start " << start << "  end " << start + count - 1
               << "  size " << count / 2048 << " MB";
     if (record.beyondReach) std::cout << "  (" << kBeyondReachNote << ")";
+    if (record.noFileSystem) std::cout << "  (" << kNoFileSystemNote << ")";
     std::cout << '\n';
   }
 }

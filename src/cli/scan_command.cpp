@@ -7,6 +7,7 @@
 #include "cli/scan_listing.h"
 #include "session/item_bytes.h"
 #include "session/snapshot_files.h"
+#include "session/stoppable.h"
 
 namespace salvex::cli {
 namespace {
@@ -22,21 +23,39 @@ std::string DescribeVolume(const Session& session) {
 
 }  // namespace
 
-void PrintItems(Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
+bool PrintItems(Session& session, const FolderTreeModel& tree, const LoadedItems& loaded, bool json,
                 const UnreadMarks* marks, bool check) {
   const FileFilter passes = session.PassesFilters();
+  if (json && !check) {
+    PrintItemsJson(std::cout, session.items, tree, loaded.ntfs, passes, marks);
+    return true;
+  }
   if (json) {
+    // Reading every file can take long: Ctrl-C ends the checks, and the
+    // files not yet checked have no verdict.
     RecoveryRunState run;
-    IntactVerdict intact;
-    if (check) intact = [&](std::uint32_t position) { return ItemLooksIntact(session, position, run); };
-    PrintItemsJson(std::cout, session.items, tree, loaded.ntfs, passes, marks, intact);
-    return;
+    IntactCheckBudget budget;
+    budget.stop = &run.stopSaving;
+    const IntactVerdict intact = [&](std::uint32_t position) {
+      return ItemLooksIntact(session, position, run, budget, marks ? marks->FileSectors(position) : 0);
+    };
+    const bool stopped =
+        RunStoppable([&] { PrintItemsJson(std::cout, session.items, tree, loaded.ntfs, passes, marks, intact); },
+                     run.stopSaving);
+    if (stopped) std::cerr << "salvex: stopped: the files not checked yet have \"intact\": null\n";
+    if (budget.filesOverBudget > 0) {
+      std::cerr << "salvex: warning: " << budget.filesOverBudget
+                << " archive(s) list more data than a check inflates (1 GiB a file, 16 GiB a run): "
+                   "their members past that were checked for their structure only\n";
+    }
+    return !stopped;
   }
   const ItemCounters& counters = session.items.counters;
   std::cout << DescribeVolume(session) << '\n'
             << counters.folderCount << " folder(s), " << counters.fileCount << " file(s) found"
             << (loaded.complete ? "" : " before the scan was stopped") << "\n\n";
   PrintListing(std::cout, session.items, tree, loaded.ntfs, passes, marks);
+  return true;
 }
 
 int RunScan(const ScanOptions& options) {
@@ -52,8 +71,8 @@ int RunScan(const ScanOptions& options) {
   const LoadedItems loaded = LoadItems(session, options.volume, {}, ui, tree);
   if (!options.saveSnapshot.empty()) SaveTreeSnapshot(session, options.saveSnapshot, loaded.ntfs);
   const std::optional<UnreadMarks> marks = MarkUnread(session, loaded);
-  PrintItems(session, tree, loaded, options.json, marks ? &*marks : nullptr, options.check);
-  return loaded.complete && loaded.unreadableDirectorySectors == 0 ? 0 : 1;
+  const bool checked = PrintItems(session, tree, loaded, options.json, marks ? &*marks : nullptr, options.check);
+  return checked && loaded.complete && loaded.unreadableDirectorySectors == 0 ? 0 : 1;
 }
 
 }  // namespace salvex::cli

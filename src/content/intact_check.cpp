@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
 #include "common/crc32.h"
 #include "common/le_bytes.h"
+#include "content/jpeg_check.h"
 
 namespace salvex {
 namespace {
@@ -17,10 +19,6 @@ std::uint32_t u32be(Bytes bytes, std::size_t offset) {
   if (!Fits(bytes, offset, 4)) return 0;
   return static_cast<std::uint32_t>(bytes[offset]) << 24 | static_cast<std::uint32_t>(bytes[offset + 1]) << 16 |
          static_cast<std::uint32_t>(bytes[offset + 2]) << 8 | bytes[offset + 3];
-}
-
-std::uint16_t u16be(Bytes bytes, std::size_t offset) {
-  return static_cast<std::uint16_t>(u8(bytes, offset) << 8 | u8(bytes, offset + 1));
 }
 
 std::string LowerExtension(std::string_view name) {
@@ -34,48 +32,6 @@ std::string LowerExtension(std::string_view name) {
 }
 
 constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-// --- JPEG --------------------------------------------------------------------
-
-// Markers that stand alone, without a length: TEM, RST0-7, SOI, EOI.
-bool IsStandaloneMarker(std::uint8_t marker) { return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD9); }
-
-// The position after the entropy-coded data that starts at `at`: the next
-// marker that is neither a stuffed zero nor a restart marker.
-std::size_t SkipEntropyCodedData(Bytes bytes, std::size_t at) {
-  while (at + 1 < bytes.size()) {
-    if (bytes[at] == 0xFF && bytes[at + 1] != 0x00 && !(bytes[at + 1] >= 0xD0 && bytes[at + 1] <= 0xD7) &&
-        bytes[at + 1] != 0xFF) {
-      return at;
-    }
-    ++at;
-  }
-  return bytes.size();
-}
-
-bool JpegIsWhole(Bytes bytes) {
-  if (u8(bytes, 0) != 0xFF || u8(bytes, 1) != 0xD8) return false;
-  std::size_t at = 2;
-  while (at + 1 < bytes.size()) {
-    if (bytes[at] != 0xFF) return false;
-    const std::uint8_t marker = bytes[at + 1];
-    if (marker == 0xFF) {  // fill bytes before a marker
-      ++at;
-      continue;
-    }
-    if (marker == 0xD9) return true;
-    if (marker == 0x00 || marker == 0xD8) return false;
-    if (IsStandaloneMarker(marker)) {
-      at += 2;
-      continue;
-    }
-    const std::uint16_t length = u16be(bytes, at + 2);
-    if (length < 2 || !Fits(bytes, at + 2, length)) return false;
-    at += 2 + length;
-    if (marker == 0xDA) at = SkipEntropyCodedData(bytes, at);
-  }
-  return false;
-}
 
 // --- PNG ---------------------------------------------------------------------
 
@@ -107,33 +63,52 @@ constexpr std::uint32_t kLocalHeader = 0x04034B50;
 constexpr std::size_t kEndRecordSize = 22;
 constexpr std::size_t kMaxCommentSize = 0xFFFF;
 
-// The CRC-32 of what a raw deflate stream gives, or nullopt when it is not
-// one that ends inside `data` with `size` bytes.
-std::optional<std::uint32_t> InflatedCrc(Bytes data, std::uint64_t size) {
+// What checking one member's data came to.
+enum class MemberCheck { matches, differs, stopped };
+
+// Whether a raw deflate stream that ends inside `data` gives `size` bytes
+// whose CRC-32 is `crc`. Stop is looked at after every 64 KiB inflated.
+MemberCheck InflatesTo(Bytes data, std::uint64_t size, std::uint32_t crc, const std::atomic<bool>* stop) {
   z_stream stream{};
-  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return std::nullopt;
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return MemberCheck::differs;
   std::vector<std::uint8_t> out(64 * 1024);
-  std::uint32_t crc = 0;
+  std::uint32_t sum = 0;
   std::uint64_t produced = 0;
   stream.next_in = const_cast<Bytef*>(data.data());
   stream.avail_in = static_cast<uInt>(std::min<std::size_t>(data.size(), UINT32_MAX));
   int status = Z_OK;
+  bool stopped = false;
   while (status == Z_OK) {
+    if (stop && stop->load(std::memory_order_relaxed)) {
+      stopped = true;
+      break;
+    }
     stream.next_out = out.data();
     stream.avail_out = static_cast<uInt>(out.size());
     status = inflate(&stream, Z_NO_FLUSH);
     const std::size_t got = out.size() - stream.avail_out;
-    crc = Crc32(Bytes(out.data(), got), crc);
+    sum = Crc32(Bytes(out.data(), got), sum);
     produced += got;
     if (status == Z_OK && got == 0 && stream.avail_in == 0) break;  // the data ends before the stream
     if (produced > size) break;  // more than the member holds: no need to inflate the rest
   }
   inflateEnd(&stream);
-  if (status != Z_STREAM_END || produced != size) return std::nullopt;
-  return crc;
+  if (stopped) return MemberCheck::stopped;
+  return status == Z_STREAM_END && produced == size && sum == crc ? MemberCheck::matches : MemberCheck::differs;
 }
 
-std::optional<bool> ZipIsWhole(Bytes bytes) {
+// A member as its central directory entry describes it. Two entries may
+// name one local header (an archive built to make its check run forever
+// does): its data is checked once, and the entries must agree.
+struct MemberClaim {
+  std::uint16_t method;
+  std::uint32_t crc;
+  std::uint32_t packed;
+  std::uint32_t size;
+  bool operator==(const MemberClaim&) const = default;
+};
+
+std::optional<bool> ZipIsWhole(Bytes bytes, IntactCheckBudget& budget) {
   if (bytes.size() < kEndRecordSize) return false;
   // The end record is the last one with its signature, at most a comment's
   // length before the end.
@@ -153,17 +128,20 @@ std::optional<bool> ZipIsWhole(Bytes bytes) {
   if (entries == 0xFFFF || directoryStart == 0xFFFFFFFF || directorySize == 0xFFFFFFFF) return std::nullopt;  // ZIP64
   if (!Fits(bytes, directoryStart, directorySize) || directoryStart + std::size_t{directorySize} > *end) return false;
   bool judged = true;
+  bool overBudget = false;
+  std::uint64_t spent = 0;  // bytes of member data summed or inflated for this file
+  std::unordered_map<std::uint32_t, MemberClaim> checked;
   std::size_t at = directoryStart;
   for (std::uint32_t entry = 0; entry < entries; ++entry) {
     if (u32le(bytes, at) != kCentralHeader || !Fits(bytes, at, 46)) return false;
-    const std::uint16_t method = u16le(bytes, at + 10);
-    const std::uint32_t crc = u32le(bytes, at + 16);
-    const std::uint32_t packed = u32le(bytes, at + 20);
-    const std::uint32_t size = u32le(bytes, at + 24);
+    const MemberClaim claim{u16le(bytes, at + 10), u32le(bytes, at + 16), u32le(bytes, at + 20),
+                            u32le(bytes, at + 24)};
+    // Encrypted: the CRC is of what only the password gives.
+    const bool encrypted = u16le(bytes, at + 8) & 0x1;
     const std::uint16_t nameLength = u16le(bytes, at + 28);
     const std::size_t entryLength = 46 + std::size_t{nameLength} + u16le(bytes, at + 30) + u16le(bytes, at + 32);
     const std::uint32_t local = u32le(bytes, at + 42);
-    if (packed == 0xFFFFFFFF || size == 0xFFFFFFFF || local == 0xFFFFFFFF) return std::nullopt;
+    if (claim.packed == 0xFFFFFFFF || claim.size == 0xFFFFFFFF || local == 0xFFFFFFFF) return std::nullopt;
     const Bytes name = Slice(bytes, at + 46, nameLength);
     if (name.size() != nameLength || u32le(bytes, local) != kLocalHeader || !Fits(bytes, local + 30, nameLength)) {
       return false;
@@ -172,19 +150,38 @@ std::optional<bool> ZipIsWhole(Bytes bytes) {
       return false;
     }
     const std::size_t dataStart = local + 30 + std::size_t{nameLength} + u16le(bytes, local + 28);
-    const Bytes data = Slice(bytes, dataStart, packed);
-    if (data.size() != packed) return false;
-    if (u16le(bytes, at + 8) & 0x1) {  // encrypted: the CRC is of what only the password gives
-      judged = false;
-    } else if (method == 0) {
-      if (packed != size || Crc32(data) != crc) return false;
-    } else if (method == 8) {
-      if (InflatedCrc(data, size) != crc) return false;
-    } else {
-      judged = false;
-    }
+    const Bytes data = Slice(bytes, dataStart, claim.packed);
+    if (data.size() != claim.packed) return false;
     at += entryLength;
+    if (const auto seen = checked.find(local); seen != checked.end()) {
+      if (seen->second != claim) return false;
+      continue;
+    }
+    checked.emplace(local, claim);
+    if (encrypted || (claim.method != 0 && claim.method != 8)) {
+      judged = false;
+      continue;
+    }
+    // Past the budget the rest is only checked for its structure.
+    const std::uint64_t cost = claim.method == 0 ? claim.packed : claim.size;
+    if (cost > budget.perFile - std::min(spent, budget.perFile) || cost > budget.leftInRun) {
+      judged = false;
+      overBudget = true;
+      continue;
+    }
+    spent += cost;
+    budget.leftInRun -= cost;
+    if (claim.method == 0) {
+      if (claim.packed != claim.size || Crc32(data) != claim.crc) return false;
+      continue;
+    }
+    switch (InflatesTo(data, claim.size, claim.crc, budget.stop)) {
+      case MemberCheck::matches: break;
+      case MemberCheck::differs: return false;
+      case MemberCheck::stopped: return std::nullopt;
+    }
   }
+  if (overBudget) ++budget.filesOverBudget;
   return judged ? std::optional(true) : std::nullopt;
 }
 
@@ -223,16 +220,23 @@ CheckedKind CheckedKindOf(std::string_view name, std::span<const std::uint8_t> s
   return CheckedKind::none;
 }
 
-std::optional<bool> LooksIntact(std::string_view name, std::span<const std::uint8_t> bytes) {
+std::optional<bool> LooksIntact(std::string_view name, std::span<const std::uint8_t> bytes,
+                                IntactCheckBudget& budget) {
+  if (budget.stop && budget.stop->load(std::memory_order_relaxed)) return std::nullopt;
   switch (CheckedKindOf(name, bytes)) {
     case CheckedKind::none: return std::nullopt;
     case CheckedKind::jpeg: return JpegIsWhole(bytes);
     case CheckedKind::png: return PngIsWhole(bytes);
     case CheckedKind::gif: return GifIsWhole(bytes);
-    case CheckedKind::zip: return ZipIsWhole(bytes);
+    case CheckedKind::zip: return ZipIsWhole(bytes, budget);
     case CheckedKind::pdf: return PdfIsWhole(bytes);
   }
   return std::nullopt;
+}
+
+std::optional<bool> LooksIntact(std::string_view name, std::span<const std::uint8_t> bytes) {
+  IntactCheckBudget budget;
+  return LooksIntact(name, bytes, budget);
 }
 
 }  // namespace salvex

@@ -63,11 +63,19 @@ ImagingResult DiskImager::Run() {
     map_.pass = 1;
   }
   if (failed_) {
-    // The image refused bytes: the map is still kept as it was for what was written.
-    Save();
+    // The image refused bytes, or a save failed: the map is saved as it
+    // stands for what was written. When it cannot be, the map of the last
+    // save stays on the host, and the message says so.
+    if (std::string why = Save(); !why.empty() && result_.end == ImagingEnd::imageWriteFailed) {
+      result_.error += "; the map could not be saved either (" + why +
+                       "): it holds what it said at its last save, and a run goes on from there";
+    }
   } else if (!nothingToDo || map_.phase != RescuePhase::finished) {
     // A map that was finished already is left as it is: the run read nothing.
-    if (!Save()) result_.end = ImagingEnd::mapWriteFailed;
+    if (std::string why = Save(); !why.empty()) {
+      result_.end = ImagingEnd::mapWriteFailed;
+      result_.error = "the map could not be saved: " + why;
+    }
   }
   if (!failed_ && result_.end == ImagingEnd::finished && map_.phase != RescuePhase::finished) {
     result_.end = ImagingEnd::stopped;
@@ -165,7 +173,8 @@ DiskImager::Read DiskImager::ReadInto(std::uint64_t pos, std::uint64_t size) {
   if (!image_.WriteAt(pos, bytes)) {
     failed_ = true;
     result_.end = ImagingEnd::imageWriteFailed;
-    result_.error = "the image could not be written at byte " + std::to_string(pos);
+    const std::string why = image_.FailureReason();
+    result_.error = "the image could not be written at byte " + std::to_string(pos) + (why.empty() ? "" : ": " + why);
     return Read::failed;
   }
   bytesRescued_ += size;
@@ -193,23 +202,23 @@ void DiskImager::Report(bool maySave) {
   const auto now = std::chrono::steady_clock::now();
   result_.last.elapsed = now - started_;
   observer_.Progress(result_.last);
-  if (maySave && now - lastSave_ >= settings_.saveInterval && !Save()) {
-    failed_ = true;
-    result_.end = ImagingEnd::mapWriteFailed;
+  if (maySave && now - lastSave_ >= settings_.saveInterval) {
+    if (std::string why = Save(); !why.empty()) {
+      failed_ = true;
+      result_.end = ImagingEnd::mapWriteFailed;
+      result_.error = "the map could not be saved: " + why;
+    }
   }
 }
 
-bool DiskImager::Save() {
+std::string DiskImager::Save() {
   lastSave_ = std::chrono::steady_clock::now();
   // The bytes first: a map must never call finished what is not on disk.
   if (!image_.Sync()) {
-    if (result_.error.empty()) result_.error = "the image could not be synced to its disk";
-    return false;
+    const std::string why = image_.FailureReason();
+    return "the image could not be synced to its disk" + (why.empty() ? "" : ": " + why);
   }
-  std::string error = observer_.SaveMap(map_);
-  if (error.empty()) return true;
-  if (result_.error.empty()) result_.error = std::move(error);
-  return false;
+  return observer_.SaveMap(map_);
 }
 
 }  // namespace salvex

@@ -52,7 +52,7 @@ enum class ImagingEnd {
   finished,          // every phase ran to its end (bad sectors may remain)
   stopped,           // the stop flag was raised: the map says where to go on
   imageWriteFailed,  // the host refused bytes of the image
-  mapWriteFailed,    // the map could not be saved
+  mapWriteFailed,    // the map could not be saved (the last map saved stays)
 };
 
 struct ImagingResult {
@@ -96,7 +96,8 @@ class DiskImager {
   std::uint64_t SectorAfter(std::uint64_t pos, std::uint64_t end) const;
   std::uint64_t SectorBefore(std::uint64_t start, std::uint64_t end) const;
   void Report(bool maySave);
-  bool Save();
+  // Syncs the image and saves the map: empty when done, else why not.
+  std::string Save();
   bool Going() const { return !failed_ && !stop_.load(std::memory_order_relaxed); }
 
   DiskSource& source_;

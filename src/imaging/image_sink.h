@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace salvex {
 
@@ -14,6 +15,8 @@ class ImageSink {
   virtual bool WriteAt(std::uint64_t pos, std::span<const std::uint8_t> bytes) = 0;
   // Makes what was written so far durable, before a map says it is there.
   virtual bool Sync() = 0;
+  // Why the last write or sync failed ("No space left on device"), when known.
+  virtual std::string FailureReason() const { return {}; }
 };
 
 }  // namespace salvex

@@ -65,10 +65,13 @@ std::string WriteMapFileAtomically(const std::string& path, const std::string& t
     error = temporary + ": not a regular file";
   } else if (::ftruncate(fd, 0) != 0 || !WriteAll(fd, text) || ::fsync(fd) != 0) {
     error = "cannot write " + temporary + ": " + std::strerror(errno);
+    // Half a map is no map: the file written last stays the map.
+    ::unlink(temporary.c_str());
   }
   ::close(fd);
   if (error.empty() && ::rename(temporary.c_str(), path.c_str()) != 0) {
     error = "cannot rename " + temporary + " to " + path + ": " + std::strerror(errno);
+    ::unlink(temporary.c_str());
   }
   if (!error.empty()) return error;
   // The rename itself lasts once the folder is synced.

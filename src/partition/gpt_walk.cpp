@@ -8,27 +8,34 @@ namespace {
 
 constexpr std::uint64_t kLastNamedSector = UINT32_MAX;
 
-// The boot sector's text decides, as in the MBR walk; without one the type
-// GUID does, as its MBR counterpart's type byte would: EFI System (0xEF) is
-// FAT32, basic data (0x07) NTFS. An exFAT volume in a basic-data entry
-// names itself in its boot sector.
-FsType Classify(Bytes bootSector, GptPartitionType type) {
+// The boot sector's text decides, as in the MBR walk. Without one, an EFI
+// System entry is FAT32 (its type says so); a basic-data entry says
+// nothing of its file system (Windows gives it to NTFS, FAT and exFAT
+// alike, and a fresh one holds zeros), so it is listed as holding none
+// that is known.
+struct GptClass {
+  FsType type = FsType::none;
+  bool noFileSystem = false;
+};
+
+GptClass Classify(Bytes bootSector, GptPartitionType type) {
   const FsType byText = ClassifyPartition(bootSector, 0x00, TableKind::primary);
-  if (byText != FsType::none) return byText;
+  if (byText != FsType::none) return {byText};
   switch (type) {
     case GptPartitionType::efiSystem:
-      return FsType::fat32;
+      return {FsType::fat32};
     case GptPartitionType::basicData:
-      return FsType::ntfs;
+      return {FsType::none, true};
     case GptPartitionType::other:
       break;
   }
-  return FsType::none;
+  return {};
 }
 
-PartitionRecord RecordOf(const GptEntry& entry, FsType type) {
+PartitionRecord RecordOf(const GptEntry& entry, GptClass kind) {
   PartitionRecord record;
-  record.fsType = type;
+  record.fsType = kind.type;
+  record.noFileSystem = kind.noFileSystem;
   if (entry.firstLba > kLastNamedSector || entry.lastLba > kLastNamedSector) {
     record.beyondReach = true;
     record.wideStart = entry.firstLba;
@@ -51,8 +58,8 @@ bool WalkGpt(SectorReader& reader, PartitionTable& table) {
   for (const GptEntry& entry : *entries) {
     if (table.IsFull()) break;
     ReadSectorsZeroed(reader, entry.firstLba, 1, bootSector);
-    const FsType type = Classify(bootSector, entry.type);
-    if (type != FsType::none) table.Add(RecordOf(entry, type));
+    const GptClass kind = Classify(bootSector, entry.type);
+    if (kind.type != FsType::none || kind.noFileSystem) table.Add(RecordOf(entry, kind));
   }
   return true;
 }

@@ -8,7 +8,7 @@ namespace salvex {
 // Replaces the contents of `table` with the partitions of the disk's GUID
 // partition table, in table order (at most 25): the Microsoft basic data and
 // EFI System entries, and any entry whose first sector holds a FAT12, FAT16, FAT32
-// or NTFS boot sector. False, and the table empty, when the disk holds no
+// or NTFS boot sector. A basic-data entry without one is `noFileSystem`. False, and the table empty, when the disk holds no
 // sound GPT, primary or backup.
 bool WalkGpt(SectorReader& reader, PartitionTable& table);
 

@@ -7,8 +7,10 @@ namespace salvex {
 bool SelectPartition(ScanState& scan, const PartitionTable& table, std::uint16_t index) {
   if (index >= table.partitionCount || table.records[index].beyondReach) return false;
   const PartitionRecord& record = table.records[index];
-  ApplyRange({record.fsType, record.startSector, record.sectorCount, record.startSector + record.sectorCount - 1, index},
-             scan);
+  if (record.noFileSystem && scan.scanType != ScanType::advance) return false;
+  // Swept for FAT32 unless the user says otherwise, as the whole disk is.
+  const FsType type = record.noFileSystem ? FsType::fat32 : record.fsType;
+  ApplyRange({type, record.startSector, record.sectorCount, record.startSector + record.sectorCount - 1, index}, scan);
   return true;
 }
 

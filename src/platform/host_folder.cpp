@@ -2,14 +2,17 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "common/letter_case.h"
 #include "common/visible_text.h"
 
 namespace salvex {
@@ -117,6 +120,58 @@ bool HostFolder::RemoveFile(std::string_view name) const {
 dev_t HostFolder::Device() const {
   struct stat info {};
   return ::fstat(fd_, &info) == 0 ? info.st_dev : 0;
+}
+
+namespace {
+
+// File systems whose folders fold case whatever their options (vfat and
+// exFAT), by the type statfs gives; for when no probe file can be made.
+bool TypeFoldsCase(int folderFd) {
+  constexpr unsigned long kMsdos = 0x4D44;
+  constexpr unsigned long kExfat = 0x2011BAB0;
+  struct statfs info {};
+  if (::fstatfs(folderFd, &info) != 0) return false;
+  const auto type = static_cast<unsigned long>(info.f_type);
+  return type == kMsdos || type == kExfat;
+}
+
+bool ProbeFoldsCase(int folderFd) {
+  static std::atomic<unsigned> probes{0};
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const std::string lower =
+        ".salvex-case-probe-" + std::to_string(::getpid()) + "-" + std::to_string(probes.fetch_add(1));
+    const std::string upper = UpperCase(lower);
+    const int fd = ::openat(folderFd, lower.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      break;
+    }
+    ::close(fd);
+    // The upper-case name finds it: the lookup folded case. (Inode numbers
+    // cannot tell: FUSE gives each name's lookup a node of its own. Nor is
+    // the upper-case name looked up first, lest a cached miss answer.)
+    struct stat asUpper {};
+    const bool folds = ::fstatat(folderFd, upper.c_str(), &asUpper, AT_SYMLINK_NOFOLLOW) == 0;
+    ::unlinkat(folderFd, lower.c_str(), 0);
+    return folds;
+  }
+  return TypeFoldsCase(folderFd);
+}
+
+}  // namespace
+
+bool HostFolder::FoldsCase() const {
+  std::call_once(probed_, [this] {
+    foldsCase_ = ProbeFoldsCase(fd_);
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0) identity_ = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + "/";
+  });
+  return foldsCase_;
+}
+
+std::string HostFolder::SamenessKey(std::string_view name) const {
+  const bool folds = FoldsCase();
+  return identity_ + (folds ? UpperCase(name) : std::string(name));
 }
 
 std::optional<std::uint64_t> HostFolder::FreeBytes() const {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -65,6 +66,18 @@ class HostFolder {
 
   // The file system (st_dev) the folder lives on.
   dev_t Device() const;
+
+  // Whether the folder takes names that differ only in letter case for one
+  // ("REPORT.TXT" opens "Report.txt"), as a vfat or exFAT folder does (an
+  // ext4 folder with case folding too). Found once per folder by creating a
+  // probe file with a lower-case name, looking it up by its upper-case one
+  // and removing it; when no probe can be made, by the file system's type.
+  bool FoldsCase() const;
+  // A key that two names share exactly when this folder takes them for one
+  // entry: the folder's identity and the name, in upper case where the
+  // folder folds case. (Letters beyond the Latin, Greek and Cyrillic
+  // alphabets are compared as they are.)
+  std::string SamenessKey(std::string_view name) const;
   // The bytes still free for this user on that file system; none when the
   // host does not say.
   std::optional<std::uint64_t> FreeBytes() const;
@@ -76,6 +89,9 @@ class HostFolder {
   int fd_;
   std::string path_;
   std::shared_ptr<const ProtectedFiles> protected_;  // shared with the sub-folders
+  mutable std::once_flag probed_;
+  mutable bool foldsCase_ = false;
+  mutable std::string identity_;  // "device:inode/" of the folder
 };
 
 // A recovered file being written, with its own write buffer.

@@ -31,7 +31,7 @@ bool AdmitTakenName(ExtractionContext& context, const ExtractionRequest& request
   const AdmissionResult admission = AdmitForRecovery(
       result.name, request.deleted, context.settings, context.passesFilters,
       [&](const std::string& name) { return destination.Exists(name); },
-      [&](const std::string& name) { return overwriting && context.run.createdPaths.contains(destination.PathOf(name)); });
+      [&](const std::string& name) { return overwriting && context.run.createdNames.contains(destination.SamenessKey(name)); });
   if (const auto refused = OutcomeOfRefusal(admission.verdict)) {
     result.outcome = *refused;
     if (admission.verdict == Admission::noFreeName) result.error = "no free \"Copy (n ) of\" name left";
@@ -74,7 +74,7 @@ std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const E
     }
   } else if (request.mode == ExtractMode::recover &&
              context.settings.duplicateMode == DuplicateMode::overwriteDuplicate) {
-    context.run.createdPaths.insert(destination.PathOf(result.name));
+    context.run.createdNames.insert(destination.SamenessKey(result.name));
   }
   return file;
 }

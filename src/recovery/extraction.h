@@ -56,9 +56,10 @@ struct RecoveryRunState {
   std::uint32_t filesToWrite = 0;
   std::uint64_t bytesToWrite = 0;
   std::atomic<std::uint64_t> bytesCopied{0};
-  // The paths of the files this run created, so that overwriting spares
-  // them (kept in overwrite mode only).
-  std::unordered_set<std::string> createdPaths;
+  // The files this run created, by their folders' SamenessKey, so that
+  // overwriting spares them: on a folder that folds case, "REPORT.TXT" is
+  // the "Report.txt" this run wrote (kept in overwrite mode only).
+  std::unordered_set<std::string> createdNames;
   // FAT sectors read for one file's chain serve the next files' too; made
   // by the first FAT file of a run, dropped at the run's start.
   std::unique_ptr<FatSectorCache> fatCache;

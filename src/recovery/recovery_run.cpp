@@ -87,7 +87,7 @@ class Recovery {
     run.skipFile = false;
     run.filesCreated = 0;
     run.bytesCopied = 0;
-    run.createdPaths.clear();
+    run.createdNames.clear();
     run.fatCache.reset();
     StartWriters();
     // The destination is the caller's: shared here, never released.

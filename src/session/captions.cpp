@@ -20,6 +20,7 @@ std::string PartitionCaption(std::size_t index, FsType fsType) {
 
 std::string PartitionCaption(std::size_t index, const PartitionRecord& record) {
   if (record.wholeDisk) return std::string("Whole Disk - ") + FsTypeText(record.fsType);
+  if (record.noFileSystem) return "Partition " + std::to_string(index + 1) + " - " + kUnknownTypeText;
   return PartitionCaption(index, record.fsType);
 }
 

@@ -62,6 +62,14 @@ ImagingResult ImagingJob::Run(const std::atomic<bool>& stop, ImagingProgressView
   return result;
 }
 
+std::string ImagingJob::WriteMap() { return SaveMap(map_); }
+
+std::string ImagingJob::GrowImage() {
+  std::string error;
+  image_->GrowTo(map_.Extent(), error);
+  return error;
+}
+
 void ImagingJob::Progress(const ImagingProgress& progress) {
   if (view_) view_->Progress(progress);
 }
@@ -107,9 +115,16 @@ PreparedImaging PrepareImagingOfOpenDisk(Session& session, const ImagingRequest&
     map.Extend(sourceBytes);
   }
   std::string error;
-  std::unique_ptr<ImageFile> image = ImageFile::Open(request.image, sourceBytes, read.exists, beingRead, error);
+  std::unique_ptr<ImageFile> image = ImageFile::Open(request.image, read.exists, beingRead, error);
   if (!image) return {nullptr, Outcome::Failed(error)};
-  return {std::make_unique<ImagingJob>(session, request, std::move(image), std::move(map), read.exists), {}};
+  auto job = std::make_unique<ImagingJob>(session, request, std::move(image), std::move(map), read.exists);
+  if (!read.exists) {
+    if (const std::string why = job->WriteMap(); !why.empty()) {
+      return {nullptr, Outcome::Failed("the map could not be written, so nothing was read: " + why)};
+    }
+  }
+  if (std::string why = job->GrowImage(); !why.empty()) return {nullptr, Outcome::Failed(std::move(why))};
+  return {std::move(job), {}};
 }
 
 }  // namespace salvex

@@ -41,6 +41,12 @@ class ImagingJob final : private ImagingObserver {
   std::uint64_t SourceBytes() const { return map_.Extent(); }
   const RescueMap& Map() const { return map_; }
 
+  // Writes the map as it stands (a new one: every byte still to be read):
+  // empty when written, else why not.
+  std::string WriteMap();
+  // Makes the image as long as the source; empty when done, else why not.
+  std::string GrowImage();
+
   // Copies, trims, scrapes and retries until done or `stop`; the map is
   // saved every few seconds and at the end, stopped or not.
   ImagingResult Run(const std::atomic<bool>& stop, ImagingProgressView& view);
@@ -69,7 +75,10 @@ struct PreparedImaging {
 // an image or map that is the source or lies on the disk being imaged
 // (checked before anything is created), the two being one file, a map
 // that cannot be read or that covers more than the source, and an image
-// with bytes already but no map to say what they are.
+// with bytes already but no map to say what they are. A new map is written
+// before the image is grown or written at all, so that an image whose disk
+// fills up always has a map to go on from; a map that cannot be written
+// refuses the run.
 PreparedImaging PrepareImaging(Session& session, const ImagingRequest& request);
 
 // The same for the disk the session has open already (request.source is

@@ -1,6 +1,5 @@
 #include "session/item_bytes.h"
 
-#include "content/intact_check.h"
 #include "recovery/fat_extraction.h"
 #include "recovery/ntfs_extraction.h"
 #include "session/extraction_context.h"
@@ -28,6 +27,7 @@ ItemBytes ReadRequestBytes(Session& session, ItemReadRequest item, std::size_t l
   read.bytes = std::move(result.bytes);
   read.unreadableSectors = result.unreadableSectors;
   read.error = result.error;
+  read.chainGuessed = !result.chainDamage.empty();
   read.whole = !run.stopSaving && read.bytes.size() == request.size &&
                (result.outcome == ExtractionOutcome::written || result.outcome == ExtractionOutcome::empty);
   return read;
@@ -37,22 +37,44 @@ ItemBytes ReadItemBytes(Session& session, std::uint32_t position, std::size_t li
   return ReadRequestBytes(session, ItemRequestOf(session, position), limit, run);
 }
 
-std::optional<bool> ItemLooksIntact(Session& session, std::uint32_t position, RecoveryRunState& run) {
+namespace {
+
+// Marks of the scan that make a file's bytes doubtful whatever they hold.
+struct IntactDoubts {
+  bool notItsOwn = false;      // some of its bytes are known to be another file's, or zeros
+  bool layoutGuessed = false;  // its clusters are a guess that may be wrong
+};
+
+IntactDoubts DoubtsOf(const FatFileItem& file, std::uint64_t unreadSectors) {
+  return {file.overwritten || unreadSectors > 0,
+          file.clusterInferred || file.fragmentInferred || file.chainAssumed || !file.conflictsWith.empty()};
+}
+
+}  // namespace
+
+std::optional<bool> ItemLooksIntact(Session& session, std::uint32_t position, RecoveryRunState& run,
+                                    IntactCheckBudget& budget, std::uint64_t unreadSectors) {
   const bool ntfs = ItemsAreNtfs(session);
   const std::string& name = ntfs ? session.items.NtfsFiles().Items()[position].name
                                  : session.items.FatFiles().Items()[position].name;
   const std::uint64_t size = ntfs ? session.items.NtfsFiles().Items()[position].size
                                   : session.items.FatFiles().Items()[position].size;
-  if (size > kIntactCheckLimit) return std::nullopt;
+  const IntactDoubts doubts =
+      ntfs ? IntactDoubts{unreadSectors > 0, false} : DoubtsOf(session.items.FatFiles().Items()[position], unreadSectors);
+  if (run.stopSaving) return std::nullopt;
   // A name that says nothing leaves the kind to the first bytes.
   constexpr std::size_t kSignatureBytes = 16;
   if (CheckedKindOf(name, {}) == CheckedKind::none &&
       CheckedKindOf(name, ReadItemBytes(session, position, kSignatureBytes, run).bytes) == CheckedKind::none) {
     return std::nullopt;
   }
+  if (doubts.notItsOwn) return false;
+  if (size > kIntactCheckLimit) return std::nullopt;
   const ItemBytes read = ReadItemBytes(session, position, static_cast<std::size_t>(size), run);
   if (!read.whole || read.unreadableSectors > 0) return std::nullopt;
-  return LooksIntact(name, read.bytes);
+  const std::optional<bool> verdict = LooksIntact(name, read.bytes, budget);
+  if ((doubts.layoutGuessed || read.chainGuessed) && verdict == true) return std::nullopt;
+  return verdict;
 }
 
 }  // namespace salvex

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "content/intact_check.h"
 #include "recovery/extraction.h"
 #include "session/session.h"
 
@@ -18,6 +19,7 @@ struct ItemBytes {
   bool whole = false;               // every byte of the file is here
   std::uint32_t unreadableSectors = 0;
   std::string error;                // why none or not all could be read
+  bool chainGuessed = false;        // its chain is damaged: the rest was read from the clusters that follow
 };
 
 // What reading one file's bytes needs of the store, taken on the thread
@@ -42,7 +44,15 @@ inline constexpr std::size_t kIntactCheckLimit = std::size_t{256} << 20;
 
 // Whether file `position` holds together as its kind says (see LooksIntact),
 // read as a recovery would read it: nullopt for a kind that is not judged, a
-// file over kIntactCheckLimit, or one whose bytes could not all be read.
-std::optional<bool> ItemLooksIntact(Session& session, std::uint32_t position, RecoveryRunState& run);
+// file over kIntactCheckLimit, one whose bytes could not all be read, or a
+// check the budget or Stop cut short. What the scan says of the file
+// outweighs how its bytes look: one whose clusters are now other files'
+// (overwritten) or that has `unreadSectors` by an image's map is never
+// intact (false); one whose clusters are a guess (inferred, assumed, or
+// claimed by other deleted files too, or a damaged chain read on from the
+// clusters that follow) is not called intact on its bytes alone (nullopt
+// where they hold together).
+std::optional<bool> ItemLooksIntact(Session& session, std::uint32_t position, RecoveryRunState& run,
+                                    IntactCheckBudget& budget, std::uint64_t unreadSectors = 0);
 
 }  // namespace salvex

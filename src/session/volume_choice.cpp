@@ -46,8 +46,8 @@ Outcome ChoosePartition(Session& session, unsigned number) {
                            " FAT12, FAT16, FAT32, exFAT or NTFS partition(s)");
   }
   if (!SelectPartition(session.scan, session.partitions, static_cast<std::uint16_t>(number - 1))) {
-    return Outcome::Failed(PartitionCaption(number - 1, session.partitions.records[number - 1]) + " " +
-                           kBeyondReachNote);
+    const PartitionRecord& record = session.partitions.records[number - 1];
+    return Outcome::Failed(PartitionCaption(number - 1, record) + " " + UnscannableNote(record));
   }
   // A partition is held to the disk as a range is: a cut-short image says so.
   const ScanState& scan = session.scan;
@@ -64,7 +64,8 @@ Outcome ChooseOnlyFatPartition(Session& session, unsigned& number) {
   }
   unsigned fat = 0;
   for (std::uint32_t i = 0; i < found; ++i) {
-    if (session.partitions.records[i].fsType == FsType::ntfs) continue;
+    const PartitionRecord& record = session.partitions.records[i];
+    if (record.fsType == FsType::ntfs || record.noFileSystem) continue;
     ++fat;
     number = i + 1;
   }

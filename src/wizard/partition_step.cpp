@@ -119,7 +119,8 @@ void WizardController::TreeClickPartition(TreeNodeId node) {
     view_.SelectTreeNode(TreeKind::partitions, node);
     if (!SelectPartition(scan, table, static_cast<std::uint16_t>(chosen.index))) {
       // Listed so that the user knows it is there, but no scan can reach it.
-      view_.Notice(NoticeKind::error, PartitionCaption(chosen.index, table.records[chosen.index]) + " " + kBeyondReachNote);
+      const PartitionRecord& record = table.records[chosen.index];
+      view_.Notice(NoticeKind::error, PartitionCaption(chosen.index, record) + " " + UnscannableNote(record));
       Show(Control::next, Shown::No());
       return;
     }

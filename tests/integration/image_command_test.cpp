@@ -18,6 +18,7 @@
 #include "platform/file_disk_source.h"
 #include "session/disk_imaging.h"
 #include "support/json_value.h"
+#include "support/mounted_volume.h"
 #include "support/recovery_tool_disk.h"
 #include "support/scan_results.h"
 #include "support/tool_images.h"
@@ -201,6 +202,58 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"MapOfALargerDisk", "image SOURCE DIR/new.img --map DIR/other.map", "the map of another disk"},
         RefusalCase{"MapWithAGap", "image SOURCE DIR/new.img --map DIR/broken.map", "line 3"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
+
+struct FullDestinationCase {
+  const char* name;
+  MountedKind kind;
+};
+
+class ImageOntoAFullFileSystemTest : public ::testing::TestWithParam<FullDestinationCase> {};
+
+// The image's file system has room for half of the source: ext4 takes the
+// file's length as a hole and refuses bytes part way; exFAT refuses the
+// length itself. Either way the map is there, whole, and a run from it on a
+// disk with room ends with every byte of the source, so that the failing
+// disk is never read from its start again.
+TEST_P(ImageOntoAFullFileSystemTest, LeavesAMapToGoOnFrom) {
+  TempDir dir;
+  std::string whyNot;
+  const auto small = MountedVolume::Make(GetParam().kind, 3 << 20, dir.Path(), whyNot);
+  if (!small) GTEST_SKIP() << whyNot;
+  const std::string bytes = RandomBytes(kSourceBytes);
+  WriteFile(dir / "source.bin", bytes);
+  const fs::path image = small->Path() / "disk.img";
+  const fs::path map = small->Path() / "disk.map";
+  const auto arguments = [&](const fs::path& imagePath, const fs::path& mapPath) {
+    return "image " + ShellQuote((dir / "source.bin").string()) + " " + ShellQuote(imagePath.string()) + " --map " +
+           ShellQuote(mapPath.string()) + " --json";
+  };
+
+  const SalvexRun full = RunSalvexReading(SALVEX_BINARY, dir / "source.bin", arguments(image, map), dir.Path());
+
+  EXPECT_EQ(full.status, 1) << full.out << full.err;
+  EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
+  ASSERT_TRUE(fs::exists(map)) << full.err;
+  EXPECT_FALSE(fs::exists(map.string() + ".tmp")) << "half a map left beside the map";
+  const ParsedMap saved = ParseRescueMap(ReadWholeFile(map));
+  ASSERT_TRUE(saved.map) << saved.error;
+  EXPECT_EQ(saved.map->Extent(), kSourceBytes);
+
+  fs::copy_file(map, dir / "moved.map");
+  if (fs::exists(image)) fs::copy_file(image, dir / "moved.img");
+  const SalvexRun resumed =
+      RunSalvexReading(SALVEX_BINARY, dir / "source.bin", arguments(dir / "moved.img", dir / "moved.map"), dir.Path());
+  ASSERT_EQ(resumed.status, 0) << resumed.err;
+  const JsonValue done = ParseJson(resumed.out);
+  EXPECT_TRUE(done.At("resumed").Bool());
+  EXPECT_EQ(done.At("end").Str(), "finished");
+  EXPECT_TRUE(ReadWholeFile(dir / "moved.img") == bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, ImageOntoAFullFileSystemTest,
+                         ::testing::Values(FullDestinationCase{"Ext4", MountedKind::ext4},
+                                           FullDestinationCase{"Exfat", MountedKind::exfat}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // The sectors of one file are bad in the map: the scan marks that file
 // and no other, find says so too, and the recovery counts its sectors

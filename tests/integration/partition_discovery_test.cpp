@@ -156,6 +156,40 @@ TEST_P(WipedMbrTest, TheQuickSearchFindsThePartitionsOnMebibyteBoundaries) {
                                                       "Partition 3 - NTFS 112640 65535"}));
 }
 
+// A basic-data partition that sfdisk made and nothing formatted holds zeros
+// where a boot sector would be: it is listed for what it is, not as NTFS,
+// no Standard Scan takes it, and the disk's only FAT partition is still the
+// one chosen when none is named.
+TEST(GptDisk, AnEmptyBasicDataPartitionIsListedAsUnknown) {
+  SALVEX_REQUIRE_TOOLS("sfdisk", "mkfs.fat", "mcopy");
+  TempDir dir;
+  const fs::path image = dir / "gpt.img";
+  DiskPlan plan;
+  plan.totalSectors = kDiskSectors;
+  plan.gpt = true;
+  plan.partitions = {{VolumeKind::fat16, false, kFat16.start, kFat16.sectors, 0x06, 0, ""},
+                     {VolumeKind::foreign, false, kNtfs.start, kNtfs.sectors, 0x07, 0, ""}};
+  BuildDisk(image, plan);
+  const std::string source = ShellQuote(image.string());
+
+  const SalvexRun listed = RunSalvexReading(SALVEX_BINARY, image, "partitions " + source + " --json", dir.Path());
+  EXPECT_EQ(Records(listed), (std::vector<std::string>{"Partition 1 - FAT16 71680 40960",
+                                                       "Partition 2 - Unknown 112640 65536"}));
+  const JsonValue records = ParseJson(listed.out);
+  ASSERT_EQ(records.items.size(), 2u);
+  EXPECT_EQ(records.items[1].At("fsType").Str(), "unknown");
+  const SalvexRun table = RunSalvexReading(SALVEX_BINARY, image, "partitions " + source, dir.Path());
+  EXPECT_NE(table.out.find("Partition 2 - Unknown  start 112640"), std::string::npos) << table.out;
+  EXPECT_EQ(table.out.find("- NTFS"), std::string::npos) << table.out;
+
+  const SalvexRun refused = RunSalvexReading(SALVEX_BINARY, image, "scan " + source + " --partition 2", dir.Path());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("holds no FAT, exFAT or NTFS boot sector"), std::string::npos) << refused.err;
+  const SalvexRun chosen = RunSalvexReading(SALVEX_BINARY, image, "scan " + source, dir.Path());
+  EXPECT_EQ(chosen.status, 0) << chosen.err;
+  EXPECT_NE(chosen.err.find("Partition 1 - FAT16"), std::string::npos) << chosen.err;
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, WipedMbrTest,
                          ::testing::Values(WipedMbrCase{"BootSectorsIntact", {}},
                                            WipedMbrCase{"FirstBootSectorWiped", {kFat32.start}},

@@ -336,6 +336,36 @@ TEST_F(WizardOnABlankDisk, NoTablesStartTheQuickSearchWhichSaysWhatToDoNext) {
   EXPECT_TRUE(view_.CommandEnabled(Command::loadSnapshot));
 }
 
+// A GPT basic-data partition nothing formatted: the tree names it Unknown,
+// the Standard Scan says why it cannot read it and offers no Next, and the
+// Advance Scan takes its range.
+TEST_F(WizardOnABlankDisk, AnEmptyBasicDataPartitionIsUnknownInTheTree) {
+  SALVEX_REQUIRE_TOOLS("sfdisk");
+  DiskPlan plan;
+  plan.totalSectors = 40960;
+  plan.gpt = true;
+  plan.partitions = {{VolumeKind::foreign, false, 2048, 32768, 0x07, 0, ""}};
+  Start(plan);
+  ASSERT_EQ(view_.TreeNodes(TreeKind::partitions), (std::vector<std::string>{"Partition 1 - Unknown"}));
+  const auto click = [&] {
+    controller_->OnTreeClick(view_.trees.at(TreeKind::partitions)->Children(FolderTreeModel::kRoot)[0],
+                             TreeHit::onItem);
+  };
+  click();
+  EXPECT_EQ(view_.LastBox().rfind("Partition 1 - Unknown holds no FAT, exFAT or NTFS boot sector", 0), 0u)
+      << view_.LastBox();
+  EXPECT_FALSE(view_.Visible(Control::next));
+  EXPECT_EQ(controller_->StepNumber(), 1);
+
+  controller_->OnBack();
+  controller_->OnScanType(ScanType::advance);
+  controller_->OnNext();
+  click();
+  EXPECT_TRUE(view_.Visible(Control::next));
+  EXPECT_EQ(session_.scan.rangeStart, 2048u);
+  EXPECT_EQ(session_.scan.rangeSize, 32768u);
+}
+
 TEST_F(WizardOnABlankDisk, AVolumeWithoutGeometryStaysInThePartitionStep) {
   SALVEX_REQUIRE_TOOLS("sfdisk", "mkfs.fat");
   DiskPlan plan;

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "imaging/map_text.h"
@@ -41,12 +42,14 @@ class RecordingObserver final : public ImagingObserver {
     if (stopAfter && ++reads_ >= *stopAfter) stop_ = true;
   }
   std::string SaveMap(const RescueMap& map) override {
+    if (!saveError.empty()) return saveError;
     savedText = FormatRescueMap(map, {"test", "", "", ""});
     ++saves;
     return {};
   }
 
   std::optional<int> stopAfter;
+  std::string saveError;  // set: every save fails with it
   std::string savedText;
   int saves = 0;
 
@@ -232,6 +235,40 @@ TEST(DiskImagerFailures, ImageThatRefusesBytesEndsTheRunWithTheMapSaved) {
   EXPECT_EQ(saved.map->UnfinishedBytesIn(0, 128 * kSector), 0u);
   EXPECT_EQ(saved.map->UnfinishedBytesIn(128 * kSector, 64 * kSector), 64 * kSector);
 }
+
+struct MapFailureCase {
+  const char* name;
+  std::optional<std::uint64_t> imageFailsAt;
+  ImagingEnd end;
+  std::vector<std::string> said;
+};
+
+class DiskImagerMapFailureTest : public ::testing::TestWithParam<MapFailureCase> {};
+
+// A map that cannot be saved is an error in its own words, also when the
+// image failed first (a full disk refuses both).
+TEST_P(DiskImagerMapFailureTest, AMapThatCannotBeSavedIsAnErrorThatSaysSo) {
+  const MapFailureCase& c = GetParam();
+  Disk disk(300, {});
+  MemoryImage image(disk.bytes.size());
+  image.failAt = c.imageFailsAt;
+  RescueMap map(disk.bytes.size());
+  std::atomic<bool> stop{false};
+  RecordingObserver observer(stop);
+  observer.saveError = "cannot write disk.map.tmp: No space left on device";
+  const ImagingResult result = RunImager(disk, image, map, 64, 0, observer, stop);
+  EXPECT_EQ(result.end, c.end);
+  for (const std::string& words : c.said) EXPECT_NE(result.error.find(words), std::string::npos) << result.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DiskImagerMapFailureTest,
+    ::testing::Values(MapFailureCase{"AtTheEnd", std::nullopt, ImagingEnd::mapWriteFailed,
+                                     {"the map could not be saved: cannot write disk.map.tmp"}},
+                      MapFailureCase{"AfterTheImageFailed", 130 * kSector, ImagingEnd::imageWriteFailed,
+                                     {"the image could not be written at byte",
+                                      "the map could not be saved either (cannot write disk.map.tmp"}}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace salvex

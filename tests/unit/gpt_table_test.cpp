@@ -148,8 +148,9 @@ TEST(GptWalk, TakesTheBackupWhenThePrimaryIsDamagedAndFlagsWhatLiesPast2TiB) {
             std::make_tuple(8192u, 8192u, FsType::ntfs));
   const PartitionRecord& far = table.records[2];
   EXPECT_TRUE(far.beyondReach);
-  EXPECT_EQ(std::make_tuple(far.startSector, far.wideStart, far.wideCount, far.fsType),
-            std::make_tuple(0u, kFar, std::uint64_t{1000}, FsType::ntfs));
+  // Basic data without a boot sector says nothing of its file system.
+  EXPECT_EQ(std::make_tuple(far.startSector, far.wideStart, far.wideCount, far.fsType, far.noFileSystem),
+            std::make_tuple(0u, kFar, std::uint64_t{1000}, FsType::none, true));
   ScanState scan;
   EXPECT_TRUE(SelectPartition(scan, table, 0));
   EXPECT_FALSE(SelectPartition(scan, table, 2));

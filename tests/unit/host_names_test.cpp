@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <string>
 
@@ -128,6 +130,23 @@ TEST(HostFolder, NeverWritesIntoAFifoOrDeviceStandingAtTheName) {
   auto dev = HostFolder::Open("/dev", error);
   ASSERT_NE(dev, nullptr) << error;
   EXPECT_EQ(dev->CreateFile("null", error), nullptr) << "a character device";
+}
+
+// A folder of a file system that tells cases apart (the test's own
+// temporary folder): names that differ in case are two, the probe leaves
+// nothing behind, and two names of one folder are one only when equal.
+TEST(HostFolder, AFolderThatTellsCasesApartKeepsTheirNamesApart) {
+  testing::TempDir dir;
+  std::string error;
+  const auto folder = HostFolder::Open(dir.Path().string(), error);
+  ASSERT_TRUE(folder) << error;
+  const auto sub = folder->OpenOrCreateSubfolder("Sub", error);
+  ASSERT_TRUE(sub) << error;
+  EXPECT_FALSE(folder->FoldsCase());
+  EXPECT_NE(folder->SamenessKey("Report.txt"), folder->SamenessKey("REPORT.TXT"));
+  EXPECT_EQ(folder->SamenessKey("Report.txt"), folder->SamenessKey("Report.txt"));
+  EXPECT_NE(folder->SamenessKey("Report.txt"), sub->SamenessKey("Report.txt")) << "another folder, another file";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "the probe file is gone";
 }
 
 }  // namespace

@@ -1,18 +1,22 @@
 // LooksIntact on whole files of each kind it judges, built here by their
 // formats' rules, and on the ways a recovered file goes wrong: cut short,
-// a piece of another file in the middle, the start overwritten.
+// a piece of another file in the middle, the start overwritten; JPEGs
+// whose coded data another file's bytes replaced; ZIPs built to make the
+// check run for hours.
 
 #include "content/intact_check.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "common/crc32.h"
 #include "common/le_bytes.h"
+#include "support/jpeg_writer.h"
 
 namespace salvex {
 namespace {
@@ -52,22 +56,7 @@ Buffer RawDeflate(const Buffer& data) {
   return out;
 }
 
-// Baseline JPEG markers around entropy-coded data with a stuffed 0xFF and
-// a restart marker in it.
-Buffer Jpeg() {
-  Buffer jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10};
-  Append(jpeg, std::string_view("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
-  const std::uint8_t tables[] = {0xFF, 0xDB, 0x00, 0x43, 0x00};
-  jpeg.insert(jpeg.end(), std::begin(tables), std::end(tables));
-  Append(jpeg, Pattern(64, 1));
-  const std::uint8_t frame[] = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x10, 0x00, 0x10, 0x01, 0x01, 0x11, 0x00,
-                                0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00};
-  jpeg.insert(jpeg.end(), std::begin(frame), std::end(frame));
-  for (int i = 0; i < 300; ++i) jpeg.push_back(static_cast<std::uint8_t>(i % 0xFF));
-  const std::uint8_t coded[] = {0xFF, 0x00, 0x12, 0xFF, 0xD0, 0x34, 0xFF, 0xD9};
-  jpeg.insert(jpeg.end(), std::begin(coded), std::end(coded));
-  return jpeg;
-}
+Buffer Jpeg() { return testing::WriteJpeg({}); }
 
 void PngChunk(Buffer& png, std::string_view type, const Buffer& data) {
   Be32(png, static_cast<std::uint32_t>(data.size()));
@@ -98,17 +87,22 @@ Buffer Gif() {
   return gif;
 }
 
+struct ZipMember {
+  std::string name;
+  Buffer data;
+  bool deflate;
+};
+
 // Members stored and deflated, with local headers, a central directory and
-// its end record, as zip(1) writes them.
-Buffer Zip() {
-  struct Member {
-    std::string name;
-    Buffer data;
-    bool deflate;
-  };
-  const Member members[] = {{"word/document.xml", Pattern(5000, 7), true}, {"mimetype", Pattern(40, 9), false}};
-  Buffer zip, directory;
-  for (const Member& member : members) {
+// its end record, as zip(1) writes them. `listed` names the members the
+// directory lists, in order (by default each once).
+Buffer ZipOf(const std::vector<ZipMember>& members, std::vector<std::size_t> listed = {}) {
+  if (listed.empty()) {
+    for (std::size_t i = 0; i < members.size(); ++i) listed.push_back(i);
+  }
+  Buffer zip;
+  std::vector<Buffer> entries;
+  for (const ZipMember& member : members) {
     const Buffer packed = member.deflate ? RawDeflate(member.data) : member.data;
     const std::uint32_t crc = Crc32(member.data);
     const auto offset = static_cast<std::uint32_t>(zip.size());
@@ -127,27 +121,32 @@ Buffer Zip() {
     fields(zip);
     Append(zip, member.name);
     Append(zip, packed);
-    Le(directory, 0x02014B50, 4);
-    Le(directory, 20, 2);
-    fields(directory);
-    Le(directory, 0, 2);  // comment
-    Le(directory, 0, 2);  // disk
-    Le(directory, 0, 2);
-    Le(directory, 0, 4);
-    Le(directory, offset, 4);
-    Append(directory, member.name);
+    Buffer entry;
+    Le(entry, 0x02014B50, 4);
+    Le(entry, 20, 2);
+    fields(entry);
+    Le(entry, 0, 2);  // comment
+    Le(entry, 0, 2);  // disk
+    Le(entry, 0, 2);
+    Le(entry, 0, 4);
+    Le(entry, offset, 4);
+    Append(entry, member.name);
+    entries.push_back(std::move(entry));
   }
   const auto start = static_cast<std::uint32_t>(zip.size());
-  Append(zip, directory);
+  for (const std::size_t index : listed) Append(zip, entries[index]);
+  const auto directorySize = static_cast<std::uint32_t>(zip.size() - start);
   Le(zip, 0x06054B50, 4);
   Le(zip, 0, 4);
-  Le(zip, 2, 2);
-  Le(zip, 2, 2);
-  Le(zip, static_cast<std::uint32_t>(directory.size()), 4);
+  Le(zip, static_cast<std::uint32_t>(listed.size()), 2);
+  Le(zip, static_cast<std::uint32_t>(listed.size()), 2);
+  Le(zip, directorySize, 4);
   Le(zip, start, 4);
   Le(zip, 0, 2);
   return zip;
 }
+
+Buffer Zip() { return ZipOf({{"word/document.xml", Pattern(5000, 7), true}, {"mimetype", Pattern(40, 9), false}}); }
 
 Buffer Pdf() {
   Buffer pdf;
@@ -178,7 +177,7 @@ struct KindCase {
 };
 
 const KindCase kKinds[] = {
-    {"Jpeg", "IMG_0001.JPG", Jpeg, false}, {"Png", "shot.png", Png, true},
+    {"Jpeg", "IMG_0001.JPG", Jpeg, true}, {"Png", "shot.png", Png, true},
     {"Gif", "anim.gif", Gif, false},       {"Docx", "report.docx", Zip, true},
     {"Pdf", "paper.pdf", Pdf, false},
 };
@@ -209,6 +208,98 @@ TEST(IntactCheck, KindsItCannotJudgeHaveNoVerdict) {
   const std::uint32_t directory = u32le(stored, stored.size() - 6);
   stored[directory + 10] = 14;  // the first member in LZMA: a method not read here
   EXPECT_EQ(LooksIntact("a.zip", stored), std::nullopt);
+}
+
+// Text where a cluster of the coded data was, the file's end (and its
+// end-of-image marker) still in place: the markers alone cannot tell.
+Buffer TextInTheMiddle(Buffer bytes) {
+  const std::string_view text = "Minutes of the meeting: bring the slides, room 4 at 10:30.\n";
+  const std::size_t from = bytes.size() / 3;
+  for (std::size_t i = 0; i < 2048 && from + i + 2 < bytes.size(); ++i) bytes[from + i] = text[i % text.size()];
+  return bytes;
+}
+Buffer SecondHalfText(Buffer bytes) {
+  const std::string_view text = "Dear all, the second half of this file is a letter.\n";
+  for (std::size_t i = bytes.size() / 2; i < bytes.size(); ++i) bytes[i] = text[i % text.size()];
+  return bytes;
+}
+
+struct JpegCase {
+  const char* name;
+  testing::JpegPicture picture;
+};
+
+class IntactCheckJpegTest : public ::testing::TestWithParam<JpegCase> {};
+
+TEST_P(IntactCheckJpegTest, AnotherFilesBytesInTheCodedDataFail) {
+  const Buffer whole = testing::WriteJpeg(GetParam().picture);
+  ASSERT_EQ(LooksIntact("DSC_0042.JPG", whole), true);
+  EXPECT_EQ(LooksIntact("DSC_0042.JPG", TextInTheMiddle(whole)), false);
+  EXPECT_EQ(LooksIntact("DSC_0042.JPG", SecondHalfText(whole)), false);
+  // The same picture with a cluster's worth of zeros (a hole) in its data.
+  Buffer hole = whole;
+  std::fill_n(hole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2), 2048, 0);
+  EXPECT_EQ(LooksIntact("DSC_0042.JPG", hole), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, IntactCheckJpegTest,
+    ::testing::Values(JpegCase{"Colour", {400, 300, true, 0, 85, 1}},
+                      JpegCase{"ColourWithRestarts", {400, 300, true, 4, 90, 2}},
+                      JpegCase{"Grey", {333, 250, false, 0, 75, 3}},
+                      JpegCase{"GreyWithRestarts", {333, 250, false, 7, 60, 4}}),
+    [](const ::testing::TestParamInfo<JpegCase>& param) { return std::string(param.param.name); });
+
+// One member of 1 MiB, listed 4,000 times by the central directory: its
+// data is inflated once, whatever the directory says.
+TEST(IntactCheckBudget, AMemberListedManyTimesIsInflatedOnce) {
+  const std::vector<ZipMember> members = {{"big.bin", Buffer(1 << 20, 0), true}};
+  const Buffer bomb = ZipOf(members, std::vector<std::size_t>(4000, 0));
+  IntactCheckBudget budget;
+  const std::uint64_t before = budget.leftInRun;
+  EXPECT_EQ(LooksIntact("bomb.zip", bomb, budget), true);
+  EXPECT_EQ(before - budget.leftInRun, 1u << 20);
+}
+
+struct BudgetCase {
+  const char* name;
+  std::uint64_t perFile;
+  std::uint64_t leftInRun;
+  bool stopped;
+};
+
+class IntactCheckBudgetTest : public ::testing::TestWithParam<BudgetCase> {};
+
+// Past the budget, or stopped, an archive has no verdict; a damaged member
+// after the budget's end still fails it on its structure.
+TEST_P(IntactCheckBudgetTest, NoVerdictPastTheBudgetOrAfterStop) {
+  const BudgetCase& c = GetParam();
+  const std::vector<ZipMember> members = {{"a.bin", Pattern(300000, 1), true}, {"b.bin", Pattern(300000, 2), true}};
+  const Buffer zip = ZipOf(members);
+  std::atomic<bool> stop{c.stopped};
+  IntactCheckBudget budget{c.perFile, c.leftInRun, &stop};
+  EXPECT_EQ(LooksIntact("two.zip", zip, budget), std::nullopt);
+  EXPECT_EQ(budget.filesOverBudget, c.stopped ? 0u : 1u);
+  if (c.stopped) return;
+  Buffer broken = zip;
+  broken[broken.size() - 22 - (46 + 5) + 42] ^= 0x01;  // the last entry's local header offset
+  IntactCheckBudget again{c.perFile, c.leftInRun, &stop};
+  EXPECT_EQ(LooksIntact("two.zip", broken, again), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IntactCheckBudgetTest,
+                         ::testing::Values(BudgetCase{"PerFile", 400000, std::uint64_t{1} << 40, false},
+                                           BudgetCase{"PerRun", std::uint64_t{1} << 30, 400000, false},
+                                           BudgetCase{"Stopped", std::uint64_t{1} << 30, std::uint64_t{1} << 40, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST(IntactCheckBudget, TwoEntriesOfOneMemberThatDisagreeFail) {
+  const std::vector<ZipMember> members = {{"a.bin", Pattern(5000, 1), true}};
+  Buffer zip = ZipOf(members, {0, 0});
+  const std::uint32_t directory = u32le(zip, zip.size() - 6);
+  const std::size_t second = directory + 46 + 5;
+  zip[second + 16] ^= 0xFF;  // the second entry's CRC
+  EXPECT_EQ(LooksIntact("a.zip", zip), false);
 }
 
 }  // namespace
