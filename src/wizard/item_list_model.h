@@ -31,6 +31,8 @@ inline constexpr const char* kFragmentInferredToolTip =
     "Deleted and fragmented: its clusters were worked out around other files, so its bytes are a guess";
 inline constexpr const char* kChainAssumedToolTip =
     "Its FAT chain is lost: read as consecutive clusters from its first, so its bytes are wrong if it was fragmented";
+inline constexpr const char* kNameIncompleteToolTip =
+    "Its name entries are damaged: the name is made from what is left of them";
 inline constexpr const char* kConflictToolTip =
     "Other deleted files claim some of the same clusters: at most one of them comes back right";
 
