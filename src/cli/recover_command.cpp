@@ -58,7 +58,7 @@ int RunRecover(const RecoverOptions& options) {
   const LoadedItems loaded = LoadItems(session, options.volume, options.deep, ui, tree);
   if (!loaded.complete) throw CliError("the scan was stopped: nothing was recovered");
   // What the map calls unread is counted, file by file, as unreadable sectors in the summary.
-  MarkUnread(session, loaded);
+  const std::optional<UnreadMarks> marks = MarkUnread(session, loaded);
 
   RecoverySelection selection;
   selection.all = options.all;
@@ -81,7 +81,9 @@ int RunRecover(const RecoverOptions& options) {
   ui.SetStatus("");
   ui.ClearLine();
   PrintSummary(summary, options.out);
-  return summary.AllWritten() ? 0 : 1;
+  // A folder on unread sectors may hide files that were not recovered.
+  const bool foldersUnread = marks && marks->FoldersMarked() > 0;
+  return summary.AllWritten() && !foldersUnread ? 0 : 1;
 }
 
 }  // namespace salvex::cli

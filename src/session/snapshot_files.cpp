@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "exfat/exfat_deleted_files.h"
 #include "fat/deleted_cluster_resolver.h"
 #include "fat/fat_walk.h"
 #include "platform/whole_file.h"
@@ -75,7 +76,9 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
   }
   // A snapshot keeps no marks: the disk's FAT tells again which deleted
   // files' clusters are now other files'. exFAT's deleted files keep the
-  // clusters the scan chose.
+  // clusters the scan chose and their marks; which of them share clusters
+  // follows from those.
+  if (session.volume.fsType == FsType::exfat) MarkExfatConflicts(session.items);
   if (session.reader.IsOpen() && session.volume.fsType != FsType::ntfs && session.volume.fsType != FsType::exfat) {
     const std::uint32_t lastSector = LastVolumeSector(session.volume, session.scan);
     const WalkedDirectories none;

@@ -178,6 +178,7 @@ std::string ItemListModel::WarningText(std::size_t row) const {
   add(file.clusterInferred, kClusterInferredToolTip);
   add(file.fragmentInferred, kFragmentInferredToolTip);
   add(file.chainAssumed, kChainAssumedToolTip);
+  add(file.nameIncomplete, kNameIncompleteToolTip);
   add(!file.conflictsWith.empty(), kConflictToolTip);
   return text;
 }

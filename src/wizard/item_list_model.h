@@ -33,6 +33,8 @@ inline constexpr const char* kChainAssumedToolTip =
     "Its FAT chain is lost: read as consecutive clusters from its first, so its bytes are wrong if it was fragmented";
 inline constexpr const char* kClusterInferredToolTip =
     "Deleted, and the high word of its first cluster was cleared: where its bytes begin is a guess";
+inline constexpr const char* kNameIncompleteToolTip =
+    "Its name entries are damaged: the name is made from what is left of them";
 inline constexpr const char* kConflictToolTip =
     "Other deleted files claim some of the same clusters: at most one of them comes back right";
 
