@@ -706,10 +706,11 @@ class FatBuilder:
     def op_reset_hint(self, v):
         """FAT32: the FSInfo sector's next-free hint back to the start (or unknown), so that the
         next writes take the holes deletions left, as Windows does, instead of going on after
-        the last cluster written."""
+        the last cluster written; or just below cluster 65,536, so that files get first
+        clusters with a high word."""
         if v.bits != 32:
             return
-        hint = self.rng.choice([0xFFFFFFFF, 2, 2])
+        hint = self.rng.choice([0xFFFFFFFF, 2, 2, self.rng.randint(65450, min(v.clusters, 65600))])
         with open(self.image, 'r+b') as f:
             f.seek(v.base + v.fsinfo_sector * SECTOR + 0x1EC)
             f.write(struct.pack('<I', hint))
