@@ -22,7 +22,8 @@ any six consecutive seeds cover every FAT kind; exFAT needs --fs exfat (root,
 /dev/fuse and a free loop device: skipped otherwise).
 
 Exit status: 1 when a live file is not listed or not recovered byte for byte,
-or a deleted file is recovered wrong without a mark; 3 when the tools could not
+or a deleted file is recovered wrong without a mark where a reader could tell
+(bench/README.md says how each file is judged); 3 when the tools could not
 build some seed's volume (such seeds are not counted); 77 when every seed was
 skipped (tools missing, exFAT without fuse); 2 on a usage error; 0 otherwise.
 SALVEX names the program (default build/src/cli/salvex under the project).
@@ -86,7 +87,8 @@ def content(seed, fid, size):
 
 
 def runs_text(clusters):
-    """[5, 6, 7, 9, 'Z', 'Z', '?'] -> '5-7,9,Zx2,?' ('Z' a block of zeros, '?' found nowhere)."""
+    """[5, 6, 7, 9, 'Z', 'Z', '?'] -> '5-7,9,Zx2,?' ('Z' a block of zeros, '?' found nowhere,
+    '~' a tail too short to tell)."""
     out, i = [], 0
     while i < len(clusters):
         j = i
@@ -113,37 +115,58 @@ class Entry:
         self.__dict__.update(kw)
 
 
-class FatVolume:
+class Image:
+    """An image file read at absolute offsets; what lies past its end reads as zeros."""
+
     def __init__(self, image, base_sector):
         self.image, self.base = image, base_sector * SECTOR
-        with open(image, 'rb') as f:
-            self.f = f
-            boot = self.read(self.base, SECTOR)
-            if struct.unpack_from('<H', boot, 11)[0] != SECTOR:
-                raise HarnessError('boot sector: not 512 bytes per sector')
-            self.spc = boot[13]
-            self.reserved, self.nfats, self.root_entries, total16 = struct.unpack_from('<HBHH', boot, 14)
-            fat_sectors16, = struct.unpack_from('<H', boot, 22)
-            total32, = struct.unpack_from('<I', boot, 32)
-            self.total = total16 or total32
-            self.fat_sectors = fat_sectors16 or struct.unpack_from('<I', boot, 36)[0]
-            self.root_cluster = struct.unpack_from('<I', boot, 44)[0] if fat_sectors16 == 0 else 0
-            self.fsinfo_sector = struct.unpack_from('<H', boot, 48)[0] if fat_sectors16 == 0 else 0
-            # where The Sleuth Kit counts its inode numbers from: the fixed root, or the data
-            self.first_data_sector = self.reserved + self.nfats * self.fat_sectors
-            self.root_sectors = (self.root_entries * 32 + SECTOR - 1) // SECTOR
-            self.data_start = self.first_data_sector + self.root_sectors
-            self.clusters = (self.total - self.data_start) // self.spc
-            self.bits = 12 if self.clusters < 4085 else 16 if self.clusters < 65525 else 32
-            if (fat_sectors16 == 0) != (self.bits == 32):
-                raise HarnessError('FAT32 layout with %d clusters' % self.clusters)
-            self.cluster_size = self.spc * SECTOR
-            self.fat = self._read_fat()
+        self.fd = os.open(image, os.O_RDONLY)
+
+    def __del__(self):
+        if getattr(self, 'fd', None) is not None:
+            os.close(self.fd)
 
     def read(self, offset, n):
-        self.f.seek(offset)
-        data = self.f.read(n)
+        data = os.pread(self.fd, n, offset)
         return data + bytes(n - len(data))
+
+    def read_clusters(self, clusters, size):
+        return b''.join(self.read(self.cluster_offset(c), self.cluster_size) for c in clusters)[:size]
+
+    def slots_of(self, clusters):
+        """(offset, 32 bytes) of every directory slot in these clusters."""
+        out = []
+        for c in clusters:
+            start = self.cluster_offset(c)
+            data = self.read(start, self.cluster_size)
+            out += [(start + i, data[i:i + 32]) for i in range(0, len(data), 32)]
+        return out
+
+
+class FatVolume(Image):
+    def __init__(self, image, base_sector):
+        super().__init__(image, base_sector)
+        boot = self.read(self.base, SECTOR)
+        if struct.unpack_from('<H', boot, 11)[0] != SECTOR:
+            raise HarnessError('boot sector: not 512 bytes per sector')
+        self.spc = boot[13]
+        self.reserved, self.nfats, self.root_entries, total16 = struct.unpack_from('<HBHH', boot, 14)
+        fat_sectors16, = struct.unpack_from('<H', boot, 22)
+        total32, = struct.unpack_from('<I', boot, 32)
+        self.total = total16 or total32
+        self.fat_sectors = fat_sectors16 or struct.unpack_from('<I', boot, 36)[0]
+        self.root_cluster = struct.unpack_from('<I', boot, 44)[0] if fat_sectors16 == 0 else 0
+        self.fsinfo_sector = struct.unpack_from('<H', boot, 48)[0] if fat_sectors16 == 0 else 0
+        # where The Sleuth Kit counts its inode numbers from: the fixed root, or the data
+        self.first_data_sector = self.reserved + self.nfats * self.fat_sectors
+        self.root_sectors = (self.root_entries * 32 + SECTOR - 1) // SECTOR
+        self.data_start = self.first_data_sector + self.root_sectors
+        self.clusters = (self.total - self.data_start) // self.spc
+        self.bits = 12 if self.clusters < 4085 else 16 if self.clusters < 65525 else 32
+        if (fat_sectors16 == 0) != (self.bits == 32):
+            raise HarnessError('FAT32 layout with %d clusters' % self.clusters)
+        self.cluster_size = self.spc * SECTOR
+        self.fat = self._read_fat()
 
     def _read_fat(self):
         n = self.clusters + 2
@@ -183,25 +206,13 @@ class FatVolume:
     def cluster_offset(self, c):
         return self.base + (self.data_start + (c - 2) * self.spc) * SECTOR
 
-    def read_clusters(self, clusters, size):
-        with open(self.image, 'rb') as f:
-            self.f = f
-            return b''.join(self.read(self.cluster_offset(c), self.cluster_size) for c in clusters)[:size]
-
     def folder_slots(self, first_cluster):
         """(offset, 32 bytes) of every slot of a folder: the fixed root when first_cluster is 0."""
-        with open(self.image, 'rb') as f:
-            self.f = f
-            if first_cluster == 0:
-                start = self.base + self.first_data_sector * SECTOR
-                data = self.read(start, self.root_sectors * SECTOR)
-                return [(start + i, data[i:i + 32]) for i in range(0, len(data), 32)]
-            out = []
-            for c in self.chain(first_cluster):
-                start = self.cluster_offset(c)
-                data = self.read(start, self.cluster_size)
-                out += [(start + i, data[i:i + 32]) for i in range(0, len(data), 32)]
-            return out
+        if first_cluster == 0:
+            start = self.base + self.first_data_sector * SECTOR
+            data = self.read(start, self.root_sectors * SECTOR)
+            return [(start + i, data[i:i + 32]) for i in range(0, len(data), 32)]
+        return self.slots_of(self.chain(first_cluster))
 
     @staticmethod
     def short_name(e):
@@ -262,31 +273,26 @@ def newly_allocated(before, after, step=4096):
     return out
 
 
-class ExfatVolume:
+class ExfatVolume(Image):
     def __init__(self, image, base_sector):
-        self.image, self.base = image, base_sector * SECTOR
-        with open(image, 'rb') as f:
-            self.f = f
-            boot = self.read(self.base, SECTOR)
-            if boot[3:11] != b'EXFAT   ' or boot[0x6C] != 9:
-                raise HarnessError('not an exFAT boot sector with 512-byte sectors')
-            fat_offset, fat_length, self.heap, self.clusters, self.root = struct.unpack_from('<IIIII', boot, 0x50)
-            self.spc = 1 << boot[0x6D]
-            self.cluster_size = self.spc * SECTOR
-            # where The Sleuth Kit counts its inode numbers from
-            self.first_data_sector = self.heap
-            self.fat = array.array('I')
-            self.fat.frombytes(self.read(self.base + fat_offset * SECTOR, (self.clusters + 2) * 4))
-            self.bitmap = b''
-            for e in self.raw_entries(self.chain(self.root)):
-                if e[1][0] == 0x81:
-                    first, length = struct.unpack_from('<IQ', e[1], 20)
-                    self.bitmap = b''.join(self.read(self.cluster_offset(c), self.cluster_size)
-                                           for c in self.chain(first))[:length]
-            if len(self.bitmap) * 8 < self.clusters:
-                raise HarnessError('exFAT allocation bitmap not found')
-
-    read = FatVolume.read
+        super().__init__(image, base_sector)
+        boot = self.read(self.base, SECTOR)
+        if boot[3:11] != b'EXFAT   ' or boot[0x6C] != 9:
+            raise HarnessError('not an exFAT boot sector with 512-byte sectors')
+        fat_offset, _, self.heap, self.clusters, self.root = struct.unpack_from('<IIIII', boot, 0x50)
+        self.spc = 1 << boot[0x6D]
+        self.cluster_size = self.spc * SECTOR
+        # where The Sleuth Kit counts its inode numbers from
+        self.first_data_sector = self.heap
+        self.fat = array.array('I')
+        self.fat.frombytes(self.read(self.base + fat_offset * SECTOR, (self.clusters + 2) * 4))
+        self.bitmap = b''
+        for _, e in self.slots_of(self.chain(self.root)):
+            if e[0] == 0x81:
+                first, length = struct.unpack_from('<IQ', e, 20)
+                self.bitmap = self.read_clusters(self.chain(first), length)
+        if len(self.bitmap) * 8 < self.clusters:
+            raise HarnessError('exFAT allocation bitmap not found')
 
     def allocated(self, c):
         i = c - 2
@@ -309,27 +315,9 @@ class ExfatVolume:
     def cluster_offset(self, c):
         return self.base + (self.heap + (c - 2) * self.spc) * SECTOR
 
-    def read_clusters(self, clusters, size):
-        with open(self.image, 'rb') as f:
-            self.f = f
-            return b''.join(self.read(self.cluster_offset(c), self.cluster_size) for c in clusters)[:size]
-
-    def raw_entries(self, clusters):
-        out = []
-        for c in clusters:
-            start = self.cluster_offset(c)
-            data = self.read(start, self.cluster_size)
-            out += [(start + i, data[i:i + 32]) for i in range(0, len(data), 32)]
-        return out
-
-    def folder_clusters(self, entry):
-        return self.chain(self.root) if entry is None else entry.clusters
-
     def entries(self, folder_clusters):
         """The live entry sets of a folder whose clusters are given."""
-        with open(self.image, 'rb') as f:
-            self.f = f
-            slots = self.raw_entries(folder_clusters)
+        slots = self.slots_of(folder_clusters)
         out, i = [], 0
         while i < len(slots) and slots[i][1][0] != 0:
             off, e = slots[i]
@@ -544,7 +532,7 @@ class FatBuilder:
         if p['layout'] == 'mbr':
             kind = {'fat12': '1', 'fat16': '6' if p['sectors'] >= 65536 else '4', 'fat32': 'c'}[p['fs']]
             table = 'label: dos\nlabel-id: 0x%08x\nstart=%d, size=%d, type=%s\n' % (
-                (self.seed * 2654435761) & 0xFFFFFFFF, p['offset'], p['sectors'], kind)
+                ((self.seed + 1) * 2654435761) & 0xFFFFFFFF, p['offset'], p['sectors'], kind)
             run(['sfdisk', '--no-reread', '--no-tell-kernel', '-q', self.image], input=table.encode(), stdin=None)
             self.record.ops.append('sfdisk: ' + table.replace('\n', '; '))
         cmd = ['mkfs.fat', '-F', p['fs'][3:], '-s', str(p['spc']), '-S', str(SECTOR), '-f', str(p['nfats']),
@@ -677,18 +665,13 @@ class FatBuilder:
         if not self.mtool(tool, target):
             raise HarnessError('%s failed' % self.record.ops[-1])
         after = self.volume()
-        with open(self.image, 'rb') as f:
-            for n in nodes:
-                slots = []
-                for off in n.slots:
-                    f.seek(off)
-                    slots.append(f.read(32))
-                if any(s[0] != 0xE5 for s in slots) or struct.unpack_from('<H', slots[-1], 26)[0] != n.first_cluster & 0xFFFF:
-                    raise HarnessError('%s left the entry of %s in use or without its cluster' % (
-                        tool, self.record.path(n)))
-                if any(after.allocated(c) for c in n.clusters):
-                    raise HarnessError('%s left clusters of %s allocated' % (tool, self.record.path(n)))
-                n.deleted_op, n.deleted_slots = self.record.op, [s.hex() for s in slots]
+        for n in nodes:
+            slots = [after.read(off, 32) for off in n.slots]
+            if any(s[0] != 0xE5 for s in slots) or struct.unpack_from('<H', slots[-1], 26)[0] != n.first_cluster & 0xFFFF:
+                raise HarnessError('%s left the entry of %s in use or without its cluster' % (tool, self.record.path(n)))
+            if any(after.allocated(c) for c in n.clusters):
+                raise HarnessError('%s left clusters of %s allocated' % (tool, self.record.path(n)))
+            n.deleted_op, n.deleted_slots = self.record.op, [s.hex() for s in slots]
         return after
 
     def op_delete_file(self, v):
@@ -727,7 +710,7 @@ class FatBuilder:
                              for _ in range(p['operations'])])
         live = sum(1 for n in self.record.nodes if n.kind == 'file' and n.deleted_op is None)
         v = self.run_ops(v, [rng.choices(['del', 'deltree', 'write'], [85, 3, 12])[0]
-                             for _ in range(rng.randint(0, live // 2))])
+                             for _ in range(rng.randint(live // 8, live // 2))])
         after = rng.choice([0, 0, rng.randint(1, max(1, p['operations'] // 8))])
         v = self.run_ops(v, ['hint'] + [rng.choices(['write', 'del', 'mkdir'], [75, 20, 5])[0] for _ in range(after)])
         self.final_check(v)
@@ -968,18 +951,14 @@ class ExfatBuilder:
                     raise HarnessError('%s: its clusters do not hold what was written' % self.record.path(n))
 
     def record_deleted(self, v, nodes):
-        with open(self.image, 'rb') as f:
-            for n in nodes:
-                slots = []
-                for off in n.slots:
-                    f.seek(off)
-                    slots.append(f.read(32))
-                if any(s[0] & 0x80 for s in slots):
-                    raise HarnessError('%s: entry still in use after its deletion' % self.record.path(n))
-                if any(v.allocated(c) for c in n.clusters):
-                    raise HarnessError('%s: clusters still allocated after its deletion' % self.record.path(n))
-                n.deleted_op, n.deleted_slots = self.record.op, [s.hex() for s in slots]
-                n.deleted_length = struct.unpack_from('<Q', slots[1], 24)[0]
+        for n in nodes:
+            slots = [v.read(off, 32) for off in n.slots]
+            if any(s[0] & 0x80 for s in slots):
+                raise HarnessError('%s: entry still in use after its deletion' % self.record.path(n))
+            if any(v.allocated(c) for c in n.clusters):
+                raise HarnessError('%s: clusters still allocated after its deletion' % self.record.path(n))
+            n.deleted_op, n.deleted_slots = self.record.op, [s.hex() for s in slots]
+            n.deleted_length = struct.unpack_from('<Q', slots[1], 24)[0]
 
     def build(self):
         p = self.params
@@ -987,7 +966,7 @@ class ExfatBuilder:
             f.truncate((p['offset'] + p['sectors']) * SECTOR)
         if p['layout'] == 'mbr':
             table = 'label: dos\nlabel-id: 0x%08x\nstart=%d, size=%d, type=7\n' % (
-                (self.seed * 2654435761) & 0xFFFFFFFF, p['offset'], p['sectors'])
+                ((self.seed + 1) * 2654435761) & 0xFFFFFFFF, p['offset'], p['sectors'])
             run(['sfdisk', '--no-reread', '--no-tell-kernel', '-q', self.image], input=table.encode(), stdin=None)
             self.record.ops.append('sfdisk: ' + table.replace('\n', '; '))
         os.makedirs(self.mount_point, exist_ok=True)
@@ -1002,12 +981,13 @@ class ExfatBuilder:
             p['clusters'] = v.clusters
             # rounds of writes and of deletions in turns, then a deleting spree over up to half
             # the files, as before a recovery, and sometimes a last round of writes after it
-            plan = [r > 1 and self.rng.random() < 0.4 for r in range(p['rounds'])] + [None, self.rng.random() < 0.7]
+            plan = [r > 1 and self.rng.random() < 0.4 for r in range(p['rounds'])] + [None]
+            plan += [False] if self.rng.random() < 0.25 else []
             for deleting in plan:
                 self.record.op += 1
                 if deleting is None:
                     live = sum(1 for n in self.record.nodes if n.kind == 'file' and n.deleted_op is None)
-                    count = self.rng.randint(0, live // 2)
+                    count = self.rng.randint(live // 8, live // 2)
                     deleting = True
                 else:
                     count = self.rng.randint(1, 4)
@@ -1049,41 +1029,44 @@ def known_clusters(n):
 
 def settle(record, v):
     """Sorts every file into what it is judged as: 'live'; a deleted file whose entry is gone
-    ('entry-lost') or lies where a folder walk cannot reach it ('unreachable', in a later cluster
-    of a deleted folder, whose chain is cleared); 'free' (none of its clusters allocated since its
-    deletion) or 'reused'. A reused file has `evidence` when a reader can still see it: a
+    ('entry-lost') or lies where a folder walk cannot reach it ('unreachable': in a later cluster
+    of a deleted folder, whose chain is cleared, or in a cluster a live folder gave back); 'free'
+    (none of its clusters allocated since its deletion) or 'reused'. A reused file has `evidence` when a reader can still see it: a
     cluster of it is allocated now, or is one a later deleted file that is listed too is known
     to hold (its first, or any of a file whose clusters follow each other)."""
-    with open(v.image, 'rb') as f:
-        def now(off):
-            f.seek(off)
-            return f.read(32).hex()
-
-        for n in record.nodes:
-            n.entry_intact = n.name_intact = True
-            if n.deleted_op is not None:
-                n.entry_intact = now(n.slots[-1] if record.params['fs'] != 'exfat' else n.slots[0]) == \
-                    (n.deleted_slots[-1] if record.params['fs'] != 'exfat' else n.deleted_slots[0])
-                n.name_intact = n.entry_intact and all(now(o) == s for o, s in zip(n.slots, n.deleted_slots))
-                if record.params['fs'] == 'exfat':
-                    n.entry_intact = n.name_intact
-    cluster_size = v.cluster_size
+    # the entry a reader finds a file by: the short entry after its long name's slots on FAT,
+    # the file entry that opens its set on exFAT, whose whole set must stand
+    main = 0 if record.params['fs'] == 'exfat' else -1
+    for n in record.nodes:
+        n.entry_intact = n.name_intact = True
+        if n.deleted_op is not None:
+            n.entry_intact = v.read(n.slots[main], 32).hex() == n.deleted_slots[main]
+            n.name_intact = n.entry_intact and all(v.read(o, 32).hex() == d for o, d in zip(n.slots, n.deleted_slots))
+            if record.params['fs'] == 'exfat':
+                n.entry_intact = n.name_intact
+    def within(offset, clusters):
+        return any(v.cluster_offset(c) <= offset < v.cluster_offset(c) + v.cluster_size for c in clusters)
 
     def reachable(n):
+        """Whether a walk from the root reads the slots of this deleted node's entry."""
         p = n.parent
-        if p is None or p.deleted_op is None:
-            return True
+        if p is None:
+            if isinstance(v, FatVolume) and v.bits != 32:
+                start = v.base + v.first_data_sector * SECTOR
+                return start <= n.entry_offset < start + v.root_sectors * SECTOR
+            return within(n.entry_offset, v.chain(v.root_cluster if isinstance(v, FatVolume) else v.root))
+        if p.deleted_op is None:
+            # a live folder as it is now: exfat-fuse gives back a folder's free clusters at its end
+            return within(n.entry_offset, v.chain(p.first_cluster) if isinstance(v, FatVolume) else p.clusters)
         if not (p.entry_intact and reachable(p)):
             return False
         # a deleted folder is read from its first cluster, and on exFAT as far as its recorded
         # length goes while its clusters follow each other
-        start = p.clusters[0] if p.clusters else 0
         readable = 1
-        while readable < min(len(p.clusters), -(-p.deleted_length // cluster_size)) and \
-                p.clusters[readable] == start + readable:
+        while readable < min(len(p.clusters), -(-p.deleted_length // v.cluster_size)) and \
+                p.clusters[readable] == p.clusters[0] + readable:
             readable += 1
-        return any(v.cluster_offset(c) <= n.entry_offset < v.cluster_offset(c) + cluster_size
-                   for c in p.clusters[:readable])
+        return within(n.entry_offset, p.clusters[:readable])
 
     for n in record.nodes:
         if n.deleted_op is None:
@@ -1239,32 +1222,39 @@ class Locator:
     """Which clusters of the final image a recovered file's bytes came from."""
 
     def __init__(self, v):
-        self.v, self.index = v, None
+        self.v, self.whole, self.heads = v, None, {}
+
+    def index(self):
+        v, size = self.v, self.v.cluster_size
+        self.whole, zero = {}, bytes(size)
+        for c in range(2, v.clusters + 2):
+            block = v.read(v.cluster_offset(c), size)
+            if block != zero:
+                self.whole.setdefault(hashlib.md5(block).digest(), c)
+                self.heads.setdefault(block[:16], []).append(c)
 
     def clusters(self, data, truth):
         """The cluster each cluster-sized block came from: a number, 'Z' for zeros, '?' if none."""
+        # (a tail of under 16 bytes that is not where the blocks before it lead is '~')
         v, size = self.v, self.v.cluster_size
-        if self.index is None:
-            self.index = {}
-            zero = bytes(size)
-            with open(v.image, 'rb') as f:
-                v.f = f
-                for c in range(2, v.clusters + 2):
-                    block = v.read(v.cluster_offset(c), size)
-                    if block != zero:
-                        self.index.setdefault(hashlib.md5(block).digest(), c)
+        if self.whole is None:
+            self.index()
         out = []
         for i in range(0, len(data), size):
             block = data[i:i + size]
             if block.count(0) == len(block):
                 out.append('Z')
             elif len(block) == size:
-                out.append(self.index.get(hashlib.md5(block).digest(), '?'))
+                out.append(self.whole.get(hashlib.md5(block).digest(), '?'))
             else:
-                # the file's last, partly used cluster: the one after the block before, or the true one
-                guesses = ([out[-1] + 1] if out and isinstance(out[-1], int) else []) + truth[i // size:i // size + 1]
-                out.append(next((c for c in guesses if 2 <= c < v.clusters + 2 and
-                                 v.read_clusters([c], len(block)) == block), '?'))
+                # the file's last, partly used cluster: the one after the block before, the true
+                # one, or any that starts the same
+                guesses = ([out[-1] + 1] if out and isinstance(out[-1], int) else []) + \
+                    truth[i // size:i // size + 1] + (self.heads.get(block[:16], []) if len(block) >= 16 else [])
+                found = next((c for c in guesses if 2 <= c < v.clusters + 2 and
+                              v.read_clusters([c], len(block)) == block), None)
+                # '~': a tail too short to tell where it came from
+                out.append(found if found is not None else '?' if len(block) >= 16 else '~')
         return out
 
     def __call__(self, data, truth):
@@ -1330,7 +1320,7 @@ class Judge:
         if item is not None:
             text += '; salvex firstCluster %s, marks %s' % (item.get('firstCluster'),
                                                            ', '.join(marks_of(item)) or 'none')
-            if cls != 'live-marked' and cls != 'deleted-exact-marked':
+            if not cls.startswith(('live-marked', 'deleted-exact-marked')):
                 got = self.recovered.first(item['path'])
                 text += ', read %s' % (self.locate(got, n.clusters) if got is not None else 'nothing')
         if n.state in ('free', 'reused'):
@@ -1406,18 +1396,30 @@ class Judge:
         self.used_items.add(matches[0])
         return self.items[matches[0]]
 
+    def what_was_read(self, n, item):
+        """Where salvex's wrong bytes for a file came from, as far as this volume shows it."""
+        got = self.recovered.first(item['path'])
+        if got is None:
+            return 'nothing recovered'
+        read = self.locate.clusters(got, n.clusters)
+        if '?' in read:
+            return 'bytes found in no cluster'
+        wrong = [c for c in read if c not in n.clusters and isinstance(c, int)]
+        if any(self.v.allocated(c) for c in wrong):
+            return 'reads a cluster in use'
+        if any(self.claims.get(c, set()) - {n.id} for c in wrong):
+            return "reads a listed deleted file's cluster"
+        if wrong:
+            return 'reads free clusters no listed file holds'
+        return 'reads a short tail from elsewhere' if '~' in read else 'reads its own clusters wrong'
+
     def unknowable(self, n, item):
         """A fragmented deleted file read from clusters that are free and that no listed file is
         known to hold: what lay between its fragments belonged to files whose entries are gone,
         so no reader can tell that its clusters do not follow each other."""
-        got = self.recovered.first(item['path'])
-        if got is None or all(b == a + 1 for a, b in zip(n.clusters, n.clusters[1:])):
-            return False
-        read = self.locate.clusters(got, n.clusters)
-        if '?' in read:
-            return False
-        wrong = [c for c in read if c not in n.clusters and c != 'Z']
-        return not any(self.v.allocated(c) or self.claims.get(c, set()) - {n.id} for c in wrong)
+        fragmented = any(b != a + 1 for a, b in zip(n.clusters, n.clusters[1:]))
+        return fragmented and self.what_was_read(n, item) in ('reads free clusters no listed file holds',
+                                                             'reads a short tail from elsewhere')
 
     def judge_deleted(self, n):
         prefix = 'deleted' if n.state == 'free' else 'reused'
@@ -1433,11 +1435,13 @@ class Judge:
             self.count('salvex', prefix + '_exact')
             if marks and n.state == 'free':
                 self.count('salvex', 'deleted_exact_marked')
-                self.find('deleted-exact-marked', n, 'recovered exactly, but marked', it, failing=False)
+                self.find('deleted-exact-marked, ' + '+'.join(marks), n, 'recovered exactly, but marked', it,
+                          failing=False)
         elif marks:
             self.count('salvex', prefix + '_marked')
             if n.state == 'free':
-                self.find('deleted-wrong-marked', n, 'clusters free since its deletion, recovered wrong, marked',
+                self.find('deleted-wrong-marked, ' + self.what_was_read(n, it), n,
+                          'clusters free since its deletion, recovered wrong, marked',
                           it, failing=False)
         elif n.state == 'free' and self.unknowable(n, it):
             self.count('salvex', 'deleted_unknowable')
@@ -1445,8 +1449,8 @@ class Judge:
                       'hold, recovered wrong without a mark', it, failing=False)
         elif n.state == 'free':
             self.count('salvex', 'deleted_unmarked')
-            self.find('deleted-wrong-unmarked', n, 'clusters free since its deletion, recovered wrong without '
-                      'a mark', it)
+            self.find('deleted-wrong-unmarked, ' + self.what_was_read(n, it), n,
+                      'clusters free since its deletion, recovered wrong without a mark', it)
         elif n.evidence:
             self.count('salvex', 'reused_unmarked')
             self.find('reused-unmarked', n, 'a cluster taken again at operation %d (%s), no mark' % (
@@ -1551,17 +1555,14 @@ def seed_line(r):
         r['nfats'], 's' if r['nfats'] > 1 else ''))
     if r['status'] != 'ok':
         return '%s: %s: %s' % (head, r['status'].upper(), r['reason'])
-    s, t = r['salvex'], r['tsk']
-    live = sum(r['files'].get(k, 0) for k in ('live',))
-    free = r['files'].get('free', 0)
-    reused = r['files'].get('reused', 0)
-    return ('%s %s, %d clusters of %d: live %d/%d | deleted %d: exact %d, marked %d, UNMARKED %d, missing %d | '
-            'reused %d: marked %d, UNMARKED %d | tsk live %d/%d, deleted %d/%d | %.1f s%s') % (
-        head, r['layout'], r['clusters'], r['cluster_size'], s.get('live_exact', 0), live, free,
-        s.get('deleted_exact', 0), s.get('deleted_marked', 0), s.get('deleted_unmarked', 0),
-        s.get('deleted_missing', 0), reused, s.get('reused_marked', 0), s.get('reused_unmarked', 0),
-        t.get('live_exact', 0), live, t.get('deleted_exact', 0), free, r['seconds'],
-        '  FAIL' if failing(r) else '')
+    s, t, files = r['salvex'], r['tsk'], r['files']
+    return ('%s %s, %d clusters of %d: live %d/%d | deleted %d: exact %d, marked %d, UNMARKED %d, unknowable %d, '
+            'missing %d | reused %d: marked %d, UNMARKED %d | tsk live %d/%d, deleted %d/%d | %.1f s%s') % (
+        head, r['layout'], r['clusters'], r['cluster_size'], s.get('live_exact', 0), files.get('live', 0),
+        files.get('free', 0), s.get('deleted_exact', 0), s.get('deleted_marked', 0), s.get('deleted_unmarked', 0),
+        s.get('deleted_unknowable', 0), s.get('deleted_missing', 0), files.get('reused', 0),
+        s.get('reused_marked', 0), s.get('reused_unmarked', 0), t.get('live_exact', 0), files.get('live', 0),
+        t.get('deleted_exact', 0), files.get('free', 0), r['seconds'], '  FAIL' if failing(r) else '')
 
 
 # ---------------------------------------------------------------------------------------------
@@ -1621,8 +1622,9 @@ def summary(results, out=sys.stdout):
     for r in ok:
         for k in ('entry-lost', 'unreachable'):
             unjudged[k] = unjudged.get(k, 0) + r['files'].get(k, 0)
-    print('\nDeleted files not judged: %d whose entry was written over, %d in a later cluster of a deleted '
-          'folder.' % (unjudged['entry-lost'], unjudged['unreachable']), file=out)
+    print('\nDeleted files not judged: %d whose entry was written over, %d whose entry no folder walk reaches '
+          '(in a deleted folder\'s later clusters, or in clusters a folder gave back).' % (
+              unjudged['entry-lost'], unjudged['unreachable']), file=out)
     classes = {}
     for r in ok:
         for f in r['findings']:
