@@ -1044,8 +1044,12 @@ def settle(record, v):
             n.name_intact = n.entry_intact and all(v.read(o, 32).hex() == d for o, d in zip(n.slots, n.deleted_slots))
             if record.params['fs'] == 'exfat':
                 n.entry_intact = n.name_intact
-    def within(offset, clusters):
-        return any(v.cluster_offset(c) <= offset < v.cluster_offset(c) + v.cluster_size for c in clusters)
+    def within(n, clusters):
+        # an exFAT entry set is read whole or not at all; a FAT entry is found by its short
+        # entry, which names it even when its long name's slots lie elsewhere
+        slots = n.slots if record.params['fs'] == 'exfat' else [n.entry_offset]
+        return all(any(v.cluster_offset(c) <= o < v.cluster_offset(c) + v.cluster_size for c in clusters)
+                   for o in slots)
 
     def reachable(n):
         """Whether a walk from the root reads the slots of this deleted node's entry."""
@@ -1054,10 +1058,10 @@ def settle(record, v):
             if isinstance(v, FatVolume) and v.bits != 32:
                 start = v.base + v.first_data_sector * SECTOR
                 return start <= n.entry_offset < start + v.root_sectors * SECTOR
-            return within(n.entry_offset, v.chain(v.root_cluster if isinstance(v, FatVolume) else v.root))
+            return within(n, v.chain(v.root_cluster if isinstance(v, FatVolume) else v.root))
         if p.deleted_op is None:
             # a live folder as it is now: exfat-fuse gives back a folder's free clusters at its end
-            return within(n.entry_offset, v.chain(p.first_cluster) if isinstance(v, FatVolume) else p.clusters)
+            return within(n, v.chain(p.first_cluster) if isinstance(v, FatVolume) else p.clusters)
         if not (p.entry_intact and reachable(p)):
             return False
         # a deleted folder is read from its first cluster, and on exFAT as far as its recorded
@@ -1066,7 +1070,7 @@ def settle(record, v):
         while readable < min(len(p.clusters), -(-p.deleted_length // v.cluster_size)) and \
                 p.clusters[readable] == p.clusters[0] + readable:
             readable += 1
-        return within(n.entry_offset, p.clusters[:readable])
+        return within(n, p.clusters[:readable])
 
     for n in record.nodes:
         if n.deleted_op is None:
@@ -1418,8 +1422,10 @@ class Judge:
         known to hold: what lay between its fragments belonged to files whose entries are gone,
         so no reader can tell that its clusters do not follow each other."""
         fragmented = any(b != a + 1 for a, b in zip(n.clusters, n.clusters[1:]))
-        return fragmented and self.what_was_read(n, item) in ('reads free clusters no listed file holds',
-                                                             'reads a short tail from elsewhere')
+        # a chain the FAT still holds (exFAT drivers may leave it) tells the fragments
+        chained = all(self.v.fat[a] == b for a, b in zip(n.clusters, n.clusters[1:]))
+        return fragmented and not chained and self.what_was_read(n, item) in (
+            'reads free clusters no listed file holds', 'reads a short tail from elsewhere')
 
     def judge_deleted(self, n):
         prefix = 'deleted' if n.state == 'free' else 'reused'
