@@ -1081,6 +1081,10 @@ def settle(record, v):
             n.state = 'unreachable'
         else:
             n.state = 'reused' if n.reused_op is not None else 'free'
+        # no cluster of it allocated since its deletion: its bytes must all still be there
+        if n.kind == 'file' and n.state == 'free' and \
+                v.read_clusters(n.clusters, n.size) != content(record.seed, n.id, n.size):
+            raise HarnessError('%s: its clusters were never taken again, yet its bytes changed' % record.path(n))
     later_claims = {}
     for n in record.nodes:
         if n.kind == 'file' and n.state in ('free', 'reused'):
