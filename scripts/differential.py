@@ -461,6 +461,13 @@ class Record:
                     stack.append(n)
         return out
 
+    def folders(self):
+        """The root (None) and every live folder."""
+        return [None] + [n for n in self.nodes if n.kind == 'folder' and n.deleted_op is None]
+
+    def depth(self, folder):
+        return 0 if folder is None else 1 + self.depth(folder.parent)
+
     def new_name(self, rng, folder):
         taken = {n.name.casefold() for n in self.live_children(folder)} | \
                 {n.name.upper() for n in self.live_children(folder)}
@@ -589,15 +596,9 @@ class FatBuilder:
         return clusters
 
     # -- operations ------------------------------------------------------------------------------
-    def folders(self):
-        return [None] + [n for n in self.record.nodes if n.kind == 'folder' and n.deleted_op is None]
-
-    def depth(self, folder):
-        return 0 if folder is None else 1 + self.depth(folder.parent)
-
     def op_write(self, v):
         rng, rec = self.rng, self.record
-        folder = rng.choice(self.folders())
+        folder = rng.choice(self.record.folders())
         name = rec.new_name(rng, folder)
         size = random_size(rng, v.cluster_size)
         free = v.free_count()
@@ -622,7 +623,8 @@ class FatBuilder:
         node.first_cluster, node.entry_offset, node.slots, node.has_lfn, node.short = \
             e.first_cluster, e.offset, e.slots, e.has_lfn, e.short
         node.clusters = self.showfat(folder, name)
-        if node.clusters != after.chain(e.first_cluster, -(-size // v.cluster_size) or None) * bool(size):
+        in_fat = after.chain(e.first_cluster, -(-size // v.cluster_size)) if size else []
+        if node.clusters != in_fat:
             raise HarnessError('%s: mshowfat gives %s, the FAT %s' % (
                 name, runs_text(node.clusters), runs_text(after.chain(e.first_cluster))))
         if after.read_clusters(node.clusters, size) != data:
@@ -632,8 +634,9 @@ class FatBuilder:
 
     def op_mkdir(self, v):
         rng, rec = self.rng, self.record
-        folder = rng.choice([f for f in self.folders() if self.depth(f) < self.params['max_depth']] or [None])
-        if self.depth(folder) >= self.params['max_depth'] or v.free_count() < 16:
+        roomy = [f for f in self.record.folders() if self.record.depth(f) < self.params['max_depth']]
+        folder = rng.choice(roomy or [None])
+        if self.record.depth(folder) >= self.params['max_depth'] or v.free_count() < 16:
             return
         name = rec.new_name(rng, folder)
         if name is None:
@@ -667,8 +670,10 @@ class FatBuilder:
         after = self.volume()
         for n in nodes:
             slots = [after.read(off, 32) for off in n.slots]
-            if any(s[0] != 0xE5 for s in slots) or struct.unpack_from('<H', slots[-1], 26)[0] != n.first_cluster & 0xFFFF:
-                raise HarnessError('%s left the entry of %s in use or without its cluster' % (tool, self.record.path(n)))
+            first_low = struct.unpack_from('<H', slots[-1], 26)[0]
+            if any(s[0] != 0xE5 for s in slots) or first_low != n.first_cluster & 0xFFFF:
+                raise HarnessError('%s left the entry of %s in use or without its cluster' % (
+                    tool, self.record.path(n)))
             if any(after.allocated(c) for c in n.clusters):
                 raise HarnessError('%s left clusters of %s allocated' % (tool, self.record.path(n)))
             n.deleted_op, n.deleted_slots = self.record.op, [s.hex() for s in slots]
@@ -733,9 +738,6 @@ class FatBuilder:
             if n.kind == 'file' and n.deleted_op is None and \
                     v.read_clusters(n.clusters, n.size) != content(self.seed, n.id, n.size):
                 raise HarnessError('live file %s changed under the record' % self.record.path(n))
-
-    def volume_for_truth(self):
-        return self.volume()
 
     def selection(self):
         return self.image, self.params['offset']
@@ -843,15 +845,9 @@ class ExfatBuilder:
             path = os.path.join(path, name) if path else name
         return os.path.join(self.mount_point, path)
 
-    def folders(self):
-        return [None] + [n for n in self.record.nodes if n.kind == 'folder' and n.deleted_op is None]
-
-    def depth(self, folder):
-        return 0 if folder is None else 1 + self.depth(folder.parent)
-
     def new_file(self, v, free):
         rng, rec = self.rng, self.record
-        folder = rng.choice(self.folders())
+        folder = rng.choice(self.record.folders())
         name = rec.new_name(rng, folder)
         size = random_size(rng, v.cluster_size)
         while size and -(-size // v.cluster_size) > free - 8:
@@ -892,8 +888,9 @@ class ExfatBuilder:
 
     def make_folder(self, v):
         rng, rec = self.rng, self.record
-        folder = rng.choice([f for f in self.folders() if self.depth(f) < self.params['max_depth']] or [None])
-        if self.depth(folder) >= self.params['max_depth']:
+        roomy = [f for f in self.record.folders() if self.record.depth(f) < self.params['max_depth']]
+        folder = rng.choice(roomy or [None])
+        if self.record.depth(folder) >= self.params['max_depth']:
             return
         name = rec.new_name(rng, folder)
         if name is not None:
@@ -1031,9 +1028,10 @@ def settle(record, v):
     """Sorts every file into what it is judged as: 'live'; a deleted file whose entry is gone
     ('entry-lost') or lies where a folder walk cannot reach it ('unreachable': in a later cluster
     of a deleted folder, whose chain is cleared, or in a cluster a live folder gave back); 'free'
-    (none of its clusters allocated since its deletion) or 'reused'. A reused file has `evidence` when a reader can still see it: a
-    cluster of it is allocated now, or is one a later deleted file that is listed too is known
-    to hold (its first, or any of a file whose clusters follow each other)."""
+    (none of its clusters allocated since its deletion) or 'reused'. A reused file has
+    `evidence` when a reader can still see it: a cluster of it is allocated now, or is one a
+    later deleted file that is listed too is known to hold (its first, or any of a file whose
+    clusters follow each other)."""
     # the entry a reader finds a file by: the short entry after its long name's slots on FAT,
     # the file entry that opens its set on exFAT, whose whole set must stand
     main = 0 if record.params['fs'] == 'exfat' else -1
@@ -1175,7 +1173,8 @@ def run_salvex(image, work):
     shutil.rmtree(out, ignore_errors=True)
     recover = run_program([program, 'recover', image, '--partition', '1', '--all', '--out', out])
     return {'items': items, 'tree': read_tree(out), 'scan_exit': scan.returncode, 'recover_exit': recover.returncode,
-            'scan_stderr': scan.stderr.decode(errors='replace'), 'recover_stdout': recover.stdout.decode(errors='replace'),
+            'scan_stderr': scan.stderr.decode(errors='replace'),
+            'recover_stdout': recover.stdout.decode(errors='replace'),
             'recover_stderr': recover.stderr.decode(errors='replace')}
 
 
