@@ -1634,12 +1634,15 @@ def summary(results, out=sys.stdout):
     print('\nDeleted files not judged: %d whose entry was written over, %d whose entry no folder walk reaches '
           '(in a deleted folder\'s later clusters, or in clusters a folder gave back).' % (
               unjudged['entry-lost'], unjudged['unreachable']), file=out)
-    classes = {}
-    for r in ok:
-        for f in r['findings']:
-            classes.setdefault((not f['failing'], f['class']), []).append((r['seed'], f))
-    if classes:
-        print('\nsalvex findings (FAILING ones first): class, count, seeds, an example', file=out)
+    for label in ('FAT, one FAT', 'FAT, two FATs', 'exFAT'):
+        classes = {}
+        for r in ok:
+            if r['kind'] == label:
+                for f in r['findings']:
+                    classes.setdefault((not f['failing'], f['class']), []).append((r['seed'], f))
+        if not classes:
+            continue
+        print('\nsalvex findings on %s (FAILING ones first): class, files, seeds, an example' % label, file=out)
         for (info, cls), found in sorted(classes.items()):
             seeds = sorted({s for s, _ in found})
             print('  %s%-24s %5d  seeds %s%s' % ('' if info else 'FAILING ', cls, len(found),
