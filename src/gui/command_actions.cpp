@@ -22,6 +22,7 @@ struct Picture {
 constexpr Picture kPictures[] = {
     {Command::recoverSelected, "document-save", ":/icons/recover-selected.svg"},
     {Command::recoverAll, "document-save-all", ":/icons/recover-all.svg"},
+    {Command::recoverMarked, "document-save-all", ":/icons/recover-all.svg"},
     {Command::saveSnapshot, "document-export", ":/icons/snapshot-save.svg"},
     {Command::loadSnapshot, "document-import", ":/icons/snapshot-load.svg"},
     {Command::openDiskImage, "drive-harddisk", ":/icons/drive.svg"},
@@ -45,6 +46,7 @@ constexpr Picture kPictures[] = {
 CommandActions::CommandActions(QObject* parent) : QObject(parent) {
   Make(Command::recoverSelected, "&Recover Selected...");
   Make(Command::recoverAll, "Recover &All...");
+  Make(Command::recoverMarked, "Recover &Marked...");
   Make(Command::saveSnapshot, "&Save Recovery Snapshot...");
   Make(Command::loadSnapshot, "&Load Recovery Snapshot...");
   Make(Command::openDiskImage, "&Open Disk Image...");
@@ -91,6 +93,7 @@ void CommandActions::FillMenuBar(QMenuBar& bar) const {
   QMenu* recovery = bar.addMenu(QStringLiteral("&Recovery"));
   recovery->addAction(Action(Command::recoverSelected));
   recovery->addAction(Action(Command::recoverAll));
+  recovery->addAction(Action(Command::recoverMarked));
   recovery->addSeparator();
   recovery->addAction(Action(Command::saveSnapshot));
   recovery->addAction(Action(Command::loadSnapshot));

@@ -30,7 +30,7 @@ class DialogHost final : public wizard::CommandView {
 
   SavingView& OpenSavingDialog(RecoveryRunState& run) override;
   void CloseSavingDialog() override;
-  bool ShowRecoverySummary(const wizard::SummaryText& summary) override;
+  wizard::SummaryChoice ShowRecoverySummary(const wizard::SummaryText& summary) override;
   ImagingProgressView& OpenImagingDialog(const std::string& source, std::atomic<bool>& stop) override;
   void CloseImagingDialog() override;
 

@@ -71,6 +71,18 @@ int FolderTreeItemModel::rowCount(const QModelIndex& parent) const {
 
 int FolderTreeItemModel::columnCount(const QModelIndex&) const { return 1; }
 
+Qt::ItemFlags FolderTreeItemModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags flags = QAbstractItemModel::flags(index);
+  if (index.isValid() && marks_.set) flags |= Qt::ItemIsUserCheckable;
+  return flags;
+}
+
+bool FolderTreeItemModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::CheckStateRole || !index.isValid() || !marks_.set) return false;
+  marks_.set(NodeOf(index), value.value<Qt::CheckState>() != Qt::Unchecked);
+  return true;
+}
+
 QVariant FolderTreeItemModel::data(const QModelIndex& index, int role) const {
   const TreeNodeId node = NodeOf(index);
   if (tree_ == nullptr || !tree_->Contains(node)) return {};
@@ -89,6 +101,9 @@ QVariant FolderTreeItemModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::DecorationRole:
       return node == kRoot ? rootIcon_ : nodeIcon_;
+    case Qt::CheckStateRole:
+      if (!marks_.state) return {};
+      return marks_.state(node);
     default:
       return {};
   }

@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QIcon>
 
+#include <functional>
 #include <vector>
 
 #include "items/folder_tree_model.h"
@@ -33,6 +34,18 @@ class FolderTreeItemModel final : public QAbstractItemModel {
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+  // Check boxes on the nodes (the items tree's folders): each node's state,
+  // and what a click on one asks for.
+  struct Marks {
+    std::function<Qt::CheckState(TreeNodeId node)> state;
+    std::function<void(TreeNodeId node, bool marked)> set;
+  };
+  // The states are asked for as the view draws: a change of the marks needs
+  // only a new drawing.
+  void SetMarks(Marks marks) { marks_ = std::move(marks); }
 
  private:
   QIcon IconOf(TreeNodeId node) const;
@@ -44,6 +57,7 @@ class FolderTreeItemModel final : public QAbstractItemModel {
   std::vector<int> rowOfNode_;
   QIcon rootIcon_;
   QIcon nodeIcon_;
+  Marks marks_;
 };
 
 }  // namespace salvex::gui

@@ -12,6 +12,7 @@
 #include "wizard/wizard_view.h"
 
 class QAction;
+class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 
@@ -64,6 +65,10 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   // The reader's answer, on this thread.
   void TakePreview(std::uint64_t ticket, PreviewBytes bytes);
   PreviewPane* Preview() const { return preview_; }
+  // The Information panel, the scan's choices and the Quick Help, below the
+  // panes: shown, or folded away for the list's sake (remembered).
+  void ShowDetails(bool shown);
+  bool DetailsShown() const;
 
   // The window's parts, for the screenshot tour and the tests.
   TreePane& Trees() const { return *trees_; }
@@ -75,7 +80,9 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   StatusLine& Status() const { return *status_; }
   CommandActions& Actions() const { return *actions_; }
   ButtonBar& Bar() const { return *bar_; }
+  // The Quick Help text as the wizard gave it, and as the pane shows it.
   QString QuickHelpText() const;
+  QString QuickHelpShown() const;
 
   // UiPort
   void SetPanelValue(std::string_view label, std::string_view value) override;
@@ -101,8 +108,10 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   std::optional<std::size_t> SelectedListRow() const override;
   std::vector<std::size_t> SelectedListRows() const override;
   void SelectListRow(std::size_t row) override;
+  std::optional<std::size_t> ShownListRow(wizard::ListEnd end) const override;
   void FocusList() override;
   void BeginListRename(std::size_t row) override;
+  void MarksChanged() override;
   void RefreshListRow(std::size_t row) override;
   void SetPanelLabels(const wizard::PanelLabelSet& set) override;
   void HideFirstPanelLabel() override;
@@ -124,16 +133,22 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
 
  private:
   QWidget* BuildCentre(const ScanState& scan);
+  QMenu* ViewMenu() const;
   void OnCommand(wizard::Command command);
   bool OnKey(wizard::Key key);
   // The item list's context menu, where the wizard allows it.
   void ShowRowMenu(QPoint globalPosition);
   void UpdatePreview();
+  // Draws the preview after the events of this moment have settled.
+  void SchedulePreview();
   // The status bar's counts of the list and of its selection.
   void UpdateListStatus();
   void UpdateSelectionStatus();
 
   static constexpr const char* kPreviewShownKey = "view/preview";
+  static constexpr const char* kDetailsSplitKey = "window/details-split";
+  static constexpr const char* kDetailsShownKey = "view/details";
+  static constexpr const char* kPanesSplitKey = "window/panes-split";
   static constexpr const char* kGeometryKey = "window/geometry";
 
   FileTypes types_;
@@ -142,8 +157,11 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   TreePane* trees_ = nullptr;
   ItemListPane* list_ = nullptr;
   QSplitter* panes_ = nullptr;
+  QSplitter* outer_ = nullptr;  // the panes above, the information and help below
   PreviewPane* preview_ = nullptr;
   QAction* previewAction_ = nullptr;
+  QAction* detailsAction_ = nullptr;
+  bool previewPending_ = false;
   const wizard::ItemListModel* rows_ = nullptr;
   InfoPanel* panel_ = nullptr;
   ScanOptions* options_ = nullptr;
@@ -152,6 +170,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   ProgressRow* progress_ = nullptr;
   StatusLine* status_ = nullptr;
   QString listCounts_;
+  QString quickHelpText_;
   std::unique_ptr<WidgetPort> screen_;
   std::unique_ptr<UiPortRelay> relay_;
   KeyRouter* keys_ = nullptr;

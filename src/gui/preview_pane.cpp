@@ -92,6 +92,9 @@ PreviewPane::PreviewPane(wizard::PreviewReader& reader, RequestOf requestOf, QWi
 }
 
 void PreviewPane::ShowFile(const wizard::ItemListModel& rows, std::size_t row) {
+  // The file shown already, asked again as the selection settles: kept.
+  if (position_ == rows.At(row).position && shown_ != Shown::nothing) return;
+  position_ = rows.At(row).position;
   const std::string warning = wizard::PreviewWarning(rows, row);
   warning_->setText(ToQString(warning));
   warning_->setVisible(!warning.empty());
@@ -107,6 +110,7 @@ void PreviewPane::ShowFile(const wizard::ItemListModel& rows, std::size_t row) {
 void PreviewPane::ShowNothing() {
   reader_.Cancel();
   ticket_ = 0;
+  position_.reset();
   shown_ = Shown::nothing;
   warning_->hide();
   pages_->setCurrentIndex(0);

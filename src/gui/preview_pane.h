@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "session/item_bytes.h"
 
@@ -52,6 +53,8 @@ class PreviewPane final : public QWidget {
 
   enum class Shown { nothing, waiting, picture, text, hex };
   Shown Showing() const { return shown_; }
+  // The store position of the file shown (or being read); none for nothing.
+  std::optional<std::uint32_t> ShownPosition() const { return position_; }
   QLabel& Warning() const { return *warning_; }
   QLabel& Picture() const { return *picture_; }
   QPlainTextEdit& Text() const { return *text_; }
@@ -76,6 +79,7 @@ class PreviewPane final : public QWidget {
   QPushButton* next_ = nullptr;
   Shown shown_ = Shown::nothing;
   std::uint64_t ticket_ = 0;
+  std::optional<std::uint32_t> position_;
   std::uint64_t size_ = 0;
   std::size_t hexOffset_ = 0;
   ItemBytes bytes_;

@@ -19,7 +19,11 @@ namespace salvex::wizard {
 struct SummaryText {
   std::string text;
   std::string details;
+  std::string report;  // the run's report file, which the box offers to open; empty: none
 };
+
+// What the user chose in the summary box.
+enum class SummaryChoice { close, openFolder, openReport };
 
 // Where an image of a disk goes: the image file and its ddrescue map.
 struct ImageTargets {
@@ -57,8 +61,8 @@ class CommandView {
   // called from the worker and stays valid until CloseSavingDialog.
   virtual SavingView& OpenSavingDialog(RecoveryRunState& run) = 0;
   virtual void CloseSavingDialog() = 0;
-  // The summary box; true when the user asked to see the destination folder.
-  virtual bool ShowRecoverySummary(const SummaryText& summary) = 0;
+  // The summary box, and what the user asked to see after it.
+  virtual SummaryChoice ShowRecoverySummary(const SummaryText& summary) = 0;
 
   // The dialogs; each returns when it is closed.
   virtual void EditSettings(RecoverySettings& settings) = 0;

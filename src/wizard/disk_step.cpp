@@ -36,7 +36,8 @@ TreeNodeId WizardController::DiskNode(std::uint16_t slot) {
   for (const TreeNodeId child : diskTree_->Children(kRoot)) {
     if (diskNodes_.Of(child) == TreeNode{NodeKind::disk, slot}) return child;
   }
-  const TreeNodeId node = diskTree_->InsertNode(kRoot, DiskCaptionOf(slot), 0, 0);
+  const TreeNodeId node =
+      diskTree_->InsertNode(kRoot, DiskNodeCaption(DiskNumberOf(slot), session_.disks.disks[slot]), 0, 0);
   diskTree_->SetToolTip(node, DiskToolTip(session_.disks.disks[slot]));
   diskNodes_.Set(node, {NodeKind::disk, slot});
   return node;
@@ -69,8 +70,10 @@ void WizardController::FinishDiskOpen(const Outcome& opened) {
   } else {
     EnterPartitionStep();
   }
+  FocusStepTree();
   if (session_.partitions.partitionCount == 0) {
-    view_.Notice(NoticeKind::error, kNoPartitionsMessage);
+    // It says what comes next, not what went wrong: an information box.
+    view_.Notice(NoticeKind::information, kNoPartitionsMessage);
     StartQuickSearch();
   }
 }
@@ -81,9 +84,10 @@ void WizardController::TreeClickDisk(TreeNodeId node) {
   view_.SelectTreeNode(TreeKind::disks, node);
   session_.scan.diskIndex = static_cast<std::uint16_t>(chosen.index);
   if (chosen.index < session_.disks.disks.size()) {
-    for (const PanelRow& row : DiskPanelRows(session_.disks.disks[chosen.index])) {
-      view_.SetPanelValue(row.label, row.value);
-    }
+    const DiskInfo& disk = session_.disks.disks[chosen.index];
+    for (const PanelRow& row : DiskPanelRows(disk)) view_.SetPanelValue(row.label, row.value);
+    // Below the rows, which device or file this is: what Next will open.
+    view_.SetStatus(DiskPathText(disk));
   }
   Show(Control::next, Shown::Yes());
 }

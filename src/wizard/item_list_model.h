@@ -59,6 +59,8 @@ class ItemListModel {
   // True while the rows are recovered items, from a fill until Clear.
   bool HoldsItems() const { return holdsItems_; }
   std::size_t RowCount() const { return entries_.size(); }
+  // The folder's files the file filters kept out of the rows.
+  std::size_t HiddenByFilters() const { return hiddenByFilters_; }
   const Entry& At(std::size_t row) const { return entries_[row]; }
 
   // The six column texts: Name, Type, Size, Created, Modified, ID.
@@ -78,6 +80,12 @@ class ItemListModel {
   // What a row's warning mark says (overwritten, fragment worked out,
   // clusters claimed twice), a line each; empty when it has none.
   std::string WarningText(std::size_t row) const;
+  // What the row's name itself leaves unsaid: a deleted FAT short name
+  // whose first letter is lost. Empty for most.
+  std::string NameNote(std::size_t row) const;
+  // Whether names of this volume may have lost their first letter: a FAT
+  // volume's may, an exFAT or NTFS volume's never do.
+  void SetShortNamesLoseFirstLetter(bool lose) { shortNamesLoseFirstLetter_ = lose; }
   const std::string& Name(std::size_t row) const;
   // The folder's tree node for a folder row.
   std::optional<std::uint64_t> FolderNode(std::size_t row) const;
@@ -93,6 +101,8 @@ class ItemListModel {
   ItemSource source_ = ItemSource::fat;
   bool holdsItems_ = false;
   std::vector<Entry> entries_;
+  std::size_t hiddenByFilters_ = 0;
+  bool shortNamesLoseFirstLetter_ = true;
 };
 
 }  // namespace salvex::wizard

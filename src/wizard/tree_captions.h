@@ -3,12 +3,21 @@
 #include <cstdint>
 #include <string>
 
+#include "disk/disk_table.h"
+
 namespace salvex::wizard {
 
 // The roots of the trees.
 inline constexpr const char* kMyComputer = "My Computer";
 inline constexpr const char* kFoundRoot = "File Systems";
 inline constexpr const char* kItemsRoot = "Root";
+
+// A disk node: "Storage Device" and the disk's number, then what tells the
+// disk apart, which the number alone does not (numbers are given in the
+// order disks are found): its model, or the image's file name, its bus when
+// that is USB, and its size: "Storage Device2 — SanDisk Ultra (USB) 59.5 GB",
+// "Storage Device4 — card.img 256 MB".
+std::string DiskNodeCaption(std::uint32_t diskNumber, const DiskInfo& disk);
 
 // "Storage Device " and the disk's number: with a blank, unlike the disk
 // tree's nodes.

@@ -14,6 +14,7 @@
 #include "session/worker.h"
 #include "wizard/device_numbers.h"
 #include "wizard/item_list_model.h"
+#include "wizard/marked_items.h"
 #include "wizard/menu_state.h"
 #include "wizard/step_presentation.h"
 #include "wizard/tree_nodes.h"
@@ -70,6 +71,21 @@ class WizardController {
   // Shows the root folder again (after the filters changed).
   void ShowRootFolder();
 
+  // The check boxes of the items step (items_step_marks.cpp): a list row's
+  // or an items-tree folder's mark set or cleared, across folders, for
+  // Recover Marked.
+  void MarkListRow(std::size_t row, bool marked);
+  void MarkTreeNode(TreeNodeId node, bool marked);
+  MarkedItems::State ListRowMark(std::size_t row) const;
+  MarkedItems::State TreeNodeMark(TreeNodeId node) const;
+  // How many files the marks stand for, and their bytes.
+  struct MarkedCount {
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+  };
+  MarkedCount CountMarked() const;
+  const MarkedItems& Marks() const { return marks_; }
+
   // The window's commands that move the wizard (wizard_controller_commands.cpp).
   // Loads a tree snapshot (".RSNP") into the items step, or an advance-scan
   // snapshot (".RS2") into the file-system step; in the partition or
@@ -81,9 +97,9 @@ class WizardController {
   // Shows a folder (by its tree node) with one of its files (by store
   // position) selected: where a found file lies.
   void ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePosition);
-  // After the File Filters dialog: the tree's root selected and focused,
-  // and the root folder listed through the new filters.
-  void ShowRootFolderAfterFilters();
+  // After the File Filters dialog: the folder shown listed again through
+  // the new filters.
+  void ShowFolderAgainAfterFilters();
 
   // Runs `work` on the worker; `done` follows on this thread. What the work
   // throws ends the program with a box that says why.
@@ -109,7 +125,12 @@ class WizardController {
   void ShowStepControls(StepView view, Direction direction);
   void SetMenuState(MenuState state);
   void SetQuickHelp(QuickHelp help);
-  void Show(Control control, Shown shown) { view_.SetControlShown(control, shown); }
+  void Show(Control control, Shown shown) {
+    if (control == Control::next) nextShown_ = shown.visible && shown.enabled;
+    view_.SetControlShown(control, shown);
+  }
+  // The tree of the step just entered takes the keys.
+  void FocusStepTree();
   void EmptyList();
   // The trees: made anew (their payloads with them), shown, destroyed.
   FolderTreeModel& CreateTree(TreeKind kind, std::string rootCaption);
@@ -179,10 +200,13 @@ class WizardController {
   void ChooseSelectedNodeAgain(TreeKind kind);  // after Back: as if clicked
   void ShowFolderOfNode(TreeNodeId node);
   void BuildKeyOfNode();
-  void OpenFolder(TreeNodeId node);
+  // Shows a folder and moves the tree to it; `fromList`: the keys stay in the list.
+  void OpenFolder(TreeNodeId node, bool fromList = false);
   void OpenFile(std::size_t row, bool chooser);
   ItemSource Source() const;
   void FreeItems();
+  // The files of a folder's node in the items tree, by store position.
+  MarkedItems::FilesOfNode FilesOfItemsNode() const;
 
   // ---- Snapshot loads (wizard_controller_commands.cpp) ----
   // Says why a snapshot did not load (the commands of the step it was asked
@@ -207,11 +231,15 @@ class WizardController {
   TreeNodes partitionNodes_;
   TreeNodes foundNodes_;
   ItemListModel list_;
+  MarkedItems marks_;
+  // The items tree's node whose folder the list shows.
+  TreeNodeId shownNode_ = FolderTreeModel::kRoot;
   DeviceNumbers deviceNumbers_;
   WizardStep step_ = WizardStep::starting;
 
   bool treeIsActive_ = false;
   bool stopAsked_ = false;  // the Stop question is up
+  bool nextShown_ = false;  // Next is shown and enabled: Enter presses it
   bool renameInProgress_ = false;
   std::string renameFallbackName_;
   std::size_t renameRow_ = 0;

@@ -123,12 +123,12 @@ void WizardController::ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePo
   }
 }
 
-void WizardController::ShowRootFolderAfterFilters() {
+void WizardController::ShowFolderAgainAfterFilters() {
   if (step_ != WizardStep::items) return;
-  view_.FocusTree(TreeKind::items);
-  view_.SelectTreeNode(TreeKind::items, kRoot);
-  treeIsActive_ = true;
-  ShowRootFolder();
+  // The folder shown stays shown, through the new filters, and the keys
+  // stay where they were: closing the dialog is no move in the tree.
+  const auto node = view_.SelectedTreeNode(TreeKind::items);
+  ShowFolderOfNode(node && itemsTree_ && itemsTree_->Contains(*node) ? *node : kRoot);
 }
 
 }  // namespace salvex::wizard

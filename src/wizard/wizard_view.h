@@ -56,7 +56,13 @@ class WizardView : public UiPort {
   // Every selected row (Recover Selected takes them all), in list order.
   virtual std::vector<std::size_t> SelectedListRows() const = 0;
   virtual void SelectListRow(std::size_t row) = 0;
+  // The row the list shows first or last, in the order shown (a header's
+  // sort included); none when it is empty.
+  virtual std::optional<std::size_t> ShownListRow(ListEnd end) const = 0;
   virtual void FocusList() = 0;
+  // The marks of the list's check boxes and the items tree's changed: they
+  // are drawn anew (and their count in the status bar).
+  virtual void MarksChanged() = 0;
   // Opens the in-place editor on a row's name.
   virtual void BeginListRename(std::size_t row) = 0;
   virtual void RefreshListRow(std::size_t row) = 0;

@@ -170,7 +170,9 @@ void DialogsTest::SavingShowsTheWholeRunsProgress() {
   gui::SavingDialog dialog(run);
   run.filesCreated = 50000;
   run.bytesCopied = 1 << 20;
+  dialog.SetTotalFiles(49999);  // the count before the file being written
   dialog.Finish();
+  QCOMPARE(dialog.TotalFilesField().text(), QStringLiteral("50000"));  // the bar's count: one number
   QCOMPARE(dialog.Overall().value(), 25);
   QVERIFY2(dialog.Overall().text().startsWith(QStringLiteral("50000 of 200000 files, 1.0 MB of 4.0 MB, 25%")),
            qPrintable(dialog.Overall().text()));

@@ -70,4 +70,19 @@ class WindowCommandsTest final : public QObject {
   void RecoverAllThroughTheSavingDialogAndReloadASnapshot();
 };
 
+// What a new user met in the window: the preview after a click, the keys
+// of a sorted list, the room the list gets, the filters' sign, the
+// keyboard's way through the steps.
+class WindowUseTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void PreviewShowsTheRowClicked();
+  void HomeAndEndFollowTheSortedOrder();
+  void BackShowsTheStepAsItWasLeft();
+  void TheListKeepsItsRoomAtEverySize();
+  void TipsAndTextsSayWhatTheyMean();
+  void TheKeyboardGoesThroughTheSteps();
+};
+
 }  // namespace salvex::testing

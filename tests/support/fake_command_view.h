@@ -65,9 +65,10 @@ class FakeCommandView final : public wizard::CommandView {
     return saving;
   }
   void CloseSavingDialog() override { opened.push_back("saving closed"); }
-  bool ShowRecoverySummary(const wizard::SummaryText& text) override {
+  wizard::SummaryChoice ShowRecoverySummary(const wizard::SummaryText& text) override {
     summaries.push_back(text);
-    return openFolderAfterSummary;
+    if (openReportAfterSummary) return wizard::SummaryChoice::openReport;
+    return openFolderAfterSummary ? wizard::SummaryChoice::openFolder : wizard::SummaryChoice::close;
   }
 
   void EditSettings(RecoverySettings& settings) override {
@@ -117,6 +118,7 @@ class FakeCommandView final : public wizard::CommandView {
   Saving saving;
   RecoveryRunState* runState = nullptr;
   bool openFolderAfterSummary = false;
+  bool openReportAfterSummary = false;
   bool manualBundled = true;
   std::function<void(RecoverySettings&)> editSettings;
   std::function<void(FilterTable&)> editFilters;

@@ -66,8 +66,15 @@ class FakeWizardView final : public wizard::WizardView {
     selectedRow = row;
     selectedRows.clear();
   }
+  std::optional<std::size_t> ShownListRow(wizard::ListEnd end) const override {
+    const std::size_t count = list == nullptr ? 0 : list->RowCount();
+    if (count == 0) return std::nullopt;
+    if (!shownOrder.empty()) return end == wizard::ListEnd::first ? shownOrder.front() : shownOrder.back();
+    return end == wizard::ListEnd::first ? 0 : count - 1;
+  }
   void FocusList() override { focus = "list"; }
   void BeginListRename(std::size_t row) override { renamingRow = row; }
+  void MarksChanged() override { ++marksChanged; }
   void RefreshListRow(std::size_t) override {}
 
   // Panel and controls
@@ -140,7 +147,9 @@ class FakeWizardView final : public wizard::WizardView {
   wizard::ViewMode viewMode = wizard::ViewMode::details;
   std::optional<std::size_t> selectedRow;
   std::vector<std::size_t> selectedRows;  // when several are selected
+  std::vector<std::size_t> shownOrder;    // the rows as a sorted list shows them; empty: in store order
   std::optional<std::size_t> renamingRow;
+  int marksChanged = 0;
   std::map<wizard::Control, wizard::Shown> controls;
   ScanType checkedScanType = ScanType::standard;
   wizard::RangeFields range;
