@@ -23,6 +23,9 @@ class FolderTreeItemModel final : public QAbstractItemModel {
 
   // Shows `tree` (null: empty). Read only from here on, until the next call.
   void SetTree(const FolderTreeModel* tree);
+  // Shows only the nodes marked in `shown` (by node; null: all), which stays
+  // the caller's until the next call.
+  void SetShownNodes(const std::vector<bool>* shown);
   const FolderTreeModel* Tree() const { return tree_; }
   QModelIndex IndexOf(TreeNodeId node) const;
   TreeNodeId NodeOf(const QModelIndex& index) const;
@@ -49,12 +52,18 @@ class FolderTreeItemModel final : public QAbstractItemModel {
 
  private:
   QIcon IconOf(TreeNodeId node) const;
+  bool Shown(TreeNodeId node) const;
+  // The rows of the nodes shown, and each node's children shown.
+  void Index();
+  const std::vector<TreeNodeId>& ChildrenOf(TreeNodeId node) const;
 
   wizard::TreeKind kind_;
   const FolderTreeModel* tree_ = nullptr;
   // Each node's row among its parent's children, so parent() is not a
   // search through a folder of thousands.
   std::vector<int> rowOfNode_;
+  const std::vector<bool>* shown_ = nullptr;
+  std::vector<std::vector<TreeNodeId>> shownChildren_;  // while some are hidden
   QIcon rootIcon_;
   QIcon nodeIcon_;
   Marks marks_;

@@ -34,6 +34,7 @@
 #include "gui/status_line.h"
 #include "gui/theme_icon.h"
 #include "gui/tree_pane.h"
+#include "gui/view_filter_bar.h"
 #include "gui/ui_port_relay.h"
 #include "gui/widget_port.h"
 #include "gui/wizard_buttons.h"
@@ -88,8 +89,17 @@ QWidget* MainWindow::BuildCentre(const ScanState& scan) {
   auto* panes = new QSplitter(Qt::Horizontal, centre);
   panes_ = panes;
   panes->setObjectName(QStringLiteral("panes"));
+  // Above the list, the view filters: what of the items found it shows.
+  auto* listColumn = new QWidget(centre);
+  viewFilterBar_ = new ViewFilterBar(listColumn);
+  viewFilterBar_->hide();
+  auto* listLayout = new QVBoxLayout(listColumn);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->setSpacing(2);
+  listLayout->addWidget(viewFilterBar_);
+  listLayout->addWidget(list_, 1);
   panes->addWidget(trees_);
-  panes->addWidget(list_);
+  panes->addWidget(listColumn);
   panes->setStretchFactor(1, 1);
   panes->setSizes({260, 760});
   panes->setChildrenCollapsible(false);
@@ -197,6 +207,7 @@ void MainWindow::Attach(wizard::WizardController& controller, wizard::WizardComm
   connect(list_, &ItemListPane::doubleClicked, this, [c] { c->OnListDoubleClick(); });
   connect(list_, &ItemListPane::menuRequested, this, &MainWindow::ShowRowMenu);
   connect(list_, &ItemListPane::selectionChanged, this, &MainWindow::UpdateSelectionStatus);
+  connect(viewFilterBar_, &ViewFilterBar::changed, this, [c](const wizard::ViewFilter& filter) { c->SetViewFilter(filter); });
   // Check boxes on the rows and the items tree's folders: the wizard keeps the marks.
   const auto checkState = [](wizard::MarkedItems::State state) {
     return state == wizard::MarkedItems::State::marked  ? Qt::Checked
@@ -374,6 +385,10 @@ void MainWindow::SetTree(wizard::TreeKind kind, const FolderTreeModel* tree) { t
 void MainWindow::SetTreeShown(wizard::TreeKind kind, wizard::Shown shown) { trees_->SetShown(kind, shown); }
 void MainWindow::SelectTreeNode(wizard::TreeKind kind, TreeNodeId node) { trees_->Select(kind, node); }
 void MainWindow::ExpandTreeNode(wizard::TreeKind kind, TreeNodeId node) { trees_->Expand(kind, node); }
+void MainWindow::ShowTreeNodes(wizard::TreeKind kind, const std::vector<bool>* shown) {
+  trees_->View(kind).Nodes().SetShownNodes(shown);
+}
+void MainWindow::ShowViewFilter(const wizard::ViewFilter& filter) { viewFilterBar_->Show(filter); }
 void MainWindow::SetTreeNodeText(wizard::TreeKind kind, TreeNodeId node, std::string_view) {
   // The controller has renamed the node in its tree; only the drawing is stale.
   trees_->RefreshNode(kind, node);
@@ -384,6 +399,9 @@ void MainWindow::FocusTree(wizard::TreeKind kind) { trees_->Focus(kind); }
 void MainWindow::SetListLayout(wizard::ListLayout layout) { list_->SetLayout(layout); }
 void MainWindow::ShowListRows(const wizard::ItemListModel* rows) {
   rows_ = rows;
+  // The view filters are the items step's: shown while the list holds items.
+  if (rows != nullptr) viewFilterBar_->setVisible(rows->HoldsItems());
+  if (controller_ != nullptr && controller_->Step() != wizard::WizardStep::items) viewFilterBar_->hide();
   list_->SetRows(rows);
   UpdatePreview();
   UpdateListStatus();

@@ -33,6 +33,7 @@ class ScanOptions;
 class StatusLine;
 class TreePane;
 class UiPortRelay;
+class ViewFilterBar;
 class WidgetPort;
 class WizardButtons;
 
@@ -80,6 +81,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   StatusLine& Status() const { return *status_; }
   CommandActions& Actions() const { return *actions_; }
   ButtonBar& Bar() const { return *bar_; }
+  ViewFilterBar& ViewFilters() const { return *viewFilterBar_; }
   // The Quick Help text as the wizard gave it, and as the pane shows it.
   QString QuickHelpText() const;
   QString QuickHelpShown() const;
@@ -99,6 +101,8 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   void SelectTreeNode(wizard::TreeKind kind, TreeNodeId node) override;
   void ExpandTreeNode(wizard::TreeKind kind, TreeNodeId node) override;
   void SetTreeNodeText(wizard::TreeKind kind, TreeNodeId node, std::string_view text) override;
+  void ShowTreeNodes(wizard::TreeKind kind, const std::vector<bool>* shown) override;
+  void ShowViewFilter(const wizard::ViewFilter& filter) override;
   std::optional<TreeNodeId> SelectedTreeNode(wizard::TreeKind kind) const override;
   void FocusTree(wizard::TreeKind kind) override;
   void SetListLayout(wizard::ListLayout layout) override;
@@ -156,6 +160,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   ButtonBar* bar_ = nullptr;
   TreePane* trees_ = nullptr;
   ItemListPane* list_ = nullptr;
+  ViewFilterBar* viewFilterBar_ = nullptr;
   QSplitter* panes_ = nullptr;
   QSplitter* outer_ = nullptr;  // the panes above, the information and help below
   PreviewPane* preview_ = nullptr;

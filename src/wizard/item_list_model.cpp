@@ -67,6 +67,39 @@ const Item& ItemAt(const ItemList<Item>& list, std::uint32_t position) {
 
 }  // namespace
 
+FilteredFile FilteredOf(const FatFileItem& file) {
+  return {file.name, file.deleted, file.size, DayOfDosDate(file.writeDate)};
+}
+
+FilteredFile FilteredOf(const NtfsFileItem& file) {
+  return {file.name, file.deleted, file.size, DayOfFileTime(file.changed)};
+}
+
+void ItemListModel::SetViewFilter(const ViewFilter& filter, const std::vector<bool>* shownNodes) {
+  view_ = filter;
+  shownNodes_ = shownNodes;
+}
+
+void ItemListModel::ApplyViewFilter() {
+  hiddenByView_ = 0;
+  if (!view_.Active()) return;
+  const auto folderShown = [this](TreeNodeId node) {
+    return shownNodes_ == nullptr || (node < shownNodes_->size() && (*shownNodes_)[node]);
+  };
+  std::erase_if(entries_, [&](const Entry& entry) {
+    bool shown = false;
+    if (source_ == ItemSource::fat) {
+      shown = entry.folder ? folderShown(ItemAt(store_.FatFolders(), entry.position).treeNode)
+                           : PassesViewFilter(view_, FilteredOf(ItemAt(store_.FatFiles(), entry.position)));
+    } else {
+      shown = entry.folder ? folderShown(ItemAt(store_.NtfsFolders(), entry.position).treeNode)
+                           : PassesViewFilter(view_, FilteredOf(ItemAt(store_.NtfsFiles(), entry.position)));
+    }
+    if (!shown) ++hiddenByView_;
+    return !shown;
+  });
+}
+
 ItemListModel::ItemListModel(ItemStore& store, HitLists& hits, TypeNamer typeName)
     : store_(store), hits_(hits), typeName_(std::move(typeName)) {}
 
@@ -80,6 +113,7 @@ void ItemListModel::ShowFolder(ItemSource source, std::uint32_t key, const Filte
   } else {
     Collect<NtfsKind>(store_, key, filters, entries_, hiddenByFilters_);
   }
+  ApplyViewFilter();
 }
 
 bool ItemListModel::ShowLostFiles(ItemSource source, const FolderTreeModel& tree, std::uint64_t node,
@@ -90,6 +124,7 @@ bool ItemListModel::ShowLostFiles(ItemSource source, const FolderTreeModel& tree
   if (shown) {
     source_ = source;
     holdsItems_ = true;
+    ApplyViewFilter();
   }
   return shown;
 }
@@ -98,6 +133,7 @@ void ItemListModel::Clear() {
   entries_.clear();
   holdsItems_ = false;
   hiddenByFilters_ = 0;
+  hiddenByView_ = 0;
 }
 
 ItemRow ItemListModel::Row(std::size_t row) const {

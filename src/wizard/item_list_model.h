@@ -13,6 +13,7 @@
 #include "items/item_rows.h"
 #include "items/item_store.h"
 #include "search/file_filters.h"
+#include "wizard/view_filter.h"
 
 namespace salvex::wizard {
 
@@ -34,6 +35,11 @@ inline constexpr const char* kChainAssumedToolTip =
 inline constexpr const char* kConflictToolTip =
     "Other deleted files claim some of the same clusters: at most one of them comes back right";
 
+// A file as the view filters see it: its name, deleted flag, size and the
+// day it was last written.
+FilteredFile FilteredOf(const FatFileItem& file);
+FilteredFile FilteredOf(const NtfsFileItem& file);
+
 class ItemListModel {
  public:
   // The platform's type name for a file name, looked up by its extension.
@@ -49,6 +55,10 @@ class ItemListModel {
   // ShowFatFolder and ShowNtfsFolder: the children of the folder with key
   // `key` (the root key for the root).
   void ShowFolder(ItemSource source, std::uint32_t key, const FilterTable& filters);
+  // The view filters, for the fills that follow: files must pass `filter`,
+  // folders be among `shownNodes` (by tree node; null: every folder). The
+  // File Filters apply as before; what each kept out is counted apart.
+  void SetViewFilter(const ViewFilter& filter, const std::vector<bool>* shownNodes);
   // The contents of the "Lost Files" node of `tree` when `node` is it (the
   // folders placed under it, then the files whose parent was never found);
   // false, and the rows unchanged, for any other node.
@@ -61,6 +71,8 @@ class ItemListModel {
   std::size_t RowCount() const { return entries_.size(); }
   // The folder's files the file filters kept out of the rows.
   std::size_t HiddenByFilters() const { return hiddenByFilters_; }
+  // The folder's items the view filters kept out of the rows.
+  std::size_t HiddenByView() const { return hiddenByView_; }
   const Entry& At(std::size_t row) const { return entries_[row]; }
 
   // The six column texts: Name, Type, Size, Created, Modified, ID.
@@ -95,6 +107,9 @@ class ItemListModel {
   void Rename(std::size_t row, const std::string& name);
 
  private:
+  // Drops the rows the view filters keep out, counting them.
+  void ApplyViewFilter();
+
   ItemStore& store_;
   HitLists& hits_;
   TypeNamer typeName_;
@@ -102,6 +117,9 @@ class ItemListModel {
   bool holdsItems_ = false;
   std::vector<Entry> entries_;
   std::size_t hiddenByFilters_ = 0;
+  std::size_t hiddenByView_ = 0;
+  ViewFilter view_;
+  const std::vector<bool>* shownNodes_ = nullptr;
   bool shortNamesLoseFirstLetter_ = true;
 };
 

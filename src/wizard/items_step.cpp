@@ -47,6 +47,12 @@ void WizardController::FreeItems() {
   marks_.Clear();
   shownNode_ = kRoot;
   view_.MarksChanged();
+  // A new scan is looked at whole.
+  viewFilter_ = {};
+  shownNodes_.clear();
+  list_.SetViewFilter(viewFilter_, nullptr);
+  view_.ShowTreeNodes(TreeKind::items, nullptr);
+  view_.ShowViewFilter(viewFilter_);
 }
 
 void WizardController::NoticeUnreadableDirectories() {

@@ -22,6 +22,7 @@ ListCounts CountRows(const ItemListModel& rows) {
     if (rows.IsDeleted(row)) ++counts.deleted;
   }
   counts.hiddenByFilters = rows.HiddenByFilters();
+  counts.hiddenByView = rows.HiddenByView();
   return counts;
 }
 
@@ -31,6 +32,7 @@ std::string ListCountsText(const ListCounts& counts) {
   // A filter that hides files says so, with how many: an empty folder must
   // not pass for one with nothing found.
   if (counts.hiddenByFilters > 0) text += "; " + Counted(counts.hiddenByFilters, "file", "files") + " hidden by File Filters";
+  if (counts.hiddenByView > 0) text += "; " + Counted(counts.hiddenByView, "item", "items") + " hidden by the view filter";
   return text;
 }
 

@@ -15,6 +15,7 @@ struct ListCounts {
   std::size_t files = 0;
   std::size_t deleted = 0;  // folders and files
   std::size_t hiddenByFilters = 0;  // files the File Filters keep out
+  std::size_t hiddenByView = 0;     // items the view filters keep out
 };
 
 ListCounts CountRows(const ItemListModel& rows);

@@ -86,6 +86,12 @@ class WizardController {
   MarkedCount CountMarked() const;
   const MarkedItems& Marks() const { return marks_; }
 
+  // The view filters above the list (items_step_view.cpp): the list and the
+  // items tree show what passes them from now on; a recovery still takes
+  // what File Filters and the settings admit.
+  void SetViewFilter(const ViewFilter& filter);
+  const ViewFilter& CurrentViewFilter() const { return viewFilter_; }
+
   // The window's commands that move the wizard (wizard_controller_commands.cpp).
   // Loads a tree snapshot (".RSNP") into the items step, or an advance-scan
   // snapshot (".RS2") into the file-system step; in the partition or
@@ -205,6 +211,8 @@ class WizardController {
   void OpenFile(std::size_t row, bool chooser);
   ItemSource Source() const;
   void FreeItems();
+  // Which items-tree nodes hold something the view filters let through.
+  void FindShownNodes();
   // The files of a folder's node in the items tree, by store position.
   MarkedItems::FilesOfNode FilesOfItemsNode() const;
 
@@ -232,6 +240,10 @@ class WizardController {
   TreeNodes foundNodes_;
   ItemListModel list_;
   MarkedItems marks_;
+  ViewFilter viewFilter_;
+  // By items-tree node: whether the view filters leave it shown (empty
+  // while no filter is on).
+  std::vector<bool> shownNodes_;
   // The items tree's node whose folder the list shows.
   TreeNodeId shownNode_ = FolderTreeModel::kRoot;
   DeviceNumbers deviceNumbers_;

@@ -1,6 +1,7 @@
 #include "screenshot_tour.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include "gui/help_window.h"
 #include "gui/imaging_dialog.h"
 #include "gui/saving_dialog.h"
+#include "gui/view_filter_bar.h"
 #include "gui/scan_options.h"
 #include "trimming_progress.h"
 
@@ -51,6 +53,22 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
                 preview->Showing() == PreviewPane::Shown::hex;
        },
        [this] { Save(QStringLiteral("3-preview")); }},
+      // Files marked in two folders, counted in the status bar.
+      {now, [&wizard] {
+         wizard.MarkListRow(5, true);
+         wizard.MarkListRow(6, true);
+         const FolderTreeModel* items = wizard.Tree(TreeKind::items);
+         if (items != nullptr && items->Children(FolderTreeModel::kRoot).size() > 1) {
+           wizard.MarkTreeNode(items->Children(FolderTreeModel::kRoot)[1], true);
+         }
+       }},
+      {now, [this] { Save(QStringLiteral("3-marks")); }},
+      // Deleted items only, in the list and the tree.
+      {now, [this] { program_.Window().ViewFilters().DeletedChoice().setCurrentIndex(1); }},
+      {now, [this] {
+         Save(QStringLiteral("3-view-filter"));
+         program_.Window().ViewFilters().DeletedChoice().setCurrentIndex(0);
+       }},
       // The root listing holds the deleted folder; its picture in icons mode too.
       {now, [&wizard] { wizard.SetViewMode(wizard::ViewMode::icons); }},
       {now, [this, &wizard] {

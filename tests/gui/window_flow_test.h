@@ -83,6 +83,7 @@ class WindowUseTest final : public QObject {
   void TheListKeepsItsRoomAtEverySize();
   void TipsAndTextsSayWhatTheyMean();
   void TheKeyboardGoesThroughTheSteps();
+  void ViewFiltersNarrowTheListAndTheTree();
 };
 
 }  // namespace salvex::testing

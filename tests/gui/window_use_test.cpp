@@ -12,7 +12,11 @@
 #include <QSplitter>
 
 #include "box_answerer.h"
+#include <QComboBox>
+#include <QPushButton>
+
 #include "gui/info_panel.h"
+#include "gui/view_filter_bar.h"
 #include "gui/preview_pane.h"
 #include "gui/status_line.h"
 #include "support/tool_images.h"
@@ -297,6 +301,35 @@ void WindowUseTest::TheKeyboardGoesThroughTheSteps() {
   QTest::keyClick(&drive.Table(), Qt::Key_Tab);
   QVERIFY(drive.Tree(TreeKind::items).hasFocus());
   QVERIFY(drive.Tree(TreeKind::items).currentIndex().isValid());  // a focus mark to see
+}
+
+// The view filters above the list: deleted only narrows the list and the
+// tree at once, the status bar says how much is hidden, Show All brings all
+// back.
+void WindowUseTest::ViewFiltersNarrowTheListAndTheTree() {
+  const auto fixture = MakeUseFixture();
+  if (!fixture) QSKIP("needs sfdisk, mkfs.fat and mtools (run scripts/setup.sh)");
+  UseRun run(*fixture);
+  WindowDriver& drive = run.drive;
+  QVERIFY(QTest::qWaitForWindowActive(&drive.Window()));
+  QVERIFY(drive.ScanFirstPartition());
+  QTRY_VERIFY(!run.boxes.seen.empty());
+  gui::ViewFilterBar& bar = drive.Window().ViewFilters();
+  QVERIFY(bar.isVisible());
+  const std::vector<std::string> all = drive.Names();
+  bar.DeletedChoice().setCurrentIndex(1);  // Deleted only
+  QCOMPARE(drive.Names(), (std::vector<std::string>{"xLDNOTE.TXT"}));
+  QVERIFY2(drive.Window().Status().LeftText().contains(QStringLiteral("hidden by the view filter")),
+           qPrintable(drive.Window().Status().LeftText()));
+  QCOMPARE(drive.Tree(TreeKind::items).Nodes().rowCount(drive.Node(TreeKind::items, WindowDriver::kRootRow)), 0);
+  bar.DeletedChoice().setCurrentIndex(0);
+  bar.TypeChoice().setCurrentIndex(1);  // Pictures: the folder that holds one
+  QCOMPARE(drive.Names(), (std::vector<std::string>{"Photos"}));
+  bar.MinSizeField().setText(QStringLiteral("1 MB"));
+  QCOMPARE(drive.Names(), std::vector<std::string>{});
+  QTest::mouseClick(bar.findChild<QPushButton*>(QStringLiteral("clearViewFilterButton")), Qt::LeftButton);
+  QCOMPARE(drive.Names(), all);
+  QCOMPARE(bar.TypeChoice().currentIndex(), 0);
 }
 
 }  // namespace salvex::testing

@@ -308,6 +308,46 @@ TEST_F(WizardCommands, RecoverMarkedTakesTheMarksOfEveryFolder) {
   }
 }
 
+// The view filters narrow what the list and the tree show, say how much
+// they hide, and leave what a recovery takes as it was.
+TEST_F(WizardCommands, ViewFiltersNarrowTheListAndTheTreeNotTheRecovery) {
+  ScanToTheItems();
+  const FolderTreeModel& tree = *view_.trees.at(TreeKind::items);
+  const TreeNodeId docs = tree.Children(FolderTreeModel::kRoot).front();
+  wizard::ViewFilter deleted;
+  deleted.deleted = wizard::ShowDeleted::deletedOnly;
+  wizard::ViewFilter documents;
+  documents.type = wizard::TypeGroup::documents;
+  const struct {
+    const char* name;
+    wizard::ViewFilter filter;
+    std::vector<std::string> names;
+    bool docsShown;
+    const char* counts;
+  } cases[] = {
+      {"deleted", deleted, {"gone-away.txt"}, false, "0 folders, 1 file, 1 deleted; 3 items hidden by the view filter"},
+      {"documents", documents, {"Docs", "gone-away.txt"}, true,
+       "1 folder, 1 file, 1 deleted; 2 items hidden by the view filter"},
+      {"none", wizard::ViewFilter{}, {"Docs", "Empty", "kilo.bin", "gone-away.txt"}, true,
+       "2 folders, 2 files, 1 deleted"},
+  };
+  for (const auto& c : cases) {
+    controller_->SetViewFilter(c.filter);
+    EXPECT_EQ(view_.ListNames(), c.names) << c.name;
+    EXPECT_EQ(view_.NodeShown(TreeKind::items, docs), c.docsShown) << c.name;
+    EXPECT_EQ(wizard::ListCountsText(wizard::CountRows(*view_.list)), c.counts) << c.name;
+  }
+  controller_->SetViewFilter(deleted);
+  const std::filesystem::path into = dir_ / "all";
+  dialogs_.answers["folder"] = into.string();
+  commands_->Run(Command::recoverAll);
+  EXPECT_TRUE(std::filesystem::exists(into / "kilo.bin")) << "the view filters change nothing a recovery takes";
+  // Back and a new scan start without them.
+  view_.answers.push_back(true);
+  controller_->OnBack();
+  EXPECT_FALSE(view_.viewFilter.Active());
+}
+
 TEST(WizardRowMenu, ListsItsEntriesAndGraysOpenWithForAFolder) {
   for (const bool folder : {false, true}) {
     std::vector<std::string> texts;

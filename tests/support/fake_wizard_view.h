@@ -46,6 +46,14 @@ class FakeWizardView final : public wizard::WizardView {
   void SelectTreeNode(wizard::TreeKind kind, TreeNodeId node) override { selectedNode[kind] = node; }
   void ExpandTreeNode(wizard::TreeKind kind, TreeNodeId node) override { expanded[kind].push_back(node); }
   void SetTreeNodeText(wizard::TreeKind, TreeNodeId, std::string_view) override {}
+  void ShowTreeNodes(wizard::TreeKind kind, const std::vector<bool>* shown) override { shownNodes[kind] = shown; }
+  void ShowViewFilter(const wizard::ViewFilter& filter) override { viewFilter = filter; }
+  // Whether the tree draws a node, as the view filters leave it.
+  bool NodeShown(wizard::TreeKind kind, TreeNodeId node) const {
+    const auto found = shownNodes.find(kind);
+    if (found == shownNodes.end() || found->second == nullptr) return true;
+    return node < found->second->size() && (*found->second)[node];
+  }
   std::optional<TreeNodeId> SelectedTreeNode(wizard::TreeKind kind) const override {
     const auto found = selectedNode.find(kind);
     return found == selectedNode.end() ? std::nullopt : std::optional<TreeNodeId>(found->second);
@@ -150,6 +158,8 @@ class FakeWizardView final : public wizard::WizardView {
   std::vector<std::size_t> shownOrder;    // the rows as a sorted list shows them; empty: in store order
   std::optional<std::size_t> renamingRow;
   int marksChanged = 0;
+  std::map<wizard::TreeKind, const std::vector<bool>*> shownNodes;
+  wizard::ViewFilter viewFilter;
   std::map<wizard::Control, wizard::Shown> controls;
   ScanType checkedScanType = ScanType::standard;
   wizard::RangeFields range;
