@@ -59,6 +59,7 @@ CommandActions::CommandActions(QObject* parent) : QObject(parent) {
   Make(Command::fileFilters, "File Fi&lters...");
   Make(Command::settings, "Se&ttings...");
   Make(Command::driveInformation, "&Drive Information");
+  Make(Command::viewSectors, "View Disk &Sectors...");
   Make(Command::helpContents, "&Contents")->setShortcut(QKeySequence(Qt::Key_F1));
   Make(Command::about, "&About Brimora Salvex...");
 
@@ -112,6 +113,7 @@ void CommandActions::FillMenuBar(QMenuBar& bar) const {
   tools->addAction(Action(Command::settings));
   tools->addSeparator();
   tools->addAction(Action(Command::driveInformation));
+  tools->addAction(Action(Command::viewSectors));
   QMenu* help = bar.addMenu(QStringLiteral("&Help"));
   help->addAction(Action(Command::helpContents));
   help->addAction(Action(Command::about));

@@ -4,6 +4,7 @@
 
 #include "gui/about_dialog.h"
 #include "gui/file_filters_dialog.h"
+#include "gui/disk_sectors_dialog.h"
 #include "gui/find_files_dialog.h"
 #include "gui/help_window.h"
 #include "gui/information_dialog.h"
@@ -120,6 +121,8 @@ void DialogHost::CloseSavingDialog() {
 wizard::SummaryChoice DialogHost::ShowRecoverySummary(const wizard::SummaryText& summary) {
   return ShowSummaryBox(&window_, summary);
 }
+
+void DialogHost::ShowDiskSectors(wizard::DiskSectorView& view) { DiskSectorsDialog(view, &window_).exec(); }
 
 void DialogHost::EditSettings(RecoverySettings& settings) { RecoverySettingsDialog(settings, &window_).exec(); }
 

@@ -40,6 +40,7 @@ class DialogHost final : public wizard::CommandView {
   void ShowDriveInformation(const PanelRows& rows) override;
   void ShowProperties(const PanelRows& rows) override;
   void ShowAbout() override;
+  void ShowDiskSectors(wizard::DiskSectorView& view) override;
   bool ShowManual() override;
 
   // The dialog of a running recovery, if any.

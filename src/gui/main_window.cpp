@@ -98,6 +98,8 @@ QWidget* MainWindow::BuildCentre(const ScanState& scan) {
   listLayout->setSpacing(2);
   listLayout->addWidget(viewFilterBar_);
   listLayout->addWidget(list_, 1);
+  // The tree keeps room for its captions; the list gives way first.
+  trees_->setMinimumWidth(170);
   panes->addWidget(trees_);
   panes->addWidget(listColumn);
   panes->setStretchFactor(1, 1);

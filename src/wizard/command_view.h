@@ -9,6 +9,7 @@
 #include "recovery/extraction.h"
 #include "search/file_filters.h"
 #include "session/disk_imaging.h"
+#include "wizard/disk_sector_view.h"
 #include "wizard/find_files_flow.h"
 #include "wizard/wizard_types.h"
 
@@ -71,6 +72,9 @@ class CommandView {
   virtual void ShowDriveInformation(const PanelRows& rows) = 0;
   virtual void ShowProperties(const PanelRows& rows) = 0;
   virtual void ShowAbout() = 0;
+  // "View Disk Sectors": a stretch of the disk's sectors in hex, read-only,
+  // through `view`, which lasts while the dialog is open.
+  virtual void ShowDiskSectors(DiskSectorView& view) = 0;
   // The manual that comes with the program, in a help window; false when
   // none was bundled.
   virtual bool ShowManual() = 0;

@@ -29,6 +29,7 @@ std::vector<std::pair<Command, bool>> MenuStateEntries(MenuState state, WizardSt
       {Command::findFiles, items},       {Command::fileFilters, items}, {Command::driveInformation, items},
       {Command::settings, state != MenuState::startOrWorking || step == WizardStep::disk},
       {Command::loadSnapshot, tables},   {Command::openDiskImage, diskStepIdle},
+      {Command::viewSectors, tables || items},
       {Command::createDiskImage, diskStepIdle},
   };
 }

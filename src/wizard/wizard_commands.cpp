@@ -96,6 +96,9 @@ void WizardCommands::Run(Command command) {
     case Command::settings:
       dialogs_.EditSettings(session_.settings);
       return;
+    case Command::viewSectors:
+      ViewSectors();
+      return;
     case Command::driveInformation:
       dialogs_.ShowDriveInformation(DriveInformationRows(session_.volume, session_.items.counters, session_.deepScan.hits));
       return;
@@ -282,6 +285,31 @@ void WizardCommands::SaveSnapshot() {
       view_.Notice(NoticeKind::error, cannotCreate + "\n" + saved.reason);
       return;
   }
+}
+
+void WizardCommands::ViewSectors() {
+  const std::uint16_t slot = session_.scan.diskIndex;
+  if (!session_.reader.IsOpen() || slot >= session_.disks.disks.size()) return;
+  const DiskInfo& disk = session_.disks.disks[slot];
+  DiskSectorView view(disk.devicePath, disk.sizeSectors,
+                      [this](std::uint64_t first, std::uint32_t count, DiskSectorView::Done done) {
+                        auto read = std::make_shared<SectorBytes>();
+                        read->firstSector = first;
+                        // The disk is read on the worker, as every read of it is.
+                        controller_.Run(
+                            [this, read, first, count] {
+                              read->bytes.assign(std::size_t{count} * kSectorSize, 0);
+                              const std::uint32_t unread = session_.reader.ReadSectorsFillingGaps(first, count, read->bytes);
+                              if (unread == count) {
+                                read->bytes.clear();
+                                read->error = "the sectors could not be read";
+                              } else if (unread > 0) {
+                                read->error = std::to_string(unread) + " sector(s) could not be read: shown as zeros";
+                              }
+                            },
+                            [read, done = std::move(done)] { done(*read); });
+                      });
+  dialogs_.ShowDiskSectors(view);
 }
 
 void WizardCommands::FindFiles() {

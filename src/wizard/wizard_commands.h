@@ -45,6 +45,8 @@ class WizardCommands {
   void CreateDiskImage();
   void SaveSnapshot();
   void FindFiles();
+  // "View Disk Sectors": the disk being examined, read on the worker.
+  void ViewSectors();
   void ShowProperties();
   void Help();
 

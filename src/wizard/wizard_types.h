@@ -77,6 +77,7 @@ enum class Command {
   fileFilters,
   settings,
   driveInformation,
+  viewSectors,  // a stretch of the disk's sectors in hex
   exit,
   helpContents,
   about,

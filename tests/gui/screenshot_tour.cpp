@@ -9,14 +9,18 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QRadioButton>
 #include <QToolButton>
 
 #include <cstdio>
 
 #include "gui/gui_program.h"
+#include "gui/disk_sectors_dialog.h"
 #include "gui/help_window.h"
+#include "gui/preview_pane.h"
 #include "gui/imaging_dialog.h"
 #include "gui/saving_dialog.h"
 #include "gui/view_filter_bar.h"
@@ -53,6 +57,16 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
                 preview->Showing() == PreviewPane::Shown::hex;
        },
        [this] { Save(QStringLiteral("3-preview")); }},
+      // The same file's bytes in hex, from an offset typed.
+      {now, [this] {
+         PreviewPane* preview = program_.Window().Preview();
+         if (preview != nullptr) preview->GoTo("0x40");
+       }},
+      {now, [this] {
+         Save(QStringLiteral("3-hex"));
+         PreviewPane* preview = program_.Window().Preview();
+         if (preview != nullptr) preview->TextButton().click();
+       }},
       // Files marked in two folders, counted in the status bar.
       {now, [&wizard] {
          wizard.MarkListRow(5, true);
@@ -111,6 +125,19 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
          Open(Command::properties);
        }},
       {Modal("informationDialog"), [this] { SaveModal(QStringLiteral("dialog-properties")); }},
+      // The disk's own sectors in hex: the FAT32 volume's boot sector.
+      {now, [this] { Open(Command::viewSectors); }},
+      {Modal("diskSectorsDialog"), [] {
+         auto* dialog = qobject_cast<DiskSectorsDialog*>(QApplication::activeModalWidget());
+         dialog->StartField().setText(QStringLiteral("2048"));
+         dialog->CountBox().setValue(2);
+         dialog->ReadButton().click();
+       }},
+      {[] {
+         auto* dialog = qobject_cast<DiskSectorsDialog*>(QApplication::activeModalWidget());
+         return dialog != nullptr && !dialog->Reading() && !dialog->Hex().toPlainText().isEmpty();
+       },
+       [this] { SaveModal(QStringLiteral("dialog-sectors")); }},
       {now, [this] { Open(Command::about); }},
       {Modal("aboutDialog"), [this] { SaveModal(QStringLiteral("dialog-about")); }},
       // The saving dialog as a run shows it; a run of the demo disk is over

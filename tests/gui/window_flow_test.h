@@ -47,6 +47,7 @@ class PreviewTest final : public QObject {
   void PreviewShowsPicturesTextAndHexPages();
   void PreviewOfADeletedOverwrittenFileWarnsAboveIt();
   void PreviewFollowsTheNewestSelectionWhileASlowReadIsInFlight();
+  void HexViewIsChosenAndGoesToAnOffset();
   void PreviewOfA2MegabyteJpegTime();
 };
 
@@ -59,6 +60,7 @@ class DialogsTest final : public QObject {
   void FiltersAreRefusedWithTheirMessagesAndListedNewestFirst();
   void ImagingShowsTheLatestProgressAndStopOnlyRaisesTheFlag();
   void SavingShowsTheWholeRunsProgress();
+  void DiskSectorsShowTheirBytesAtTheirOffsets();
 };
 
 // The commands end to end: a recovery through the saving dialog, compared

@@ -348,6 +348,30 @@ TEST_F(WizardCommands, ViewFiltersNarrowTheListAndTheTreeNotTheRecovery) {
   EXPECT_FALSE(view_.viewFilter.Active());
 }
 
+// View Disk Sectors reads the disk being examined on the worker: the
+// master boot record's signature where it lies, a count cut to the most a
+// read shows, nothing past the disk's end.
+TEST_F(WizardCommands, DiskSectorsAreReadFromTheDiskExamined) {
+  ScanToTheItems();
+  std::vector<wizard::SectorBytes> reads;
+  dialogs_.diskSectors = [&reads](wizard::DiskSectorView& view) {
+    const auto keep = [&reads](const wizard::SectorBytes& read) { reads.push_back(read); };
+    view.ReadSectors(0, 1, keep);
+    view.ReadSectors(kFatStart, 1000, keep);
+    view.ReadSectors(view.DiskSectors() + 5, 1, keep);
+  };
+  commands_->Run(Command::viewSectors);
+  ASSERT_EQ(reads.size(), 3u);
+  ASSERT_EQ(reads[0].bytes.size(), 512u);
+  EXPECT_EQ(reads[0].bytes[510], 0x55);
+  EXPECT_EQ(reads[0].bytes[511], 0xAA);
+  EXPECT_EQ(reads[1].firstSector, kFatStart);
+  EXPECT_EQ(reads[1].bytes.size(), std::size_t{wizard::DiskSectorView::kMaxSectors} * 512);
+  EXPECT_EQ(std::string(reads[1].bytes.begin() + 82, reads[1].bytes.begin() + 87), "FAT32") << "the boot sector";
+  EXPECT_TRUE(reads[2].bytes.empty());
+  EXPECT_NE(reads[2].error.find("lies past the disk's last"), std::string::npos);
+}
+
 TEST(WizardRowMenu, ListsItsEntriesAndGraysOpenWithForAFolder) {
   for (const bool folder : {false, true}) {
     std::vector<std::string> texts;

@@ -92,6 +92,10 @@ class FakeCommandView final : public wizard::CommandView {
     shownRows = rows;
   }
   void ShowAbout() override { opened.push_back("about"); }
+  void ShowDiskSectors(wizard::DiskSectorView& view) override {
+    opened.push_back("sectors");
+    if (diskSectors) diskSectors(view);
+  }
   bool ShowManual() override {
     opened.push_back("manual");
     return manualBundled;
@@ -123,6 +127,7 @@ class FakeCommandView final : public wizard::CommandView {
   std::function<void(RecoverySettings&)> editSettings;
   std::function<void(FilterTable&)> editFilters;
   std::function<void(wizard::FindFilesFlow&)> findFiles;
+  std::function<void(wizard::DiskSectorView&)> diskSectors;
 };
 
 }  // namespace salvex::testing

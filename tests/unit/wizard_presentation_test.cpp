@@ -121,9 +121,9 @@ TEST(WizardPresentation, MenuStatesEnableTheirEntries) {
   } cases[] = {
       {MenuState::startOrWorking, Step::disk, {settings, openDiskImage, createDiskImage}},
       {MenuState::startOrWorking, Step::partition, {}},  // a scan or search has begun
-      {MenuState::partitions, Step::range, {settings, loadSnapshot}},
-      {MenuState::fileSystems, Step::foundFileSystems, {settings, loadSnapshot}},
-      {MenuState::items, Step::items, {recoverSelected, recoverAll, recoverMarked, saveSnapshot, viewIcons, viewList, viewDetails,
+      {MenuState::partitions, Step::range, {settings, loadSnapshot, viewSectors}},
+      {MenuState::fileSystems, Step::foundFileSystems, {settings, loadSnapshot, viewSectors}},
+      {MenuState::items, Step::items, {recoverSelected, recoverAll, recoverMarked, saveSnapshot, viewSectors, viewIcons, viewList, viewDetails,
                                        findFiles, fileFilters, settings, driveInformation}},
   };
   for (const auto& c : cases) {
