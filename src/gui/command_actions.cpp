@@ -26,6 +26,7 @@ constexpr Picture kPictures[] = {
     {Command::saveSnapshot, "document-export", ":/icons/snapshot-save.svg"},
     {Command::loadSnapshot, "document-import", ":/icons/snapshot-load.svg"},
     {Command::openDiskImage, "drive-harddisk", ":/icons/drive.svg"},
+    {Command::refreshDisks, "view-refresh", nullptr},
     {Command::createDiskImage, "media-record", nullptr},
     {Command::exit, "application-exit", nullptr},
     {Command::viewIcons, "view-grid", nullptr},
@@ -50,6 +51,7 @@ CommandActions::CommandActions(QObject* parent) : QObject(parent) {
   Make(Command::saveSnapshot, "&Save Recovery Snapshot...");
   Make(Command::loadSnapshot, "&Load Recovery Snapshot...");
   Make(Command::openDiskImage, "&Open Disk Image...");
+  Make(Command::refreshDisks, "Re&fresh Disks")->setShortcut(QKeySequence(Qt::Key_F5));
   Make(Command::createDiskImage, "&Create Disk Image...");
   Make(Command::exit, "E&xit...");
   Make(Command::viewIcons, "Ico&ns");
@@ -100,6 +102,7 @@ void CommandActions::FillMenuBar(QMenuBar& bar) const {
   recovery->addAction(Action(Command::loadSnapshot));
   recovery->addSeparator();
   recovery->addAction(Action(Command::openDiskImage));
+  recovery->addAction(Action(Command::refreshDisks));
   recovery->addAction(Action(Command::createDiskImage));
   recovery->addSeparator();
   recovery->addAction(Action(Command::exit));

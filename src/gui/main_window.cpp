@@ -236,8 +236,9 @@ void MainWindow::Attach(wizard::WizardController& controller, wizard::WizardComm
 void MainWindow::AttachPreview(wizard::PreviewReader& reader, PreviewPane::RequestOf requestOf) {
   preview_ = new PreviewPane(reader, std::move(requestOf), panes_);
   panes_->addWidget(preview_);
-  // A wider window widens the list and the preview, not the tree.
-  panes_->setStretchFactor(0, 0);
+  // A wider window widens the list and the preview most, the tree a little
+  // (its disk captions are long).
+  panes_->setStretchFactor(0, 1);
   panes_->setStretchFactor(1, 3);
   panes_->setStretchFactor(2, 2);
   // The list first: its six columns fit beside a tree and a preview on a

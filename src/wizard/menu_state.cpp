@@ -30,6 +30,7 @@ std::vector<std::pair<Command, bool>> MenuStateEntries(MenuState state, WizardSt
       {Command::settings, state != MenuState::startOrWorking || step == WizardStep::disk},
       {Command::loadSnapshot, tables},   {Command::openDiskImage, diskStepIdle},
       {Command::viewSectors, tables || items},
+      {Command::refreshDisks, diskStepIdle},
       {Command::createDiskImage, diskStepIdle},
   };
 }

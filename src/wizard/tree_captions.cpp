@@ -24,13 +24,15 @@ std::string DiskSizeText(std::uint64_t bytes) {
 
 }  // namespace
 
-std::string DiskNodeCaption(std::uint32_t diskNumber, const DiskInfo& disk) {
+std::string DiskNodeCaption(std::uint32_t diskNumber, const DiskInfo& disk, std::optional<std::uint32_t> partitions) {
   std::string name = disk.isImage ? std::filesystem::path(disk.devicePath).filename().string() : Trimmed(disk.product);
   if (name.empty()) name = Trimmed(disk.model);
   if (disk.usb) name += " (USB)";
   std::string caption = DiskCaption(diskNumber) + " \u2014 ";
   if (!name.empty()) caption += name + " ";
-  return caption + DiskSizeText(disk.sizeSectors * 512);
+  caption += DiskSizeText(disk.sizeSectors * 512);
+  if (partitions) caption += ", " + std::to_string(*partitions) + (*partitions == 1 ? " partition" : " partitions");
+  return caption;
 }
 
 std::string PartitionsRootCaption(std::uint32_t diskNumber) { return "Storage Device " + std::to_string(diskNumber); }

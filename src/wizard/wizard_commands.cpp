@@ -77,6 +77,9 @@ void WizardCommands::Run(Command command) {
     case Command::createDiskImage:
       CreateDiskImage();
       return;
+    case Command::refreshDisks:
+      controller_.RefreshDisks();
+      return;
     case Command::viewIcons:
       controller_.SetViewMode(ViewMode::icons);
       return;

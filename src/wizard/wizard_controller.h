@@ -4,6 +4,8 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,10 @@ class WizardController {
   // Lists a disk image as one more "Storage Device" of the disk step; with
   // `mapPath`, its ddrescue map, read with it whenever it is opened.
   void AddDiskImage(const std::string& path, const std::string& mapPath = {});
+  // Lists the machine's disks again, in the disk step: one plugged in since
+  // appears, one taken away goes; every disk that stays keeps its number,
+  // and the images added stay, with their maps.
+  void RefreshDisks();
   // Shows a folder (by its tree node) with one of its files (by store
   // position) selected: where a found file lies.
   void ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePosition);
@@ -161,6 +167,11 @@ class WizardController {
   // "Storage DeviceN" caption.
   std::uint32_t DiskNumberOf(std::uint16_t slot);
   std::string DiskCaptionOf(std::uint16_t slot);
+  // The disk tree made anew from the disk table.
+  void FillDiskTree();
+  // A disk's partition count, when known: an image's, read when it is
+  // listed; a device's once it has been opened.
+  std::optional<std::uint32_t> PartitionCountOf(const DiskInfo& disk);
 
   // ---- The partition step (partition_step.cpp), shared with the range step ----
   // Entered from the disk step: the partitions tree made, the step's face.
@@ -230,6 +241,10 @@ class WizardController {
   ShellServices& shell_;
   Options options_;
   std::vector<std::string> refusedImages_;
+  // Images added in the window (Open Disk Image, a drop, a finished
+  // imaging), with their maps: a new listing keeps them.
+  std::vector<std::pair<std::string, std::string>> addedImages_;
+  std::unordered_map<std::string, std::uint32_t> partitionCounts_;  // by device path
 
   std::unique_ptr<FolderTreeModel> diskTree_;
   std::unique_ptr<FolderTreeModel> partitionsTree_;

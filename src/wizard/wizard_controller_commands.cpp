@@ -100,6 +100,8 @@ void WizardController::AddDiskImage(const std::string& path, const std::string& 
   }
   const std::uint16_t slot = added.slot;
   session_.disks.disks[slot].mapPath = mapPath;
+  std::erase_if(addedImages_, [&path](const auto& image) { return image.first == path; });
+  addedImages_.emplace_back(path, mapPath);
   const std::size_t nodesBefore = diskTree_->NodeCount();
   const TreeNodeId node = DiskNode(slot);
   if (diskTree_->NodeCount() != nodesBefore) {

@@ -82,6 +82,7 @@ enum class Command {
   helpContents,
   about,
   openDiskImage,  // the Recovery menu's, in the disk step
+  refreshDisks,   // likewise: the machine's disks listed again
   createDiskImage,  // likewise, of the disk chosen
   // The item list's context menu only.
   open,

@@ -184,6 +184,25 @@ TEST_F(WizardCommands, OpenDiskImageAddsAStorageDeviceOnce) {
   EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks + 1);
 }
 
+// Refresh Disks lists the machine's disks again: an image added in the
+// window stays, under its number, still chosen; an image's partitions are
+// counted on its node.
+TEST_F(WizardCommands, RefreshKeepsTheImagesAndTheirNumbers) {
+  const std::filesystem::path copy = dir_ / "copy.img";
+  std::filesystem::copy_file(image_, copy);
+  dialogs_.answers["image"] = copy.string();
+  commands_->Run(Command::openDiskImage);
+  const std::string caption = view_.TreeNodes(TreeKind::disks).back();
+  EXPECT_TRUE(caption.ends_with(", 1 partition")) << caption;
+  const std::size_t disks = view_.TreeNodes(TreeKind::disks).size();
+  commands_->Run(Command::refreshDisks);
+  EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks);
+  EXPECT_EQ(view_.TreeNodes(TreeKind::disks).back(), caption);
+  EXPECT_EQ(session_.disks.disks[session_.scan.diskIndex].devicePath, copy.string());
+  EXPECT_EQ(view_.panelValues["Model"], "Disk image");
+  EXPECT_TRUE(view_.Visible(wizard::Control::next));
+}
+
 // Create Disk Image: a run stopped part way keeps its map and adds
 // nothing; the same command again finishes the image, which is added and
 // chosen with its map, and opening it reads the map too. The source is

@@ -119,7 +119,7 @@ TEST(WizardPresentation, MenuStatesEnableTheirEntries) {
     WizardStep step;
     std::vector<Command> enabled;
   } cases[] = {
-      {MenuState::startOrWorking, Step::disk, {settings, openDiskImage, createDiskImage}},
+      {MenuState::startOrWorking, Step::disk, {settings, openDiskImage, createDiskImage, refreshDisks}},
       {MenuState::startOrWorking, Step::partition, {}},  // a scan or search has begun
       {MenuState::partitions, Step::range, {settings, loadSnapshot, viewSectors}},
       {MenuState::fileSystems, Step::foundFileSystems, {settings, loadSnapshot, viewSectors}},
