@@ -24,9 +24,14 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return true;
 }
 
+std::string NamedPath(const std::string& chosenPath, std::string_view extension, SnapshotName naming) {
+  if (naming == SnapshotName::upperCased) return SnapshotPath(chosenPath, extension);
+  return EndsWithIgnoringCase(chosenPath, extension) ? chosenPath : chosenPath + std::string(extension);
+}
+
 SavedSnapshot Save(const Session& session, const std::string& chosenPath, std::string_view extension,
-                   const std::vector<std::uint8_t>& bytes) {
-  SavedSnapshot saved{SnapshotPath(chosenPath, extension), SavedSnapshot::Failure::none, {}};
+                   SnapshotName naming, const std::vector<std::uint8_t>& bytes) {
+  SavedSnapshot saved{NamedPath(chosenPath, extension, naming), SavedSnapshot::Failure::none, {}};
   if (auto refusal = ScannedDiskRefusal(session, saved.path)) {
     saved.failure = SavedSnapshot::Failure::onScannedDisk;
     saved.reason = std::move(*refusal);
@@ -112,13 +117,14 @@ Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPor
   return {};
 }
 
-SavedSnapshot SaveTreeSnapshotFile(const Session& session, const std::string& chosenPath) {
-  return Save(session, chosenPath, kTreeSnapshotExtension,
+SavedSnapshot SaveTreeSnapshotFile(const Session& session, const std::string& chosenPath, SnapshotName naming) {
+  return Save(session, chosenPath, kTreeSnapshotExtension, naming,
               EncodeTreeSnapshot(session.scan, session.volume, session.items));
 }
 
-SavedSnapshot SaveAdvanceSnapshotFile(const Session& session, const std::string& chosenPath) {
-  return Save(session, chosenPath, kAdvanceSnapshotExtension, EncodeAdvanceSnapshot(session.scan, session.deepScan.hits));
+SavedSnapshot SaveAdvanceSnapshotFile(const Session& session, const std::string& chosenPath, SnapshotName naming) {
+  return Save(session, chosenPath, kAdvanceSnapshotExtension, naming,
+              EncodeAdvanceSnapshot(session.scan, session.deepScan.hits));
 }
 
 }  // namespace salvex
