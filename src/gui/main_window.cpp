@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QCoreApplication>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -91,6 +92,9 @@ QWidget* MainWindow::BuildCentre(const ScanState& scan) {
   panes->setObjectName(QStringLiteral("panes"));
   // Above the list, the view filters: what of the items found it shows.
   auto* listColumn = new QWidget(centre);
+  listColumn_ = listColumn;
+  // Shown with the items (see SetListVisible).
+  listColumn->hide();
   viewFilterBar_ = new ViewFilterBar(listColumn);
   viewFilterBar_->hide();
   auto* listLayout = new QVBoxLayout(listColumn);
@@ -246,14 +250,14 @@ void MainWindow::AttachPreview(wizard::PreviewReader& reader, PreviewPane::Reque
   panes_->setSizes({220, 560, 244});
   QSettings settings;
   const bool shown = settings.value(kPreviewShownKey, true).toBool();
-  preview_->setVisible(shown);
+  preview_->setVisible(shown && !listColumn_->isHidden());
   previewAction_ = new QAction(QStringLiteral("&Preview"), this);
   previewAction_->setObjectName(QStringLiteral("viewPreview"));
   previewAction_->setCheckable(true);
   previewAction_->setChecked(shown);
   if (QMenu* view = ViewMenu()) view->insertAction(detailsAction_, previewAction_);
   connect(previewAction_, &QAction::toggled, this, [this](bool on) {
-    preview_->setVisible(on);
+    preview_->setVisible(on && !listColumn_->isHidden());
     QSettings().setValue(kPreviewShownKey, on);
     UpdatePreview();
   });
@@ -404,12 +408,25 @@ void MainWindow::ShowListRows(const wizard::ItemListModel* rows) {
   rows_ = rows;
   // The view filters are the items step's: shown while the list holds items.
   if (rows != nullptr) viewFilterBar_->setVisible(rows->HoldsItems());
-  if (controller_ != nullptr && controller_->Step() != wizard::WizardStep::items) viewFilterBar_->hide();
+  if (controller_ != nullptr && controller_->Step() != wizard::WizardStep::items) {
+    viewFilterBar_->hide();
+    SetListVisible(false);
+  }
   list_->SetRows(rows);
   UpdatePreview();
   UpdateListStatus();
 }
-void MainWindow::SetListVisible(bool visible) { list_->SetListVisible(visible); }
+// The steps before the items have no list: the tree takes the width, so that
+// the disks' and partitions' names are read whole.
+void MainWindow::SetListVisible(bool visible) {
+  list_->SetListVisible(visible);
+  const bool appears = visible && listColumn_->isHidden();
+  listColumn_->setVisible(visible);
+  // Laid out at once, so that the names fitted into the list next are
+  // measured against its real width.
+  if (appears) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  if (preview_ != nullptr) preview_->setVisible(visible && previewAction_->isChecked());
+}
 void MainWindow::SetViewMode(wizard::ViewMode mode) { list_->SetViewMode(mode); }
 std::optional<std::size_t> MainWindow::SelectedListRow() const { return list_->SelectedRow(); }
 std::vector<std::size_t> MainWindow::SelectedListRows() const { return list_->SelectedRows(); }

@@ -161,6 +161,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   TreePane* trees_ = nullptr;
   ItemListPane* list_ = nullptr;
   ViewFilterBar* viewFilterBar_ = nullptr;
+  QWidget* listColumn_ = nullptr;  // the view filters and the list
   QSplitter* panes_ = nullptr;
   QSplitter* outer_ = nullptr;  // the panes above, the information and help below
   PreviewPane* preview_ = nullptr;
