@@ -41,18 +41,18 @@ std::vector<std::string> DiskNodeCells(const DiskInfo& disk, std::optional<std::
 }
 
 std::vector<TreeColumn> PartitionTreeColumns() {
-  return {{"Name"}, {"Size", true}, {"File System"}, {"Start", true}};
+  return {{"Name"}, {"File System"}, {"Size", true}, {"Start", true}};
 }
 
 std::vector<std::string> PartitionNodeCells(const PartitionRecord& record) {
   const std::uint64_t start = record.beyondReach ? record.wideStart : record.startSector;
   const std::uint64_t count = record.beyondReach ? record.wideCount : record.sectorCount;
-  return {DiskSizeText(count * 512), record.noFileSystem ? kUnknownTypeText : FsTypeText(record.fsType),
+  return {record.noFileSystem ? kUnknownTypeText : FsTypeText(record.fsType), DiskSizeText(count * 512),
           std::to_string(start)};
 }
 
 std::vector<std::string> WholeDiskCells(const DiskInfo& disk) {
-  return {DiskSizeText(disk.sizeSectors * 512), std::string(), "0"};
+  return {std::string(), DiskSizeText(disk.sizeSectors * 512), "0"};
 }
 
 std::string PartitionsRootCaption(std::uint32_t diskNumber) { return "Storage Device " + std::to_string(diskNumber); }

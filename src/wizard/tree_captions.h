@@ -30,10 +30,11 @@ std::vector<TreeColumn> DiskTreeColumns();
 // known: an image's at once, a device's once it was opened.
 std::vector<std::string> DiskNodeCells(const DiskInfo& disk, std::optional<std::uint32_t> partitions);
 
-// The partitions tree as a table: Name, Size, File System, Start.
+// The partitions tree as a table: Name, File System, Size, Start (the type
+// beside the name, the figures together on the right).
 std::vector<TreeColumn> PartitionTreeColumns();
-// A partition node's cells: its extent as the partition table gives it
-// (the true one for a partition past 2 TiB), and its type.
+// A partition node's cells: its type, and its extent as the partition
+// table gives it (the true one for a partition past 2 TiB).
 std::vector<std::string> PartitionNodeCells(const PartitionRecord& record);
 // The partitions tree's root, which stands for the whole disk from sector 0.
 std::vector<std::string> WholeDiskCells(const DiskInfo& disk);

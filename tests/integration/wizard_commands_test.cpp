@@ -223,10 +223,10 @@ TEST_F(WizardCommands, DiskAndPartitionTreesShowTheirFiguresInColumns) {
       {TreeKind::disks, FolderTreeModel::kRoot, {"Name", "Size", "Partitions"}, {"My Computer", "", ""}},
       {TreeKind::disks, disks.Children(FolderTreeModel::kRoot).back(), {"Name", "Size", "Partitions"},
        {"Storage Device" + number + " \u2014 commands.img", "40 MB", "1"}},
-      {TreeKind::partitions, FolderTreeModel::kRoot, {"Name", "Size", "File System", "Start"},
-       {"Storage Device " + number, "40 MB", "", "0"}},
+      {TreeKind::partitions, FolderTreeModel::kRoot, {"Name", "File System", "Size", "Start"},
+       {"Storage Device " + number, "", "40 MB", "0"}},
       {TreeKind::partitions, partitions.Children(FolderTreeModel::kRoot).front(),
-       {"Name", "Size", "File System", "Start"}, {"Partition 1 - FAT32", "34 MB", "FAT32", std::to_string(kFatStart)}},
+       {"Name", "File System", "Size", "Start"}, {"Partition 1 - FAT32", "FAT32", "34 MB", std::to_string(kFatStart)}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.row.front());

@@ -268,9 +268,9 @@ TEST(WizardPresentation, PartitionRowsGiveSizeTypeAndStart) {
     PartitionRecord record;
     std::vector<std::string> cells;
   } cases[] = {
-      {record(FsType::fat32, 2048, 69632, false, 0), {"34 MB", "FAT32", "2048"}},
-      {record(FsType::none, 4096, 2048, true, 0), {"1 MB", "Unknown", "4096"}},
-      {record(FsType::exfat, 0, 0, false, 5'000'000'000), {"2 GB", "exFAT", "5000000000"}},
+      {record(FsType::fat32, 2048, 69632, false, 0), {"FAT32", "34 MB", "2048"}},
+      {record(FsType::none, 4096, 2048, true, 0), {"Unknown", "1 MB", "4096"}},
+      {record(FsType::exfat, 0, 0, false, 5'000'000'000), {"exFAT", "2 GB", "5000000000"}},
   };
   for (const auto& c : cases) EXPECT_EQ(PartitionNodeCells(c.record), c.cells) << c.cells.back();
 }
