@@ -105,10 +105,12 @@ struct ItemMarks {
   bool nameIncomplete = false;
 };
 
-template <typename Kind>
-std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel& tree, const ItemPaths<Kind>& index,
-                                   const FileFilter& passes, const UnreadMarks* marks) {
-  std::vector<Line> lines;
+// Each line of the tree, in the order printed, to `emit`; nothing is kept, so
+// a listing of millions of items is printed in two passes (widths, then
+// lines) without holding its rows.
+template <typename Kind, typename Emit>
+void VisitTreeLines(const ItemStore& store, const FolderTreeModel& tree, const ItemPaths<Kind>& index,
+                    const FileFilter& passes, const UnreadMarks* marks, const Emit& emit) {
   const auto& folders = Kind::Folders(store).Items();
   const auto& files = Kind::Files(store);
   // Depth-first without recursion: a damaged volume can nest folders deeply.
@@ -125,11 +127,11 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
       const TreeNodeId child = children[frame.nextChild++];
       const std::size_t depth = frame.depth + 1;
       if (const auto folder = index.FolderOfNode(child)) {
-        lines.push_back({folders[*folder].deleted, depth, Kind::Row(folders[*folder]), "",
-                         Kind::Overwritten(folders[*folder]), FolderUnread(marks, *folder)});
+        emit(Line{folders[*folder].deleted, depth, Kind::Row(folders[*folder]), "", Kind::Overwritten(folders[*folder]),
+                  FolderUnread(marks, *folder)});
       } else {
         // A node of the tree's own, such as "Lost Files": a folder without dates.
-        lines.push_back({false, depth, {tree.Text(child), "Folder", "0", "", "", std::to_string(child)}, "", false, 0});
+        emit(Line{false, depth, {tree.Text(child), "Folder", "0", "", "", std::to_string(child)}, "", false, 0});
       }
       stack.push_back({child, 0, depth});
       continue;
@@ -138,7 +140,7 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
     const auto fileLines = [&](const auto& positions) {
       for (const std::uint32_t position : positions) {
         if (!Passes(passes, files.Items()[position].name)) continue;
-        lines.push_back(FileLine<Kind>(files.Items()[position], frame.depth + 1, FileUnread(marks, position)));
+        emit(FileLine<Kind>(files.Items()[position], frame.depth + 1, FileUnread(marks, position)));
       }
     };
     if (frame.node == FolderTreeModel::kRoot || folder) {
@@ -148,53 +150,70 @@ std::vector<Line> CollectTreeLines(const ItemStore& store, const FolderTreeModel
     }
     stack.pop_back();
   }
-  return lines;
 }
 
-template <typename Kind>
-std::vector<Line> CollectUnreachableLines(const ItemStore& store, const ItemPaths<Kind>& index,
-                                          const FileFilter& passes, const UnreadMarks* marks) {
-  std::vector<Line> lines;
+// Each item no folder of the tree reaches, to `emit`.
+template <typename Kind, typename Emit>
+void VisitUnreachableLines(const ItemStore& store, const ItemPaths<Kind>& index, const FileFilter& passes,
+                           const UnreadMarks* marks, const Emit& emit) {
   const auto& folders = Kind::Folders(store).Items();
   for (std::uint32_t position = 0; position < folders.size(); ++position) {
     if (!index.FolderPath(position)) {
-      lines.push_back({folders[position].deleted, 0, Kind::Row(folders[position]), "", false,
-                       FolderUnread(marks, position)});
+      emit(Line{folders[position].deleted, 0, Kind::Row(folders[position]), "", false, FolderUnread(marks, position)});
     }
   }
   const auto& files = Kind::Files(store).Items();
   for (std::uint32_t position = 0; position < files.size(); ++position) {
     const auto& file = files[position];
     if (!index.NodeOfKey(Kind::ParentOf(file)) && Passes(passes, file.name)) {
-      lines.push_back(FileLine<Kind>(file, 0, FileUnread(marks, position)));
+      emit(FileLine<Kind>(file, 0, FileUnread(marks, position)));
     }
   }
-  return lines;
 }
 
-void PrintLines(std::ostream& out, std::vector<Line> lines) {
-  std::size_t nameWidth = 4;
-  std::size_t typeWidth = 4;
-  std::size_t sizeWidth = 4;
-  std::size_t idWidth = 2;
-  for (Line& line : lines) {
-    line.row.name = VisibleText(line.row.name);
-    line.row.type = VisibleText(line.row.type);
-    nameWidth = std::max(nameWidth, std::min(kMaxNameColumn, line.depth * kIndentPerLevel + DisplayWidth(line.row.name)));
-    typeWidth = std::max(typeWidth, DisplayWidth(line.row.type));
-    sizeWidth = std::max(sizeWidth, line.row.size.size());
-    idWidth = std::max(idWidth, line.row.id.size());
+// The widths of a table's columns, fitted to its lines one at a time.
+struct ColumnWidths {
+  std::size_t name = 4;
+  std::size_t type = 4;
+  std::size_t size = 4;
+  std::size_t id = 2;
+  std::size_t lines = 0;
+
+  void Fit(const Line& line) {
+    name = std::max(name, std::min(kMaxNameColumn, line.depth * kIndentPerLevel + DisplayWidth(VisibleText(line.row.name))));
+    type = std::max(type, DisplayWidth(VisibleText(line.row.type)));
+    size = std::max(size, line.row.size.size());
+    id = std::max(id, line.row.id.size());
+    ++lines;
   }
-  out << "DEL " << PadRight("NAME", nameWidth) << "  " << PadRight("TYPE", typeWidth) << "  "
-      << PadLeft("SIZE", sizeWidth) << "  " << PadRight("CREATED", kDateWidth) << "  "
-      << PadRight("MODIFIED", kDateWidth) << "  " << PadLeft("ID", idWidth) << '\n';
-  for (const Line& line : lines) {
-    const std::string indentedName = std::string(line.depth * kIndentPerLevel, ' ') + line.row.name;
-    out << (line.overwritten ? "DEL!" : line.deleted ? "DEL " : "    ") << PadRight(indentedName, nameWidth) << "  "
-        << PadRight(line.row.type, typeWidth) << "  " << PadLeft(line.row.size, sizeWidth) << "  "
-        << PadRight(line.row.created, kDateWidth) << "  " << PadRight(line.row.modified, kDateWidth) << "  "
-        << PadLeft(line.row.id, idWidth) << line.note << UnreadMark(line.unread) << '\n';
-  }
+};
+
+void PrintHeader(std::ostream& out, const ColumnWidths& widths) {
+  out << "DEL " << PadRight("NAME", widths.name) << "  " << PadRight("TYPE", widths.type) << "  "
+      << PadLeft("SIZE", widths.size) << "  " << PadRight("CREATED", kDateWidth) << "  "
+      << PadRight("MODIFIED", kDateWidth) << "  " << PadLeft("ID", widths.id) << '\n';
+}
+
+void PrintLine(std::ostream& out, const ColumnWidths& widths, const Line& line) {
+  const std::string indentedName = std::string(line.depth * kIndentPerLevel, ' ') + VisibleText(line.row.name);
+  out << (line.overwritten ? "DEL!" : line.deleted ? "DEL " : "    ") << PadRight(indentedName, widths.name) << "  "
+      << PadRight(VisibleText(line.row.type), widths.type) << "  " << PadLeft(line.row.size, widths.size) << "  "
+      << PadRight(line.row.created, kDateWidth) << "  " << PadRight(line.row.modified, kDateWidth) << "  "
+      << PadLeft(line.row.id, widths.id) << line.note << UnreadMark(line.unread) << '\n';
+}
+
+// A table's lines are given by `visit` twice: once to measure, once to print.
+template <typename Visit>
+ColumnWidths Measure(const Visit& visit) {
+  ColumnWidths widths;
+  visit([&](const Line& line) { widths.Fit(line); });
+  return widths;
+}
+
+template <typename Visit>
+void PrintTable(std::ostream& out, const ColumnWidths& widths, const Visit& visit) {
+  PrintHeader(out, widths);
+  visit([&](const Line& line) { PrintLine(out, widths, line); });
 }
 
 template <typename Kind>
@@ -202,11 +221,13 @@ void PrintListingOf(std::ostream& out, const ItemStore& store, const FolderTreeM
                     const UnreadMarks* marks) {
   const ItemPaths<Kind> index(store, tree);
   out << "/" << UnreadMark(marks ? marks->rootSectors : 0) << "\n";
-  PrintLines(out, CollectTreeLines(store, tree, index, passes, marks));
-  std::vector<Line> unreachable = CollectUnreachableLines(store, index, passes, marks);
-  if (!unreachable.empty()) {
+  const auto visitTree = [&](const auto& emit) { VisitTreeLines(store, tree, index, passes, marks, emit); };
+  PrintTable(out, Measure(visitTree), visitTree);
+  const auto visitUnreachable = [&](const auto& emit) { VisitUnreachableLines(store, index, passes, marks, emit); };
+  const ColumnWidths unreachable = Measure(visitUnreachable);
+  if (unreachable.lines > 0) {
     out << "\n" << kUnreachableHeading << "\n";
-    PrintLines(out, std::move(unreachable));
+    PrintTable(out, unreachable, visitUnreachable);
   }
 }
 
