@@ -16,6 +16,7 @@
 
 #include "common/crc32.h"
 #include "common/le_bytes.h"
+#include "support/format_writers.h"
 #include "support/jpeg_writer.h"
 
 namespace salvex {
@@ -79,13 +80,7 @@ Buffer Png() {
   return png;
 }
 
-Buffer Gif() {
-  Buffer gif;
-  Append(gif, "GIF89a");
-  Append(gif, Pattern(200, 5));
-  gif.push_back(0x3B);
-  return gif;
-}
+Buffer Gif() { return testing::WriteGif(20, 10, 5); }
 
 struct ZipMember {
   std::string name;
@@ -148,13 +143,7 @@ Buffer ZipOf(const std::vector<ZipMember>& members, std::vector<std::size_t> lis
 
 Buffer Zip() { return ZipOf({{"word/document.xml", Pattern(5000, 7), true}, {"mimetype", Pattern(40, 9), false}}); }
 
-Buffer Pdf() {
-  Buffer pdf;
-  Append(pdf, "%PDF-1.7\n");
-  Append(pdf, Pattern(3000, 11));
-  Append(pdf, "\nstartxref\n123\n%%EOF\n");
-  return pdf;
-}
+Buffer Pdf() { return testing::WritePdf(3, 11); }
 
 Buffer CutInHalf(Buffer bytes) {
   bytes.resize(bytes.size() / 2);

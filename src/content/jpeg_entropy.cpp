@@ -1,0 +1,143 @@
+#include "content/jpeg_entropy.h"
+
+#include <algorithm>
+
+namespace salvex {
+namespace {
+
+// Bytes asked of the source at a time.
+constexpr std::size_t kWindowBytes = 64 * 1024;
+
+}  // namespace
+
+bool BuildHuffmanTable(Bytes counts, Bytes symbols, HuffmanTable& table) {
+  table = HuffmanTable{};
+  if (counts.size() != 16) return false;
+  std::int32_t code = 0;
+  int index = 0;
+  for (int length = 1; length <= 16; ++length) {
+    const int n = counts[static_cast<std::size_t>(length - 1)];
+    table.maxCode[static_cast<std::size_t>(length)] = -1;
+    if (n > 0) {
+      table.valueOffset[static_cast<std::size_t>(length)] = index - code;
+      for (int i = 0; i < n && length <= kJpegFastBits; ++i) {
+        // Every prefix that starts with this code decodes to it.
+        const int shift = kJpegFastBits - length;
+        const auto first = static_cast<std::size_t>((code + i) << shift);
+        const auto entry = static_cast<std::uint16_t>(length << 8 | u8(symbols, static_cast<std::size_t>(index + i)));
+        std::fill_n(table.fast.begin() + static_cast<std::ptrdiff_t>(first), std::size_t{1} << shift, entry);
+      }
+      code += n;
+      index += n;
+      if (code >= (std::int32_t{1} << length)) return false;
+      table.maxCode[static_cast<std::size_t>(length)] = code - 1;
+    }
+    code <<= 1;
+  }
+  if (static_cast<std::size_t>(index) > symbols.size()) return false;
+  std::copy_n(symbols.begin(), index, table.symbols.begin());
+  table.count = index;
+  table.defined = true;
+  return true;
+}
+
+EntropyReader::EntropyReader(ContentSource& source, EntropyPosition from) : source_(source), next_(from.byte) {
+  const int skip = std::clamp(from.bit, 0, 7);
+  if (skip == 0) return;
+  Fill();
+  if (count_ >= skip) Consume(skip);
+}
+
+bool EntropyReader::LoadWindow() {
+  window_ = source_.Read(next_, kWindowBytes);
+  windowAt_ = next_;
+  return !window_.empty();
+}
+
+void EntropyReader::Push(std::uint8_t byte, std::uint64_t at) {
+  buffer_ |= std::uint64_t{byte} << (56 - count_);
+  count_ += 8;
+  loadedAt_[loaded_ % loadedAt_.size()] = at;
+  ++loaded_;
+}
+
+void EntropyReader::Fill() {
+  while (count_ <= 56 && !stopped_) {
+    std::size_t index = static_cast<std::size_t>(next_ - windowAt_);
+    if (next_ < windowAt_ || index >= window_.size()) {
+      if (!LoadWindow()) {
+        stopped_ = atEnd_ = true;
+        return;
+      }
+      index = 0;
+    }
+    const std::uint8_t byte = window_[index];
+    if (byte != 0xFF) {
+      Push(byte, next_);
+      ++next_;
+      continue;
+    }
+    // 0xFF: data when a stuffed zero follows, else a marker.
+    if (index + 1 >= window_.size()) {
+      if (!LoadWindow() || window_.size() < 2) {
+        stopped_ = true;
+        atEnd_ = window_.size() < 2;
+        return;
+      }
+      index = 0;
+    }
+    if (window_[index + 1] != 0x00) {
+      stopped_ = true;
+      return;
+    }
+    Push(0xFF, next_);
+    next_ += 2;
+  }
+}
+
+int EntropyReader::Symbol(const HuffmanTable& table) {
+  if (count_ < 16) Fill();
+  const auto entry = table.fast[static_cast<std::size_t>(buffer_ >> (64 - kJpegFastBits))];
+  if (entry != 0) {
+    const int length = entry >> 8;
+    if (length > count_) return -1;
+    Consume(length);
+    return entry & 0xFF;
+  }
+  for (int length = kJpegFastBits + 1; length <= 16; ++length) {
+    const auto code = static_cast<std::int32_t>(buffer_ >> (64 - length));
+    const std::int32_t max = table.maxCode[static_cast<std::size_t>(length)];
+    if (max < 0 || code > max) continue;
+    if (length > count_) return -1;
+    const std::int32_t index = table.valueOffset[static_cast<std::size_t>(length)] + code;
+    if (index < 0 || index >= table.count) return -1;
+    Consume(length);
+    return table.symbols[static_cast<std::size_t>(index)];
+  }
+  return -1;
+}
+
+std::int32_t EntropyReader::Bits(int count) {
+  if (count <= 0) return 0;
+  if (count_ < count) Fill();
+  if (count > count_) return -1;
+  const auto value = static_cast<std::int32_t>(buffer_ >> (64 - count));
+  Consume(count);
+  return value;
+}
+
+void EntropyReader::SkipMarker(std::uint64_t at) {
+  buffer_ = 0;
+  count_ = 0;
+  next_ = at + 2;
+  stopped_ = atEnd_ = false;
+}
+
+EntropyPosition EntropyReader::Position() const {
+  if (count_ == 0) return {next_, 0};
+  const auto unusedBytes = static_cast<std::uint64_t>((count_ + 7) / 8);
+  const std::uint64_t index = loaded_ - unusedBytes;
+  return {loadedAt_[index % loadedAt_.size()], (8 - count_ % 8) % 8};
+}
+
+}  // namespace salvex
