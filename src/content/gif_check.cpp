@@ -1,5 +1,6 @@
 #include "content/gif_check.h"
 
+#include <algorithm>
 #include <array>
 
 namespace salvex {
@@ -19,6 +20,8 @@ class LzwCounter {
  public:
   LzwCounter(int minimumBits, std::uint64_t pixels)
       : clear_(1u << minimumBits), minimumBits_(minimumBits), pixels_(pixels) {
+    // A code below the clear code stands for one pixel.
+    std::fill_n(lengths_.begin(), clear_, std::uint16_t{1});
     Reset();
   }
 
@@ -60,9 +63,7 @@ class LzwCounter {
     if (previous_ < 0) {
       if (code >= clear_) return false;  // the first code after a clear is a pixel's
       length = 1;
-    } else if (code < clear_) {
-      length = 1;
-    } else if (code < next_) {
+    } else if (code < next_ && code != clear_ + 1) {
       length = lengths_[code];
     } else if (code == next_ && next_ < lengths_.size()) {
       length = lengths_[static_cast<std::size_t>(previous_)] + 1;

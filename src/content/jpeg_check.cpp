@@ -121,48 +121,12 @@ bool ReadFrame(std::uint8_t marker, Bytes segment, DecoderState& state) {
   return true;
 }
 
-std::int32_t Extend(std::int32_t value, int size) {
-  return value < (std::int32_t{1} << (size - 1)) ? value - (std::int32_t{1} << size) + 1 : value;
-}
-
 struct ScanComponent {
   const Component* frame = nullptr;
   const HuffmanTable* dc = nullptr;
   const HuffmanTable* ac = nullptr;
   std::int32_t dcLimit = 0;  // the largest DC value an 8×8 block of samples gives, with room to spare
 };
-
-// One 8×8 block's coefficients; false when they cannot be a block an
-// encoder wrote.
-bool DecodeBlock(EntropyReader& bits, const ScanComponent& component, std::int32_t& predictor, int precision) {
-  const int maxDcSize = precision + 3;
-  const int maxAcSize = precision + 2;
-  const int dcSize = bits.Symbol(*component.dc);
-  if (dcSize < 0 || dcSize > maxDcSize) return false;
-  if (dcSize > 0) {
-    const std::int32_t raw = bits.Bits(dcSize);
-    if (raw < 0) return false;
-    predictor += Extend(raw, dcSize);
-  }
-  if (predictor > component.dcLimit || predictor < -component.dcLimit) return false;
-  for (int k = 1; k < 64;) {
-    const int symbol = bits.Symbol(*component.ac);
-    if (symbol < 0) return false;
-    const int run = symbol >> 4;
-    const int size = symbol & 0x0F;
-    if (size == 0) {
-      if (run == 0) break;          // end of block
-      if (run != 15) return false;  // no such symbol
-      k += 16;                      // sixteen zeros
-      if (k > 64) return false;
-      continue;
-    }
-    k += run;
-    if (k > 63 || size > maxAcSize || bits.Bits(size) < 0) return false;
-    ++k;
-  }
-  return true;
-}
 
 std::uint64_t CeilDiv(std::uint64_t a, std::uint64_t b) { return (a + b - 1) / b; }
 
@@ -275,7 +239,8 @@ ScanResult DecodeScan(ContentSource& source, std::uint64_t marker, std::uint64_t
       const ScanComponent& component = scan[static_cast<std::size_t>(i)];
       const int blocks = count == 1 ? 1 : component.frame->horizontal * component.frame->vertical;
       for (int block = 0; block < blocks; ++block) {
-        if (!DecodeBlock(bits, component, predictors[static_cast<std::size_t>(i)], state.precision)) {
+        if (!bits.SkipBlock(*component.dc, *component.ac, predictors[static_cast<std::size_t>(i)], component.dcLimit,
+                            state.precision)) {
           result.goodUpTo = start.byte;
           result.failedAt = bits.NextByte();
           result.ranOut = bits.AtEnd();

@@ -71,6 +71,27 @@ void EntropyReader::Fill() {
       }
       index = 0;
     }
+    // Most of the time none of the next bytes is 0xFF: they go in at once.
+    const int wanted = (64 - count_) / 8;
+    if (index + 8 <= window_.size()) {
+      std::uint64_t word = 0;
+      for (int i = 0; i < wanted; ++i) word = word << 8 | window_[index + static_cast<std::size_t>(i)];
+      const std::uint64_t ones = ~word & (wanted == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * wanted)) - 1);
+      // A byte of `word` is 0xFF when its complement is zero.
+      constexpr std::uint64_t kLow = 0x0101010101010101;
+      constexpr std::uint64_t kHigh = 0x8080808080808080;
+      const std::uint64_t padded = ones | ~((wanted == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * wanted)) - 1));
+      if (((padded - kLow) & ~padded & kHigh) == 0) {
+        buffer_ |= word << (64 - 8 * wanted - count_);
+        count_ += 8 * wanted;
+        for (int i = 0; i < wanted; ++i) {
+          loadedAt_[loaded_ % loadedAt_.size()] = next_ + static_cast<std::uint64_t>(i);
+          ++loaded_;
+        }
+        next_ += static_cast<std::uint64_t>(wanted);
+        continue;
+      }
+    }
     const std::uint8_t byte = window_[index];
     if (byte != 0xFF) {
       Push(byte, next_);
@@ -95,15 +116,7 @@ void EntropyReader::Fill() {
   }
 }
 
-int EntropyReader::Symbol(const HuffmanTable& table) {
-  if (count_ < 16) Fill();
-  const auto entry = table.fast[static_cast<std::size_t>(buffer_ >> (64 - kJpegFastBits))];
-  if (entry != 0) {
-    const int length = entry >> 8;
-    if (length > count_) return -1;
-    Consume(length);
-    return entry & 0xFF;
-  }
+int EntropyReader::SlowSymbol(const HuffmanTable& table) {
   for (int length = kJpegFastBits + 1; length <= 16; ++length) {
     const auto code = static_cast<std::int32_t>(buffer_ >> (64 - length));
     const std::int32_t max = table.maxCode[static_cast<std::size_t>(length)];
@@ -117,20 +130,94 @@ int EntropyReader::Symbol(const HuffmanTable& table) {
   return -1;
 }
 
-std::int32_t EntropyReader::Bits(int count) {
-  if (count <= 0) return 0;
-  if (count_ < count) Fill();
-  if (count > count_) return -1;
-  const auto value = static_cast<std::int32_t>(buffer_ >> (64 - count));
-  Consume(count);
-  return value;
-}
-
 void EntropyReader::SkipMarker(std::uint64_t at) {
   buffer_ = 0;
   count_ = 0;
   next_ = at + 2;
   stopped_ = atEnd_ = false;
+}
+
+namespace {
+
+std::int32_t Extend(std::int32_t value, int size) {
+  return value < (std::int32_t{1} << (size - 1)) ? value - (std::int32_t{1} << size) + 1 : value;
+}
+
+}  // namespace
+
+bool EntropyReader::SkipBlock(const HuffmanTable& dc, const HuffmanTable& ac, std::int32_t& predictor,
+                              std::int32_t dcLimit, int precision) {
+  const int maxDcSize = precision + 3;
+  const int maxAcSize = precision + 2;
+  const int dcSize = Symbol(dc);
+  if (dcSize < 0 || dcSize > maxDcSize) return false;
+  if (dcSize > 0) {
+    const std::int32_t raw = Bits(dcSize);
+    if (raw < 0) return false;
+    predictor += Extend(raw, dcSize);
+  }
+  if (predictor > dcLimit || predictor < -dcLimit) return false;
+  // The AC loop on locals, written back around the rare refills.
+  std::uint64_t buffer = buffer_;
+  int count = count_;
+  bool ok = true;
+  for (int k = 1; k < 64;) {
+    if (count < 32) {
+      buffer_ = buffer;
+      count_ = count;
+      Fill();
+      buffer = buffer_;
+      count = count_;
+    }
+    int symbol = 0;
+    int length = 0;
+    const auto entry = ac.fast[static_cast<std::size_t>(buffer >> (64 - kJpegFastBits))];
+    if (entry != 0) {
+      symbol = entry & 0xFF;
+      length = (entry >> 8) + (symbol & 0x0F);
+    } else {
+      buffer_ = buffer;
+      count_ = count;
+      symbol = SlowSymbol(ac);
+      buffer = buffer_;
+      count = count_;
+      if (symbol < 0) {
+        ok = false;
+        break;
+      }
+      length = symbol & 0x0F;
+    }
+    if (length > count) {
+      ok = false;
+      break;
+    }
+    buffer = length >= 64 ? 0 : buffer << length;
+    count -= length;
+    const int run = symbol >> 4;
+    const int size = symbol & 0x0F;
+    if (size == 0) {
+      if (run == 0) break;  // end of block
+      if (run != 15) {      // no such symbol
+        ok = false;
+        break;
+      }
+      k += 16;  // sixteen zeros
+      if (k > 64) {
+        ok = false;
+        break;
+      }
+      continue;
+    }
+    k += run;
+    if (k > 63 || size > maxAcSize) {
+      ok = false;
+      break;
+    }
+    ++k;
+  }
+  buffer_ = buffer;
+  count_ = count;
+  return ok;
 }
 
 EntropyPosition EntropyReader::Position() const {

@@ -46,9 +46,51 @@ class EntropyReader {
   EntropyReader(ContentSource& source, EntropyPosition from);
 
   // A symbol of `table`; -1 when the bits run out or match none of its codes.
-  int Symbol(const HuffmanTable& table);
+  int Symbol(const HuffmanTable& table) {
+    if (count_ < 16) Fill();
+    const auto entry = table.fast[static_cast<std::size_t>(buffer_ >> (64 - kJpegFastBits))];
+    if (entry != 0) {
+      const int length = entry >> 8;
+      if (length > count_) return -1;
+      Consume(length);
+      return entry & 0xFF;
+    }
+    return SlowSymbol(table);
+  }
   // `count` (0 to 16) bits as a number; -1 when they run out.
-  std::int32_t Bits(int count);
+  std::int32_t Bits(int count) {
+    if (count <= 0) return 0;
+    if (count_ < count) Fill();
+    if (count > count_) return -1;
+    const auto value = static_cast<std::int32_t>(buffer_ >> (64 - count));
+    Consume(count);
+    return value;
+  }
+  // Skips a symbol of `table` and the `symbol & 15` bits that follow it, as
+  // an AC coefficient's size and value; the symbol, or -1 when the bits run
+  // out or match no code. The value itself is never needed here.
+  int SkipCoefficient(const HuffmanTable& table) {
+    if (count_ < 32) Fill();
+    const auto entry = table.fast[static_cast<std::size_t>(buffer_ >> (64 - kJpegFastBits))];
+    if (entry == 0) {
+      const int symbol = SlowSymbol(table);
+      if (symbol < 0 || Bits(symbol & 0x0F) < 0) return -1;
+      return symbol;
+    }
+    const int symbol = entry & 0xFF;
+    const int length = (entry >> 8) + (symbol & 0x0F);
+    if (length > count_) return -1;
+    Consume(length);
+    return symbol;
+  }
+  // One 8×8 block of a sequential scan: the DC difference (added to
+  // `predictor`, which must stay within ±dcLimit) and the AC coefficients,
+  // skipped; false when they cannot be a block an encoder wrote: a code
+  // no table has, a size past what the precision allows, more than 64
+  // coefficients, or bits that run out. The decoding runs on local copies
+  // of the bit buffer: it is the loop nearly all of a check's time goes to.
+  bool SkipBlock(const HuffmanTable& dc, const HuffmanTable& ac, std::int32_t& predictor, std::int32_t dcLimit,
+                 int precision);
   // Drops what is left of the current byte (padding before a marker).
   void Align() { Consume(count_ % 8); }
   // After Align: no loaded byte is left unused, so the next byte of the
@@ -64,6 +106,7 @@ class EntropyReader {
 
  private:
   void Fill();
+  int SlowSymbol(const HuffmanTable& table);
   void Push(std::uint8_t byte, std::uint64_t at);
   void Consume(int bits) {
     buffer_ = bits >= 64 ? 0 : buffer_ << bits;

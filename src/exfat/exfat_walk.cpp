@@ -33,6 +33,16 @@ class ExfatWalk {
         lastCluster_(ExfatLastCluster(volume_, LastVolumeSector(volume_, context.scan))),
         clusterBytes_(std::uint64_t{volume_.sectorsPerCluster} * kSectorSize) {}
 
+  // Reads the root directory for its bitmap entry, and the bitmap; no item
+  // is added.
+  ExfatBitmap BitmapOnly() {
+    if (lastCluster_ < 2 || clusterBytes_ == 0) return {};
+    const std::vector<ClusterRun> runs = DirectoryRuns(volume_.rootDirStart, nullptr, false);
+    const ExfatDirectoryContents contents = DecodeExfatDirectory(ReadRuns(runs, std::nullopt), true);
+    if (contents.bitmap) ReadBitmap(*contents.bitmap);
+    return bitmap_;
+  }
+
   bool Run() {
     store_.ClearFatItems();
     UiPort& ui = context_.ui;
@@ -226,6 +236,11 @@ class ExfatWalk {
 }  // namespace
 
 bool WalkExfatVolume(VolumeContext& context, ItemStore& store) { return ExfatWalk(context, store).Run(); }
+
+ExfatBitmap ReadExfatAllocationBitmap(VolumeContext& context) {
+  ItemStore unused;
+  return ExfatWalk(context, unused).BitmapOnly();
+}
 
 std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
   const std::uint64_t perCluster = volume.sectorsPerCluster;
