@@ -40,6 +40,10 @@ struct CarveFormat {
   // Other files may lie inside one (a Word document's pictures): looked
   // for there at every byte.
   bool holdsFiles = false;
+  // Damage in what it carries is seen only some way after it begins (coded
+  // data decodes on through foreign bytes for a while): a damaged file is
+  // cut at the block where the failure was seen, not just before it.
+  bool damageSeenLate = false;
   // Nothing in what it carries can tell another file's bytes from its own,
   // so a sector inside it that starts another file (by that file's header)
   // is where it was overwritten.

@@ -191,10 +191,13 @@ class CarvePass {
         size = source.Size();
         file.cut = CutAt(at, limit);
       } else {
+        size = extent.soundUpTo;
         // The damage began where a block did, most likely: what the block
         // holds up to the failure is not the file's.
-        const std::uint64_t block = area_.BlockStart(at + extent.soundUpTo);
-        size = block > at ? block - at : extent.soundUpTo;
+        if (format.damageSeenLate) {
+          const std::uint64_t block = area_.BlockStart(at + extent.soundUpTo);
+          if (block > at) size = block - at;
+        }
         file.cut = CarveCut::damaged;
       }
       if (entry && entry->size < size) size = entry->size;

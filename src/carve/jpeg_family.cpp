@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "carve/carve_families.h"
 #include "content/jpeg_check.h"
 
@@ -15,10 +17,36 @@ bool JpegHeader(Bytes start) {
   return usualFirst && length >= 2;
 }
 
+// Coded data decodes on through foreign bytes for a while before it fails.
+// Bytes no coder writes mark where they began sooner: a stretch with no
+// 0xFF at all and nearly every byte below 0x80 (text, or zeros) cannot be
+// Huffman-coded data, whose bytes are spread over all values.
+constexpr std::size_t kStretch = 2048;
+
+bool LooksForeign(Bytes stretch) {
+  std::size_t low = 0;
+  for (const std::uint8_t byte : stretch) {
+    if (byte == 0xFF) return false;
+    if (byte < 0x80) ++low;
+  }
+  return low * 20 >= stretch.size() * 19;
+}
+
+std::uint64_t FirstForeignStretch(ContentSource& source, std::uint64_t from, std::uint64_t to) {
+  for (std::uint64_t at = (from + 511) / 512 * 512; at + kStretch <= to; at += 512) {
+    if (LooksForeign(source.Read(at, kStretch))) return at;
+  }
+  return to;
+}
+
 ContentExtent WalkJpegToItsEnd(ContentSource& source, IntactCheckBudget&) {
   JpegWalkOptions options;
   options.followAppended = true;
-  return WalkJpeg(source, options).extent;
+  JpegWalk walk = WalkJpeg(source, options);
+  if (walk.extent.soundness == Soundness::damaged && walk.decoded && walk.failedAt > walk.extent.soundUpTo) {
+    walk.extent.soundUpTo = std::min(walk.extent.soundUpTo, FirstForeignStretch(source, walk.scanData, walk.failedAt));
+  }
+  return walk.extent;
 }
 
 }  // namespace
@@ -31,6 +59,7 @@ CarveFormat JpegFamily() {
   format.header = JpegHeader;
   format.walk = WalkJpegToItsEnd;
   format.searchedEverywhere = true;
+  format.damageSeenLate = true;
   return format;
 }
 

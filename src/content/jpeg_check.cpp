@@ -354,6 +354,7 @@ JpegWalk WalkPicture(ContentSource& source, const JpegWalkOptions& options) {
         sound = at;
         continue;
       }
+      if (!walk.decoded) walk.scanData = after;
       walk.decoded = true;
       header.assign(segment.begin(), segment.end());
       const ScanResult scan = DecodeScan(source, at, after, header, state, options, walk);

@@ -62,6 +62,8 @@ struct JpegWalk {
   std::uint64_t failedAt = 0;
   // The file's coded data could be decoded (a sequential Huffman frame).
   bool decoded = false;
+  std::uint64_t scanData = 0;  // where the first scan's coded data begins
+
   std::vector<JpegResumePoint> resumePoints;  // oldest first
 };
 

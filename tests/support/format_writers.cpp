@@ -1,5 +1,7 @@
 #include "support/format_writers.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -102,6 +104,98 @@ FileBytes WritePdf(int pages, std::uint32_t seed) {
   pdf += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
          std::to_string(table) + "\n%%EOF\n";
   return FileBytes(pdf.begin(), pdf.end());
+}
+
+FileBytes Deflate(const FileBytes& data, bool zlibWrapped) {
+  z_stream stream{};
+  deflateInit2(&stream, 6, Z_DEFLATED, zlibWrapped ? MAX_WBITS : -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  FileBytes out(deflateBound(&stream, static_cast<uLong>(data.size())));
+  stream.next_in = const_cast<Bytef*>(data.data());
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+namespace {
+
+std::uint32_t CrcOf(const FileBytes& bytes) {
+  return static_cast<std::uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
+}
+
+void PngChunk(ByteWriter& png, std::string_view type, const FileBytes& data) {
+  ByteWriter typed;
+  typed.Text(type).Append(data);
+  png.Be(data.size(), 4).Append(typed.bytes).Be(CrcOf(typed.bytes), 4);
+}
+
+}  // namespace
+
+FileBytes WritePng(int width, int height, std::uint32_t seed, std::size_t idatChunk) {
+  ByteWriter png;
+  png.U8(0x89).Text("PNG\r\n").U8(0x1A).Text("\n");
+  ByteWriter header;
+  header.Be(static_cast<std::uint32_t>(width), 4).Be(static_cast<std::uint32_t>(height), 4).U8(8).U8(2).U8(0).U8(0).U8(0);
+  PngChunk(png, "IHDR", header.bytes);
+  // Smooth rows with a little noise: they deflate as photos do, not to nothing.
+  FileBytes rows;
+  const FileBytes noise = Noise(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), seed);
+  for (int y = 0; y < height; ++y) {
+    rows.push_back(0);
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t n = noise[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] & 0x0F;
+      rows.push_back(static_cast<std::uint8_t>(x * 255 / std::max(1, width) + n));
+      rows.push_back(static_cast<std::uint8_t>(y * 255 / std::max(1, height) + n));
+      rows.push_back(static_cast<std::uint8_t>(seed * 37 + n));
+    }
+  }
+  const FileBytes packed = Deflate(rows, true);
+  for (std::size_t at = 0; at < packed.size(); at += idatChunk) {
+    const std::size_t length = std::min(idatChunk, packed.size() - at);
+    PngChunk(png, "IDAT", FileBytes(packed.begin() + static_cast<std::ptrdiff_t>(at),
+                                    packed.begin() + static_cast<std::ptrdiff_t>(at + length)));
+  }
+  PngChunk(png, "IEND", {});
+  return png.bytes;
+}
+
+FileBytes WriteBmp(int width, int height, std::uint32_t seed) {
+  const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+  const std::size_t pixels = rowBytes * static_cast<std::size_t>(height);
+  ByteWriter bmp;
+  bmp.Text("BM").Le(54 + pixels, 4).Le(0, 4).Le(54, 4);
+  bmp.Le(40, 4).Le(static_cast<std::uint32_t>(width), 4).Le(static_cast<std::uint32_t>(height), 4).Le(1, 2).Le(24, 2);
+  bmp.Le(0, 4).Le(pixels, 4).Le(2835, 4).Le(2835, 4).Le(0, 4).Le(0, 4);
+  bmp.Append(Noise(pixels, seed));
+  return bmp.bytes;
+}
+
+FileBytes WriteZip(const std::vector<ZipMember>& members) {
+  ByteWriter zip;
+  ByteWriter directory;
+  for (const ZipMember& member : members) {
+    const FileBytes packed = member.deflate ? Deflate(member.data, false) : member.data;
+    const std::uint32_t crc = CrcOf(member.data);
+    const auto offset = static_cast<std::uint32_t>(zip.Size());
+    const auto fields = [&](ByteWriter& to) {
+      to.Le(20, 2).Le(0, 2).Le(member.deflate ? 8 : 0, 2).Le(0x5A210000, 4).Le(crc, 4);
+      to.Le(packed.size(), 4).Le(member.data.size(), 4).Le(member.name.size(), 2).Le(0, 2);
+    };
+    zip.Le(0x04034B50, 4);
+    fields(zip);
+    zip.Text(member.name).Append(packed);
+    directory.Le(0x02014B50, 4).Le(20, 2);
+    fields(directory);
+    directory.Le(0, 2).Le(0, 2).Le(0, 2).Le(0, 4).Le(offset, 4).Text(member.name);
+  }
+  const auto start = static_cast<std::uint32_t>(zip.Size());
+  zip.Append(directory.bytes);
+  zip.Le(0x06054B50, 4).Le(0, 4).Le(members.size(), 2).Le(members.size(), 2);
+  zip.Le(directory.Size(), 4).Le(start, 4).Le(0, 2);
+  return zip.bytes;
 }
 
 }  // namespace salvex::testing

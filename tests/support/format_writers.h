@@ -49,4 +49,24 @@ FileBytes WriteGif(int width, int height, std::uint32_t seed);
 // object where it starts, its trailer and "%%EOF".
 FileBytes WritePdf(int pages, std::uint32_t seed);
 
+// A PNG of `width` × `height` RGB pixels: IHDR, the pixels deflated in
+// IDAT chunks of at most `idatChunk` bytes, IEND; every CRC right.
+FileBytes WritePng(int width, int height, std::uint32_t seed, std::size_t idatChunk = 8192);
+
+// A 24-bit Windows bitmap with the 40-byte info header.
+FileBytes WriteBmp(int width, int height, std::uint32_t seed);
+
+struct ZipMember {
+  std::string name;
+  FileBytes data;
+  bool deflate = true;
+};
+// A ZIP as zip(1) writes one: local headers, the members stored or
+// deflated, the central directory and its end record.
+FileBytes WriteZip(const std::vector<ZipMember>& members);
+
+// A raw deflate stream of `data`, as ZIP members and PNG (zlib-wrapped when
+// `zlibWrapped`) hold them.
+FileBytes Deflate(const FileBytes& data, bool zlibWrapped);
+
 }  // namespace salvex::testing

@@ -1,0 +1,264 @@
+// The carve pass over disks made here: each family found whole where it
+// lies, files inside other bytes, files cut by damage, by live clusters
+// and by another file's start, names taken from deleted entries, live
+// files left alone, and Stop.
+
+#include "carve/carve_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "support/carve_disk.h"
+#include "support/format_writers.h"
+#include "support/jpeg_writer.h"
+
+namespace salvex {
+namespace {
+
+using testing::CarveDisk;
+using testing::FileBytes;
+
+struct FamilyCase {
+  const char* name;
+  const char* family;
+  std::function<FileBytes()> make;
+  Soundness expected;
+};
+
+FileBytes Jpeg(int seed = 1) { return testing::WriteJpeg({320, 240, true, 0, 85, static_cast<std::uint32_t>(seed)}); }
+
+const FamilyCase kFamilies[] = {
+    {"Jpeg", "jpg", [] { return Jpeg(); }, Soundness::whole},
+    {"Png", "png", [] { return testing::WritePng(200, 150, 2); }, Soundness::whole},
+    {"Gif", "gif", [] { return testing::WriteGif(120, 90, 3); }, Soundness::whole},
+    {"Bmp", "bmp", [] { return testing::WriteBmp(90, 70, 4); }, Soundness::unchecked},
+    {"Pdf", "pdf", [] { return testing::WritePdf(4, 5); }, Soundness::whole},
+    {"Zip", "zip",
+     [] { return testing::WriteZip({{"notes.txt", testing::Noise(5000, 6), true}, {"raw.bin", testing::Noise(3000, 7), false}}); },
+     Soundness::whole},
+};
+
+class CarveFamilyTest : public ::testing::TestWithParam<FamilyCase> {};
+
+// Between noise and another file, at a sector, the file comes back byte
+// for byte and nothing else is made of the noise.
+TEST_P(CarveFamilyTest, FoundWholeWhereItLies) {
+  const FamilyCase& c = GetParam();
+  const FileBytes file = c.make();
+  CarveDisk disk(1 << 20);
+  disk.Put(0, testing::Noise(64 * 512, 9));
+  disk.Put(64 * 512, file);
+  const FileBytes other = Jpeg(2);
+  const std::size_t otherAt = (64 * 512 + file.size() + 4095) / 4096 * 4096 + 4096;
+  disk.Put(otherAt, other);
+
+  const CarveDisk::Found found = disk.Carve();
+
+  ASSERT_EQ(found.files.size(), 2u);
+  EXPECT_EQ(found.files[0].format->family, c.family);
+  EXPECT_EQ(found.files[0].soundness, c.expected) << found.files[0].why;
+  EXPECT_EQ(found.files[0].FirstByte(), 64u * 512);
+  EXPECT_EQ(found.contents[0], file);
+  EXPECT_FALSE(found.files[0].embedded);
+  EXPECT_EQ(found.files[1].FirstByte(), otherAt);
+  EXPECT_EQ(found.contents[1], other);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, CarveFamilyTest, ::testing::ValuesIn(kFamilies),
+                         [](const ::testing::TestParamInfo<FamilyCase>& param) { return std::string(param.param.name); });
+
+// A picture that follows bytes of its own (1,572 of them), not at a sector.
+TEST(CarvePass, FindsAPictureThatStartsInsideASector) {
+  const FileBytes picture = Jpeg(3);
+  CarveDisk disk(1 << 20);
+  disk.Put(8192, testing::Noise(1572, 4));
+  disk.Put(8192 + 1572, picture);
+
+  const CarveDisk::Found found = disk.Carve();
+
+  ASSERT_EQ(found.files.size(), 1u);
+  EXPECT_EQ(found.files[0].FirstByte(), 8192u + 1572);
+  EXPECT_TRUE(found.files[0].embedded);
+  EXPECT_EQ(found.files[0].soundness, Soundness::whole);
+  EXPECT_EQ(found.contents[0], picture);
+}
+
+constexpr std::uint32_t kCluster = 4096;
+constexpr std::uint64_t kBase = 16 * kCluster;
+
+struct DamageCase {
+  const char* name;
+  std::function<FileBytes()> make;
+  // Lays the file at cluster 2 of a disk and damages it; the live clusters.
+  std::function<std::vector<std::uint64_t>(CarveDisk&, const FileBytes&)> damage;
+  CarveCut cut;
+  // What the partial file keeps: at least and at most this many bytes.
+  std::uint64_t keptAtLeast;
+  std::uint64_t keptAtMost;
+};
+
+const std::string kMinutes = "Minutes of the meeting: bring the slides, room 4 at 10:30.\n";
+
+FileBytes Text(std::size_t size) {
+  FileBytes text;
+  while (text.size() < size) text.insert(text.end(), kMinutes.begin(), kMinutes.end());
+  text.resize(size);
+  return text;
+}
+
+const DamageCase kDamages[] = {
+    {"JpegWithATextClusterInItsMiddle", [] { return testing::WriteJpeg({800, 600, true, 0, 90, 5}); },
+     [](CarveDisk& disk, const FileBytes&) {
+       disk.Put(kBase + 6 * kCluster, Text(kCluster));
+       return std::vector<std::uint64_t>{};
+     },
+     CarveCut::damaged, 4 * kCluster, 4 * kCluster},
+    {"JpegRunningIntoALiveFile", [] { return testing::WriteJpeg({800, 600, true, 0, 90, 6}); },
+     [](CarveDisk&, const FileBytes&) { return std::vector<std::uint64_t>{7, 8}; }, CarveCut::liveClusters, 5 * kCluster,
+     5 * kCluster},
+    {"PngWithAClusterOfZeros", [] { return testing::WritePng(400, 300, 7, 2000); },
+     [](CarveDisk& disk, const FileBytes&) {
+       disk.Put(kBase + 5 * kCluster, FileBytes(kCluster, 0));
+       return std::vector<std::uint64_t>{};
+     },
+     // The chunk the zeros fall in fails its CRC: the chunks before it stay.
+     CarveCut::damaged, 3 * kCluster - 2100, 3 * kCluster},
+    {"BitmapWithAPictureOverItsMiddle", [] { return testing::WriteBmp(200, 150, 8); },
+     [](CarveDisk& disk, const FileBytes&) {
+       disk.Put(kBase + 8 * kCluster, testing::WriteJpeg({64, 64, false, 0, 80, 9}));
+       return std::vector<std::uint64_t>{};
+     },
+     CarveCut::otherFileStart, 6 * kCluster, 6 * kCluster},
+};
+
+class CarveDamageTest : public ::testing::TestWithParam<DamageCase> {};
+
+// A file partly overwritten is never called whole: it is kept as partial,
+// cut where what holds together ends, and marked with why.
+TEST_P(CarveDamageTest, APartlyOverwrittenFileIsKeptAsItsSoundStart) {
+  const DamageCase& c = GetParam();
+  const FileBytes file = c.make();
+  ASSERT_GT(file.size(), 12 * kCluster) << "the damage must fall inside the file";
+  CarveDisk disk(kBase + 64 * kCluster);
+  disk.Put(kBase + 2 * kCluster, file);
+  const std::vector<std::uint64_t> live = c.damage(disk, file);
+
+  const CarveDisk::Found found = disk.Carve(disk.ClusterArea(kBase, kCluster, live));
+
+  ASSERT_GE(found.files.size(), 1u);
+  const CarvedFile& carved = found.files[0];
+  EXPECT_TRUE(carved.Partial()) << "soundness " << static_cast<int>(carved.soundness);
+  EXPECT_EQ(carved.cut, c.cut);
+  EXPECT_EQ(carved.FirstByte(), kBase + 2 * kCluster);
+  EXPECT_GE(carved.size, c.keptAtLeast);
+  EXPECT_LE(carved.size, c.keptAtMost);
+  EXPECT_EQ(found.contents[0], FileBytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(carved.size)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, CarveDamageTest, ::testing::ValuesIn(kDamages),
+                         [](const ::testing::TestParamInfo<DamageCase>& param) { return std::string(param.param.name); });
+
+struct NamingCase {
+  const char* name;
+  ListedFile entry;  // at the picture's start (firstByte set by the test)
+  bool includeListed;
+  bool carved;
+  std::string path;  // "" for a name from the content
+};
+
+const NamingCase kNamings[] = {
+    {"DeletedEntryOfItsKind", {0, 0, "DCIM/100CANON/IMG_0001.JPG", 0x5A21, 0x6000, true}, false, true,
+     "DCIM/100CANON/IMG_0001.JPG"},
+    {"DeletedEntryOfAnotherKind", {0, 0, "Letters/notes.txt", 0x5A21, 0, true}, false, true, ""},
+    {"LiveFile", {0, 0, "DCIM/100CANON/IMG_0002.JPG", 0x5A21, 0, false}, false, false, ""},
+    {"LiveFileIncluded", {0, 0, "DCIM/100CANON/IMG_0002.JPG", 0x5A21, 0, false}, true, true, ""},
+};
+
+class CarveNamingTest : public ::testing::TestWithParam<NamingCase> {};
+
+// A picture found where a deleted file of its kind started takes that
+// file's path and, with the size the entry gives (a trailer after the
+// end-of-image marker is the file's too), its bytes; where a live file
+// starts nothing is carved unless asked.
+TEST_P(CarveNamingTest, NamesComeFromTheEntryThatStartedThere) {
+  const NamingCase& c = GetParam();
+  FileBytes picture = Jpeg(10);
+  const std::size_t structureEnd = picture.size();
+  const FileBytes trailer = {'T', 'R', 'A', 'I', 'L', 'E', 'R', 0, 1, 2, 3};
+  picture.insert(picture.end(), trailer.begin(), trailer.end());
+  CarveDisk disk(kBase + 32 * kCluster);
+  disk.Put(kBase + 3 * kCluster, picture);
+  ListedFiles listed;
+  ListedFile entry = c.entry;
+  entry.firstByte = kBase + 3 * kCluster;
+  entry.size = picture.size();
+  listed.Add(entry);
+  CarveSettings settings;
+  settings.listed = &listed;
+  settings.includeListed = c.includeListed;
+
+  const CarveDisk::Found found = disk.Carve(disk.ClusterArea(kBase, kCluster, {}), settings);
+
+  ASSERT_EQ(found.files.size(), c.carved ? 1u : 0u);
+  if (!c.carved) return;
+  const CarvedFile& file = found.files[0];
+  EXPECT_EQ(file.entry != nullptr, !c.path.empty());
+  if (c.path.empty()) {
+    EXPECT_EQ(CarvedFilePath(file), "jpg/f" + std::string(7 - std::to_string((kBase + 3 * kCluster) / 512).size(), '0') +
+                                        std::to_string((kBase + 3 * kCluster) / 512) + ".jpg");
+    EXPECT_EQ(file.size, structureEnd);
+  } else {
+    EXPECT_EQ(CarvedFilePath(file), c.path);
+    EXPECT_EQ(found.contents[0], picture);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CarveNamingTest, ::testing::ValuesIn(kNamings),
+                         [](const ::testing::TestParamInfo<NamingCase>& param) { return std::string(param.param.name); });
+
+// Only the clusters a live file does not hold are read: a picture inside
+// one is not found.
+TEST(CarvePass, LiveClustersAreNotReadUnlessAsked) {
+  const FileBytes picture = Jpeg(11);
+  CarveDisk disk(kBase + 32 * kCluster);
+  disk.Put(kBase + 4 * kCluster, picture);
+  const std::uint64_t clusters = (picture.size() + kCluster - 1) / kCluster;
+  std::vector<std::uint64_t> live;
+  for (std::uint64_t i = 0; i < clusters; ++i) live.push_back(4 + i);
+  CarveArea area = disk.ClusterArea(kBase, kCluster, live);
+
+  EXPECT_EQ(disk.Carve(area).files.size(), 0u);
+  area.freeOnly = false;
+  EXPECT_EQ(disk.Carve(area).files.size(), 1u);
+}
+
+// Stop ends the pass: what was found before stays, nothing after it is made.
+TEST(CarvePass, StopEndsThePass) {
+  CarveDisk disk(4 << 20);
+  for (int i = 0; i < 8; ++i) disk.Put(static_cast<std::size_t>(i) * (512 << 10), Jpeg(20 + i));
+
+  const CarveDisk::Found found = disk.Carve(SectorArea(0, (4 << 20) / 512), {}, 3);
+
+  EXPECT_TRUE(found.result.stopped);
+  EXPECT_EQ(found.files.size(), 3u);
+  EXPECT_LT(found.result.bytesPassed, 4u << 20);
+}
+
+// Only the families asked for are carved.
+TEST(CarvePass, OnlyTheFamiliesAskedFor) {
+  CarveDisk disk(1 << 20);
+  disk.Put(4096, Jpeg(30));
+  disk.Put(256 << 10, testing::WritePng(100, 80, 31));
+  CarveSettings settings;
+  settings.families = FamilyBit(*CarveFormatNamed("png"));
+
+  const CarveDisk::Found found = disk.Carve(settings);
+
+  ASSERT_EQ(found.files.size(), 1u);
+  EXPECT_EQ(found.files[0].format->family, "png");
+}
+
+}  // namespace
+}  // namespace salvex
