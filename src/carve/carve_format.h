@@ -37,6 +37,11 @@ struct CarveFormat {
   // a sector begins: pictures and documents inside other files or after
   // bytes of their own.
   bool searchedEverywhere = false;
+  // Files start with text, whatever its first bytes: the table takes
+  // every pair of text bytes for a signature.
+  bool startsWithText = false;
+  // Tried only where a block (a cluster) begins, not at every sector.
+  bool onlyAtBlockStarts = false;
   // Other files may lie inside one (a Word document's pictures): looked
   // for there at every byte.
   bool holdsFiles = false;
@@ -44,6 +49,9 @@ struct CarveFormat {
   // data decodes on through foreign bytes for a while): a damaged file is
   // cut at the block where the failure was seen, not just before it.
   bool damageSeenLate = false;
+  // Its end is only where its data stops (frames, text): one that stops
+  // just where the bytes at hand do is taken for cut there.
+  bool openEnded = false;
   // Nothing in what it carries can tell another file's bytes from its own,
   // so a sector inside it that starts another file (by that file's header)
   // is where it was overwritten.

@@ -10,7 +10,9 @@ const std::vector<CarveFormat>& CarveFormats() {
   // Where two families could start at one place, the one with the
   // stronger check is tried first.
   static const std::vector<CarveFormat> formats = {
-      JpegFamily(), PngFamily(), GifFamily(), PdfFamily(), ZipFamily(), BmpFamily(),
+      JpegFamily(),    PngFamily(),       GifFamily(),  PdfFamily(),  ZipFamily(),     IsoBmffFamily(), AviFamily(),
+      WavFamily(),     Ole2Family(),      TiffFamily(), FlacFamily(), OggFamily(),     SevenZipFamily(), RarFamily(),
+      GzipFamily(),    SqliteFamily(),    RtfFamily(),  Mp3Family(),  BmpFamily(),     TextFamily(),
   };
   return formats;
 }

@@ -137,6 +137,7 @@ class CarvePass {
     for (const CarveFormat& format : CarveFormats()) {
       if ((candidate.families & FamilyBit(format)) == 0) continue;
       if (embedded && !format.searchedEverywhere) continue;
+      if (format.onlyAtBlockStarts && !area_.IsBlockStart(candidate.offset)) continue;
       if (!format.header(start)) continue;
       std::optional<CarvedFile> file = Carve(format, candidate.offset, embedded);
       if (!file) continue;
@@ -166,8 +167,11 @@ class CarvePass {
   std::optional<CarvedFile> Carve(const CarveFormat& format, std::uint64_t at, bool embedded) {
     const std::uint64_t limit = area_.SameStateEnd(at);
     PiecesSource source(disk_, {{at, limit}});
-    const ContentExtent extent = format.walk(source, budget_);
+    ContentExtent extent = format.walk(source, budget_);
     if (extent.soundness == Soundness::notThisKind) return std::nullopt;
+    if (format.openEnded && extent.Ends() && extent.end == source.Size() && limit < area_.end) {
+      extent = ContentExtent::CutShort(extent.end, "its data stops where the free clusters do");
+    }
     CarvedFile file;
     file.format = &format;
     file.extension = extent.extension ? extent.extension : std::string(format.family);

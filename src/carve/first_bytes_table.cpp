@@ -9,6 +9,17 @@ FirstBytesTable::FirstBytesTable(FamilySet enabled) : byFirstTwo_(65536, 0) {
     const FamilySet bit = FamilyBit(format);
     if ((enabled & bit) == 0) continue;
     if (format.searchedEverywhere) everywhere_ |= bit;
+    if (format.startsWithText) {
+      const auto isText = [](unsigned c) {
+        return (c >= 0x20 && c < 0x7F) || c == '\t' || c == '\n' || c == '\r' || (c >= 0xC2 && c <= 0xF4);
+      };
+      const auto isSecond = [&](unsigned c) { return isText(c) || (c >= 0x80 && c <= 0xBF); };
+      for (unsigned first = 0; first < 256; ++first) {
+        for (unsigned second = 0; second < 256; ++second) {
+          if (isText(first) && isSecond(second)) byFirstTwo_[first << 8 | second] |= bit;
+        }
+      }
+    }
     for (const CarveSignature& signature : format.signatures) {
       if (signature.at != 0 || signature.bytes.size() < 2) {
         elsewhere_.push_back({signature.at, signature.bytes, bit});

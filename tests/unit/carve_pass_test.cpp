@@ -11,8 +11,10 @@
 #include <string>
 
 #include "support/carve_disk.h"
+#include "support/container_writers.h"
 #include "support/format_writers.h"
 #include "support/jpeg_writer.h"
+#include "support/stream_writers.h"
 
 namespace salvex {
 namespace {
@@ -38,6 +40,20 @@ const FamilyCase kFamilies[] = {
     {"Zip", "zip",
      [] { return testing::WriteZip({{"notes.txt", testing::Noise(5000, 6), true}, {"raw.bin", testing::Noise(3000, 7), false}}); },
      Soundness::whole},
+    {"Mp4", "mp4", [] { return testing::WriteMp4(40, 8); }, Soundness::unchecked},
+    {"Mp4MovieFirst", "mp4", [] { return testing::WriteMp4(30, 9, true); }, Soundness::unchecked},
+    {"Avi", "avi", [] { return testing::WriteAvi(30, 10); }, Soundness::unchecked},
+    {"Wav", "wav", [] { return testing::WriteWav(20000, 11); }, Soundness::unchecked},
+    {"Webp", "wav", [] { return testing::WriteWebp(9000, 12); }, Soundness::unchecked},
+    {"Tiff", "tif", [] { return testing::WriteTiff(120, 90, 13); }, Soundness::unchecked},
+    {"Mp3", "mp3", [] { return testing::WriteMp3(60, 14, true); }, Soundness::unchecked},
+    {"Mp3WithoutTag", "mp3", [] { return testing::WriteMp3(60, 15, false); }, Soundness::unchecked},
+    {"Flac", "flac", [] { return testing::WriteFlac(12, 16); }, Soundness::whole},
+    {"Ogg", "ogg", [] { return testing::WriteOgg(12, 17); }, Soundness::whole},
+    {"Ole2", "ole", [] { return testing::WriteOle2(20000, {}, 0, 18); }, Soundness::unchecked},
+    {"SevenZip", "7z", [] { return testing::WriteSevenZip(30000, 19); }, Soundness::unchecked},
+    {"Rar", "rar", [] { return testing::WriteRar5(25000, 20); }, Soundness::unchecked},
+    {"Gzip", "gz", [] { return testing::WriteGzip(40000, 21); }, Soundness::whole},
 };
 
 class CarveFamilyTest : public ::testing::TestWithParam<FamilyCase> {};
@@ -50,6 +66,7 @@ TEST_P(CarveFamilyTest, FoundWholeWhereItLies) {
   CarveDisk disk(1 << 20);
   disk.Put(0, testing::Noise(64 * 512, 9));
   disk.Put(64 * 512, file);
+  // The file's last sector is ended by zeros, as in a cluster's slack.
   const FileBytes other = Jpeg(2);
   const std::size_t otherAt = (64 * 512 + file.size() + 4095) / 4096 * 4096 + 4096;
   disk.Put(otherAt, other);
@@ -259,6 +276,49 @@ TEST(CarvePass, OnlyTheFamiliesAskedFor) {
   ASSERT_EQ(found.files.size(), 1u);
   EXPECT_EQ(found.files[0].format->family, "png");
 }
+
+}  // namespace
+}  // namespace salvex
+
+namespace salvex {
+namespace {
+
+class CarveDamagedFamilyTest : public ::testing::TestWithParam<FamilyCase> {};
+
+// Whatever the family, a file whose second half lies past the free
+// clusters, or one with a cluster of another file's bytes in its middle,
+// is never taken for whole: it is partial, or not carved at all.
+TEST_P(CarveDamagedFamilyTest, ACutOrOverwrittenFileIsNeverWhole) {
+  const FamilyCase& c = GetParam();
+  const FileBytes file = c.make();
+  // Clusters small enough that the file spans eight or more.
+  const std::uint32_t cluster = static_cast<std::uint32_t>(std::max<std::size_t>(512, file.size() / 8 / 512 * 512));
+  const std::uint64_t clusters = (file.size() + cluster - 1) / cluster;
+  const std::uint64_t base = 16 * cluster;
+  CarveDisk cut(base + (clusters + 8) * cluster);
+  cut.Put(base + 2 * cluster, file);
+  std::vector<std::uint64_t> live;
+  for (std::uint64_t i = 2 + clusters / 2; i < clusters + 8; ++i) live.push_back(i);
+
+  const CarveDisk::Found cutShort = cut.Carve(cut.ClusterArea(base, cluster, live));
+
+  for (const CarvedFile& found : cutShort.files) {
+    EXPECT_TRUE(found.Partial()) << found.format->family << ": " << static_cast<int>(found.soundness);
+  }
+  if (c.expected != Soundness::whole) return;  // nothing in the rest can tell foreign bytes
+  CarveDisk overwritten(base + (clusters + 8) * cluster);
+  overwritten.Put(base + 2 * cluster, file);
+  overwritten.Put(base + (2 + clusters / 2) * cluster, testing::Noise(cluster, 77));
+
+  const CarveDisk::Found damaged = overwritten.Carve(overwritten.ClusterArea(base, cluster, {}));
+
+  for (const CarvedFile& found : damaged.files) {
+    EXPECT_NE(found.soundness, Soundness::whole) << found.format->family;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, CarveDamagedFamilyTest, ::testing::ValuesIn(kFamilies),
+                         [](const ::testing::TestParamInfo<FamilyCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace salvex
