@@ -16,7 +16,9 @@
 
 #include "common/crc32.h"
 #include "common/le_bytes.h"
+#include "support/container_writers.h"
 #include "support/format_writers.h"
+#include "support/stream_writers.h"
 #include "support/jpeg_writer.h"
 
 namespace salvex {
@@ -289,6 +291,45 @@ TEST(IntactCheckBudget, TwoEntriesOfOneMemberThatDisagreeFail) {
   const std::size_t second = directory + 46 + 5;
   zip[second + 16] ^= 0xFF;  // the second entry's CRC
   EXPECT_EQ(LooksIntact("a.zip", zip), false);
+}
+
+struct KindVerdict {
+  const char* fileName;
+  std::function<Buffer()> make;
+  std::optional<bool> whole;  // the verdict on the whole file
+};
+
+// The kinds the carver knows are judged for `--check` by the same walks:
+// whole files true where what they carry has a check, no verdict where it
+// has none; cut short, always false.
+TEST(IntactCheck, TheCarversKindsAreJudgedByTheSameWalks) {
+  const KindVerdict kinds[] = {
+      {"clip.mp4", [] { return testing::WriteMp4(20, 1); }, std::nullopt},
+      {"clip.avi", [] { return testing::WriteAvi(20, 2); }, std::nullopt},
+      {"take.wav", [] { return testing::WriteWav(5000, 3); }, std::nullopt},
+      {"scan.tif", [] { return testing::WriteTiff(60, 40, 4); }, std::nullopt},
+      {"song.mp3", [] { return testing::WriteMp3(40, 5, true); }, std::nullopt},
+      {"song.flac", [] { return testing::WriteFlac(6, 6); }, true},
+      {"song.ogg", [] { return testing::WriteOgg(6, 7); }, true},
+      {"letter.doc", [] { return testing::WriteOle2(9000, {}, 0, 8); }, std::nullopt},
+      {"backup.7z", [] { return testing::WriteSevenZip(9000, 9); }, std::nullopt},
+      {"backup.rar", [] { return testing::WriteRar5(9000, 10); }, std::nullopt},
+      {"log.gz", [] { return testing::WriteGzip(20000, 11); }, true},
+  };
+  for (const KindVerdict& kind : kinds) {
+    const Buffer whole = kind.make();
+    EXPECT_EQ(LooksIntact(kind.fileName, whole), kind.whole) << kind.fileName;
+    EXPECT_EQ(LooksIntact(kind.fileName, CutInHalf(whole)), false) << kind.fileName;
+    EXPECT_EQ(LooksIntact("FILE0001.CHK", whole), kind.whole) << kind.fileName << " by its first bytes";
+  }
+}
+
+// A video whose samples another file's bytes replaced is false: its track
+// says what each sample must start with.
+TEST(IntactCheck, AVideoWithOverwrittenSamplesIsNotIntact) {
+  Buffer video = testing::WriteMp4(40, 12);
+  std::fill_n(video.begin() + static_cast<std::ptrdiff_t>(video.size() / 3), 8192, 0x20);
+  EXPECT_EQ(LooksIntact("clip.mp4", video), false);
 }
 
 }  // namespace
