@@ -43,8 +43,10 @@ ContentExtent WalkJpegToItsEnd(ContentSource& source, IntactCheckBudget&) {
   JpegWalkOptions options;
   options.followAppended = true;
   JpegWalk walk = WalkJpeg(source, options);
-  if (walk.extent.soundness == Soundness::damaged && walk.decoded && walk.failedAt > walk.extent.soundUpTo) {
-    walk.extent.soundUpTo = std::min(walk.extent.soundUpTo, FirstForeignStretch(source, walk.scanData, walk.failedAt));
+  // Where the decoding failed, or the foreign bytes that made it fail
+  // began: the block holding that is where the damage starts.
+  if (walk.extent.soundness == Soundness::damaged && walk.decoded && walk.failedAt > walk.scanData) {
+    walk.extent.soundUpTo = std::min(walk.failedAt, FirstForeignStretch(source, walk.scanData, walk.failedAt));
   }
   return walk.extent;
 }

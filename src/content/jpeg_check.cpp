@@ -156,6 +156,16 @@ class ResumeRecorder {
     haveLast_ = true;
   }
 
+  // The scan stopped inside the unit last begun (its bytes ran out, or
+  // failed): that unit is the last to begin before the next boundary.
+  void Stopped() {
+    const std::uint64_t every = options_.resumeEvery;
+    if (every == 0 || !haveLast_) return;
+    last_.boundary = (last_.at.byte / every + 1) * every;
+    walk_.resumePoints.push_back(last_);
+    if (walk_.resumePoints.size() > options_.keepResumePoints) walk_.resumePoints.erase(walk_.resumePoints.begin());
+  }
+
  private:
   const JpegWalkOptions& options_;
   JpegWalk& walk_;
@@ -241,6 +251,7 @@ ScanResult DecodeScan(ContentSource& source, std::uint64_t marker, std::uint64_t
       for (int block = 0; block < blocks; ++block) {
         if (!bits.SkipBlock(*component.dc, *component.ac, predictors[static_cast<std::size_t>(i)], component.dcLimit,
                             state.precision)) {
+          recorder.Stopped();
           result.goodUpTo = start.byte;
           result.failedAt = bits.NextByte();
           result.ranOut = bits.AtEnd();

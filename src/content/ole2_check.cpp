@@ -10,7 +10,6 @@ namespace {
 constexpr std::uint32_t kFree = 0xFFFFFFFF;
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr std::uint32_t kFatSector = 0xFFFFFFFD;
-constexpr std::uint32_t kDifatSector = 0xFFFFFFFC;
 constexpr std::uint32_t kMaxRegular = 0xFFFFFFFA;
 // A FAT of more entries names more than any file of 16 GiB holds.
 constexpr std::uint64_t kMaxFatSectors = 1u << 15;

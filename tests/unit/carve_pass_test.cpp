@@ -322,3 +322,72 @@ INSTANTIATE_TEST_SUITE_P(Families, CarveDamagedFamilyTest, ::testing::ValuesIn(k
 
 }  // namespace
 }  // namespace salvex
+
+namespace salvex {
+namespace {
+
+struct FragmentCase {
+  const char* name;
+  testing::JpegPicture picture;
+  // What lies between the two pieces: the clusters of a live file, another
+  // picture, or free clusters of noise.
+  enum class Between { liveFile, otherPicture, noise } between;
+};
+
+const FragmentCase kFragments[] = {
+    {"AroundALiveFile", {640, 480, true, 0, 90, 40}, FragmentCase::Between::liveFile},
+    {"AroundAnotherPicture", {640, 480, true, 0, 88, 41}, FragmentCase::Between::otherPicture},
+    {"AfterFreeNoise", {640, 480, true, 0, 85, 42}, FragmentCase::Between::noise},
+    {"WithRestartMarkers", {640, 480, true, 8, 85, 43}, FragmentCase::Between::otherPicture},
+    {"Grey", {800, 600, false, 0, 80, 44}, FragmentCase::Between::noise},
+};
+
+class CarveFragmentTest : public ::testing::TestWithParam<FragmentCase> {};
+
+// A picture written in two pieces, as a FAT allocator lays a file around
+// clusters in use: the first piece decodes to where it stops, the free
+// clusters after it are tried as its continuation, and the one that
+// decodes on to the end-of-image marker completes it, byte for byte.
+TEST_P(CarveFragmentTest, APictureInTwoPiecesIsPutTogether) {
+  const FragmentCase& c = GetParam();
+  const FileBytes picture = testing::WriteJpeg(c.picture);
+  const std::uint64_t clusters = (picture.size() + kCluster - 1) / kCluster;
+  ASSERT_GE(clusters, 6u);
+  const std::uint64_t firstClusters = clusters / 3;
+  const FileBytes other = testing::WriteJpeg({160, 120, true, 0, 80, 99});
+  const std::uint64_t gap = (other.size() + kCluster - 1) / kCluster + 1;
+  CarveDisk disk(kBase + (clusters + gap + 16) * kCluster);
+  const std::uint64_t firstBytes = firstClusters * kCluster;
+  disk.Put(kBase + 2 * kCluster, FileBytes(picture.begin(), picture.begin() + static_cast<std::ptrdiff_t>(firstBytes)));
+  const std::uint64_t second = kBase + (2 + firstClusters + gap) * kCluster;
+  disk.Put(second, FileBytes(picture.begin() + static_cast<std::ptrdiff_t>(firstBytes), picture.end()));
+  std::vector<std::uint64_t> live;
+  for (std::uint64_t i = 0; i < gap; ++i) {
+    const std::uint64_t cluster = 2 + firstClusters + i;
+    if (c.between == FragmentCase::Between::liveFile) live.push_back(cluster);
+    if (c.between == FragmentCase::Between::noise) disk.Put(kBase + cluster * kCluster, testing::Noise(kCluster, 5 + static_cast<std::uint32_t>(i)));
+  }
+  if (c.between == FragmentCase::Between::otherPicture) disk.Put(kBase + (2 + firstClusters) * kCluster, other);
+
+  const CarveDisk::Found found = disk.Carve(disk.ClusterArea(kBase, kCluster, live));
+
+  ASSERT_GE(found.files.size(), 1u);
+  const CarvedFile& joined = found.files[0];
+  EXPECT_TRUE(joined.joined);
+  EXPECT_EQ(joined.soundness, Soundness::whole) << joined.why;
+  ASSERT_EQ(joined.pieces.size(), 2u);
+  EXPECT_EQ(joined.pieces[1].start, second);
+  EXPECT_EQ(found.contents[0], picture);
+  if (c.between == FragmentCase::Between::otherPicture) {
+    ASSERT_EQ(found.files.size(), 2u) << "the picture between stays a file of its own";
+    EXPECT_EQ(found.contents[1], other);
+  } else {
+    EXPECT_EQ(found.files.size(), 1u) << "nothing else is made of the second piece";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fragments, CarveFragmentTest, ::testing::ValuesIn(kFragments),
+                         [](const ::testing::TestParamInfo<FragmentCase>& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace salvex
