@@ -162,3 +162,80 @@ INSTANTIATE_TEST_SUITE_P(Cards, CarveCardTest, ::testing::ValuesIn(kWipes),
 
 }  // namespace
 }  // namespace salvex::testing
+
+namespace salvex::testing {
+namespace {
+
+// The FAT allocator lays a file around clusters in use: a photo copied
+// after a small file was deleted from between two others fills the gap and
+// goes on after the next file. Deleted, it comes back whole, put together
+// from its two pieces and named by its entry; another photo, one of whose
+// clusters a text file's bytes replaced, comes back partial, never intact.
+TEST(CarveCard, APhotoInTwoPiecesIsPutTogetherAndAnOverwrittenOneIsPartial) {
+  SALVEX_REQUIRE_TOOLS("mkfs.fat", "mcopy", "mdel", "convert");
+  TempDir dir;
+  const auto at = [&](const std::string& name) { return ShellQuote((dir / name).string()); };
+  RunChecked("convert -seed 7 -size 1024x768 plasma:fractal -quality 90 " + at("PIECES.JPG"));
+  RunChecked("convert -seed 8 -size 1024x768 plasma:fractal -quality 90 " + at("HURT.JPG"));
+  WriteBytes(dir / "small1.bin", Noise(6000, 1));
+  WriteBytes(dir / "gap.bin", Noise(40000, 2));
+  WriteBytes(dir / "small2.bin", Noise(30000, 3));
+  const std::string image = at("card.img");
+  RunChecked("truncate -s 32M " + image + " && mkfs.fat -F 16 -s 8 -i 12345678 " + image + " >/dev/null");
+  for (const char* name : {"small1.bin", "gap.bin", "small2.bin"}) {
+    RunChecked(std::string(kMtools) + "mcopy -i " + image + " " + at(name) + " ::/");
+  }
+  RunChecked(std::string(kMtools) + "mdel -i " + image + " ::/gap.bin");
+  RunChecked(std::string(kMtools) + "mcopy -i " + image + " " + at("PIECES.JPG") + " ::/");
+  RunChecked(std::string(kMtools) + "mcopy -i " + image + " " + at("HURT.JPG") + " ::/");
+  RunChecked(std::string(kMtools) + "mdel -i " + image + " ::/PIECES.JPG ::/HURT.JPG");
+  // A text file's bytes over the middle of HURT.JPG, where its clusters lie.
+  const SalvexRun listed = RunSalvex(SALVEX_BINARY, "scan " + image + " --json", dir.Path());
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  std::uint64_t hurtCluster = 0;
+  for (const JsonValue& item : ParseJson(listed.out).items) {
+    if (item.At("name").Str() == "xURT.JPG") hurtCluster = item.At("firstCluster").Num();
+  }
+  ASSERT_NE(hurtCluster, 0u);
+  const std::string boot = ReadWholeFile(dir / "card.img").substr(0, 512);
+  const auto le16 = [&](std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(boot[i]) |
+                                                                       static_cast<unsigned char>(boot[i + 1]) << 8); };
+  const std::uint64_t firstData = le16(14) + 2 * le16(22) + le16(17) * 32 / 512;
+  const std::uint64_t hurtSector = firstData + (hurtCluster - 2 + 6) * 8;
+  std::string text;
+  while (text.size() < 4096) text += "Minutes of the meeting: bring the slides, room 4 at 10:30.\n";
+  std::ofstream(dir / "text.bin", std::ios::binary) << text.substr(0, 4096);
+  RunChecked("dd if=" + at("text.bin") + " of=" + image + " bs=512 seek=" + std::to_string(hurtSector) +
+             " conv=notrunc status=none");
+  const std::filesystem::path out = dir / "out";
+
+  const SalvexRun run = RunSalvex(SALVEX_BINARY, "carve " + image + " --partition 1 --types jpg --json --out " +
+                                      ShellQuote(out.string()), dir.Path());
+
+  ASSERT_EQ(run.status, 0) << run.err;
+  const JsonValue carved = ParseJson(run.out);
+  bool pieces = false;
+  bool hurt = false;
+  for (const JsonValue& file : carved.items) {
+    const std::string& path = file.At("path").Str();
+    if (path == "xIECES.JPG") {
+      pieces = true;
+      EXPECT_TRUE(file.At("joined").Bool());
+      EXPECT_EQ(file.At("verdict").Str(), "intact");
+      EXPECT_EQ(ReadWholeFile(out / path), ReadWholeFile(dir / "PIECES.JPG"));
+    }
+    if (path == "xURT.JPG") {
+      hurt = true;
+      EXPECT_EQ(file.At("verdict").Str(), "partial");
+      EXPECT_EQ(file.At("cut").Str(), "damaged");
+      EXPECT_EQ(file.At("size").Num(), 6u * 8 * 512) << "the clusters before the text";
+      const std::string original = ReadWholeFile(dir / "HURT.JPG");
+      EXPECT_EQ(ReadWholeFile(out / path), original.substr(0, 6 * 8 * 512));
+    }
+  }
+  EXPECT_TRUE(pieces) << run.out;
+  EXPECT_TRUE(hurt) << run.out;
+}
+
+}  // namespace
+}  // namespace salvex::testing
