@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "support/exfat_test_volume.h"
 #include "support/format_writers.h"
+#include "support/jpeg_writer.h"
 #include "support/json_value.h"
 #include "support/scan_results.h"
 #include "support/tool_runner.h"
@@ -235,6 +237,50 @@ TEST(CarveCard, APhotoInTwoPiecesIsPutTogetherAndAnOverwrittenOneIsPartial) {
   }
   EXPECT_TRUE(pieces) << run.out;
   EXPECT_TRUE(hurt) << run.out;
+}
+
+}  // namespace
+}  // namespace salvex::testing
+
+namespace salvex::testing {
+namespace {
+
+// On exFAT the allocation bitmap says which clusters are free: a deleted
+// photo there comes back under its full name (exFAT keeps it whole), a
+// live one is left alone, and a photo whose chain the FAT no longer holds
+// still comes back from the run its clusters lie in.
+TEST(CarveExfat, TheBitmapsFreeClustersAreCarvedAndDeletedNamesKept) {
+  SALVEX_REQUIRE_TOOLS("mkfs.exfat");
+  TempDir dir;
+  const std::filesystem::path image = dir / "card.img";
+  const FileBytes deleted = WriteJpeg({640, 480, true, 0, 90, 61});
+  const FileBytes live = WriteJpeg({480, 360, true, 0, 85, 62});
+  const FileBytes unchained = WriteJpeg({600, 400, true, 4, 88, 63});
+  {
+    ExfatTestVolume volume = ExfatTestVolume::Create(image, 32 << 20, 4096);
+    ExfatFileOptions chained;
+    chained.layout = ExfatLayout::chained;
+    volume.AddFolder("/DCIM");
+    volume.AddFile("/DCIM/Holiday on the beach 001.jpg", deleted, chained);
+    volume.AddFile("/DCIM/kept.jpg", live);
+    volume.AddFile("/DCIM/Unchained.jpg", unchained, chained);
+    volume.Delete("/DCIM/Holiday on the beach 001.jpg");
+    volume.Delete("/DCIM/Unchained.jpg", true);
+  }
+  const std::filesystem::path out = dir / "out";
+
+  const SalvexRun run = RunSalvexReading(SALVEX_BINARY, image, "carve " + ShellQuote(image.string()) +
+                                             " --partition 1 --json --out " + ShellQuote(out.string()), dir.Path());
+
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::map<std::string, std::string> carved;
+  for (const JsonValue& file : ParseJson(run.out).items) {
+    carved[file.At("path").Str()] = ReadWholeFile(out / file.At("path").Str());
+  }
+  const auto text = [](const FileBytes& bytes) { return std::string(bytes.begin(), bytes.end()); };
+  const std::map<std::string, std::string> expected = {
+      {"DCIM/Holiday on the beach 001.jpg", text(deleted)}, {"DCIM/Unchained.jpg", text(unchained)}};
+  EXPECT_EQ(carved, expected);
 }
 
 }  // namespace
