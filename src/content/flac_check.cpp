@@ -148,6 +148,7 @@ ContentExtent WalkFlac(ContentSource& source, IntactCheckBudget& budget) {
     const std::uint8_t type = SourceU8(source, at);
     const std::uint64_t length = SourceU32be(source, at) & 0xFFFFFF;
     if ((type & 0x7F) == 127) return ContentExtent::Damaged(0, "a metadata block of no type");
+    if (!SourceFits(source, at, 4 + length)) return ContentExtent::CutShort(0, "ends inside its metadata");
     at += 4 + length;
     if (type & 0x80) break;
   }

@@ -28,6 +28,7 @@ class LzwCounter {
   // False when a code is one the table cannot hold.
   bool Feed(Bytes data) {
     for (const std::uint8_t byte : data) {
+      if (ended_) return true;  // what follows the end code is padding
       bits_ |= std::uint32_t{byte} << count_;
       count_ += 8;
       while (count_ >= codeBits_ && !ended_) {

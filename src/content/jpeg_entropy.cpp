@@ -19,6 +19,8 @@ bool BuildHuffmanTable(Bytes counts, Bytes symbols, HuffmanTable& table) {
     const int n = counts[static_cast<std::size_t>(length - 1)];
     table.maxCode[static_cast<std::size_t>(length)] = -1;
     if (n > 0) {
+      // More codes than the length holds (the all-ones code is not one).
+      if (code + n >= (std::int32_t{1} << length)) return false;
       table.valueOffset[static_cast<std::size_t>(length)] = index - code;
       for (int i = 0; i < n && length <= kJpegFastBits; ++i) {
         // Every prefix that starts with this code decodes to it.
@@ -29,7 +31,6 @@ bool BuildHuffmanTable(Bytes counts, Bytes symbols, HuffmanTable& table) {
       }
       code += n;
       index += n;
-      if (code >= (std::int32_t{1} << length)) return false;
       table.maxCode[static_cast<std::size_t>(length)] = code - 1;
     }
     code <<= 1;

@@ -139,13 +139,15 @@ ContentExtent WalkPdf(ContentSource& source, IntactCheckBudget& budget) {
   for (std::uint64_t at = 0; at < limit && tried < kMaxEndsTried;) {
     if (budget.Stopped()) return ContentExtent::Unjudged(0, "stopped");
     const Bytes window = source.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(kMaxSourceRead, limit - at)));
-    if (window.size() < 6) break;
+    if (window.size() < 5) break;
     std::optional<std::uint64_t> eof;
-    for (std::size_t i = 0; i + 6 <= window.size() && !eof; ++i) {
+    for (std::size_t i = 0; i + 5 <= window.size() && !eof; ++i) {
       if (window[i] == 'e' && HasText(window, i, "endobj")) lastObjectEnd = at + i + 6;
       if (window[i] == '%' && HasText(window, i, "%%EOF")) eof = at + i;
     }
     if (!eof) {
+      // The last bytes are looked at again with the next window.
+      if (at + window.size() >= limit) break;
       at += window.size() - 5;
       continue;
     }
