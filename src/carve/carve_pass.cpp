@@ -9,6 +9,7 @@
 #include "carve/first_bytes_table.h"
 #include "carve/jpeg_fragments.h"
 #include "carve/pieces_source.h"
+#include "carve/zip_fragments.h"
 #include "common/sector.h"
 
 namespace salvex {
@@ -210,8 +211,11 @@ class CarvePass {
     file.size = size;
     file.entry = entry;
     if (format.cutAtOtherStarts) CutAtOtherStarts(file);
-    if (file.Partial() && settings_.joinFragments && format.family == "jpg") {
-      if (std::optional<CarvedFile> joined = JoinJpegPieces(disk_, area_, claims_, file, budget_)) file = *joined;
+    if (file.Partial() && settings_.joinFragments) {
+      std::optional<CarvedFile> joined;
+      if (format.family == "jpg") joined = JoinJpegPieces(disk_, area_, claims_, file, budget_);
+      if (format.family == "zip") joined = JoinZipPieces(disk_, area_, claims_, file, budget_);
+      if (joined) file = *joined;
     }
     if (file.Partial() && file.size < kMinPartialBytes) return std::nullopt;
     if (!file.entry) {

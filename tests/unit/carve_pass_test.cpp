@@ -391,3 +391,34 @@ INSTANTIATE_TEST_SUITE_P(Fragments, CarveFragmentTest, ::testing::ValuesIn(kFrag
 
 }  // namespace
 }  // namespace salvex
+
+namespace salvex {
+namespace {
+
+// An archive laid around a live file: its first piece has no end record,
+// the end record after the live file says where the rest must begin, and
+// the two pieces check out as one archive, every member's CRC-32 with them.
+TEST(CarvePass, AnArchiveInTwoPiecesIsPutTogetherByItsDirectory) {
+  const FileBytes archive = testing::WriteZip({{"[Content_Types].xml", testing::Noise(9000, 1), true},
+                                               {"word/document.xml", testing::Noise(30000, 2), false},
+                                               {"word/media/image1.bin", testing::Noise(20000, 3), false}});
+  const std::uint64_t clusters = (archive.size() + kCluster - 1) / kCluster;
+  const std::uint64_t firstClusters = clusters / 2;
+  CarveDisk disk(kBase + (clusters + 20) * kCluster);
+  const std::uint64_t firstBytes = firstClusters * kCluster;
+  disk.Put(kBase + 2 * kCluster, FileBytes(archive.begin(), archive.begin() + static_cast<std::ptrdiff_t>(firstBytes)));
+  const std::uint64_t second = kBase + (2 + firstClusters + 3) * kCluster;
+  disk.Put(second, FileBytes(archive.begin() + static_cast<std::ptrdiff_t>(firstBytes), archive.end()));
+  const std::vector<std::uint64_t> live = {2 + firstClusters, 3 + firstClusters, 4 + firstClusters};
+
+  const CarveDisk::Found found = disk.Carve(disk.ClusterArea(kBase, kCluster, live));
+
+  ASSERT_EQ(found.files.size(), 1u);
+  EXPECT_TRUE(found.files[0].joined);
+  EXPECT_EQ(found.files[0].soundness, Soundness::whole) << found.files[0].why;
+  EXPECT_EQ(found.files[0].extension, "docx");
+  EXPECT_EQ(found.contents[0], archive);
+}
+
+}  // namespace
+}  // namespace salvex
