@@ -7,6 +7,7 @@
 #include "carve/claimed_ranges.h"
 #include "carve/content_name.h"
 #include "carve/first_bytes_table.h"
+#include "carve/iso_bmff_fragments.h"
 #include "carve/jpeg_fragments.h"
 #include "carve/pieces_source.h"
 #include "carve/zip_fragments.h"
@@ -215,6 +216,7 @@ class CarvePass {
       std::optional<CarvedFile> joined;
       if (format.family == "jpg") joined = JoinJpegPieces(disk_, area_, claims_, file, budget_);
       if (format.family == "zip") joined = JoinZipPieces(disk_, area_, claims_, file, budget_);
+      if (format.family == "mp4") joined = JoinIsoBmffPieces(disk_, area_, claims_, file, budget_);
       if (joined) file = *joined;
     }
     if (file.Partial() && file.size < kMinPartialBytes) return std::nullopt;

@@ -1,9 +1,9 @@
 #include "carve/zip_fragments.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
+#include "carve/free_space_search.h"
 #include "carve/pieces_source.h"
 #include "content/zip_check.h"
 
@@ -14,32 +14,6 @@ constexpr std::uint64_t kSearchBytes = std::uint64_t{256} << 20;
 constexpr std::size_t kMaxRecords = 64;
 constexpr std::uint32_t kMinBlockBytes = 2048;
 
-// The end records ("PK\5\6") in the free, unclaimed stretches after `from`.
-std::vector<std::uint64_t> EndRecords(CarveReader& disk, const CarveArea& area, const ClaimedRanges& claims,
-                                      std::uint64_t from) {
-  std::vector<std::uint64_t> found;
-  const std::uint64_t limit = std::min(area.end, from + kSearchBytes);
-  for (ByteRange run = area.OpenRunFrom(from); run.start < limit && found.size() < kMaxRecords;
-       run = area.OpenRunFrom(run.end)) {
-    for (std::uint64_t at = run.start; at < std::min(run.end, limit) && found.size() < kMaxRecords;) {
-      const Bytes window = disk.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(CarveReader::kBlockBytes,
-                                                                                          run.end - at)));
-      if (window.size() < 4) break;
-      for (const std::uint8_t* p = window.data(); found.size() < kMaxRecords;) {
-        const std::uint8_t* const end = window.data() + window.size() - 3;
-        p = p < end ? static_cast<const std::uint8_t*>(std::memchr(p, 'P', static_cast<std::size_t>(end - p))) : nullptr;
-        if (!p) break;
-        if (p[1] == 'K' && p[2] == 5 && p[3] == 6) {
-          const std::uint64_t record = at + static_cast<std::uint64_t>(p - window.data());
-          if (!claims.At(record)) found.push_back(record);
-        }
-        ++p;
-      }
-      at += window.size() > 3 ? window.size() - 3 : window.size();
-    }
-  }
-  return found;
-}
 
 }  // namespace
 
@@ -52,7 +26,9 @@ std::optional<CarvedFile> JoinZipPieces(CarveReader& disk, const CarveArea& area
   }
   const std::uint64_t firstEnd = partial.pieces.front().end;
   const std::uint64_t cut = firstEnd - at;
-  for (const std::uint64_t record : EndRecords(disk, area, claims, firstEnd)) {
+  using namespace std::string_view_literals;
+  for (const std::uint64_t record :
+       FindInFreeSpace(disk, area, claims, firstEnd, kSearchBytes, "PK\x05\x06"sv, kMaxRecords)) {
     if (budget.Stopped()) return std::nullopt;
     const Bytes fields = disk.Read(record, 22);
     if (fields.size() < 22) continue;
@@ -66,9 +42,7 @@ std::optional<CarvedFile> JoinZipPieces(CarveReader& disk, const CarveArea& area
     if (recordInFile <= cut || record - firstEnd < recordInFile - cut) continue;
     const std::uint64_t rest = record - (recordInFile - cut);
     const std::uint64_t end = record + 22 + comment;
-    if (!area.IsBlockStart(rest) || area.SameStateEnd(rest) < end || area.IsLive(rest) || claims.AnyIn({rest, end})) {
-      continue;
-    }
+    if (!IsFreeContinuation(area, claims, rest, end)) continue;
     PiecesSource joined(disk, {{at, firstEnd}, {rest, end}});
     const ContentExtent checked = WalkZip(joined, budget);
     if ((checked.soundness != Soundness::whole && checked.soundness != Soundness::unjudged) ||

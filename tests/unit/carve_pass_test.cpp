@@ -395,13 +395,33 @@ INSTANTIATE_TEST_SUITE_P(Fragments, CarveFragmentTest, ::testing::ValuesIn(kFrag
 namespace salvex {
 namespace {
 
-// An archive laid around a live file: its first piece has no end record,
-// the end record after the live file says where the rest must begin, and
-// the two pieces check out as one archive, every member's CRC-32 with them.
-TEST(CarvePass, AnArchiveInTwoPiecesIsPutTogetherByItsDirectory) {
-  const FileBytes archive = testing::WriteZip({{"[Content_Types].xml", testing::Noise(9000, 1), true},
-                                               {"word/document.xml", testing::Noise(30000, 2), false},
-                                               {"word/media/image1.bin", testing::Noise(20000, 3), false}});
+struct SplitCase {
+  const char* name;
+  std::function<FileBytes()> make;
+  std::string extension;
+  Soundness expected;
+};
+
+const SplitCase kSplits[] = {
+    {"ArchiveByItsDirectory",
+     [] {
+       return testing::WriteZip({{"[Content_Types].xml", testing::Noise(9000, 1), true},
+                                 {"word/document.xml", testing::Noise(30000, 2), false},
+                                 {"word/media/image1.bin", testing::Noise(20000, 3), false}});
+     },
+     "docx", Soundness::whole},
+    {"VideoByItsMovieBox", [] { return testing::WriteMp4(60, 4); }, "mp4", Soundness::unchecked},
+};
+
+class CarveSplitTest : public ::testing::TestWithParam<SplitCase> {};
+
+// A file laid around a live file whose end holds what says where its parts
+// lie (an archive's central directory, a video's movie box): its first
+// piece runs into the live file, the structure found after it says where
+// the rest must begin, and the two pieces check out as one file.
+TEST_P(CarveSplitTest, AFileInTwoPiecesIsPutTogetherByItsOwnStructure) {
+  const SplitCase& c = GetParam();
+  const FileBytes archive = c.make();
   const std::uint64_t clusters = (archive.size() + kCluster - 1) / kCluster;
   const std::uint64_t firstClusters = clusters / 2;
   CarveDisk disk(kBase + (clusters + 20) * kCluster);
@@ -415,10 +435,13 @@ TEST(CarvePass, AnArchiveInTwoPiecesIsPutTogetherByItsDirectory) {
 
   ASSERT_EQ(found.files.size(), 1u);
   EXPECT_TRUE(found.files[0].joined);
-  EXPECT_EQ(found.files[0].soundness, Soundness::whole) << found.files[0].why;
-  EXPECT_EQ(found.files[0].extension, "docx");
+  EXPECT_EQ(found.files[0].soundness, c.expected) << found.files[0].why;
+  EXPECT_EQ(found.files[0].extension, c.extension);
   EXPECT_EQ(found.contents[0], archive);
 }
+
+INSTANTIATE_TEST_SUITE_P(Splits, CarveSplitTest, ::testing::ValuesIn(kSplits),
+                         [](const ::testing::TestParamInfo<SplitCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace salvex
