@@ -77,6 +77,7 @@ ContentExtent WalkRar4(ContentSource& source, IntactCheckBudget& budget) {
       if (type == 0x74 && (flags & 0x100)) data |= std::uint64_t{SourceU32le(source, at + 32)} << 32;
     }
     if (type == 0x7B) return ContentExtent::Unchecked(at + size);
+    if (data > source.Size() - (at + size)) return ContentExtent::CutShort(at, "ends inside a file's data");
     at += size + data;
   }
   return ContentExtent::Damaged(at, "more blocks than any archive has");
@@ -111,7 +112,7 @@ ContentExtent WalkSevenZip(ContentSource& source, IntactCheckBudget&) {
 }
 
 bool LooksLikeRarStart(Bytes start) {
-  if (!HasText(start, 0, "Rar!\x1A\x07")) return false;
+  if (!HasText(start, 0, "Rar!\x1A\x07") || start.size() < 10) return false;
   return (u8(start, 6) == 0 && u8(start, 9) == 0x73) || (u8(start, 6) == 1 && u8(start, 7) == 0);
 }
 

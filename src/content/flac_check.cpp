@@ -108,10 +108,10 @@ std::optional<std::uint64_t> FrameEnd(ContentSource& source, std::uint64_t at, c
   const std::uint64_t limit = std::min(source.Size(), at + kMaxFrameBytes);
   std::optional<std::uint64_t> firstHolding;
   std::uint16_t crc = 0;
+  std::vector<std::uint8_t> window;  // a copy: looking for the next header reads the source too
   for (std::uint64_t scanned = at; scanned < limit;) {
-    // A copy: looking for the next header reads the source too.
     const Bytes read = source.Read(scanned, static_cast<std::size_t>(std::min<std::uint64_t>(65536, limit - scanned)));
-    const std::vector<std::uint8_t> window(read.begin(), read.end());
+    window.assign(read.begin(), read.end());
     if (window.empty()) break;
     for (std::size_t i = 0; i < window.size(); ++i) {
       const std::uint64_t position = scanned + i;
@@ -126,8 +126,11 @@ std::optional<std::uint64_t> FrameEnd(ContentSource& source, std::uint64_t at, c
     }
     scanned += window.size();
   }
-  if (hint.last && crc == 0 && limit >= at + header.length + 2) return limit;
+  // The CRC may hold just where the bytes end.
+  const bool holdsAtLimit = crc == 0 && limit >= at + header.length + 2;
+  if (hint.last && holdsAtLimit) return limit;
   if (!hint.totalKnown && firstHolding) return firstHolding;
+  if (!hint.totalKnown && holdsAtLimit) return limit;
   return std::nullopt;
 }
 

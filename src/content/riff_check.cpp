@@ -129,7 +129,7 @@ ContentExtent WalkRiff(ContentSource& source, IntactCheckBudget& budget) {
   }
   if (walk.index != 0 && walk.movi != 0) {
     if (const std::optional<std::uint64_t> misplaced = MisplacedIndexEntry(source, walk, budget)) {
-      return verdict(ContentExtent::Damaged(*misplaced, "its index names a chunk that is not there"));
+      return verdict(ContentExtent::Damaged(std::min(*misplaced, end), "its index names a chunk that is not there"));
     }
   }
   return verdict(ContentExtent::Unchecked(end));

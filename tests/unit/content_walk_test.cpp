@@ -56,6 +56,18 @@ const WalkCase kCases[] = {
        return pdf;
      },
      Soundness::whole},
+    {"RarSignatureAlone", "rar", [] { return Text(std::string("Rar!\x1A\x07\x01", 7)); }, Soundness::notThisKind},
+    {"AviIndexPastTheFile", "avi",
+     [] {
+       // An index entry that names a chunk 4 GiB on.
+       testing::ByteWriter riff;
+       riff.Text("AVI ").Text("LIST").Le(12, 4).Text("movi").Text("00dc").Le(0, 4);
+       riff.Text("idx1").Le(16, 4).Text("00dc").Le(0, 4).Le(0xFFFFFF00, 4).Le(0, 4);
+       testing::ByteWriter avi;
+       avi.Text("RIFF").Le(riff.Size(), 4).Append(riff.bytes);
+       return avi.bytes;
+     },
+     Soundness::damaged},
 };
 
 class ContentWalkTest : public ::testing::TestWithParam<WalkCase> {};
