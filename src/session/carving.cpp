@@ -124,7 +124,7 @@ CarvePlan PrepareCarve(Session& session, const CarveRequest& request, UiPort& ui
     if (!plan.outcome.Ok()) {
       // A partition no scan reads is still carved, sector by sector.
       const unsigned number = *request.partition;
-      if (number == 0 || number > session.partitions.records.size() ||
+      if (number == 0 || number > session.partitions.partitionCount ||
           session.partitions.records[number - 1].beyondReach) {
         return plan;
       }
