@@ -96,12 +96,12 @@ echo "image:   $image ($(( bytes >> 20 )) MiB, FAT32 formatted again over photos
 printf '%-10s %9.1f ms  %6s MiB/s  cpu %9.1f ms\n' "dd bs=1M" "$dd_ms" "$(rate "$dd_ms")" "$dd_cpu"
 printf '%-10s %9.1f ms  %6s MiB/s  cpu %9.1f ms  peak RSS %.1f MiB  %d files\n' "salvex" "$sx_ms" "$(rate "$sx_ms")" \
   "$sx_cpu" "$(awk -v k="$sx_rss" 'BEGIN { print k / 1024 }')" "$sx_files"
-awk -v d="$dd_ms" -v s="$sx_ms" 'BEGIN { printf "ratio of rates salvex/dd: %.2f (target 0.80: %s)\n", d / s, d / s >= 0.8 ? "met" : "not met" }'
+awk -v d="$dd_ms" -v s="$sx_ms" 'BEGIN { printf "ratio of rates salvex/dd: %.2f (target 0.80: %s)\n", d / s, (d / s >= 0.8 ? "met" : "not met") }'
 if [ -n "$photorec" ]; then
   read -r pr_ms pr_cpu pr_rss pr_files < <(summary photorec)
   printf '%-10s %9.1f ms  %6s MiB/s  cpu %9.1f ms  peak RSS %.1f MiB  %d files\n' "photorec" "$pr_ms" \
     "$(rate "$pr_ms")" "$pr_cpu" "$(awk -v k="$pr_rss" 'BEGIN { print k / 1024 }')" "$pr_files"
-  awk -v p="$pr_cpu" -v s="$sx_cpu" 'BEGIN { printf "ratio of CPU times salvex/photorec: %.2f (target 0.50: %s)\n", s / p, s / p <= 0.5 ? "met" : "not met" }'
+  awk -v p="$pr_cpu" -v s="$sx_cpu" 'BEGIN { printf "ratio of CPU times salvex/photorec: %.2f (target 0.50: %s)\n", s / p, (s / p <= 0.5 ? "met" : "not met") }'
 else
   echo "photorec: not installed (Debian's testdisk package), no CPU ratio"
 fi

@@ -1,6 +1,7 @@
 #include "content/jpeg_entropy.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace salvex {
 namespace {
@@ -75,13 +76,16 @@ void EntropyReader::Fill() {
     // Most of the time none of the next bytes is 0xFF: they go in at once.
     const int wanted = (64 - count_) / 8;
     if (index + 8 <= window_.size()) {
-      std::uint64_t word = 0;
-      for (int i = 0; i < wanted; ++i) word = word << 8 | window_[index + static_cast<std::size_t>(i)];
-      const std::uint64_t ones = ~word & (wanted == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * wanted)) - 1);
-      // A byte of `word` is 0xFF when its complement is zero.
+      std::uint64_t raw = 0;
+      std::memcpy(&raw, window_.data() + index, 8);
+      const std::uint64_t all = __builtin_bswap64(raw);  // the next eight bytes, the first one highest
+      const std::uint64_t word = wanted == 8 ? all : all >> (64 - 8 * wanted);
+      const std::uint64_t mask = wanted == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * wanted)) - 1;
+      // A byte of `word` is 0xFF when its complement is zero; the bytes
+      // above the wanted ones are made non-zero.
       constexpr std::uint64_t kLow = 0x0101010101010101;
       constexpr std::uint64_t kHigh = 0x8080808080808080;
-      const std::uint64_t padded = ones | ~((wanted == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * wanted)) - 1));
+      const std::uint64_t padded = (~word & mask) | ~mask;
       if (((padded - kLow) & ~padded & kHigh) == 0) {
         buffer_ |= word << (64 - 8 * wanted - count_);
         count_ += 8 * wanted;
