@@ -154,17 +154,53 @@ bool EntropyReader::SkipBlock(const HuffmanTable& dc, const HuffmanTable& ac, st
                               std::int32_t dcLimit, int precision) {
   const int maxDcSize = precision + 3;
   const int maxAcSize = precision + 2;
-  const int dcSize = Symbol(dc);
-  if (dcSize < 0 || dcSize > maxDcSize) return false;
-  if (dcSize > 0) {
-    const std::int32_t raw = Bits(dcSize);
-    if (raw < 0) return false;
-    predictor += Extend(raw, dcSize);
-  }
-  if (predictor > dcLimit || predictor < -dcLimit) return false;
-  // The AC loop on locals, written back around the rare refills.
+  // The whole block runs on locals, written back around the rare refills
+  // and slow lookups: the loop nearly all of a check's time goes to.
   std::uint64_t buffer = buffer_;
   int count = count_;
+  const auto sync = [&] {
+    buffer_ = buffer;
+    count_ = count;
+  };
+  const auto reload = [&] {
+    buffer = buffer_;
+    count = count_;
+  };
+  if (count < 32) {
+    sync();
+    Fill();
+    reload();
+  }
+  int dcSize = 0;
+  const auto dcEntry = dc.fast[static_cast<std::size_t>(buffer >> (64 - kJpegFastBits))];
+  if (dcEntry != 0) {
+    const int length = dcEntry >> 8;
+    if (length > count) {
+      sync();
+      return false;
+    }
+    buffer <<= length;
+    count -= length;
+    dcSize = dcEntry & 0xFF;
+  } else {
+    sync();
+    dcSize = SlowSymbol(dc);
+    reload();
+  }
+  if (dcSize < 0 || dcSize > maxDcSize || dcSize > count) {
+    sync();
+    return false;
+  }
+  if (dcSize > 0) {
+    const auto raw = static_cast<std::int32_t>(buffer >> (64 - dcSize));
+    buffer <<= dcSize;
+    count -= dcSize;
+    predictor += Extend(raw, dcSize);
+  }
+  if (predictor > dcLimit || predictor < -dcLimit) {
+    sync();
+    return false;
+  }
   bool ok = true;
   for (int k = 1; k < 64;) {
     if (count < 32) {
