@@ -85,7 +85,7 @@ make_card() {
   if [ "$state" = overwritten ]; then
     # A cluster of text two clusters into each file of four clusters or more.
     local text=$work/text first line
-    yes 'Minutes of the meeting: bring the slides, room 4 at 10:30.' | head -c 4096 > "$text"
+    for ((r = 0; r < 70; r++)); do echo 'Minutes of the meeting: bring the slides, room 4 at 10:30.'; done | head -c 4096 > "$text"
     "$salvex" scan "$image" --json > "$work/scan.json"
     first=$(( $(od -An -tu2 -j 14 -N 2 "$image") + 2 * $(od -An -tu2 -j 22 -N 2 "$image") + $(od -An -tu2 -j 17 -N 2 "$image") / 16 ))
     jq -r '.[] | select(.kind == "file" and .size >= 16384) | "\(.firstCluster) \(.name)"' "$work/scan.json" > "$work/hurt"

@@ -445,3 +445,27 @@ INSTANTIATE_TEST_SUITE_P(Splits, CarveSplitTest, ::testing::ValuesIn(kSplits),
 
 }  // namespace
 }  // namespace salvex
+
+namespace salvex {
+namespace {
+
+// Pixels can look like text or an MPEG frame header where a sector begins;
+// neither is another file's start, and the bitmap stays whole.
+TEST(CarvePass, PixelsThatLookLikeTextOrAFrameDoNotCutABitmap) {
+  FileBytes bitmap = testing::WriteBmp(200, 150, 21);
+  const std::string text = "EcI@WJ@\\DIWBL`R?b@AR8B]EQUEJLMRVFP_NO]AQS;PHASPPSA:EP=JEEIEF;T<B";
+  for (std::size_t i = 0; i < 512; ++i) bitmap[8 * 512 + i] = static_cast<std::uint8_t>(text[i % text.size()]);
+  const FileBytes frame = testing::WriteMp3(2, 22, false);
+  std::copy(frame.begin(), frame.begin() + 512, bitmap.begin() + 16 * 512);
+  CarveDisk disk(kBase + 64 * kCluster);
+  disk.Put(kBase + 2 * kCluster, bitmap);
+
+  const CarveDisk::Found found = disk.Carve(disk.ClusterArea(kBase, kCluster, {}));
+
+  ASSERT_EQ(found.files.size(), 1u);
+  EXPECT_EQ(found.files[0].soundness, Soundness::unchecked);
+  EXPECT_EQ(found.contents[0], bitmap);
+}
+
+}  // namespace
+}  // namespace salvex
