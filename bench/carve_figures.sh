@@ -6,9 +6,11 @@
 # file (as the FAT allocator does when a gap is too small), and files with a
 # cluster of text written over their middle. Each carved file is counted
 # exact (the bytes of a file laid on the card), partial (marked partial, its
-# bytes the start of one), or junk (neither); every laid file that came back
-# in no form is missed, and a file with text over its middle called intact
-# is a false "good" (there must be none).
+# bytes the start of one), as left (the bytes of a laid file with the text
+# over its middle, as they lie on the card: kept whole, called unchecked
+# or damaged), or junk (none of these); every laid file that came back in
+# no form is missed, and a file with text over its middle called intact is
+# a false "good" (there must be none).
 #
 # usage: bench/carve_figures.sh
 # environment: SALVEX (the salvex binary; default build-bench/, then build/)
@@ -56,6 +58,7 @@ if command -v sqlite3 >/dev/null; then
   done
 fi
 kind() { local name=${1##*.}; echo "$name"; }
+for ((r = 0; r < 70; r++)); do echo 'Minutes of the meeting: bring the slides, room 4 at 10:30.'; done | head -c 4096 > "$work/text"
 
 # A card with the files copied on; STATE: deleted, formatted, pieces, overwritten.
 make_card() {
@@ -85,7 +88,6 @@ make_card() {
   if [ "$state" = overwritten ]; then
     # A cluster of text two clusters into each file of four clusters or more.
     local text=$work/text first line
-    for ((r = 0; r < 70; r++)); do echo 'Minutes of the meeting: bring the slides, room 4 at 10:30.'; done | head -c 4096 > "$text"
     "$salvex" scan "$image" --json > "$work/scan.json"
     first=$(( $(od -An -tu2 -j 14 -N 2 "$image") + 2 * $(od -An -tu2 -j 22 -N 2 "$image") + $(od -An -tu2 -j 17 -N 2 "$image") / 16 ))
     jq -r '.[] | select(.kind == "file" and .size >= 16384) | "\(.firstCluster) \(.name)"' "$work/scan.json" > "$work/hurt"
@@ -95,13 +97,23 @@ make_card() {
   fi
 }
 
-printf '%-12s %-6s %6s %6s %7s %5s %6s %10s\n' state type laid exact partial junk missed false-good
+printf '%-12s %-6s %6s %6s %7s %7s %5s %6s %10s\n' state type laid exact partial as-left junk missed false-good
 for state in deleted formatted pieces overwritten; do
   image=$work/$state.img
   out=$work/out-$state
   make_card "$state" "$image"
+  # The laid files as the card holds them after the text went over them.
+  rm -rf "$work/left"
+  mkdir -p "$work/left"
+  if [ "$state" = overwritten ]; then
+    for f in "$src"/*; do
+      [ "$(stat -c %s "$f")" -ge 16384 ] || continue
+      cp "$f" "$work/left/"
+      dd if="$work/text" of="$work/left/$(basename "$f")" bs=4096 seek=2 conv=notrunc status=none
+    done
+  fi
   "$salvex" carve "$image" --partition 1 --json --out "$out" > "$work/carved.json" 2>/dev/null || true
-  declare -A laid=() exact=() partial=() junk=() missed=() falsegood=()
+  declare -A laid=() exact=() partial=() asleft=() junk=() missed=() falsegood=()
   declare -A found=()
   for f in "$src"/*; do
     t=$(kind "$f"); laid[$t]=$(( ${laid[$t]:-0} + 1 ))
@@ -117,6 +129,16 @@ for state in deleted formatted pieces overwritten; do
       t=$(kind "$match")
       found[$match]=1
       exact[$t]=$(( ${exact[$t]:-0} + 1 ))
+      continue
+    fi
+    left=""
+    for f in "$work/left"/*; do
+      if [ -f "$f" ] && cmp -s "$carved" "$f"; then left=$src/$(basename "$f"); break; fi
+    done
+    if [ -n "$left" ]; then
+      t=$(kind "$left"); found[$left]=1
+      asleft[$t]=$(( ${asleft[$t]:-0} + 1 ))
+      [ "$verdict" = intact ] && falsegood[$t]=$(( ${falsegood[$t]:-0} + 1 ))
       continue
     fi
     size=$(stat -c %s "$carved")
@@ -138,11 +160,12 @@ for state in deleted formatted pieces overwritten; do
     [ -n "${found[$f]:-}" ] || missed[$t]=$(( ${missed[$t]:-0} + 1 ))
   done
   for t in $(printf '%s\n' "${!laid[@]}" | sort); do
-    printf '%-12s %-6s %6d %6d %7d %5d %6d %10d\n' "$state" "$t" "${laid[$t]}" "${exact[$t]:-0}" "${partial[$t]:-0}" \
-      "${junk[$t]:-0}" "${missed[$t]:-0}" "${falsegood[$t]:-0}"
+    printf '%-12s %-6s %6d %6d %7d %7d %5d %6d %10d\n' "$state" "$t" "${laid[$t]}" "${exact[$t]:-0}" \
+      "${partial[$t]:-0}" "${asleft[$t]:-0}" "${junk[$t]:-0}" "${missed[$t]:-0}" "${falsegood[$t]:-0}"
   done
   for t in $(printf '%s\n' "${!junk[@]}" | sort); do
-    [ -n "${laid[$t]:-}" ] || printf '%-12s %-6s %6d %6d %7d %5d %6d %10d\n' "$state" "$t" 0 0 0 "${junk[$t]}" 0 "${falsegood[$t]:-0}"
+    [ -n "${laid[$t]:-}" ] || printf '%-12s %-6s %6d %6d %7d %7d %5d %6d %10d\n' "$state" "$t" 0 0 0 0 "${junk[$t]}" 0 \
+      "${falsegood[$t]:-0}"
   done
-  unset laid exact partial junk missed falsegood found
+  unset laid exact partial asleft junk missed falsegood found
 done

@@ -198,6 +198,12 @@ class CarvePass {
       if (extent.soundness == Soundness::cutShort) {
         size = source.Size();
         file.cut = CutAt(at, limit);
+      } else if (extent.end > 0 && !extent.damagedSpans.empty()) {
+        // Still mostly there, its structure whole: kept to its end, with
+        // the stretches that fail listed.
+        size = extent.end;
+        file.damagedSpans = extent.damagedSpans;
+        file.cut = CarveCut::damaged;
       } else {
         size = extent.soundUpTo;
         // The damage began where a block did, most likely: what the block

@@ -39,6 +39,9 @@ struct CarvedFile {
   const ListedFile* entry = nullptr;
   std::string contentName;  // a name its content gives ("2021-05-03 14-22-01 Canon EOS 80D"), if any
   std::uint32_t unreadableSectors = 0;  // read as zeros
+  // A damaged file kept whole: the stretches of it (from its first byte)
+  // whose content fails.
+  std::vector<FileSpan> damagedSpans;
   const char* why = "";
 
   bool Partial() const { return soundness == Soundness::cutShort || soundness == Soundness::damaged; }

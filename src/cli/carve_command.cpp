@@ -63,6 +63,17 @@ void PrintJson(const CarveSummary& summary) {
       json.EndArray();
     }
     json.EndArray();
+    if (!file.damagedSpans.empty()) {
+      json.Key("damagedRanges");
+      json.BeginArray();
+      for (const FileSpan& span : file.damagedSpans) {
+        json.BeginArray();
+        json.Number(span.start);
+        json.Number(span.end);
+        json.EndArray();
+      }
+      json.EndArray();
+    }
     if (!file.entryPath.empty()) {
       json.Key("entry");
       json.String(file.entryPath);
@@ -85,6 +96,13 @@ std::string Marks(const CarvedRecord& file) {
   std::string marks;
   const auto add = [&](const std::string& mark) { marks += (marks.empty() ? " (" : ", ") + mark; };
   if (file.cut != CarveCut::none) add(std::string("cut: ") + CarveCutName(file.cut));
+  if (!file.damagedSpans.empty()) {
+    std::string spans;
+    for (const FileSpan& span : file.damagedSpans) {
+      spans += (spans.empty() ? "" : ", ") + std::to_string(span.start) + "-" + std::to_string(span.end);
+    }
+    add("kept whole, damaged in bytes " + spans);
+  }
   if (file.joined) add("put together from pieces");
   if (file.embedded) add("inside another file");
   if (!file.entryPath.empty()) add("named by its deleted entry");

@@ -1,11 +1,19 @@
 #include "content/mp3_check.h"
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace salvex {
 namespace {
 
 constexpr std::uint64_t kMaxFrames = 50'000'000;
+// How far after a stretch that is no frame the stream is looked for, how
+// many frames in a row make it found, and how many such stretches a file
+// may have before it is taken for ending at the first.
+constexpr std::size_t kResyncBytes = 16 * 1024;
+constexpr int kResyncFrames = 4;
+constexpr std::size_t kMaxDamagedStretches = 64;
 
 struct FrameHeader {
   int version = 0;  // 3: MPEG 1, 2: MPEG 2, 0: MPEG 2.5
@@ -79,6 +87,34 @@ std::uint64_t StatedBytes(ContentSource& source, std::uint64_t frame, const Fram
   return 0;
 }
 
+// Where the stream goes on within kResyncBytes of `from`: a frame header of
+// the stream's kind with kResyncFrames more following it, one after
+// another. Nothing when it does not.
+std::optional<std::uint64_t> Resync(ContentSource& source, std::uint64_t from, std::uint32_t key) {
+  const Bytes window = source.Read(from, kResyncBytes);
+  std::vector<std::uint8_t> bytes(window.begin(), window.end());  // a copy: the frames after are read too
+  // Zeros after the last frame are the slack after a file's end, not a
+  // stretch written over.
+  if (std::all_of(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(bytes.size(), 64)),
+                  [](std::uint8_t byte) { return byte == 0; })) {
+    return std::nullopt;
+  }
+  for (std::size_t i = 1; i + 4 <= bytes.size(); ++i) {
+    // A stream that starts where a sector does is another file's; one that
+    // goes on after a stretch written over does so wherever its frame was.
+    if (bytes[i] != 0xFF || (from + i) % 512 == 0) continue;
+    std::uint64_t at = from + i;
+    int found = 0;
+    for (; found <= kResyncFrames; ++found) {
+      const std::optional<FrameHeader> frame = ParseFrame(SourceU32be(source, at));
+      if (!frame || frame->key != key || !SourceFits(source, at, frame->length)) break;
+      at += frame->length;
+    }
+    if (found > kResyncFrames) return from + i;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 bool LooksLikeMp3Start(Bytes start) {
@@ -99,6 +135,7 @@ ContentExtent WalkMp3(ContentSource& source, IntactCheckBudget& budget) {
   std::uint64_t at = first;
   std::uint64_t frames = 0;
   bool cut = false;  // a frame begins that the bytes at hand do not hold
+  std::vector<FileSpan> damaged;
   while (frames < kMaxFrames) {
     if (frames % 65536 == 0 && budget.Stopped()) return ContentExtent::Unjudged(0, "stopped");
     if (!SourceFits(source, at, 4)) {
@@ -106,7 +143,16 @@ ContentExtent WalkMp3(ContentSource& source, IntactCheckBudget& budget) {
       break;
     }
     const std::optional<FrameHeader> frame = ParseFrame(SourceU32be(source, at));
-    if (!frame || frame->key != head->key) break;
+    if (!frame || frame->key != head->key) {
+      // A stretch of other bytes, and the stream going on after it: a
+      // song with a cluster written over, kept with that stretch listed.
+      const std::optional<std::uint64_t> resumed =
+          frames >= kMinMp3Frames && damaged.size() < kMaxDamagedStretches ? Resync(source, at, head->key) : std::nullopt;
+      if (!resumed) break;
+      damaged.push_back({at, *resumed});
+      at = *resumed;
+      continue;
+    }
     if (!SourceFits(source, at, frame->length)) {
       cut = true;
       break;
@@ -118,7 +164,7 @@ ContentExtent WalkMp3(ContentSource& source, IntactCheckBudget& budget) {
     return cut || at >= source.Size() ? ContentExtent::CutShort(0, "too few frames before the bytes end")
                                       : ContentExtent::NotThisKind("too few frames to be a stream");
   }
-  if (cut) return ContentExtent::CutShort(at, "a frame runs past the bytes at hand");
+  if (cut) return ContentExtent::CutShort(damaged.empty() ? at : damaged.front().start, "a frame runs past the bytes at hand");
   const std::uint64_t stated = StatedBytes(source, first, *head);
   if (stated > at - first && stated < (std::uint64_t{1} << 32)) {
     return ContentExtent::CutShort(at, "fewer frames than its header counts");
@@ -126,7 +172,9 @@ ContentExtent WalkMp3(ContentSource& source, IntactCheckBudget& budget) {
   // Tags that follow the frames are part of the file.
   if (SourceHasText(source, at, "APETAGEX")) at += 32 + std::uint64_t{SourceU32le(source, at + 12)};
   if (SourceHasText(source, at, "TAG") && SourceFits(source, at, 128)) at += 128;
-  return ContentExtent::Unchecked(std::min(at, source.Size()));
+  at = std::min(at, source.Size());
+  if (!damaged.empty()) return ContentExtent::DamagedIn(at, std::move(damaged), "stretches that are no frames");
+  return ContentExtent::Unchecked(at);
 }
 
 }  // namespace salvex

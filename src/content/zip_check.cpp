@@ -134,8 +134,10 @@ ContentExtent CheckZip(ContentSource& source, IntactCheckBudget& budget) {
     switch (CheckMemberData(source, dataStart, claim, budget.stop)) {
       case MemberCheck::matches: break;
       case MemberCheck::differs:
-        // The members before it are sound.
-        return ContentExtent::Damaged(local, "a member whose data does not give its CRC-32");
+        // The other members may still be whole: the archive stands, the
+        // member is the damage.
+        return ContentExtent::DamagedIn(source.Size(), {{local, dataStart + claim.packed}},
+                                        "a member whose data does not give its CRC-32");
       case MemberCheck::stopped: return ContentExtent::Unjudged(source.Size(), "stopped");
     }
   }

@@ -185,6 +185,7 @@ class CarveWriter final : public CarveSink {
     record.joined = file.joined;
     record.embedded = file.embedded;
     record.unreadableSectors = file.unreadableSectors;
+    record.damagedSpans = file.damagedSpans;
     if (file.entry) record.entryPath = file.entry->path;
     Write(file, record);
     ui_.SetPanelValue(panel::kFilesFound, std::to_string(summary_.files.size() + 1));

@@ -67,6 +67,7 @@ struct CarvedRecord {
   bool embedded = false;
   std::string entryPath;   // the deleted file whose name it took; empty if none
   std::uint32_t unreadableSectors = 0;
+  std::vector<FileSpan> damagedSpans;  // of a damaged file kept whole, from its first byte
   std::string error;       // why it could not be written; empty when it was
 };
 

@@ -469,3 +469,69 @@ TEST(CarvePass, PixelsThatLookLikeTextOrAFrameDoNotCutABitmap) {
 
 }  // namespace
 }  // namespace salvex
+
+namespace salvex {
+namespace {
+
+struct KeptWholeCase {
+  const char* name;
+  const char* family;
+  std::function<FileBytes()> make;
+};
+
+const KeptWholeCase kKeptWhole[] = {
+    {"SongWithAClusterOfText", "mp3", [] { return testing::WriteMp3(120, 31, true); }},
+    {"ArchiveWithADamagedMember", "zip",
+     [] {
+       return testing::WriteZip({{"a.bin", testing::Noise(20000, 32), false}, {"b.txt", testing::Noise(20000, 33), true}});
+     }},
+};
+
+class CarveKeptWholeTest : public ::testing::TestWithParam<KeptWholeCase> {};
+
+// A file still mostly there, with one cluster of text written over it, is
+// kept whole, marked damaged, with that stretch listed.
+TEST_P(CarveKeptWholeTest, AFileStillMostlyThereIsKeptWithItsDamageListed) {
+  const FileBytes file = GetParam().make();
+  CarveDisk disk(kBase + 64 * kCluster);
+  FileBytes laid = file;
+  const std::string text = "Minutes of the meeting: bring the slides, room 4 at 10:30.\n";
+  for (std::size_t i = 0; i < kCluster; ++i) laid[2 * kCluster + i] = static_cast<std::uint8_t>(text[i % text.size()]);
+  disk.Put(kBase + 2 * kCluster, laid);
+
+  const CarveDisk::Found found = disk.Carve(disk.ClusterArea(kBase, kCluster, {}));
+
+  ASSERT_GE(found.files.size(), 1u);
+  const CarvedFile& carved = found.files[0];
+  EXPECT_EQ(carved.format->family, GetParam().family);
+  EXPECT_EQ(carved.soundness, Soundness::damaged);
+  EXPECT_EQ(carved.cut, CarveCut::damaged);
+  EXPECT_EQ(found.contents[0], laid);
+  ASSERT_EQ(carved.damagedSpans.size(), 1u);
+  EXPECT_LE(carved.damagedSpans[0].start, 3 * kCluster);
+  EXPECT_GE(carved.damagedSpans[0].end, 3 * kCluster);
+  EXPECT_EQ(found.files.size(), 1u) << "nothing else is made of the rest";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CarveKeptWholeTest, ::testing::ValuesIn(kKeptWhole),
+                         [](const ::testing::TestParamInfo<KeptWholeCase>& param) { return std::string(param.param.name); });
+
+// Two songs, the second in the cluster after the first one's slack of
+// zeros: the first ends where its frames do, the second is a file of its own.
+TEST(CarvePass, ASongAfterAnothersSlackIsNotTakenForItsContinuation) {
+  const FileBytes first = testing::WriteMp3(30, 34, false);
+  const FileBytes second = testing::WriteMp3(30, 35, false);
+  CarveDisk disk(kBase + 64 * kCluster);
+  disk.Put(kBase + 2 * kCluster, first);
+  const std::uint64_t next = kBase + (2 + (first.size() + kCluster - 1) / kCluster) * kCluster;
+  disk.Put(next, second);
+
+  const CarveDisk::Found found = disk.Carve(disk.ClusterArea(kBase, kCluster, {}));
+
+  ASSERT_EQ(found.files.size(), 2u);
+  EXPECT_EQ(found.contents[0], first);
+  EXPECT_EQ(found.contents[1], second);
+}
+
+}  // namespace
+}  // namespace salvex
