@@ -11,6 +11,8 @@ namespace {
 constexpr std::uint64_t kMaxFrames = 50'000'000;
 // No frame is longer than this (the format's own limit is 16 MiB).
 constexpr std::uint64_t kMaxFrameBytes = std::uint64_t{16} << 20;
+// Stretches written over a stream may hold before it is taken for ending.
+constexpr std::size_t kMaxDamagedStretches = 64;
 
 constexpr std::array<std::uint8_t, 256> MakeCrc8() {
   std::array<std::uint8_t, 256> table{};
@@ -45,6 +47,7 @@ struct FrameHeader {
   std::uint64_t length = 0;
   std::uint32_t samples = 0;
   bool variable = false;
+  std::uint64_t firstSample = 0;  // the stream's sample the frame begins with
 };
 
 std::optional<FrameHeader> ReadFrameHeader(ContentSource& source, std::uint64_t at, std::uint32_t streamBlock) {
@@ -71,8 +74,12 @@ std::optional<FrameHeader> ReadFrameHeader(ContentSource& source, std::uint64_t 
   else if ((lead & 0xFE) == 0xFC) extra = 5;
   else if (lead == 0xFE) extra = 6;
   else return std::nullopt;
+  // The lead byte keeps 7 bits, or fewer by one for each byte that follows.
+  std::uint64_t number = extra == 0 ? lead : lead & (0x3Fu >> extra);
   for (int i = 1; i <= extra; ++i) {
-    if ((u8(bytes, at8 + static_cast<std::size_t>(i)) & 0xC0) != 0x80) return std::nullopt;
+    const std::uint8_t next = u8(bytes, at8 + static_cast<std::size_t>(i));
+    if ((next & 0xC0) != 0x80) return std::nullopt;
+    number = number << 6 | (next & 0x3F);
   }
   at8 += 1 + static_cast<std::size_t>(extra);
   if (blockCode == 1) header.samples = 192;
@@ -89,6 +96,8 @@ std::optional<FrameHeader> ReadFrameHeader(ContentSource& source, std::uint64_t 
   // A fixed-blocksize stream's frames hold its block size, but the last.
   if (streamBlock != 0 && !header.variable && header.samples > streamBlock) return std::nullopt;
   header.length = at8 + 1;
+  // A fixed-blocksize stream numbers its frames, a variable one its samples.
+  header.firstSample = header.variable ? number : number * (streamBlock != 0 ? streamBlock : header.samples);
   return header;
 }
 
@@ -96,6 +105,7 @@ struct FrameEndHint {
   bool last = false;            // the stream's last frame: no header follows it
   std::uint64_t expected = 0;   // its length by the frames before (0: unknown)
   bool totalKnown = true;       // STREAMINFO counts the samples
+  std::uint64_t limit = kMaxFrameBytes;  // how far from its start a frame may end
 };
 
 // Where the frame at `at` ends: the first place past its header where the
@@ -105,7 +115,7 @@ struct FrameEndHint {
 // the first place the CRC holds.
 std::optional<std::uint64_t> FrameEnd(ContentSource& source, std::uint64_t at, const FrameHeader& header,
                                       std::uint32_t maxBlock, FrameEndHint hint) {
-  const std::uint64_t limit = std::min(source.Size(), at + kMaxFrameBytes);
+  const std::uint64_t limit = std::min(source.Size(), at + hint.limit);
   std::optional<std::uint64_t> firstHolding;
   std::uint16_t crc = 0;
   std::vector<std::uint8_t> window;  // a copy: looking for the next header reads the source too
@@ -134,6 +144,25 @@ std::optional<std::uint64_t> FrameEnd(ContentSource& source, std::uint64_t at, c
   return std::nullopt;
 }
 
+// Where the stream goes on after a frame that does not end: the first
+// frame header within a few frames' length whose frame ends where another
+// header begins.
+std::optional<std::uint64_t> Resync(ContentSource& source, std::uint64_t from, std::uint32_t maxBlock,
+                                    std::uint64_t frameLimit) {
+  const std::uint64_t limit = std::min(source.Size(), from + 4 * frameLimit);
+  for (std::uint64_t at = from; at + 16 <= limit; ++at) {
+    const Bytes two = source.Read(at, 2);
+    if (two.size() < 2 || two[0] != 0xFF || (two[1] & 0xFE) != 0xF8) continue;
+    const std::optional<FrameHeader> header = ReadFrameHeader(source, at, maxBlock);
+    if (!header) continue;
+    FrameEndHint hint;
+    hint.totalKnown = true;
+    hint.limit = frameLimit;
+    if (FrameEnd(source, at, *header, maxBlock, hint)) return at;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 bool LooksLikeFlacStart(Bytes start) {
@@ -158,25 +187,46 @@ ContentExtent WalkFlac(ContentSource& source, IntactCheckBudget& budget) {
   std::uint64_t samples = 0;
   std::uint64_t frames = 0;
   const std::uint64_t firstFrame = at;
+  // STREAMINFO's largest frame, when it says, bounds where a frame's end is
+  // looked for.
+  const std::uint64_t maxFrame = std::uint64_t{SourceU16be(source, 15)} << 8 | SourceU8(source, 17);
+  const std::uint64_t frameLimit = maxFrame != 0 ? maxFrame + 16 : kMaxFrameBytes;
+  std::vector<FileSpan> damaged;
   while (frames < kMaxFrames && (totalSamples == 0 || samples < totalSamples)) {
     if (frames % 1024 == 0 && budget.Stopped()) return ContentExtent::Unjudged(0, "stopped");
     const std::optional<FrameHeader> header = ReadFrameHeader(source, at, maxBlock);
     if (!header) {
-      if (totalSamples == 0 && frames > 0) break;  // the frames end where nothing like one follows
+      // The frames end where nothing like one follows.
+      if ((totalSamples == 0 || !damaged.empty()) && frames > 0) break;
       return SourceFits(source, at, 16) ? ContentExtent::Damaged(at, "a frame header that does not hold")
                                         : ContentExtent::CutShort(at, "ends before its last frame");
     }
     const std::optional<std::uint64_t> end = FrameEnd(source, at, *header, maxBlock, FrameEndHint{
-        totalSamples != 0 && samples + header->samples >= totalSamples,
-        frames > 0 ? (at - firstFrame) * header->samples / samples : 0, totalSamples != 0});
+        totalSamples != 0 && std::max(samples, header->firstSample) + header->samples >= totalSamples,
+        samples > 0 ? (at - firstFrame) * header->samples / samples : 0, totalSamples != 0, frameLimit});
     if (!end) {
-      return SourceFits(source, at, kMaxFrameBytes) ? ContentExtent::Damaged(at, "a frame whose CRC-16 never holds")
-                                                    : ContentExtent::CutShort(at, "ends inside a frame");
+      // A frame written over: the stream may go on after it.
+      if (damaged.size() < kMaxDamagedStretches) {
+        if (const std::optional<std::uint64_t> resumed = Resync(source, at + 1, maxBlock, frameLimit)) {
+          damaged.push_back({at, *resumed});
+          at = *resumed;
+          samples += header->samples;  // its header held: the samples it had are known
+          if (const std::optional<FrameHeader> next = ReadFrameHeader(source, at, maxBlock)) {
+            samples = std::max(samples, next->firstSample);  // and frames lost with it, by the next one's number
+          }
+          ++frames;
+          continue;
+        }
+      }
+      if (!damaged.empty()) break;
+      return SourceFits(source, at, frameLimit) ? ContentExtent::Damaged(at, "a frame whose CRC-16 never holds")
+                                                : ContentExtent::CutShort(at, "ends inside a frame");
     }
     at = *end;
     samples += header->samples;
     ++frames;
   }
+  if (!damaged.empty()) return ContentExtent::DamagedIn(at, std::move(damaged), "frames whose CRC-16 never holds");
   return ContentExtent::Whole(at);
 }
 

@@ -481,6 +481,7 @@ struct KeptWholeCase {
 
 const KeptWholeCase kKeptWhole[] = {
     {"SongWithAClusterOfText", "mp3", [] { return testing::WriteMp3(120, 31, true); }},
+    {"FlacWithAClusterOfText", "flac", [] { return testing::WriteFlac(40, 36); }},
     {"ArchiveWithADamagedMember", "zip",
      [] {
        return testing::WriteZip({{"a.bin", testing::Noise(20000, 32), false}, {"b.txt", testing::Noise(20000, 33), true}});
