@@ -53,6 +53,7 @@ struct RecoverOptions {
   DeletedMode deletedMode = DeletedMode::includeDeleted;
   DuplicateMode duplicateMode = DuplicateMode::renameDuplicate;
   std::uint16_t retries = 3;
+  std::string report;  // the CSV report of the run; empty: none
 };
 
 struct ImageOptions {

@@ -53,7 +53,8 @@ std::optional<UnreadMarks> MarkUnread(Session& session, const LoadedItems& loade
               << "into the image: the folders and chains found may be wrong\n";
   }
   std::cerr << "salvex: by the map, " << marks->FilesMarked() << " file(s) and " << marks->FoldersMarked()
-            << " folder(s) lie on sectors that were not read (zeros in the image, not the disk's bytes)\n";
+            << " folder(s) lie on sectors that were not read (zeros in the image, not the disk's bytes)"
+            << (marks->FoldersMarked() > 0 ? "; those folders may hold more entries than are listed" : "") << '\n';
   return marks;
 }
 
@@ -146,10 +147,17 @@ LoadedItems LoadItems(Session& session, const VolumeOptions& volume, const DeepO
                       FolderTreeModel& tree) {
   LoadedItems loaded = LoadItemsOnly(session, volume, deep, ui, tree);
   if (loaded.ntfs) return loaded;
-  for (const UnreadableDirectorySectorAt& gap : DescribeUnreadableDirectorySectors(session.items, tree)) {
-    std::cerr << "salvex: warning: folder " << VisibleText(gap.folder) << ": directory sector " << gap.sector
-              << " could not be read; the entries it held are missing\n";
-    ++loaded.unreadableDirectorySectors;
+  // One line per folder, however many of its sectors failed: a damaged
+  // volume can claim millions of them.
+  const std::vector<UnreadableDirectorySectorAt> gaps = DescribeUnreadableDirectorySectors(session.items, tree);
+  loaded.unreadableDirectorySectors = gaps.size();
+  for (std::size_t i = 0; i < gaps.size();) {
+    std::size_t count = 1;
+    while (i + count < gaps.size() && gaps[i + count].folder == gaps[i].folder) ++count;
+    std::cerr << "salvex: warning: folder " << VisibleText(gaps[i].folder) << ": directory sector " << gaps[i].sector;
+    if (count > 1) std::cerr << " and " << count - 1 << " more";
+    std::cerr << " could not be read; the entries " << (count > 1 ? "they" : "it") << " held are missing\n";
+    i += count;
   }
   return loaded;
 }

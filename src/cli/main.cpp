@@ -130,6 +130,10 @@ int main(int argc, char** argv) {
   recoverCommand->add_option("--out", recover.out, "folder that receives the recovered tree (on another disk)")
       ->required();
   recoverCommand->add_flag("--all", recover.all, "recover every folder and file of the tree, Lost Files included");
+  recoverCommand->add_option("--report", recover.report,
+                             "write a CSV report of the run to FILE: each file's path, size, deleted, marks, "
+                             "intact check, result and the path written")
+      ->type_name("FILE");
   recoverCommand->add_option("--deleted", recover.deletedMode, "include, only or exclude deleted files")
       ->transform(CLI::CheckedTransformer(std::map<std::string, salvex::DeletedMode>{
           {"include", salvex::DeletedMode::includeDeleted},

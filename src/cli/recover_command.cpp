@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "cli/item_source.h"
 #include "common/visible_text.h"
 #include "session/recovery_choice.h"
+#include "session/recovery_report.h"
 #include "session/stoppable.h"
 
 namespace salvex::cli {
@@ -43,6 +45,21 @@ void PrintSummary(const RecoverySummary& summary, const std::string& out) {
   if (summary.stopped) std::cout << "Stopped before the end: the files above are all that was written.\n";
 }
 
+// The run's CSV report at `path`, written over any file there (but never on
+// the disk being read, nor over a file being read).
+void WriteReport(const Session& session, const FolderTreeModel& tree, const RecoverySummary& summary,
+                 const std::string& path) {
+  const std::filesystem::path report(path);
+  const std::string folderPath = report.has_parent_path() ? report.parent_path().string() : ".";
+  Destination folder = OpenRecoveryDestination(session, folderPath);
+  Require(folder.outcome);
+  std::string error;
+  const auto written =
+      WriteRecoveryReport(session, tree, summary, *folder.folder, report.filename().string(), true, error);
+  if (!written) throw CliError("cannot write the report: " + error);
+  std::cout << "Report: " << *written << '\n';
+}
+
 }  // namespace
 
 int RunRecover(const RecoverOptions& options) {
@@ -58,7 +75,7 @@ int RunRecover(const RecoverOptions& options) {
   const LoadedItems loaded = LoadItems(session, options.volume, options.deep, ui, tree);
   if (!loaded.complete) throw CliError("the scan was stopped: nothing was recovered");
   // What the map calls unread is counted, file by file, as unreadable sectors in the summary.
-  MarkUnread(session, loaded);
+  const std::optional<UnreadMarks> marks = MarkUnread(session, loaded);
 
   RecoverySelection selection;
   selection.all = options.all;
@@ -81,7 +98,10 @@ int RunRecover(const RecoverOptions& options) {
   ui.SetStatus("");
   ui.ClearLine();
   PrintSummary(summary, options.out);
-  return summary.AllWritten() ? 0 : 1;
+  if (!options.report.empty()) WriteReport(session, tree, summary, options.report);
+  // A folder on unread sectors may hide files that were not recovered.
+  const bool foldersUnread = marks && marks->FoldersMarked() > 0;
+  return summary.AllWritten() && !foldersUnread ? 0 : 1;
 }
 
 }  // namespace salvex::cli

@@ -72,7 +72,9 @@ int RunScan(const ScanOptions& options) {
   if (!options.saveSnapshot.empty()) SaveTreeSnapshot(session, options.saveSnapshot, loaded.ntfs);
   const std::optional<UnreadMarks> marks = MarkUnread(session, loaded);
   const bool checked = PrintItems(session, tree, loaded, options.json, marks ? &*marks : nullptr, options.check);
-  return checked && loaded.complete && loaded.unreadableDirectorySectors == 0 ? 0 : 1;
+  // A folder on unread sectors may hide entries, as an unreadable one does.
+  const bool foldersUnread = marks && marks->FoldersMarked() > 0;
+  return checked && loaded.complete && loaded.unreadableDirectorySectors == 0 && !foldersUnread ? 0 : 1;
 }
 
 }  // namespace salvex::cli

@@ -65,6 +65,7 @@ constexpr const char* kFragmentNote = "  (fragmented: its clusters were worked o
 constexpr const char* kConflictNote = "  (other deleted files claim some of the same clusters)";
 constexpr const char* kChainAssumedNote = "  (its FAT chain is lost: read as consecutive clusters)";
 constexpr const char* kClusterInferredNote = "  (the high word of its first cluster was cleared: its first cluster is a guess)";
+constexpr const char* kNameIncompleteNote = "  (its name entries are damaged: named from what is left)";
 
 // A folder's or file's unread sectors, by its position in the store.
 std::uint64_t FolderUnread(const UnreadMarks* marks, std::uint32_t position) {
@@ -82,6 +83,7 @@ Line FileLine(const typename Kind::File& file, std::size_t depth, std::uint64_t 
   if (Kind::ClusterInferred(file)) note += kClusterInferredNote;
   if (Kind::FragmentInferred(file)) note += kFragmentNote;
   if (Kind::ChainAssumed(file)) note += kChainAssumedNote;
+  if (Kind::NameIncomplete(file)) note += kNameIncompleteNote;
   if (!Kind::ConflictsWith(file).empty()) note += kConflictNote;
   return {file.deleted, depth, Kind::Row(file), std::move(note), Kind::Overwritten(file), unread};
 }
@@ -100,6 +102,7 @@ struct ItemMarks {
   std::span<const std::uint32_t> conflictsWith = {};  // positions of other files
   std::string_view stream = {};                       // NTFS: a named data stream's name
   bool chainAssumed = false;
+  bool nameIncomplete = false;
 };
 
 template <typename Kind>
@@ -269,6 +272,10 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
       json.Key("chainAssumed");
       json.Bool(true);
     }
+    if (marked.nameIncomplete) {
+      json.Key("nameIncomplete");
+      json.Bool(true);
+    }
     if (!marked.conflictsWith.empty()) {
       json.Key("conflictsWith");
       json.BeginArray();
@@ -320,7 +327,8 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
                         Kind::ClusterInferred(files[position]), Kind::BeyondVolume(files[position]),
                         FileUnread(marks, position), Kind::LabelEntry(files[position]),
                         Kind::FragmentInferred(files[position]), Kind::ConflictsWith(files[position]),
-                        Kind::Stream(files[position]), Kind::ChainAssumed(files[position])},
+                        Kind::Stream(files[position]), Kind::ChainAssumed(files[position]),
+                        Kind::NameIncomplete(files[position])},
               position);
   }
   json.EndArray();

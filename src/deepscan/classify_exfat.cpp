@@ -179,7 +179,9 @@ class ExfatClassification {
     found.clusterBase = geometry.clusterBase;
     found.fat1Start = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{start} + fields.fatOffset, UINT32_MAX));
     found.fat2Start = fields.numberOfFats == 2 ? found.fat1Start + fields.fatLength : 0;
-    found.volumeEnd = end;
+    // Its clusters end with the heap, and on the disk.
+    const DiskSource* disk = context_.reader.Source();
+    found.volumeEnd = std::min(end, ExfatLastSector(start, fields, disk ? disk->SizeBytes() / kSectorSize : 0));
     bootStarts_.push_back(start);
     AddFoundFileSystem(context_.state, found);
     return true;

@@ -2,6 +2,7 @@
 
 #include "common/sector.h"
 #include "exfat/exfat_entry_set.h"
+#include "exfat/exfat_walk.h"
 #include "volume/exfat_boot_region.h"
 
 namespace salvex {
@@ -65,7 +66,7 @@ ExfatSectorFindings JudgeExfatSector(Bytes following) {
     }
     if (set.firstCluster < 2 || set.firstCluster >= 0xFFFFFFF6) continue;
     ExfatFolderHit hit;
-    hit.name = set.name;
+    hit.name = ExfatItemName(set);
     hit.firstCluster = set.firstCluster;
     hit.dataLength = set.dataLength;
     hit.modified = set.modified;

@@ -230,7 +230,7 @@ class LostExfatMount {
         // folder there hangs from a "Dir" folder named after the cluster.
         const std::uint32_t parent = key == kLostEntriesKey ? LostDirectory(first) : key;
         if (set.firstCluster == parent) continue;
-        AddFolder({set.name, set.firstCluster, static_cast<std::uint16_t>(set.modified >> 16),
+        AddFolder({ExfatItemName(set), set.firstCluster, static_cast<std::uint16_t>(set.modified >> 16),
                    static_cast<std::uint16_t>(set.accessed >> 16), set.deleted, set.dataLength, parent, std::nullopt});
         PendingFolder& folder = folders_[index_.at(set.firstCluster)];
         if (!folder.parent) folder.parent = parent;

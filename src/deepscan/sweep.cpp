@@ -39,6 +39,15 @@ std::span<std::uint8_t> PageAligned(std::vector<std::uint8_t>& storage, std::siz
   return std::span<std::uint8_t>(storage).subspan(skip, size);
 }
 
+// The first sector at or after `sector` that may hold data (see
+// DiskSource::NextDataOffset).
+std::uint64_t NextDataSector(SectorReader& reader, std::uint64_t sector) {
+  const DiskSource* source = reader.Source();
+  if (source == nullptr) return sector;
+  const std::uint64_t data = source->NextDataOffset(sector * kSectorSize);
+  return std::max(sector, data / kSectorSize);
+}
+
 // Hands out the sweep's chunks from a read-ahead window.
 class ChunkSource {
  public:
@@ -99,6 +108,12 @@ void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
   // they can name.
   for (std::uint64_t done = 0; done < scan.rangeSize && !scan.StopRequested(); done += perRead) {
     const std::uint64_t first = std::uint64_t{scan.rangeStart} + done;
+    // A hole of a sparse image holds nothing to find: whole chunks of it are
+    // passed over unread, and counted as swept.
+    if (const std::uint64_t holeChunks = (NextDataSector(context.reader, first) - first) / perRead; holeChunks > 0) {
+      done += std::min(holeChunks * perRead, (scan.rangeSize - done + perRead - 1) / perRead * perRead) - perRead;
+      continue;
+    }
     if (!showDoneAsCurrent) ui.SetPanelValue(panel::kCurrentSector, std::to_string(first));
     if (++reads == kReadsPerProgress) {
       ui.SetProgress(ProgressPercent(done, scan.rangeSize));

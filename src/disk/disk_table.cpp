@@ -12,11 +12,34 @@ namespace {
 constexpr std::uint32_t kDefaultHeads = 255;
 constexpr std::uint32_t kDefaultSectorsPerTrack = 63;
 
+// The floppy formats of the 5.25" and 3.5" drives, known by their size: 160
+// KB to 2.88 MB.
+struct FloppyFormat {
+  std::uint64_t sectors;
+  DriveGeometry geometry;
+};
+constexpr FloppyFormat kFloppyFormats[] = {
+    {320, {1, 8}},   {360, {1, 9}},    {640, {2, 8}},    {720, {2, 9}},   {1440, {2, 9}},
+    {2400, {2, 15}}, {2880, {2, 18}},  {3360, {2, 21}},  {5760, {2, 36}},
+};
+
+// A geometry for a disk that reports none: a floppy's own, else 255 heads of
+// 63 sectors; a disk smaller than one such cylinder (a small card) gets the
+// 16 heads a BIOS gives it, so that it has cylinders at all.
+DriveGeometry GeometryBySize(std::uint64_t sizeSectors) {
+  for (const FloppyFormat& floppy : kFloppyFormats) {
+    if (floppy.sectors == sizeSectors) return floppy.geometry;
+  }
+  constexpr std::uint32_t kSmallHeads = 16;
+  if (sizeSectors < std::uint64_t{kDefaultHeads} * kDefaultSectorsPerTrack) {
+    return {kSmallHeads, kDefaultSectorsPerTrack};
+  }
+  return {kDefaultHeads, kDefaultSectorsPerTrack};
+}
+
 DiskInfo DescribeDisk(std::uint64_t sizeSectors, DriveGeometry geometry) {
   DiskInfo disk;
-  if (geometry.heads == 0 || geometry.sectorsPerTrack == 0) {
-    geometry = {kDefaultHeads, kDefaultSectorsPerTrack};
-  }
+  if (geometry.heads == 0 || geometry.sectorsPerTrack == 0) geometry = GeometryBySize(sizeSectors);
   disk.heads = geometry.heads;
   disk.sectorsPerTrack = geometry.sectorsPerTrack;
   disk.cylinders = static_cast<std::uint32_t>(sizeSectors / (std::uint64_t{geometry.heads} * geometry.sectorsPerTrack));
@@ -29,6 +52,7 @@ DiskInfo DescribeDisk(std::uint64_t sizeSectors, DriveGeometry geometry) {
 DiskInfo DescribeImage(const DiskImageEntry& image) {
   DiskInfo disk = DescribeDisk(image.sizeBytes / kSectorSize, DriveGeometry{});
   disk.model = "Disk image";
+  disk.isImage = true;
   disk.devicePath = image.path;
   return disk;
 }
@@ -48,6 +72,8 @@ DiskTable EnumerateDisks(const std::vector<BlockDeviceEntry>& devices, const std
     }
     DiskInfo disk = DescribeDisk(device.sizeSectors, device.geometry.value_or(DriveGeometry{}));
     disk.model = device.isUsb ? "USB Device" : device.model;
+    disk.product = device.model;
+    disk.usb = device.isUsb;
     disk.devicePath = device.devicePath;
     table.disks.push_back(std::move(disk));
   }

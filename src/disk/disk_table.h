@@ -21,6 +21,11 @@ struct DiskInfo {
   // the 32-bit sector numbers of the ranges.
   std::uint32_t totalSectors = 0;
   std::string model;
+  // What the device calls itself (its sysfs model, padding kept), which
+  // `model` does not say of a USB disk; empty for an image.
+  std::string product;
+  bool usb = false;        // on a USB bus
+  bool isImage = false;    // a disk-image file, not a device
   std::string devicePath;  // what the sector reader opens
   std::string mapPath;     // an image's ddrescue map, for an image made by this program
   bool hasMedia = false;

@@ -30,9 +30,10 @@ constexpr std::size_t kNameUnits = 2;
 constexpr std::size_t kUnitsPerNameEntry = 15;
 constexpr std::size_t kLabelCount = 1;
 
-// A stream and 17 name entries carry the longest name, 255 units.
-constexpr std::size_t kMinSecondaries = 2;
-constexpr std::size_t kMaxSecondaries = 18;
+// A set holds at least its stream entry. SecondaryCount is one byte: name
+// entries and vendor entries after them can take it past 18 (a 255-unit
+// name takes 17 name entries).
+constexpr std::size_t kMinSecondaries = 1;
 
 bool IsSecondaryType(std::uint8_t type, bool deleted) {
   return (type & kCategoryBits) != 0 && ((type & kInUse) != 0) == !deleted;
@@ -63,43 +64,57 @@ std::uint16_t ExfatSetChecksum(Bytes entries, bool restoreInUse) {
 ExfatSetDecode DecodeExfatEntrySet(Bytes directory, std::size_t offset) {
   const Bytes file = Slice(directory, offset, kExfatEntrySize);
   const bool deleted = (u8(file, 0) & kInUse) == 0;
-  const std::size_t secondaries = u8(file, kSecondaryCount);
-  if (secondaries < kMinSecondaries || secondaries > kMaxSecondaries) {
-    return {std::nullopt, ExfatSetRejection::badSecondaryCount};
-  }
-  const Bytes entries = Slice(directory, offset, (secondaries + 1) * kExfatEntrySize);
-  if (entries.empty()) return {std::nullopt, ExfatSetRejection::truncated};
-  const Bytes stream = entries.subspan(kExfatEntrySize, kExfatEntrySize);
+  const std::size_t declared = u8(file, kSecondaryCount);
+  if (declared < kMinSecondaries) return {std::nullopt, ExfatSetRejection::badSecondaryCount};
+  const Bytes stream = Slice(directory, offset + kExfatEntrySize, kExfatEntrySize);
+  if (stream.empty()) return {std::nullopt, ExfatSetRejection::truncated};
   if ((u8(stream, 0) & ~kInUse & 0xFF) != (kStreamExtension & ~kInUse & 0xFF)) {
     return {std::nullopt, ExfatSetRejection::noStream};
   }
-  for (std::size_t i = 1; i <= secondaries; ++i) {
-    const std::uint8_t type = u8(entries, i * kExfatEntrySize);
-    if ((type & kCategoryBits) == 0) return {std::nullopt, ExfatSetRejection::notSecondary};
-    if (!IsSecondaryType(type, deleted)) return {std::nullopt, ExfatSetRejection::mixedState};
-  }
-  const std::size_t nameLength = u8(stream, kNameLength);
-  const std::size_t nameEntries = (nameLength + kUnitsPerNameEntry - 1) / kUnitsPerNameEntry;
-  if (nameLength == 0 || nameEntries > secondaries - 1) return {std::nullopt, ExfatSetRejection::badNameLength};
-  for (std::size_t i = 0; i < nameEntries; ++i) {
-    if (LiveType(u8(entries, (2 + i) * kExfatEntrySize)) != kFileName) {
-      return {std::nullopt, ExfatSetRejection::badNameLength};
+  if (!IsSecondaryType(u8(stream, 0), deleted)) return {std::nullopt, ExfatSetRejection::mixedState};
+  // The secondary entries that follow, up to the count. A live set whose
+  // count passes them (another set follows, or the end mark) is kept with
+  // those it has: a live file is never dropped for its entry count alone.
+  std::size_t secondaries = 1;
+  for (; secondaries < declared; ++secondaries) {
+    const std::size_t at = offset + (secondaries + 1) * kExfatEntrySize;
+    if (!Fits(directory, at, kExfatEntrySize)) return {std::nullopt, ExfatSetRejection::truncated};
+    const std::uint8_t type = directory[at];
+    if ((type & kCategoryBits) == 0 || !IsSecondaryType(type, deleted)) {
+      if (deleted) {
+        return {std::nullopt, (type & kCategoryBits) == 0 ? ExfatSetRejection::notSecondary : ExfatSetRejection::mixedState};
+      }
+      break;
     }
   }
+  const Bytes entries = Slice(directory, offset, (secondaries + 1) * kExfatEntrySize);
+  std::size_t nameEntries = 0;
+  while (nameEntries + 1 < secondaries && LiveType(u8(entries, (2 + nameEntries) * kExfatEntrySize)) == kFileName) {
+    ++nameEntries;
+  }
+  const std::size_t nameLength = u8(stream, kNameLength);
+  const std::size_t unitsHeld = nameEntries * kUnitsPerNameEntry;
 
   ExfatEntrySet set;
   set.offset = offset;
   set.entryCount = secondaries + 1;
   set.deleted = deleted;
+  set.incomplete = secondaries < declared || nameLength == 0 || nameLength > unitsHeld;
   const std::uint16_t stored = u16le(file, kSetChecksum);
-  set.checksumOk = ExfatSetChecksum(entries) == stored || (deleted && ExfatSetChecksum(entries, true) == stored);
-  std::u16string units;
-  units.reserve(nameLength);
-  for (std::size_t i = 0; i < nameLength; ++i) {
+  set.checksumOk = secondaries == declared && (ExfatSetChecksum(entries) == stored ||
+                                               (deleted && ExfatSetChecksum(entries, true) == stored));
+  // A name its length does not fit is taken as far as its entries hold
+  // one, up to the first unit 0.
+  const std::size_t units = set.incomplete ? unitsHeld : nameLength;
+  std::u16string name;
+  name.reserve(units);
+  for (std::size_t i = 0; i < units; ++i) {
     const std::size_t entry = (2 + i / kUnitsPerNameEntry) * kExfatEntrySize;
-    units.push_back(static_cast<char16_t>(u16le(entries, entry + kNameUnits + 2 * (i % kUnitsPerNameEntry))));
+    const auto unit = static_cast<char16_t>(u16le(entries, entry + kNameUnits + 2 * (i % kUnitsPerNameEntry)));
+    if (set.incomplete && unit == 0) break;
+    name.push_back(unit);
   }
-  set.name = Utf16ToUtf8(units);
+  set.name = Utf16ToUtf8(name);
   set.attributes = u16le(file, kFileAttributes);
   set.created = u32le(file, kCreateTimestamp);
   set.modified = u32le(file, kModifiedTimestamp);

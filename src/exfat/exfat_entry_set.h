@@ -42,6 +42,10 @@ struct ExfatEntrySet {
   // The set checksum matches (for a deleted set: over its bytes as stored,
   // or with the in-use bits set again, as they were when it was written).
   bool checksumOk = false;
+  // Its entries do not agree: no name entry, a name length of 0 or longer
+  // than its name entries hold, or (live) fewer secondary entries than its
+  // count says. `name` is then what its name entries hold, up to a unit 0.
+  bool incomplete = false;
   std::string name;            // UTF-8
   std::uint16_t attributes = 0;
   // Timestamps: the DOS date in the upper 16 bits, the DOS time below.
@@ -71,11 +75,10 @@ struct ExfatBitmapEntry {
 enum class ExfatSetRejection {
   none,
   truncated,          // its secondary entries pass the end of the directory
-  badSecondaryCount,  // fewer than a stream and one name entry, or more than 18
+  badSecondaryCount,  // no secondary entry: not even a stream
   noStream,           // the first secondary entry is no Stream Extension
-  mixedState,         // live and deleted entries in one set
-  badNameLength,      // no name, or more name units than its name entries hold
-  notSecondary,       // a secondary entry's type is no secondary type
+  mixedState,         // live and deleted entries in one set (deleted: anywhere; live: its stream)
+  notSecondary,       // deleted: an entry its count takes in is no secondary entry
 };
 
 struct ExfatSetDecode {

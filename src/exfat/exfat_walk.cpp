@@ -9,6 +9,7 @@
 #include "exfat/exfat_bitmap.h"
 #include "exfat/exfat_entry_set.h"
 #include "exfat/exfat_chain.h"
+#include "exfat/exfat_deleted_files.h"
 
 namespace salvex {
 namespace {
@@ -40,7 +41,7 @@ class ExfatWalk {
     const std::vector<ClusterRun> runs = DirectoryRuns(volume_.rootDirStart, nullptr, false);
     const ExfatDirectoryContents contents = DecodeExfatDirectory(ReadRuns(runs, std::nullopt), true);
     if (contents.bitmap) ReadBitmap(*contents.bitmap);
-    return bitmap_;
+    return inUse_;
   }
 
   bool Run() {
@@ -52,7 +53,9 @@ class ExfatWalk {
     if (lastCluster_ >= 2 && clusterBytes_ != 0) {
       WalkRoot();
       WalkFoldersWhere(false);
+      if (anyDeleted_) MarkLiveFilesInUse();
       WalkFoldersWhere(true);
+      SettleDeletedFiles();
     }
     const bool completed = !Stopped();
     context_.scan.stopRequested = false;
@@ -75,18 +78,15 @@ class ExfatWalk {
     return {{first, static_cast<std::uint32_t>(fits)}};
   }
 
-  // A deleted item's clusters: its chain when the FAT still holds one of
-  // the length its size needs and the bitmap calls every cluster of it free
-  // (exFAT marks clusters free in the bitmap, and often leaves the FAT
-  // alone), else the run from its first cluster.
-  std::vector<ClusterRun> DeletedLayout(std::uint32_t first, bool noFatChain, std::uint64_t bytes) {
-    const std::uint64_t clusters = ClustersFor(bytes);
-    if (!noFatChain && clusters > 1 && first >= 2 && first <= lastCluster_) {
+  // A deleted folder's clusters: its chain when the FAT still holds one of
+  // the length it needs over free clusters (exFAT marks clusters free in the
+  // bitmap, and Windows leaves the FAT alone), else the run from its first.
+  std::vector<ClusterRun> DeletedDirectoryRuns(std::uint32_t first, std::uint64_t clusters) {
+    if (clusters > 1) {
       std::vector<std::uint32_t> chain;
       const ExfatChainEnd end = FollowExfatChain(context_.reader, volume_, lastCluster_, first, clusters + 1, chain);
       std::vector<ClusterRun> runs = RunsOfChain(chain);
-      // A chain that goes on past the size belongs to something written later.
-      if (end == ExfatChainEnd::endOfChain && chain.size() == clusters && !bitmap_.AnyUsed(runs)) return runs;
+      if (end == ExfatChainEnd::endOfChain && chain.size() == clusters && !inUse_.AnyUsed(runs)) return runs;
     }
     return RunFrom(first, clusters);
   }
@@ -98,10 +98,24 @@ class ExfatWalk {
     const std::uint64_t stated =
         layout && layout->dataLength != 0 ? std::min(ClustersFor(layout->dataLength), maxClusters) : maxClusters;
     if (layout && layout->noFatChain) return RunFrom(first, std::max<std::uint64_t>(stated, 1));
-    if (deleted) return DeletedLayout(first, false, std::max<std::uint64_t>(stated, 1) * clusterBytes_);
+    if (deleted) return DeletedDirectoryRuns(first, std::max<std::uint64_t>(stated, 1));
     std::vector<std::uint32_t> chain;
     FollowExfatChain(context_.reader, volume_, lastCluster_, first, stated, chain);
     return RunsOfChain(chain);
+  }
+
+  // `runs` up to the first cluster another directory was read from: each
+  // directory cluster is read once, so cross-linked folders cannot list one
+  // cluster's entries again and again.
+  std::vector<ClusterRun> UnreadPart(const std::vector<ClusterRun>& runs) const {
+    std::vector<ClusterRun> unread;
+    for (const ClusterRun& run : runs) {
+      std::uint32_t count = 0;
+      while (count < run.count && !directories_.IsUsed(run.first + count)) ++count;
+      if (count > 0) unread.push_back({run.first, count});
+      if (count < run.count) break;
+    }
+    return unread;
   }
 
   // Reads the clusters of `runs`; sectors that cannot be read read as zeros
@@ -132,9 +146,18 @@ class ExfatWalk {
     return bytes;
   }
 
+  // Reads a directory's clusters (those no other directory was read from)
+  // and records them as read, and, for a live one, as in use.
+  std::vector<std::uint8_t> ReadDirectory(const std::vector<ClusterRun>& runs, std::uint32_t key, bool deleted) {
+    const std::vector<ClusterRun> unread = UnreadPart(runs);
+    directories_.MarkUsed(unread);
+    if (!deleted) inUse_.MarkUsed(unread);
+    return ReadRuns(unread, key);
+  }
+
   void WalkRoot() {
     const std::vector<ClusterRun> runs = DirectoryRuns(volume_.rootDirStart, nullptr, false);
-    const std::vector<std::uint8_t> bytes = ReadRuns(runs, kFatRootKey);
+    const std::vector<std::uint8_t> bytes = ReadDirectory(runs, kFatRootKey, false);
     ExfatDirectoryContents contents = DecodeExfatDirectory(bytes, true);
     if (contents.bitmap) ReadBitmap(*contents.bitmap);
     AddItems(contents, kFatRootKey, false);
@@ -152,7 +175,11 @@ class ExfatWalk {
         chain.size() == clusters ? RunsOfChain(chain) : RunFrom(entry.firstCluster, clusters);
     std::vector<std::uint8_t> bits = ReadRuns(runs, std::nullopt);
     bits.resize(static_cast<std::size_t>(std::min<std::uint64_t>(bits.size(), bytes)));
-    bitmap_ = ExfatBitmap(std::move(bits));
+    // Clusters the walk finds live items in are added to it (see
+    // MarkLiveFilesInUse): a bitmap cut short, or wrong, is not believed
+    // for them.
+    inUse_ = ExfatBitmap(std::move(bits));
+    inUse_.MarkUsed(directories_);
   }
 
   void Report(const ExfatEntrySet& set) {
@@ -169,14 +196,18 @@ class ExfatWalk {
       // A deleted set that fails its checksum was partly written over.
       if (set.deleted && !set.checksumOk) continue;
       const bool deleted = inheritedDeleted || set.deleted;
+      anyDeleted_ = anyDeleted_ || deleted;
       const auto writeDate = static_cast<std::uint16_t>(set.modified >> 16);
       const auto accessDate = static_cast<std::uint16_t>(set.accessed >> 16);
       if (set.IsFolder()) {
         // Without a cluster of its own a folder has no key: it is empty anyway.
         if (set.firstCluster < 2 || set.firstCluster > lastCluster_) continue;
         layouts_.emplace(set.firstCluster, FolderLayout{set.NoFatChain(), set.dataLength});
-        store_.AddFatFolder(set.name, set.firstCluster, parentKey, writeDate, accessDate, 0, deleted);
+        store_.AddFatFolder(ExfatItemName(set), set.firstCluster, parentKey, writeDate, accessDate, 0, deleted);
       } else {
+        if (deleted && set.dataLength > 0) {
+          deletedFiles_.push_back({static_cast<std::uint32_t>(store_.FatFiles().Size()), set.NoFatChain()});
+        }
         store_.AddFatFile(FileItemOf(set, parentKey, deleted));
         ++store_.counters.fileCount;
       }
@@ -184,16 +215,41 @@ class ExfatWalk {
     }
   }
 
-  FatFileItem FileItemOf(const ExfatEntrySet& set, std::uint32_t parentKey, bool deleted) {
+  // A live file whose entry says it has no FAT chain is one run; a deleted
+  // file's clusters are settled once every live item is known.
+  FatFileItem FileItemOf(const ExfatEntrySet& set, std::uint32_t parentKey, bool deleted) const {
     FatFileItem file = ExfatFileItem(set, parentKey, deleted);
-    if (set.dataLength == 0) return file;
-    if (deleted) {
-      file.clusterRuns = DeletedLayout(set.firstCluster, set.NoFatChain(), set.dataLength);
-      file.overwritten = bitmap_.AnyUsed(file.clusterRuns);
-    } else if (set.NoFatChain()) {
+    if (!deleted && set.dataLength > 0 && set.NoFatChain()) {
       file.clusterRuns = RunFrom(set.firstCluster, ClustersFor(set.dataLength));
     }
     return file;
+  }
+
+  // The clusters of the live files, added to those the bitmap calls in use:
+  // no deleted item is read from them. Each FAT entry is read once however
+  // many files claim one chain.
+  void MarkLiveFilesInUse() {
+    ExfatBitmap walked;
+    std::vector<std::uint32_t> chain;
+    for (const FatFileItem& file : store_.FatFiles().Items()) {
+      if (Stopped()) return;
+      if (file.deleted || file.size == 0 || file.firstCluster < 2 || file.firstCluster > lastCluster_) continue;
+      if (!file.clusterRuns.empty()) {
+        inUse_.MarkUsed(file.clusterRuns);
+        continue;
+      }
+      FollowExfatChain(context_.reader, volume_, lastCluster_, file.firstCluster, ClustersFor(file.size), chain, &walked);
+      inUse_.MarkUsed(RunsOfChain(chain));
+    }
+  }
+
+  void SettleDeletedFiles() {
+    // Deleted folders' first clusters hold their directories, whoever reads them.
+    ExfatBitmap held = directories_;
+    for (const FatFolderItem& folder : store_.FatFolders().Items()) {
+      if (folder.deleted) held.MarkUsed(folder.firstCluster, 1);
+    }
+    SettleExfatDeletedFiles(context_.reader, volume_, lastCluster_, {inUse_, held}, deletedFiles_, store_);
   }
 
   // The folder list grows while it is walked, so every folder found is read
@@ -208,12 +264,13 @@ class ExfatWalk {
       const auto layout = layouts_.find(key);
       const FolderLayout* stated = layout == layouts_.end() ? nullptr : &layout->second;
       const std::vector<ClusterRun> runs = DirectoryRuns(key, stated, deleted);
-      if (deleted && bitmap_.AnyUsed(runs)) {
+      if (deleted && inUse_.AnyUsed(runs)) {
         store_.MarkFatFolderOverwritten(static_cast<std::uint32_t>(position));
         continue;
       }
+      folders.At(static_cast<std::uint32_t>(position)).clusterRuns = runs;
       context_.ui.SetPanelValue(panel::kCurrentSector, std::to_string(volume_.ClusterToSector(key)));
-      const std::vector<std::uint8_t> bytes = ReadRuns(runs, key);
+      const std::vector<std::uint8_t> bytes = ReadDirectory(runs, key, deleted);
       if (Stopped()) return;
       const ExfatDirectoryContents contents = DecodeExfatDirectory(bytes, true);
       if (deleted && !contents.endSeen) ++store_.counters.deletedFoldersNotReadWhole;
@@ -228,8 +285,13 @@ class ExfatWalk {
   ItemStore& store_;
   const std::uint32_t lastCluster_;
   const std::uint64_t clusterBytes_;
-  ExfatBitmap bitmap_;
+  // The bitmap, with the clusters live files and folders hold added.
+  ExfatBitmap inUse_;
+  // Clusters read as directories, live or deleted.
+  ExfatBitmap directories_;
   std::unordered_map<std::uint32_t, FolderLayout> layouts_;
+  std::vector<ExfatDeletedFile> deletedFiles_;
+  bool anyDeleted_ = false;
   std::size_t walked_ = 0;
 };
 
@@ -242,22 +304,33 @@ ExfatBitmap ReadExfatAllocationBitmap(VolumeContext& context) {
   return ExfatWalk(context, unused).BitmapOnly();
 }
 
-std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
+std::uint32_t ExfatHeapLastCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
   const std::uint64_t perCluster = volume.sectorsPerCluster;
   if (perCluster == 0) return 0;
   // The cluster base wraps as the 32-bit sector numbers do.
   const std::uint64_t heapStart = static_cast<std::uint32_t>(volume.clusterBase + 2 * volume.sectorsPerCluster);
   if (std::uint64_t{lastSector} + 1 <= heapStart) return 0;
   const std::uint64_t heapClusters = (std::uint64_t{lastSector} + 1 - heapStart) / perCluster;
+  if (heapClusters == 0) return 0;
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(heapClusters + 1, 0xFFFFFFF5));
+}
+
+std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
   const std::uint64_t fatEntries = std::uint64_t{volume.sectorsPerFat} * (kSectorSize / 4);
-  const std::uint64_t clusters = std::min(heapClusters, fatEntries > 2 ? fatEntries - 2 : 0);
-  if (clusters == 0) return 0;
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(clusters + 1, 0xFFFFFFF5));
+  const std::uint64_t fatClusters = fatEntries > 2 ? fatEntries - 2 : 0;
+  const std::uint64_t last = std::min<std::uint64_t>(ExfatHeapLastCluster(volume, lastSector), fatClusters + 1);
+  return last >= 2 ? static_cast<std::uint32_t>(last) : 0;
+}
+
+std::string ExfatItemName(const ExfatEntrySet& set) {
+  if (!set.name.empty()) return set.name;
+  return (set.IsFolder() ? "Dir" : "File") + std::to_string(set.firstCluster);
 }
 
 FatFileItem ExfatFileItem(const ExfatEntrySet& set, std::uint32_t parent, bool deleted) {
   FatFileItem file;
-  file.name = set.name;
+  file.name = ExfatItemName(set);
+  file.nameIncomplete = set.incomplete;
   file.firstCluster = set.firstCluster;
   file.parentCluster = parent;
   file.writeDate = static_cast<std::uint16_t>(set.modified >> 16);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "items/item_store.h"
 #include "volume/volume_context.h"
@@ -30,8 +31,15 @@ struct ExfatEntrySet;
 // is the caller's to say.
 FatFileItem ExfatFileItem(const ExfatEntrySet& set, std::uint32_t parent, bool deleted);
 
+// The name of the item of an entry set: its own, else (no name entry held
+// one) "Dir" or "File" and its first cluster, as lost folders are named.
+std::string ExfatItemName(const ExfatEntrySet& set);
+
 // The highest cluster number of the volume: the smaller of what the volume's
 // last sector and its FAT allow; 0 when neither leaves a cluster.
 std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t lastSector);
+// The same by the volume's last sector alone, for a volume whose FAT is not
+// known (one found without it).
+std::uint32_t ExfatHeapLastCluster(const VolumeParameters& volume, std::uint32_t lastSector);
 
 }  // namespace salvex

@@ -12,8 +12,8 @@
 namespace salvex::gui {
 namespace {
 
-// The icon and the cell's margins beside a name's text.
-constexpr int kNameChrome = 16 + 24;
+// The check box, the icon and the cell's margins beside a name's text.
+constexpr int kNameChrome = 20 + 16 + 24;
 
 }  // namespace
 
@@ -49,16 +49,42 @@ void ColumnWidths::FitNames(const wizard::ItemListModel* rows) {
     if (rows->Name(row).size() > rows->Name(longest).size()) longest = row;
   }
   const int wanted = table_.fontMetrics().horizontalAdvance(ToQString(rows->Name(longest))) + kNameChrome;
-  const int widest = std::max(model_.ColumnWidth(0), table_.viewport()->width() / 2);
+  // Half the view at most, and no more than leaves the other columns shown
+  // whole beside it.
+  int others = 0;
+  for (int column = 1; column < model_.columnCount(); ++column) {
+    if (!table_.isColumnHidden(column)) others += model_.ColumnWidth(column);
+  }
+  const int widest =
+      std::max(model_.ColumnWidth(0), std::min(table_.viewport()->width() / 2, table_.viewport()->width() - others));
   applying_ = true;
   table_.horizontalHeader()->resizeSection(0, std::clamp(wanted, model_.ColumnWidth(0), widest));
   applying_ = false;
 }
 
+int ColumnWidths::StretchedColumn() const {
+  const QHeaderView* header = table_.horizontalHeader();
+  if (!header->stretchLastSection()) return -1;
+  for (int visual = header->count() - 1; visual >= 0; --visual) {
+    const int logical = header->logicalIndex(visual);
+    if (!header->isSectionHidden(logical)) return logical;
+  }
+  return -1;
+}
+
 void ColumnWidths::Remember(int column, int width) {
-  if (applying_ || column >= model_.columnCount()) return;
+  // The last column shown is sized by the view, to fill it: not a width the
+  // user chose, and none to keep for when it is no longer last.
+  // Nor is a column hidden (its width reads 0).
+  const int stretched = StretchedColumn();
+  if (applying_ || column >= model_.columnCount() || column == stretched || table_.isColumnHidden(column) || width == 0) {
+    return;
+  }
   QList<QVariant> widths;
-  for (int i = 0; i < model_.columnCount(); ++i) widths.append(i == column ? width : table_.columnWidth(i));
+  for (int i = 0; i < model_.columnCount(); ++i) {
+    const bool own = i == stretched || table_.isColumnHidden(i);
+    widths.append(i == column ? width : own ? model_.ColumnWidth(i) : table_.columnWidth(i));
+  }
   QSettings().setValue(Key(), widths);
   userWidths_ = true;
 }

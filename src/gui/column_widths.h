@@ -26,6 +26,8 @@ class ColumnWidths final : public QObject {
 
  private:
   void Remember(int column, int width);
+  // The column the header stretches to fill the view; -1 for none.
+  int StretchedColumn() const;
   QString Key() const;
 
   QTableView& table_;

@@ -22,9 +22,11 @@ struct Picture {
 constexpr Picture kPictures[] = {
     {Command::recoverSelected, "document-save", ":/icons/recover-selected.svg"},
     {Command::recoverAll, "document-save-all", ":/icons/recover-all.svg"},
+    {Command::recoverMarked, "document-save-all", ":/icons/recover-all.svg"},
     {Command::saveSnapshot, "document-export", ":/icons/snapshot-save.svg"},
     {Command::loadSnapshot, "document-import", ":/icons/snapshot-load.svg"},
     {Command::openDiskImage, "drive-harddisk", ":/icons/drive.svg"},
+    {Command::refreshDisks, "view-refresh", nullptr},
     {Command::createDiskImage, "media-record", nullptr},
     {Command::exit, "application-exit", nullptr},
     {Command::viewIcons, "view-grid", nullptr},
@@ -45,9 +47,11 @@ constexpr Picture kPictures[] = {
 CommandActions::CommandActions(QObject* parent) : QObject(parent) {
   Make(Command::recoverSelected, "&Recover Selected...");
   Make(Command::recoverAll, "Recover &All...");
+  Make(Command::recoverMarked, "Recover &Marked...");
   Make(Command::saveSnapshot, "&Save Recovery Snapshot...");
   Make(Command::loadSnapshot, "&Load Recovery Snapshot...");
   Make(Command::openDiskImage, "&Open Disk Image...");
+  Make(Command::refreshDisks, "Re&fresh Disks")->setShortcut(QKeySequence(Qt::Key_F5));
   Make(Command::createDiskImage, "&Create Disk Image...");
   Make(Command::exit, "E&xit...");
   Make(Command::viewIcons, "Ico&ns");
@@ -57,6 +61,7 @@ CommandActions::CommandActions(QObject* parent) : QObject(parent) {
   Make(Command::fileFilters, "File Fi&lters...");
   Make(Command::settings, "Se&ttings...");
   Make(Command::driveInformation, "&Drive Information");
+  Make(Command::viewSectors, "View Disk &Sectors...");
   Make(Command::helpContents, "&Contents")->setShortcut(QKeySequence(Qt::Key_F1));
   Make(Command::about, "&About Brimora Salvex...");
 
@@ -91,11 +96,13 @@ void CommandActions::FillMenuBar(QMenuBar& bar) const {
   QMenu* recovery = bar.addMenu(QStringLiteral("&Recovery"));
   recovery->addAction(Action(Command::recoverSelected));
   recovery->addAction(Action(Command::recoverAll));
+  recovery->addAction(Action(Command::recoverMarked));
   recovery->addSeparator();
   recovery->addAction(Action(Command::saveSnapshot));
   recovery->addAction(Action(Command::loadSnapshot));
   recovery->addSeparator();
   recovery->addAction(Action(Command::openDiskImage));
+  recovery->addAction(Action(Command::refreshDisks));
   recovery->addAction(Action(Command::createDiskImage));
   recovery->addSeparator();
   recovery->addAction(Action(Command::exit));
@@ -109,6 +116,7 @@ void CommandActions::FillMenuBar(QMenuBar& bar) const {
   tools->addAction(Action(Command::settings));
   tools->addSeparator();
   tools->addAction(Action(Command::driveInformation));
+  tools->addAction(Action(Command::viewSectors));
   QMenu* help = bar.addMenu(QStringLiteral("&Help"));
   help->addAction(Action(Command::helpContents));
   help->addAction(Action(Command::about));

@@ -4,6 +4,7 @@
 
 #include "gui/about_dialog.h"
 #include "gui/file_filters_dialog.h"
+#include "gui/disk_sectors_dialog.h"
 #include "gui/find_files_dialog.h"
 #include "gui/help_window.h"
 #include "gui/information_dialog.h"
@@ -45,8 +46,9 @@ std::optional<std::string> DialogHost::ChooseSnapshotToSave(wizard::SnapshotKind
   chooser.setObjectName(QStringLiteral("snapshotSaveChooser"));
   chooser.setAcceptMode(QFileDialog::AcceptSave);
   chooser.setFileMode(QFileDialog::AnyFile);
-  // The extension is added, and the name upper-cased, as the file is saved.
-  chooser.setNameFilter(tree ? QStringLiteral("*.RSNP") : QStringLiteral("*.RS2"));
+  // The extension is added, when the name lacks it, as the file is saved.
+  chooser.setNameFilter(tree ? QStringLiteral("Tree snapshots (*.RSNP *.rsnp)")
+                             : QStringLiteral("Advance Scan snapshots (*.RS2 *.rs2)"));
   return Chosen(chooser);
 }
 
@@ -55,7 +57,8 @@ std::optional<std::string> DialogHost::ChooseSnapshotToLoad() {
   chooser.setObjectName(QStringLiteral("snapshotLoadChooser"));
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
   chooser.setFileMode(QFileDialog::ExistingFiles);
-  chooser.setNameFilters({QStringLiteral("*.RSNP"), QStringLiteral("*.RS2")});
+  // Names keep the case they were given: either case of the extension.
+  chooser.setNameFilters({QStringLiteral("Snapshots (*.RSNP *.rsnp *.RS2 *.rs2)"), QStringLiteral("All files (*)")});
   // Of several chosen, the last is loaded.
   return Chosen(chooser, true);
 }
@@ -115,7 +118,11 @@ void DialogHost::CloseSavingDialog() {
   saving_.reset();
 }
 
-bool DialogHost::ShowRecoverySummary(const wizard::SummaryText& summary) { return ShowSummaryBox(&window_, summary); }
+wizard::SummaryChoice DialogHost::ShowRecoverySummary(const wizard::SummaryText& summary) {
+  return ShowSummaryBox(&window_, summary);
+}
+
+void DialogHost::ShowDiskSectors(wizard::DiskSectorView& view) { DiskSectorsDialog(view, &window_).exec(); }
 
 void DialogHost::EditSettings(RecoverySettings& settings) { RecoverySettingsDialog(settings, &window_).exec(); }
 

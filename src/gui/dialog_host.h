@@ -30,7 +30,7 @@ class DialogHost final : public wizard::CommandView {
 
   SavingView& OpenSavingDialog(RecoveryRunState& run) override;
   void CloseSavingDialog() override;
-  bool ShowRecoverySummary(const wizard::SummaryText& summary) override;
+  wizard::SummaryChoice ShowRecoverySummary(const wizard::SummaryText& summary) override;
   ImagingProgressView& OpenImagingDialog(const std::string& source, std::atomic<bool>& stop) override;
   void CloseImagingDialog() override;
 
@@ -40,6 +40,7 @@ class DialogHost final : public wizard::CommandView {
   void ShowDriveInformation(const PanelRows& rows) override;
   void ShowProperties(const PanelRows& rows) override;
   void ShowAbout() override;
+  void ShowDiskSectors(wizard::DiskSectorView& view) override;
   bool ShowManual() override;
 
   // The dialog of a running recovery, if any.

@@ -16,6 +16,7 @@
 #include "gui/message_boxes.h"
 #include "gui/qt_text.h"
 #include "gui/read_only_field.h"
+#include "wizard/size_text.h"
 
 namespace salvex::gui {
 
@@ -35,9 +36,11 @@ class FoundRowsModel final : public QAbstractTableModel {
       switch (index.column()) {
         case 0: return ToQString(row.name);
         case 1: return ToQString(row.path);
-        default: return QString::number(row.size);
+        default: return ToQString(wizard::ItemSizeText(row.size));  // as the item list shows it
       }
     }
+    if (role == Qt::ToolTipRole && index.column() == 2) return ToQString(wizard::ExactSizeText(row.size));
+    if (role == Qt::TextAlignmentRole && index.column() == 2) return QVariant::fromValue(Qt::AlignVCenter | Qt::AlignRight);
     if (role == Qt::DecorationRole && index.column() == 0) return types_.FileIcon(row.name, row.deleted);
     // Deleted files in red, as in the item list.
     if (role == Qt::ForegroundRole) return QBrush(row.deleted ? QColor(255, 0, 0) : QColor(0, 0, 0));

@@ -22,21 +22,46 @@ FolderTreeItemModel::FolderTreeItemModel(wizard::TreeKind kind, QObject* parent)
 void FolderTreeItemModel::SetTree(const FolderTreeModel* tree) {
   beginResetModel();
   tree_ = tree;
-  rowOfNode_.clear();
-  if (tree_ != nullptr) {
-    rowOfNode_.assign(tree_->NodeCount() + kRoot, 0);
-    for (TreeNodeId node = kRoot; tree_->Contains(node); ++node) {
-      const auto& children = tree_->Children(node);
-      for (std::size_t row = 0; row < children.size(); ++row) {
-        if (children[row] < rowOfNode_.size()) rowOfNode_[children[row]] = static_cast<int>(row);
-      }
-    }
-  }
+  shown_ = nullptr;
+  Index();
   endResetModel();
 }
 
+void FolderTreeItemModel::SetShownNodes(const std::vector<bool>* shown) {
+  beginResetModel();
+  shown_ = shown;
+  Index();
+  endResetModel();
+}
+
+bool FolderTreeItemModel::Shown(TreeNodeId node) const {
+  return shown_ == nullptr || node == kRoot || (node < shown_->size() && (*shown_)[node]);
+}
+
+void FolderTreeItemModel::Index() {
+  rowOfNode_.clear();
+  shownChildren_.clear();
+  if (tree_ == nullptr) return;
+  rowOfNode_.assign(tree_->NodeCount() + kRoot, 0);
+  if (shown_ != nullptr) shownChildren_.resize(tree_->NodeCount() + kRoot);
+  for (TreeNodeId node = kRoot; tree_->Contains(node); ++node) {
+    int row = 0;
+    for (const TreeNodeId child : tree_->Children(node)) {
+      if (child >= rowOfNode_.size() || !Shown(child)) continue;
+      rowOfNode_[child] = row++;
+      if (shown_ != nullptr) shownChildren_[node].push_back(child);
+    }
+  }
+}
+
+const std::vector<TreeNodeId>& FolderTreeItemModel::ChildrenOf(TreeNodeId node) const {
+  if (shown_ == nullptr) return tree_->Children(node);
+  static const std::vector<TreeNodeId> kNone;
+  return node < shownChildren_.size() ? shownChildren_[node] : kNone;
+}
+
 QModelIndex FolderTreeItemModel::IndexOf(TreeNodeId node) const {
-  if (tree_ == nullptr || !tree_->Contains(node)) return {};
+  if (tree_ == nullptr || !tree_->Contains(node) || !Shown(node)) return {};
   return createIndex(node == kRoot ? 0 : rowOfNode_[node], 0, static_cast<quintptr>(node));
 }
 
@@ -52,7 +77,7 @@ void FolderTreeItemModel::RefreshNode(TreeNodeId node) {
 QModelIndex FolderTreeItemModel::index(int row, int column, const QModelIndex& parent) const {
   if (tree_ == nullptr || column != 0 || row < 0) return {};
   if (!parent.isValid()) return row == 0 ? createIndex(0, 0, static_cast<quintptr>(kRoot)) : QModelIndex();
-  const auto& children = tree_->Children(NodeOf(parent));
+  const auto& children = ChildrenOf(NodeOf(parent));
   if (static_cast<std::size_t>(row) >= children.size()) return {};
   return createIndex(row, 0, static_cast<quintptr>(children[static_cast<std::size_t>(row)]));
 }
@@ -66,10 +91,22 @@ QModelIndex FolderTreeItemModel::parent(const QModelIndex& child) const {
 int FolderTreeItemModel::rowCount(const QModelIndex& parent) const {
   if (tree_ == nullptr) return 0;
   if (!parent.isValid()) return 1;
-  return static_cast<int>(tree_->Children(NodeOf(parent)).size());
+  return static_cast<int>(ChildrenOf(NodeOf(parent)).size());
 }
 
 int FolderTreeItemModel::columnCount(const QModelIndex&) const { return 1; }
+
+Qt::ItemFlags FolderTreeItemModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags flags = QAbstractItemModel::flags(index);
+  if (index.isValid() && marks_.set) flags |= Qt::ItemIsUserCheckable;
+  return flags;
+}
+
+bool FolderTreeItemModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::CheckStateRole || !index.isValid() || !marks_.set) return false;
+  marks_.set(NodeOf(index), value.value<Qt::CheckState>() != Qt::Unchecked);
+  return true;
+}
 
 QVariant FolderTreeItemModel::data(const QModelIndex& index, int role) const {
   const TreeNodeId node = NodeOf(index);
@@ -89,6 +126,9 @@ QVariant FolderTreeItemModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::DecorationRole:
       return node == kRoot ? rootIcon_ : nodeIcon_;
+    case Qt::CheckStateRole:
+      if (!marks_.state) return {};
+      return marks_.state(node);
     default:
       return {};
   }

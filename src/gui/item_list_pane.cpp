@@ -5,6 +5,8 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QListView>
+#include <QMenu>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -64,8 +66,19 @@ ItemListPane::ItemListPane(FileTypes& types, ItemTableModel::Renamed renamed, QW
   // Fixed row heights: a folder of 200,000 files scrolls without measuring each.
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table_->verticalHeader()->setDefaultSectionSize(std::max(table_->fontMetrics().height() + 6, 20));
-  table_->horizontalHeader()->setStretchLastSection(false);
+  // However small the window, the list keeps room for a few rows below its
+  // header: the panels beside and below it give way first.
+  table_->setMinimumHeight(table_->horizontalHeader()->sizeHint().height() +
+                           6 * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth() + 4);
+  // The last column shown takes what room is left: no blank band beside it
+  // on a wide screen.
+  table_->horizontalHeader()->setStretchLastSection(true);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  // The header's menu shows or hides columns; the ID column (how a row
+  // leads back to the store) is hidden until asked for.
+  table_->horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(table_->horizontalHeader(), &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { ShowColumnMenu(table_->horizontalHeader()->mapToGlobal(at)); });
   table_->horizontalHeader()->setHighlightSections(false);
   // Discovery order until a header is clicked.
   table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -126,6 +139,7 @@ bool ItemListPane::eventFilter(QObject* watched, QEvent* event) {
 void ItemListPane::SetLayout(wizard::ListLayout layout) {
   model_->SetLayout(layout);
   widths_->Apply(layout);
+  ApplyHiddenColumns();
   QHeaderView* header = table_->horizontalHeader();
   const bool items = layout != wizard::ListLayout::details;
   table_->setShowGrid(items);
@@ -202,6 +216,14 @@ std::vector<std::size_t> ItemListPane::SelectedRows() const {
   return rows;
 }
 
+std::optional<std::size_t> ItemListPane::ShownRow(wizard::ListEnd end) const {
+  const int count = proxy_->rowCount();
+  if (count == 0) return std::nullopt;
+  const QModelIndex source = proxy_->mapToSource(proxy_->index(end == wizard::ListEnd::first ? 0 : count - 1, 0));
+  if (!source.isValid()) return std::nullopt;
+  return static_cast<std::size_t>(source.row());
+}
+
 void ItemListPane::SelectRow(std::size_t row) {
   const QModelIndex index = IndexOfRow(row);
   if (!index.isValid()) return;
@@ -216,6 +238,49 @@ void ItemListPane::BeginRename(std::size_t row) {
   view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   view->scrollTo(index);
   view->edit(index);
+}
+
+std::vector<int> ItemListPane::HiddenColumns() {
+  const QVariant saved = QSettings().value(kHiddenColumnsKey);
+  if (!saved.isValid()) return {kIdColumn};
+  std::vector<int> hidden;
+  for (const QVariant& column : saved.toList()) hidden.push_back(column.toInt());
+  return hidden;
+}
+
+void ItemListPane::ApplyHiddenColumns() {
+  const std::vector<int> hidden = HiddenColumns();
+  const bool items = model_->columnCount() > 1;
+  for (int column = 0; column < model_->columnCount(); ++column) {
+    const bool hide = items && column != 0 && std::find(hidden.begin(), hidden.end(), column) != hidden.end();
+    table_->setColumnHidden(column, hide);
+  }
+}
+
+void ItemListPane::ShowColumnMenu(QPoint globalPosition) {
+  if (model_->columnCount() <= 1) return;
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("columnMenu"));
+  std::vector<int> hidden = HiddenColumns();
+  for (int column = 1; column < model_->columnCount(); ++column) {
+    QAction* action = menu.addAction(model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+    action->setCheckable(true);
+    action->setChecked(!table_->isColumnHidden(column));
+    action->setData(column);
+  }
+  const QAction* chosen = menu.exec(globalPosition);
+  if (chosen == nullptr) return;
+  SetColumnShown(chosen->data().toInt(), chosen->isChecked());
+}
+
+void ItemListPane::SetColumnShown(int column, bool shown) {
+  std::vector<int> hidden = HiddenColumns();
+  std::erase(hidden, column);
+  if (!shown) hidden.push_back(column);
+  QList<QVariant> saved;
+  for (const int each : hidden) saved.append(each);
+  QSettings().setValue(kHiddenColumnsKey, saved);
+  ApplyHiddenColumns();
 }
 
 void ItemListPane::RefreshRow(std::size_t row) { model_->RefreshRow(static_cast<int>(row)); }

@@ -40,12 +40,17 @@ class ItemListPane final : public QWidget {
   std::optional<std::size_t> SelectedRow() const;
   // Every selected row of the wizard's list, in its order.
   std::vector<std::size_t> SelectedRows() const;
+  // The row shown first or last, in the sorted order.
+  std::optional<std::size_t> ShownRow(wizard::ListEnd end) const;
   // Selects the row alone and makes it current.
   void SelectRow(std::size_t row);
   // Selects the row and opens the editor on its name.
   void BeginRename(std::size_t row);
   void RefreshRow(std::size_t row);
   void Focus();
+  // Shows or hides a column of the item columns (not the Name), as the
+  // header's menu does; remembered.
+  void SetColumnShown(int column, bool shown);
 
   QTableView* Table() const { return table_; }
   QListView* Icons() const { return icons_; }
@@ -70,6 +75,13 @@ class ItemListPane final : public QWidget {
 
  private:
   void Watch(QAbstractItemView* view);
+  // The columns the user hid (by default the ID column), from the settings.
+  static std::vector<int> HiddenColumns();
+  void ApplyHiddenColumns();
+  void ShowColumnMenu(QPoint globalPosition);
+
+  static constexpr const char* kHiddenColumnsKey = "list/hidden-columns";
+  static constexpr int kIdColumn = 5;
 
   ItemTableModel* model_ = nullptr;
   ItemSortProxy* proxy_ = nullptr;

@@ -123,11 +123,14 @@ QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::ToolTipRole:
       if (column == 0) {
-        const std::string warning = rows_->WarningText(static_cast<std::size_t>(row));
-        if (!warning.empty()) {
-          return QString::fromStdString(Column(RowTexts(row), column)) + QStringLiteral("\n") +
-                 QString::fromStdString(warning);
+        // The name, then what it leaves unsaid: the doubts about the bytes
+        // and a first letter lost.
+        QString tip = QString::fromStdString(Column(RowTexts(row), column));
+        for (const std::string& note : {rows_->WarningText(static_cast<std::size_t>(row)),
+                                        rows_->NameNote(static_cast<std::size_t>(row))}) {
+          if (!note.empty()) tip += QStringLiteral("\n") + QString::fromStdString(note);
         }
+        return tip;
       }
       [[fallthrough]];
     case Qt::DisplayRole:
@@ -140,6 +143,9 @@ QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
       if (rows_->At(static_cast<std::size_t>(row)).folder) return types_.FolderIcon(deleted);
       return types_.FileIcon(rows_->Name(static_cast<std::size_t>(row)), deleted);
     }
+    case Qt::CheckStateRole:
+      if (column != 0 || !IsItemLayout(layout_) || !marks_.state) return {};
+      return marks_.state(row);
     case Qt::ForegroundRole:
       return QBrush(rows_->IsDeleted(static_cast<std::size_t>(row)) ? QColor(255, 0, 0) : QColor(0, 0, 0));
     case Qt::BackgroundRole:
@@ -210,11 +216,22 @@ QVariant ItemTableModel::headerData(int section, Qt::Orientation orientation, in
 
 Qt::ItemFlags ItemTableModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-  if (index.isValid() && index.column() == 0 && IsItemLayout(layout_)) flags |= Qt::ItemIsEditable;
+  if (index.isValid() && index.column() == 0 && IsItemLayout(layout_)) {
+    flags |= Qt::ItemIsEditable;
+    if (marks_.set) flags |= Qt::ItemIsUserCheckable;
+  }
   return flags;
 }
 
+void ItemTableModel::RefreshMarks() {
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
+}
+
 bool ItemTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role == Qt::CheckStateRole && index.isValid() && index.column() == 0 && marks_.set) {
+    marks_.set(index.row(), value.value<Qt::CheckState>() != Qt::Unchecked);
+    return true;
+  }
   if (role != Qt::EditRole || !index.isValid() || index.column() != 0) return false;
   renamed_(value.toString().toStdString());
   return true;

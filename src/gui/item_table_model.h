@@ -29,6 +29,16 @@ class ItemTableModel final : public QAbstractTableModel {
 
   ItemTableModel(FileTypes& types, Renamed renamed, QObject* parent = nullptr);
 
+  // The check boxes of the Name column: each row's state, and what a click
+  // on one asks for. Without them the rows have no check box.
+  struct Marks {
+    std::function<Qt::CheckState(int row)> state;
+    std::function<void(int row, bool marked)> set;
+  };
+  void SetMarks(Marks marks) { marks_ = std::move(marks); }
+  // The marks changed: every check box is drawn anew.
+  void RefreshMarks();
+
   void SetLayout(wizard::ListLayout layout);
   wizard::ListLayout Layout() const { return layout_; }
   // Null: no rows.
@@ -57,6 +67,7 @@ class ItemTableModel final : public QAbstractTableModel {
 
   FileTypes& types_;
   Renamed renamed_;
+  Marks marks_;
   wizard::ListLayout layout_ = wizard::ListLayout::details;
   const wizard::ItemListModel* rows_ = nullptr;
   mutable std::unordered_map<int, ItemRow> texts_;

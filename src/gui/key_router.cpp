@@ -1,5 +1,6 @@
 #include "gui/key_router.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QWidget>
@@ -50,6 +51,8 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
   const QWidget* focus = QApplication::focusWidget();
   if (widget != (focus != nullptr ? focus : &window_)) return false;
   const auto key = KeyOf(*static_cast<QKeyEvent*>(event));
+  // Enter on a focused button is that button's, never the wizard's Next.
+  if (key == wizard::Key::enter && qobject_cast<const QAbstractButton*>(focus) != nullptr) return false;
   return key && handle_(*key);
 }
 

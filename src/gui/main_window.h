@@ -12,6 +12,7 @@
 #include "wizard/wizard_view.h"
 
 class QAction;
+class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 
@@ -32,6 +33,7 @@ class ScanOptions;
 class StatusLine;
 class TreePane;
 class UiPortRelay;
+class ViewFilterBar;
 class WidgetPort;
 class WizardButtons;
 
@@ -64,6 +66,10 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   // The reader's answer, on this thread.
   void TakePreview(std::uint64_t ticket, PreviewBytes bytes);
   PreviewPane* Preview() const { return preview_; }
+  // The Information panel, the scan's choices and the Quick Help, below the
+  // panes: shown, or folded away for the list's sake (remembered).
+  void ShowDetails(bool shown);
+  bool DetailsShown() const;
 
   // The window's parts, for the screenshot tour and the tests.
   TreePane& Trees() const { return *trees_; }
@@ -75,7 +81,10 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   StatusLine& Status() const { return *status_; }
   CommandActions& Actions() const { return *actions_; }
   ButtonBar& Bar() const { return *bar_; }
+  ViewFilterBar& ViewFilters() const { return *viewFilterBar_; }
+  // The Quick Help text as the wizard gave it, and as the pane shows it.
   QString QuickHelpText() const;
+  QString QuickHelpShown() const;
 
   // UiPort
   void SetPanelValue(std::string_view label, std::string_view value) override;
@@ -92,6 +101,8 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   void SelectTreeNode(wizard::TreeKind kind, TreeNodeId node) override;
   void ExpandTreeNode(wizard::TreeKind kind, TreeNodeId node) override;
   void SetTreeNodeText(wizard::TreeKind kind, TreeNodeId node, std::string_view text) override;
+  void ShowTreeNodes(wizard::TreeKind kind, const std::vector<bool>* shown) override;
+  void ShowViewFilter(const wizard::ViewFilter& filter) override;
   std::optional<TreeNodeId> SelectedTreeNode(wizard::TreeKind kind) const override;
   void FocusTree(wizard::TreeKind kind) override;
   void SetListLayout(wizard::ListLayout layout) override;
@@ -101,8 +112,10 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   std::optional<std::size_t> SelectedListRow() const override;
   std::vector<std::size_t> SelectedListRows() const override;
   void SelectListRow(std::size_t row) override;
+  std::optional<std::size_t> ShownListRow(wizard::ListEnd end) const override;
   void FocusList() override;
   void BeginListRename(std::size_t row) override;
+  void MarksChanged() override;
   void RefreshListRow(std::size_t row) override;
   void SetPanelLabels(const wizard::PanelLabelSet& set) override;
   void HideFirstPanelLabel() override;
@@ -124,16 +137,22 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
 
  private:
   QWidget* BuildCentre(const ScanState& scan);
+  QMenu* ViewMenu() const;
   void OnCommand(wizard::Command command);
   bool OnKey(wizard::Key key);
   // The item list's context menu, where the wizard allows it.
   void ShowRowMenu(QPoint globalPosition);
   void UpdatePreview();
+  // Draws the preview after the events of this moment have settled.
+  void SchedulePreview();
   // The status bar's counts of the list and of its selection.
   void UpdateListStatus();
   void UpdateSelectionStatus();
 
   static constexpr const char* kPreviewShownKey = "view/preview";
+  static constexpr const char* kDetailsSplitKey = "window/details-split";
+  static constexpr const char* kDetailsShownKey = "view/details";
+  static constexpr const char* kPanesSplitKey = "window/panes-split";
   static constexpr const char* kGeometryKey = "window/geometry";
 
   FileTypes types_;
@@ -141,9 +160,14 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   ButtonBar* bar_ = nullptr;
   TreePane* trees_ = nullptr;
   ItemListPane* list_ = nullptr;
+  ViewFilterBar* viewFilterBar_ = nullptr;
+  QWidget* listColumn_ = nullptr;  // the view filters and the list
   QSplitter* panes_ = nullptr;
+  QSplitter* outer_ = nullptr;  // the panes above, the information and help below
   PreviewPane* preview_ = nullptr;
   QAction* previewAction_ = nullptr;
+  QAction* detailsAction_ = nullptr;
+  bool previewPending_ = false;
   const wizard::ItemListModel* rows_ = nullptr;
   InfoPanel* panel_ = nullptr;
   ScanOptions* options_ = nullptr;
@@ -152,6 +176,7 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   ProgressRow* progress_ = nullptr;
   StatusLine* status_ = nullptr;
   QString listCounts_;
+  QString quickHelpText_;
   std::unique_ptr<WidgetPort> screen_;
   std::unique_ptr<UiPortRelay> relay_;
   KeyRouter* keys_ = nullptr;

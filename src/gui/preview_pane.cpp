@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QLineEdit>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "gui/qt_text.h"
@@ -70,8 +72,39 @@ PreviewPane::PreviewPane(wizard::PreviewReader& reader, RequestOf requestOf, QWi
   pages_->addWidget(picture_);
   pages_->addWidget(text_);
 
+  // How to look at the bytes: the picture, the text or the hex, whichever
+  // the file allows; the choice holds for the files that follow.
+  auto* modes = new QHBoxLayout;
+  const auto modeButton = [this, modes](const char* text, const char* name, Shown mode) {
+    auto* button = new QToolButton(this);
+    button->setText(QString::fromLatin1(text));
+    button->setObjectName(QString::fromLatin1(name));
+    button->setCheckable(true);
+    button->setAutoExclusive(true);
+    button->setEnabled(false);
+    connect(button, &QToolButton::clicked, this, [this, mode] {
+      chosenMode_ = mode;
+      ShowMode(mode);
+    });
+    modes->addWidget(button);
+    return button;
+  };
+  pictureButton_ = modeButton("&Image", "previewPictureButton", Shown::picture);
+  textButton_ = modeButton("&Text", "previewTextButton", Shown::text);
+  hexButton_ = modeButton("&Hex", "previewHexButton", Shown::hex);
+  modes->addStretch(1);
+  goTo_ = new QLineEdit(this);
+  goTo_->setObjectName(QStringLiteral("previewGoToField"));
+  goTo_->setPlaceholderText(QStringLiteral("Go to offset"));
+  goTo_->setToolTip(QStringLiteral("Decimal, or hex as 0x1F00: the hex view goes to the line that holds it"));
+  goTo_->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0x00000000")) + 30);
+  goTo_->setMinimumWidth(60);
+  connect(goTo_, &QLineEdit::returnPressed, this, [this] { GoTo(goTo_->text().toStdString()); });
+  modes->addWidget(goTo_);
+
   extent_ = new QLabel(this);
   extent_->setObjectName(QStringLiteral("previewExtent"));
+  extent_->setWordWrap(true);
   previous_ = new QPushButton(QStringLiteral("&Previous Page"), this);
   next_ = new QPushButton(QStringLiteral("Ne&xt Page"), this);
   connect(previous_, &QPushButton::clicked, this, [this] {
@@ -85,6 +118,7 @@ PreviewPane::PreviewPane(wizard::PreviewReader& reader, RequestOf requestOf, QWi
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
+  column->addLayout(modes);
   column->addWidget(warning_);
   column->addWidget(pages_, 1);
   column->addLayout(foot);
@@ -92,6 +126,9 @@ PreviewPane::PreviewPane(wizard::PreviewReader& reader, RequestOf requestOf, QWi
 }
 
 void PreviewPane::ShowFile(const wizard::ItemListModel& rows, std::size_t row) {
+  // The file shown already, asked again as the selection settles: kept.
+  if (position_ == rows.At(row).position && shown_ != Shown::nothing) return;
+  position_ = rows.At(row).position;
   const std::string warning = wizard::PreviewWarning(rows, row);
   warning_->setText(ToQString(warning));
   warning_->setVisible(!warning.empty());
@@ -101,12 +138,14 @@ void PreviewPane::ShowFile(const wizard::ItemListModel& rows, std::size_t row) {
   extent_->setText(QStringLiteral("Reading..."));
   previous_->hide();
   next_->hide();
+  EnableModes(false, false);
   ticket_ = reader_.Request(requestOf_(rows.At(row).position));
 }
 
 void PreviewPane::ShowNothing() {
   reader_.Cancel();
   ticket_ = 0;
+  position_.reset();
   shown_ = Shown::nothing;
   warning_->hide();
   pages_->setCurrentIndex(0);
@@ -115,6 +154,9 @@ void PreviewPane::ShowNothing() {
   next_->hide();
   bytes_ = {};
   image_ = {};
+  text_->clear();
+  textPreview_.reset();
+  EnableModes(false, false);
 }
 
 void PreviewPane::Take(std::uint64_t ticket, PreviewBytes bytes) {
@@ -126,32 +168,77 @@ void PreviewPane::Take(std::uint64_t ticket, PreviewBytes bytes) {
   if (bytes_.unreadableSectors > 0) {
     extent += QStringLiteral("; %1 unreadable sector(s) read as zeros").arg(bytes_.unreadableSectors);
   }
+  extentText_ = extent;
   extent_->setText(extent);
-  if (!image_.isNull()) {
-    shown_ = Shown::picture;
-    pages_->setCurrentWidget(picture_);
-    FitPicture();
-    return;
+  textPreview_ = wizard::PreviewText(bytes_.bytes);
+  hexOffset_ = 0;
+  EnableModes(!image_.isNull(), textPreview_.has_value());
+  // The way chosen last, where this file allows it; else the picture, the
+  // text, the hex, in that order.
+  const bool chosenFits = (chosenMode_ == Shown::picture && !image_.isNull()) ||
+                          (chosenMode_ == Shown::text && textPreview_) || chosenMode_ == Shown::hex;
+  if (chosenFits) {
+    ShowMode(chosenMode_);
+  } else {
+    ShowMode(!image_.isNull() ? Shown::picture : textPreview_ ? Shown::text : Shown::hex);
   }
-  if (const auto text = wizard::PreviewText(bytes_.bytes)) {
-    shown_ = Shown::text;
-    text_->setPlainText(ToQString(*text));
-    pages_->setCurrentWidget(text_);
-    return;
+}
+
+void PreviewPane::EnableModes(bool picture, bool text) {
+  const bool bytes = shown_ != Shown::nothing && shown_ != Shown::waiting;
+  pictureButton_->setEnabled(bytes && picture);
+  textButton_->setEnabled(bytes && text);
+  hexButton_->setEnabled(bytes);
+  goTo_->setEnabled(bytes);
+}
+
+void PreviewPane::ShowMode(Shown mode) {
+  if (position_ == std::nullopt && bytes_.bytes.empty()) return;
+  shown_ = mode;
+  previous_->setVisible(mode == Shown::hex);
+  next_->setVisible(mode == Shown::hex);
+  pictureButton_->setChecked(mode == Shown::picture);
+  textButton_->setChecked(mode == Shown::text);
+  hexButton_->setChecked(mode == Shown::hex);
+  EnableModes(!image_.isNull(), textPreview_.has_value());
+  switch (mode) {
+    case Shown::picture:
+      pages_->setCurrentWidget(picture_);
+      FitPicture();
+      return;
+    case Shown::text:
+      text_->setPlainText(ToQString(textPreview_.value_or(std::string())));
+      pages_->setCurrentWidget(text_);
+      return;
+    default:
+      pages_->setCurrentWidget(text_);
+      ShowHexPage(hexOffset_);
+      return;
   }
-  shown_ = Shown::hex;
-  pages_->setCurrentWidget(text_);
-  ShowHexPage(0);
+}
+
+bool PreviewPane::GoTo(const std::string& offsetText) {
+  const auto offset = wizard::ParseOffsetText(offsetText);
+  if (!offset || shown_ == Shown::nothing || shown_ == Shown::waiting) return false;
+  if (*offset >= bytes_.bytes.size()) {
+    extent_->setText(extentText_ + QStringLiteral("; offset %1 lies past the bytes read").arg(*offset));
+    return false;
+  }
+  extent_->setText(extentText_);
+  chosenMode_ = Shown::hex;
+  hexOffset_ = static_cast<std::size_t>(*offset);
+  ShowMode(Shown::hex);
+  return true;
 }
 
 void PreviewPane::ShowHexPage(std::size_t offset) {
   if (offset >= bytes_.bytes.size() && offset != 0) return;
-  hexOffset_ = offset;
+  hexOffset_ = offset - offset % 16;
   text_->setPlainText(ToQString(wizard::HexPage(bytes_.bytes, offset)));
   previous_->setVisible(true);
   next_->setVisible(true);
   previous_->setEnabled(offset > 0);
-  next_->setEnabled(offset + wizard::kHexPageBytes < bytes_.bytes.size());
+  next_->setEnabled(hexOffset_ + wizard::kHexPageBytes < bytes_.bytes.size());
 }
 
 void PreviewPane::FitPicture() {

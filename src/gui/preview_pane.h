@@ -5,10 +5,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "session/item_bytes.h"
 
 class QLabel;
+class QLineEdit;
+class QToolButton;
 class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
@@ -52,17 +56,29 @@ class PreviewPane final : public QWidget {
 
   enum class Shown { nothing, waiting, picture, text, hex };
   Shown Showing() const { return shown_; }
+  // The store position of the file shown (or being read); none for nothing.
+  std::optional<std::uint32_t> ShownPosition() const { return position_; }
   QLabel& Warning() const { return *warning_; }
   QLabel& Picture() const { return *picture_; }
   QPlainTextEdit& Text() const { return *text_; }
   QLabel& Extent() const { return *extent_; }
   QPushButton& NextPage() const { return *next_; }
+  QToolButton& HexButton() const { return *hexButton_; }
+  QToolButton& TextButton() const { return *textButton_; }
+  QToolButton& PictureButton() const { return *pictureButton_; }
+  // "Go to offset": the hex page that holds it, when it lies in the bytes
+  // read; false (and said under the bytes) otherwise.
+  bool GoTo(const std::string& offsetText);
+  std::size_t HexOffset() const { return hexOffset_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   void ShowHexPage(std::size_t offset);
+  // The picture, the text or the hex of the bytes read.
+  void ShowMode(Shown mode);
+  void EnableModes(bool picture, bool text);
   void FitPicture();
 
   wizard::PreviewReader& reader_;
@@ -74,8 +90,17 @@ class PreviewPane final : public QWidget {
   QLabel* extent_ = nullptr;
   QPushButton* previous_ = nullptr;
   QPushButton* next_ = nullptr;
+  QToolButton* pictureButton_ = nullptr;
+  QToolButton* textButton_ = nullptr;
+  QToolButton* hexButton_ = nullptr;
+  QLineEdit* goTo_ = nullptr;
+  QString extentText_;
+  std::optional<std::string> textPreview_;
+  // The way of looking the user chose last; the automatic one until then.
+  Shown chosenMode_ = Shown::nothing;
   Shown shown_ = Shown::nothing;
   std::uint64_t ticket_ = 0;
+  std::optional<std::uint32_t> position_;
   std::uint64_t size_ = 0;
   std::size_t hexOffset_ = 0;
   ItemBytes bytes_;

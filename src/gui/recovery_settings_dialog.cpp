@@ -1,14 +1,17 @@
 #include "gui/recovery_settings_dialog.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "gui/ok_cancel_row.h"
+#include "session/recovery_report.h"
 
 namespace salvex::gui {
 namespace {
@@ -77,6 +80,22 @@ RecoverySettingsDialog::RecoverySettingsDialog(RecoverySettings& settings, QWidg
                             {"Include deleted file(s)", "Recover only deleted file(s)", "Exclude deleted file(s)"},
                             static_cast<int>(settings.deletedMode), deleted_, this));
   column->addWidget(LabelledList("Setting for bad sectors", "Number of retries on bad sector(s)", retries_, this));
+
+  // What a run leaves besides the files: the folders above them, its report.
+  auto* output = new QGroupBox(QStringLiteral("Setting of the recovered folders"), this);
+  keepFolders_ = new QCheckBox(QStringLiteral("Recover &Selected keeps the folders that lead to each file"), output);
+  keepFolders_->setObjectName(QStringLiteral("keepFoldersOption"));
+  keepFolders_->setChecked(settings.keepFolders);
+  reportName_ = new QLineEdit(QString::fromStdString(settings.reportName), output);
+  reportName_->setObjectName(QStringLiteral("reportNameField"));
+  reportName_->setPlaceholderText(QString::fromLatin1(kRecoveryReportName));
+  auto* reportRow = new QHBoxLayout;
+  reportRow->addWidget(new QLabel(QStringLiteral("Report of each run"), output));
+  reportRow->addWidget(reportName_, 1);
+  auto* outputColumn = new QVBoxLayout(output);
+  outputColumn->addWidget(keepFolders_);
+  outputColumn->addLayout(reportRow);
+  column->addWidget(output);
   column->addLayout(buttons);
 }
 
@@ -85,6 +104,10 @@ void RecoverySettingsDialog::accept() {
   settings_.badSectorRetries = static_cast<std::uint16_t>(retries_->currentIndex() + 1);
   StoreChecked(duplicate_, settings_.duplicateMode);
   StoreChecked(deleted_, settings_.deletedMode);
+  settings_.keepFolders = keepFolders_->isChecked();
+  // An emptied field brings back the usual name: every run has its report.
+  const QString report = reportName_->text().trimmed();
+  settings_.reportName = report.isEmpty() ? kRecoveryReportName : report.toStdString();
   QDialog::accept();
 }
 

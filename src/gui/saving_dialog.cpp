@@ -84,10 +84,8 @@ void SavingDialog::SetFileName(std::string_view name) {
   pending_.fileName.emplace(name);
 }
 
-void SavingDialog::SetTotalFiles(std::uint32_t count) {
-  const std::lock_guard lock(mutex_);
-  pending_.totalFiles = count;
-}
+// The field shows the run's own count of files made (see Draw).
+void SavingDialog::SetTotalFiles(std::uint32_t) {}
 
 void SavingDialog::SetProgress(int percent) {
   const std::lock_guard lock(mutex_);
@@ -102,9 +100,11 @@ void SavingDialog::Draw() {
   }
   if (pending.path) path_->setText(ToQString(*pending.path));
   if (pending.fileName) fileName_->setText(ToQString(*pending.fileName));
-  if (pending.totalFiles) totalFiles_->setText(QString::number(*pending.totalFiles));
   if (pending.progress) progress_->setValue(std::clamp(*pending.progress, 0, 100));
   const std::uint32_t files = run_.filesCreated.load(std::memory_order_relaxed);
+  // The files made so far, the same count the bar below gives: the engine's
+  // own count (which lags by the file being written) would say another.
+  totalFiles_->setText(QString::number(files));
   const std::uint64_t bytes = run_.bytesCopied.load(std::memory_order_relaxed);
   overall_->setValue(wizard::SavingPercent(files, run_.filesToWrite, bytes, run_.bytesToWrite));
   overall_->setFormat(ToQString(wizard::SavingProgressText(files, run_.filesToWrite, bytes, run_.bytesToWrite,

@@ -51,7 +51,6 @@ class SavingDialog final : public QDialog, public SavingView {
   struct Pending {
     std::optional<std::string> path;
     std::optional<std::string> fileName;
-    std::optional<std::uint32_t> totalFiles;
     std::optional<int> progress;
   };
   void Draw();

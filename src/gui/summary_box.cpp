@@ -9,7 +9,7 @@
 
 namespace salvex::gui {
 
-bool ShowSummaryBox(QWidget* parent, const wizard::SummaryText& summary) {
+wizard::SummaryChoice ShowSummaryBox(QWidget* parent, const wizard::SummaryText& summary) {
   const bool clean = summary.details.empty();
   QMessageBox box(clean ? QMessageBox::Information : QMessageBox::Warning, kBoxTitle, ToQString(summary.text),
                   QMessageBox::Ok, parent);
@@ -18,8 +18,15 @@ bool ShowSummaryBox(QWidget* parent, const wizard::SummaryText& summary) {
   if (!clean) box.setDetailedText(ToQString(summary.details));
   QPushButton* open = box.addButton(QString::fromLatin1(wizard::kOpenFolderButton), QMessageBox::ActionRole);
   open->setObjectName(QStringLiteral("openFolderButton"));
+  QPushButton* report = nullptr;
+  if (!summary.report.empty()) {
+    report = box.addButton(QString::fromLatin1(wizard::kOpenReportButton), QMessageBox::ActionRole);
+    report->setObjectName(QStringLiteral("openReportButton"));
+  }
   box.exec();
-  return box.clickedButton() == open;
+  if (box.clickedButton() == open) return wizard::SummaryChoice::openFolder;
+  if (report != nullptr && box.clickedButton() == report) return wizard::SummaryChoice::openReport;
+  return wizard::SummaryChoice::close;
 }
 
 }  // namespace salvex::gui

@@ -19,6 +19,8 @@ class MappedImageSource final : public DiskSource {
     return map_.UnfinishedBytesIn(byteOffset, out.size()) == 0 && image_->ReadAt(byteOffset, out);
   }
   std::uint64_t SizeBytes() const override { return image_->SizeBytes(); }
+  // A hole of the image is zeros whether it was read or not.
+  std::uint64_t NextDataOffset(std::uint64_t byteOffset) const override { return image_->NextDataOffset(byteOffset); }
   std::string Name() const override { return image_->Name(); }
   std::optional<FileIdentity> Identity() const override { return image_->Identity(); }
 

@@ -27,6 +27,9 @@ struct FatFolderItem {
   // (Windows reuses a deleted folder's clusters): listed, never read as a
   // directory, nothing filed under it.
   bool overwritten = false;
+  // exFAT: the clusters its directory was read from (a folder's entry can
+  // say it has no FAT chain). Empty: its FAT chain is its directory.
+  std::vector<ClusterRun> clusterRuns = {};
 };
 
 // The parent key of an overwritten folder's children: no item has it, so it
@@ -65,6 +68,10 @@ struct FatFileItem {
   // the FAT, so reading them as one run from the first is a guess that is
   // wrong if it was fragmented.
   bool chainAssumed = false;
+  // exFAT: its entry set does not agree with itself (no name entry, a name
+  // length of 0 or longer than its name entries hold, fewer entries than
+  // its count says): `name` is made from what is there.
+  bool nameIncomplete = false;
   // exFAT: the bytes written; those from here to `size` read as zeros.
   std::uint64_t validSize = UINT64_MAX;
   std::uint16_t writeTime = 0;  // DOS time; snapshots keep none (0: midnight)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace salvex {
 
@@ -14,6 +15,11 @@ struct RecoverySettings {
   DuplicateMode duplicateMode = DuplicateMode::renameDuplicate;
   DeletedMode deletedMode = DeletedMode::includeDeleted;
   std::uint16_t badSectorRetries = 3;  // attempts per sector after a failed block read, 1 to 10
+  // The CSV report every run writes beside the files it recovers.
+  std::string reportName = "recovery-report.csv";
+  // Recover Selected writes each file under the folders that lead to it from
+  // the volume's root, as Recover All does; false: all side by side.
+  bool keepFolders = true;
 };
 
 }  // namespace salvex

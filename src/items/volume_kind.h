@@ -35,6 +35,7 @@ struct FatKind {
   static bool LabelEntry(const File& file) { return file.labelEntry; }
   static bool FragmentInferred(const File& file) { return file.fragmentInferred; }
   static bool ChainAssumed(const File& file) { return file.chainAssumed; }
+  static bool NameIncomplete(const File& file) { return file.nameIncomplete; }
   static std::string_view Stream(const File&) { return {}; }
   static std::span<const std::uint32_t> ConflictsWith(const File& file) { return file.conflictsWith; }
   static bool BeyondVolume(const File&) { return false; }
@@ -68,6 +69,7 @@ struct NtfsKind {
   static bool LabelEntry(const File&) { return false; }
   static bool FragmentInferred(const File&) { return false; }
   static bool ChainAssumed(const File&) { return false; }
+  static bool NameIncomplete(const File&) { return false; }
   static std::string_view Stream(const File& file) { return file.stream; }
   static std::span<const std::uint32_t> ConflictsWith(const File&) { return {}; }
   static bool BeyondVolume(const File& file) { return file.beyondVolume; }

@@ -22,6 +22,12 @@ class DiskSource {
 
   virtual std::uint64_t SizeBytes() const = 0;
 
+  // Where the next bytes that may not be zeros begin, at or after
+  // `byteOffset`: the holes of a sparse image file read as zeros without
+  // being stored, and a sweep need not read them. SizeBytes() when only a
+  // hole follows; `byteOffset` itself from a source that cannot tell.
+  virtual std::uint64_t NextDataOffset(std::uint64_t byteOffset) const { return byteOffset; }
+
   // A name for messages, such as the device or file path.
   virtual std::string Name() const = 0;
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -90,6 +91,16 @@ std::unique_ptr<FileDiskSource> FileDiskSource::FromDescriptor(int fd, const std
   }
   if (flags & O_NONBLOCK) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return std::unique_ptr<FileDiskSource>(new FileDiskSource(fd, path, size, IdentityOf(info)));
+}
+
+std::uint64_t FileDiskSource::NextDataOffset(std::uint64_t byteOffset) const {
+  if (byteOffset >= sizeBytes_) return sizeBytes_;
+  // lseek moves the descriptor's offset, which pread neither uses nor moves.
+  const off_t data = lseek(fd_, static_cast<off_t>(byteOffset), SEEK_DATA);
+  if (data >= 0) return std::min<std::uint64_t>(static_cast<std::uint64_t>(data), sizeBytes_);
+  // ENXIO: nothing but a hole up to the end. Anything else (a block device,
+  // a file system that keeps no holes): every byte may hold data.
+  return errno == ENXIO ? sizeBytes_ : byteOffset;
 }
 
 bool FileDiskSource::ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) {

@@ -33,6 +33,7 @@ class FileDiskSource final : public DiskSource {
 
   bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override;
   std::uint64_t SizeBytes() const override { return sizeBytes_; }
+  std::uint64_t NextDataOffset(std::uint64_t byteOffset) const override;
   std::string Name() const override { return path_; }
   std::optional<FileIdentity> Identity() const override { return identity_; }
 

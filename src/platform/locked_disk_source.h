@@ -18,6 +18,10 @@ class LockedDiskSource final : public DiskSource {
     return inner_.ReadAt(byteOffset, out);
   }
   std::uint64_t SizeBytes() const override { return inner_.SizeBytes(); }
+  std::uint64_t NextDataOffset(std::uint64_t byteOffset) const override {
+    const std::lock_guard lock(mutex_);
+    return inner_.NextDataOffset(byteOffset);
+  }
   std::string Name() const override { return inner_.Name(); }
   std::optional<FileIdentity> Identity() const override { return inner_.Identity(); }
 

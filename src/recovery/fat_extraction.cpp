@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "exfat/exfat_walk.h"
 #include "fat/fat_walk.h"
 #include "recovery/file_stamp.h"
 
@@ -119,6 +120,11 @@ FileChainChoice ChooseFileChain(SectorReader& reader, const VolumeParameters& vo
   return choice;
 }
 
+std::uint32_t LastFileCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
+  if (volume.fsType != FsType::exfat) return FatEntryLimits(volume, lastSector).lastCluster;
+  return volume.sectorsPerFat != 0 ? ExfatLastCluster(volume, lastSector) : ExfatHeapLastCluster(volume, lastSector);
+}
+
 ExtractionRequest FatExtractionRequest(const FatFileItem& file) {
   ExtractionRequest request;
   request.name = file.name;
@@ -171,7 +177,7 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   DataCopier copier(context, request, *file, result);
   std::string failure;
   if (request.size > 0) {
-    const std::uint32_t lastCluster = FatEntryLimits(context.volume, context.lastSector).lastCluster;
+    const std::uint32_t lastCluster = LastFileCluster(context.volume, context.lastSector);
     // Among several writers the skip flag is taken by the copy, never by
     // the chain build, which the FAT cache makes short.
     const ChainCancel cancel{&run.stopSaving, context.concurrentWriter ? nullptr : &run.skipFile};

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/locked_disk_source.h"
@@ -51,6 +52,7 @@ void Append(RecoverySummary& into, RecoverySummary&& from) {
   append(into.guessedClusters, from.guessedClusters);
   append(into.notRecoverable, from.notRecoverable);
   append(into.escapedNames, from.escapedNames);
+  append(into.files, from.files);
 }
 
 // What one writer thread reads and reports through: a reader of its own
@@ -95,13 +97,19 @@ class Recovery {
     if (selection.all) {
       RecoverNodeContents(FolderTreeModel::kRoot, top);
     } else {
+      const auto parentCopy = [&](std::optional<TreeNodeId> parent) {
+        return selection.keepFolders && parent ? FolderCopyOf(*parent, top) : top;
+      };
       for (const std::uint32_t position : selection.folders) {
-        RecoverNode(Kind::Folders(store_).Items()[position].treeNode, *top);
+        const TreeNodeId node = Kind::Folders(store_).Items()[position].treeNode;
+        const auto parent = parentCopy(tree_.Contains(node) ? std::optional(tree_.Parent(node)) : std::nullopt);
+        if (parent) RecoverNode(node, *parent);
       }
       if (selection.lostFiles && paths_.LostFilesNode()) RecoverNode(*paths_.LostFilesNode(), *top);
       FinishWriters();
       for (const std::uint32_t position : selection.files) {
-        RecoverFile(context_, Kind::Files(store_).Items()[position], destination, summary_);
+        const auto parent = parentCopy(paths_.NodeOfKey(Kind::ParentOf(Kind::Files(store_).Items()[position])));
+        if (parent) RecoverFile(context_, position, *parent, summary_);
       }
     }
     FinishWriters();
@@ -125,7 +133,7 @@ class Recovery {
       if (!batch.folder) return;
       for (const std::uint32_t position : batch.files) {
         if (Stopped()) return;
-        RecoverFile(lanes_[lane]->context, Kind::Files(store_).Items()[position], *batch.folder, batch.summary);
+        RecoverFile(lanes_[lane]->context, position, *batch.folder, batch.summary);
       }
     });
   }
@@ -137,6 +145,27 @@ class Recovery {
     for (const auto& batch : writers_->Finish()) Append(summary_, std::move(batch->summary));
     writers_.reset();
     lanes_.clear();
+  }
+
+  // The copy of the folder at `node` and of every folder above it, below
+  // `top` (made on this thread, as the writers are not told of them); top
+  // itself for the root, null when one cannot be made (said in the summary).
+  std::shared_ptr<const HostFolder> FolderCopyOf(TreeNodeId node, const std::shared_ptr<const HostFolder>& top) {
+    std::vector<TreeNodeId> chain;
+    // Up to the root or to a copy made already; the tree is finite and
+    // every parent is nearer the root, so this ends.
+    while (node != FolderTreeModel::kRoot && tree_.Contains(node) && !folderCopies_.contains(node)) {
+      chain.push_back(node);
+      node = tree_.Parent(node);
+    }
+    std::shared_ptr<const HostFolder> folder = node == FolderTreeModel::kRoot || !tree_.Contains(node)
+                                                   ? top
+                                                   : folderCopies_.at(node);
+    for (auto below = chain.rbegin(); below != chain.rend() && folder; ++below) {
+      folder = OpenFolderCopy(*folder, SafeHostName(tree_.Text(*below)));
+      folderCopies_[*below] = folder;
+    }
+    return folder;
   }
 
   // The node's own copy below `parent`, then everything in it.
@@ -158,7 +187,7 @@ class Recovery {
     if (!writers_) {
       for (const std::uint32_t position : files) {
         if (Stopped()) return;
-        RecoverFile(context_, Kind::Files(store_).Items()[position], *folder, summary_);
+        RecoverFile(context_, position, *folder, summary_);
       }
     } else if (!files.empty()) {
       auto batch = std::make_unique<FolderBatch>();
@@ -210,11 +239,17 @@ class Recovery {
     writers_->Submit(std::move(batch));
   }
 
-  void RecoverFile(ExtractionContext& context, const typename Kind::File& file, const HostFolder& folder,
+  void RecoverFile(ExtractionContext& context, std::uint32_t position, const HostFolder& folder,
                    RecoverySummary& summary) const {
     if (Stopped()) return;
-    Account(Extract(context, file, folder), folder, Kind::Overwritten(file), ClaimedToo(file), Guesses(file),
-            summary);
+    const typename Kind::File& file = Kind::Files(store_).Items()[position];
+    const ExtractionResult result = Extract(context, file, folder);
+    if (result.outcome != ExtractionOutcome::notStarted) {
+      summary.files.push_back({position, result.outcome, folder.PathOf(result.name.empty() ? SafeHostName(file.name) : result.name),
+                               result.bytesWritten, result.unreadableSectors, result.chainDamage,
+                               result.keptAs.empty() ? result.error : result.error + KeptPart(result, folder)});
+    }
+    Account(result, folder, Kind::Overwritten(file), ClaimedToo(file), Guesses(file), summary);
   }
 
   // What is guessed about where the file's bytes lie; empty when nothing is.
@@ -287,6 +322,7 @@ class Recovery {
   const ItemPaths<Kind> paths_;
   RecoverySummary summary_;
   std::unordered_set<std::uint32_t> visited_;
+  std::unordered_map<TreeNodeId, std::shared_ptr<const HostFolder>> folderCopies_;
   std::mutex diskLock_;
   std::mutex viewLock_;
   std::vector<std::unique_ptr<WriterLane>> lanes_;

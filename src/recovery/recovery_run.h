@@ -20,11 +20,26 @@ struct RecoverySelection {
   std::vector<std::uint32_t> folders;
   std::vector<std::uint32_t> files;
   bool lostFiles = false;
+  // Each chosen folder and file is written under copies of the folders that
+  // lead to it from the volume's root, as a whole-volume run writes it;
+  // false: all of them side by side in the destination.
+  bool keepFolders = false;
 };
 
 struct UnreadableFile {
   std::string path;
   std::uint32_t sectors = 0;
+};
+
+// What became of one file a run took, for the run's report.
+struct RecoveredFile {
+  std::uint32_t position = 0;  // in the store's FAT or NTFS file list
+  ExtractionOutcome outcome = ExtractionOutcome::notStarted;
+  std::string hostPath;        // the file made (or meant to be made) on the host
+  std::uint64_t bytesWritten = 0;
+  std::uint32_t unreadableSectors = 0;
+  std::string chainDamage;     // written along a guessed cluster chain: why
+  std::string error;           // why it was not written, or not whole
 };
 
 // The account of a run, for the user.
@@ -53,6 +68,9 @@ struct RecoverySummary {
   std::vector<std::string> notRecoverable;      // "path: reason": NTFS-compressed or encrypted, FAT cluster lost
   std::vector<std::string> escapedNames;        // written under a name whose control characters became %XX
   std::uint32_t emptyFiles = 0;                 // NTFS files of 0 bytes, not created
+  // Every file the run took, one record each, in the order the run's
+  // folders were taken.
+  std::vector<RecoveredFile> files;
   bool stopped = false;
 
   // Every admitted file was written whole, from readable sectors.

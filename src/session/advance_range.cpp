@@ -35,6 +35,28 @@ AdvanceRangeCheck ReadAdvanceRange(ScanState& scan, int fileSystemPosition, std:
   return check;
 }
 
+FsType WholeDiskFsType(const PartitionTable& table) {
+  for (std::uint32_t i = 0; i < table.partitionCount && i < table.records.size(); ++i) {
+    const FsType type = table.records[i].fsType;
+    if (type != FsType::none && type != FsType::ntfs && AdvanceFileSystemPosition(type)) return type;
+  }
+  return FsType::fat32;
+}
+
+std::optional<std::uint32_t> OtherTypeInRange(const PartitionTable& table, const ScanState& scan) {
+  const std::uint64_t end = std::uint64_t{scan.rangeStart} + scan.rangeSize;
+  for (std::uint32_t i = 0; i < table.partitionCount && i < table.records.size(); ++i) {
+    const PartitionRecord& record = table.records[i];
+    // NTFS is not swept by the wizard: not a type to point the user to.
+    if (record.fsType == FsType::none || record.fsType == FsType::ntfs || record.fsType == scan.selectedFsType ||
+        record.beyondReach) {
+      continue;
+    }
+    if (record.startSector >= scan.rangeStart && record.startSector < end) return i;
+  }
+  return std::nullopt;
+}
+
 const char* AdvanceRangeMessage(AdvanceRangeCheck check) {
   switch (check) {
     case AdvanceRangeCheck::ntfsChosen:

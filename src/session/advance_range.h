@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "disk/scan_state.h"
+#include "partition/partition_record.h"
 
 namespace salvex {
 
@@ -29,12 +30,30 @@ constexpr FsType AdvanceFileSystemAt(int position) {
              : FsType::none;
 }
 
+// The position of a file system in that list; none for one it does not hold.
+constexpr std::optional<int> AdvanceFileSystemPosition(FsType type) {
+  for (std::size_t i = 0; i < kAdvanceFileSystems.size(); ++i) {
+    if (kAdvanceFileSystems[i] == type) return static_cast<int>(i);
+  }
+  return std::nullopt;
+}
+
 // Reads the range group into the scan state, as the wizard's Next does: the
 // file system from its list position (kAdvanceFileSystems), then the
 // start and end sectors. Values read before a failure stay stored, a field
 // that fails stores 0; a valid range gets rangeSize = end - start.
 AdvanceRangeCheck ReadAdvanceRange(ScanState& scan, int fileSystemPosition, std::string_view startText,
                                    std::string_view endText);
+
+// The file system a sweep of the whole disk looks for: that of the disk's
+// first partition (or of the volume that fills a disk without a table) of a
+// type the Advance Scan sweeps, else FAT32. An exFAT card is swept for
+// exFAT, not for the FAT32 that would find nothing there.
+FsType WholeDiskFsType(const PartitionTable& table);
+
+// The first partition inside the range swept whose type is not the one swept
+// for: why a sweep found nothing, most likely. None when there is none.
+std::optional<std::uint32_t> OtherTypeInRange(const PartitionTable& table, const ScanState& scan);
 
 // The error box's text for a refusal; null for `valid`.
 const char* AdvanceRangeMessage(AdvanceRangeCheck check);

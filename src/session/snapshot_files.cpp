@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "exfat/exfat_deleted_files.h"
 #include "fat/deleted_cluster_resolver.h"
 #include "fat/fat_walk.h"
 #include "platform/whole_file.h"
@@ -23,9 +24,14 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return true;
 }
 
+std::string NamedPath(const std::string& chosenPath, std::string_view extension, SnapshotName naming) {
+  if (naming == SnapshotName::upperCased) return SnapshotPath(chosenPath, extension);
+  return EndsWithIgnoringCase(chosenPath, extension) ? chosenPath : chosenPath + std::string(extension);
+}
+
 SavedSnapshot Save(const Session& session, const std::string& chosenPath, std::string_view extension,
-                   const std::vector<std::uint8_t>& bytes) {
-  SavedSnapshot saved{SnapshotPath(chosenPath, extension), SavedSnapshot::Failure::none, {}};
+                   SnapshotName naming, const std::vector<std::uint8_t>& bytes) {
+  SavedSnapshot saved{NamedPath(chosenPath, extension, naming), SavedSnapshot::Failure::none, {}};
   if (auto refusal = ScannedDiskRefusal(session, saved.path)) {
     saved.failure = SavedSnapshot::Failure::onScannedDisk;
     saved.reason = std::move(*refusal);
@@ -75,7 +81,9 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
   }
   // A snapshot keeps no marks: the disk's FAT tells again which deleted
   // files' clusters are now other files'. exFAT's deleted files keep the
-  // clusters the scan chose.
+  // clusters the scan chose and their marks; which of them share clusters
+  // follows from those.
+  if (session.volume.fsType == FsType::exfat) MarkExfatConflicts(session.items);
   if (session.reader.IsOpen() && session.volume.fsType != FsType::ntfs && session.volume.fsType != FsType::exfat) {
     const std::uint32_t lastSector = LastVolumeSector(session.volume, session.scan);
     const WalkedDirectories none;
@@ -109,13 +117,14 @@ Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPor
   return {};
 }
 
-SavedSnapshot SaveTreeSnapshotFile(const Session& session, const std::string& chosenPath) {
-  return Save(session, chosenPath, kTreeSnapshotExtension,
+SavedSnapshot SaveTreeSnapshotFile(const Session& session, const std::string& chosenPath, SnapshotName naming) {
+  return Save(session, chosenPath, kTreeSnapshotExtension, naming,
               EncodeTreeSnapshot(session.scan, session.volume, session.items));
 }
 
-SavedSnapshot SaveAdvanceSnapshotFile(const Session& session, const std::string& chosenPath) {
-  return Save(session, chosenPath, kAdvanceSnapshotExtension, EncodeAdvanceSnapshot(session.scan, session.deepScan.hits));
+SavedSnapshot SaveAdvanceSnapshotFile(const Session& session, const std::string& chosenPath, SnapshotName naming) {
+  return Save(session, chosenPath, kAdvanceSnapshotExtension, naming,
+              EncodeAdvanceSnapshot(session.scan, session.deepScan.hits));
 }
 
 }  // namespace salvex

@@ -23,17 +23,25 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
 // classifies them into found file systems.
 Outcome LoadAdvanceSnapshotFile(Session& session, const std::string& path, UiPort& ui);
 
+// How a snapshot's file is named from the path chosen: its name upper-cased
+// (the command line, as it always has), or as the user typed it (the
+// window's file chooser). Either way the extension is added when the name
+// does not end with it.
+enum class SnapshotName { upperCased, asChosen };
+
 struct SavedSnapshot {
   enum class Failure { none, cannotCreate, isBeingRead, onScannedDisk };
-  std::string path;  // the chosen path with its name upper-cased and the extension added
+  std::string path;  // the chosen path, named as asked, with the extension
   Failure failure = Failure::none;
   std::string reason;  // for onScannedDisk: why, naming the disk
 };
 
 // Saves the scan's results as a tree snapshot, never over a file the run
 // reads, nor on the disk being read.
-SavedSnapshot SaveTreeSnapshotFile(const Session& session, const std::string& chosenPath);
+SavedSnapshot SaveTreeSnapshotFile(const Session& session, const std::string& chosenPath,
+                                   SnapshotName naming = SnapshotName::upperCased);
 // Saves the Advance Scan's hits as an advance-scan snapshot.
-SavedSnapshot SaveAdvanceSnapshotFile(const Session& session, const std::string& chosenPath);
+SavedSnapshot SaveAdvanceSnapshotFile(const Session& session, const std::string& chosenPath,
+                                      SnapshotName naming = SnapshotName::upperCased);
 
 }  // namespace salvex

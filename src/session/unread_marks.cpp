@@ -81,7 +81,7 @@ std::optional<UnreadMarks> MarkUnreadItems(Session& session) {
   const RescueMap& map = *session.imageMap;
   const VolumeParameters& volume = session.volume;
   SectorReader& reader = session.reader;
-  const std::uint32_t lastCluster = FatEntryLimits(volume, LastVolumeSector(volume, session.scan)).lastCluster;
+  const std::uint32_t lastCluster = LastFileCluster(volume, LastVolumeSector(volume, session.scan));
   UnreadMarks marks;
   FatSectorCache fatCache(reader);
   for (const FatFileItem& file : session.items.FatFiles().Items()) {
@@ -97,7 +97,15 @@ std::optional<UnreadMarks> MarkUnreadItems(Session& session) {
     marks.fileSectors.push_back(unread);
   }
   for (const FatFolderItem& folder : session.items.FatFolders().Items()) {
-    marks.folderSectors.push_back(folder.firstCluster < 2 ? 0 : UnreadSectorsOfFolder(reader, map, volume, lastCluster, folder.firstCluster));
+    std::uint64_t unread = 0;
+    if (!folder.clusterRuns.empty()) {
+      // Where the walk read its directory (an exFAT folder can say it has no FAT chain).
+      const ClusterChain chain = ChainOfRuns(folder.clusterRuns);
+      unread = UnreadSectorsOfClusters(map, volume, folder.firstCluster, chain, chain.size() * volume.sectorsPerCluster);
+    } else if (folder.firstCluster >= 2) {
+      unread = UnreadSectorsOfFolder(reader, map, volume, lastCluster, folder.firstCluster);
+    }
+    marks.folderSectors.push_back(unread);
   }
   // FAT32's and exFAT's roots are cluster chains; FAT16's is a fixed run.
   if (volume.fsType == FsType::fat32 || volume.fsType == FsType::exfat) {

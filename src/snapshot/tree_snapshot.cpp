@@ -30,17 +30,22 @@ constexpr std::uint8_t kClusterInferredFlag = 2;
 constexpr std::uint8_t kHighWordClearedFlag = 4;
 constexpr std::uint8_t kOverwrittenMark = 1;
 constexpr std::uint8_t kChainAssumedMark = 2;
+constexpr std::uint8_t kFragmentInferredMark = 4;
+constexpr std::uint8_t kNameIncompleteMark = 8;
 
 // After the file records of an exFAT volume, one extent per file in the
 // same order: its 64-bit size, its valid data length, its marks (bit 0
-// overwritten, bit 1 read as one run because the FAT is lost) and its
+// overwritten, bit 1 read as one run because the FAT is lost or its chain
+// cleared, bit 2 its clusters worked out around other files, bit 3 its name
+// made from damaged name entries) and its
 // cluster runs (see FatFileItem::clusterRuns), so that a loaded snapshot
 // reads the same bytes the scan would and warns as it did.
 void WriteExfatExtents(SnapshotWriter& out, const ItemStore& store) {
   for (const FatFileItem& file : store.FatFiles().Items()) {
     out.U64(file.size);
     out.U64(file.validSize);
-    out.U8((file.overwritten ? kOverwrittenMark : 0) | (file.chainAssumed ? kChainAssumedMark : 0));
+    out.U8((file.overwritten ? kOverwrittenMark : 0) | (file.chainAssumed ? kChainAssumedMark : 0) |
+           (file.fragmentInferred ? kFragmentInferredMark : 0) | (file.nameIncomplete ? kNameIncompleteMark : 0));
     out.U32(static_cast<std::uint32_t>(file.clusterRuns.size()));
     for (const ClusterRun& run : file.clusterRuns) {
       out.U32(run.first);
@@ -57,6 +62,8 @@ void ReadExfatExtents(SnapshotReader& in, std::vector<FatFileItem>& files) {
     const std::uint8_t marks = in.U8();
     file.overwritten = (marks & kOverwrittenMark) != 0;
     file.chainAssumed = (marks & kChainAssumedMark) != 0;
+    file.fragmentInferred = (marks & kFragmentInferredMark) != 0;
+    file.nameIncomplete = (marks & kNameIncompleteMark) != 0;
     const std::uint32_t runs = in.Count(kRunBytes, "cluster runs");
     file.clusterRuns.reserve(runs);
     for (std::uint32_t i = 0; i < runs; ++i) {

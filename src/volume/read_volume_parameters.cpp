@@ -193,8 +193,8 @@ bool ReadExfat(VolumeContext& context) {
   volume.rootDirSectors = 0;
   volume.rootDirStart = fields.rootCluster;
   volume.clusterBase = start + fields.clusterHeapOffset - 2 * volume.sectorsPerCluster;
-  volume.volumeEnd =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{start} + fields.volumeLength - 1, UINT32_MAX));
+  const DiskSource* disk = context.reader.Source();
+  volume.volumeEnd = ExfatLastSector(start, fields, disk ? disk->SizeBytes() / kSectorSize : 0);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include "recovery/extraction.h"
 #include "search/file_filters.h"
 #include "session/disk_imaging.h"
+#include "wizard/disk_sector_view.h"
 #include "wizard/find_files_flow.h"
 #include "wizard/wizard_types.h"
 
@@ -19,7 +20,11 @@ namespace salvex::wizard {
 struct SummaryText {
   std::string text;
   std::string details;
+  std::string report;  // the run's report file, which the box offers to open; empty: none
 };
+
+// What the user chose in the summary box.
+enum class SummaryChoice { close, openFolder, openReport };
 
 // Where an image of a disk goes: the image file and its ddrescue map.
 struct ImageTargets {
@@ -57,8 +62,8 @@ class CommandView {
   // called from the worker and stays valid until CloseSavingDialog.
   virtual SavingView& OpenSavingDialog(RecoveryRunState& run) = 0;
   virtual void CloseSavingDialog() = 0;
-  // The summary box; true when the user asked to see the destination folder.
-  virtual bool ShowRecoverySummary(const SummaryText& summary) = 0;
+  // The summary box, and what the user asked to see after it.
+  virtual SummaryChoice ShowRecoverySummary(const SummaryText& summary) = 0;
 
   // The dialogs; each returns when it is closed.
   virtual void EditSettings(RecoverySettings& settings) = 0;
@@ -67,6 +72,9 @@ class CommandView {
   virtual void ShowDriveInformation(const PanelRows& rows) = 0;
   virtual void ShowProperties(const PanelRows& rows) = 0;
   virtual void ShowAbout() = 0;
+  // "View Disk Sectors": a stretch of the disk's sectors in hex, read-only,
+  // through `view`, which lasts while the dialog is open.
+  virtual void ShowDiskSectors(DiskSectorView& view) = 0;
   // The manual that comes with the program, in a help window; false when
   // none was bundled.
   virtual bool ShowManual() = 0;

@@ -23,7 +23,7 @@ void FindFilesFlow::OnStart(FindFilesView& view) {
   run_(
       [this, &view, pattern] {
         FindFiles(store_, tree_, ntfs_, pattern, stop_, [this, &view](const FoundFileRow& row, std::size_t found) {
-          view.AddRow(row, found);
+          view.AddRow(AsListed(row), found);
           pause_.WaitWhilePaused(stop_);
         });
       },
@@ -32,6 +32,18 @@ void FindFilesFlow::OnStart(FindFilesView& view) {
         view.SetStopEnabled(false);
         view.SetStartEnabled(true);
       });
+}
+
+FoundFileRow FindFilesFlow::AsListed(FoundFileRow row) const {
+  const std::string* name = nullptr;
+  if (ntfs_) {
+    if (row.position < store_.NtfsFiles().Size()) name = &store_.NtfsFiles().Items()[row.position].name;
+  } else if (row.position < store_.FatFiles().Size()) {
+    name = &store_.FatFiles().Items()[row.position].name;
+  }
+  if (name != nullptr) row.name = *name;
+  row.path = "/" + (row.reachable ? tree_.Path(row.folderNode, '/') : std::string());
+  return row;
 }
 
 void FindFilesFlow::OnStop(FindFilesView& view) {

@@ -20,8 +20,9 @@ class FindFilesView {
   virtual ~FindFilesView() = default;
   virtual std::string Pattern() const = 0;
   virtual void ClearRows() = 0;
-  // From the worker thread: one hit, and how many were found so far (its
-  // name goes to "Last File", the count to "Files Found").
+  // From the worker thread: one hit (named, and its folder's path given, as
+  // the list and tree show them), and how many were found so far (its name
+  // goes to "Last File", the count to "Files Found").
   virtual void AddRow(const FoundFileRow& row, std::size_t found) = 0;
   virtual void SetStartEnabled(bool enabled) = 0;
   virtual void SetStopEnabled(bool enabled) = 0;
@@ -51,6 +52,10 @@ class FindFilesFlow {
   bool Searching() const { return searching_; }
 
  private:
+  // A hit as the item list and the tree show it: its name in its own case,
+  // its folder's path with "/" from the root ("/" for the root).
+  FoundFileRow AsListed(FoundFileRow row) const;
+
   const ItemStore& store_;
   const FolderTreeModel& tree_;
   bool ntfs_;

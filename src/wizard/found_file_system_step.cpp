@@ -2,6 +2,7 @@
 // mount of it on the worker.
 
 #include "deepscan/found_file_system.h"
+#include "session/advance_range.h"
 #include "session/captions.h"
 #include "session/scans.h"
 #include "wizard/step_panel_texts.h"
@@ -16,6 +17,20 @@ constexpr TreeNodeId kRoot = FolderTreeModel::kRoot;
 constexpr const char* kNothingFoundStatus =
     "No file system was found in the range: try a wider range or another file system type.";
 
+std::string WithArticle(FsType type) {
+  const std::string name = FsTypeText(type);
+  // "an exFAT", "an NTFS", "a FAT32": as the names are spoken.
+  return (type == FsType::exfat || type == FsType::ntfs ? "an " : "a ") + name;
+}
+
+// Nothing of the type swept for, but the partition walk saw another type in
+// the range: which, and what to choose instead.
+std::string OtherTypeText(const ScanState& scan, std::uint32_t index, const PartitionRecord& record) {
+  return "No " + std::string(FsTypeText(scan.selectedFsType)) + " file system was found in the range, but it holds " +
+         WithArticle(record.fsType) + " volume (" + PartitionCaption(index, record) + "): choose " +
+         FsTypeText(record.fsType) + " in Select File System and scan again.";
+}
+
 }  // namespace
 
 void WizardController::EnterFoundFileSystemStep() {
@@ -24,8 +39,9 @@ void WizardController::EnterFoundFileSystemStep() {
   FolderTreeModel& tree = CreateTree(TreeKind::foundFileSystems, kFoundRoot);
   const auto& found = session_.deepScan.found;
   for (std::uint32_t i = 0; i < found.size(); ++i) {
-    foundNodes_.Set(tree.InsertNode(kRoot, FoundFileSystemCaption(found[i]), kFolderImage, kOpenFolderImage),
-                    {NodeKind::foundFileSystem, i});
+    const TreeNodeId node = tree.InsertNode(kRoot, FoundFileSystemCaption(found[i]), kFolderImage, kOpenFolderImage);
+    tree.SetToolTip(node, FoundFileSystemToolTip(found[i]));
+    foundNodes_.Set(node, {NodeKind::foundFileSystem, i});
   }
   view_.SetTree(TreeKind::foundFileSystems, foundTree_.get());
   ShowStepControls(StepView::foundFileSystems, Direction::entering);
@@ -37,9 +53,17 @@ void WizardController::EnterFoundFileSystemStep() {
   } else {
     // An empty list alone says nothing of why.
     Show(Control::next, Shown::No());
-    view_.SetStatus(kNothingFoundStatus);
+    const auto other = OtherTypeInRange(session_.partitions, session_.scan);
+    if (other) {
+      const std::string text = OtherTypeText(session_.scan, *other, session_.partitions.records[*other]);
+      view_.SetStatus(text);
+      view_.Notice(NoticeKind::information, text);
+    } else {
+      view_.SetStatus(kNothingFoundStatus);
+    }
   }
   SetQuickHelp(QuickHelp::fileSystemStep);
+  FocusStepTree();
 }
 
 void WizardController::ReturnToFoundFileSystemStep() {
@@ -49,6 +73,7 @@ void WizardController::ReturnToFoundFileSystemStep() {
   SetQuickHelp(QuickHelp::fileSystemStep);
   // As the partition step: the file system chosen before is chosen again.
   ChooseSelectedNodeAgain(TreeKind::foundFileSystems);
+  FocusStepTree();
 }
 
 void WizardController::LeaveFoundFileSystemStep() {

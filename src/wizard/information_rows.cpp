@@ -3,12 +3,18 @@
 #include <unordered_map>
 #include <vector>
 
+#include "deepscan/found_file_system.h"
 #include "items/volume_kind.h"
+#include "wizard/size_text.h"
 
 namespace salvex::wizard {
 namespace {
 
-constexpr const char* kNotApplicable = "N/A";
+// As the list shows a size, and to the byte: "1.2 KB (1200 bytes)".
+std::string PropertiesSizeText(std::uint64_t bytes) {
+  const std::string shown = SizeText(bytes);
+  return bytes < 1024 ? shown : shown + " (" + ExactSizeText(bytes) + ")";
+}
 
 struct FolderTotals {
   std::uint32_t folders = 0;
@@ -44,17 +50,25 @@ FolderTotals TotalsBelow(const ItemStore& store, const FolderTreeModel& tree, Tr
 
 PanelRows DriveInformationRows(const VolumeParameters& volume, const ItemCounters& counters, const HitLists& hits) {
   const bool ntfs = volume.fsType == FsType::ntfs;
-  const auto fatOnly = [ntfs](std::uint32_t value) { return ntfs ? kNotApplicable : std::to_string(value); };
-  return {
+  // The start is the file system's first sector, as the found file
+  // systems' panel and the partitions' have it, not where its data begins.
+  PanelRows rows = {
       {"File System          :", FsTypeText(volume.fsType)},
-      {"Start Sector         :", std::to_string(volume.clusterBase)},
+      {"Start Sector         :", std::to_string(FirstSectorOf(volume))},
       {"Directories           :", std::to_string(counters.folderCount)},
       {"Files                     :", std::to_string(ntfs ? hits.filesFound : counters.fileCount)},
-      {"SPC                     :", std::to_string(volume.sectorsPerCluster)},
-      {"First FAT              :", fatOnly(volume.fat1Start)},
-      {"Second FAT        :", fatOnly(volume.fat2Start)},
-      {"MFT Start            :", ntfs ? std::to_string(volume.mftStart) : kNotApplicable},
+      {"Sectors Per Cluster :", std::to_string(volume.sectorsPerCluster)},
   };
+  // Only the lines that apply: an NTFS volume has no FAT, a FAT volume no
+  // MFT, and an exFAT volume mostly one FAT.
+  if (ntfs) {
+    rows.push_back({"MFT Start            :", std::to_string(volume.mftStart)});
+    return rows;
+  }
+  const bool exfat = volume.fsType == FsType::exfat;
+  if (!exfat || volume.fat1Start != 0) rows.push_back({"First FAT              :", std::to_string(volume.fat1Start)});
+  if (!exfat || volume.fat2Start != 0) rows.push_back({"Second FAT        :", std::to_string(volume.fat2Start)});
+  return rows;
 }
 
 PanelRows PropertiesRows(const ItemListModel& list, std::size_t row, const ItemStore& store,
@@ -67,13 +81,12 @@ PanelRows PropertiesRows(const ItemListModel& list, std::size_t row, const ItemS
   if (!entry.folder) {
     const std::uint64_t bytes =
         ntfs ? store.NtfsFiles().Items()[entry.position].size : store.FatFiles().Items()[entry.position].size;
-    size = std::to_string(bytes / 1024 + 1) + " KB";
+    size = PropertiesSizeText(bytes);
   } else {
     const TreeNodeId node = list.FolderNode(row).value_or(0);
     const FolderTotals totals =
         ntfs ? TotalsBelow<NtfsKind>(store, tree, node) : TotalsBelow<FatKind>(store, tree, node);
-    const std::uint64_t megabytes = totals.bytes / 1024 / 1024;
-    size = (megabytes == 0 ? std::string("Less than 1") : std::to_string(megabytes)) + " MB";
+    size = PropertiesSizeText(totals.bytes);
     // The folder itself is not one of the folders it contains.
     contains = std::to_string(totals.files) + " File(s) and " +
                std::to_string(totals.folders == 0 ? 0 : totals.folders - 1) + " Folder(s)";

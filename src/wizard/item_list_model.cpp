@@ -4,23 +4,28 @@
 #include "items/item_paths.h"
 #include "items/lost_items.h"
 #include "items/volume_kind.h"
+#include "wizard/short_name_hint.h"
 
 namespace salvex::wizard {
 namespace {
 
 template <typename Kind>
 void Collect(const ItemStore& store, std::uint32_t key, const FilterTable& filters,
-             std::vector<ItemListModel::Entry>& entries) {
+             std::vector<ItemListModel::Entry>& entries, std::size_t& hidden) {
   for (const std::uint32_t position : Kind::Folders(store).ChildrenOf(key)) entries.push_back({true, position});
   const auto& files = Kind::Files(store);
   for (const std::uint32_t position : files.ChildrenOf(key)) {
-    if (filters.PassesFilters(files.Items()[position].name)) entries.push_back({false, position});
+    if (filters.PassesFilters(files.Items()[position].name)) {
+      entries.push_back({false, position});
+    } else {
+      ++hidden;
+    }
   }
 }
 
 template <typename Kind>
 bool CollectLostFiles(const ItemStore& store, const FolderTreeModel& tree, TreeNodeId node, const FilterTable& filters,
-                      std::vector<ItemListModel::Entry>& entries) {
+                      std::vector<ItemListModel::Entry>& entries, std::size_t& hidden) {
   const ItemPaths<Kind> paths(store, tree);
   if (!paths.IsLostFilesNode(node)) return false;
   entries.clear();
@@ -28,8 +33,13 @@ bool CollectLostFiles(const ItemStore& store, const FolderTreeModel& tree, TreeN
     if (const auto folder = paths.FolderOfNode(child)) entries.push_back({true, *folder});
   }
   const auto& files = Kind::Files(store).Items();
+  hidden = 0;
   for (const std::uint32_t position : LostFilePositions<Kind>(store)) {
-    if (filters.PassesFilters(files[position].name)) entries.push_back({false, position});
+    if (filters.PassesFilters(files[position].name)) {
+      entries.push_back({false, position});
+    } else {
+      ++hidden;
+    }
   }
   return true;
 }
@@ -57,6 +67,39 @@ const Item& ItemAt(const ItemList<Item>& list, std::uint32_t position) {
 
 }  // namespace
 
+FilteredFile FilteredOf(const FatFileItem& file) {
+  return {file.name, file.deleted, file.size, DayOfDosDate(file.writeDate)};
+}
+
+FilteredFile FilteredOf(const NtfsFileItem& file) {
+  return {file.name, file.deleted, file.size, DayOfFileTime(file.changed)};
+}
+
+void ItemListModel::SetViewFilter(const ViewFilter& filter, const std::vector<bool>* shownNodes) {
+  view_ = filter;
+  shownNodes_ = shownNodes;
+}
+
+void ItemListModel::ApplyViewFilter() {
+  hiddenByView_ = 0;
+  if (!view_.Active()) return;
+  const auto folderShown = [this](TreeNodeId node) {
+    return shownNodes_ == nullptr || (node < shownNodes_->size() && (*shownNodes_)[node]);
+  };
+  std::erase_if(entries_, [&](const Entry& entry) {
+    bool shown = false;
+    if (source_ == ItemSource::fat) {
+      shown = entry.folder ? folderShown(ItemAt(store_.FatFolders(), entry.position).treeNode)
+                           : PassesViewFilter(view_, FilteredOf(ItemAt(store_.FatFiles(), entry.position)));
+    } else {
+      shown = entry.folder ? folderShown(ItemAt(store_.NtfsFolders(), entry.position).treeNode)
+                           : PassesViewFilter(view_, FilteredOf(ItemAt(store_.NtfsFiles(), entry.position)));
+    }
+    if (!shown) ++hiddenByView_;
+    return !shown;
+  });
+}
+
 ItemListModel::ItemListModel(ItemStore& store, HitLists& hits, TypeNamer typeName)
     : store_(store), hits_(hits), typeName_(std::move(typeName)) {}
 
@@ -64,20 +107,24 @@ void ItemListModel::ShowFolder(ItemSource source, std::uint32_t key, const Filte
   source_ = source;
   holdsItems_ = true;
   entries_.clear();
+  hiddenByFilters_ = 0;
   if (source == ItemSource::fat) {
-    Collect<FatKind>(store_, key, filters, entries_);
+    Collect<FatKind>(store_, key, filters, entries_, hiddenByFilters_);
   } else {
-    Collect<NtfsKind>(store_, key, filters, entries_);
+    Collect<NtfsKind>(store_, key, filters, entries_, hiddenByFilters_);
   }
+  ApplyViewFilter();
 }
 
 bool ItemListModel::ShowLostFiles(ItemSource source, const FolderTreeModel& tree, std::uint64_t node,
                                   const FilterTable& filters) {
-  const bool shown = source == ItemSource::fat ? CollectLostFiles<FatKind>(store_, tree, node, filters, entries_)
-                                               : CollectLostFiles<NtfsKind>(store_, tree, node, filters, entries_);
+  const bool shown = source == ItemSource::fat
+                         ? CollectLostFiles<FatKind>(store_, tree, node, filters, entries_, hiddenByFilters_)
+                         : CollectLostFiles<NtfsKind>(store_, tree, node, filters, entries_, hiddenByFilters_);
   if (shown) {
     source_ = source;
     holdsItems_ = true;
+    ApplyViewFilter();
   }
   return shown;
 }
@@ -85,6 +132,8 @@ bool ItemListModel::ShowLostFiles(ItemSource source, const FolderTreeModel& tree
 void ItemListModel::Clear() {
   entries_.clear();
   holdsItems_ = false;
+  hiddenByFilters_ = 0;
+  hiddenByView_ = 0;
 }
 
 ItemRow ItemListModel::Row(std::size_t row) const {
@@ -178,8 +227,19 @@ std::string ItemListModel::WarningText(std::size_t row) const {
   add(file.clusterInferred, kClusterInferredToolTip);
   add(file.fragmentInferred, kFragmentInferredToolTip);
   add(file.chainAssumed, kChainAssumedToolTip);
+  add(file.nameIncomplete, kNameIncompleteToolTip);
   add(!file.conflictsWith.empty(), kConflictToolTip);
   return text;
+}
+
+std::string ItemListModel::NameNote(std::size_t row) const {
+  const Entry& entry = entries_[row];
+  if (source_ != ItemSource::fat || !shortNamesLoseFirstLetter_) return {};
+  const bool lost = entry.folder ? LooksLikeDeletedShortName(ItemAt(store_.FatFolders(), entry.position).name,
+                                                             ItemAt(store_.FatFolders(), entry.position).deleted)
+                                 : LooksLikeDeletedShortName(ItemAt(store_.FatFiles(), entry.position).name,
+                                                             ItemAt(store_.FatFiles(), entry.position).deleted);
+  return lost ? kLostFirstLetterToolTip : "";
 }
 
 const std::string& ItemListModel::Name(std::size_t row) const {

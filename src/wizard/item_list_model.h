@@ -13,6 +13,7 @@
 #include "items/item_rows.h"
 #include "items/item_store.h"
 #include "search/file_filters.h"
+#include "wizard/view_filter.h"
 
 namespace salvex::wizard {
 
@@ -33,8 +34,15 @@ inline constexpr const char* kChainAssumedToolTip =
     "Its FAT chain is lost: read as consecutive clusters from its first, so its bytes are wrong if it was fragmented";
 inline constexpr const char* kClusterInferredToolTip =
     "Deleted, and the high word of its first cluster was cleared: where its bytes begin is a guess";
+inline constexpr const char* kNameIncompleteToolTip =
+    "Its name entries are damaged: the name is made from what is left of them";
 inline constexpr const char* kConflictToolTip =
     "Other deleted files claim some of the same clusters: at most one of them comes back right";
+
+// A file as the view filters see it: its name, deleted flag, size and the
+// day it was last written.
+FilteredFile FilteredOf(const FatFileItem& file);
+FilteredFile FilteredOf(const NtfsFileItem& file);
 
 class ItemListModel {
  public:
@@ -51,6 +59,10 @@ class ItemListModel {
   // ShowFatFolder and ShowNtfsFolder: the children of the folder with key
   // `key` (the root key for the root).
   void ShowFolder(ItemSource source, std::uint32_t key, const FilterTable& filters);
+  // The view filters, for the fills that follow: files must pass `filter`,
+  // folders be among `shownNodes` (by tree node; null: every folder). The
+  // File Filters apply as before; what each kept out is counted apart.
+  void SetViewFilter(const ViewFilter& filter, const std::vector<bool>* shownNodes);
   // The contents of the "Lost Files" node of `tree` when `node` is it (the
   // folders placed under it, then the files whose parent was never found);
   // false, and the rows unchanged, for any other node.
@@ -61,6 +73,10 @@ class ItemListModel {
   // True while the rows are recovered items, from a fill until Clear.
   bool HoldsItems() const { return holdsItems_; }
   std::size_t RowCount() const { return entries_.size(); }
+  // The folder's files the file filters kept out of the rows.
+  std::size_t HiddenByFilters() const { return hiddenByFilters_; }
+  // The folder's items the view filters kept out of the rows.
+  std::size_t HiddenByView() const { return hiddenByView_; }
   const Entry& At(std::size_t row) const { return entries_[row]; }
 
   // The six column texts: Name, Type, Size, Created, Modified, ID.
@@ -80,6 +96,12 @@ class ItemListModel {
   // What a row's warning mark says (overwritten, fragment worked out,
   // clusters claimed twice), a line each; empty when it has none.
   std::string WarningText(std::size_t row) const;
+  // What the row's name itself leaves unsaid: a deleted FAT short name
+  // whose first letter is lost. Empty for most.
+  std::string NameNote(std::size_t row) const;
+  // Whether names of this volume may have lost their first letter: a FAT
+  // volume's may, an exFAT or NTFS volume's never do.
+  void SetShortNamesLoseFirstLetter(bool lose) { shortNamesLoseFirstLetter_ = lose; }
   const std::string& Name(std::size_t row) const;
   // The folder's tree node for a folder row.
   std::optional<std::uint64_t> FolderNode(std::size_t row) const;
@@ -89,12 +111,20 @@ class ItemListModel {
   void Rename(std::size_t row, const std::string& name);
 
  private:
+  // Drops the rows the view filters keep out, counting them.
+  void ApplyViewFilter();
+
   ItemStore& store_;
   HitLists& hits_;
   TypeNamer typeName_;
   ItemSource source_ = ItemSource::fat;
   bool holdsItems_ = false;
   std::vector<Entry> entries_;
+  std::size_t hiddenByFilters_ = 0;
+  std::size_t hiddenByView_ = 0;
+  ViewFilter view_;
+  const std::vector<bool>* shownNodes_ = nullptr;
+  bool shortNamesLoseFirstLetter_ = true;
 };
 
 }  // namespace salvex::wizard

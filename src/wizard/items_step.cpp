@@ -20,6 +20,9 @@ void WizardController::EnterItemsStep() {
   SetMenuState(MenuState::items);
   view_.SetListVisible(true);
   ShowRootFolder();
+  // The keys start in the list, where the found items are.
+  treeIsActive_ = false;
+  view_.FocusList();
 }
 
 // Back: the items go with the step. After a Standard Scan the tree stays
@@ -41,6 +44,15 @@ void WizardController::FreeItems() {
   session_.items.ClearNtfsItems();
   keyOfNode_.clear();
   list_.Clear();
+  marks_.Clear();
+  shownNode_ = kRoot;
+  view_.MarksChanged();
+  // A new scan is looked at whole.
+  viewFilter_ = {};
+  shownNodes_.clear();
+  list_.SetViewFilter(viewFilter_, nullptr);
+  view_.ShowTreeNodes(TreeKind::items, nullptr);
+  view_.ShowViewFilter(viewFilter_);
 }
 
 void WizardController::NoticeUnreadableDirectories() {
@@ -68,6 +80,8 @@ ItemSource WizardController::Source() const {
 
 void WizardController::ShowFolderOfNode(TreeNodeId node) {
   if (keyOfNode_.empty()) BuildKeyOfNode();
+  list_.SetShortNamesLoseFirstLetter(session_.volume.fsType != FsType::exfat);
+  shownNode_ = node;
   const std::uint32_t rootKey = Source() == ItemSource::fat ? kFatRootKey : kNtfsRootKey;
   const bool isFolder = node < keyOfNode_.size() && keyOfNode_[node];
   // A node without a folder is the root, or the tree build's "Lost Files".

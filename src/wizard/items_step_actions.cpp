@@ -12,12 +12,19 @@ constexpr const char* kSlashInNameMessage = "A name cannot contain \"/\": the ol
 
 }  // namespace
 
-void WizardController::OpenFolder(TreeNodeId node) {
+void WizardController::OpenFolder(TreeNodeId node, bool fromList) {
   ShowFolderOfNode(node);
-  view_.FocusTree(TreeKind::items);
   view_.SelectTreeNode(TreeKind::items, node);
-  treeIsActive_ = true;
   view_.ExpandTreeNode(TreeKind::items, node);
+  if (fromList) {
+    // Opened from the list, the keys stay there, on its first row.
+    treeIsActive_ = false;
+    view_.FocusList();
+    if (list_.RowCount() > 0) view_.SelectListRow(0);
+    return;
+  }
+  view_.FocusTree(TreeKind::items);
+  treeIsActive_ = true;
 }
 
 void WizardController::OnListClick() { treeIsActive_ = false; }
@@ -36,7 +43,7 @@ void WizardController::OpenSelectedItem(bool chooser) {
   const auto row = view_.SelectedListRow();
   if (!row || *row >= list_.RowCount()) return;
   if (list_.At(*row).folder) {
-    if (const auto node = list_.FolderNode(*row)) OpenFolder(*node);
+    if (const auto node = list_.FolderNode(*row)) OpenFolder(*node, true);
     return;
   }
   OpenFile(*row, chooser);
@@ -125,7 +132,12 @@ bool WizardController::OnKey(Key key) {
     case Key::enter:
       // During a rename the editor takes Enter to end the edit.
       if (renameInProgress_) return false;
-      if (itemsStep) OpenSelectedItem(false);
+      if (itemsStep) {
+        OpenSelectedItem(false);
+      } else if (nextShown_ && !Busy()) {
+        // On a disk, a partition or a file system chosen: as Next.
+        OnNext();
+      }
       return true;
     case Key::tab:
       if (!itemsStep) return false;
@@ -149,7 +161,10 @@ bool WizardController::OnKey(Key key) {
     case Key::home:
     case Key::end:
       if (!itemsStep || treeIsActive_ || renameInProgress_ || list_.RowCount() == 0) return false;
-      view_.SelectListRow(key == Key::home ? 0 : list_.RowCount() - 1);
+      // What is shown first or last, not the store's order: the list may be sorted.
+      if (const auto row = view_.ShownListRow(key == Key::home ? ListEnd::first : ListEnd::last)) {
+        view_.SelectListRow(*row);
+      }
       return true;
   }
   return false;

@@ -23,11 +23,14 @@ std::vector<std::pair<Command, bool>> MenuStateEntries(MenuState state, WizardSt
   const bool tables = state == MenuState::partitions || state == MenuState::fileSystems;
   const bool diskStepIdle = state == MenuState::startOrWorking && step == WizardStep::disk;
   return {
-      {Command::recoverSelected, items}, {Command::recoverAll, items},  {Command::saveSnapshot, items},
+      {Command::recoverSelected, items}, {Command::recoverAll, items},  {Command::recoverMarked, items},
+      {Command::saveSnapshot, items},
       {Command::viewIcons, items},       {Command::viewList, items},    {Command::viewDetails, items},
       {Command::findFiles, items},       {Command::fileFilters, items}, {Command::driveInformation, items},
       {Command::settings, state != MenuState::startOrWorking || step == WizardStep::disk},
       {Command::loadSnapshot, tables},   {Command::openDiskImage, diskStepIdle},
+      {Command::viewSectors, tables || items},
+      {Command::refreshDisks, diskStepIdle},
       {Command::createDiskImage, diskStepIdle},
   };
 }

@@ -48,6 +48,7 @@ void WizardController::ReturnToPartitionStep() {
   // The step comes back as it was left: its node chosen, the panel filled
   // and Next shown, not a highlight with nothing behind it.
   ChooseSelectedNodeAgain(TreeKind::partitions);
+  FocusStepTree();
 }
 
 void WizardController::ShowPartitionStepFace() {
@@ -95,13 +96,20 @@ void WizardController::StartQuickSearch() {
 
 void WizardController::FinishQuickSearch() {
   AddPartitionNodes();
-  if (session_.scan.scanType == ScanType::advance) Show(Control::next, Shown::Yes());
+  // The tree is new and nothing in it is chosen: the panel says nothing of
+  // the partition chosen before. The range group takes the first found.
+  SetInfoPanel(LabelSet::partition);
+  if (session_.scan.scanType == ScanType::advance) {
+    PresetRange();
+    Show(Control::next, Shown::Yes());
+  }
   Show(Control::back, Shown::Yes());
   Show(Control::searchPartitions, Shown::Yes());
   Show(Control::stop, Shown::No());
   view_.SetTreeShown(TreeKind::partitions, Shown::Yes());
   SetQuickHelp(QuickHelp::partitionStep);
   SetMenuState(MenuState::partitions);
+  FocusStepTree();
 }
 
 void WizardController::TreeClickPartition(TreeNodeId node) {
@@ -113,6 +121,9 @@ void WizardController::TreeClickPartition(TreeNodeId node) {
     if (chosen.index >= session_.disks.disks.size() || !SelectWholeDisk(scan, session_.disks.disks[chosen.index])) {
       return;
     }
+    SectorRange whole = RangeOf(scan);
+    whole.selectedFsType = WholeDiskFsType(session_.partitions);
+    ApplyRange(whole, scan);
   } else {
     const PartitionTable& table = session_.partitions;
     if (chosen.kind != NodeKind::partition || chosen.index >= table.partitionCount) return;

@@ -78,13 +78,13 @@ std::optional<std::string> PreviewText(std::span<const std::uint8_t> bytes, std:
   return KeepLines(std::move(latin1), maxLines);
 }
 
-std::string HexPage(std::span<const std::uint8_t> bytes, std::size_t offset) {
+std::string HexPage(std::span<const std::uint8_t> bytes, std::size_t offset, std::uint64_t base) {
   std::string page;
   offset -= offset % 16;
   const std::size_t end = std::min(bytes.size(), offset + kHexPageBytes);
   for (std::size_t line = offset; line < end; line += 16) {
     char text[24];
-    std::snprintf(text, sizeof text, "%08zX ", line);
+    std::snprintf(text, sizeof text, "%08llX ", static_cast<unsigned long long>(base + line));
     page += text;
     std::string ascii;
     for (std::size_t i = 0; i < 16; ++i) {
@@ -100,6 +100,31 @@ std::string HexPage(std::span<const std::uint8_t> bytes, std::size_t offset) {
     page += "  " + ascii + "\n";
   }
   return page;
+}
+
+std::optional<std::uint64_t> ParseOffsetText(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  int radix = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    radix = 16;
+    text.remove_prefix(2);
+  } else if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H')) {
+    radix = 16;
+    text.remove_suffix(1);
+  }
+  if (text.empty() || text.size() > 16) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (radix == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (radix == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit < 0) return std::nullopt;
+    if (value > (UINT64_MAX - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(radix)) return std::nullopt;
+    value = value * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(digit);
+  }
+  return value;
 }
 
 std::string PreviewWarning(const ItemListModel& rows, std::size_t row) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "wizard/item_list_model.h"
 
@@ -25,8 +26,14 @@ inline constexpr std::size_t kHexPageBytes = kHexPageLines * 16;
 std::optional<std::string> PreviewText(std::span<const std::uint8_t> bytes, std::size_t maxLines = kPreviewTextLines);
 
 // One hex page: from `offset` (rounded down to 16), kHexPageLines lines of
-// an eight-digit offset, 16 bytes in hex and their ASCII (a dot for the rest).
-std::string HexPage(std::span<const std::uint8_t> bytes, std::size_t offset);
+// an offset (eight hex digits at least; `base` added, for bytes that begin
+// elsewhere than at 0, such as a disk's sectors), 16 bytes in hex and their
+// ASCII (a dot for the rest).
+std::string HexPage(std::span<const std::uint8_t> bytes, std::size_t offset, std::uint64_t base = 0);
+
+// An offset as typed for "Go to": hex with "0x" (or a trailing "h"),
+// decimal otherwise. None for anything else.
+std::optional<std::uint64_t> ParseOffsetText(std::string_view text);
 
 // What the preview warns of above the bytes, a line each: deleted, its
 // clusters now other files', its layout worked out; empty for a live file.

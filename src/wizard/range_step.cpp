@@ -4,6 +4,7 @@
 
 #include "session/advance_range.h"
 #include "session/scans.h"
+#include "wizard/step_panel_texts.h"
 #include "wizard/tree_captions.h"
 #include "wizard/wizard_controller.h"
 
@@ -24,6 +25,10 @@ void WizardController::EnterRangeStep() {
 void WizardController::ReturnToRangeStep() {
   SetStep(WizardStep::range);
   ShowPartitionStepFace();
+  // The panel describes the range swept, as the range group still holds it.
+  for (const PanelRow& row : PartitionPanelRows(session_.scan)) view_.SetPanelValue(row.label, row.value);
+  Show(Control::next, Shown::Yes());
+  FocusStepTree();
 }
 
 // The first partition's range, or the whole disk when there is none.

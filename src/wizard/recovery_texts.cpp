@@ -51,6 +51,15 @@ std::string FreeSpaceQuestion(std::uint64_t needed, std::uint64_t free, const st
          destination + ".\nRecover as many as fit ?";
 }
 
+void AddReportLine(SummaryText& summary, const std::optional<std::string>& report, const std::string& error) {
+  if (report) {
+    summary.report = *report;
+    summary.text += "\nThe report of every file, with its marks: " + *report;
+  } else {
+    summary.text += "\nNo report was written: " + error;
+  }
+}
+
 SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::string& destination) {
   SummaryText result;
   std::string& text = result.text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include <vector>
@@ -20,6 +21,10 @@ std::string FreeSpaceQuestion(std::uint64_t needed, std::uint64_t free, const st
 // file that failed, was written with unreadable sectors zero-filled, or was
 // cut short, named in the details.
 SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::string& destination);
+
+// The summary's last line: where the run's report is, or why there is none.
+void AddReportLine(SummaryText& summary, const std::optional<std::string>& report, const std::string& error);
+inline constexpr const char* kOpenReportButton = "Open &Report";
 
 // The saving dialog's line for the whole run: "1,234 of 5,000 files, 1.2 MB
 // of 8.0 MB, 15%, about 2 min left" (the time once a second has passed and

@@ -31,6 +31,6 @@ std::string SizeText(std::uint64_t bytes) {
 
 std::string ItemSizeText(std::uint64_t bytes) { return bytes < kKilo ? std::to_string(bytes) : SizeText(bytes); }
 
-std::string ExactSizeText(std::uint64_t bytes) { return std::to_string(bytes) + " bytes"; }
+std::string ExactSizeText(std::uint64_t bytes) { return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes"); }
 
 }  // namespace salvex::wizard

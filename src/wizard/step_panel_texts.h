@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "deepscan/found_file_system.h"
 #include "disk/disk_table.h"
 #include "disk/scan_state.h"
 #include "platform/ui_port.h"
@@ -16,8 +17,15 @@ namespace salvex::wizard {
 // told apart.
 std::string DiskToolTip(const DiskInfo& disk);
 
+// The disk panel's last line: "Device: /dev/sdb" or "Image: /home/me/card.img".
+std::string DiskPathText(const DiskInfo& disk);
+
 // The partition step's information panel: Partition Type, Start, End, Size.
 PanelRows PartitionPanelRows(const ScanState& scan);
+
+// A found file system's node's tool tip: where it starts, and whether that
+// is its boot sector or only where its data begins.
+std::string FoundFileSystemToolTip(const FoundFileSystem& found);
 
 // The file-system step's information panel for the selected file system.
 PanelRows FoundFileSystemPanelRows(const VolumeParameters& volume);

@@ -90,7 +90,8 @@ std::string QuickHelpText(QuickHelp help) {
       return Lines({"Salvex is mounting the selected file system. Once this process is completed, it will show you "
                     "the data."});
     case QuickHelp::itemsStep:
-      return Lines({"Please select the file(s) and folder(s) to recover from right pane and copy using   Recover "
+      // The list, not the "right pane": the preview holds the right.
+      return Lines({"Please select the file(s) and folder(s) to recover from the list and copy using   Recover "
                     "Selected      or                             Recover All options from the Recovery Menu.",
                     "You can open a file by Double Clicking it."});
   }
@@ -121,9 +122,9 @@ HelpPanel ScanTypeHelpPanel() {
           {{"Standard Scan",
             {"This is fast mode for recovering data.", "select this for cases like:- File deletion,",
              "Partition deletion, Bad Sectors etc."}},
-           {"Advence Mode",
-            {"This is deep and more efficient method", "for recovering data , select this for",
-             "cases like drive format , OS Reload", "or where Standard Scan fails to recover the data."}}}};
+           {"Advance Mode",
+            {"This is deep and more efficient method", "for recovering data, select this for",
+             "cases like drive format, OS Reload", "or where Standard Scan fails to recover the data."}}}};
 }
 
 HelpPanel RangeHelpPanel() {
@@ -234,11 +235,12 @@ FsType FileSystemAtPosition(int position) { return AdvanceFileSystemAt(position)
 
 std::string DetailsColumnTitle() { return std::string(44, ' ') + "Details"; }
 
-std::array<ListColumn, 6> ItemColumns(ListLayout layout) {
-  const bool sizeRight = layout != ListLayout::itemsSizeLeft;
+std::array<ListColumn, 6> ItemColumns(ListLayout) {
+  // Sizes line up on their last digit after a mount too: a left-aligned
+  // column of numbers cannot be compared at a glance.
   return {{{"Name", 150, false},
            {"Type", 100, false},
-           {"Size", 70, sizeRight},
+           {"Size", 70, true},
            {"Created", 100, false},
            {"Modified", 70, false},
            {"ID", 70, false}}};

@@ -7,6 +7,7 @@
 #include "session/disk_imaging.h"
 #include "session/disk_session.h"
 #include "session/recovery_choice.h"
+#include "session/recovery_report.h"
 #include "session/scans.h"
 #include "session/snapshot_files.h"
 #include "snapshot/advance_snapshot.h"
@@ -17,6 +18,9 @@
 
 namespace salvex::wizard {
 namespace {
+
+constexpr const char* kNothingMarkedMessage =
+    "Nothing is marked: tick the boxes of the files and folders to recover, in the list or the tree.";
 
 constexpr const char* kNtfsTreeSnapshotNote =
     " (the range and the volume's geometry only: a tree snapshot holds no NTFS items)";
@@ -53,8 +57,13 @@ void WizardCommands::Run(Command command) {
   if (HasMenuEntry(command) && !view_.CommandEnabled(command)) return;
   switch (command) {
     case Command::recoverSelected:
+      Recover(RecoverWhat::selected);
+      return;
     case Command::recoverAll:
-      Recover(command == Command::recoverAll);
+      Recover(RecoverWhat::all);
+      return;
+    case Command::recoverMarked:
+      Recover(RecoverWhat::marked);
       return;
     case Command::saveSnapshot:
       SaveSnapshot();
@@ -67,6 +76,9 @@ void WizardCommands::Run(Command command) {
       return;
     case Command::createDiskImage:
       CreateDiskImage();
+      return;
+    case Command::refreshDisks:
+      controller_.RefreshDisks();
       return;
     case Command::viewIcons:
       controller_.SetViewMode(ViewMode::icons);
@@ -82,10 +94,13 @@ void WizardCommands::Run(Command command) {
       return;
     case Command::fileFilters:
       dialogs_.EditFilters(session_.filters);
-      controller_.ShowRootFolderAfterFilters();
+      controller_.ShowFolderAgainAfterFilters();
       return;
     case Command::settings:
       dialogs_.EditSettings(session_.settings);
+      return;
+    case Command::viewSectors:
+      ViewSectors();
       return;
     case Command::driveInformation:
       dialogs_.ShowDriveInformation(DriveInformationRows(session_.volume, session_.items.counters, session_.deepScan.hits));
@@ -107,12 +122,26 @@ void WizardCommands::Run(Command command) {
 
 // ---- Recovery -------------------------------------------------------------
 
-std::optional<RecoverySelection> WizardCommands::Selection(bool all) const {
-  if (all) return RecoverySelection{true, {}, {}};
+std::optional<RecoverySelection> WizardCommands::Selection(RecoverWhat what) const {
+  if (what == RecoverWhat::all) return RecoverySelection{true, {}, {}};
+  const FolderTreeModel& tree = *controller_.Tree(TreeKind::items);
+  // What was chosen is written under the folders that lead to it, unless
+  // the settings say side by side.
+  const auto keeping = [this](RecoverySelection selection) {
+    selection.keepFolders = session_.settings.keepFolders;
+    return selection;
+  };
+  if (what == RecoverWhat::marked) {
+    const MarkedItems& marks = controller_.Marks();
+    if (marks.Empty()) return std::nullopt;
+    const std::vector<TreeNodeId> folders(marks.Folders().begin(), marks.Folders().end());
+    const std::vector<std::uint32_t> files(marks.Files().begin(), marks.Files().end());
+    return keeping(SelectItemsByNodes(session_, tree, folders, files));
+  }
   if (controller_.TreeIsActive()) {
     const auto node = view_.SelectedTreeNode(TreeKind::items);
     if (!node) return std::nullopt;
-    return SelectItemsByNodes(session_, *controller_.Tree(TreeKind::items), {*node}, {});
+    return keeping(SelectItemsByNodes(session_, tree, {*node}, {}));
   }
   const ItemListModel& list = controller_.List();
   std::vector<TreeNodeId> folders;
@@ -126,13 +155,16 @@ std::optional<RecoverySelection> WizardCommands::Selection(bool all) const {
     }
   }
   if (folders.empty() && files.empty()) return std::nullopt;
-  return SelectItemsByNodes(session_, *controller_.Tree(TreeKind::items), folders, files);
+  return keeping(SelectItemsByNodes(session_, tree, folders, files));
 }
 
-void WizardCommands::Recover(bool all) {
-  if (controller_.Step() != WizardStep::items) return;
-  std::optional<RecoverySelection> selection = Selection(all);
-  if (!selection) return;
+void WizardCommands::Recover(RecoverWhat what) {
+  if (controller_.Step() != WizardStep::items || controller_.Tree(TreeKind::items) == nullptr) return;
+  std::optional<RecoverySelection> selection = Selection(what);
+  if (!selection) {
+    if (what == RecoverWhat::marked) view_.Notice(NoticeKind::information, kNothingMarkedMessage);
+    return;
+  }
   const auto path = dialogs_.ChooseRecoveryFolder();
   if (!path) return;
   Destination destination = OpenRecoveryDestination(session_, *path);
@@ -151,6 +183,8 @@ void WizardCommands::Recover(bool all) {
     std::unique_ptr<HostFolder> folder;
     RecoveryRunState state;
     RecoverySummary summary;
+    std::optional<std::string> report;
+    std::string reportError;
   };
   auto run = std::make_shared<Run>();
   run->selection = std::move(*selection);
@@ -160,15 +194,26 @@ void WizardCommands::Recover(bool all) {
   SavingView& saving = dialogs_.OpenSavingDialog(run->state);
   controller_.Run(
       [this, run, &saving] {
-        run->summary = RecoverItems(session_, *controller_.Tree(TreeKind::items), run->selection, *run->folder, view_,
-                                    saving, run->state);
+        const FolderTreeModel& tree = *controller_.Tree(TreeKind::items);
+        run->summary = RecoverItems(session_, tree, run->selection, *run->folder, view_, saving, run->state);
+        // Every run leaves its report beside the files (it reads back those
+        // the intact check judges: on this thread too).
+        run->report = WriteRecoveryReport(session_, tree, run->summary, *run->folder, session_.settings.reportName,
+                                          false, run->reportError);
       },
       [this, run] {
         dialogs_.CloseSavingDialog();
         const std::string& where = run->folder->Path();
-        if (!dialogs_.ShowRecoverySummary(RecoverySummaryText(run->summary, where))) return;
+        SummaryText text = RecoverySummaryText(run->summary, where);
+        AddReportLine(text, run->report, run->reportError);
+        const SummaryChoice choice = dialogs_.ShowRecoverySummary(text);
         std::string error;
-        if (!shell_.OpenFolder(where, error)) view_.Notice(NoticeKind::error, error);
+        if (choice == SummaryChoice::openFolder && !shell_.OpenFolder(where, error)) {
+          view_.Notice(NoticeKind::error, error);
+        }
+        if (choice == SummaryChoice::openReport && run->report && !shell_.OpenFile(*run->report, false, error)) {
+          view_.Notice(NoticeKind::error, error);
+        }
       });
 }
 
@@ -223,11 +268,13 @@ void WizardCommands::SaveSnapshot() {
   const auto chosen = dialogs_.ChooseSnapshotToSave(kind);
   if (!chosen) return;
   const bool tree = kind == SnapshotKind::tree;
-  const SavedSnapshot saved = tree ? SaveTreeSnapshotFile(session_, *chosen) : SaveAdvanceSnapshotFile(session_, *chosen);
+  // The name the user typed is kept; only the extension is added.
+  const SavedSnapshot saved = tree ? SaveTreeSnapshotFile(session_, *chosen, SnapshotName::asChosen)
+                                   : SaveAdvanceSnapshotFile(session_, *chosen, SnapshotName::asChosen);
   const std::string cannotCreate = tree ? kUnableToOpenMessage : kFileCreationErrorMessage;
   switch (saved.failure) {
     case SavedSnapshot::Failure::none:
-      // Its name was upper-cased and given its extension: say which file it is.
+      // It may have been given its extension: say which file it is.
       view_.Notice(NoticeKind::information,
                    "The snapshot is saved as " + saved.path + (tree && ItemsAreNtfs(session_) ? kNtfsTreeSnapshotNote : ""));
       return;
@@ -241,6 +288,31 @@ void WizardCommands::SaveSnapshot() {
       view_.Notice(NoticeKind::error, cannotCreate + "\n" + saved.reason);
       return;
   }
+}
+
+void WizardCommands::ViewSectors() {
+  const std::uint16_t slot = session_.scan.diskIndex;
+  if (!session_.reader.IsOpen() || slot >= session_.disks.disks.size()) return;
+  const DiskInfo& disk = session_.disks.disks[slot];
+  DiskSectorView view(disk.devicePath, disk.sizeSectors,
+                      [this](std::uint64_t first, std::uint32_t count, DiskSectorView::Done done) {
+                        auto read = std::make_shared<SectorBytes>();
+                        read->firstSector = first;
+                        // The disk is read on the worker, as every read of it is.
+                        controller_.Run(
+                            [this, read, first, count] {
+                              read->bytes.assign(std::size_t{count} * kSectorSize, 0);
+                              const std::uint32_t unread = session_.reader.ReadSectorsFillingGaps(first, count, read->bytes);
+                              if (unread == count) {
+                                read->bytes.clear();
+                                read->error = "the sectors could not be read";
+                              } else if (unread > 0) {
+                                read->error = std::to_string(unread) + " sector(s) could not be read: shown as zeros";
+                              }
+                            },
+                            [read, done = std::move(done)] { done(*read); });
+                      });
+  dialogs_.ShowDiskSectors(view);
 }
 
 void WizardCommands::FindFiles() {

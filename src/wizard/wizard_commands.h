@@ -36,14 +36,17 @@ class WizardCommands {
 
  private:
   // The recovery run: selection, destination, its checks, the saving dialog
-  // over the worker, the summary.
-  void Recover(bool all);
-  std::optional<RecoverySelection> Selection(bool all) const;
+  // over the worker, the summary and the run's report.
+  enum class RecoverWhat { selected, all, marked };
+  void Recover(RecoverWhat what);
+  std::optional<RecoverySelection> Selection(RecoverWhat what) const;
   // The chosen disk copied into an image file with a ddrescue map, under
   // its progress dialog; a finished image is added and chosen with its map.
   void CreateDiskImage();
   void SaveSnapshot();
   void FindFiles();
+  // "View Disk Sectors": the disk being examined, read on the worker.
+  void ViewSectors();
   void ShowProperties();
   void Help();
 

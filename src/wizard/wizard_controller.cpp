@@ -43,6 +43,7 @@ void WizardController::StartUp() {
 
   EnterDiskStep();
   view_.SetListLayout(ListLayout::details);
+  FocusStepTree();
 
   scan.scanType = ScanType::standard;
   view_.SetScanTypeChecked(ScanType::standard);
@@ -126,12 +127,14 @@ void WizardController::OnBack() {
   view_.SetViewMode(ViewMode::details);
   Show(Control::next, Shown::No());
   EmptyList();
-  view_.SetListVisible(false);
   switch (step_) {
     case WizardStep::partition:
     case WizardStep::range:
       LeavePartitionStep();
       EnterDiskStep();
+      // As it was left: the disk chosen, its panel filled, Next shown.
+      ChooseSelectedNodeAgain(TreeKind::disks);
+      FocusStepTree();
       return;
     case WizardStep::items:
       LeaveItemsStep();
@@ -182,10 +185,18 @@ void WizardController::ChooseSelectedNodeAgain(TreeKind kind) {
   const auto node = view_.SelectedTreeNode(kind);
   const FolderTreeModel* tree = Tree(kind);
   if (!node || tree == nullptr || !tree->Contains(*node) || *node == kRoot) return;
-  if (kind == TreeKind::partitions) {
-    TreeClickPartition(*node);
-  } else {
-    TreeClickFoundFileSystem(*node);
+  switch (kind) {
+    case TreeKind::disks:
+      TreeClickDisk(*node);
+      return;
+    case TreeKind::partitions:
+      TreeClickPartition(*node);
+      return;
+    case TreeKind::foundFileSystems:
+      TreeClickFoundFileSystem(*node);
+      return;
+    case TreeKind::items:
+      return;
   }
 }
 

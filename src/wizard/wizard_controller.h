@@ -4,6 +4,8 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "session/worker.h"
 #include "wizard/device_numbers.h"
 #include "wizard/item_list_model.h"
+#include "wizard/marked_items.h"
 #include "wizard/menu_state.h"
 #include "wizard/step_presentation.h"
 #include "wizard/tree_nodes.h"
@@ -70,6 +73,27 @@ class WizardController {
   // Shows the root folder again (after the filters changed).
   void ShowRootFolder();
 
+  // The check boxes of the items step (items_step_marks.cpp): a list row's
+  // or an items-tree folder's mark set or cleared, across folders, for
+  // Recover Marked.
+  void MarkListRow(std::size_t row, bool marked);
+  void MarkTreeNode(TreeNodeId node, bool marked);
+  MarkedItems::State ListRowMark(std::size_t row) const;
+  MarkedItems::State TreeNodeMark(TreeNodeId node) const;
+  // How many files the marks stand for, and their bytes.
+  struct MarkedCount {
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+  };
+  MarkedCount CountMarked() const;
+  const MarkedItems& Marks() const { return marks_; }
+
+  // The view filters above the list (items_step_view.cpp): the list and the
+  // items tree show what passes them from now on; a recovery still takes
+  // what File Filters and the settings admit.
+  void SetViewFilter(const ViewFilter& filter);
+  const ViewFilter& CurrentViewFilter() const { return viewFilter_; }
+
   // The window's commands that move the wizard (wizard_controller_commands.cpp).
   // Loads a tree snapshot (".RSNP") into the items step, or an advance-scan
   // snapshot (".RS2") into the file-system step; in the partition or
@@ -78,12 +102,16 @@ class WizardController {
   // Lists a disk image as one more "Storage Device" of the disk step; with
   // `mapPath`, its ddrescue map, read with it whenever it is opened.
   void AddDiskImage(const std::string& path, const std::string& mapPath = {});
+  // Lists the machine's disks again, in the disk step: one plugged in since
+  // appears, one taken away goes; every disk that stays keeps its number,
+  // and the images added stay, with their maps.
+  void RefreshDisks();
   // Shows a folder (by its tree node) with one of its files (by store
   // position) selected: where a found file lies.
   void ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePosition);
-  // After the File Filters dialog: the tree's root selected and focused,
-  // and the root folder listed through the new filters.
-  void ShowRootFolderAfterFilters();
+  // After the File Filters dialog: the folder shown listed again through
+  // the new filters.
+  void ShowFolderAgainAfterFilters();
 
   // Runs `work` on the worker; `done` follows on this thread. What the work
   // throws ends the program with a box that says why.
@@ -109,7 +137,12 @@ class WizardController {
   void ShowStepControls(StepView view, Direction direction);
   void SetMenuState(MenuState state);
   void SetQuickHelp(QuickHelp help);
-  void Show(Control control, Shown shown) { view_.SetControlShown(control, shown); }
+  void Show(Control control, Shown shown) {
+    if (control == Control::next) nextShown_ = shown.visible && shown.enabled;
+    view_.SetControlShown(control, shown);
+  }
+  // The tree of the step just entered takes the keys.
+  void FocusStepTree();
   void EmptyList();
   // The trees: made anew (their payloads with them), shown, destroyed.
   FolderTreeModel& CreateTree(TreeKind kind, std::string rootCaption);
@@ -134,6 +167,11 @@ class WizardController {
   // "Storage DeviceN" caption.
   std::uint32_t DiskNumberOf(std::uint16_t slot);
   std::string DiskCaptionOf(std::uint16_t slot);
+  // The disk tree made anew from the disk table.
+  void FillDiskTree();
+  // A disk's partition count, when known: an image's, read when it is
+  // listed; a device's once it has been opened.
+  std::optional<std::uint32_t> PartitionCountOf(const DiskInfo& disk);
 
   // ---- The partition step (partition_step.cpp), shared with the range step ----
   // Entered from the disk step: the partitions tree made, the step's face.
@@ -179,10 +217,15 @@ class WizardController {
   void ChooseSelectedNodeAgain(TreeKind kind);  // after Back: as if clicked
   void ShowFolderOfNode(TreeNodeId node);
   void BuildKeyOfNode();
-  void OpenFolder(TreeNodeId node);
+  // Shows a folder and moves the tree to it; `fromList`: the keys stay in the list.
+  void OpenFolder(TreeNodeId node, bool fromList = false);
   void OpenFile(std::size_t row, bool chooser);
   ItemSource Source() const;
   void FreeItems();
+  // Which items-tree nodes hold something the view filters let through.
+  void FindShownNodes();
+  // The files of a folder's node in the items tree, by store position.
+  MarkedItems::FilesOfNode FilesOfItemsNode() const;
 
   // ---- Snapshot loads (wizard_controller_commands.cpp) ----
   // Says why a snapshot did not load (the commands of the step it was asked
@@ -198,6 +241,10 @@ class WizardController {
   ShellServices& shell_;
   Options options_;
   std::vector<std::string> refusedImages_;
+  // Images added in the window (Open Disk Image, a drop, a finished
+  // imaging), with their maps: a new listing keeps them.
+  std::vector<std::pair<std::string, std::string>> addedImages_;
+  std::unordered_map<std::string, std::uint32_t> partitionCounts_;  // by device path
 
   std::unique_ptr<FolderTreeModel> diskTree_;
   std::unique_ptr<FolderTreeModel> partitionsTree_;
@@ -207,11 +254,19 @@ class WizardController {
   TreeNodes partitionNodes_;
   TreeNodes foundNodes_;
   ItemListModel list_;
+  MarkedItems marks_;
+  ViewFilter viewFilter_;
+  // By items-tree node: whether the view filters leave it shown (empty
+  // while no filter is on).
+  std::vector<bool> shownNodes_;
+  // The items tree's node whose folder the list shows.
+  TreeNodeId shownNode_ = FolderTreeModel::kRoot;
   DeviceNumbers deviceNumbers_;
   WizardStep step_ = WizardStep::starting;
 
   bool treeIsActive_ = false;
   bool stopAsked_ = false;  // the Stop question is up
+  bool nextShown_ = false;  // Next is shown and enabled: Enter presses it
   bool renameInProgress_ = false;
   std::string renameFallbackName_;
   std::size_t renameRow_ = 0;

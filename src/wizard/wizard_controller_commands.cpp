@@ -100,6 +100,8 @@ void WizardController::AddDiskImage(const std::string& path, const std::string& 
   }
   const std::uint16_t slot = added.slot;
   session_.disks.disks[slot].mapPath = mapPath;
+  std::erase_if(addedImages_, [&path](const auto& image) { return image.first == path; });
+  addedImages_.emplace_back(path, mapPath);
   const std::size_t nodesBefore = diskTree_->NodeCount();
   const TreeNodeId node = DiskNode(slot);
   if (diskTree_->NodeCount() != nodesBefore) {
@@ -123,12 +125,12 @@ void WizardController::ShowFoundFile(TreeNodeId folderNode, std::uint32_t filePo
   }
 }
 
-void WizardController::ShowRootFolderAfterFilters() {
+void WizardController::ShowFolderAgainAfterFilters() {
   if (step_ != WizardStep::items) return;
-  view_.FocusTree(TreeKind::items);
-  view_.SelectTreeNode(TreeKind::items, kRoot);
-  treeIsActive_ = true;
-  ShowRootFolder();
+  // The folder shown stays shown, through the new filters, and the keys
+  // stay where they were: closing the dialog is no move in the tree.
+  const auto node = view_.SelectedTreeNode(TreeKind::items);
+  ShowFolderOfNode(node && itemsTree_ && itemsTree_->Contains(*node) ? *node : kRoot);
 }
 
 }  // namespace salvex::wizard

@@ -20,6 +20,10 @@ void WizardController::SetMenuState(MenuState state) {
   for (const auto& [command, enabled] : MenuStateEntries(state, step_)) view_.SetCommandEnabled(command, enabled);
 }
 
+void WizardController::FocusStepTree() {
+  if (const auto kind = TreeOfStep(step_)) view_.FocusTree(*kind);
+}
+
 void WizardController::EmptyList() {
   list_.Clear();
   view_.ShowListRows(nullptr);

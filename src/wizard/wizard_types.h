@@ -57,8 +57,8 @@ struct Shown {
 };
 
 // The item list's columns: the single "Details" column of the steps before
-// the items, or the six item columns, whose Size is right-aligned after a
-// Standard Scan or a snapshot load and left-aligned after a mount.
+// the items, or the six item columns after a Standard Scan or a snapshot
+// load, or after a mount (the same columns; Size right-aligned in both).
 enum class ListLayout { details, itemsSizeRight, itemsSizeLeft };
 
 enum class ViewMode { icons, list, details };
@@ -67,6 +67,7 @@ enum class ViewMode { icons, list, details };
 enum class Command {
   recoverSelected,
   recoverAll,
+  recoverMarked,  // the files and folders marked with the check boxes
   saveSnapshot,
   loadSnapshot,
   viewIcons,
@@ -76,10 +77,12 @@ enum class Command {
   fileFilters,
   settings,
   driveInformation,
+  viewSectors,  // a stretch of the disk's sectors in hex
   exit,
   helpContents,
   about,
   openDiskImage,  // the Recovery menu's, in the disk step
+  refreshDisks,   // likewise: the machine's disks listed again
   createDiskImage,  // likewise, of the disk chosen
   // The item list's context menu only.
   open,
@@ -105,6 +108,9 @@ enum class SnapshotKind { tree, advance };
 // parentFolder: Backspace or Alt+Up; home and end: the list's first and
 // last rows.
 enum class Key { f1, escape, enter, tab, applications, f2, parentFolder, home, end };
+
+// The first or the last row of the item list, in the order it is shown.
+enum class ListEnd { first, last };
 
 // Where a tree click fell on its node: on the icon, the label or right of
 // the label, or elsewhere on the row (the indent, the expand button).

@@ -10,6 +10,7 @@
 #include "items/folder_tree.h"
 #include "platform/ui_port.h"
 #include "wizard/step_presentation.h"
+#include "wizard/view_filter.h"
 #include "wizard/wizard_types.h"
 
 namespace salvex {
@@ -43,6 +44,9 @@ class WizardView : public UiPort {
   // Expands the node and every node above it.
   virtual void ExpandTreeNode(TreeKind kind, TreeNodeId node) = 0;
   virtual void SetTreeNodeText(TreeKind kind, TreeNodeId node, std::string_view text) = 0;
+  // Draws only the nodes marked in `shown` (by node; null: every node), as
+  // the view filters leave them. The vector stays the controller's.
+  virtual void ShowTreeNodes(TreeKind kind, const std::vector<bool>* shown) = 0;
   virtual std::optional<TreeNodeId> SelectedTreeNode(TreeKind kind) const = 0;
   virtual void FocusTree(TreeKind kind) = 0;
 
@@ -56,7 +60,15 @@ class WizardView : public UiPort {
   // Every selected row (Recover Selected takes them all), in list order.
   virtual std::vector<std::size_t> SelectedListRows() const = 0;
   virtual void SelectListRow(std::size_t row) = 0;
+  // The row the list shows first or last, in the order shown (a header's
+  // sort included); none when it is empty.
+  virtual std::optional<std::size_t> ShownListRow(ListEnd end) const = 0;
   virtual void FocusList() = 0;
+  // The view filters as the controller holds them (after it reset them).
+  virtual void ShowViewFilter(const ViewFilter& filter) = 0;
+  // The marks of the list's check boxes and the items tree's changed: they
+  // are drawn anew (and their count in the status bar).
+  virtual void MarksChanged() = 0;
   // Opens the in-place editor on a row's name.
   virtual void BeginListRename(std::size_t row) = 0;
   virtual void RefreshListRow(std::size_t row) = 0;

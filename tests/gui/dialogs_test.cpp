@@ -5,11 +5,14 @@
 #include <QProgressBar>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QRadioButton>
 #include <QTest>
 
 #include "box_answerer.h"
+#include "gui/disk_sectors_dialog.h"
 #include "gui/file_filters_dialog.h"
 #include "gui/imaging_dialog.h"
 #include "gui/recovery_settings_dialog.h"
@@ -170,10 +173,51 @@ void DialogsTest::SavingShowsTheWholeRunsProgress() {
   gui::SavingDialog dialog(run);
   run.filesCreated = 50000;
   run.bytesCopied = 1 << 20;
+  dialog.SetTotalFiles(49999);  // the count before the file being written
   dialog.Finish();
+  QCOMPARE(dialog.TotalFilesField().text(), QStringLiteral("50000"));  // the bar's count: one number
   QCOMPARE(dialog.Overall().value(), 25);
   QVERIFY2(dialog.Overall().text().startsWith(QStringLiteral("50000 of 200000 files, 1.0 MB of 4.0 MB, 25%")),
            qPrintable(dialog.Overall().text()));
+}
+
+// View Disk Sectors: the sectors asked for in hex at their disk offsets;
+// Next goes on by the count; a read waits for the wizard's answer, and the
+// dialog will not close while it waits.
+void DialogsTest::DiskSectorsShowTheirBytesAtTheirOffsets() {
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> asked;
+  wizard::DiskSectorView::Done pending;
+  wizard::DiskSectorView view("/dev/sdz", 100000, [&](std::uint64_t first, std::uint32_t count,
+                                                       wizard::DiskSectorView::Done done) {
+    asked.emplace_back(first, count);
+    pending = std::move(done);
+  });
+  const auto answer = [&] {
+    wizard::SectorBytes read;
+    read.firstSector = asked.back().first;
+    read.bytes.assign(std::size_t{asked.back().second} * 512, 0x41);
+    pending(read);
+  };
+  gui::DiskSectorsDialog dialog(view);
+  dialog.show();
+  dialog.StartField().setText(QStringLiteral("0x800"));
+  dialog.CountBox().setValue(2);
+  QTest::mouseClick(&dialog.ReadButton(), Qt::LeftButton);
+  QVERIFY(dialog.Reading());
+  QTest::keyClick(&dialog, Qt::Key_Escape);
+  QVERIFY(dialog.isVisible());
+  answer();
+  QCOMPARE(asked.back(), (std::pair<std::uint64_t, std::uint32_t>{0x800, 2}));
+  const QString hex = dialog.Hex().toPlainText();
+  QVERIFY2(hex.startsWith(QStringLiteral("00100000  41 41")), qPrintable(hex.left(80)));
+  QVERIFY(hex.contains(QStringLiteral("\n001003F0 ")));  // the second sector's last line
+  QVERIFY(hex.contains(QStringLiteral("AAAAAAAAAAAAAAAA")));
+  for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+    if (button->text() == QStringLiteral("&Next")) QTest::mouseClick(button, Qt::LeftButton);
+  }
+  QCOMPARE(asked.back(), (std::pair<std::uint64_t, std::uint32_t>{0x802, 2}));
+  answer();
+  QCOMPARE(dialog.StartField().text(), QStringLiteral("2050"));
 }
 
 }  // namespace salvex::testing

@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
   salvex::testing::DialogsTest dialogs;
   salvex::testing::WindowCommandsTest commands;
   salvex::testing::PreviewTest preview;
-  std::vector<QObject*> tests = {&parts, &preview, &dialogs, &flow, &commands, &sweep};
+  salvex::testing::WindowUseTest use;
+  std::vector<QObject*> tests = {&parts, &preview, &dialogs, &flow, &commands, &sweep, &use};
   std::vector<char*> arguments(argv, argv + argc);
   if (oneClass) {
     const QByteArray wanted = QByteArray("::") + argv[1];

@@ -1,5 +1,6 @@
-// An Advance Scan of a whole 64 GiB sparse image, long enough to press Stop
-// in: the window keeps handling events while the worker reads, the panel
+// An Advance Scan of a whole 64 GiB image (sparse, with data every MiB),
+// long enough to press Stop in: the window keeps handling events while the
+// worker reads, the panel
 // and the rate label follow it, Stop answered No leaves it running, Yes
 // stops it, and Exit during a sweep ends without hanging.
 
@@ -26,6 +27,15 @@ void LongSweepTest::StopAsksAndTheWindowKeepsTurning() {
   const std::filesystem::path image = dir / "sparse.img";
   { std::ofstream(image).put('\0'); }
   std::filesystem::resize_file(image, std::uint64_t{64} << 30);
+  {
+    // A byte every MiB: the sweep passes holes over unread, and this one
+    // must read, for long enough to press Stop in.
+    std::fstream bytes(image, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::uint64_t at = 0; at < (std::uint64_t{64} << 30); at += std::uint64_t{1} << 20) {
+      bytes.seekp(static_cast<std::streamoff>(at));
+      bytes.put('\x01');
+    }
+  }
   gui::GuiProgram program({{image.string()}, dir.Path().string(), ""});
   std::optional<int> quitWith;
   program.Window().SetQuitAction([&](int status) { quitWith = status; });

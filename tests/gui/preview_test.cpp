@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -178,6 +179,43 @@ void PreviewTest::PreviewFollowsTheNewestSelectionWhileASlowReadIsInFlight() {
   // The slow file's bytes, had they come, would have been dropped as stale.
   QTest::qWait(50);
   QCOMPARE(bench.Pane().Text().toPlainText(), QStringLiteral("fast"));
+}
+
+// Image, text or hex, as the file allows; the way chosen holds for the files
+// after; Go to offset leads to the hex line that holds it, within the bytes
+// read.
+void PreviewTest::HexViewIsChosenAndGoesToAnOffset() {
+  std::vector<std::uint8_t> binary(10000);
+  for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<std::uint8_t>(i * 7);
+  PreviewBench bench({{"notes.txt", {'p', 'l', 'a', 'i', 'n'}}, {"data.bin", binary}});
+  gui::PreviewPane& pane = bench.Pane();
+  bench.Show("notes.txt");
+  QTRY_COMPARE(pane.Showing(), Shown::text);
+  QVERIFY(pane.TextButton().isChecked() && !pane.PictureButton().isEnabled());
+  pane.HexButton().click();
+  QCOMPARE(pane.Showing(), Shown::hex);
+  QVERIFY(pane.Text().toPlainText().startsWith(QStringLiteral("00000000  70 6C 61 69 6E")));
+  QVERIFY(pane.Text().toPlainText().contains(QStringLiteral("plain")));  // the ASCII column
+
+  bench.Show("data.bin");
+  QTRY_COMPARE(pane.Showing(), Shown::hex);
+  const struct {
+    const char* typed;
+    bool goes;
+    std::size_t line;
+  } offsets[] = {{"0x2010", true, 0x2010}, {"8195", true, 8192}, {"2013h", true, 0x2010},
+                 {"20000", false, 0x2010}, {"0xZZ", false, 0x2010}};
+  for (const auto& o : offsets) {
+    QCOMPARE(pane.GoTo(o.typed), o.goes);
+    QCOMPARE(pane.HexOffset(), o.line);
+    QVERIFY(pane.Text().toPlainText().startsWith(QStringLiteral("%1 ").arg(o.line, 8, 16, QLatin1Char('0')).toUpper()));
+  }
+  QVERIFY(pane.Extent().text().contains(QStringLiteral("lies past the bytes read")));
+  // The text view again: the next text file shows as text.
+  bench.Show("notes.txt");
+  QTRY_COMPARE(pane.Showing(), Shown::hex);
+  pane.TextButton().click();
+  QCOMPARE(pane.Text().toPlainText(), QStringLiteral("plain"));
 }
 
 void PreviewTest::PreviewOfA2MegabyteJpegTime() {

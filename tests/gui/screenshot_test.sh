@@ -22,14 +22,27 @@ mkdir -p "$out"
 export XDG_RUNTIME_DIR="$out/runtime" XDG_CONFIG_HOME="$out/config"
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 QT_QPA_PLATFORM=xcb timeout 180 \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$tour" "$out" "$out/demo.img"
+  xvfb-run -a -s "-screen 0 1920x1200x24" "$tour" "$out" "$out/demo.img"
+# The same tour on a small laptop's screen and on a large monitor, each in a
+# folder of its own, from the window's own settings again.
+for size in 1024x600 1920x1080; do
+  rm -rf "$XDG_CONFIG_HOME"
+  QT_QPA_PLATFORM=xcb timeout 180 \
+    xvfb-run -a -s "-screen 0 1920x1200x24" "$tour" --size "$size" "$out/$size" "$out/demo.img"
+done
 rm -rf "$out/demo.img" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
-steps=(1-disk 2-partitions 3-items 3-preview 4-icons 5-range 6-found 7-mounted)
-files=()
-for step in "${steps[@]}"; do files+=("$out/$step.png"); done
-"$check" 1040x740 "${files[@]}"
+steps=(1-disk 2-partitions 3-items 3-preview 3-hex 3-marks 3-view-filter 4-icons 5-range 6-found 7-mounted)
+for size in 1040x740 1024x600 1920x1080; do
+  folder=$out
+  [ "$size" = 1040x740 ] || folder=$out/$size
+  files=()
+  for step in "${steps[@]}"; do files+=("$folder/$step.png"); done
+  "$check" "$size" "${files[@]}"
+done
+# Every run leaves its report beside the files it recovered.
+grep -q '^path,size,deleted,marks,intact,result,written as$' "$out/recovered/recovery-report.csv"
 # The dialogs of the items step, at their own sizes.
-dialogs=(settings filters find drive-information properties about saving imaging folder-chooser)
+dialogs=(settings filters find drive-information sectors properties about saving imaging folder-chooser)
 files=("$out/help-window.png")
 for dialog in "${dialogs[@]}"; do files+=("$out/dialog-$dialog.png"); done
 "$check" 0x0 "${files[@]}"

@@ -1,6 +1,7 @@
 #include "screenshot_tour.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -8,16 +9,21 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QRadioButton>
 #include <QToolButton>
 
 #include <cstdio>
 
 #include "gui/gui_program.h"
+#include "gui/disk_sectors_dialog.h"
 #include "gui/help_window.h"
+#include "gui/preview_pane.h"
 #include "gui/imaging_dialog.h"
 #include "gui/saving_dialog.h"
+#include "gui/view_filter_bar.h"
 #include "gui/scan_options.h"
 #include "trimming_progress.h"
 
@@ -51,6 +57,32 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
                 preview->Showing() == PreviewPane::Shown::hex;
        },
        [this] { Save(QStringLiteral("3-preview")); }},
+      // The same file's bytes in hex, from an offset typed.
+      {now, [this] {
+         PreviewPane* preview = program_.Window().Preview();
+         if (preview != nullptr) preview->GoTo("0x40");
+       }},
+      {now, [this] {
+         Save(QStringLiteral("3-hex"));
+         PreviewPane* preview = program_.Window().Preview();
+         if (preview != nullptr) preview->TextButton().click();
+       }},
+      // Files marked in two folders, counted in the status bar.
+      {now, [&wizard] {
+         wizard.MarkListRow(5, true);
+         wizard.MarkListRow(6, true);
+         const FolderTreeModel* items = wizard.Tree(TreeKind::items);
+         if (items != nullptr && items->Children(FolderTreeModel::kRoot).size() > 1) {
+           wizard.MarkTreeNode(items->Children(FolderTreeModel::kRoot)[1], true);
+         }
+       }},
+      {now, [this] { Save(QStringLiteral("3-marks")); }},
+      // Deleted items only, in the list and the tree.
+      {now, [this] { program_.Window().ViewFilters().DeletedChoice().setCurrentIndex(1); }},
+      {now, [this] {
+         Save(QStringLiteral("3-view-filter"));
+         program_.Window().ViewFilters().DeletedChoice().setCurrentIndex(0);
+       }},
       // The root listing holds the deleted folder; its picture in icons mode too.
       {now, [&wizard] { wizard.SetViewMode(wizard::ViewMode::icons); }},
       {now, [this, &wizard] {
@@ -93,6 +125,19 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
          Open(Command::properties);
        }},
       {Modal("informationDialog"), [this] { SaveModal(QStringLiteral("dialog-properties")); }},
+      // The disk's own sectors in hex: the FAT32 volume's boot sector.
+      {now, [this] { Open(Command::viewSectors); }},
+      {Modal("diskSectorsDialog"), [] {
+         auto* dialog = qobject_cast<DiskSectorsDialog*>(QApplication::activeModalWidget());
+         dialog->StartField().setText(QStringLiteral("2048"));
+         dialog->CountBox().setValue(2);
+         dialog->ReadButton().click();
+       }},
+      {[] {
+         auto* dialog = qobject_cast<DiskSectorsDialog*>(QApplication::activeModalWidget());
+         return dialog != nullptr && !dialog->Reading() && !dialog->Hex().toPlainText().isEmpty();
+       },
+       [this] { SaveModal(QStringLiteral("dialog-sectors")); }},
       {now, [this] { Open(Command::about); }},
       {Modal("aboutDialog"), [this] { SaveModal(QStringLiteral("dialog-about")); }},
       // The saving dialog as a run shows it; a run of the demo disk is over

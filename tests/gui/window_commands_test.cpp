@@ -165,7 +165,7 @@ void WindowCommandsTest::RecoverAllThroughTheSavingDialogAndReloadASnapshot() {
     choosers.Script(dir / "tree");
     drive.Window().Actions().Action(Command::saveSnapshot)->trigger();
     QTRY_COMPARE(boxes.seen.size(), std::size_t{4});
-    QCOMPARE(boxes.LastText(), QString::fromStdString("The snapshot is saved as " + (dir / "TREE.RSNP").string()));
+    QCOMPARE(boxes.LastText(), QString::fromStdString("The snapshot is saved as " + (dir / "tree.RSNP").string()));
   }
 
   // A second window: the same disk and partition, then the snapshot.
@@ -176,7 +176,7 @@ void WindowCommandsTest::RecoverAllThroughTheSavingDialogAndReloadASnapshot() {
   drive.Click("nextButton");
   QVERIFY(drive.WaitForStep(1));
   QVERIFY(drive.Window().Actions().Action(Command::loadSnapshot)->isEnabled());
-  choosers.Script(dir / "TREE.RSNP");
+  choosers.Script(dir / "tree.RSNP");
   QTest::mouseClick(drive.Window().Bar().Button(Command::loadSnapshot), Qt::LeftButton);
   QVERIFY(drive.WaitForStep(3));
   QCOMPARE(TreeTexts(*drive.Wizard().Tree(TreeKind::items)), scanned);

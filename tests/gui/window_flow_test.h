@@ -47,6 +47,7 @@ class PreviewTest final : public QObject {
   void PreviewShowsPicturesTextAndHexPages();
   void PreviewOfADeletedOverwrittenFileWarnsAboveIt();
   void PreviewFollowsTheNewestSelectionWhileASlowReadIsInFlight();
+  void HexViewIsChosenAndGoesToAnOffset();
   void PreviewOfA2MegabyteJpegTime();
 };
 
@@ -59,6 +60,7 @@ class DialogsTest final : public QObject {
   void FiltersAreRefusedWithTheirMessagesAndListedNewestFirst();
   void ImagingShowsTheLatestProgressAndStopOnlyRaisesTheFlag();
   void SavingShowsTheWholeRunsProgress();
+  void DiskSectorsShowTheirBytesAtTheirOffsets();
 };
 
 // The commands end to end: a recovery through the saving dialog, compared
@@ -68,6 +70,22 @@ class WindowCommandsTest final : public QObject {
 
  private slots:
   void RecoverAllThroughTheSavingDialogAndReloadASnapshot();
+};
+
+// What a new user met in the window: the preview after a click, the keys
+// of a sorted list, the room the list gets, the filters' sign, the
+// keyboard's way through the steps.
+class WindowUseTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void PreviewShowsTheRowClicked();
+  void HomeAndEndFollowTheSortedOrder();
+  void BackShowsTheStepAsItWasLeft();
+  void TheListKeepsItsRoomAtEverySize();
+  void TipsAndTextsSayWhatTheyMean();
+  void TheKeyboardGoesThroughTheSteps();
+  void ViewFiltersNarrowTheListAndTheTree();
 };
 
 }  // namespace salvex::testing

@@ -163,7 +163,8 @@ TEST_P(BareVolumeWindowTest, TheWindowShowsOneNodeAndScansIt) {
   ASSERT_EQ(view.TreeNodes(wizard::TreeKind::partitions), (std::vector<std::string>{c.caption}));
   run.Click(wizard::TreeKind::partitions, 0);
   EXPECT_EQ(view.panelValues["Partition Start"], "0");
-  EXPECT_EQ(view.panelValues["Partition End"], std::to_string(c.sectors - 1));
+  // The end as the range group has it: the first sector past the volume.
+  EXPECT_EQ(view.panelValues["Partition End"], std::to_string(c.sectors));
   controller.OnNext();
   ASSERT_EQ(controller.StepNumber(), 3);
   EXPECT_EQ(view.ListNames(), (std::vector<std::string>{"NOTES.TXT"}));
@@ -174,6 +175,40 @@ INSTANTIATE_TEST_SUITE_P(Tools, BareVolumeWindowTest,
                                            WindowCase{"Fat12Floppy", "Whole Disk - FAT12", 2880},
                                            WindowCase{"Exfat", "Whole Disk - exFAT", 65536}),
                          [](const ::testing::TestParamInfo<WindowCase>& param) { return param.param.name; });
+
+// An exFAT card swept whole: the disk's root chooses exFAT, the type its
+// volume holds; a sweep for FAT32 instead finds nothing and says that the
+// range holds an exFAT volume.
+TEST(BareVolumeWindow, TheWholeDiskOfAnExfatCardIsSweptForExfat) {
+  SALVEX_REQUIRE_TOOLS("mkfs.exfat");
+  constexpr std::uint32_t kSectors = 65536;
+  TempDir dir;
+  const fs::path image = dir / "card.img";
+  {
+    ExfatTestVolume volume = ExfatTestVolume::Create(image, std::uint64_t{kSectors} * kSectorSize, 4096);
+    const std::string text = HighBytes("NOTES.TXT", 3000);
+    volume.AddFile("/NOTES.TXT", std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
+  WizardOnImage run(image);
+  FakeWizardView& view = run.view;
+  run.controller.OnScanType(ScanType::advance);
+  run.Click(wizard::TreeKind::disks, -1);
+  run.controller.OnNext();
+  ASSERT_EQ(run.controller.StepNumber(), 1);
+  run.controller.OnTreeClick(FolderTreeModel::kRoot, wizard::TreeHit::onItem);
+  EXPECT_EQ(view.panelValues["Partition Type"], "exFAT");
+  EXPECT_EQ(wizard::kFileSystemChoices[static_cast<std::size_t>(view.range.fileSystemPosition)], std::string("exFAT"));
+
+  view.range.fileSystemPosition = wizard::FileSystemPosition(FsType::fat32);
+  run.controller.OnNext();
+  ASSERT_EQ(run.controller.StepNumber(), 2);
+  EXPECT_TRUE(view.TreeNodes(wizard::TreeKind::foundFileSystems).empty());
+  const std::string said =
+      "No FAT32 file system was found in the range, but it holds an exFAT volume (Whole Disk - exFAT): choose exFAT "
+      "in Select File System and scan again.";
+  EXPECT_EQ(view.LastBox(), said);
+  EXPECT_EQ(view.status, said);
+}
 
 // A card whose boot regions and FAT were wiped, holding one folder or none,
 // too few for the folders to tell the cluster size: the window's Advance

@@ -22,6 +22,7 @@
 #include "wizard/recovery_texts.h"
 #include "wizard/row_menu.h"
 #include "wizard/wizard_commands.h"
+#include "wizard/list_summary.h"
 #include "wizard/wizard_controller.h"
 
 namespace salvex::testing {
@@ -172,12 +173,34 @@ TEST_F(WizardCommands, OpenDiskImageAddsAStorageDeviceOnce) {
     commands_->Run(Command::openDiskImage);
     EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks + 1);
     EXPECT_EQ(session_.disks.disks[session_.scan.diskIndex].devicePath, copy.string());
-    EXPECT_EQ(view_.TreeNodes(TreeKind::disks).back(), "Storage Device" + std::to_string(session_.scan.diskIndex));
+    // Its number, then the image's file name before its size.
+    EXPECT_EQ(view_.TreeNodes(TreeKind::disks).back().rfind(
+                  "Storage Device" + std::to_string(session_.scan.diskIndex) + " \u2014 copy.img ", 0),
+              0u);
   }
   dialogs_.answers["image"] = (dir_ / "missing.img").string();
   commands_->Run(Command::openDiskImage);
   EXPECT_EQ(view_.boxes.back().kind, NoticeKind::error);
   EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks + 1);
+}
+
+// Refresh Disks lists the machine's disks again: an image added in the
+// window stays, under its number, still chosen; an image's partitions are
+// counted on its node.
+TEST_F(WizardCommands, RefreshKeepsTheImagesAndTheirNumbers) {
+  const std::filesystem::path copy = dir_ / "copy.img";
+  std::filesystem::copy_file(image_, copy);
+  dialogs_.answers["image"] = copy.string();
+  commands_->Run(Command::openDiskImage);
+  const std::string caption = view_.TreeNodes(TreeKind::disks).back();
+  EXPECT_TRUE(caption.ends_with(", 1 partition")) << caption;
+  const std::size_t disks = view_.TreeNodes(TreeKind::disks).size();
+  commands_->Run(Command::refreshDisks);
+  EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks);
+  EXPECT_EQ(view_.TreeNodes(TreeKind::disks).back(), caption);
+  EXPECT_EQ(session_.disks.disks[session_.scan.diskIndex].devicePath, copy.string());
+  EXPECT_EQ(view_.panelValues["Model"], "Disk image");
+  EXPECT_TRUE(view_.Visible(wizard::Control::next));
 }
 
 // Create Disk Image: a run stopped part way keeps its map and adds
@@ -236,6 +259,138 @@ TEST_F(WizardCommands, CreateDiskImageStopsKeepsTheMapThenFinishesAndAddsTheImag
   EXPECT_TRUE(session_.imageMap->AllTried());
 }
 
+// Closing File Filters lists the folder shown again, through the filters,
+// where it was: the status bar's count says how many files they hide.
+TEST_F(WizardCommands, FiltersKeepTheFolderShownAndCountWhatTheyHide) {
+  ScanToTheItems();
+  const TreeNodeId docs = view_.trees.at(TreeKind::items)->Children(FolderTreeModel::kRoot).front();
+  controller_->OnTreeClick(docs, TreeHit::onItem);
+  controller_->OnListClick();
+  view_.focus = "list";
+  const struct {
+    const char* filter;  // empty: none
+    std::vector<std::string> names;
+    const char* counts;
+  } cases[] = {
+      {"*.TXT", {"Letters"}, "1 folder, 0 files; 1 file hidden by File Filters"},
+      {"", {"Letters", "report.doc"}, "1 folder, 1 file"},
+  };
+  for (const auto& c : cases) {
+    dialogs_.editFilters = [&](FilterTable& filters) {
+      filters.Clear();
+      if (*c.filter != '\0') filters.Add(c.filter);
+    };
+    commands_->Run(Command::fileFilters);
+    EXPECT_EQ(view_.ListNames(), c.names) << c.filter;
+    EXPECT_EQ(wizard::ListCountsText(wizard::CountRows(*view_.list)), c.counts);
+    EXPECT_EQ(view_.selectedNode.at(TreeKind::items), docs);
+    EXPECT_EQ(view_.focus, "list");
+    EXPECT_FALSE(controller_->TreeIsActive());
+  }
+}
+
+// Files marked in different folders are recovered together, each under the
+// folders that lead to it (or side by side, as the settings say).
+TEST_F(WizardCommands, RecoverMarkedTakesTheMarksOfEveryFolder) {
+  ScanToTheItems();
+  const auto rowOf = [this](const std::string& name) {
+    const auto names = view_.ListNames();
+    return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+  };
+  commands_->Run(Command::recoverMarked);
+  EXPECT_EQ(view_.LastBox(),
+            "Nothing is marked: tick the boxes of the files and folders to recover, in the list or the tree.");
+  controller_->MarkListRow(rowOf("kilo.bin"), true);
+  const TreeNodeId docs = view_.trees.at(TreeKind::items)->Children(FolderTreeModel::kRoot).front();
+  controller_->OnTreeClick(docs, TreeHit::onItem);
+  controller_->MarkListRow(rowOf("report.doc"), true);
+  EXPECT_EQ(controller_->ListRowMark(rowOf("report.doc")), wizard::MarkedItems::State::marked);
+  EXPECT_EQ(controller_->TreeNodeMark(docs), wizard::MarkedItems::State::partly);
+  EXPECT_EQ(controller_->CountMarked().files, 2u);
+  EXPECT_EQ(controller_->CountMarked().bytes, 1024u + 40000u);
+  EXPECT_GT(view_.marksChanged, 0);
+  const struct {
+    bool keepFolders;
+    const char* folder;
+    std::vector<std::string> written;
+  } cases[] = {
+      {true, "kept", {"kilo.bin", "Docs/report.doc"}},
+      {false, "flat", {"kilo.bin", "report.doc"}},
+  };
+  for (const auto& c : cases) {
+    session_.settings.keepFolders = c.keepFolders;
+    const std::filesystem::path into = dir_ / c.folder;
+    dialogs_.answers["folder"] = into.string();
+    commands_->Run(Command::recoverMarked);
+    for (const std::string& path : c.written) EXPECT_TRUE(std::filesystem::exists(into / path)) << path;
+    EXPECT_FALSE(std::filesystem::exists(into / "gone-away.txt")) << "not marked";
+  }
+}
+
+// The view filters narrow what the list and the tree show, say how much
+// they hide, and leave what a recovery takes as it was.
+TEST_F(WizardCommands, ViewFiltersNarrowTheListAndTheTreeNotTheRecovery) {
+  ScanToTheItems();
+  const FolderTreeModel& tree = *view_.trees.at(TreeKind::items);
+  const TreeNodeId docs = tree.Children(FolderTreeModel::kRoot).front();
+  wizard::ViewFilter deleted;
+  deleted.deleted = wizard::ShowDeleted::deletedOnly;
+  wizard::ViewFilter documents;
+  documents.type = wizard::TypeGroup::documents;
+  const struct {
+    const char* name;
+    wizard::ViewFilter filter;
+    std::vector<std::string> names;
+    bool docsShown;
+    const char* counts;
+  } cases[] = {
+      {"deleted", deleted, {"gone-away.txt"}, false, "0 folders, 1 file, 1 deleted; 3 items hidden by the view filter"},
+      {"documents", documents, {"Docs", "gone-away.txt"}, true,
+       "1 folder, 1 file, 1 deleted; 2 items hidden by the view filter"},
+      {"none", wizard::ViewFilter{}, {"Docs", "Empty", "kilo.bin", "gone-away.txt"}, true,
+       "2 folders, 2 files, 1 deleted"},
+  };
+  for (const auto& c : cases) {
+    controller_->SetViewFilter(c.filter);
+    EXPECT_EQ(view_.ListNames(), c.names) << c.name;
+    EXPECT_EQ(view_.NodeShown(TreeKind::items, docs), c.docsShown) << c.name;
+    EXPECT_EQ(wizard::ListCountsText(wizard::CountRows(*view_.list)), c.counts) << c.name;
+  }
+  controller_->SetViewFilter(deleted);
+  const std::filesystem::path into = dir_ / "all";
+  dialogs_.answers["folder"] = into.string();
+  commands_->Run(Command::recoverAll);
+  EXPECT_TRUE(std::filesystem::exists(into / "kilo.bin")) << "the view filters change nothing a recovery takes";
+  // Back and a new scan start without them.
+  view_.answers.push_back(true);
+  controller_->OnBack();
+  EXPECT_FALSE(view_.viewFilter.Active());
+}
+
+// View Disk Sectors reads the disk being examined on the worker: the
+// master boot record's signature where it lies, a count cut to the most a
+// read shows, nothing past the disk's end.
+TEST_F(WizardCommands, DiskSectorsAreReadFromTheDiskExamined) {
+  ScanToTheItems();
+  std::vector<wizard::SectorBytes> reads;
+  dialogs_.diskSectors = [&reads](wizard::DiskSectorView& view) {
+    const auto keep = [&reads](const wizard::SectorBytes& read) { reads.push_back(read); };
+    view.ReadSectors(0, 1, keep);
+    view.ReadSectors(kFatStart, 1000, keep);
+    view.ReadSectors(view.DiskSectors() + 5, 1, keep);
+  };
+  commands_->Run(Command::viewSectors);
+  ASSERT_EQ(reads.size(), 3u);
+  ASSERT_EQ(reads[0].bytes.size(), 512u);
+  EXPECT_EQ(reads[0].bytes[510], 0x55);
+  EXPECT_EQ(reads[0].bytes[511], 0xAA);
+  EXPECT_EQ(reads[1].firstSector, kFatStart);
+  EXPECT_EQ(reads[1].bytes.size(), std::size_t{wizard::DiskSectorView::kMaxSectors} * 512);
+  EXPECT_EQ(std::string(reads[1].bytes.begin() + 82, reads[1].bytes.begin() + 87), "FAT32") << "the boot sector";
+  EXPECT_TRUE(reads[2].bytes.empty());
+  EXPECT_NE(reads[2].error.find("lies past the disk's last"), std::string::npos);
+}
+
 TEST(WizardRowMenu, ListsItsEntriesAndGraysOpenWithForAFolder) {
   for (const bool folder : {false, true}) {
     std::vector<std::string> texts;
@@ -259,9 +414,10 @@ TEST_F(WizardCommands, PropertiesCountFilesAndFoldersBelowAFolder) {
     const char* size;
     const char* contains;
   } cases[] = {
-      {"Empty", "Less than 1 MB", "0 File(s) and 0 Folder(s)"},
-      {"Docs", "Less than 1 MB", "1 File(s) and 1 Folder(s)"},
-      {"kilo.bin", "2 KB", ""},
+      // Sizes as the list shows them, and to the byte.
+      {"Empty", "0 bytes", "0 File(s) and 0 Folder(s)"},
+      {"Docs", "39.1 KB (40000 bytes)", "1 File(s) and 1 Folder(s)"},
+      {"kilo.bin", "1.0 KB (1024 bytes)", ""},
   };
   for (const auto& c : cases) {
     SelectRow(c.row);
@@ -275,9 +431,12 @@ TEST_F(WizardCommands, PropertiesCountFilesAndFoldersBelowAFolder) {
   }
 }
 
-TEST(WizardDriveInformation, FatLinesReadNotApplicableOnNtfs) {
+// Each line says what it names: the start is the boot sector's, not where
+// the data begins; a FAT volume has no MFT line, an NTFS volume no FAT lines.
+TEST(WizardDriveInformation, LinesSayOneThingAndOnlyWhatApplies) {
   VolumeParameters volume;
-  volume.clusterBase = 63;
+  volume.clusterBase = 2079;
+  volume.reservedSectors = 32;
   volume.sectorsPerCluster = 8;
   volume.fat1Start = 95;
   volume.fat2Start = 1000;
@@ -290,17 +449,20 @@ TEST(WizardDriveInformation, FatLinesReadNotApplicableOnNtfs) {
   const struct {
     FsType type;
     std::vector<std::string> values;
+    const char* lastLabel;
   } cases[] = {
-      {FsType::fat32, {"FAT32", "63", "4", "7", "8", "95", "1000", "N/A"}},
-      {FsType::ntfs, {"NTFS", "63", "4", "11", "8", "N/A", "N/A", "4096"}},
+      {FsType::fat32, {"FAT32", "63", "4", "7", "8", "95", "1000"}, "Second FAT        :"},
+      {FsType::ntfs, {"NTFS", "2079", "4", "11", "8", "4096"}, "MFT Start            :"},
   };
   for (const auto& c : cases) {
     volume.fsType = c.type;
     std::vector<std::string> values;
-    for (const PanelRow& row : wizard::DriveInformationRows(volume, counters, hits)) values.push_back(row.value);
+    const PanelRows rows = wizard::DriveInformationRows(volume, counters, hits);
+    for (const PanelRow& row : rows) values.push_back(row.value);
     EXPECT_EQ(values, c.values);
+    EXPECT_EQ(rows.back().label, c.lastLabel);
+    EXPECT_EQ(rows[4].label, "Sectors Per Cluster :");
   }
-  EXPECT_EQ(wizard::DriveInformationRows(volume, counters, hits)[7].label, "MFT Start            :");
 }
 
 // The find dialog without a screen: the stop question is asked at the first
@@ -350,6 +512,13 @@ TEST_F(WizardCommands, FindAsksBeforeItStopsAndKeepsTheRowsFound) {
       EXPECT_FALSE(view.mayCloseWhileSearching);
       // No: the search went on to every file; Yes: the first hit stays alone.
       EXPECT_EQ(view.rows.size(), yes ? 1u : 3u);
+      // Named as the list names them, in folders as the tree has them.
+      for (const FoundFileRow& row : view.found) {
+        EXPECT_EQ(row.path, row.name == "report.doc" ? "/Docs" : "/") << row.name;
+      }
+      if (!yes) {
+        EXPECT_EQ(view.rows, (std::vector<std::string>{"kilo.bin", "gone-away.txt", "report.doc"}));
+      }
       EXPECT_TRUE(view.startEnabled);
       EXPECT_FALSE(view.stopEnabled);
       EXPECT_TRUE(flow.MayClose());
@@ -430,9 +599,9 @@ TEST_F(WizardCommands, AFoundFileLeadsToItsFolderWithItsRowSelected) {
     StopAtFirstHit view(flow, false);
     flow.OnStart(view);
     const auto report = std::find_if(view.found.begin(), view.found.end(),
-                                     [](const FoundFileRow& row) { return row.name == "REPORT.DOC"; });
+                                     [](const FoundFileRow& row) { return row.name == "report.doc"; });
     ASSERT_NE(report, view.found.end());
-    EXPECT_EQ(report->path, "\\Docs");
+    EXPECT_EQ(report->path, "/Docs");
     flow.OnRowActivated(view, *report);
   };
   commands_->Run(Command::findFiles);
@@ -445,16 +614,17 @@ TEST_F(WizardCommands, ASavedTreeSnapshotLoadsTheSameTree) {
   ScanToTheItems();
   const std::vector<std::string> scanned = AllNodes(*controller_->Tree(TreeKind::items));
   ASSERT_GE(scanned.size(), 3u);
-  dialogs_.answers["save"] = (dir_ / "scan").string();
+  // The name typed is kept as it is; only the extension is added.
+  dialogs_.answers["save"] = (dir_ / "demo-snap").string();
   commands_->Run(Command::saveSnapshot);
-  ASSERT_TRUE(std::filesystem::exists(dir_ / "SCAN.RSNP"));
-  EXPECT_EQ(view_.LastBox(), "The snapshot is saved as " + (dir_ / "SCAN.RSNP").string());
+  ASSERT_TRUE(std::filesystem::exists(dir_ / "demo-snap.RSNP"));
+  EXPECT_EQ(view_.LastBox(), "The snapshot is saved as " + (dir_ / "demo-snap.RSNP").string());
 
   view_.answers.push_back(true);  // discard the results
   controller_->OnBack();
   ASSERT_EQ(controller_->StepNumber(), 1);
   EXPECT_TRUE(session_.items.FatFiles().Items().empty());
-  dialogs_.answers["load"] = (dir_ / "SCAN.RSNP").string();
+  dialogs_.answers["load"] = (dir_ / "demo-snap.RSNP").string();
   commands_->Run(Command::loadSnapshot);
   ASSERT_EQ(controller_->StepNumber(), 3);
   EXPECT_EQ(AllNodes(*controller_->Tree(TreeKind::items)), scanned);

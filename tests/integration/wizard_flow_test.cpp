@@ -114,7 +114,8 @@ TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
 
   ClickNode(TreeKind::partitions, 0);
   EXPECT_EQ(view_.panelValues["Partition Start"], std::to_string(kFatStart));
-  EXPECT_EQ(view_.panelValues["Partition End"], std::to_string(kFatStart + kFatSectors - 1));
+  // The first sector past the partition, as the range group's End Sector.
+  EXPECT_EQ(view_.panelValues["Partition End"], std::to_string(kFatStart + kFatSectors));
   controller_->OnNext();
   ASSERT_EQ(controller_->StepNumber(), 3);
   EXPECT_EQ(view_.LastBox(), "If you don't find your file(s) or folder(s) here, you can use \"Advance scan\"");
@@ -131,13 +132,16 @@ TEST_F(WizardFlow, StandardScanFromTheDiskToTheItemsAndBack) {
   EXPECT_EQ(view_.list->Row(RowOf("readme.txt")).size, "1200");
   EXPECT_EQ(view_.list->Row(0).created, "02-06-2019 ");
 
-  // Opening a folder row shows its contents and moves the tree to it.
+  // Opening a folder row shows its contents and moves the tree to it; the
+  // keys stay in the list, on its first row.
   view_.selectedRow = 0;
   controller_->OnListDoubleClick();
   EXPECT_EQ(view_.ListNames(), (std::vector<std::string>{"Letters", "report.doc"}));
-  EXPECT_TRUE(controller_->TreeIsActive());
+  EXPECT_EQ(view_.trees.at(TreeKind::items)->Text(view_.selectedNode.at(TreeKind::items)), "Docs");
+  EXPECT_FALSE(controller_->TreeIsActive());
+  EXPECT_EQ(view_.focus, "list");
+  EXPECT_EQ(view_.selectedRow, std::size_t{0});
   // A file row is extracted to a private folder and handed to the desktop.
-  controller_->OnKey(Key::tab);
   view_.selectedRow = 1;
   controller_->OpenSelectedItem(true);
   ASSERT_EQ(shell_.opened.size(), 1u);
@@ -256,6 +260,11 @@ TEST_F(WizardFlow, KeysInTheItemsStepAndDuringARename) {
   EXPECT_EQ(view_.selectedRow, rootRows - 1);
   EXPECT_TRUE(controller_->OnKey(Key::home));
   EXPECT_EQ(view_.selectedRow, std::size_t{0});
+  // In a list sorted the other way round, Home is the row shown first.
+  for (std::size_t row = rootRows; row-- > 0;) view_.shownOrder.push_back(row);
+  EXPECT_TRUE(controller_->OnKey(Key::home));
+  EXPECT_EQ(view_.selectedRow, rootRows - 1);
+  view_.shownOrder.clear();
 
   // F2 renames the selected row; the keys do nothing more until it ends.
   view_.selectedRow = RowOf("readme.txt");
@@ -328,6 +337,7 @@ TEST_F(WizardOnABlankDisk, NoTablesStartTheQuickSearchWhichSaysWhatToDoNext) {
   ASSERT_GE(view_.boxes.size(), 2u);
   EXPECT_EQ(view_.boxes[view_.boxes.size() - 2].text,
             " No partitions found, going to make a quick search for missing partitions");
+  EXPECT_EQ(view_.boxes[view_.boxes.size() - 2].kind, NoticeKind::information) << "what comes next, not an error";
   EXPECT_EQ(view_.LastBox(), "No partition found, use advance mode to recover the data");
   EXPECT_TRUE(view_.TreeNodes(TreeKind::partitions).empty());
   EXPECT_TRUE(view_.Visible(Control::searchPartitions));

@@ -359,7 +359,17 @@ void ExfatTestVolume::AddFile(const std::string& path, const std::vector<std::ui
   Node node;
   node.layout = options.layout;
   node.timestamp = options.dosTimestamp;
-  node.clusters = Allocate((bytes.size() + clusterBytes_ - 1) / clusterBytes_, options.layout);
+  const std::size_t needed = (bytes.size() + clusterBytes_ - 1) / clusterBytes_;
+  if (options.clusters.empty()) {
+    node.clusters = Allocate(needed, options.layout);
+  } else {
+    if (options.clusters.size() != needed) throw std::invalid_argument(path + " is given the wrong number of clusters");
+    for (const std::uint32_t cluster : options.clusters) {
+      if (!Free(cluster)) throw std::invalid_argument("cluster " + std::to_string(cluster) + " is not free");
+      Take(cluster);
+    }
+    node.clusters = options.clusters;
+  }
   for (std::size_t i = 0; i < node.clusters.size(); ++i) {
     const std::size_t from = i * clusterBytes_;
     const std::size_t length = std::min<std::size_t>(clusterBytes_, bytes.size() - from);
@@ -371,6 +381,24 @@ void ExfatTestVolume::AddFile(const std::string& path, const std::vector<std::ui
   node.validDataLength = options.validDataLength.value_or(bytes.size());
   if (node.validDataLength > node.dataLength) throw std::invalid_argument("validDataLength past the size of " + path);
   AddNode(path, std::move(node));
+}
+
+void ExfatTestVolume::AddFolderEntry(const std::string& path, std::uint32_t firstCluster, std::uint64_t dataLength,
+                                     bool noFatChain) {
+  Node node;
+  node.folder = true;
+  node.timestamp = ExfatFileOptions{}.dosTimestamp;
+  node.clusters = {firstCluster};
+  node.noFatChain = noFatChain;
+  node.dataLength = node.validDataLength = dataLength;
+  AddNode(path, std::move(node));
+}
+
+std::uint64_t ExfatTestVolume::EntrySetOffset(const std::string& path) {
+  const Node& node = nodes_[Find(path)];
+  const Node& parent = nodes_[node.parent];
+  const std::size_t perCluster = clusterBytes_ / kExfatEntryBytes;
+  return ClusterOffset(parent.clusters.at(node.slot / perCluster)) + (node.slot % perCluster) * kExfatEntryBytes;
 }
 
 void ExfatTestVolume::DeleteNode(std::size_t index, bool clearFatChain) {

@@ -24,6 +24,9 @@ struct ExfatFileOptions {
   // as stale data a reader must not return, but are not the file's.
   std::optional<std::uint64_t> validDataLength;
   std::uint32_t dosTimestamp = 0x5A8C6B2D;  // FAT-style date << 16 | time, UTC
+  // Where its clusters lie, in order, all free (empty: where `layout`
+  // allocates them); linked through the FAT unless `layout` is contiguous.
+  std::vector<std::uint32_t> clusters = {};
 };
 
 // An exFAT volume made at test time by mkfs.exfat (exfatprogs), then filled
@@ -50,6 +53,14 @@ class ExfatTestVolume {
   // A contiguous folder that cannot grow in place turns into a chained one.
   void AddFolder(const std::string& path, ExfatLayout layout = ExfatLayout::contiguous);
   void AddFile(const std::string& path, const std::vector<std::uint8_t>& bytes, const ExfatFileOptions& options = {});
+  // Damage no tool makes: an entry set in `path`'s parent for a folder whose
+  // directory is `dataLength` bytes from `firstCluster`, clusters that are
+  // someone else's or nobody's (nothing is allocated for it).
+  void AddFolderEntry(const std::string& path, std::uint32_t firstCluster, std::uint64_t dataLength, bool noFatChain);
+  // Damage no tool makes: the FAT entry of `cluster` set to `value`.
+  void SetFatEntry(std::uint32_t cluster, std::uint32_t value) { SetFat(cluster, value); }
+  // Byte offset in the image file of the first entry of `path`'s entry set.
+  std::uint64_t EntrySetOffset(const std::string& path);
   // Deletes as Windows and Linux do: clears bit 7 of every entry type of the
   // set (0x85 -> 0x05, 0xC0 -> 0x40, 0xC1 -> 0x41), frees the clusters in the
   // allocation bitmap and, when `clearFatChain`, zeroes their FAT entries. A

@@ -65,9 +65,10 @@ class FakeCommandView final : public wizard::CommandView {
     return saving;
   }
   void CloseSavingDialog() override { opened.push_back("saving closed"); }
-  bool ShowRecoverySummary(const wizard::SummaryText& text) override {
+  wizard::SummaryChoice ShowRecoverySummary(const wizard::SummaryText& text) override {
     summaries.push_back(text);
-    return openFolderAfterSummary;
+    if (openReportAfterSummary) return wizard::SummaryChoice::openReport;
+    return openFolderAfterSummary ? wizard::SummaryChoice::openFolder : wizard::SummaryChoice::close;
   }
 
   void EditSettings(RecoverySettings& settings) override {
@@ -91,6 +92,10 @@ class FakeCommandView final : public wizard::CommandView {
     shownRows = rows;
   }
   void ShowAbout() override { opened.push_back("about"); }
+  void ShowDiskSectors(wizard::DiskSectorView& view) override {
+    opened.push_back("sectors");
+    if (diskSectors) diskSectors(view);
+  }
   bool ShowManual() override {
     opened.push_back("manual");
     return manualBundled;
@@ -117,10 +122,12 @@ class FakeCommandView final : public wizard::CommandView {
   Saving saving;
   RecoveryRunState* runState = nullptr;
   bool openFolderAfterSummary = false;
+  bool openReportAfterSummary = false;
   bool manualBundled = true;
   std::function<void(RecoverySettings&)> editSettings;
   std::function<void(FilterTable&)> editFilters;
   std::function<void(wizard::FindFilesFlow&)> findFiles;
+  std::function<void(wizard::DiskSectorView&)> diskSectors;
 };
 
 }  // namespace salvex::testing

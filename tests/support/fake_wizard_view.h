@@ -46,6 +46,14 @@ class FakeWizardView final : public wizard::WizardView {
   void SelectTreeNode(wizard::TreeKind kind, TreeNodeId node) override { selectedNode[kind] = node; }
   void ExpandTreeNode(wizard::TreeKind kind, TreeNodeId node) override { expanded[kind].push_back(node); }
   void SetTreeNodeText(wizard::TreeKind, TreeNodeId, std::string_view) override {}
+  void ShowTreeNodes(wizard::TreeKind kind, const std::vector<bool>* shown) override { shownNodes[kind] = shown; }
+  void ShowViewFilter(const wizard::ViewFilter& filter) override { viewFilter = filter; }
+  // Whether the tree draws a node, as the view filters leave it.
+  bool NodeShown(wizard::TreeKind kind, TreeNodeId node) const {
+    const auto found = shownNodes.find(kind);
+    if (found == shownNodes.end() || found->second == nullptr) return true;
+    return node < found->second->size() && (*found->second)[node];
+  }
   std::optional<TreeNodeId> SelectedTreeNode(wizard::TreeKind kind) const override {
     const auto found = selectedNode.find(kind);
     return found == selectedNode.end() ? std::nullopt : std::optional<TreeNodeId>(found->second);
@@ -66,8 +74,15 @@ class FakeWizardView final : public wizard::WizardView {
     selectedRow = row;
     selectedRows.clear();
   }
+  std::optional<std::size_t> ShownListRow(wizard::ListEnd end) const override {
+    const std::size_t count = list == nullptr ? 0 : list->RowCount();
+    if (count == 0) return std::nullopt;
+    if (!shownOrder.empty()) return end == wizard::ListEnd::first ? shownOrder.front() : shownOrder.back();
+    return end == wizard::ListEnd::first ? 0 : count - 1;
+  }
   void FocusList() override { focus = "list"; }
   void BeginListRename(std::size_t row) override { renamingRow = row; }
+  void MarksChanged() override { ++marksChanged; }
   void RefreshListRow(std::size_t) override {}
 
   // Panel and controls
@@ -140,7 +155,11 @@ class FakeWizardView final : public wizard::WizardView {
   wizard::ViewMode viewMode = wizard::ViewMode::details;
   std::optional<std::size_t> selectedRow;
   std::vector<std::size_t> selectedRows;  // when several are selected
+  std::vector<std::size_t> shownOrder;    // the rows as a sorted list shows them; empty: in store order
   std::optional<std::size_t> renamingRow;
+  int marksChanged = 0;
+  std::map<wizard::TreeKind, const std::vector<bool>*> shownNodes;
+  wizard::ViewFilter viewFilter;
   std::map<wizard::Control, wizard::Shown> controls;
   ScanType checkedScanType = ScanType::standard;
   wizard::RangeFields range;

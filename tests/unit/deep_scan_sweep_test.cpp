@@ -6,14 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "deepscan/sector_tests.h"
 #include "platform/faulty_disk_source.h"
+#include "platform/file_disk_source.h"
 #include "support/deep_scan_disk.h"
 #include "support/mft_record_builder.h"
 #include "support/sparse_disk_source.h"
+#include "support/tool_runner.h"
 
 namespace salvex {
 namespace {
@@ -196,6 +201,60 @@ TEST(FatSweep, EndsAtTheLastSectorAHitCanName) {
   std::vector<std::uint32_t> sectors;
   for (const FolderClusterHit& hit : bench.state.hits.folderClusters) sectors.push_back(hit.sector);
   EXPECT_EQ(sectors, std::vector<std::uint32_t>{0xFFFFFFF0u});
+}
+
+// Counts the bytes read through it, and passes the holes of the file on.
+class CountingSource final : public DiskSource {
+ public:
+  explicit CountingSource(std::unique_ptr<DiskSource> inner) : inner_(std::move(inner)) {}
+  bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override {
+    bytesRead += out.size();
+    return inner_->ReadAt(byteOffset, out);
+  }
+  std::uint64_t SizeBytes() const override { return inner_->SizeBytes(); }
+  std::uint64_t NextDataOffset(std::uint64_t byteOffset) const override { return inner_->NextDataOffset(byteOffset); }
+  std::string Name() const override { return inner_->Name(); }
+  std::uint64_t bytesRead = 0;
+
+ private:
+  std::unique_ptr<DiskSource> inner_;
+};
+
+// A sparse image of 32 GiB holding two folders 30 GiB in: the sweep finds
+// them and reads next to nothing of the holes before them.
+TEST(FatSweep, PassesOverTheHolesOfASparseImage) {
+  constexpr std::uint64_t kSectors = std::uint64_t{32} << 21;
+  constexpr std::uint64_t kFolders = std::uint64_t{30} << 21;
+  const testing::TempDir dir;
+  const std::string path = (dir / "sparse.img").string();
+  {
+    std::ofstream file(path, std::ios::binary);
+  }
+  std::filesystem::resize_file(path, kSectors * kSectorSize);
+  Image folders(2);
+  testing::PutFolderStart(folders, 0, 3, 0);
+  testing::PutFolderStart(folders, 1, 4, 3);
+  {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(kFolders * kSectorSize));
+    file.write(reinterpret_cast<const char*>(folders.Bytes().data()), static_cast<std::streamsize>(folders.Bytes().size()));
+  }
+  std::string error;
+  std::unique_ptr<DiskSource> file = FileDiskSource::Open(path, error);
+  ASSERT_TRUE(file) << error;
+  if (file->NextDataOffset(0) == 0) GTEST_SKIP() << "this file system keeps no holes";
+  auto counting = std::make_unique<CountingSource>(std::move(file));
+  const CountingSource& counted = *counting;
+  DeepScanBench bench(1);
+  bench.reader.Open(std::move(counting));
+  bench.Range(FsType::fat32, 0, static_cast<std::uint32_t>(kSectors));
+
+  SweepFatOf(bench);
+
+  std::vector<std::uint32_t> sectors;
+  for (const FolderClusterHit& hit : bench.state.hits.folderClusters) sectors.push_back(hit.sector);
+  EXPECT_EQ(sectors, (std::vector<std::uint32_t>{kFolders, kFolders + 1}));
+  EXPECT_LT(counted.bytesRead, std::uint64_t{16} << 20);
 }
 
 TEST(FatSweep, The60001stBootSectorIsRecordedAndEndsTheSweep) {

@@ -113,6 +113,34 @@ TEST(EnumerateDisks, TotalSectorsAreTheDiskSizeWithinThirtyTwoBits) {
   }
 }
 
+// A disk that reports no geometry is given one by its size: a floppy
+// image its drive's, a card smaller than a 255-head cylinder 16 heads, so
+// that neither shows 0 cylinders.
+TEST(EnumerateDisks, GeometryWithoutTheDevicesIsTheFloppysOrFitsTheSize) {
+  const struct {
+    std::uint64_t sectors;
+    std::uint32_t cylinders, heads, sectorsPerTrack;
+  } cases[] = {
+      {2880, 80, 2, 18},          // 1.44 MB
+      {1440, 80, 2, 9},           // 720 KB
+      {2400, 80, 2, 15},          // 1.2 MB
+      {8192, 8, 16, 63},          // a 4 MB card
+      {2'000'000, 124, 255, 63},  // as before
+  };
+  for (const auto& c : cases) {
+    const DiskTable table = EnumerateDisks({}, {{"/images/x.img", c.sectors * 512}});
+    const DiskInfo& disk = table.disks.at(0);
+    EXPECT_EQ(disk.cylinders, c.cylinders) << c.sectors;
+    EXPECT_EQ(disk.heads, c.heads) << c.sectors;
+    EXPECT_EQ(disk.sectorsPerTrack, c.sectorsPerTrack) << c.sectors;
+    EXPECT_TRUE(disk.isImage);
+  }
+  const DiskTable usb = EnumerateDisks({{"/dev/sdb", "Flash Disk  ", true, 4096, std::nullopt}}, {});
+  EXPECT_EQ(usb.disks[0].model, "USB Device");
+  EXPECT_EQ(usb.disks[0].product, "Flash Disk  ") << "kept for the node's caption";
+  EXPECT_TRUE(usb.disks[0].usb);
+}
+
 TEST(EnumerateDisks, KeepsAtMostThirtyTwoDisks) {
   std::vector<DiskImageEntry> images(40, DiskImageEntry{"/x.img", 1 << 20});
   EXPECT_EQ(EnumerateDisks({}, images).disks.size(), kMaxDisks);

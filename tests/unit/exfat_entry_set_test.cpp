@@ -1,6 +1,7 @@
 // exFAT entry sets decoded from crafted directory bytes: live and deleted
-// sets (and their checksums), one row per way a set is rejected, and a
-// directory walk over a set that crosses a cluster boundary.
+// sets (and their checksums), one row per way a set is rejected or found
+// incomplete, and a directory walk over a set that crosses a cluster
+// boundary.
 
 #include "exfat/exfat_entry_set.h"
 
@@ -53,6 +54,9 @@ struct SetCase {
   ExfatSetRejection rejection;
   bool deleted = false;
   bool checksumOk = true;
+  bool incomplete = false;
+  std::size_t entryCount = 4;
+  const char* listedName = "Отчёт квартальный-2024.txt";
 };
 
 class ExfatEntrySetTest : public ::testing::TestWithParam<SetCase> {};
@@ -66,8 +70,9 @@ TEST_P(ExfatEntrySetTest, DecodesOrNamesWhyNot) {
   ASSERT_EQ(decoded.set.has_value(), GetParam().rejection == ExfatSetRejection::none);
   if (!decoded.set) return;
   const ExfatEntrySet& set = *decoded.set;
-  EXPECT_EQ(set.name, "Отчёт квартальный-2024.txt");
-  EXPECT_EQ(set.entryCount, 4u);
+  EXPECT_EQ(set.name, GetParam().listedName);
+  EXPECT_EQ(set.entryCount, GetParam().entryCount);
+  EXPECT_EQ(set.incomplete, GetParam().incomplete);
   EXPECT_EQ(set.deleted, GetParam().deleted);
   EXPECT_EQ(set.checksumOk, GetParam().checksumOk);
   EXPECT_EQ(set.firstCluster, 7u);
@@ -99,15 +104,41 @@ INSTANTIATE_TEST_SUITE_P(
                   e[34] ^= 1;
                 },
                 ExfatSetRejection::none, true, false},
-        SetCase{"oneSecondary", [](Entries& e) { e[1] = 1; }, ExfatSetRejection::badSecondaryCount},
-        SetCase{"nineteenSecondaries", [](Entries& e) { e[1] = 19; }, ExfatSetRejection::badSecondaryCount},
+        SetCase{"noSecondary", [](Entries& e) { e[1] = 0; }, ExfatSetRejection::badSecondaryCount},
+        SetCase{"nineteenSecondariesPastTheEnd", [](Entries& e) { e[1] = 19; }, ExfatSetRejection::truncated},
         SetCase{"truncated", [](Entries& e) { e.resize(e.size() - 32); }, ExfatSetRejection::truncated},
         SetCase{"noStream", [](Entries& e) { e[32] = 0xC1; }, ExfatSetRejection::noStream},
-        SetCase{"nameEntryDeleted", [](Entries& e) { e[96] = 0x41; }, ExfatSetRejection::mixedState},
-        SetCase{"primaryInTheSet", [](Entries& e) { e[96] = 0x85; }, ExfatSetRejection::notSecondary},
-        SetCase{"noName", [](Entries& e) { e[35] = 0; }, ExfatSetRejection::badNameLength},
-        SetCase{"nameLongerThanItsEntries", [](Entries& e) { e[35] = 31; }, ExfatSetRejection::badNameLength},
-        SetCase{"vendorEntryForAName", [](Entries& e) { e[96] = 0xE0; }, ExfatSetRejection::badNameLength}),
+        SetCase{"deletedNameEntryInALiveSet", [](Entries& e) { e[96] = 0x41; }, ExfatSetRejection::none, false, false,
+                true, 3, "Отчёт квартальн"},
+        SetCase{"liveNameEntryInADeletedSet",
+                [](Entries& e) {
+                  ClearInUse(e);
+                  e[96] = 0xC1;
+                },
+                ExfatSetRejection::mixedState},
+        SetCase{"primaryInADeletedSet",
+                [](Entries& e) {
+                  ClearInUse(e);
+                  e[96] = 0x85;
+                },
+                ExfatSetRejection::notSecondary},
+        // A live set is kept whatever its entries say of its name.
+        SetCase{"primaryInALiveSet", [](Entries& e) { e[96] = 0x85; }, ExfatSetRejection::none, false, false, true, 3,
+                "Отчёт квартальн"},
+        SetCase{"streamOnly", [](Entries& e) { e[1] = 1; }, ExfatSetRejection::none, false, false, true, 2, ""},
+        SetCase{"nameLengthZero", [](Entries& e) { e[35] = 0; }, ExfatSetRejection::none, false, false, true},
+        SetCase{"nameLongerThanItsEntries", [](Entries& e) { e[35] = 31; }, ExfatSetRejection::none, false, false, true},
+        SetCase{"vendorEntryForAName", [](Entries& e) { e[96] = 0xE0; }, ExfatSetRejection::none, false, false, true,
+                4, "Отчёт квартальн"},
+        // Vendor entries after the name are secondaries like any other.
+        SetCase{"vendorEntryAfterTheName",
+                [](Entries& e) {
+                  e.resize(e.size() + 32, 0);
+                  e[1] = 4;
+                  e[128] = 0xE0;
+                  Put(e, 2, ExfatSetChecksum(e), 2);
+                },
+                ExfatSetRejection::none, false, true, false, 5}),
     [](const ::testing::TestParamInfo<SetCase>& param) { return std::string(param.param.name); });
 
 TEST(ExfatDirectory, SetsAcrossClustersAndAfterGarbageAreFoundUpToTheEnd) {

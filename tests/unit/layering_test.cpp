@@ -26,7 +26,7 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
       {"items", {"platform"}},
       {"fat", {"volume", "items", "disk"}},
       {"ntfs", {"volume", "items", "disk"}},
-      {"exfat", {"volume", "items", "disk"}},
+      {"exfat", {"fat", "volume", "items", "disk"}},
       {"deepscan", {"fat", "ntfs", "exfat", "volume", "items"}},
       {"search", {"items"}},
       {"content", {"common"}},

@@ -314,7 +314,8 @@ TEST(PartitionSelection, PartitionSetsTheRangeAndThePanel) {
   const PanelRows rows = wizard::PartitionPanelRows(scan);
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].value, "FAT16");
-  EXPECT_EQ(rows[2].value, "1062");
+  // The panel names the first sector past the partition, as the range group does.
+  EXPECT_EQ(rows[2].value, "1063");
   EXPECT_EQ(rows[3].value, "0 MB ( Aprox )");
   EXPECT_FALSE(SelectPartition(scan, table, 1));
 }

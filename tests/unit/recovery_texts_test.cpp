@@ -40,7 +40,7 @@ TEST(SavingProgressText, SaysFilesBytesShareAndTimeLeft) {
       {50000, 200000, 0, 0, 10, "50000 of 200000 files, 0 bytes of 0 bytes, 25%, about 31 s left"},
       {3, 4, 1 << 20, 4 << 20, 0.5, "3 of 4 files, 1.0 MB of 4.0 MB, 25%"},
       {3, 4, 1 << 20, 4 << 20, 120, "3 of 4 files, 1.0 MB of 4.0 MB, 25%, about 7 min left"},
-      {9, 10, 1, 1000, 10, "9 of 10 files, 1 bytes of 1000 bytes, 0%, about 2 h 46 min left"},
+      {9, 10, 1, 1000, 10, "9 of 10 files, 1 byte of 1000 bytes, 0%, about 2 h 46 min left"},
       {4, 4, 4 << 20, 4 << 20, 30, "4 of 4 files, 4.0 MB of 4.0 MB, 100%"},
   };
   for (const auto& c : cases) {

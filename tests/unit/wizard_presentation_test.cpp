@@ -8,7 +8,9 @@
 #include "session/advance_range.h"
 #include "wizard/device_numbers.h"
 #include "wizard/menu_state.h"
+#include "wizard/short_name_hint.h"
 #include "wizard/size_text.h"
+#include "wizard/step_panel_texts.h"
 #include "wizard/step_presentation.h"
 #include "wizard/tree_captions.h"
 
@@ -84,7 +86,7 @@ TEST(WizardPresentation, QuickHelpLinesStartOnANewLineIndentedBy16Blanks) {
   // The runs of blanks inside a line are part of the text.
   EXPECT_EQ(QuickHelpText(QuickHelp::itemsStep),
             "\n" + indent +
-                "Please select the file(s) and folder(s) to recover from right pane and copy using   Recover Selected"
+                "Please select the file(s) and folder(s) to recover from the list and copy using   Recover Selected"
                 "      or                             Recover All options from the Recovery Menu.\n" +
                 indent + "You can open a file by Double Clicking it.");
 }
@@ -106,7 +108,7 @@ TEST(WizardPresentation, StepControlsAndColumns) {
   EXPECT_EQ(columns, (std::vector<std::pair<std::string, int>>{
                          {"Name", 150}, {"Type", 100}, {"Size", 70}, {"Created", 100}, {"Modified", 70}, {"ID", 70}}));
   EXPECT_TRUE(afterScan[2].rightAligned);
-  EXPECT_FALSE(afterMount[2].rightAligned);
+  EXPECT_TRUE(afterMount[2].rightAligned) << "sizes line up after a mount too";
 }
 
 TEST(WizardPresentation, MenuStatesEnableTheirEntries) {
@@ -117,11 +119,11 @@ TEST(WizardPresentation, MenuStatesEnableTheirEntries) {
     WizardStep step;
     std::vector<Command> enabled;
   } cases[] = {
-      {MenuState::startOrWorking, Step::disk, {settings, openDiskImage, createDiskImage}},
+      {MenuState::startOrWorking, Step::disk, {settings, openDiskImage, createDiskImage, refreshDisks}},
       {MenuState::startOrWorking, Step::partition, {}},  // a scan or search has begun
-      {MenuState::partitions, Step::range, {settings, loadSnapshot}},
-      {MenuState::fileSystems, Step::foundFileSystems, {settings, loadSnapshot}},
-      {MenuState::items, Step::items, {recoverSelected, recoverAll, saveSnapshot, viewIcons, viewList, viewDetails,
+      {MenuState::partitions, Step::range, {settings, loadSnapshot, viewSectors}},
+      {MenuState::fileSystems, Step::foundFileSystems, {settings, loadSnapshot, viewSectors}},
+      {MenuState::items, Step::items, {recoverSelected, recoverAll, recoverMarked, saveSnapshot, viewSectors, viewIcons, viewList, viewDetails,
                                        findFiles, fileFilters, settings, driveInformation}},
   };
   for (const auto& c : cases) {
@@ -206,6 +208,78 @@ TEST(WizardPresentation, DeviceNumbersStayWhileTheWindowIsOpen) {
   EXPECT_EQ(PartitionsRootCaption(1), "Storage Device 1");
 }
 
+// A disk node names what the number alone cannot: the model (a USB disk's
+// own, not "USB Device"), or the image's file name, the USB bus, the size.
+TEST(WizardPresentation, DiskNodesSayWhichDiskTheyAre) {
+  const auto disk = [](const char* model, const char* product, bool usb, bool image, const char* path,
+                       std::uint64_t sectors) {
+    DiskInfo info;
+    info.model = model;
+    info.product = product;
+    info.usb = usb;
+    info.isImage = image;
+    info.devicePath = path;
+    info.sizeSectors = sectors;
+    return info;
+  };
+  const struct {
+    DiskInfo disk;
+    std::uint32_t number;
+    const char* caption;
+    const char* path;
+  } cases[] = {
+      {disk("USB Device", "SanDisk Ultra   ", true, false, "/dev/sdb", 124'780'544), 2,
+       "Storage Device2 \u2014 SanDisk Ultra (USB) 59.5 GB", "Device: /dev/sdb"},
+      {disk("Disk image", "", false, true, "/home/me/card.img", 524'288), 4, "Storage Device4 \u2014 card.img 256 MB",
+       "Image: /home/me/card.img"},
+      {disk("Samsung SSD 860 ", "Samsung SSD 860 ", false, false, "/dev/sda", 2'000'000), 0,
+       "Storage Device0 \u2014 Samsung SSD 860 976.6 MB", "Device: /dev/sda"},
+      {disk("", "", false, false, "/dev/vda", 2880), 1, "Storage Device1 \u2014 1.4 MB", "Device: /dev/vda"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DiskNodeCaption(c.number, c.disk), c.caption);
+    EXPECT_EQ(DiskPathText(c.disk), c.path);
+  }
+}
+
+// A found file system's start is its boot sector's where that is known;
+// otherwise the number is where its data begins, and says so.
+TEST(WizardPresentation, AFoundFileSystemsStartSaysWhatItIs) {
+  const struct {
+    std::uint32_t fat1Start;
+    std::uint32_t reservedSectors;
+    const char* start;
+  } cases[] = {
+      {2080, 32, "2048"},
+      {0, 0, "3280 (its data; no boot sector found)"},
+  };
+  for (const auto& c : cases) {
+    VolumeParameters volume;
+    volume.fsType = FsType::fat32;
+    volume.sectorsPerCluster = 8;
+    volume.clusterBase = 3264;
+    volume.fat1Start = c.fat1Start;
+    volume.reservedSectors = c.reservedSectors;
+    EXPECT_EQ(FoundFileSystemPanelRows(volume)[0].value, c.start);
+  }
+}
+
+// The names whose first letter a deletion took: deleted 8.3 names that
+// begin with the walk's 'x', each part in one case.
+TEST(WizardPresentation, DeletedShortNamesAreTold) {
+  const struct {
+    const char* name;
+    bool deleted;
+    bool lost;
+  } cases[] = {
+      {"xEADME.TXT", true, true},   {"xeadme.txt", true, true},      {"xOTES", true, true},
+      {"xEADME.TXT", false, false},  // live: its name is whole
+      {"xmas card.txt", true, false}, {"xLongerName.txt", true, false}, {"xEADME.TEXT", true, false},
+      {"README.TXT", true, false},    {"xMixed.txt", true, false},      {"xA.B.C", true, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LooksLikeDeletedShortName(c.name, c.deleted), c.lost) << c.name;
+}
+
 TEST(WizardPresentation, SizesShowInBinaryUnitsWithOneDecimal) {
   constexpr std::uint64_t kKilo = 1024;
   const struct {
@@ -214,6 +288,7 @@ TEST(WizardPresentation, SizesShowInBinaryUnitsWithOneDecimal) {
     const char* itemText;  // ItemSizeText, where it differs
   } cases[] = {
       {0, "0 bytes", "0"},
+      {1, "1 byte", "1"},
       {976, "976 bytes", "976"},
       {kKilo - 1, "1023 bytes", "1023"},
       {kKilo, "1.0 KB", nullptr},
