@@ -22,8 +22,10 @@ void CheckEntry(Bytes entries, unsigned index, FsType fsType, const EntryLimits&
   FUZZ_CHECK(entry.fault == EntryFault::none);
   FUZZ_CHECK(entry.firstCluster != 0 || !entry.isFolder);  // an empty file has no cluster
   FUZZ_CHECK(limits.lastCluster == 0 || entry.firstCluster <= limits.lastCluster);
-  // The short entry, or a clean long name, vouched for the item.
-  FUZZ_CHECK(IsAcceptableShortName(shortName) || (longName && IsAcceptableName(*longName)));
+  // The short entry, or a clean long name, vouched for the item; a live short
+  // entry only needs to be free of control characters.
+  FUZZ_CHECK(IsAcceptableShortName(shortName) || (!entry.deletedMark && IsListableLiveShortName(shortName)) ||
+             (longName && IsAcceptableName(*longName)));
   // An item's long name, when it can be decoded, is its name; else its short name is.
   FUZZ_CHECK(entry.name == Utf16ToUtf8(decodableLongName ? *longName : shortName));
 }

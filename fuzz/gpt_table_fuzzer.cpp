@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(sound || table.partitionCount == 0);
   for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
     const PartitionRecord& record = table.records[i];
-    FUZZ_CHECK(IsFatType(record.fsType) || record.fsType == FsType::exfat || record.fsType == FsType::ntfs);
+    FUZZ_CHECK(IsFatType(record.fsType) || record.fsType == FsType::exfat || record.fsType == FsType::ntfs ||
+               (record.fsType == FsType::none && record.noFileSystem));
     if (record.beyondReach) {
       // What 32-bit sectors cannot name is never half-named.
       FUZZ_CHECK(record.startSector == 0 && record.sectorCount == 0 && record.wideCount > 0);

@@ -33,7 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              HoldsGptHeaderAt(disk, 1) || HoldsGptHeaderAt(disk, size / kSectorSize - 1));
   for (std::uint32_t i = 0; i < found; ++i) {
     const FsType type = table.records[i].fsType;
-    FUZZ_CHECK(IsFatType(type) || type == FsType::ntfs);
+    // A known file system, or a GPT basic-data partition listed as holding none.
+    FUZZ_CHECK(IsFatType(type) || type == FsType::ntfs || type == FsType::exfat ||
+               (type == FsType::none && table.records[i].noFileSystem));
     // A volume without a table is the disk's only record, from sector 0 and
     // on the disk.
     if (table.records[i].wholeDisk) {

@@ -24,18 +24,22 @@ void CheckFromBootSector(Bytes disk, const VolumeParameters& volume) {
   }
   FUZZ_CHECK(volume.sectorsPerCluster != 0);
   FUZZ_CHECK(volume.fat1Start == volume.reservedSectors);
-  FUZZ_CHECK(volume.fat2Start == volume.fat1Start + volume.sectorsPerFat);
-  // F8, or the boot sector's own media byte (F0 on a floppy disk, F9 to FF).
-  const std::uint8_t media = u8(SectorOf(disk, volume.fat2Start), 0);
+  // Two FATs side by side, or one (fat2Start 0).
+  const bool oneFat = volume.fat2Start == 0;
+  FUZZ_CHECK(oneFat || volume.fat2Start == volume.fat1Start + volume.sectorsPerFat);
+  // The last copy begins with F8, or the boot sector's own media byte (F0 on
+  // a floppy disk, F9 to FF).
+  const std::uint8_t media = u8(SectorOf(disk, oneFat ? volume.fat1Start : volume.fat2Start), 0);
   FUZZ_CHECK(media == 0xF0 || media >= 0xF8);
 }
 
 void CheckInferred(const VolumeParameters& volume) {
   FUZZ_CHECK(IsValidSectorsPerCluster(volume.sectorsPerCluster));
   FUZZ_CHECK(volume.fat1Start == volume.reservedSectors);
-  FUZZ_CHECK(volume.fat2Start == volume.fat1Start + volume.sectorsPerFat);
-  FUZZ_CHECK(volume.rootDirStart ==
-             (volume.fsType == FsType::fat32 ? 2u : volume.fat2Start + volume.sectorsPerFat));
+  const bool oneFat = volume.fat2Start == 0;
+  FUZZ_CHECK(oneFat || volume.fat2Start == volume.fat1Start + volume.sectorsPerFat);
+  const std::uint32_t lastFat = oneFat ? volume.fat1Start : volume.fat2Start;
+  FUZZ_CHECK(volume.rootDirStart == (volume.fsType == FsType::fat32 ? 2u : lastFat + volume.sectorsPerFat));
 }
 
 }  // namespace

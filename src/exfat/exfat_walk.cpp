@@ -23,6 +23,7 @@ constexpr std::uint32_t kReadSectors = 256;
 struct FolderLayout {
   bool noFatChain = false;
   std::uint64_t dataLength = 0;
+  bool fromDeletedEntry = false;
 };
 
 class ExfatWalk {
@@ -202,7 +203,7 @@ class ExfatWalk {
       if (set.IsFolder()) {
         // Without a cluster of its own a folder has no key: it is empty anyway.
         if (set.firstCluster < 2 || set.firstCluster > lastCluster_) continue;
-        layouts_.emplace(set.firstCluster, FolderLayout{set.NoFatChain(), set.dataLength});
+        RecordLayout(set.firstCluster, FolderLayout{set.NoFatChain(), set.dataLength, deleted});
         store_.AddFatFolder(ExfatItemName(set), set.firstCluster, parentKey, writeDate, accessDate, 0, deleted);
       } else {
         if (deleted && set.dataLength > 0) {
@@ -213,6 +214,14 @@ class ExfatWalk {
       }
       Report(set);
     }
+  }
+
+  // The first entry naming a folder's cluster gives its layout, but a live
+  // entry outranks a deleted one: a renamed folder leaves its old entry,
+  // with the length the folder had then, before the new one.
+  void RecordLayout(std::uint32_t firstCluster, FolderLayout layout) {
+    const auto [known, added] = layouts_.emplace(firstCluster, layout);
+    if (!added && known->second.fromDeletedEntry && !layout.fromDeletedEntry) known->second = layout;
   }
 
   // A live file whose entry says it has no FAT chain is one run; a deleted
