@@ -132,6 +132,7 @@ bool LooksLikeGzipStart(Bytes start) {
 ContentExtent WalkGzip(ContentSource& source, IntactCheckBudget& budget) {
   if (!LooksLikeGzipStart(source.Read(0, 10))) return ContentExtent::NotThisKind("no gzip header");
   std::uint64_t at = 0;
+  std::uint64_t spent = 0;  // bytes inflated for this file, over all its members
   for (int member = 0; member < kMaxGzipMembers; ++member) {
     if (member > 0 && !LooksLikeGzipStart(source.Read(at, 10))) break;
     const std::uint8_t flags = SourceU8(source, at + 3);
@@ -146,11 +147,18 @@ ContentExtent WalkGzip(ContentSource& source, IntactCheckBudget& budget) {
       data += static_cast<std::uint64_t>(zero - field.begin()) + 1;
     }
     if (flags & 0x02) data += 2;
-    const InflateResult inflated = InflateFrom(source, data, false, budget.perFile, budget.stop);
+    // The members share the file's budget and the run's, as a ZIP's do.
+    const std::uint64_t allowed = std::min(budget.perFile - std::min(spent, budget.perFile), budget.leftInRun);
+    const InflateResult inflated = InflateFrom(source, data, false, allowed, budget.stop);
+    const std::uint64_t cost = std::min(inflated.produced, allowed);
+    spent += cost;
+    budget.leftInRun -= cost;
     switch (inflated.end) {
       case InflateResult::End::streamEnd: break;
       case InflateResult::End::stopped: return ContentExtent::Unjudged(0, "stopped");
-      case InflateResult::End::tooLong: return ContentExtent::Unjudged(0, "more than a check inflates");
+      case InflateResult::End::tooLong:
+        ++budget.filesOverBudget;
+        return ContentExtent::Unjudged(0, "more than a check inflates");
       case InflateResult::End::cutShort: return ContentExtent::CutShort(at, "ends inside its deflate stream");
       case InflateResult::End::damaged: return ContentExtent::Damaged(at, "a deflate stream that does not inflate");
     }

@@ -52,6 +52,7 @@ std::optional<std::uint64_t> FindEndRecordBackwards(ContentSource& source) {
   if (size < kEndRecordSize) return std::nullopt;
   const std::uint64_t lowest = size > kEndRecordSize + kMaxCommentSize ? size - kEndRecordSize - kMaxCommentSize : 0;
   const Bytes tail = source.Read(lowest, static_cast<std::size_t>(size - lowest));
+  if (tail.size() < kEndRecordSize) return std::nullopt;
   for (std::size_t at = tail.size() - kEndRecordSize + 1; at-- > 0;) {
     if (u32le(tail, at) == kEndOfCentralDirectory) return lowest + at;
   }

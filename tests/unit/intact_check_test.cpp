@@ -284,6 +284,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, IntactCheckBudgetTest,
                                            BudgetCase{"Stopped", std::uint64_t{1} << 30, std::uint64_t{1} << 40, true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// A gzip file of several members spends one budget over all of them, as a
+// ZIP's members do: two members that each fit the file's budget but not
+// together leave the file unjudged.
+TEST_P(IntactCheckBudgetTest, GzipMembersShareTheBudget) {
+  const BudgetCase& c = GetParam();
+  Buffer twoMembers = testing::WriteGzip(300000, 1);
+  const Buffer second = testing::WriteGzip(300000, 2);
+  twoMembers.insert(twoMembers.end(), second.begin(), second.end());
+  IntactCheckBudget ample;
+  ASSERT_EQ(LooksIntact("two.gz", twoMembers, ample), true);
+  std::atomic<bool> stop{c.stopped};
+  IntactCheckBudget budget{c.perFile, c.leftInRun, &stop};
+  EXPECT_EQ(LooksIntact("two.gz", twoMembers, budget), std::nullopt);
+  EXPECT_EQ(budget.filesOverBudget, c.stopped ? 0u : 1u);
+}
+
 TEST(IntactCheckBudget, TwoEntriesOfOneMemberThatDisagreeFail) {
   const std::vector<ZipMember> members = {{"a.bin", Pattern(5000, 1), true}};
   Buffer zip = ZipOf(members, {0, 0});
