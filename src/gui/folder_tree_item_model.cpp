@@ -1,5 +1,7 @@
 #include "gui/folder_tree_item_model.h"
 
+#include <algorithm>
+
 #include "common/visible_text.h"
 #include "gui/theme_icon.h"
 
@@ -71,15 +73,15 @@ TreeNodeId FolderTreeItemModel::NodeOf(const QModelIndex& index) const {
 
 void FolderTreeItemModel::RefreshNode(TreeNodeId node) {
   const QModelIndex changed = IndexOf(node);
-  if (changed.isValid()) emit dataChanged(changed, changed, {Qt::DisplayRole});
+  if (changed.isValid()) emit dataChanged(changed, changed.siblingAtColumn(columnCount() - 1), {Qt::DisplayRole});
 }
 
 QModelIndex FolderTreeItemModel::index(int row, int column, const QModelIndex& parent) const {
-  if (tree_ == nullptr || column != 0 || row < 0) return {};
-  if (!parent.isValid()) return row == 0 ? createIndex(0, 0, static_cast<quintptr>(kRoot)) : QModelIndex();
+  if (tree_ == nullptr || column < 0 || column >= columnCount() || row < 0) return {};
+  if (!parent.isValid()) return row == 0 ? createIndex(0, column, static_cast<quintptr>(kRoot)) : QModelIndex();
   const auto& children = ChildrenOf(NodeOf(parent));
   if (static_cast<std::size_t>(row) >= children.size()) return {};
-  return createIndex(row, 0, static_cast<quintptr>(children[static_cast<std::size_t>(row)]));
+  return createIndex(row, column, static_cast<quintptr>(children[static_cast<std::size_t>(row)]));
 }
 
 QModelIndex FolderTreeItemModel::parent(const QModelIndex& child) const {
@@ -94,16 +96,28 @@ int FolderTreeItemModel::rowCount(const QModelIndex& parent) const {
   return static_cast<int>(ChildrenOf(NodeOf(parent)).size());
 }
 
-int FolderTreeItemModel::columnCount(const QModelIndex&) const { return 1; }
+int FolderTreeItemModel::columnCount(const QModelIndex&) const {
+  return tree_ == nullptr ? 1 : std::max(1, static_cast<int>(tree_->Columns().size()));
+}
+
+QVariant FolderTreeItemModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (tree_ == nullptr || orientation != Qt::Horizontal || section < 0) return {};
+  const auto& columns = tree_->Columns();
+  if (static_cast<std::size_t>(section) >= columns.size()) return {};
+  const TreeColumn& column = columns[static_cast<std::size_t>(section)];
+  if (role == Qt::DisplayRole) return QString::fromStdString(column.heading);
+  if (role == Qt::TextAlignmentRole && column.numbers) return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+  return {};
+}
 
 Qt::ItemFlags FolderTreeItemModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags = QAbstractItemModel::flags(index);
-  if (index.isValid() && marks_.set) flags |= Qt::ItemIsUserCheckable;
+  if (index.isValid() && index.column() == 0 && marks_.set) flags |= Qt::ItemIsUserCheckable;
   return flags;
 }
 
 bool FolderTreeItemModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::CheckStateRole || !index.isValid() || !marks_.set) return false;
+  if (role != Qt::CheckStateRole || !index.isValid() || index.column() != 0 || !marks_.set) return false;
   marks_.set(NodeOf(index), value.value<Qt::CheckState>() != Qt::Unchecked);
   return true;
 }
@@ -111,6 +125,17 @@ bool FolderTreeItemModel::setData(const QModelIndex& index, const QVariant& valu
 QVariant FolderTreeItemModel::data(const QModelIndex& index, int role) const {
   const TreeNodeId node = NodeOf(index);
   if (tree_ == nullptr || !tree_->Contains(node)) return {};
+  const auto column = static_cast<std::size_t>(index.column());
+  if (column > 0) {
+    // The further columns of a table: texts alone, numbers on the right;
+    // the row's tip over each of them.
+    if (role == Qt::DisplayRole) return QString::fromStdString(VisibleText(tree_->Cell(node, column)));
+    if (role == Qt::TextAlignmentRole) {
+      const bool numbers = column < tree_->Columns().size() && tree_->Columns()[column].numbers;
+      return numbers ? QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    }
+    if (role != Qt::ToolTipRole) return {};
+  }
   switch (role) {
     // A disk's names are shown with their control and direction characters
     // escaped: none can disguise what follows it.

@@ -29,14 +29,17 @@ class FolderTreeItemModel final : public QAbstractItemModel {
   const FolderTreeModel* Tree() const { return tree_; }
   QModelIndex IndexOf(TreeNodeId node) const;
   TreeNodeId NodeOf(const QModelIndex& index) const;
-  // The node's text changed in the tree.
+  // The node's text or cells changed in the tree.
   void RefreshNode(TreeNodeId node);
+  // More than one column: a table with a header.
+  bool HasColumns() const { return columnCount() > 1; }
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   QModelIndex parent(const QModelIndex& child) const override;
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 

@@ -17,16 +17,34 @@ FolderTreeView::FolderTreeView(wizard::TreeKind kind, QWidget* parent) : QTreeVi
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setIconSize(QSize(16, 16));
-  // Long folder names scroll sideways rather than being cut.
-  header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setAllColumnsShowFocus(true);
   header()->setStretchLastSection(false);
+  header()->setSectionsMovable(false);
+  FitColumns();
+  connect(nodes_, &QAbstractItemModel::modelReset, this, &FolderTreeView::FitColumns);
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { CurrentMoved(current); });
 }
 
+void FolderTreeView::FitColumns() {
+  QHeaderView* head = header();
+  if (!nodes_->HasColumns()) {
+    // Long folder names scroll sideways rather than being cut.
+    setHeaderHidden(true);
+    head->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return;
+  }
+  // A table (the disks, the partitions): the name takes what the figures
+  // beside it leave, and those are never cut.
+  setHeaderHidden(false);
+  head->setSectionResizeMode(QHeaderView::ResizeToContents);
+  head->setSectionResizeMode(0, QHeaderView::Stretch);
+}
+
 void FolderTreeView::Highlight(const QModelIndex& index) {
   quiet_ = true;
-  selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   quiet_ = false;
 }
 

@@ -37,6 +37,8 @@ class FolderTreeView final : public QTreeView {
 
  private:
   void CurrentMoved(const QModelIndex& current);
+  // A tree with columns shows their header and fits them to the width.
+  void FitColumns();
 
   wizard::TreeKind kind_;
   FolderTreeItemModel* nodes_ = nullptr;

@@ -14,6 +14,14 @@ TreeNodeId FolderTreeModel::InsertNode(TreeNodeId parent, std::string_view text,
   return id;
 }
 
+const std::string& FolderTreeModel::Cell(TreeNodeId node, std::size_t column) const {
+  static const std::string kEmpty;
+  if (column == 0) return Contains(node) ? Text(node) : kEmpty;
+  const auto found = cells_.find(node);
+  if (found == cells_.end() || column - 1 >= found->second.size()) return kEmpty;
+  return found->second[column - 1];
+}
+
 std::string FolderTreeModel::Path(TreeNodeId node, char separator) const {
   std::vector<const std::string*> parts;
   for (; node != kRoot && Contains(node); node = At(node).parent) parts.push_back(&At(node).text);

@@ -2,11 +2,19 @@
 
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "items/folder_tree.h"
 
 namespace salvex {
+
+// A column of a tree drawn as a table (the disks with their sizes): its
+// heading, and whether its cells are numbers, which line up on the right.
+struct TreeColumn {
+  std::string heading;
+  bool numbers = false;
+};
 
 // A folder tree held in memory: the command line prints it, and paths of
 // recovered items are read from it. Node 1 is the root (the volume); the
@@ -33,6 +41,14 @@ class FolderTreeModel final : public FolderTreeSink {
     return found != toolTips_.end() ? found->second : Text(node);
   }
   void SetToolTip(TreeNodeId node, std::string_view text) { toolTips_[node] = text; }
+  // A tree with columns: the first is the nodes' texts, each further one
+  // holds a cell per node (empty unless set). None: the texts alone.
+  void SetColumns(std::vector<TreeColumn> columns) { columns_ = std::move(columns); }
+  const std::vector<TreeColumn>& Columns() const { return columns_; }
+  // The node's cells of the columns after the first, in their order.
+  void SetCells(TreeNodeId node, std::vector<std::string> cells) { cells_[node] = std::move(cells); }
+  // What the node shows in a column: its text in the first.
+  const std::string& Cell(TreeNodeId node, std::size_t column) const;
   // "/"-separated from the root, which itself is ""; the root's children have
   // one component: "Documents", "Documents/Letters". Built on demand, so a
   // deeply nested tree does not hold every path at once.
@@ -49,6 +65,8 @@ class FolderTreeModel final : public FolderTreeSink {
 
   std::vector<Node> nodes_;
   std::unordered_map<TreeNodeId, std::string> toolTips_;  // few nodes have one
+  std::vector<TreeColumn> columns_;
+  std::unordered_map<TreeNodeId, std::vector<std::string>> cells_;  // only a table's nodes have them
 };
 
 }  // namespace salvex

@@ -37,7 +37,8 @@ TreeNodeId WizardController::DiskNode(std::uint16_t slot) {
     if (diskNodes_.Of(child) == TreeNode{NodeKind::disk, slot}) return child;
   }
   const DiskInfo& disk = session_.disks.disks[slot];
-  const TreeNodeId node = diskTree_->InsertNode(kRoot, DiskNodeCaption(DiskNumberOf(slot), disk, PartitionCountOf(disk)), 0, 0);
+  const TreeNodeId node = diskTree_->InsertNode(kRoot, DiskNodeCaption(DiskNumberOf(slot), disk), 0, 0);
+  diskTree_->SetCells(node, DiskNodeCells(disk, PartitionCountOf(disk)));
   diskTree_->SetToolTip(node, DiskToolTip(session_.disks.disks[slot]));
   diskNodes_.Set(node, {NodeKind::disk, slot});
   return node;
@@ -59,8 +60,14 @@ std::optional<std::uint32_t> WizardController::PartitionCountOf(const DiskInfo& 
   return count;
 }
 
+FolderTreeModel& WizardController::CreateDiskTree() {
+  FolderTreeModel& tree = CreateTree(TreeKind::disks, kMyComputer);
+  tree.SetColumns(DiskTreeColumns());
+  return tree;
+}
+
 void WizardController::FillDiskTree() {
-  CreateTree(TreeKind::disks, kMyComputer);
+  CreateDiskTree();
   for (std::size_t slot = 0; slot < session_.disks.diskCount; ++slot) DiskNode(static_cast<std::uint16_t>(slot));
   view_.SetTree(TreeKind::disks, diskTree_.get());
   view_.ExpandTreeNode(TreeKind::disks, kRoot);
@@ -120,8 +127,7 @@ void WizardController::FinishDiskOpen(const Outcome& opened) {
     partitionCounts_[session_.disks.disks[slot].devicePath] = session_.partitions.partitionCount;
     for (const TreeNodeId child : diskTree_->Children(kRoot)) {
       if (diskNodes_.Of(child) == TreeNode{NodeKind::disk, slot}) {
-        diskTree_->SetText(child, DiskNodeCaption(DiskNumberOf(slot), session_.disks.disks[slot],
-                                                  session_.partitions.partitionCount));
+        diskTree_->SetCells(child, DiskNodeCells(session_.disks.disks[slot], session_.partitions.partitionCount));
         view_.SetTreeNodeText(TreeKind::disks, child, diskTree_->Text(child));
       }
     }

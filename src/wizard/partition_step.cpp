@@ -27,6 +27,8 @@ constexpr const char* kStandardScanDoneMessage =
 void WizardController::CreatePartitionTree() {
   const std::uint16_t disk = session_.scan.diskIndex;
   CreateTree(TreeKind::partitions, PartitionsRootCaption(DiskNumberOf(disk)));
+  partitionsTree_->SetColumns(PartitionTreeColumns());
+  if (disk < session_.disks.disks.size()) partitionsTree_->SetCells(kRoot, WholeDiskCells(session_.disks.disks[disk]));
   partitionNodes_.Set(kRoot, {NodeKind::wholeDisk, disk});
 }
 
@@ -68,6 +70,7 @@ void WizardController::AddPartitionNodes() {
   PartitionTable& table = session_.partitions;
   for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
     table.records[i].treeItem = partitionsTree_->InsertNode(kRoot, PartitionCaption(i, table.records[i]), 3, 3);
+    partitionsTree_->SetCells(table.records[i].treeItem, PartitionNodeCells(table.records[i]));
     partitionNodes_.Set(table.records[i].treeItem, {NodeKind::partition, i});
   }
   view_.SetTree(TreeKind::partitions, partitionsTree_.get());

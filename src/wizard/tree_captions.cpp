@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "common/sector.h"
 #include "session/captions.h"
 #include "wizard/size_text.h"
 
@@ -24,15 +25,34 @@ std::string DiskSizeText(std::uint64_t bytes) {
 
 }  // namespace
 
-std::string DiskNodeCaption(std::uint32_t diskNumber, const DiskInfo& disk, std::optional<std::uint32_t> partitions) {
+std::string DiskNodeCaption(std::uint32_t diskNumber, const DiskInfo& disk) {
   std::string name = disk.isImage ? std::filesystem::path(disk.devicePath).filename().string() : Trimmed(disk.product);
   if (name.empty()) name = Trimmed(disk.model);
-  if (disk.usb) name += " (USB)";
-  std::string caption = DiskCaption(diskNumber) + " \u2014 ";
-  if (!name.empty()) caption += name + " ";
-  caption += DiskSizeText(disk.sizeSectors * 512);
-  if (partitions) caption += ", " + std::to_string(*partitions) + (*partitions == 1 ? " partition" : " partitions");
-  return caption;
+  if (disk.usb) name += name.empty() ? "USB" : " (USB)";
+  // A disk that names nothing is told by its number and size alone.
+  if (name.empty()) return DiskCaption(diskNumber);
+  return DiskCaption(diskNumber) + " \u2014 " + name;
+}
+
+std::vector<TreeColumn> DiskTreeColumns() { return {{"Name"}, {"Size", true}, {"Partitions", true}}; }
+
+std::vector<std::string> DiskNodeCells(const DiskInfo& disk, std::optional<std::uint32_t> partitions) {
+  return {DiskSizeText(disk.sizeSectors * 512), partitions ? std::to_string(*partitions) : std::string()};
+}
+
+std::vector<TreeColumn> PartitionTreeColumns() {
+  return {{"Name"}, {"File System"}, {"Size", true}, {"Start", true}};
+}
+
+std::vector<std::string> PartitionNodeCells(const PartitionRecord& record) {
+  const std::uint64_t start = record.beyondReach ? record.wideStart : record.startSector;
+  const std::uint64_t count = record.beyondReach ? record.wideCount : record.sectorCount;
+  return {record.noFileSystem ? kUnknownTypeText : FsTypeText(record.fsType), DiskSizeText(count * 512),
+          std::to_string(start)};
+}
+
+std::vector<std::string> WholeDiskCells(const DiskInfo& disk) {
+  return {std::string(), DiskSizeText(disk.sizeSectors * 512), "0"};
 }
 
 std::string PartitionsRootCaption(std::uint32_t diskNumber) { return "Storage Device " + std::to_string(diskNumber); }

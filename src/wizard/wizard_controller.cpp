@@ -5,7 +5,6 @@
 #include "platform/temp_folder.h"
 #include "session/disk_session.h"
 #include "wizard/recovery_texts.h"
-#include "wizard/tree_captions.h"
 
 namespace salvex::wizard {
 namespace {
@@ -33,7 +32,7 @@ WizardController::~WizardController() { RemoveFolderTree(tempFolder_); }
 void WizardController::StartUp() {
   ScanState& scan = session_.scan;
   SetStep(WizardStep::starting);
-  FolderTreeModel& disks = CreateTree(TreeKind::disks, kMyComputer);
+  FolderTreeModel& disks = CreateDiskTree();
   SetStep(WizardStep::disk);
   ListDisks(session_, options_.images, refusedImages_);
   for (std::size_t slot = 0; slot < session_.disks.diskCount; ++slot) DiskNode(static_cast<std::uint16_t>(slot));

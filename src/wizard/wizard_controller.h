@@ -167,6 +167,8 @@ class WizardController {
   // "Storage DeviceN" caption.
   std::uint32_t DiskNumberOf(std::uint16_t slot);
   std::string DiskCaptionOf(std::uint16_t slot);
+  // An empty disk tree under "My Computer", with its columns.
+  FolderTreeModel& CreateDiskTree();
   // The disk tree made anew from the disk table.
   void FillDiskTree();
   // A disk's partition count, when known: an image's, read when it is

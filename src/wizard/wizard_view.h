@@ -43,6 +43,7 @@ class WizardView : public UiPort {
   virtual void SelectTreeNode(TreeKind kind, TreeNodeId node) = 0;
   // Expands the node and every node above it.
   virtual void ExpandTreeNode(TreeKind kind, TreeNodeId node) = 0;
+  // The node's text (or, in a tree with columns, its cells) changed.
   virtual void SetTreeNodeText(TreeKind kind, TreeNodeId node, std::string_view text) = 0;
   // Draws only the nodes marked in `shown` (by node; null: every node), as
   // the view filters leave them. The vector stays the controller's.

@@ -96,6 +96,43 @@ void WindowFlowTest::StandardScanFromTheDiskToTheItemsAndBack() {
   QVERIFY(drive.Tree(TreeKind::partitions).isVisible());
   QVERIFY(!drive.Tree(TreeKind::disks).isVisible());
   QCOMPARE(drive.Node(TreeKind::partitions, 1).data().toString(), QStringLiteral("Partition 2 - NTFS"));
+
+  // The disk and partitions trees are tables under a header: the figures
+  // beside each name, right-aligned, never cut; the name takes the rest.
+  const struct {
+    TreeKind kind;
+    int row;
+    QStringList headings;
+    QStringList cells;
+  } tables[] = {
+      {TreeKind::disks, -1, {"Name", "Size", "Partitions"}, {"40 MB", "2"}},
+      {TreeKind::partitions, WindowDriver::kRootRow, {"Name", "File System", "Size", "Start"}, {"", "40 MB", "0"}},
+      {TreeKind::partitions, 0, {"Name", "File System", "Size", "Start"}, {"FAT32", "34 MB", "2048"}},
+      {TreeKind::partitions, 1, {"Name", "File System", "Size", "Start"}, {"NTFS", "2 MB", "71680"}},
+  };
+  for (const auto& table : tables) {
+    gui::FolderTreeView& tree = drive.Tree(table.kind);
+    const QModelIndex node = drive.Node(table.kind, table.row);
+    QCOMPARE(tree.model()->columnCount(), table.headings.size());
+    QVERIFY(!tree.isHeaderHidden());
+    QVERIFY(tree.allColumnsShowFocus());
+    for (int column = 0; column < table.headings.size(); ++column) {
+      QCOMPARE(tree.model()->headerData(column, Qt::Horizontal).toString(), table.headings[column]);
+    }
+    for (int column = 1; column < table.headings.size(); ++column) {
+      QCOMPARE(node.siblingAtColumn(column).data().toString(), table.cells[column - 1]);
+      if (table.kind != TreeKind::partitions) continue;  // the one shown now
+      const QString widest = std::max(table.cells[column - 1], table.headings[column],
+                                      [&](const QString& a, const QString& b) {
+                                        return tree.fontMetrics().horizontalAdvance(a) <
+                                               tree.fontMetrics().horizontalAdvance(b);
+                                      });
+      QVERIFY(tree.columnWidth(column) > tree.fontMetrics().horizontalAdvance(widest));
+    }
+  }
+  QCOMPARE(drive.Node(TreeKind::partitions, 0).siblingAtColumn(2).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+               Qt::AlignHorizontal_Mask,
+           Qt::AlignRight);
   QCOMPARE(drive.Table().model()->headerData(0, Qt::Horizontal).toString(),
            QString::fromStdString(wizard::DetailsColumnTitle()));
   // The single column fills the pane, and is as wide as it says at least.

@@ -173,10 +173,9 @@ TEST_F(WizardCommands, OpenDiskImageAddsAStorageDeviceOnce) {
     commands_->Run(Command::openDiskImage);
     EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks + 1);
     EXPECT_EQ(session_.disks.disks[session_.scan.diskIndex].devicePath, copy.string());
-    // Its number, then the image's file name before its size.
-    EXPECT_EQ(view_.TreeNodes(TreeKind::disks).back().rfind(
-                  "Storage Device" + std::to_string(session_.scan.diskIndex) + " \u2014 copy.img ", 0),
-              0u);
+    // Its number, then the image's file name.
+    EXPECT_EQ(view_.TreeNodes(TreeKind::disks).back(),
+              "Storage Device" + std::to_string(session_.scan.diskIndex) + " \u2014 copy.img");
   }
   dialogs_.answers["image"] = (dir_ / "missing.img").string();
   commands_->Run(Command::openDiskImage);
@@ -192,15 +191,50 @@ TEST_F(WizardCommands, RefreshKeepsTheImagesAndTheirNumbers) {
   std::filesystem::copy_file(image_, copy);
   dialogs_.answers["image"] = copy.string();
   commands_->Run(Command::openDiskImage);
-  const std::string caption = view_.TreeNodes(TreeKind::disks).back();
-  EXPECT_TRUE(caption.ends_with(", 1 partition")) << caption;
+  const auto lastRow = [this] {
+    return view_.TreeRow(TreeKind::disks, view_.trees.at(TreeKind::disks)->Children(FolderTreeModel::kRoot).back());
+  };
+  const std::vector<std::string> row = lastRow();
+  EXPECT_EQ(row.back(), "1");
   const std::size_t disks = view_.TreeNodes(TreeKind::disks).size();
   commands_->Run(Command::refreshDisks);
   EXPECT_EQ(view_.TreeNodes(TreeKind::disks).size(), disks);
-  EXPECT_EQ(view_.TreeNodes(TreeKind::disks).back(), caption);
+  EXPECT_EQ(lastRow(), row);
   EXPECT_EQ(session_.disks.disks[session_.scan.diskIndex].devicePath, copy.string());
   EXPECT_EQ(view_.panelValues["Model"], "Disk image");
   EXPECT_TRUE(view_.Visible(wizard::Control::next));
+}
+
+// The disk and partitions trees are tables: each node's name, size and
+// partitions, or size, type and start, the whole disk's at the root.
+TEST_F(WizardCommands, DiskAndPartitionTreesShowTheirFiguresInColumns) {
+  ClickFirst(TreeKind::disks, true);
+  const std::string number = std::to_string(session_.scan.diskIndex);
+  controller_->OnNext();
+  ASSERT_EQ(controller_->StepNumber(), 1);
+  const FolderTreeModel& disks = *view_.trees.at(TreeKind::disks);
+  const FolderTreeModel& partitions = *view_.trees.at(TreeKind::partitions);
+  const struct {
+    TreeKind kind;
+    TreeNodeId node;
+    std::vector<std::string> headings;
+    std::vector<std::string> row;
+  } cases[] = {
+      {TreeKind::disks, FolderTreeModel::kRoot, {"Name", "Size", "Partitions"}, {"My Computer", "", ""}},
+      {TreeKind::disks, disks.Children(FolderTreeModel::kRoot).back(), {"Name", "Size", "Partitions"},
+       {"Storage Device" + number + " \u2014 commands.img", "40 MB", "1"}},
+      {TreeKind::partitions, FolderTreeModel::kRoot, {"Name", "File System", "Size", "Start"},
+       {"Storage Device " + number, "", "40 MB", "0"}},
+      {TreeKind::partitions, partitions.Children(FolderTreeModel::kRoot).front(),
+       {"Name", "File System", "Size", "Start"}, {"Partition 1 - FAT32", "FAT32", "34 MB", std::to_string(kFatStart)}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row.front());
+    std::vector<std::string> headings;
+    for (const TreeColumn& column : view_.trees.at(c.kind)->Columns()) headings.push_back(column.heading);
+    EXPECT_EQ(headings, c.headings);
+    EXPECT_EQ(view_.TreeRow(c.kind, c.node), c.row);
+  }
 }
 
 // Create Disk Image: a run stopped part way keeps its map and adds

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <optional>
@@ -128,6 +129,15 @@ class FakeWizardView final : public wizard::WizardView {
       texts.push_back(found->second->Text(node));
     }
     return texts;
+  }
+  // A node's row in a tree with columns: its text, then its cells.
+  std::vector<std::string> TreeRow(wizard::TreeKind kind, TreeNodeId node) const {
+    std::vector<std::string> row;
+    const FolderTreeModel* tree = trees.at(kind);
+    for (std::size_t column = 0; column < std::max<std::size_t>(1, tree->Columns().size()); ++column) {
+      row.push_back(tree->Cell(node, column));
+    }
+    return row;
   }
   // The list's Name column, in order.
   std::vector<std::string> ListNames() const {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "session/advance_range.h"
 #include "wizard/device_numbers.h"
@@ -209,7 +212,8 @@ TEST(WizardPresentation, DeviceNumbersStayWhileTheWindowIsOpen) {
 }
 
 // A disk node names what the number alone cannot: the model (a USB disk's
-// own, not "USB Device"), or the image's file name, the USB bus, the size.
+// own, not "USB Device"), or the image's file name, the USB bus; its size
+// and partitions (when known) stand beside it.
 TEST(WizardPresentation, DiskNodesSayWhichDiskTheyAre) {
   const auto disk = [](const char* model, const char* product, bool usb, bool image, const char* path,
                        std::uint64_t sectors) {
@@ -225,21 +229,50 @@ TEST(WizardPresentation, DiskNodesSayWhichDiskTheyAre) {
   const struct {
     DiskInfo disk;
     std::uint32_t number;
+    std::optional<std::uint32_t> partitions;
     const char* caption;
+    std::vector<std::string> cells;
     const char* path;
   } cases[] = {
-      {disk("USB Device", "SanDisk Ultra   ", true, false, "/dev/sdb", 124'780'544), 2,
-       "Storage Device2 \u2014 SanDisk Ultra (USB) 59.5 GB", "Device: /dev/sdb"},
-      {disk("Disk image", "", false, true, "/home/me/card.img", 524'288), 4, "Storage Device4 \u2014 card.img 256 MB",
-       "Image: /home/me/card.img"},
-      {disk("Samsung SSD 860 ", "Samsung SSD 860 ", false, false, "/dev/sda", 2'000'000), 0,
-       "Storage Device0 \u2014 Samsung SSD 860 976.6 MB", "Device: /dev/sda"},
-      {disk("", "", false, false, "/dev/vda", 2880), 1, "Storage Device1 \u2014 1.4 MB", "Device: /dev/vda"},
+      {disk("USB Device", "SanDisk Ultra   ", true, false, "/dev/sdb", 124'780'544), 2, std::nullopt,
+       "Storage Device2 \u2014 SanDisk Ultra (USB)", {"59.5 GB", ""}, "Device: /dev/sdb"},
+      {disk("Disk image", "", false, true, "/home/me/card.img", 524'288), 4, 1, "Storage Device4 \u2014 card.img",
+       {"256 MB", "1"}, "Image: /home/me/card.img"},
+      {disk("Samsung SSD 860 ", "Samsung SSD 860 ", false, false, "/dev/sda", 2'000'000), 0, 0,
+       "Storage Device0 \u2014 Samsung SSD 860", {"976.6 MB", "0"}, "Device: /dev/sda"},
+      {disk("", "", false, false, "/dev/vda", 2880), 1, std::nullopt, "Storage Device1", {"1.4 MB", ""},
+       "Device: /dev/vda"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DiskNodeCaption(c.number, c.disk), c.caption);
+    EXPECT_EQ(DiskNodeCells(c.disk, c.partitions), c.cells) << c.caption;
     EXPECT_EQ(DiskPathText(c.disk), c.path);
   }
+}
+
+// A partition's row: the extent its table gives, the true one past 2 TiB,
+// and "Unknown" for a partition with no file system read here.
+TEST(WizardPresentation, PartitionRowsGiveSizeTypeAndStart) {
+  const auto record = [](FsType type, std::uint32_t start, std::uint32_t count, bool none, std::uint64_t wideStart) {
+    PartitionRecord made;
+    made.fsType = type;
+    made.startSector = start;
+    made.sectorCount = count;
+    made.noFileSystem = none;
+    made.beyondReach = wideStart != 0;
+    made.wideStart = wideStart;
+    made.wideCount = wideStart != 0 ? 4'194'304 : 0;
+    return made;
+  };
+  const struct {
+    PartitionRecord record;
+    std::vector<std::string> cells;
+  } cases[] = {
+      {record(FsType::fat32, 2048, 69632, false, 0), {"FAT32", "34 MB", "2048"}},
+      {record(FsType::none, 4096, 2048, true, 0), {"Unknown", "1 MB", "4096"}},
+      {record(FsType::exfat, 0, 0, false, 5'000'000'000), {"exFAT", "2 GB", "5000000000"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PartitionNodeCells(c.record), c.cells) << c.cells.back();
 }
 
 // A found file system's start is its boot sector's where that is known;
