@@ -15,7 +15,11 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(partition_walk gpt_table volume_parameters directory_decode standard_scan ntfs_record ntfs_scan deep_scan sector_tests snapshot_tree snapshot_advance match_pattern rescue_map intact_check desktop_entry exfat_boot_region exfat_entry_set)
+carve_families=(jpg png gif bmp pdf zip mp4 avi wav tif mp3 flac ogg ole rtf 7z rar gz sqlite txt)
+if [ ${#harnesses[@]} -eq 0 ]; then
+  harnesses=(partition_walk gpt_table volume_parameters directory_decode standard_scan ntfs_record ntfs_scan deep_scan sector_tests snapshot_tree snapshot_advance match_pattern rescue_map intact_check desktop_entry exfat_boot_region exfat_entry_set carve_pass)
+  for family in "${carve_families[@]}"; do harnesses+=("carve_$family"); done
+fi
 
 # The longest input each harness is given: disks hold whole seed images.
 max_len() {
@@ -27,6 +31,8 @@ max_len() {
     snapshot_tree | snapshot_advance) echo 65536 ;;
     match_pattern) echo 1024 ;;
     rescue_map | intact_check) echo 65536 ;;
+    carve_pass) echo 1048576 ;;
+    carve_*) echo 262144 ;;
     desktop_entry) echo 8192 ;;
     exfat_entry_set) echo 65536 ;;
     *) echo 1048576 ;;
@@ -50,13 +56,21 @@ generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
 cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$compiler" \
   -DSALVEX_BUILD_FUZZERS=ON -DSALVEX_BUILD_TESTS=OFF -DSALVEX_BUILD_BENCH=OFF -DSALVEX_WERROR=ON >/dev/null
-targets=()
+targets=(carve_seeds)
 for harness in "${harnesses[@]}"; do targets+=("${harness}_fuzzer"); done
 cmake --build build-fuzz -j2 --target "${targets[@]}"
 
 for harness in "${harnesses[@]}"; do
+  [[ $harness == carve_* ]] && continue
   if [ -z "$(ls -A "fuzz/corpus/$harness" 2>/dev/null)" ]; then
     fuzz/make-seeds.sh fuzz/corpus
+    break
+  fi
+done
+# The carving harnesses' seeds are written by the tests' own file writers.
+for harness in "${harnesses[@]}"; do
+  if [[ $harness == carve_* ]] && [ -z "$(ls -A "fuzz/corpus/$harness" 2>/dev/null)" ]; then
+    build-fuzz/fuzz/carve_seeds fuzz/corpus
     break
   fi
 done

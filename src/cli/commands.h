@@ -66,6 +66,17 @@ struct ImageOptions {
   std::string commandLine;  // likewise
 };
 
+struct CarveOptions {
+  SourceOptions source;
+  VolumeOptions volume;  // --partition, --start
+  DeepOptions deep;      // --end
+  std::vector<std::string> types;
+  bool allSpace = false;
+  bool includeListed = false;
+  std::string out;
+  bool json = false;
+};
+
 struct LoadedItems;
 
 // Prints a store as `salvex scan` does: the tree, or JSON.
@@ -87,5 +98,6 @@ int RunDeepScan(const DeepScanOptions& options);
 int RunFind(const FindOptions& options);
 int RunRecover(const RecoverOptions& options);
 int RunImage(const ImageOptions& options);
+int RunCarve(const CarveOptions& options);
 
 }  // namespace salvex::cli

@@ -161,6 +161,24 @@ int main(int argc, char** argv) {
   image.program = "Brimora Salvex FAT " SALVEX_VERSION;
   for (int i = 0; i < argc; ++i) image.commandLine += (i == 0 ? "" : " ") + std::string(argv[i]);
 
+  CarveOptions carve;
+  CLI::App* carveCommand = app.add_subcommand(
+      "carve", "find files by their content where no folder names them, and write them into a folder");
+  AddSourceOption(*carveCommand, carve.source);
+  carveCommand->add_option("--partition", carve.volume.partition,
+                           "carve this partition (\"Partition N\", from 1): only its volume's free clusters, named "
+                           "by the deleted files that started there");
+  carveCommand->add_option("--start", carve.volume.start, "first sector of a range to carve, every sector of it");
+  carveCommand->add_option("--end", carve.deep.end, kEndHelp);
+  carveCommand->add_option("--types", carve.types, "the file types to carve, comma-separated (default: all)")
+      ->delimiter(',');
+  carveCommand->add_flag("--all-space", carve.allSpace,
+                         "with --partition: every sector of it, live files' clusters too, not only the free ones");
+  carveCommand->add_flag("--include-listed", carve.includeListed,
+                         "also carve files that start where a live file the scan lists starts");
+  carveCommand->add_option("--out", carve.out, "folder that receives the carved files (on another disk)")->required();
+  carveCommand->add_flag("--json", carve.json, "print each carved file as JSON");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -177,6 +195,7 @@ int main(int argc, char** argv) {
     if (*deepCommand) return RunDeepScan(deep);
     if (*findCommand) return RunFind(find);
     if (*imageCommand) return RunImage(image);
+    if (*carveCommand) return RunCarve(carve);
   } catch (const ReportedError&) {
     return 1;
   } catch (const UsageError& error) {

@@ -1,8 +1,6 @@
 #include "content/jpeg_check.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
 #include <optional>
 
 namespace salvex {
@@ -17,10 +15,9 @@ constexpr std::uint8_t kRestartInterval = 0xDD;
 constexpr std::uint8_t kFirstRestart = 0xD0;
 constexpr int kTables = 4;
 constexpr int kMaxComponents = 4;
-
-std::uint16_t u16be(Bytes bytes, std::size_t offset) {
-  return static_cast<std::uint16_t>(u8(bytes, offset) << 8 | u8(bytes, offset + 1));
-}
+// Pictures appended after the end-of-image marker that are taken as part
+// of the file; multi-picture files hold two or three.
+constexpr int kMaxAppendedPictures = 8;
 
 bool IsRestart(std::uint8_t marker) { return marker >= kFirstRestart && marker <= 0xD7; }
 // Markers that stand alone, without a length: TEM, RST0-7, SOI, EOI.
@@ -32,43 +29,6 @@ bool IsStartOfFrame(std::uint8_t marker) {
 }
 // Baseline and extended sequential frames with Huffman coding: the ones decoded.
 bool IsSequentialHuffman(std::uint8_t marker) { return marker == 0xC0 || marker == 0xC1; }
-
-// A canonical Huffman code as the file defines it: for each code length,
-// the codes of that length run from minCode to maxCode, and their symbols
-// from firstIndex on.
-struct HuffmanTable {
-  bool defined = false;
-  std::array<std::int32_t, 17> minCode{};
-  std::array<std::int32_t, 17> maxCode{};  // -1: no code of that length
-  std::array<std::int32_t, 17> firstIndex{};
-  std::array<std::uint8_t, 256> symbols{};
-  int count = 0;
-};
-
-// Builds a table from its 16 counts and its symbols. False when the counts
-// ask for more codes than the lengths hold (no code may be all ones).
-bool BuildTable(Bytes counts, Bytes symbols, HuffmanTable& table) {
-  table = HuffmanTable{};
-  std::int32_t code = 0;
-  int index = 0;
-  for (int length = 1; length <= 16; ++length) {
-    const int n = counts[static_cast<std::size_t>(length - 1)];
-    table.maxCode[length] = -1;
-    if (n > 0) {
-      table.minCode[length] = code;
-      table.firstIndex[length] = index;
-      code += n;
-      index += n;
-      if (code >= (std::int32_t{1} << length)) return false;
-      table.maxCode[length] = code - 1;
-    }
-    code <<= 1;
-  }
-  std::copy(symbols.begin(), symbols.end(), table.symbols.begin());
-  table.count = index;
-  table.defined = true;
-  return true;
-}
 
 struct Component {
   std::uint8_t id = 0;
@@ -84,6 +44,7 @@ struct DecoderState {
   std::array<int, kTables> dcQuant{};  // each table's DC step, 0 until defined
   std::uint16_t restartInterval = 0;
   bool frameSeen = false;
+  bool scanSeen = false;
   bool decodable = false;  // a sequential Huffman frame of known height
   int precision = 8;
   std::uint32_t width = 0;
@@ -105,8 +66,8 @@ bool ReadHuffmanTables(Bytes segment, DecoderState& state) {
     std::size_t total = 0;
     for (const std::uint8_t n : counts) total += n;
     if (total > 256 || !Fits(segment, at + 17, total)) return false;
-    HuffmanTable& table = tableClass == 0 ? state.dc[id] : state.ac[id];
-    if (!BuildTable(counts, segment.subspan(at + 17, total), table)) return false;
+    HuffmanTable& table = tableClass == 0 ? state.dc[static_cast<std::size_t>(id)] : state.ac[static_cast<std::size_t>(id)];
+    if (!BuildHuffmanTable(counts, segment.subspan(at + 17, total), table)) return false;
     at += 17 + total;
   }
   return true;
@@ -120,7 +81,7 @@ bool ReadQuantizationTables(Bytes segment, DecoderState& state) {
     const std::size_t entry = precision == 0 ? 1 : 2;
     if (precision > 1 || id >= kTables || !Fits(segment, at + 1, 64 * entry)) return false;
     // The first entry, in zig-zag order, is the DC coefficient's step.
-    state.dcQuant[id] = entry == 1 ? segment[at + 1] : u16be(segment, at + 1);
+    state.dcQuant[static_cast<std::size_t>(id)] = entry == 1 ? segment[at + 1] : u16be(segment, at + 1);
     at += 1 + 64 * entry;
   }
   return true;
@@ -160,125 +121,68 @@ bool ReadFrame(std::uint8_t marker, Bytes segment, DecoderState& state) {
   return true;
 }
 
-// Entropy-coded bits, most significant first, with the stuffed zero after
-// each 0xFF data byte dropped. A marker (or the end) ends the bits.
-class BitReader {
- public:
-  BitReader(Bytes bytes, std::size_t at) : bytes_(bytes), at_(at) {}
-
-  // The next bit; -1 when a marker or the end comes first.
-  int Bit() {
-    if (left_ == 0) {
-      if (at_ >= bytes_.size()) return -1;
-      const std::uint8_t byte = bytes_[at_];
-      if (byte == 0xFF) {
-        if (u8(bytes_, at_ + 1) != 0x00) return -1;
-        at_ += 2;
-      } else {
-        ++at_;
-      }
-      current_ = byte;
-      left_ = 8;
-    }
-    --left_;
-    return (current_ >> left_) & 1;
-  }
-
-  // `count` bits as a number; -1 when they run out.
-  std::int32_t Bits(int count) {
-    std::int32_t value = 0;
-    for (int i = 0; i < count; ++i) {
-      const int bit = Bit();
-      if (bit < 0) return -1;
-      value = value << 1 | bit;
-    }
-    return value;
-  }
-
-  // Drops what is left of the current byte (padding before a marker).
-  void Align() { left_ = 0; }
-  std::size_t Position() const { return at_; }
-  void MoveTo(std::size_t at) {
-    at_ = at;
-    left_ = 0;
-  }
-
- private:
-  Bytes bytes_;
-  std::size_t at_;
-  std::uint8_t current_ = 0;
-  int left_ = 0;
-};
-
-// A symbol of `table`; -1 when the bits run out or match none of its codes.
-int DecodeSymbol(BitReader& bits, const HuffmanTable& table) {
-  std::int32_t code = 0;
-  for (int length = 1; length <= 16; ++length) {
-    const int bit = bits.Bit();
-    if (bit < 0) return -1;
-    code = code << 1 | bit;
-    if (table.maxCode[length] >= 0 && code <= table.maxCode[length]) {
-      const std::int32_t index = table.firstIndex[length] + code - table.minCode[length];
-      if (index < 0 || index >= table.count) return -1;
-      return table.symbols[static_cast<std::size_t>(index)];
-    }
-  }
-  return -1;
-}
-
-std::int32_t Extend(std::int32_t value, int size) {
-  return value < (std::int32_t{1} << (size - 1)) ? value - (std::int32_t{1} << size) + 1 : value;
-}
-
 struct ScanComponent {
   const Component* frame = nullptr;
   const HuffmanTable* dc = nullptr;
   const HuffmanTable* ac = nullptr;
   std::int32_t dcLimit = 0;  // the largest DC value an 8×8 block of samples gives, with room to spare
-  std::int32_t predictor = 0;
 };
-
-// One 8×8 block's coefficients; false when they cannot be a block an
-// encoder wrote.
-bool DecodeBlock(BitReader& bits, ScanComponent& component, int precision) {
-  const int maxDcSize = precision + 3;
-  const int maxAcSize = precision + 2;
-  const int dcSize = DecodeSymbol(bits, *component.dc);
-  if (dcSize < 0 || dcSize > maxDcSize) return false;
-  if (dcSize > 0) {
-    const std::int32_t raw = bits.Bits(dcSize);
-    if (raw < 0) return false;
-    component.predictor += Extend(raw, dcSize);
-  }
-  if (component.predictor > component.dcLimit || component.predictor < -component.dcLimit) return false;
-  for (int k = 1; k < 64;) {
-    const int symbol = DecodeSymbol(bits, *component.ac);
-    if (symbol < 0) return false;
-    const int run = symbol >> 4;
-    const int size = symbol & 0x0F;
-    if (size == 0) {
-      if (run == 0) break;           // end of block
-      if (run != 15) return false;   // no such symbol
-      k += 16;                       // sixteen zeros
-      if (k > 64) return false;
-      continue;
-    }
-    k += run;
-    if (k > 63 || size > maxAcSize || bits.Bits(size) < 0) return false;
-    ++k;
-  }
-  return true;
-}
 
 std::uint64_t CeilDiv(std::uint64_t a, std::uint64_t b) { return (a + b - 1) / b; }
 
-// Decodes the scan whose header is `header` and whose data starts at `at`.
-// The position of the marker after it, or nullopt when the data is not
-// what the tables and the frame say.
-std::optional<std::size_t> DecodeScan(Bytes bytes, std::size_t at, Bytes header, DecoderState& state) {
-  if (header.empty()) return std::nullopt;
+struct ScanResult {
+  bool ok = false;
+  bool ranOut = false;         // the source ended inside the coded data
+  std::uint64_t next = 0;      // ok: the marker after the scan
+  std::uint64_t goodUpTo = 0;  // failed: where the unit that failed began
+  std::uint64_t failedAt = 0;  // failed: the byte being read
+};
+
+// Keeps the resume points of a scan: the last unit start before each
+// multiple of `every` bytes that the coded data crosses.
+class ResumeRecorder {
+ public:
+  ResumeRecorder(const JpegWalkOptions& options, JpegWalk& walk) : options_(options), walk_(walk) {}
+
+  void UnitStarts(const JpegResumePoint& point) {
+    const std::uint64_t every = options_.resumeEvery;
+    if (every == 0) return;
+    if (haveLast_ && point.at.byte / every > last_.at.byte / every) {
+      last_.boundary = point.at.byte / every * every;
+      walk_.resumePoints.push_back(last_);
+      if (walk_.resumePoints.size() > options_.keepResumePoints) walk_.resumePoints.erase(walk_.resumePoints.begin());
+    }
+    last_ = point;
+    haveLast_ = true;
+  }
+
+  // The scan stopped inside the unit last begun (its bytes ran out, or
+  // failed): that unit is the last to begin before the next boundary.
+  void Stopped() {
+    const std::uint64_t every = options_.resumeEvery;
+    if (every == 0 || !haveLast_) return;
+    last_.boundary = (last_.at.byte / every + 1) * every;
+    walk_.resumePoints.push_back(last_);
+    if (walk_.resumePoints.size() > options_.keepResumePoints) walk_.resumePoints.erase(walk_.resumePoints.begin());
+  }
+
+ private:
+  const JpegWalkOptions& options_;
+  JpegWalk& walk_;
+  JpegResumePoint last_;
+  bool haveLast_ = false;
+};
+
+// Decodes the scan whose SOS marker is at `marker`, whose header is
+// `header` and whose data starts at `at`.
+ScanResult DecodeScan(ContentSource& source, std::uint64_t marker, std::uint64_t at, Bytes header,
+                      DecoderState& state, const JpegWalkOptions& options, JpegWalk& walk) {
+  ScanResult result;
+  result.goodUpTo = at;
+  result.failedAt = at;
+  if (header.empty()) return result;
   const int count = header[0];
-  if (count < 1 || count > state.components || header.size() != 4 + 2 * std::size_t(count)) return std::nullopt;
+  if (count < 1 || count > state.components || header.size() != 4 + 2 * std::size_t(count)) return result;
   std::array<ScanComponent, kMaxComponents> scan{};
   for (int i = 0; i < count; ++i) {
     const std::uint8_t id = header[1 + 2 * static_cast<std::size_t>(i)];
@@ -287,11 +191,9 @@ std::optional<std::size_t> DecodeScan(Bytes bytes, std::size_t at, Bytes header,
     for (int c = 0; c < state.components; ++c) {
       if (state.component[static_cast<std::size_t>(c)].id == id) frame = &state.component[static_cast<std::size_t>(c)];
     }
-    const int dc = tables >> 4;
-    const int ac = tables & 0x0F;
-    if (!frame || dc >= kTables || ac >= kTables || !state.dc[dc].defined || !state.ac[ac].defined) {
-      return std::nullopt;
-    }
+    const auto dc = static_cast<std::size_t>(tables >> 4);
+    const auto ac = static_cast<std::size_t>(tables & 0x0F);
+    if (!frame || dc >= kTables || ac >= kTables || !state.dc[dc].defined || !state.ac[ac].defined) return result;
     ScanComponent& s = scan[static_cast<std::size_t>(i)];
     s.frame = frame;
     s.dc = &state.dc[dc];
@@ -314,102 +216,200 @@ std::optional<std::size_t> DecodeScan(Bytes bytes, std::size_t at, Bytes header,
     units = CeilDiv(state.width, 8 * std::uint64_t(state.maxHorizontal)) *
             CeilDiv(state.height, 8 * std::uint64_t(state.maxVertical));
   }
-  BitReader bits(bytes, at);
+  const JpegResumePoint* resume =
+      options.resumeFrom && options.resumeFrom->scanMarker == marker ? options.resumeFrom : nullptr;
+  EntropyReader bits(source, resume ? resume->at : EntropyPosition{at, 0});
+  std::uint64_t first = 0;
   int nextRestart = 0;
-  for (std::uint64_t unit = 0; unit < units; ++unit) {
-    if (state.restartInterval > 0 && unit > 0 && unit % state.restartInterval == 0) {
+  std::array<std::int32_t, kMaxComponents> predictors{};
+  if (resume) {
+    if (resume->unit >= units || resume->nextRestart < 0 || resume->nextRestart > 7) return result;
+    first = resume->unit;
+    nextRestart = resume->nextRestart;
+    predictors = resume->predictors;
+  }
+  ResumeRecorder recorder(options, walk);
+  for (std::uint64_t unit = first; unit < units; ++unit) {
+    if (state.restartInterval > 0 && unit > first && unit % state.restartInterval == 0) {
       bits.Align();
-      const std::size_t marker = bits.Position();
-      if (u8(bytes, marker) != 0xFF || u8(bytes, marker + 1) != kFirstRestart + nextRestart) return std::nullopt;
+      const std::uint64_t restart = bits.NextByte();
+      if (!bits.Drained() || SourceU8(source, restart) != 0xFF ||
+          SourceU8(source, restart + 1) != kFirstRestart + nextRestart) {
+        result.goodUpTo = result.failedAt = restart;
+        result.ranOut = !SourceFits(source, restart, 2);
+        return result;
+      }
       nextRestart = (nextRestart + 1) % 8;
-      bits.MoveTo(marker + 2);
-      for (int i = 0; i < count; ++i) scan[static_cast<std::size_t>(i)].predictor = 0;
+      bits.SkipMarker(restart);
+      predictors.fill(0);
     }
+    const EntropyPosition start = bits.Position();
+    recorder.UnitStarts({marker, start, unit, nextRestart, predictors, 0});
     for (int i = 0; i < count; ++i) {
-      ScanComponent& component = scan[static_cast<std::size_t>(i)];
+      const ScanComponent& component = scan[static_cast<std::size_t>(i)];
       const int blocks = count == 1 ? 1 : component.frame->horizontal * component.frame->vertical;
       for (int block = 0; block < blocks; ++block) {
-        if (!DecodeBlock(bits, component, state.precision)) return std::nullopt;
+        if (!bits.SkipBlock(*component.dc, *component.ac, predictors[static_cast<std::size_t>(i)], component.dcLimit,
+                            state.precision)) {
+          recorder.Stopped();
+          result.goodUpTo = start.byte;
+          result.failedAt = bits.NextByte();
+          result.ranOut = bits.AtEnd();
+          return result;
+        }
       }
     }
   }
   // The last unit ends where the next marker begins: only its byte's
   // padding lies between them.
   bits.Align();
-  std::size_t end = bits.Position();
-  if (u8(bytes, end) != 0xFF || u8(bytes, end + 1) == 0x00) return std::nullopt;
+  std::uint64_t end = bits.NextByte();
+  if (!bits.Drained() || SourceU8(source, end) != 0xFF || SourceU8(source, end + 1) == 0x00) {
+    result.goodUpTo = result.failedAt = end;
+    result.ranOut = !SourceFits(source, end, 2);
+    return result;
+  }
   // Some writers close the last interval with its restart marker too.
-  if (u8(bytes, end + 1) == kFirstRestart + nextRestart) end += 2;
-  return end;
+  if (SourceU8(source, end + 1) == kFirstRestart + nextRestart) end += 2;
+  result.ok = true;
+  result.next = end;
+  return result;
 }
 
 // The scan data's end checked byte by byte: the position of the marker
 // that ends it, or nullopt when a 0xFF is followed by what may not follow
-// it there.
-std::optional<std::size_t> SkipScan(Bytes bytes, std::size_t at) {
+// it there. The source's size when it ends first.
+std::optional<std::uint64_t> SkipScan(ContentSource& source, std::uint64_t at) {
   int nextRestart = 0;
-  while (at + 1 < bytes.size()) {
-    if (bytes[at] != 0xFF) {
-      ++at;
-      continue;
+  while (at + 1 < source.Size()) {
+    const Bytes window = source.Read(at, 64 * 1024);
+    std::size_t i = 0;
+    for (; i + 1 < window.size(); ++i) {
+      if (window[i] != 0xFF) continue;
+      const std::uint8_t next = window[i + 1];
+      if (next == 0x00) {
+        ++i;
+      } else if (IsRestart(next)) {
+        if (next != kFirstRestart + nextRestart) return std::nullopt;
+        nextRestart = (nextRestart + 1) % 8;
+        ++i;
+      } else if (next != 0xFF) {  // 0xFF 0xFF: fill before a marker
+        return at + i;
+      }
     }
-    const std::uint8_t next = bytes[at + 1];
-    if (next == 0x00) {
-      at += 2;
-    } else if (IsRestart(next)) {
-      if (next != kFirstRestart + nextRestart) return std::nullopt;
-      nextRestart = (nextRestart + 1) % 8;
-      at += 2;
-    } else if (next == 0xFF) {
-      ++at;  // fill before a marker
-    } else {
-      return at;
-    }
+    at += std::max<std::size_t>(i, 1);
   }
-  return bytes.size();
+  return source.Size();
 }
 
-}  // namespace
-
-bool JpegIsWhole(Bytes bytes) {
-  if (u8(bytes, 0) != 0xFF || u8(bytes, 1) != kStartOfImage) return false;
+// The walk of one picture from its SOI marker.
+JpegWalk WalkPicture(ContentSource& source, const JpegWalkOptions& options) {
+  JpegWalk walk;
+  if (SourceU8(source, 0) != 0xFF || SourceU8(source, 1) != kStartOfImage) {
+    walk.extent = ContentExtent::NotThisKind("no start-of-image marker");
+    return walk;
+  }
   DecoderState state;
-  std::size_t at = 2;
-  while (at + 1 < bytes.size()) {
-    if (bytes[at] != 0xFF) return false;
-    const std::uint8_t marker = bytes[at + 1];
+  std::uint64_t at = 2;
+  std::uint64_t sound = 0;  // the end of the last scan that held together
+  const auto damaged = [&](const char* why) {
+    walk.extent = ContentExtent::Damaged(sound, why);
+    return walk;
+  };
+  std::vector<std::uint8_t> header;
+  while (true) {
+    if (!SourceFits(source, at, 2)) {
+      walk.extent = ContentExtent::CutShort(sound, "ends before its end-of-image marker");
+      return walk;
+    }
+    if (SourceU8(source, at) != 0xFF) return damaged("a marker was expected");
+    const std::uint8_t marker = SourceU8(source, at + 1);
     if (marker == 0xFF) {  // fill bytes before a marker
       ++at;
       continue;
     }
-    if (marker == kEndOfImage) return true;
-    if (marker == 0x00 || marker == kStartOfImage || IsReserved(marker)) return false;
+    if (marker == kEndOfImage) {
+      if (!state.frameSeen || !state.scanSeen) return damaged("no picture before its end-of-image marker");
+      walk.extent = ContentExtent::Whole(at + 2);
+      return walk;
+    }
+    if (marker == 0x00 || marker == kStartOfImage || IsReserved(marker)) return damaged("a marker no writer puts there");
     if (IsStandalone(marker)) {
       at += 2;
       continue;
     }
-    const std::uint16_t length = u16be(bytes, at + 2);
-    if (length < 2 || !Fits(bytes, at + 2, length)) return false;
-    const Bytes segment = bytes.subspan(at + 4, length - 2u);
-    const std::size_t after = at + 2 + length;
-    if (marker == kHuffmanTables && !ReadHuffmanTables(segment, state)) return false;
-    if (marker == kQuantizationTables && !ReadQuantizationTables(segment, state)) return false;
+    const std::uint16_t length = SourceU16be(source, at + 2);
+    if (length < 2) return damaged("a segment shorter than its length field");
+    if (!SourceFits(source, at + 2, length)) {
+      walk.extent = ContentExtent::CutShort(sound, "ends inside a segment");
+      return walk;
+    }
+    const Bytes segment = source.Read(at + 4, length - 2u);
+    const std::uint64_t after = at + 2 + length;
+    if (marker == kHuffmanTables && !ReadHuffmanTables(segment, state)) return damaged("a Huffman table no coder can use");
+    if (marker == kQuantizationTables && !ReadQuantizationTables(segment, state)) {
+      return damaged("a quantization table out of its bounds");
+    }
     if (marker == kRestartInterval) {
-      if (segment.size() != 2) return false;
+      if (segment.size() != 2) return damaged("a restart interval of the wrong length");
       state.restartInterval = u16be(segment, 0);
     }
-    if (IsStartOfFrame(marker) && !ReadFrame(marker, segment, state)) return false;
+    if (IsStartOfFrame(marker) && !ReadFrame(marker, segment, state)) return damaged("a frame header out of its bounds");
     if (marker == kStartOfScan) {
-      if (!state.frameSeen) return false;
-      const std::optional<std::size_t> next = state.decodable ? DecodeScan(bytes, after, segment, state)
-                                                              : SkipScan(bytes, after);
-      if (!next) return false;
-      at = *next;
+      if (!state.frameSeen) return damaged("a scan before any frame");
+      state.scanSeen = true;
+      if (!state.decodable) {
+        const std::optional<std::uint64_t> next = SkipScan(source, after);
+        if (!next) return damaged("a marker out of turn in the coded data");
+        at = *next;
+        sound = at;
+        continue;
+      }
+      if (!walk.decoded) walk.scanData = after;
+      walk.decoded = true;
+      header.assign(segment.begin(), segment.end());
+      const ScanResult scan = DecodeScan(source, at, after, header, state, options, walk);
+      if (!scan.ok) {
+        sound = std::max(sound, scan.goodUpTo);
+        walk.failedAt = scan.failedAt;
+        if (scan.ranOut) {
+          walk.extent = ContentExtent::CutShort(sound, "ends inside its coded data");
+          return walk;
+        }
+        return damaged("its coded data does not decode");
+      }
+      at = scan.next;
+      sound = at;
       continue;
     }
     at = after;
   }
-  return false;
+}
+
+}  // namespace
+
+JpegWalk WalkJpeg(ContentSource& source, const JpegWalkOptions& options) {
+  JpegWalk walk = WalkPicture(source, options);
+  if (!options.followAppended || walk.extent.soundness != Soundness::whole) return walk;
+  // Later pictures are checked as a whole and never resumed.
+  JpegWalkOptions plain;
+  for (int picture = 0; picture < kMaxAppendedPictures; ++picture) {
+    const std::uint64_t end = walk.extent.end;
+    if (SourceU8(source, end) != 0xFF || SourceU8(source, end + 1) != kStartOfImage || SourceU8(source, end + 2) != 0xFF) {
+      break;
+    }
+    SliceSource rest(source, end, source.Size() - end);
+    const JpegWalk next = WalkPicture(rest, plain);
+    if (next.extent.soundness != Soundness::whole) break;
+    walk.extent.end = end + next.extent.end;
+    walk.extent.soundUpTo = walk.extent.end;
+  }
+  return walk;
+}
+
+bool JpegIsWhole(Bytes bytes) {
+  SpanSource source(bytes);
+  return WalkJpeg(source).extent.soundness == Soundness::whole;
 }
 
 }  // namespace salvex

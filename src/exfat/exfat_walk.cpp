@@ -35,6 +35,16 @@ class ExfatWalk {
         lastCluster_(ExfatLastCluster(volume_, LastVolumeSector(volume_, context.scan))),
         clusterBytes_(std::uint64_t{volume_.sectorsPerCluster} * kSectorSize) {}
 
+  // Reads the root directory for its bitmap entry, and the bitmap; no item
+  // is added.
+  ExfatBitmap BitmapOnly() {
+    if (lastCluster_ < 2 || clusterBytes_ == 0) return {};
+    const std::vector<ClusterRun> runs = DirectoryRuns(volume_.rootDirStart, nullptr, false);
+    const ExfatDirectoryContents contents = DecodeExfatDirectory(ReadRuns(runs, std::nullopt), true);
+    if (contents.bitmap) ReadBitmap(*contents.bitmap);
+    return inUse_;
+  }
+
   bool Run() {
     store_.ClearFatItems();
     UiPort& ui = context_.ui;
@@ -297,6 +307,11 @@ class ExfatWalk {
 }  // namespace
 
 bool WalkExfatVolume(VolumeContext& context, ItemStore& store) { return ExfatWalk(context, store).Run(); }
+
+ExfatBitmap ReadExfatAllocationBitmap(VolumeContext& context) {
+  ItemStore unused;
+  return ExfatWalk(context, unused).BitmapOnly();
+}
 
 std::uint32_t ExfatHeapLastCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
   const std::uint64_t perCluster = volume.sectorsPerCluster;

@@ -18,6 +18,12 @@ namespace salvex {
 // the end; returns false when Stop cut the walk short.
 bool WalkExfatVolume(VolumeContext& context, ItemStore& store);
 
+// The allocation bitmap of the volume, as its root directory names it:
+// what a carve of its free clusters leaves alone. Unknown (every cluster
+// free) when the root names none or it cannot be read.
+class ExfatBitmap;
+ExfatBitmap ReadExfatAllocationBitmap(VolumeContext& context);
+
 struct ExfatEntrySet;
 
 // The item of a file's entry set in the folder keyed `parent`: its name,

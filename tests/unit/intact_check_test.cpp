@@ -16,6 +16,9 @@
 
 #include "common/crc32.h"
 #include "common/le_bytes.h"
+#include "support/container_writers.h"
+#include "support/format_writers.h"
+#include "support/stream_writers.h"
 #include "support/jpeg_writer.h"
 
 namespace salvex {
@@ -79,13 +82,7 @@ Buffer Png() {
   return png;
 }
 
-Buffer Gif() {
-  Buffer gif;
-  Append(gif, "GIF89a");
-  Append(gif, Pattern(200, 5));
-  gif.push_back(0x3B);
-  return gif;
-}
+Buffer Gif() { return testing::WriteGif(20, 10, 5); }
 
 struct ZipMember {
   std::string name;
@@ -148,13 +145,7 @@ Buffer ZipOf(const std::vector<ZipMember>& members, std::vector<std::size_t> lis
 
 Buffer Zip() { return ZipOf({{"word/document.xml", Pattern(5000, 7), true}, {"mimetype", Pattern(40, 9), false}}); }
 
-Buffer Pdf() {
-  Buffer pdf;
-  Append(pdf, "%PDF-1.7\n");
-  Append(pdf, Pattern(3000, 11));
-  Append(pdf, "\nstartxref\n123\n%%EOF\n");
-  return pdf;
-}
+Buffer Pdf() { return testing::WritePdf(3, 11); }
 
 Buffer CutInHalf(Buffer bytes) {
   bytes.resize(bytes.size() / 2);
@@ -293,6 +284,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, IntactCheckBudgetTest,
                                            BudgetCase{"Stopped", std::uint64_t{1} << 30, std::uint64_t{1} << 40, true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// A gzip file of several members spends one budget over all of them, as a
+// ZIP's members do: two members that each fit the file's budget but not
+// together leave the file unjudged.
+TEST_P(IntactCheckBudgetTest, GzipMembersShareTheBudget) {
+  const BudgetCase& c = GetParam();
+  Buffer twoMembers = testing::WriteGzip(300000, 1);
+  const Buffer second = testing::WriteGzip(300000, 2);
+  twoMembers.insert(twoMembers.end(), second.begin(), second.end());
+  IntactCheckBudget ample;
+  ASSERT_EQ(LooksIntact("two.gz", twoMembers, ample), true);
+  std::atomic<bool> stop{c.stopped};
+  IntactCheckBudget budget{c.perFile, c.leftInRun, &stop};
+  EXPECT_EQ(LooksIntact("two.gz", twoMembers, budget), std::nullopt);
+  EXPECT_EQ(budget.filesOverBudget, c.stopped ? 0u : 1u);
+}
+
 TEST(IntactCheckBudget, TwoEntriesOfOneMemberThatDisagreeFail) {
   const std::vector<ZipMember> members = {{"a.bin", Pattern(5000, 1), true}};
   Buffer zip = ZipOf(members, {0, 0});
@@ -300,6 +307,45 @@ TEST(IntactCheckBudget, TwoEntriesOfOneMemberThatDisagreeFail) {
   const std::size_t second = directory + 46 + 5;
   zip[second + 16] ^= 0xFF;  // the second entry's CRC
   EXPECT_EQ(LooksIntact("a.zip", zip), false);
+}
+
+struct KindVerdict {
+  const char* fileName;
+  std::function<Buffer()> make;
+  std::optional<bool> whole;  // the verdict on the whole file
+};
+
+// The kinds the carver knows are judged for `--check` by the same walks:
+// whole files true where what they carry has a check, no verdict where it
+// has none; cut short, always false.
+TEST(IntactCheck, TheCarversKindsAreJudgedByTheSameWalks) {
+  const KindVerdict kinds[] = {
+      {"clip.mp4", [] { return testing::WriteMp4(20, 1); }, std::nullopt},
+      {"clip.avi", [] { return testing::WriteAvi(20, 2); }, std::nullopt},
+      {"take.wav", [] { return testing::WriteWav(5000, 3); }, std::nullopt},
+      {"scan.tif", [] { return testing::WriteTiff(60, 40, 4); }, std::nullopt},
+      {"song.mp3", [] { return testing::WriteMp3(40, 5, true); }, std::nullopt},
+      {"song.flac", [] { return testing::WriteFlac(6, 6); }, true},
+      {"song.ogg", [] { return testing::WriteOgg(6, 7); }, true},
+      {"letter.doc", [] { return testing::WriteOle2(9000, {}, 0, 8); }, std::nullopt},
+      {"backup.7z", [] { return testing::WriteSevenZip(9000, 9); }, std::nullopt},
+      {"backup.rar", [] { return testing::WriteRar5(9000, 10); }, std::nullopt},
+      {"log.gz", [] { return testing::WriteGzip(20000, 11); }, true},
+  };
+  for (const KindVerdict& kind : kinds) {
+    const Buffer whole = kind.make();
+    EXPECT_EQ(LooksIntact(kind.fileName, whole), kind.whole) << kind.fileName;
+    EXPECT_EQ(LooksIntact(kind.fileName, CutInHalf(whole)), false) << kind.fileName;
+    EXPECT_EQ(LooksIntact("FILE0001.CHK", whole), kind.whole) << kind.fileName << " by its first bytes";
+  }
+}
+
+// A video whose samples another file's bytes replaced is false: its track
+// says what each sample must start with.
+TEST(IntactCheck, AVideoWithOverwrittenSamplesIsNotIntact) {
+  Buffer video = testing::WriteMp4(40, 12);
+  std::fill_n(video.begin() + static_cast<std::ptrdiff_t>(video.size() / 3), 8192, 0x20);
+  EXPECT_EQ(LooksIntact("clip.mp4", video), false);
 }
 
 }  // namespace
