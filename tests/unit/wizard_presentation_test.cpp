@@ -162,16 +162,19 @@ TEST(WizardPresentation, AdvanceRangeIsReadInOrderAndRefusedWithItsMessage) {
     const char* start;
     const char* end;
     AdvanceRangeCheck check;
-    std::uint32_t storedStart;
-    std::uint32_t storedEnd;
+    std::uint64_t storedStart;
+    std::uint64_t storedEnd;
   } cases[] = {
       {1, "100", "100", AdvanceRangeCheck::endNotAfterStart, 100, 100},
       {1, "100", "101", AdvanceRangeCheck::valid, 100, 101},
       {0, "-5", "100", AdvanceRangeCheck::startNotANumber, 0, 7},
       {1, "12a", "100", AdvanceRangeCheck::startNotANumber, 0, 7},
       {1, "", "100", AdvanceRangeCheck::startNotANumber, 0, 7},
-      {1, "5", "4294967296", AdvanceRangeCheck::endNotANumber, 5, 0},
+      {1, "5", "36028797018963968", AdvanceRangeCheck::endNotANumber, 5, 0},
+      {1, "5", "99999999999999999999999", AdvanceRangeCheck::endNotANumber, 5, 0},
       {1, "0", "4294967295", AdvanceRangeCheck::valid, 0, 4294967295u},
+      {1, "4294967296", "6442450944", AdvanceRangeCheck::valid, 4294967296u, 6442450944u},
+      {1, "0", "36028797018963967", AdvanceRangeCheck::valid, 0, 36028797018963967u},
       {2, "1", "9", AdvanceRangeCheck::ntfsChosen, 7, 7},
   };
   for (const auto& c : cases) {
