@@ -17,6 +17,7 @@
 #include "support/scan_results.h"
 #include "support/tool_images.h"
 #include "support/tool_runner.h"
+#include "support/wizard_on_image.h"
 
 namespace salvex::testing {
 namespace {
@@ -160,6 +161,36 @@ TEST_F(PastTwoTibTest, TheSweepOfTheFarVolumeFindsItAndItsSnapshotLoadsBack) {
   ASSERT_EQ(recover.status, 0) << recover.err;
   for (const HostFile& file : Volumes()[2].files) {
     EXPECT_TRUE(ReadWholeFile(out / "Docs" / file.name) == file.bytes) << file.name;
+  }
+}
+
+// The window's way: the partition at 3 TiB fills the panel and the range
+// fields with its 64-bit sectors, and its scan lists the file it holds.
+TEST_F(PastTwoTibTest, TheWizardShowsAndScansThePartitionAt3TiB) {
+  for (const ScanType type : {ScanType::standard, ScanType::advance}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    WizardOnImage wizard(disk_);
+    wizard.controller.OnScanType(type);
+    wizard.Click(wizard::TreeKind::disks, -1);
+    wizard.controller.OnNext();
+    ASSERT_EQ(wizard.controller.StepNumber(), 1);
+    wizard.Click(wizard::TreeKind::partitions, 2);
+    if (type == ScanType::standard) {
+      EXPECT_EQ(wizard.view.panelValues["Partition Start"], std::to_string(kExfatStart));
+      wizard.controller.OnNext();
+      ASSERT_EQ(wizard.controller.StepNumber(), 3);
+      const auto& files = wizard.session.items.FatFiles().Items();
+      ASSERT_EQ(files.size(), 1u);
+      EXPECT_EQ(files[0].name, "far.bin");
+    } else {
+      EXPECT_EQ(wizard.view.range.startSector, std::to_string(kExfatStart));
+      EXPECT_EQ(wizard.view.range.endSector, std::to_string(kExfatStart + kExfatSectors));
+      wizard.view.range.fileSystemPosition = 4;  // exFAT
+      wizard.controller.OnNext();
+      ASSERT_EQ(wizard.controller.StepNumber(), 2);
+      ASSERT_FALSE(wizard.session.deepScan.found.empty());
+      EXPECT_EQ(FirstSectorOf(wizard.session.deepScan.found[0]), kExfatStart);
+    }
   }
 }
 
