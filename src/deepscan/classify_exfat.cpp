@@ -340,7 +340,10 @@ class ExfatClassification {
     found.clusterBase = geometry.clusterBase;
     if (root) {
       roots_[*root].candidate = ordinal;
-      found.rootDirStart = (roots_[*root].sector - geometry.clusterBase) / geometry.sectorsPerCluster;
+      // A root further on than a 32-bit cluster number reaches is not this
+      // volume's: its cluster stays unknown rather than cut to 32 bits.
+      const SectorNumber cluster = (roots_[*root].sector - geometry.clusterBase) / geometry.sectorsPerCluster;
+      if (cluster <= UINT32_MAX) found.rootDirStart = cluster;
     }
     AddFoundFileSystem(context_.state, found);
   }
