@@ -68,8 +68,9 @@ void AddFatNoise(salvex::HitLists& hits, std::uint32_t count, std::uint32_t sect
   std::vector<salvex::FolderClusterHit> noise(count);
   for (salvex::FolderClusterHit& hit : noise) {
     hit.sector = 64 + below(sectors - 64);
-    hit.cluster = 3 + below(hit.sector - 3);
-    hit.parentCluster = below(hit.sector);
+    const auto sector = static_cast<std::uint32_t>(hit.sector);  // below `sectors`
+    hit.cluster = 3 + below(sector - 3);
+    hit.parentCluster = below(sector);
   }
   std::sort(noise.begin(), noise.end(), [](const auto& a, const auto& b) { return a.sector < b.sector; });
   std::vector<salvex::FolderClusterHit> merged;

@@ -1,6 +1,8 @@
 // The input is a whole disk: its GUID partition tables, primary at sector 1
 // or the backup in the last sector, and the records made of them.
 
+#include <algorithm>
+
 #include "fuzz_support.h"
 #include "partition/gpt_table.h"
 #include "partition/gpt_walk.h"
@@ -29,14 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const PartitionRecord& record = table.records[i];
     FUZZ_CHECK(IsFatType(record.fsType) || record.fsType == FsType::exfat || record.fsType == FsType::ntfs ||
                (record.fsType == FsType::none && record.noFileSystem));
-    if (record.beyondReach) {
-      // What 32-bit sectors cannot name is never half-named.
-      FUZZ_CHECK(record.startSector == 0 && record.sectorCount == 0 && record.wideCount > 0);
-      FUZZ_CHECK(record.wideStart + record.wideCount - 1 > UINT32_MAX);
-    } else {
-      FUZZ_CHECK(record.sectorCount > 0);
-      FUZZ_CHECK(std::uint64_t{record.startSector} + record.sectorCount - 1 <= UINT32_MAX);
-    }
+    // Every extent is named whole in 64-bit sectors, and its last sector
+    // does not wrap round.
+    FUZZ_CHECK(record.sectorCount > 0);
+    FUZZ_CHECK(record.startSector <= UINT64_MAX - (record.sectorCount - 1));
+    FUZZ_CHECK(std::any_of(entries->begin(), entries->end(), [&](const GptEntry& entry) {
+      return entry.firstLba == record.startSector && entry.lastLba == record.startSector + record.sectorCount - 1;
+    }));
   }
   return 0;
 }

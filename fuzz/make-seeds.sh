@@ -723,10 +723,18 @@ snapshot_seeds() {
   snapshot_fields t:rsn4.03 t:1.0 u16:300 u32:63 u32:4096 u32:4158 u16:1 \
     u16:300 u32:0 u32:8 u32:0 u32:0 u32:63 u32:0 u32:0 u32:79 u32:2111 u32:2 u32:8 u32:4158 u16:1 \
     >"$out/snapshot_tree/crafted-ntfs"
+  # The same NTFS volume at 3 TiB: version 2.0, its sector numbers 64-bit.
+  snapshot_fields t:rsn4.03 t:2.0 u16:300 u64:6442450944 u64:4096 u64:6442455039 u16:1 \
+    u16:300 u32:0 u32:8 u32:0 u32:0 u64:6442450944 u64:0 u64:0 u64:6442450960 u64:6442453008 u32:2 u32:8 \
+    u64:6442455039 u16:1 >"$out/snapshot_tree/crafted-ntfs-wide"
 
   snapshot_fields t:"Brimora Salvex 4.03" u16:200 u32:0 u32:2048 u32:2047 u16:0 u32:1 u32:0 \
     u32:2 u32:100 u32:3 u32:0 u16:19589 u16:19589 u16:0 u32:60 u32:4 u32:3 u16:19589 u16:19589 u16:1 \
     >"$out/snapshot_advance/crafted-fat32"
+  # Its hits at 3 TiB: the wide layout, every sector number 64-bit.
+  snapshot_fields t:"Brimora Salvex 5.00" u16:200 u64:6442450944 u64:2048 u64:6442452991 u16:0 \
+    u32:1 u64:6442450944 u32:2 u64:6442451044 u32:3 u32:0 u16:19589 u16:19589 u16:0 \
+    u64:6442451004 u32:4 u32:3 u16:19589 u16:19589 u16:1 >"$out/snapshot_advance/crafted-fat32-wide"
   snapshot_fields t:"Brimora Salvex 4.03" u16:300 u32:0 u32:2048 u32:2047 u16:0 u32:1 u32:0 \
     u32:1 u32:200 u32:5 u32:0 u16:65535 u8:8 \
     u32:1 u16:44 t:Documents u32:40 u32:5 u32:40 u16:0 u64:1 u64:2 u32:10 u8:0 \

@@ -36,6 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A known file system, or a GPT basic-data partition listed as holding none.
     FUZZ_CHECK(IsFatType(type) || type == FsType::ntfs || type == FsType::exfat ||
                (type == FsType::none && table.records[i].noFileSystem));
+    // Extents are 64-bit: the sector past a record's end never wraps round.
+    FUZZ_CHECK(table.records[i].startSector <= UINT64_MAX - table.records[i].sectorCount);
     // A volume without a table is the disk's only record, from sector 0 and
     // on the disk.
     if (table.records[i].wholeDisk) {

@@ -21,10 +21,33 @@ bool Ascending(const std::vector<Hit>& hits) {
 }
 
 template <typename Hit>
-std::vector<std::uint32_t> Sectors(const std::vector<Hit>& hits) {
-  std::vector<std::uint32_t> sectors;
+std::vector<SectorNumber> Sectors(const std::vector<Hit>& hits) {
+  std::vector<SectorNumber> sectors;
   for (const Hit& hit : hits) sectors.push_back(hit.sector);
   return sectors;
+}
+
+// Whether any sector number the file stores needs more than 32 bits.
+bool NeedsWideSectors(const AdvanceSnapshot& snapshot) {
+  const HitLists& hits = snapshot.hits;
+  std::vector<SectorNumber> all = {snapshot.range.rangeStart, snapshot.range.rangeSize, snapshot.range.rangeEnd};
+  const auto add = [&](const std::vector<SectorNumber>& more) { all.insert(all.end(), more.begin(), more.end()); };
+  add(Sectors(hits.bootSectors));
+  const FsType type = snapshot.range.selectedFsType;
+  if (type == FsType::ntfs) {
+    add(Sectors(hits.indexBlocks));
+    add(Sectors(hits.mftFolders));
+    add(Sectors(hits.mftFiles));
+  } else {
+    add(Sectors(hits.folderClusters));
+  }
+  if (type == FsType::exfat) {
+    add(Sectors(hits.exfatFolders));
+    add(Sectors(hits.exfatRoots));
+    add(hits.exfatDirectoryStarts);
+    add(hits.exfatEntrySectors);
+  }
+  return std::any_of(all.begin(), all.end(), [](SectorNumber sector) { return sector > UINT32_MAX; });
 }
 
 void CheckRead(const AdvanceSnapshot& snapshot) {
@@ -80,6 +103,11 @@ void CheckWrittenAgain(const AdvanceSnapshot& snapshot) {
   }
   // Already sorted and unclassified: the same bytes once more.
   FUZZ_CHECK(EncodeAdvanceSnapshot(scan, again.hits) == written);
+  // The older layout whenever every sector fits it, the wide one else.
+  const std::string_view header(reinterpret_cast<const char*>(written.data()), kAdvanceSnapshotHeadBytes);
+  FUZZ_CHECK((header == "Brimora Salvex 5.00") == NeedsWideSectors(snapshot));
+  FUZZ_CHECK(again.range == snapshot.range);
+  FUZZ_CHECK(Sectors(again.hits.bootSectors) == Sectors(snapshot.hits.bootSectors));
   FUZZ_CHECK(Sectors(again.hits.folderClusters) == Sectors(snapshot.hits.folderClusters));
   FUZZ_CHECK(Sectors(again.hits.mftFiles) == Sectors(snapshot.hits.mftFiles));
   FUZZ_CHECK(again.hits.exfatFolders == snapshot.hits.exfatFolders);

@@ -12,7 +12,10 @@ using namespace salvex;
 
 namespace {
 
-Bytes SectorOf(Bytes disk, std::uint32_t sector) { return Slice(disk, std::size_t{sector} * kSectorSize, kSectorSize); }
+// Past the input, an empty slice: the product would wrap.
+Bytes SectorOf(Bytes disk, SectorNumber sector) {
+  return sector >= disk.size() / kSectorSize ? Bytes{} : Slice(disk, sector * kSectorSize, kSectorSize);
+}
 
 void CheckFromBootSector(Bytes disk, const VolumeParameters& volume) {
   if (volume.fsType == FsType::ntfs) {
@@ -38,7 +41,7 @@ void CheckInferred(const VolumeParameters& volume) {
   FUZZ_CHECK(volume.fat1Start == volume.reservedSectors);
   const bool oneFat = volume.fat2Start == 0;
   FUZZ_CHECK(oneFat || volume.fat2Start == volume.fat1Start + volume.sectorsPerFat);
-  const std::uint32_t lastFat = oneFat ? volume.fat1Start : volume.fat2Start;
+  const SectorNumber lastFat = oneFat ? volume.fat1Start : volume.fat2Start;
   FUZZ_CHECK(volume.rootDirStart == (volume.fsType == FsType::fat32 ? 2u : lastFat + volume.sectorsPerFat));
 }
 

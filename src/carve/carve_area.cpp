@@ -63,7 +63,7 @@ CarveArea SectorArea(std::uint64_t firstSector, std::uint64_t endSector) {
 
 std::optional<CarveArea> VolumeArea(VolumeContext& context, bool freeOnly, std::string& note) {
   const VolumeParameters& volume = context.volume;
-  const std::uint32_t lastSector = LastVolumeSector(volume, context.scan);
+  const SectorNumber lastSector = LastVolumeSector(volume, context.scan);
   std::uint32_t lastCluster = 0;
   if (IsFatType(volume.fsType)) lastCluster = FatEntryLimits(volume, lastSector).lastCluster;
   if (volume.fsType == FsType::exfat) lastCluster = ExfatLastCluster(volume, lastSector);

@@ -17,13 +17,9 @@ void PrintJson(const PartitionTable& table) {
     json.Key("index");
     json.Number(i + 1);
     json.Key("startSector");
-    json.Number(record.beyondReach ? record.wideStart : record.startSector);
+    json.Number(record.startSector);
     json.Key("sectorCount");
-    json.Number(record.beyondReach ? record.wideCount : record.sectorCount);
-    if (record.beyondReach) {
-      json.Key("beyondReach");
-      json.Bool(true);
-    }
+    json.Number(record.sectorCount);
     if (record.wholeDisk) {
       json.Key("wholeDisk");
       json.Bool(true);
@@ -45,11 +41,10 @@ void PrintJson(const PartitionTable& table) {
 void PrintTable(const PartitionTable& table) {
   for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
     const PartitionRecord& record = table.records[i];
-    const std::uint64_t start = record.beyondReach ? record.wideStart : record.startSector;
-    const std::uint64_t count = record.beyondReach ? record.wideCount : record.sectorCount;
+    const SectorNumber start = record.startSector;
+    const SectorNumber count = record.sectorCount;
     std::cout << PartitionCaption(i, record) << "  start " << start << "  end " << start + count - 1
               << "  size " << count / 2048 << " MB";
-    if (record.beyondReach) std::cout << "  (" << kBeyondReachNote << ")";
     if (record.noFileSystem) std::cout << "  (" << kNoFileSystemNote << ")";
     std::cout << '\n';
   }

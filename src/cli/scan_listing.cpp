@@ -238,7 +238,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
   JsonWriter json(out);
   // A folder's directory sectors that could not be read (the root's are
   // named on stderr only: it has no item of its own).
-  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> unreadable;
+  std::unordered_map<std::uint32_t, std::vector<SectorNumber>> unreadable;
   for (const UnreadableDirectorySector& gap : store.unreadableDirectorySectors) {
     unreadable[gap.folderKey].push_back(gap.sector);
   }
@@ -317,7 +317,7 @@ void PrintItemsJsonOf(std::ostream& out, const ItemStore& store, const FolderTre
     if (const auto gaps = unreadable.find(Kind::KeyOf(item)); std::string_view(kind) == "folder" && gaps != unreadable.end()) {
       json.Key("unreadableDirectorySectors");
       json.BeginArray();
-      for (const std::uint32_t sector : gaps->second) json.Number(sector);
+      for (const SectorNumber sector : gaps->second) json.Number(sector);
       json.EndArray();
     }
     if (marks) {

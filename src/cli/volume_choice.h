@@ -22,8 +22,8 @@ struct SourceOptions {
 // (from 1), or a sector range with its file-system type.
 struct VolumeOptions {
   std::optional<unsigned> partition;
-  std::optional<std::uint32_t> start;
-  std::optional<std::uint32_t> size;
+  std::optional<SectorNumber> start;
+  std::optional<SectorNumber> size;
   std::string type;  // "fat12", "fat16", "fat32", "ntfs" or "exfat"
   std::string snapshot;  // a ".RSNP" or ".RS2" file to load instead of scanning
   std::vector<std::string> filters;
@@ -34,7 +34,7 @@ struct VolumeOptions {
 // found file system to mount.
 struct DeepOptions {
   std::string fs;  // "fat12", "fat16", "fat32" or "ntfs"; empty: no deep scan
-  std::optional<std::uint32_t> end;
+  std::optional<SectorNumber> end;
   std::uint32_t readSize = 60;
   std::optional<std::uint16_t> mount;
 };

@@ -11,6 +11,11 @@ inline constexpr std::size_t kSectorSize = 512;
 
 using SectorBuffer = std::array<std::uint8_t, kSectorSize>;
 
+// An absolute sector number on a disk. 64 bits, so that disks and volumes
+// past 2 TiB are named whole; cluster numbers stay 32-bit, as FAT32 and
+// exFAT define them.
+using SectorNumber = std::uint64_t;
+
 // File-system type codes, as stored in partition records, volume parameters
 // and snapshot files.
 enum class FsType : std::uint16_t {

@@ -8,13 +8,15 @@
 #include <utility>
 #include <vector>
 
+#include "common/sector.h"
+
 namespace salvex {
 
 // The cluster sizes a FAT or NTFS volume can have, in sectors.
 inline constexpr std::array<std::uint32_t, 8> kClusterSizes{1, 2, 4, 8, 16, 32, 64, 128};
 
 // For each cluster size, the hits grouped by the volume start they imply:
-// sector - size x cluster, in unsigned 32-bit arithmetic as on disk. A hit
+// sector - size x cluster, in 64-bit sector arithmetic. A hit
 // fits a geometry (start, size) exactly when it is in that group, so finding
 // the partners of a hit, or every hit a geometry claims, is a lookup instead
 // of a walk over the whole list. Groups keep the hits' list order.
@@ -28,16 +30,16 @@ class ClaimIndex {
       auto& group = bySize_[size];
       group.reserve(hitCount);
       for (std::uint32_t i = 0; i < hitCount; ++i) {
-        const std::optional<std::pair<std::uint32_t, std::uint32_t>> hit = sectorAndCluster(i);
+        const std::optional<std::pair<SectorNumber, std::uint32_t>> hit = sectorAndCluster(i);
         if (!hit) continue;
-        group.push_back({hit->first - kClusterSizes[size] * hit->second, i});
+        group.push_back({hit->first - SectorNumber{kClusterSizes[size]} * hit->second, i});
       }
       std::sort(group.begin(), group.end());  // by start, then list order
     }
   }
 
   // The hits (list positions, ascending) whose sector = start + clusterSize x cluster.
-  std::vector<std::uint32_t> HitsFitting(std::uint32_t start, std::uint32_t clusterSize) const {
+  std::vector<std::uint32_t> HitsFitting(SectorNumber start, std::uint32_t clusterSize) const {
     std::vector<std::uint32_t> positions;
     const auto [first, last] = Range(start, clusterSize);
     for (auto it = first; it != last; ++it) positions.push_back(it->second);
@@ -45,9 +47,8 @@ class ClaimIndex {
   }
 
   // The same range as pairs, to walk without copying.
-  std::pair<std::vector<std::pair<std::uint32_t, std::uint32_t>>::const_iterator,
-            std::vector<std::pair<std::uint32_t, std::uint32_t>>::const_iterator>
-  Range(std::uint32_t start, std::uint32_t clusterSize) const {
+  using Group = std::vector<std::pair<SectorNumber, std::uint32_t>>;
+  std::pair<Group::const_iterator, Group::const_iterator> Range(SectorNumber start, std::uint32_t clusterSize) const {
     const auto& group = bySize_[SizeIndex(clusterSize)];
     return std::equal_range(group.begin(), group.end(), std::pair{start, 0u},
                             [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -59,7 +60,7 @@ class ClaimIndex {
                                     kClusterSizes.begin());
   }
 
-  std::array<std::vector<std::pair<std::uint32_t, std::uint32_t>>, kClusterSizes.size()> bySize_;
+  std::array<Group, kClusterSizes.size()> bySize_;
 };
 
 }  // namespace salvex

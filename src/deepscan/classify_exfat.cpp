@@ -32,15 +32,15 @@ constexpr std::uint32_t kMaxRootsTried = 256;
 constexpr std::uint64_t kMaxUpcaseBytes = 2 * 65536;
 
 struct Geometry {
-  std::uint32_t clusterBase = 0;
+  SectorNumber clusterBase = 0;
   std::uint32_t sectorsPerCluster = 0;
 };
 
-// The sector of a cluster, or nothing past what 32-bit sectors name.
-std::optional<std::uint32_t> SectorOf(const Geometry& geometry, std::uint32_t cluster) {
-  const std::uint64_t sector = std::uint64_t{geometry.clusterBase} + std::uint64_t{geometry.sectorsPerCluster} * cluster;
-  if (sector > UINT32_MAX) return std::nullopt;
-  return static_cast<std::uint32_t>(sector);
+// The sector of a cluster, or nothing past what a disk can name.
+std::optional<SectorNumber> SectorOf(const Geometry& geometry, std::uint32_t cluster) {
+  const SectorNumber offset = SectorNumber{geometry.sectorsPerCluster} * cluster;
+  if (geometry.clusterBase > UINT64_MAX / kSectorSize - offset) return std::nullopt;
+  return geometry.clusterBase + offset;
 }
 
 class ExfatClassification {
@@ -75,13 +75,13 @@ class ExfatClassification {
  private:
   std::uint16_t NextOrdinal() const { return static_cast<std::uint16_t>(context_.state.found.size() + 1); }
 
-  bool BeginsDirectory(std::optional<std::uint32_t> sector) const {
+  bool BeginsDirectory(std::optional<SectorNumber> sector) const {
     return sector && std::binary_search(starts_.begin(), starts_.end(), *sector);
   }
 
-  bool IsRootSector(std::uint32_t sector) const {
+  bool IsRootSector(SectorNumber sector) const {
     const auto at = std::lower_bound(roots_.begin(), roots_.end(), sector,
-                                     [](const ExfatRootHit& root, std::uint32_t value) { return root.sector < value; });
+                                     [](const ExfatRootHit& root, SectorNumber value) { return root.sector < value; });
     return at != roots_.end() && at->sector == sector;
   }
 
@@ -93,7 +93,7 @@ class ExfatClassification {
 
   // The unclaimed folders whose first cluster the geometry puts where a
   // sub-folder's directory may begin, inside [first, last].
-  std::vector<std::uint32_t> FoldersFitting(const Geometry& geometry, std::uint32_t first, std::uint32_t last) const {
+  std::vector<std::uint32_t> FoldersFitting(const Geometry& geometry, SectorNumber first, SectorNumber last) const {
     std::vector<std::uint32_t> positions;
     for (std::uint32_t i = 0; i < folders_.size(); ++i) {
       const ExfatFolderHit& folder = folders_[i];
@@ -138,32 +138,33 @@ class ExfatClassification {
     return first;
   }
 
-  bool InsideAcceptedBootRegions(std::uint32_t sector) const {
+  bool InsideAcceptedBootRegions(SectorNumber sector) const {
     return std::any_of(bootStarts_.begin(), bootStarts_.end(),
-                       [&](std::uint32_t start) { return sector >= start && sector - start < kBootRegionsSectors; });
+                       [&](SectorNumber start) { return sector >= start && sector - start < kBootRegionsSectors; });
   }
 
-  void ClassifyBootSector(std::uint32_t hit) {
+  void ClassifyBootSector(SectorNumber hit) {
     if (InsideAcceptedBootRegions(hit)) return;
     // The hit is a main region's first sector or its backup's.
-    for (const std::uint32_t start : {hit, hit - kExfatBackupBootRegion}) {
+    for (const SectorNumber start : {hit, hit - kExfatBackupBootRegion}) {
       if (start > hit) continue;  // wrapped: no main region before sector 12
       if (TryBootRegionsAt(start)) return;
     }
   }
 
-  bool TryBootRegionsAt(std::uint32_t start) {
+  bool TryBootRegionsAt(SectorNumber start) {
     std::vector<std::uint8_t> regions(kBootRegionsSectors * kSectorSize);
     ReadSectorsZeroed(context_.reader, start, static_cast<std::uint32_t>(kBootRegionsSectors), regions);
     const auto choice = ChooseExfatBootRegion(regions);
     if (!choice) return false;
     const ExfatBootFields& fields = choice->fields;
     const std::uint32_t perCluster = fields.SectorsPerCluster();
-    const std::uint64_t heap = std::uint64_t{start} + fields.clusterHeapOffset;
-    if (heap < 2 * std::uint64_t{perCluster} || heap > UINT32_MAX) return false;
-    const Geometry geometry{static_cast<std::uint32_t>(heap - 2 * perCluster), perCluster};
-    const auto end = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(std::uint64_t{start} + std::max<std::uint64_t>(fields.volumeLength, 1) - 1, UINT32_MAX));
+    const SectorNumber heap = start + fields.clusterHeapOffset;
+    if (heap < 2 * SectorNumber{perCluster}) return false;
+    const Geometry geometry{heap - 2 * perCluster, perCluster};
+    // A length no disk has ends with the last sector one can name.
+    const std::uint64_t length = std::max<std::uint64_t>(fields.volumeLength, 1);
+    const SectorNumber end = length - 1 > UINT64_MAX - start ? UINT64_MAX : start + length - 1;
     const std::vector<std::uint32_t> folders = FoldersFitting(geometry, start, end);
     const std::optional<std::uint32_t> root = RootFitting(geometry, fields.rootCluster);
     if (folders.empty() && !root) return false;
@@ -177,7 +178,7 @@ class ExfatClassification {
     found.reservedSectors = fields.fatOffset;
     found.rootDirStart = fields.rootCluster;
     found.clusterBase = geometry.clusterBase;
-    found.fat1Start = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{start} + fields.fatOffset, UINT32_MAX));
+    found.fat1Start = start + fields.fatOffset;
     found.fat2Start = fields.numberOfFats == 2 ? found.fat1Start + fields.fatLength : 0;
     // Its clusters end with the heap, and on the disk.
     const DiskSource* disk = context_.reader.Source();
@@ -214,16 +215,16 @@ class ExfatClassification {
   // the most voted first.
   std::vector<Vote> Votes(const std::vector<std::uint32_t>& sample) const {
     std::vector<Vote> votes;
-    std::vector<std::uint32_t> bases;
+    std::vector<SectorNumber> bases;
     for (std::uint32_t shift = 0; shift < kSizeCount; ++shift) {
       const std::uint64_t size = std::uint64_t{1} << shift;
       bases.clear();
       for (const std::uint32_t position : sample) {
         const std::uint64_t offset = size * folders_[position].firstCluster;
-        for (const std::uint32_t start : starts_) {
+        for (const SectorNumber start : starts_) {
           // The heap begins after both boot regions.
           if (start < offset || start - offset + 2 * size < kBootRegionsSectors) continue;
-          bases.push_back(static_cast<std::uint32_t>(start - offset));
+          bases.push_back(start - offset);
         }
       }
       std::sort(bases.begin(), bases.end());
@@ -249,7 +250,7 @@ class ExfatClassification {
     std::optional<Geometry> best;
     std::vector<std::uint32_t> bestFolders;
     for (const Vote& vote : Votes(sample)) {
-      std::vector<std::uint32_t> fitting = FoldersFitting(vote.geometry, 0, UINT32_MAX);
+      std::vector<std::uint32_t> fitting = FoldersFitting(vote.geometry, 0, UINT64_MAX);
       if (fitting.size() >= 2 && fitting.size() > bestFolders.size()) {
         best = vote.geometry;
         bestFolders = std::move(fitting);
@@ -270,7 +271,7 @@ class ExfatClassification {
   // the tables, the one that places the most folders wins, the first on a
   // tie.
   bool InferVolumeFromRoot(std::uint32_t rootPosition) {
-    const std::uint32_t rootSector = roots_[rootPosition].sector;
+    const SectorNumber rootSector = roots_[rootPosition].sector;
     std::vector<std::uint8_t> sector(kSectorSize);
     ReadSectorsZeroed(context_.reader, rootSector, 1, sector);
     const auto tables = ReadExfatRootTables(sector);
@@ -281,7 +282,7 @@ class ExfatClassification {
       for (std::uint32_t shift = 0; shift < kSizeCount; ++shift) {
         const auto geometry = RootGeometry(*tables, rootSector, shift, slack);
         if (!geometry || !HoldsTables(*tables, rootSector, *geometry)) continue;
-        std::vector<std::uint32_t> fitting = FoldersFitting(*geometry, 0, UINT32_MAX);
+        std::vector<std::uint32_t> fitting = FoldersFitting(*geometry, 0, UINT64_MAX);
         if (!best || fitting.size() > bestFolders.size()) {
           best = geometry;
           bestFolders = std::move(fitting);
@@ -295,7 +296,7 @@ class ExfatClassification {
 
   // The geometry with clusters of 2^shift sectors that puts the root
   // `slack` clusters past the end of its tables.
-  static std::optional<Geometry> RootGeometry(const ExfatRootTables& tables, std::uint32_t rootSector,
+  static std::optional<Geometry> RootGeometry(const ExfatRootTables& tables, SectorNumber rootSector,
                                               std::uint32_t shift, std::uint32_t slack) {
     const std::uint64_t size = std::uint64_t{1} << shift;
     const std::uint64_t clusterBytes = size * kSectorSize;
@@ -304,13 +305,13 @@ class ExfatClassification {
         std::max(end(tables.bitmapCluster, tables.bitmapBytes), end(tables.upcaseCluster, tables.upcaseBytes)) + slack;
     const std::uint64_t offset = size * rootCluster;
     if (rootSector < offset || rootSector - offset + 2 * size < kBootRegionsSectors) return std::nullopt;
-    return Geometry{static_cast<std::uint32_t>(rootSector - offset), static_cast<std::uint32_t>(size)};
+    return Geometry{rootSector - offset, static_cast<std::uint32_t>(size)};
   }
 
   // Whether the up-case table with the entry's checksum lies where the
   // geometry puts it, and the bitmap there marks the tables' first clusters
   // and the root's in use.
-  bool HoldsTables(const ExfatRootTables& tables, std::uint32_t rootSector, const Geometry& geometry) {
+  bool HoldsTables(const ExfatRootTables& tables, SectorNumber rootSector, const Geometry& geometry) {
     const auto upcase = SectorOf(geometry, tables.upcaseCluster);
     const auto bitmap = SectorOf(geometry, tables.bitmapCluster);
     if (!upcase || !bitmap) return false;
@@ -339,7 +340,10 @@ class ExfatClassification {
     found.clusterBase = geometry.clusterBase;
     if (root) {
       roots_[*root].candidate = ordinal;
-      found.rootDirStart = (roots_[*root].sector - geometry.clusterBase) / geometry.sectorsPerCluster;
+      // A root further on than a 32-bit cluster number reaches is not this
+      // volume's: its cluster stays unknown rather than cut to 32 bits.
+      const SectorNumber cluster = (roots_[*root].sector - geometry.clusterBase) / geometry.sectorsPerCluster;
+      if (cluster <= UINT32_MAX) found.rootDirStart = cluster;
     }
     AddFoundFileSystem(context_.state, found);
   }
@@ -347,9 +351,9 @@ class ExfatClassification {
   ClassifyContext& context_;
   HitLists& hits_;
   std::vector<ExfatFolderHit>& folders_;
-  const std::vector<std::uint32_t>& starts_;
+  const std::vector<SectorNumber>& starts_;
   std::vector<ExfatRootHit>& roots_;
-  std::vector<std::uint32_t> bootStarts_;
+  std::vector<SectorNumber> bootStarts_;
 };
 
 }  // namespace

@@ -12,13 +12,13 @@
 namespace salvex {
 namespace {
 
-// The geometry a FAT boot sector describes, all in unsigned 32-bit arithmetic.
+// The geometry a FAT boot sector describes.
 struct BootGeometry {
   FoundFileSystem found;
-  std::uint32_t end = 0;
+  SectorNumber end = 0;
 };
 
-std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t sector) {
+std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, SectorNumber sector) {
   SectorBuffer boot{};
   ReadSectorsZeroed(reader, sector, 1, boot);
   const bool fat32 = boot[85] == '3' && boot[86] == '2';
@@ -36,11 +36,12 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t
   found.fat1Start = sector + found.reservedSectors;
   const std::uint32_t fatCount = u8(boot, 16);
   if (!IsValidFatCount(fatCount)) return std::nullopt;
+  SectorNumber dataStart = 0;
   if (fat32) {
     found.fsType = FsType::fat32;
     found.sectorsPerFat = u32le(boot, 36);
     found.rootDirStart = u32le(boot, 44);
-    found.clusterBase = found.fat1Start + fatCount * found.sectorsPerFat - 2 * perCluster;
+    dataStart = found.fat1Start + SectorNumber{fatCount} * found.sectorsPerFat;
   } else {
     const FsType byCount = FatTypeByClusterCount(boot);
     found.fsType = byCount == FsType::fat12 || byCount == FsType::fat16 ? byCount
@@ -48,9 +49,12 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t
                                                                          : FsType::fat16;
     found.sectorsPerFat = u16le(boot, 22);
     found.rootDirSectors = (u16le(boot, 17) + 15u) / 16;
-    found.rootDirStart = found.fat1Start + fatCount * found.sectorsPerFat;
-    found.clusterBase = found.rootDirStart + found.rootDirSectors - 2 * perCluster;
+    found.rootDirStart = found.fat1Start + SectorNumber{fatCount} * found.sectorsPerFat;
+    dataStart = found.rootDirStart + found.rootDirSectors;
   }
+  // Cluster 0 would begin before sector 0: fields no volume has.
+  if (dataStart < 2 * perCluster) return std::nullopt;
+  found.clusterBase = dataStart - 2 * perCluster;
   found.fat2Start = fatCount == 2 ? found.fat1Start + found.sectorsPerFat : 0;
   // A small FAT16 volume keeps its length in the 16-bit field alone; with the
   // 32-bit one taken as it is, its end would be its boot sector.
@@ -59,8 +63,8 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, std::uint32_t
   found.volumeEnd = total != 0 ? geometry.end - 1 : 0;
   // Partitions start at sector 63 or later; a FAT12 floppy disk has no
   // partition table, its data begins a few dozen sectors in.
-  const std::uint32_t lowestBase = found.fsType == FsType::fat12 ? sector + 1 : 63;
-  if (found.clusterBase < lowestBase || found.clusterBase == 0xFFFFFFFF) return std::nullopt;
+  const SectorNumber lowestBase = found.fsType == FsType::fat12 ? sector + 1 : 63;
+  if (found.clusterBase < lowestBase) return std::nullopt;
   return geometry;
 }
 
@@ -134,7 +138,7 @@ class FatClassification {
     const std::optional<BootGeometry> geometry = ReadBootGeometry(context_.reader, boot.sector);
     if (!geometry) return;
     const auto beyond = std::upper_bound(hits_.begin(), hits_.end(), geometry->end,
-                                         [](std::uint32_t end, const FolderClusterHit& hit) { return end < hit.sector; });
+                                         [](SectorNumber end, const FolderClusterHit& hit) { return end < hit.sector; });
     const std::uint32_t stop = unclaimed_.From(static_cast<std::uint32_t>(beyond - hits_.begin()));
     bool claimed = false;
     const FoundFileSystem& found = geometry->found;
@@ -150,20 +154,21 @@ class FatClassification {
   // The first later unclaimed hit that forms a geometry with hit `p`: same
   // volume start for some cluster size, each below the other's numbers.
   std::optional<std::pair<std::uint32_t, std::uint32_t>> FindPartner(std::uint32_t p) const {
-    const std::uint32_t a = hits_[p].sector;
+    const SectorNumber a = hits_[p].sector;
     const std::uint32_t b = hits_[p].cluster;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> best;  // (position, cluster size)
     for (const std::uint32_t size : kClusterSizes) {
-      const auto [first, last] = index_.Range(a - size * b, size);
-      for (auto it = std::upper_bound(first, last, std::pair{a - size * b, p}); it != last; ++it) {
+      const SectorNumber start = a - SectorNumber{size} * b;
+      const auto [first, last] = index_.Range(start, size);
+      for (auto it = std::upper_bound(first, last, std::pair{start, p}); it != last; ++it) {
         const std::uint32_t q = it->second;
         if (best && q >= best->first) break;
         const std::uint32_t d = hits_[q].cluster;
-        const std::uint32_t e = hits_[q].sector;
+        const SectorNumber e = hits_[q].sector;
         if (hits_[q].candidate != kUnclaimed) continue;
         if (!(d > b && e > a && d < e && b < a)) continue;
         if ((e - a) % (d - b) != 0 || (e - a) / (d - b) != size) continue;
-        if (!(a > size * b && e > size * d)) continue;
+        if (!(a > SectorNumber{size} * b && e > SectorNumber{size} * d)) continue;
         best = std::pair{q, size};
         break;
       }
@@ -175,7 +180,7 @@ class FatClassification {
     const auto partner = FindPartner(p);
     if (!partner) return false;
     const std::uint32_t size = partner->second;
-    const std::uint32_t base = hits_[p].sector - size * hits_[p].cluster;
+    const SectorNumber base = hits_[p].sector - SectorNumber{size} * hits_[p].cluster;
     std::uint32_t largestCluster = 0;
     for (const std::uint32_t position : index_.HitsFitting(base, size)) {
       if (hits_[position].candidate != kUnclaimed) continue;

@@ -106,7 +106,7 @@ class NtfsClassification {
     }
   }
 
-  std::uint32_t FirstBlockOf(const MftFolderHit& hit) const {
+  SectorNumber FirstBlockOf(const MftFolderHit& hit) const {
     const auto found = firstBlock_.find(hit.recordNumber);
     return found == firstBlock_.end() ? 0 : found->second;
   }
@@ -121,15 +121,15 @@ class NtfsClassification {
 
   // Claims every unclaimed folder hit in (start, end] whose index allocation
   // lies where the geometry puts an index block.
-  bool ClaimFolders(std::uint32_t start, std::uint32_t clusterSize, std::uint32_t end) {
+  bool ClaimFolders(SectorNumber start, std::uint32_t clusterSize, SectorNumber end) {
     bool claimed = false;
     auto it = std::upper_bound(hits_.begin(), hits_.end(), start,
-                               [](std::uint32_t value, const MftFolderHit& hit) { return value < hit.sector; });
+                               [](SectorNumber value, const MftFolderHit& hit) { return value < hit.sector; });
     for (; it != hits_.end() && !Stopped(); ++it) {
       MftFolderHit& hit = *it;
       if (hit.sector > end) break;
       if (hit.candidate != kUnclaimed || hit.indexCluster == 0) continue;
-      if (!IsIndexBlockAt(std::uint64_t{start} + std::uint64_t{clusterSize} * hit.indexCluster)) continue;
+      if (!IsIndexBlockAt(start + SectorNumber{clusterSize} * hit.indexCluster)) continue;
       hit.candidate = NextOrdinal();
       claimed = true;
       const std::uint32_t classified = ++context_.state.classifiedCount;
@@ -147,17 +147,18 @@ class NtfsClassification {
       ReadSectorsZeroed(context_.reader, boot.sector, 1, sector);
       const std::uint32_t clusterSize = sector[13];
       if (!IsValidSectorsPerCluster(clusterSize)) continue;
-      const std::uint32_t total = u32le(sector, 40);
+      const std::uint64_t total = u64le(sector, 40);
       const std::uint32_t clustersPerIndex = u32le(sector, 68);
       if (clustersPerIndex == 0 || total == 0) continue;
       FoundFileSystem found;
       found.fsType = FsType::ntfs;
       found.sectorsPerCluster = clusterSize;
       found.clusterBase = boot.sector;
-      found.mftStart = boot.sector + clusterSize * u32le(sector, 48);
-      found.mftMirrStart = boot.sector + clusterSize * u32le(sector, 56);
+      found.mftStart = boot.sector + SectorNumber{clusterSize} * u32le(sector, 48);
+      found.mftMirrStart = boot.sector + SectorNumber{clusterSize} * u32le(sector, 56);
       found.indexBufferSectors = clustersPerIndex == 0xF4 ? 8 : clustersPerIndex * clusterSize;
-      found.volumeEnd = boot.sector + total;
+      // A count no disk holds names the last sector there is.
+      found.volumeEnd = total > UINT64_MAX - boot.sector ? UINT64_MAX : boot.sector + total;
       if (ClaimFolders(boot.sector, clusterSize, found.volumeEnd)) {
         AddFoundFileSystem(context_.state, found);
       }
@@ -169,17 +170,17 @@ class NtfsClassification {
   // index on that start, in list order.
   void InferFromPairs() {
     // Only folders with an index allocation and a known first block pair up.
-    const ClaimIndex index(hits_.size(), [this](std::uint32_t i) -> std::optional<std::pair<std::uint32_t, std::uint32_t>> {
-      const std::uint32_t block = FirstBlockOf(hits_[i]);
+    const ClaimIndex index(hits_.size(), [this](std::uint32_t i) -> std::optional<std::pair<SectorNumber, std::uint32_t>> {
+      const SectorNumber block = FirstBlockOf(hits_[i]);
       if (block == 0 || hits_[i].indexCluster == 0) return std::nullopt;
       return std::pair{block, hits_[i].indexCluster};
     });
-    const std::uint32_t rangeEnd = context_.scan.rangeEnd;
+    const SectorNumber rangeEnd = context_.scan.rangeEnd;
     for (std::uint32_t p = 0; p < hits_.size() && !Stopped(); ++p) {
       MftFolderHit& first = hits_[p];
       if (first.candidate != kUnclaimed) continue;
       const std::uint32_t c = first.indexCluster;
-      const std::uint32_t d = FirstBlockOf(first);
+      const SectorNumber d = FirstBlockOf(first);
       if (c == 0 || d == 0) {
         first.candidate = kUnplaced;
         continue;
@@ -187,7 +188,7 @@ class NtfsClassification {
       for (const auto& [position, clusterSize] : Partners(index, p, c, d)) {
         if (Stopped()) return;
         if (hits_[position].candidate != kUnclaimed) continue;
-        const std::uint32_t start = d - clusterSize * c;
+        const SectorNumber start = d - SectorNumber{clusterSize} * c;
         if (ClaimFolders(start, clusterSize, rangeEnd)) {
           FoundFileSystem found;
           found.fsType = FsType::ntfs;
@@ -204,19 +205,19 @@ class NtfsClassification {
   // The later hits that form a valid geometry with hit p, in list order,
   // with the cluster size each gives.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> Partners(const ClaimIndex& index, std::uint32_t p,
-                                                                std::uint32_t c, std::uint32_t d) const {
+                                                                std::uint32_t c, SectorNumber d) const {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> partners;
     for (const std::uint32_t size : kClusterSizes) {
-      const std::uint32_t start = d - size * c;
-      if (static_cast<std::int32_t>(start) < 0) continue;
+      // The volume would start before sector 0.
+      if (SectorNumber{size} * c > d) continue;
+      const SectorNumber start = d - SectorNumber{size} * c;
       const auto [first, last] = index.Range(start, size);
       for (auto it = std::upper_bound(first, last, std::pair{start, p}); it != last; ++it) {
         const MftFolderHit& other = hits_[it->second];
         const std::uint32_t e = other.indexCluster;
-        const std::uint32_t f = FirstBlockOf(other);
+        const SectorNumber f = FirstBlockOf(other);
         if (other.candidate != kUnclaimed || e == c || f == d || f == 0) continue;
-        // The same arithmetic as on disk, unsigned 32-bit.
-        const std::uint32_t gap = e < c ? d - f : f - d;
+        const SectorNumber gap = e < c ? d - f : f - d;
         const std::uint32_t clusters = e < c ? c - e : e - c;
         if (gap % clusters != 0 || gap / clusters != size) continue;
         partners.emplace_back(it->second, size);
@@ -229,7 +230,7 @@ class NtfsClassification {
   ClassifyContext& context_;
   std::vector<MftFolderHit>& hits_;
   UiPort& ui_;
-  std::unordered_map<std::uint32_t, std::uint32_t> firstBlock_;
+  std::unordered_map<std::uint32_t, SectorNumber> firstBlock_;
   std::unordered_map<std::uint64_t, bool> probes_;
 };
 

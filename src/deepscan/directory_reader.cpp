@@ -30,7 +30,7 @@ DirectoryRead DirectoryReader::ReadClusters(const ClusterChain& chain, std::uint
   return read;
 }
 
-void DirectoryReader::ReadSectors(std::uint32_t start, std::uint32_t count, std::uint32_t parent) {
+void DirectoryReader::ReadSectors(SectorNumber start, std::uint32_t count, std::uint32_t parent) {
   bool abandoned = false;
   for (std::uint32_t offset = 0; offset < count; offset += kPieceSectors) {
     if (Read(start + offset, std::min(kPieceSectors, count - offset), parent, false, offset == 0, false, abandoned)) {
@@ -39,7 +39,7 @@ void DirectoryReader::ReadSectors(std::uint32_t start, std::uint32_t count, std:
   }
 }
 
-bool DirectoryReader::Read(std::uint32_t sector, std::uint32_t count, std::uint32_t parent, bool deleted, bool first,
+bool DirectoryReader::Read(SectorNumber sector, std::uint32_t count, std::uint32_t parent, bool deleted, bool first,
                            bool checkDots, bool& abandoned, bool goesOnFromBefore) {
   constexpr std::size_t kKeptBytes = kLongNameReachSectors * kSectorSize;
   if (first) {

@@ -30,11 +30,11 @@ class DirectoryReader {
   // lie just before it, so a long name may begin there.
   DirectoryRead ReadClusters(const ClusterChain& chain, std::uint32_t parent, bool deleted, bool checkDots,
                              bool goesOnFromBefore = false);
-  void ReadSectors(std::uint32_t start, std::uint32_t count, std::uint32_t parent);
+  void ReadSectors(SectorNumber start, std::uint32_t count, std::uint32_t parent);
 
  private:
   // True when the directory ends here (or is abandoned).
-  bool Read(std::uint32_t sector, std::uint32_t count, std::uint32_t parent, bool deleted, bool first,
+  bool Read(SectorNumber sector, std::uint32_t count, std::uint32_t parent, bool deleted, bool first,
             bool checkDots, bool& abandoned, bool goesOnFromBefore = false);
 
   VolumeContext& context_;

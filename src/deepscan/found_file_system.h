@@ -19,16 +19,16 @@ struct FoundFileSystem {
   std::uint32_t sectorsPerFat = 0;
   std::uint32_t sectorsPerCluster = 0;
   std::uint32_t rootDirSectors = 0;
-  std::uint32_t rootDirStart = 0;
+  SectorNumber rootDirStart = 0;
   std::uint32_t reservedSectors = 0;
-  std::uint32_t clusterBase = 0;
-  std::uint32_t fat1Start = 0;
-  std::uint32_t fat2Start = 0;
-  std::uint32_t mftStart = 0;
-  std::uint32_t mftMirrStart = 0;
+  SectorNumber clusterBase = 0;
+  SectorNumber fat1Start = 0;
+  SectorNumber fat2Start = 0;
+  SectorNumber mftStart = 0;
+  SectorNumber mftMirrStart = 0;
   std::uint32_t spare = 0;
   std::uint32_t indexBufferSectors = 0;
-  std::uint32_t volumeEnd = 0;  // 0 = unknown
+  SectorNumber volumeEnd = 0;  // 0 = unknown
 };
 
 // Everything an Advance Scan keeps between its steps: the hits of the sweep
@@ -54,7 +54,7 @@ std::uint64_t FirstSectorOf(const Geometry& geometry) {
   if (geometry.fat1Start != 0 && geometry.fat1Start >= geometry.reservedSectors) {
     return geometry.fat1Start - geometry.reservedSectors;
   }
-  return std::uint64_t{geometry.clusterBase} + 2ull * geometry.sectorsPerCluster;
+  return geometry.clusterBase + 2ull * geometry.sectorsPerCluster;
 }
 
 

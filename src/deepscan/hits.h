@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/sector.h"
+
 namespace salvex {
 
 // A hit's `candidate`: 0 until a found file system claims it, then that file
@@ -12,12 +14,12 @@ inline constexpr std::uint16_t kUnclaimed = 0;
 inline constexpr std::uint16_t kUnplaced = 0xFFFF;
 
 struct BootSectorHit {
-  std::uint32_t sector = 0;
+  SectorNumber sector = 0;
 };
 
 // A sector that begins like the first cluster of a FAT folder: "." then "..".
 struct FolderClusterHit {
-  std::uint32_t sector = 0;
+  SectorNumber sector = 0;
   std::uint32_t cluster = 0;        // from the "." entry
   std::uint32_t parentCluster = 0;  // from the ".." entry; 0 is the root
   std::uint16_t writeDate = 0;
@@ -30,7 +32,7 @@ struct FolderClusterHit {
 // The MFT record of a folder.
 struct MftFolderHit {
   std::string name;
-  std::uint32_t sector = 0;
+  SectorNumber sector = 0;
   std::uint32_t parentRecord = 0;
   std::uint32_t recordNumber = 0;  // 0 until the classification knows it
   std::uint16_t candidate = kUnclaimed;
@@ -45,7 +47,7 @@ struct MftFolderHit {
 // The MFT record of a file.
 struct MftFileHit {
   std::string name;
-  std::uint32_t sector = 0;
+  SectorNumber sector = 0;
   std::uint32_t parentRecord = 0;
   std::uint64_t created = 0;
   std::uint64_t changed = 0;
@@ -57,7 +59,7 @@ struct MftFileHit {
 
 // An NTFS index block whose owning folder is known.
 struct IndexBlockHit {
-  std::uint32_t sector = 0;
+  SectorNumber sector = 0;
   std::uint32_t ownerRecord = 0;
   std::uint32_t vcn = 0;
   std::uint16_t mark = 0xFFFF;
@@ -72,7 +74,7 @@ struct IndexBlockHit {
 // holds entry sets from its first byte.
 struct ExfatFolderHit {
   std::string name;
-  std::uint32_t sector = 0;         // where its File entry lies
+  SectorNumber sector = 0;         // where its File entry lies
   std::uint32_t firstCluster = 0;
   std::uint64_t dataLength = 0;     // of its directory, in bytes
   std::uint32_t modified = 0;       // DOS date << 16 | time
@@ -87,7 +89,7 @@ struct ExfatFolderHit {
 // A sector that holds an allocation bitmap and an up-case table entry: the
 // first sector of an exFAT root directory.
 struct ExfatRootHit {
-  std::uint32_t sector = 0;
+  SectorNumber sector = 0;
   std::uint16_t candidate = kUnclaimed;
 
   bool operator==(const ExfatRootHit&) const = default;
@@ -103,16 +105,16 @@ struct HitLists {
   std::vector<IndexBlockHit> indexBlocks;
   // FAT sweep: sectors that hold plausible directory entries but begin no
   // folder (the later sectors and clusters of directories), by number.
-  std::vector<std::uint32_t> directorySectors;
+  std::vector<SectorNumber> directorySectors;
   // exFAT sweep: the folders' entry sets; the sectors whose first entry
   // begins a verified entry set (where a directory may begin); the sectors
   // that hold a root directory's bitmap and up-case entries.
   std::vector<ExfatFolderHit> exfatFolders;
-  std::vector<std::uint32_t> exfatDirectoryStarts;
+  std::vector<SectorNumber> exfatDirectoryStarts;
   std::vector<ExfatRootHit> exfatRoots;
   // exFAT sweep: the sectors in which a verified entry set begins, for the
   // directory clusters no folder leads to.
-  std::vector<std::uint32_t> exfatEntrySectors;
+  std::vector<SectorNumber> exfatEntrySectors;
   std::uint32_t bootSectorsFound = 0;
   std::uint32_t foldersFound = 0;  // folder clusters (FAT) or MFT folder records (NTFS)
   std::uint32_t filesFound = 0;

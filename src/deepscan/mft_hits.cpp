@@ -38,7 +38,7 @@ std::uint32_t NumberInHeader(Bytes record) {
 
 }  // namespace
 
-bool RecordMftHitFrom(Bytes record, std::uint32_t sector, HitLists& hits) {
+bool RecordMftHitFrom(Bytes record, SectorNumber sector, HitLists& hits) {
   // An extension record holds attributes of another record: not a file.
   if (u64le(record, 0x20) != 0) return false;
   std::optional<FileNameInfo> name = FindPreferredFileName(record);
@@ -81,13 +81,13 @@ bool RecordMftHitFrom(Bytes record, std::uint32_t sector, HitLists& hits) {
   return false;
 }
 
-bool RecordMftHit(SectorReader& reader, std::uint32_t sector, HitLists& hits) {
+bool RecordMftHit(SectorReader& reader, SectorNumber sector, HitLists& hits) {
   std::array<std::uint8_t, kMftRecordSize> record{};
   ReadMftRecord(reader, sector, record);
   return RecordMftHitFrom(record, sector, hits);
 }
 
-std::optional<IndexBlockHit> ReadIndexBlockHit(Bytes block, std::uint32_t sector) {
+std::optional<IndexBlockHit> ReadIndexBlockHit(Bytes block, SectorNumber sector) {
   const std::uint64_t size = block.size();
   const std::uint64_t entries = 24 + std::uint64_t{u32le(block, 24)};
   if (entries + 20 > size) return std::nullopt;
@@ -101,7 +101,7 @@ std::optional<IndexBlockHit> ReadIndexBlockHit(Bytes block, std::uint32_t sector
   return hit;
 }
 
-bool RecordIndexBlockHit(SectorReader& reader, std::uint32_t sector, Bytes sweptSector, HitLists& hits) {
+bool RecordIndexBlockHit(SectorReader& reader, SectorNumber sector, Bytes sweptSector, HitLists& hits) {
   const std::uint64_t size = std::uint64_t{u32le(sweptSector, 32)} + 24;
   if (size > kMaxIndexBlockBytes) return false;
   // The block is read in whole sectors (at most 255 of them); the rest of a

@@ -61,7 +61,7 @@ class LostExfatMount {
     if (lastCluster_ >= 2) {
       AddClaimedFolders();
       if (volume_.rootDirStart >= 2 && volume_.rootDirStart <= lastCluster_) {
-        ReadDirectory(kFatRootKey, volume_.rootDirStart, 0);
+        ReadDirectory(kFatRootKey, volume_.RootCluster(), 0);
       }
       ui.SetStatus("Step 2 / 3 ....");
       ReadFolders();
@@ -155,7 +155,7 @@ class LostExfatMount {
   void ListOrphanEntrySectors() {
     const std::uint64_t heap = std::uint64_t{volume_.clusterBase} + 2 * std::uint64_t{volume_.sectorsPerCluster};
     const std::uint64_t limit = VolumeLimit();
-    for (const std::uint32_t sector : context_.state.hits.exfatEntrySectors) {
+    for (const SectorNumber sector : context_.state.hits.exfatEntrySectors) {
       if (Stopped()) return;
       if (sector < heap || sector >= limit) continue;
       const auto cluster = static_cast<std::uint32_t>((sector - volume_.clusterBase) / volume_.sectorsPerCluster);

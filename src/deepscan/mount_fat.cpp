@@ -33,12 +33,12 @@ std::uint32_t FixedRootSectors(const VolumeParameters& volume) {
 
 // The first sector from `fatStart` + 1 up to the data area that holds
 // directory entries; 0 when none does.
-std::uint32_t FirstDirectorySectorAfter(VolumeContext& context, std::uint32_t fatStart, const VolumeParameters& volume) {
+SectorNumber FirstDirectorySectorAfter(VolumeContext& context, SectorNumber fatStart, const VolumeParameters& volume) {
   const std::uint64_t dataStart = std::uint64_t{volume.clusterBase} + 2 * std::uint64_t{volume.sectorsPerCluster};
   SectorBuffer sector{};
   for (std::uint64_t s = std::uint64_t{fatStart} + 1; s < dataStart && !context.scan.StopRequested(); ++s) {
     ReadSectorsZeroed(context.reader, s, 1, sector);
-    if (HoldsDirectoryEntries(sector)) return static_cast<std::uint32_t>(s);
+    if (HoldsDirectoryEntries(sector)) return s;
   }
   return 0;
 }
@@ -78,12 +78,12 @@ void FindFats(VolumeContext& context) {
   ui.ShowProgress(true);
   const std::uint32_t reach = HasFixedRoot(volume.fsType) ? kFat16FatSearch : kFat32FatSearch;
   const std::uint32_t lowest = kFirstPossibleFat;
-  const std::uint32_t from = volume.clusterBase > reach ? std::max(volume.clusterBase - reach, lowest) : lowest;
-  std::vector<std::uint32_t> fats;
+  const SectorNumber from =
+      volume.clusterBase > reach ? std::max<SectorNumber>(volume.clusterBase - reach, lowest) : lowest;
+  std::vector<SectorNumber> fats;
   std::vector<std::uint8_t> chunk(kFatSearchChunk * kSectorSize);
   SectorBuffer firstFat{};
-  // 64-bit, so a cluster base near 2^32 cannot wrap the search round.
-  for (std::uint64_t first = from; first < volume.clusterBase && fats.size() < 2; first += kFatSearchChunk) {
+  for (SectorNumber first = from; first < volume.clusterBase && fats.size() < 2; first += kFatSearchChunk) {
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kFatSearchChunk, volume.clusterBase - first));
     ReadSectorsZeroed(context.reader, first, count, chunk);
     for (std::uint32_t i = 0; i < count && fats.size() < 2; ++i) {
@@ -99,7 +99,7 @@ void FindFats(VolumeContext& context) {
         // end-of-chain marks is not it (a volume with one FAT has none).
         continue;
       }
-      fats.push_back(static_cast<std::uint32_t>(first + i));
+      fats.push_back(first + i);
     }
     ui.SetProgress(ProgressPercent(first, volume.clusterBase));
   }
@@ -112,7 +112,8 @@ void FindFats(VolumeContext& context) {
     return;
   }
   volume.fat2Start = fats[1];
-  volume.sectorsPerFat = fats[1] - fats[0];
+  // Both lie within the search's reach, a 32-bit count apart.
+  volume.sectorsPerFat = static_cast<std::uint32_t>(fats[1] - fats[0]);
   if (HasFixedRoot(volume.fsType)) volume.rootDirStart = volume.fat2Start + volume.sectorsPerFat;
 }
 
@@ -124,12 +125,12 @@ bool ReadFoundDirectories(VolumeContext& context, ItemStore& store, WalkedDirect
   DirectoryReader reader(context, decode);
   ClusterChain chain;
   if (HasFixedRoot(volume.fsType)) {
-    if (volume.rootDirStart != 0 && volume.rootDirStart < 0xFFFFFFE0) {
+    if (volume.rootDirStart != 0 && volume.rootDirStart < UINT64_MAX - kFat16RootSectors) {
       reader.ReadSectors(volume.rootDirStart, FixedRootSectors(volume), kFatRootKey);
     }
   } else {
     if (volume.rootDirStart == 0) volume.rootDirStart = 2;
-    BuildDirectoryChain(context.reader, volume, decode.limits.lastCluster, volume.rootDirStart, chain);
+    BuildDirectoryChain(context.reader, volume, decode.limits.lastCluster, volume.RootCluster(), chain);
     reader.ReadClusters(chain, kFatRootKey, false, false);
     if (walked) walked->clusters.insert(chain.begin(), chain.end());
   }
@@ -166,7 +167,7 @@ bool MountFat(MountContext& context) {
   WalkedDirectories walked;
   const bool completed = ReadFoundDirectories(volume, context.store, &walked);
   if (completed) ListOrphanDirectoryClusters(volume, context.store, context.state.hits.directorySectors, walked);
-  const std::uint32_t lastSector = LastVolumeSector(volume.volume, volume.scan);
+  const SectorNumber lastSector = LastVolumeSector(volume.volume, volume.scan);
   DeletedClusterResolver deletedClusters(volume.reader, volume.volume, FatEntryLimits(volume.volume, lastSector).lastCluster,
                                          walked, volume.scan.stopRequested);
   deletedClusters.ResolveFiles(context.store);

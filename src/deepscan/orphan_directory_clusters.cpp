@@ -11,11 +11,11 @@ namespace {
 // The clusters, in ascending order and each once, that hold a swept
 // directory sector and that no folder read.
 std::vector<std::uint32_t> OrphanClusters(const VolumeParameters& volume, std::uint32_t lastCluster,
-                                          const std::vector<std::uint32_t>& sectors, const WalkedDirectories& walked,
+                                          const std::vector<SectorNumber>& sectors, const WalkedDirectories& walked,
                                           const ItemStore& store) {
   std::vector<std::uint32_t> clusters;
   const std::uint64_t firstData = std::uint64_t{volume.clusterBase} + 2ull * volume.sectorsPerCluster;
-  for (const std::uint32_t sector : sectors) {
+  for (const SectorNumber sector : sectors) {
     if (sector < firstData) continue;  // a FAT16 root, or not this volume
     const std::uint64_t cluster = (sector - std::uint64_t{volume.clusterBase}) / volume.sectorsPerCluster;
     if (cluster > lastCluster) continue;
@@ -31,7 +31,7 @@ std::vector<std::uint32_t> OrphanClusters(const VolumeParameters& volume, std::u
 }  // namespace
 
 void ListOrphanDirectoryClusters(VolumeContext& context, ItemStore& store,
-                                 const std::vector<std::uint32_t>& directorySectors, const WalkedDirectories& walked) {
+                                 const std::vector<SectorNumber>& directorySectors, const WalkedDirectories& walked) {
   const VolumeParameters& volume = context.volume;
   if (volume.sectorsPerCluster == 0 || directorySectors.empty()) return;
   DirectoryDecodeContext decode{store, volume.fsType, FatEntryLimits(volume, LastVolumeSector(volume, context.scan))};

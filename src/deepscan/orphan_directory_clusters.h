@@ -19,6 +19,6 @@ namespace salvex {
 // them count as deleted: no live folder reaches them. Each cluster is read
 // once, so no entry is listed twice.
 void ListOrphanDirectoryClusters(VolumeContext& context, ItemStore& store,
-                                 const std::vector<std::uint32_t>& directorySectors, const WalkedDirectories& walked);
+                                 const std::vector<SectorNumber>& directorySectors, const WalkedDirectories& walked);
 
 }  // namespace salvex

@@ -68,7 +68,7 @@ bool HoldsDirectoryEntries(Bytes sector) {
   return namesCluster;
 }
 
-std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, std::uint32_t sectorNumber) {
+std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, SectorNumber sectorNumber) {
   FolderClusterHit hit;
   hit.sector = sectorNumber;
   hit.cluster = u16le(sector, 26) | (static_cast<std::uint32_t>(u16le(sector, 20)) << 16);

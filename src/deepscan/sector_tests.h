@@ -22,7 +22,7 @@ FatSectorKind ClassifyFatSector(Bytes sector);
 // The folder-cluster hit for a sector that begins like a FAT folder at
 // absolute sector `sectorNumber`, or nothing when its clusters cannot be
 // real (0, 1, all ones, or not below the sector).
-std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, std::uint32_t sectorNumber);
+std::optional<FolderClusterHit> ReadFolderClusterHit(Bytes sector, SectorNumber sectorNumber);
 
 // Whether every entry of the sector, up to an end mark, is one a FAT driver
 // writes (a long-name part, or a short entry with an upper-case 8.3 name and

@@ -22,9 +22,7 @@ constexpr int kReadsPerProgress = 88;
 // retries, as without read-ahead.
 constexpr std::uint32_t kWindowSectors = 2048;
 
-constexpr std::uint64_t kLastNameableSector = UINT32_MAX;
-
-// 16 MiB of sector numbers: more directory sectors than a volume of millions
+// 32 MiB of sector numbers: more directory sectors than a volume of millions
 // of files has. Past it the sweep records no more of them.
 constexpr std::size_t kMaxDirectorySectorHits = std::size_t{1} << 22;
 
@@ -103,9 +101,6 @@ void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
   ui.ShowProgress(true);
   scan.stopRequested = false;
   int reads = 0;
-  // 64-bit, so the last chunk of a range near 2^32 sectors cannot wrap.
-  // Hits keep 32-bit sector numbers: the sweep ends at the last sector
-  // they can name.
   for (std::uint64_t done = 0; done < scan.rangeSize && !scan.StopRequested(); done += perRead) {
     const std::uint64_t first = std::uint64_t{scan.rangeStart} + done;
     // A hole of a sparse image holds nothing to find: whole chunks of it are
@@ -126,12 +121,8 @@ void Sweep(SweepContext& context, bool showDoneAsCurrent, Examine examine) {
     const auto inRange = static_cast<std::uint32_t>(std::min<std::uint64_t>(perRead, scan.rangeSize - done));
     bool goOn = true;
     for (std::uint32_t i = 0; i < inRange && goOn; ++i) {
-      if (first + i > kLastNameableSector) {
-        goOn = false;
-        break;
-      }
       const Bytes rest = chunk.subspan(std::size_t{i} * kSectorSize);
-      goOn = examine(rest.first(kSectorSize), static_cast<std::uint32_t>(first + i), rest);
+      goOn = examine(rest.first(kSectorSize), first + i, rest);
     }
     if (showDoneAsCurrent) ui.SetPanelValue(panel::kCurrentSector, std::to_string(done));
     if (!goOn) break;
@@ -148,7 +139,7 @@ constexpr std::size_t kMaxExfatFolderHits = std::size_t{1} << 22;
 
 // Keeps a FAT or exFAT boot sector found at `number`; false, with the sweep
 // stopped and the user told, once there are more than a disk can hold.
-bool KeepBootSector(SweepContext& context, std::uint32_t number) {
+bool KeepBootSector(SweepContext& context, SectorNumber number) {
   HitLists& hits = context.hits;
   hits.bootSectors.push_back({number});
   ++hits.bootSectorsFound;
@@ -164,7 +155,7 @@ bool KeepBootSector(SweepContext& context, std::uint32_t number) {
 void SweepFat(SweepContext& context) {
   HitLists& hits = context.hits;
   UiPort& ui = context.ui;
-  Sweep(context, true, [&](Bytes sector, std::uint32_t number, Bytes) {
+  Sweep(context, true, [&](Bytes sector, SectorNumber number, Bytes) {
     switch (ClassifyFatSector(sector)) {
       case FatSectorKind::bootSector:
         if (!KeepBootSector(context, number)) return false;
@@ -193,7 +184,7 @@ void SweepExfat(SweepContext& context) {
   HitLists& hits = context.hits;
   UiPort& ui = context.ui;
   std::vector<std::uint8_t> reach(kSetReachSectors * kSectorSize);
-  Sweep(context, true, [&](Bytes, std::uint32_t number, Bytes rest) {
+  Sweep(context, true, [&](Bytes, SectorNumber number, Bytes rest) {
     if (ExfatSetMayBeCut(rest)) {
       ReadSectorsZeroed(context.reader, number, kSetReachSectors, reach);
       rest = reach;
@@ -225,7 +216,7 @@ void SweepExfat(SweepContext& context) {
 void SweepNtfs(SweepContext& context) {
   HitLists& hits = context.hits;
   UiPort& ui = context.ui;
-  Sweep(context, false, [&](Bytes sector, std::uint32_t number, Bytes) {
+  Sweep(context, false, [&](Bytes sector, SectorNumber number, Bytes) {
     switch (ClassifyNtfsSector(sector)) {
       case NtfsSectorKind::bootSector:
         hits.bootSectors.push_back({number});

@@ -44,7 +44,7 @@ DiskInfo DescribeDisk(std::uint64_t sizeSectors, DriveGeometry geometry) {
   disk.sectorsPerTrack = geometry.sectorsPerTrack;
   disk.cylinders = static_cast<std::uint32_t>(sizeSectors / (std::uint64_t{geometry.heads} * geometry.sectorsPerTrack));
   disk.sizeSectors = sizeSectors;
-  disk.totalSectors = static_cast<std::uint32_t>(std::min<std::uint64_t>(sizeSectors, UINT32_MAX));
+  disk.totalSectors = sizeSectors;
   disk.hasMedia = true;
   return disk;
 }

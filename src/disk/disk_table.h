@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/sector.h"
 #include "platform/block_device_catalogue.h"
 #include "platform/ui_port.h"
 
@@ -17,9 +18,8 @@ struct DiskInfo {
   std::uint32_t sectorsPerTrack = 0;
   std::uint64_t sizeSectors = 0;  // the disk's real size
   // What the whole-disk range covers: every sector up to the end, the
-  // last partial cylinder too (cylinders are for display only), within
-  // the 32-bit sector numbers of the ranges.
-  std::uint32_t totalSectors = 0;
+  // last partial cylinder too (cylinders are for display only).
+  SectorNumber totalSectors = 0;
   std::string model;
   // What the device calls itself (its sysfs model, padding kept), which
   // `model` does not say of a USB disk; empty for an image.

@@ -18,9 +18,9 @@ struct ScanState {
   // Set by the user interface (Stop), polled by every scanning loop.
   std::atomic<bool> stopRequested{false};
   FsType selectedFsType = FsType::none;
-  std::uint32_t rangeStart = 0;
-  std::uint32_t rangeSize = 0;
-  std::uint32_t rangeEnd = 0;
+  SectorNumber rangeStart = 0;
+  SectorNumber rangeSize = 0;
+  SectorNumber rangeEnd = 0;
   std::uint16_t partitionIndex = 0;
 
   bool StopRequested() const { return stopRequested.load(std::memory_order_relaxed); }
@@ -30,9 +30,9 @@ struct ScanState {
 // work on, and what both snapshot kinds store of the user's choice.
 struct SectorRange {
   FsType selectedFsType = FsType::none;
-  std::uint32_t rangeStart = 0;
-  std::uint32_t rangeSize = 0;
-  std::uint32_t rangeEnd = 0;
+  SectorNumber rangeStart = 0;
+  SectorNumber rangeSize = 0;
+  SectorNumber rangeEnd = 0;
   std::uint16_t partitionIndex = 0;
 
   bool operator==(const SectorRange&) const = default;

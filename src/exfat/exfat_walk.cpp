@@ -39,7 +39,7 @@ class ExfatWalk {
   // is added.
   ExfatBitmap BitmapOnly() {
     if (lastCluster_ < 2 || clusterBytes_ == 0) return {};
-    const std::vector<ClusterRun> runs = DirectoryRuns(volume_.rootDirStart, nullptr, false);
+    const std::vector<ClusterRun> runs = DirectoryRuns(volume_.RootCluster(), nullptr, false);
     const ExfatDirectoryContents contents = DecodeExfatDirectory(ReadRuns(runs, std::nullopt), true);
     if (contents.bitmap) ReadBitmap(*contents.bitmap);
     return inUse_;
@@ -157,7 +157,7 @@ class ExfatWalk {
   }
 
   void WalkRoot() {
-    const std::vector<ClusterRun> runs = DirectoryRuns(volume_.rootDirStart, nullptr, false);
+    const std::vector<ClusterRun> runs = DirectoryRuns(volume_.RootCluster(), nullptr, false);
     const std::vector<std::uint8_t> bytes = ReadDirectory(runs, kFatRootKey, false);
     ExfatDirectoryContents contents = DecodeExfatDirectory(bytes, true);
     if (contents.bitmap) ReadBitmap(*contents.bitmap);
@@ -313,18 +313,17 @@ ExfatBitmap ReadExfatAllocationBitmap(VolumeContext& context) {
   return ExfatWalk(context, unused).BitmapOnly();
 }
 
-std::uint32_t ExfatHeapLastCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
+std::uint32_t ExfatHeapLastCluster(const VolumeParameters& volume, SectorNumber lastSector) {
   const std::uint64_t perCluster = volume.sectorsPerCluster;
   if (perCluster == 0) return 0;
-  // The cluster base wraps as the 32-bit sector numbers do.
-  const std::uint64_t heapStart = static_cast<std::uint32_t>(volume.clusterBase + 2 * volume.sectorsPerCluster);
+  const SectorNumber heapStart = volume.clusterBase + 2 * perCluster;
   if (std::uint64_t{lastSector} + 1 <= heapStart) return 0;
   const std::uint64_t heapClusters = (std::uint64_t{lastSector} + 1 - heapStart) / perCluster;
   if (heapClusters == 0) return 0;
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(heapClusters + 1, 0xFFFFFFF5));
 }
 
-std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
+std::uint32_t ExfatLastCluster(const VolumeParameters& volume, SectorNumber lastSector) {
   const std::uint64_t fatEntries = std::uint64_t{volume.sectorsPerFat} * (kSectorSize / 4);
   const std::uint64_t fatClusters = fatEntries > 2 ? fatEntries - 2 : 0;
   const std::uint64_t last = std::min<std::uint64_t>(ExfatHeapLastCluster(volume, lastSector), fatClusters + 1);

@@ -37,9 +37,9 @@ std::string ExfatItemName(const ExfatEntrySet& set);
 
 // The highest cluster number of the volume: the smaller of what the volume's
 // last sector and its FAT allow; 0 when neither leaves a cluster.
-std::uint32_t ExfatLastCluster(const VolumeParameters& volume, std::uint32_t lastSector);
+std::uint32_t ExfatLastCluster(const VolumeParameters& volume, SectorNumber lastSector);
 // The same by the volume's last sector alone, for a volume whose FAT is not
 // known (one found without it).
-std::uint32_t ExfatHeapLastCluster(const VolumeParameters& volume, std::uint32_t lastSector);
+std::uint32_t ExfatHeapLastCluster(const VolumeParameters& volume, SectorNumber lastSector);
 
 }  // namespace salvex

@@ -34,7 +34,7 @@ bool StartsFat(const SectorBuffer& sector) { return StartsFat(sector.data()); }
 // nothing when none does.
 std::optional<std::uint32_t> ProbeReservedSectors(VolumeContext& context, bool isFat32) {
   const ReservedProbe probe = ProbeFor(isFat32);
-  const std::uint32_t start = context.scan.rangeStart;
+  const SectorNumber start = context.scan.rangeStart;
   SectorBuffer sector{};
   for (std::uint32_t i = 0; i < probe.count; ++i) {
     ReadSectorsZeroed(context.reader, start + probe.first + i, 1, sector);
@@ -51,11 +51,11 @@ std::optional<std::uint32_t> ProbeReservedSectors(VolumeContext& context, bool i
 // ones. With the data area's first sector known, a FAT #1 start is only
 // taken when FAT #2 starts where two equal FATs (and the FAT16 root) would
 // put it. Looked for no further than a 16-bit reserved count reaches.
-std::optional<std::uint32_t> FindReservedBeforeData(VolumeContext& context, std::uint32_t firstDataSector,
+std::optional<std::uint32_t> FindReservedBeforeData(VolumeContext& context, SectorNumber firstDataSector,
                                                     std::uint32_t rootDirSectors) {
-  const std::uint32_t start = context.scan.rangeStart;
+  const SectorNumber start = context.scan.rangeStart;
   if (firstDataSector <= start) return std::nullopt;
-  const std::uint32_t reach = std::min<std::uint32_t>(firstDataSector - start, UINT16_MAX + 1);
+  const auto reach = static_cast<std::uint32_t>(std::min<SectorNumber>(firstDataSector - start, UINT16_MAX + 1));
   std::vector<std::uint8_t> chunk(kSweepChunkSectors * kSectorSize);
   SectorBuffer second{};
   const auto startsFat = [](const std::uint8_t* bytes) { return StartsFat(bytes) && bytes[2] == 0xFF; };
@@ -83,7 +83,7 @@ bool IsSpaces(Bytes bytes, std::size_t offset, std::size_t count) {
 }
 
 struct DirectoryHit {
-  std::uint32_t sector;
+  SectorNumber sector;
   std::uint32_t cluster;
 };
 
@@ -102,14 +102,17 @@ class GeometryFit {
     }
     const DirectoryHit first = *reference_;
     if (hit.cluster == invalidCluster_ || hit.cluster == first.cluster) return std::nullopt;
-    // Unsigned 32-bit, so a cluster below the reference's never fits.
-    const std::uint32_t sectorGap = hit.sector - first.sector;
+    // A cluster below the reference's, or a sector before it, never fits.
+    if (hit.cluster < first.cluster || hit.sector < first.sector) return std::nullopt;
+    const SectorNumber sectorGap = hit.sector - first.sector;
     const std::uint32_t clusterGap = hit.cluster - first.cluster;
     if (sectorGap % clusterGap != 0) return std::nullopt;
     if (hit.cluster >= hit.sector || hit.cluster >= first.sector) return std::nullopt;
-    const std::uint32_t sectorsPerCluster = sectorGap / clusterGap;
-    if (!IsValidSectorsPerCluster(sectorsPerCluster)) return std::nullopt;
-    return sectorsPerCluster;
+    const SectorNumber sectorsPerCluster = sectorGap / clusterGap;
+    if (sectorsPerCluster > UINT8_MAX || !IsValidSectorsPerCluster(static_cast<std::uint32_t>(sectorsPerCluster))) {
+      return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(sectorsPerCluster);
   }
 
   const DirectoryHit& Reference() const { return *reference_; }
@@ -144,7 +147,7 @@ struct FatRegion {
 // FAT16: it is looked for among the sectors a FAT of that type can take, and
 // the root fills what is left; without it the volume has one FAT and the
 // root keeps the usual size.
-FatRegion InferFatRegion(VolumeContext& context, FsType type, std::uint32_t fatStart, std::uint32_t firstDataSector,
+FatRegion InferFatRegion(VolumeContext& context, FsType type, SectorNumber fatStart, SectorNumber firstDataSector,
                          std::uint32_t rootGuess) {
   FatRegion region;
   SectorBuffer fat1{};
@@ -185,14 +188,14 @@ FatRegion InferFatRegion(VolumeContext& context, FsType type, std::uint32_t fatS
 void StoreInferredGeometry(VolumeContext& context, bool isFat32, std::optional<std::uint32_t> probed,
                            DirectoryHit reference, std::uint32_t sectorsPerCluster) {
   VolumeParameters& volume = context.volume;
-  const std::uint32_t start = context.scan.rangeStart;
+  const SectorNumber start = context.scan.rangeStart;
   volume.sectorsPerCluster = sectorsPerCluster;
-  volume.clusterBase = reference.sector - reference.cluster * sectorsPerCluster;
-  const std::uint32_t firstDataSector = reference.sector - (reference.cluster - 2) * sectorsPerCluster;
+  volume.clusterBase = reference.sector - SectorNumber{reference.cluster} * sectorsPerCluster;
+  const SectorNumber firstDataSector = reference.sector - SectorNumber{reference.cluster - 2} * sectorsPerCluster;
   std::optional<std::uint32_t> reserved = probed;
   if (!reserved) reserved = FindReservedBeforeData(context, firstDataSector, volume.rootDirSectors);
   volume.reservedSectors = reserved.value_or(ProbeFor(isFat32).fallback);
-  const std::uint32_t fatStart = start + volume.reservedSectors;
+  const SectorNumber fatStart = start + volume.reservedSectors;
   const FatRegion region =
       InferFatRegion(context, context.scan.selectedFsType, fatStart, firstDataSector, volume.rootDirSectors);
   volume.sectorsPerFat = region.sectorsPerFat;
@@ -200,7 +203,7 @@ void StoreInferredGeometry(VolumeContext& context, bool isFat32, std::optional<s
   volume.fat2Start = region.fatCount == 2 ? fatStart + region.sectorsPerFat : 0;
   if (!isFat32) {
     volume.rootDirSectors = region.rootDirSectors;
-    volume.rootDirStart = fatStart + region.fatCount * region.sectorsPerFat;
+    volume.rootDirStart = fatStart + SectorNumber{region.fatCount} * region.sectorsPerFat;
   }
 }
 
@@ -229,20 +232,21 @@ bool CalculatePartitionParameters(VolumeContext& context) {
   volume.rootDirStart = isFat32 ? 2 : 0;
   volume.rootDirSectors = isFat32 ? 0 : kFixedRootGuess;
 
-  const std::uint32_t rangeStart = context.scan.rangeStart;
-  const std::uint32_t rangeSize = context.scan.rangeSize;
+  const SectorNumber rangeStart = context.scan.rangeStart;
+  const SectorNumber rangeSize = context.scan.rangeSize;
   GeometryFit fit(isFat32);
   std::uint32_t examined = 0;
   std::vector<std::uint8_t> chunk(kSweepChunkSectors * kSectorSize);
-  // 64-bit, so a range near 2^32 sectors cannot wrap round to its start; and
-  // no further than the last sector a 32-bit sector number can name.
-  const std::uint64_t sweepEnd = std::min<std::uint64_t>(rangeSize, std::uint64_t{UINT32_MAX} - rangeStart + 1);
+  // No further than the last sector a disk can name.
+  constexpr SectorNumber kLastAddressable = UINT64_MAX / kSectorSize;
+  const SectorNumber sweepEnd =
+      rangeStart >= kLastAddressable ? 0 : std::min<SectorNumber>(rangeSize, kLastAddressable - rangeStart);
   for (std::uint64_t chunkStart = 0; chunkStart < sweepEnd; chunkStart += kSweepChunkSectors) {
     const auto sectors = static_cast<std::uint32_t>(std::min<std::uint64_t>(kSweepChunkSectors, sweepEnd - chunkStart));
     ReadSectorsZeroed(context.reader, std::uint64_t{rangeStart} + chunkStart, sectors, chunk);
     for (std::uint32_t i = 0; i < sectors; ++i) {
       if (context.scan.StopRequested()) break;
-      const auto k = static_cast<std::uint32_t>(chunkStart + i);
+      const SectorNumber k = chunkStart + i;
       const Bytes sector(chunk.data() + std::size_t{i} * kSectorSize, kSectorSize);
       const bool isDirectory = IsDirectoryStart(sector);
       if (isDirectory) {

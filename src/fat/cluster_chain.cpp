@@ -19,7 +19,7 @@ constexpr std::uint32_t kFat32LinkBits = 0x0FFFFFFF;
 // takes its second byte from the next one.
 class FatEntryReader {
  public:
-  FatEntryReader(SectorReader& reader, FsType fsType, std::uint32_t tableStart, FatSectorCache* cache)
+  FatEntryReader(SectorReader& reader, FsType fsType, SectorNumber tableStart, FatSectorCache* cache)
       : reader_(reader), cache_(cache), fsType_(fsType), tableStart_(tableStart) {}
 
   // The entry of `cluster`, or nothing when its FAT sector cannot be read.
@@ -58,14 +58,14 @@ class FatEntryReader {
   SectorReader& reader_;
   FatSectorCache* cache_;
   FsType fsType_;
-  std::uint32_t tableStart_;
+  SectorNumber tableStart_;
   std::array<Slot, 2> slots_{};
 };
 
 // Follows links from `firstCluster` until one does not lead on, `keepGoing`
 // says no, or (when `detectLoops`) a cluster comes round again.
 template <typename KeepGoing>
-ClusterChainBuild FollowChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t tableStart,
+ClusterChainBuild FollowChain(SectorReader& reader, const VolumeParameters& volume, SectorNumber tableStart,
                               std::uint32_t lastCluster, std::uint32_t firstCluster, bool detectLoops,
                               KeepGoing keepGoing, ClusterChain& chain, FatSectorCache* cache = nullptr) {
   chain.clear();
@@ -143,7 +143,7 @@ ClusterChainBuild BuildDirectoryChain(SectorReader& reader, const VolumeParamete
 ClusterChainBuild BuildFileChain(SectorReader& reader, const VolumeParameters& volume, std::uint32_t lastCluster,
                                  std::uint32_t firstCluster, std::uint32_t maxLinks, int fatCopy,
                                  const ChainCancel& cancel, ClusterChain& chain, FatSectorCache* cache) {
-  const std::uint32_t tableStart = fatCopy == 2 ? volume.fat2Start : volume.fat1Start;
+  const SectorNumber tableStart = fatCopy == 2 ? volume.fat2Start : volume.fat1Start;
   // The length cap bounds a looping chain: the caller sees it as too long.
   const auto keepGoing = [&](const ClusterChain& built) -> std::optional<ChainEnd> {
     if (built.size() > maxLinks) return ChainEnd::maxLinks;

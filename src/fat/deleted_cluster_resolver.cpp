@@ -101,7 +101,7 @@ bool DeletedClusterResolver::IsFolderOf(std::uint32_t cluster, std::uint32_t par
   if (!BeginsWithDotEntries(sector) || DotCluster(sector, 0) != cluster) return false;
   // A child of the FAT32 root may name the root as 0 or by its cluster.
   const std::uint32_t parent = DotCluster(sector, 32);
-  return parent == parentCluster || (parentCluster == 0 && parent == volume_.rootDirStart);
+  return parent == parentCluster || (parentCluster == 0 && parent == volume_.RootCluster());
 }
 
 DeletedClusterResolver::FirstClusterChoice DeletedClusterResolver::Choose(std::uint32_t low, std::uint64_t clusters,
@@ -262,7 +262,7 @@ void DeletedClusterResolver::ResolveFiles(ItemStore& store) {
   for (const FatFolderItem& folder : store.FatFolders().Items()) {
     if (!folder.deleted) liveStarts.insert(folder.firstCluster);
   }
-  if (volume_.fsType == FsType::fat32) liveStarts.insert(volume_.rootDirStart);
+  if (volume_.fsType == FsType::fat32) liveStarts.insert(volume_.RootCluster());
   std::vector<std::uint32_t> directoryClusters(walked_.clusters.begin(), walked_.clusters.end());
   std::sort(directoryClusters.begin(), directoryClusters.end());
   for (std::uint32_t position = 0; position < files.Size() && !Stopped(); ++position) {

@@ -88,7 +88,7 @@ void NameFoundFolderOfLowWord(DirectoryDecodeContext& context, const DirectoryEn
 }  // namespace
 
 bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::uint32_t parentCluster,
-                           std::uint32_t sectorNumber, bool inheritedDeleted, unsigned firstIndex,
+                           SectorNumber sectorNumber, bool inheritedDeleted, unsigned firstIndex,
                            Bytes previousSectors) {
   if (context.ui) context.ui->SetPanelValue(panel::kCurrentSector, std::to_string(sectorNumber));
   // Entries are decoded within [previous sectors | this sector], so that

@@ -45,7 +45,7 @@ struct DirectoryDecodeContext {
 // whole. Returns true when the directory's end mark (an entry starting with
 // byte 0) was met.
 bool DecodeDirectorySector(DirectoryDecodeContext& context, Bytes sector, std::uint32_t parentCluster,
-                           std::uint32_t sectorNumber, bool inheritedDeleted, unsigned firstIndex,
+                           SectorNumber sectorNumber, bool inheritedDeleted, unsigned firstIndex,
                            Bytes previousSectors = {});
 
 // The variant that rebuilds the files of a found file system from several

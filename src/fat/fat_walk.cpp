@@ -52,7 +52,8 @@ class FatWalk {
 
   static std::uint32_t ProgressClusters(const VolumeContext& context) {
     const std::uint32_t perCluster = context.volume.sectorsPerCluster;
-    const std::uint32_t clusters = perCluster == 0 ? 0 : context.scan.rangeSize / perCluster;
+    const auto clusters =
+        static_cast<std::uint32_t>(perCluster == 0 ? 0 : std::min<SectorNumber>(context.scan.rangeSize / perCluster, UINT32_MAX));
     return clusters == 0 ? 1 : clusters;
   }
 
@@ -62,7 +63,7 @@ class FatWalk {
   // it stay at hand for long names that cross sector boundaries. Nothing
   // when the sector cannot be read: it is recorded, and the walk goes on
   // with the next, as its zeros would otherwise read as the folder's end.
-  std::optional<Bytes> Read(std::uint32_t sector, bool firstOfDirectory, std::uint32_t folderKey) {
+  std::optional<Bytes> Read(SectorNumber sector, bool firstOfDirectory, std::uint32_t folderKey) {
     if (firstOfDirectory) {
       previousCount_ = 0;
     } else {
@@ -83,13 +84,13 @@ class FatWalk {
   }
 
   void WalkRootFat32() {
-    BuildDirectoryChain(context_.reader, volume_, decode_.limits.lastCluster, volume_.rootDirStart, chain_);
+    BuildDirectoryChain(context_.reader, volume_, decode_.limits.lastCluster, volume_.RootCluster(), chain_);
     walked_.clusters.insert(chain_.begin(), chain_.end());
     bool first = true;
     for (const std::uint32_t cluster : chain_) {
       for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
         if (Stopped()) return;
-        const std::uint32_t sector = volume_.ClusterToSector(cluster) + i;
+        const SectorNumber sector = volume_.ClusterToSector(cluster) + i;
         const auto bytes = Read(sector, first, kFatRootKey);
         first = false;
         if (bytes && DecodeDirectorySector(decode_, *bytes, kFatRootKey, sector, false, 0, Previous())) return;
@@ -98,7 +99,7 @@ class FatWalk {
   }
 
   void WalkFixedRoot() {
-    const std::uint32_t first = volume_.rootDirStart;
+    const SectorNumber first = volume_.rootDirStart;
     for (std::uint32_t i = 0; i < volume_.rootDirSectors; ++i) {
       if (Stopped()) return;
       const auto bytes = Read(first + i, i == 0, kFatRootKey);
@@ -156,7 +157,7 @@ class FatWalk {
     for (const std::uint32_t cluster : chain_) {
       for (std::uint32_t i = 0; i < volume_.sectorsPerCluster; ++i) {
         if (Stopped()) return FolderRead::stopped;
-        const std::uint32_t sectorNumber = volume_.ClusterToSector(cluster) + i;
+        const SectorNumber sectorNumber = volume_.ClusterToSector(cluster) + i;
         const auto sector = Read(sectorNumber, firstSector, folderCluster);
         const bool first = std::exchange(firstSector, false);
         if (!sector) continue;
@@ -190,7 +191,7 @@ class FatWalk {
 
 bool WalkFatVolume(VolumeContext& context, ItemStore& store) { return FatWalk(context, store).Run(); }
 
-EntryLimits FatEntryLimits(const VolumeParameters& volume, std::uint32_t lastSector) {
+EntryLimits FatEntryLimits(const VolumeParameters& volume, SectorNumber lastSector) {
   const std::uint64_t perCluster = volume.sectorsPerCluster;
   const std::uint64_t firstDataSector = std::uint64_t{volume.clusterBase} + 2 * perCluster;
   if (perCluster == 0) return {};

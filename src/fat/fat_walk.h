@@ -18,6 +18,6 @@ bool WalkFatVolume(VolumeContext& context, ItemStore& store);
 // The cluster and size bounds of the volume: the larger of what its last
 // sector and what its FAT's size allow; zeros (unknown) when neither leaves
 // a data area.
-EntryLimits FatEntryLimits(const VolumeParameters& volume, std::uint32_t lastSector);
+EntryLimits FatEntryLimits(const VolumeParameters& volume, SectorNumber lastSector);
 
 }  // namespace salvex

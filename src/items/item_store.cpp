@@ -63,7 +63,7 @@ void ItemStore::AddNtfsFolder(std::string name, std::uint32_t recordNumber, std:
   ++counters.folderCount;
 }
 
-void ItemStore::AddNtfsFile(std::uint32_t recordSector, std::string name, std::uint32_t recordNumber,
+void ItemStore::AddNtfsFile(SectorNumber recordSector, std::string name, std::uint32_t recordNumber,
                             std::uint32_t parentRecord, std::uint64_t created, std::uint64_t changed,
                             std::uint64_t size, bool deleted, bool compressedOrEncrypted, bool beyondVolume) {
   ntfsFiles_.Append({std::move(name), recordNumber, parentRecord, created, changed, size, deleted, recordSector,

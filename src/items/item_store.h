@@ -33,7 +33,7 @@ struct ItemCounters {
 // in the store.
 struct UnreadableDirectorySector {
   std::uint32_t folderKey = 0;  // the folder's first cluster (0: the root)
-  std::uint32_t sector = 0;
+  SectorNumber sector = 0;
 };
 
 // The recovered folders and files of the last scan or snapshot load.
@@ -57,7 +57,7 @@ class ItemStore {
   // Scan keeps every record it read.
   void AddNtfsFolder(std::string name, std::uint32_t recordNumber, std::uint32_t parentRecord, std::uint64_t created,
                      std::uint64_t changed, std::uint64_t treeNode, bool deleted, bool unique);
-  void AddNtfsFile(std::uint32_t recordSector, std::string name, std::uint32_t recordNumber,
+  void AddNtfsFile(SectorNumber recordSector, std::string name, std::uint32_t recordNumber,
                    std::uint32_t parentRecord, std::uint64_t created, std::uint64_t changed, std::uint64_t size,
                    bool deleted, bool compressedOrEncrypted = false, bool beyondVolume = false);
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/sector.h"
+
 namespace salvex {
 
 // Consecutive clusters of a file, in the order its bytes come.
@@ -106,7 +108,7 @@ struct NtfsFileItem {
   std::uint64_t changed = 0;
   std::uint64_t size = 0;
   bool deleted = false;
-  std::uint32_t recordSector = 0;  // where its MFT record lies; its identifier
+  SectorNumber recordSector = 0;  // where its MFT record lies; its identifier
   // The clusters hold NTFS-compressed or encrypted data: copying them would
   // not give the user's bytes back.
   bool compressedOrEncrypted = false;

@@ -13,7 +13,7 @@ namespace salvex {
 // the tree shows it: "/" for the root, else "Docs/Old" (or "Lost Files").
 struct UnreadableDirectorySectorAt {
   std::string folder;
-  std::uint32_t sector = 0;
+  SectorNumber sector = 0;
 };
 
 inline std::vector<UnreadableDirectorySectorAt> DescribeUnreadableDirectorySectors(const ItemStore& store,

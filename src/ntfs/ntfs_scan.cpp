@@ -95,13 +95,13 @@ class NtfsScan {
       ui_.SetPanelValue(panel::kFoldersFound, std::to_string(store_.counters.folderCount));
     } else {
       const DataLocation data = FindData(record, holders, sector, {});
-      store_.AddNtfsFile(static_cast<std::uint32_t>(data.sector), name->name, number, name->parentRecord,
+      store_.AddNtfsFile(data.sector, name->name, number, name->parentRecord,
                          name->created, name->changed, data.size, flags == 0, data.transformed, data.beyondVolume);
       ++store_.counters.fileCount;
       // Its alternate data streams are listed beside it, as "NAME:STREAM".
       for (const std::string& stream : FindStreamNames(record, holders, sector)) {
         const DataLocation streamData = FindData(record, holders, sector, stream);
-        store_.AddNtfsFile(static_cast<std::uint32_t>(streamData.sector), name->name + ":" + stream, number,
+        store_.AddNtfsFile(streamData.sector, name->name + ":" + stream, number,
                            name->parentRecord, name->created, name->changed, streamData.size, flags == 0,
                            streamData.transformed, streamData.beyondVolume);
         store_.NtfsFiles().At(static_cast<std::uint32_t>(store_.NtfsFiles().Size() - 1)).stream = stream;

@@ -6,7 +6,7 @@
 
 namespace salvex {
 
-std::uint64_t NtfsVolumeClusters(const VolumeParameters& volume, std::uint32_t lastSector) {
+std::uint64_t NtfsVolumeClusters(const VolumeParameters& volume, SectorNumber lastSector) {
   if (volume.sectorsPerCluster == 0 || lastSector < volume.clusterBase) return 0;
   return (std::uint64_t{lastSector} - volume.clusterBase + 1) / volume.sectorsPerCluster;
 }

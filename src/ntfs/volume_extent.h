@@ -10,7 +10,7 @@ namespace salvex {
 
 // The clusters an NTFS volume holds, from its first sector (its cluster 0)
 // to `lastSector`; 0 when that is not known.
-std::uint64_t NtfsVolumeClusters(const VolumeParameters& volume, std::uint32_t lastSector);
+std::uint64_t NtfsVolumeClusters(const VolumeParameters& volume, SectorNumber lastSector);
 
 // A file's size as it may be listed: at most what the volume holds, so a
 // damaged record cannot announce a file of exabytes. `beyondVolume` says the

@@ -99,7 +99,7 @@ std::optional<PartitionRecord> WholeDiskVolume(Bytes sector, std::uint64_t diskS
       type = FsType::ntfs;
       // NTFS counts its sectors without the last one, which holds the copy
       // of the boot sector that the volume parameters are read from too.
-      volumeSectors = std::min<std::uint64_t>(u64le(sector, kNtfsTotalSectors), UINT32_MAX - 1) + 1;
+      volumeSectors = std::min<std::uint64_t>(u64le(sector, kNtfsTotalSectors), UINT64_MAX - 1) + 1;
       break;
     case BootSectorVerdict::exfat:
       type = FsType::exfat;
@@ -110,7 +110,7 @@ std::optional<PartitionRecord> WholeDiskVolume(Bytes sector, std::uint64_t diskS
   }
   PartitionRecord record;
   record.fsType = type;
-  record.sectorCount = static_cast<std::uint32_t>(std::min<std::uint64_t>({volumeSectors, diskSectors, UINT32_MAX}));
+  record.sectorCount = std::min<std::uint64_t>(volumeSectors, diskSectors);
   record.wholeDisk = true;
   if (record.sectorCount == 0) return std::nullopt;
   return record;

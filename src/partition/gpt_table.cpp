@@ -98,7 +98,8 @@ std::optional<std::vector<GptEntry>> DecodeGptEntries(Bytes entries, const GptHe
     const Bytes guid = entry.first(16);
     if (std::all_of(guid.begin(), guid.end(), [](std::uint8_t byte) { return byte == 0; })) continue;
     const GptEntry decoded{TypeOf(guid), u64le(entry, 32), u64le(entry, 40)};
-    if (decoded.lastLba < decoded.firstLba) continue;
+    // No disk has a sector 2^64 - 1: its count would wrap to 0.
+    if (decoded.lastLba < decoded.firstLba || decoded.lastLba == UINT64_MAX) continue;
     used.push_back(decoded);
   }
   return used;

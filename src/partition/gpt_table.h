@@ -43,7 +43,8 @@ struct GptEntry {
 
 // The used entries (type GUID not zero) of an entry array, in table order;
 // nothing when the array does not match the header's CRC32. An entry whose
-// last sector lies before its first is left out.
+// last sector lies before its first, or is the unaddressable 2^64 - 1, is
+// left out.
 std::optional<std::vector<GptEntry>> DecodeGptEntries(Bytes entries, const GptHeader& header);
 
 // The primary table (header at sector 1), or, when its header or entries

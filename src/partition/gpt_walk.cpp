@@ -6,8 +6,6 @@
 namespace salvex {
 namespace {
 
-constexpr std::uint64_t kLastNamedSector = UINT32_MAX;
-
 // The boot sector's text decides, as in the MBR walk. Without one, an EFI
 // System entry is FAT32 (its type says so); a basic-data entry says
 // nothing of its file system (Windows gives it to NTFS, FAT and exFAT
@@ -36,14 +34,8 @@ PartitionRecord RecordOf(const GptEntry& entry, GptClass kind) {
   PartitionRecord record;
   record.fsType = kind.type;
   record.noFileSystem = kind.noFileSystem;
-  if (entry.firstLba > kLastNamedSector || entry.lastLba > kLastNamedSector) {
-    record.beyondReach = true;
-    record.wideStart = entry.firstLba;
-    record.wideCount = entry.lastLba - entry.firstLba + 1;
-  } else {
-    record.startSector = static_cast<std::uint32_t>(entry.firstLba);
-    record.sectorCount = static_cast<std::uint32_t>(entry.lastLba - entry.firstLba + 1);
-  }
+  record.startSector = entry.firstLba;
+  record.sectorCount = entry.lastLba - entry.firstLba + 1;
   return record;
 }
 

@@ -5,7 +5,7 @@
 namespace salvex {
 
 bool SelectPartition(ScanState& scan, const PartitionTable& table, std::uint16_t index) {
-  if (index >= table.partitionCount || table.records[index].beyondReach) return false;
+  if (index >= table.partitionCount) return false;
   const PartitionRecord& record = table.records[index];
   if (record.noFileSystem && scan.scanType != ScanType::advance) return false;
   // Swept for FAT32 unless the user says otherwise, as the whole disk is.

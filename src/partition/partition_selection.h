@@ -10,8 +10,8 @@
 namespace salvex {
 
 // The user picked record `index` of the table: its type and extent become the
-// scan range. False (state unchanged) when there is no such record, when
-// it lies beyond sector 4294967295 (`beyondReach`), or when it holds no
+// scan range. False (state unchanged) when there is no such record, or
+// when it holds no
 // file system read here (`noFileSystem`) and the scan is not an Advance
 // Scan, which then sweeps its range for FAT32 until the user chooses.
 bool SelectPartition(ScanState& scan, const PartitionTable& table, std::uint16_t index);

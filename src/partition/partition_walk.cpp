@@ -21,7 +21,7 @@ constexpr std::uint8_t kGptProtectiveType = 0xEE;
 
 struct TableEntry {
   std::uint8_t typeByte;
-  std::uint32_t firstSector;
+  SectorNumber firstSector;
   std::uint32_t sectorCount;
 };
 
@@ -43,7 +43,7 @@ class TableWalk {
     // entries notwithstanding; only a table that cannot be read leaves them.
     if (tableSector == 0 && IsProtective(mbr) && WalkGpt(reader_, table_)) return;
 
-    std::uint32_t extendedBase = 0;
+    SectorNumber extendedBase = 0;
     bool hasExtended = false;
     for (int i = 0; i < 4; ++i) {
       const TableEntry entry = EntryAt(mbr, i);
@@ -70,11 +70,11 @@ class TableWalk {
 
   // Logical partitions are relative to their own extended boot record, links
   // relative to the extended partition named in the master boot record.
-  void WalkExtendedChain(std::uint32_t extendedBase) {
-    std::unordered_set<std::uint32_t> visited;
-    std::uint32_t linkOffset = 0;
+  void WalkExtendedChain(SectorNumber extendedBase) {
+    std::unordered_set<SectorNumber> visited;
+    SectorNumber linkOffset = 0;
     while (visited.size() < kMaxExtendedLinks) {
-      const std::uint32_t recordSector = extendedBase + linkOffset;
+      const SectorNumber recordSector = extendedBase + linkOffset;
       // A chain that links back to a record already read would never end.
       if (!visited.insert(recordSector).second) return;
       SectorBuffer ebr{};
@@ -100,7 +100,7 @@ class TableWalk {
   }
 
   // False once the table is full: the walk ends there.
-  bool Record(std::uint32_t startSector, std::uint32_t sectorCount, FsType type) {
+  bool Record(SectorNumber startSector, std::uint32_t sectorCount, FsType type) {
     table_.Add({startSector, sectorCount, type, 0});
     return !table_.IsFull();
   }

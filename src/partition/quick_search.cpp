@@ -20,13 +20,19 @@ constexpr std::uint32_t kStandardCylinderSectors = kStandardHeads * kTrackSector
 constexpr std::uint64_t kMebibyteSectors = 2048;
 // mkfs.fat and Windows keep a FAT32 volume's backup boot sector six sectors in.
 constexpr std::uint32_t kFat32BackupOffset = 6;
-// Records are 32-bit: a partition beyond this sector could not be named.
-constexpr std::uint64_t kSectorLimit = std::uint64_t{UINT32_MAX} + 1;
+// The sectors a byte offset can reach.
+constexpr std::uint64_t kSectorLimit = UINT64_MAX / kSectorSize;
+
+// A 64-bit length from the boot sector, cut where no byte offset reaches:
+// the record's end must not wrap round.
+SectorNumber CountFrom(SectorNumber start, std::uint64_t length) {
+  return start >= kSectorLimit ? 0 : std::min<std::uint64_t>(length, kSectorLimit - start);
+}
 
 // The boot-sector tests, in order: "32" ending "FAT32", "16" ending "FAT16"
 // or "12" ending "FAT12" (the count of clusters choosing between the two),
 // then "NTFS", then "EXFAT".
-std::optional<PartitionRecord> TestBootSector(Bytes sector, std::uint32_t number) {
+std::optional<PartitionRecord> TestBootSector(Bytes sector, SectorNumber number) {
   if (!HasBootSignature(sector)) return std::nullopt;
   if (u8(sector, 85) == '3' && u8(sector, 86) == '2') {
     return PartitionRecord{number, FatTotalSectors(sector), FsType::fat32, 0};
@@ -37,19 +43,18 @@ std::optional<PartitionRecord> TestBootSector(Bytes sector, std::uint32_t number
     return PartitionRecord{number, FatTotalSectors(sector), SmallFatType(sector, named), 0};
   }
   if (HasText(sector, 3, "NTFS")) {
-    return PartitionRecord{number, static_cast<std::uint32_t>(u64le(sector, 40)), FsType::ntfs, 0};
+    return PartitionRecord{number, CountFrom(number, u64le(sector, 40)), FsType::ntfs, 0};
   }
   if (IsExfatBootSector(sector)) {
     const std::uint64_t length = DecodeExfatBootFields(sector).volumeLength;
-    return PartitionRecord{number, static_cast<std::uint32_t>(std::min<std::uint64_t>(length, UINT32_MAX)),
-                           FsType::exfat, 0};
+    return PartitionRecord{number, CountFrom(number, length), FsType::exfat, 0};
   }
   return std::nullopt;
 }
 
 // A FAT32 boot sector that says it is the backup kept `kFat32BackupOffset`
 // sectors into the volume starting at `volumeStart`.
-std::optional<PartitionRecord> TestFat32Backup(Bytes sector, std::uint32_t volumeStart) {
+std::optional<PartitionRecord> TestFat32Backup(Bytes sector, SectorNumber volumeStart) {
   const auto record = TestBootSector(sector, volumeStart);
   if (!record || record->fsType != FsType::fat32 || u16le(sector, 50) != kFat32BackupOffset) return std::nullopt;
   return record;
@@ -58,13 +63,12 @@ std::optional<PartitionRecord> TestFat32Backup(Bytes sector, std::uint32_t volum
 // NTFS keeps a copy of its boot sector in the partition's last sector, just
 // past the volume's own count of sectors; the volume starts that count
 // before the copy.
-std::optional<PartitionRecord> TestNtfsBackup(Bytes sector, std::uint32_t number) {
+std::optional<PartitionRecord> TestNtfsBackup(Bytes sector, SectorNumber number) {
   const auto record = TestBootSector(sector, number);
   if (!record || record->fsType != FsType::ntfs) return std::nullopt;
   const std::uint64_t total = u64le(sector, 40);
   if (total == 0 || total > number) return std::nullopt;
-  return PartitionRecord{static_cast<std::uint32_t>(number - total), static_cast<std::uint32_t>(total), FsType::ntfs,
-                         0};
+  return PartitionRecord{number - total, total, FsType::ntfs, 0};
 }
 
 // The found records by start sector, the first found of each start kept.
@@ -79,7 +83,7 @@ class Findings {
   }
 
  private:
-  std::map<std::uint32_t, PartitionRecord> byStart_;
+  std::map<SectorNumber, PartitionRecord> byStart_;
 };
 
 class Search {
@@ -88,9 +92,9 @@ class Search {
 
   // One track after the cylinder's start, else the start itself; a signed
   // sector one track in ends the work on the cylinder, boot sector or not.
-  void ProbeCylinder(std::uint32_t cylinderStart) {
+  void ProbeCylinder(SectorNumber cylinderStart) {
     SectorBuffer sector{};
-    std::uint32_t number = cylinderStart + kTrackSectors;
+    SectorNumber number = cylinderStart + kTrackSectors;
     ReadSectorsZeroed(reader_, number, 1, sector);
     if (!HasBootSignature(sector)) {
       number = cylinderStart;
@@ -102,11 +106,11 @@ class Search {
   // A MiB boundary: its own sector, else the FAT32 backup six sectors in;
   // and the sector before it, where a volume that ends there keeps its NTFS
   // copy. One read covers all three.
-  void ProbeMebibyte(std::uint32_t boundary) {
-    const std::uint32_t first = boundary == 0 ? 0 : boundary - 1;
+  void ProbeMebibyte(SectorNumber boundary) {
+    const SectorNumber first = boundary == 0 ? 0 : boundary - 1;
     std::array<std::uint8_t, 8 * kSectorSize> block{};
     ReadSectorsZeroed(reader_, first, 8, block);
-    const auto at = [&](std::uint32_t number) { return Bytes(block).subspan((number - first) * kSectorSize, kSectorSize); };
+    const auto at = [&](SectorNumber number) { return Bytes(block).subspan((number - first) * kSectorSize, kSectorSize); };
     const auto primary = TestBootSector(at(boundary), boundary);
     findings_.Add(primary);
     if (!primary) findings_.Add(TestFat32Backup(at(boundary + kFat32BackupOffset), boundary));
@@ -119,7 +123,7 @@ class Search {
 };
 
 // The sectors the search may look at: the disk's own size where the reader
-// knows it, else what the geometry covers, never past 32-bit sector numbers.
+// knows it, else what the geometry covers.
 std::uint64_t SearchedSectors(SectorReader& reader, std::uint64_t geometrySectors) {
   const std::uint64_t sectors = reader.Source() ? reader.Source()->SizeBytes() / kSectorSize : geometrySectors;
   return std::min(sectors, kSectorLimit);
@@ -139,7 +143,8 @@ void QuickPartitionSearch(SectorReader& reader, const DiskInfo& disk, ScanState&
   std::uint32_t heads = disk.heads;
   if (disk.sectorsPerTrack != kTrackSectors) {
     heads = kStandardHeads;
-    cylinders = disk.cylinders * disk.heads * disk.sectorsPerTrack / kStandardCylinderSectors;
+    cylinders = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        std::uint64_t{disk.cylinders} * disk.heads * disk.sectorsPerTrack / kStandardCylinderSectors, UINT32_MAX));
   }
   const std::uint64_t cylinderSectors = std::uint64_t{heads} * kTrackSectors;
   const std::uint64_t mebibytes =
@@ -159,10 +164,10 @@ void QuickPartitionSearch(SectorReader& reader, const DiskInfo& disk, ScanState&
     if (!cylindersLeft && mebibyte == mebibytes) break;
     ui.SetProgress(ProgressPercent(cylinder + mebibyte, probes));
     if (cylindersLeft && (mebibyte == mebibytes || cylinderStart <= boundary)) {
-      search.ProbeCylinder(static_cast<std::uint32_t>(cylinderStart));
+      search.ProbeCylinder(cylinderStart);
       ++cylinder;
     } else {
-      search.ProbeMebibyte(static_cast<std::uint32_t>(boundary));
+      search.ProbeMebibyte(boundary);
       ++mebibyte;
     }
   }

@@ -30,7 +30,7 @@ struct ExtractionRequest {
   // exFAT: the bytes past this one were never written and read as zeros.
   std::uint64_t validSize = UINT64_MAX;
   std::uint32_t firstCluster = 0;  // FAT
-  std::uint32_t recordSector = 0;  // NTFS: the file's MFT record
+  SectorNumber recordSector = 0;  // NTFS: the file's MFT record
   std::string stream;              // NTFS: the named data stream to copy ("" the unnamed data)
   ExtractMode mode = ExtractMode::recover;
   bool deleted = false;
@@ -74,7 +74,7 @@ struct ExtractionContext {
   SavingView& saving;
   FileFilter passesFilters;  // empty: every file passes
   // The volume's last sector (0: unknown): no file's data lies past it.
-  std::uint32_t lastSector = 0;
+  SectorNumber lastSector = 0;
   // A recovery run writes the files of different folders on this many
   // threads (1: all on the caller's).
   unsigned writerThreads = 1;

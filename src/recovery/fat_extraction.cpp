@@ -120,7 +120,7 @@ FileChainChoice ChooseFileChain(SectorReader& reader, const VolumeParameters& vo
   return choice;
 }
 
-std::uint32_t LastFileCluster(const VolumeParameters& volume, std::uint32_t lastSector) {
+std::uint32_t LastFileCluster(const VolumeParameters& volume, SectorNumber lastSector) {
   if (volume.fsType != FsType::exfat) return FatEntryLimits(volume, lastSector).lastCluster;
   return volume.sectorsPerFat != 0 ? ExfatLastCluster(volume, lastSector) : ExfatHeapLastCluster(volume, lastSector);
 }

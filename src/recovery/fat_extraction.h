@@ -20,7 +20,7 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
 // The last cluster a file's bytes may be read from: what a FAT's entries
 // address (its partition may be cut short), or the end of exFAT's cluster
 // heap, past which a chain link leads out of the volume.
-std::uint32_t LastFileCluster(const VolumeParameters& volume, std::uint32_t lastSector);
+std::uint32_t LastFileCluster(const VolumeParameters& volume, SectorNumber lastSector);
 
 // What ExtractFatFile needs of a file of the store; the caller adds where
 // it goes, and how.

@@ -2,15 +2,16 @@
 
 namespace salvex {
 
-std::optional<std::uint32_t> ParseSectorNumber(std::string_view text) {
+std::optional<SectorNumber> ParseSectorNumber(std::string_view text) {
   if (text.empty()) return std::nullopt;
-  std::uint64_t value = 0;
+  SectorNumber value = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    if (value > UINT32_MAX) return std::nullopt;
+    const auto digit = static_cast<SectorNumber>(c - '0');
+    if (value > (kMaxSectorNumber - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
   }
-  return static_cast<std::uint32_t>(value);
+  return value;
 }
 
 AdvanceRangeCheck ReadAdvanceRange(ScanState& scan, int fileSystemPosition, std::string_view startText,
@@ -44,12 +45,11 @@ FsType WholeDiskFsType(const PartitionTable& table) {
 }
 
 std::optional<std::uint32_t> OtherTypeInRange(const PartitionTable& table, const ScanState& scan) {
-  const std::uint64_t end = std::uint64_t{scan.rangeStart} + scan.rangeSize;
+  const SectorNumber end = scan.rangeStart + scan.rangeSize;
   for (std::uint32_t i = 0; i < table.partitionCount && i < table.records.size(); ++i) {
     const PartitionRecord& record = table.records[i];
     // NTFS is not swept by the wizard: not a type to point the user to.
-    if (record.fsType == FsType::none || record.fsType == FsType::ntfs || record.fsType == scan.selectedFsType ||
-        record.beyondReach) {
+    if (record.fsType == FsType::none || record.fsType == FsType::ntfs || record.fsType == scan.selectedFsType) {
       continue;
     }
     if (record.startSector >= scan.rangeStart && record.startSector < end) return i;

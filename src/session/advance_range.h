@@ -14,9 +14,12 @@ namespace salvex {
 // checked.
 enum class AdvanceRangeCheck { valid, ntfsChosen, startNotANumber, endNotANumber, endNotAfterStart };
 
-// An unsigned decimal number that fits 32 bits: digits only, no sign, no
-// blanks, not empty.
-std::optional<std::uint32_t> ParseSectorNumber(std::string_view text);
+// The largest sector number a byte offset of 64 bits can reach.
+inline constexpr SectorNumber kMaxSectorNumber = UINT64_MAX / kSectorSize;
+
+// An unsigned decimal number up to kMaxSectorNumber: digits only, no sign,
+// no blanks, not empty.
+std::optional<SectorNumber> ParseSectorNumber(std::string_view text);
 
 // The file systems of the range group's list, by position. FAT12 and exFAT
 // came last, so the older positions keep their meaning.

@@ -124,13 +124,10 @@ CarvePlan PrepareCarve(Session& session, const CarveRequest& request, UiPort& ui
     if (!plan.outcome.Ok()) {
       // A partition no scan reads is still carved, sector by sector.
       const unsigned number = *request.partition;
-      if (number == 0 || number > session.partitions.partitionCount ||
-          session.partitions.records[number - 1].beyondReach) {
-        return plan;
-      }
+      if (number == 0 || number > session.partitions.partitionCount) return plan;
       const PartitionRecord& record = session.partitions.records[number - 1];
       plan.outcome = {};
-      plan.area = SectorArea(record.startSector, std::uint64_t{record.startSector} + record.sectorCount);
+      plan.area = SectorArea(record.startSector, record.startSector + record.sectorCount);
       plan.description = "partition " + std::to_string(number) + ", every sector";
       return plan;
     }

@@ -85,7 +85,7 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
   // follows from those.
   if (session.volume.fsType == FsType::exfat) MarkExfatConflicts(session.items);
   if (session.reader.IsOpen() && session.volume.fsType != FsType::ntfs && session.volume.fsType != FsType::exfat) {
-    const std::uint32_t lastSector = LastVolumeSector(session.volume, session.scan);
+    const SectorNumber lastSector = LastVolumeSector(session.volume, session.scan);
     const WalkedDirectories none;
     DeletedClusterResolver(session.reader, session.volume, FatEntryLimits(session.volume, lastSector).lastCluster, none,
                            session.scan.stopRequested)

@@ -109,13 +109,13 @@ std::optional<UnreadMarks> MarkUnreadItems(Session& session) {
   }
   // FAT32's and exFAT's roots are cluster chains; FAT16's is a fixed run.
   if (volume.fsType == FsType::fat32 || volume.fsType == FsType::exfat) {
-    marks.rootSectors = UnreadSectorsOfFolder(reader, map, volume, lastCluster, volume.rootDirStart);
+    marks.rootSectors = UnreadSectorsOfFolder(reader, map, volume, lastCluster, volume.RootCluster());
   } else {
     marks.rootSectors = map.UnfinishedSectorsIn(volume.rootDirStart, volume.rootDirSectors, kSectorSize);
   }
   const std::uint64_t bootSector = session.scan.rangeStart;
   marks.tableSectors = map.UnfinishedSectorsIn(bootSector, 1, kSectorSize);
-  for (const std::uint32_t start : {volume.fat1Start, volume.fat2Start}) {
+  for (const SectorNumber start : {volume.fat1Start, volume.fat2Start}) {
     if (start != 0) marks.tableSectors += map.UnfinishedSectorsIn(start, volume.sectorsPerFat, kSectorSize);
   }
   return marks;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "partition/partition_selection.h"
+#include "session/advance_range.h"
 #include "partition/partition_walk.h"
 #include "session/captions.h"
 
@@ -51,7 +52,7 @@ Outcome ChoosePartition(Session& session, unsigned number) {
   }
   // A partition is held to the disk as a range is: a cut-short image says so.
   const ScanState& scan = session.scan;
-  return CheckRangeOnDisk(session, scan.rangeStart, std::uint64_t{scan.rangeStart} + scan.rangeSize);
+  return CheckRangeOnDisk(session, scan.rangeStart, scan.rangeStart + scan.rangeSize);
 }
 
 Outcome ChooseOnlyFatPartition(Session& session, unsigned& number) {
@@ -76,13 +77,15 @@ Outcome ChooseOnlyFatPartition(Session& session, unsigned& number) {
                                   : "the partition tables list " + std::to_string(fat) + " FAT partitions");
 }
 
-Outcome ChooseRange(Session& session, FsType type, std::uint32_t start, std::uint32_t size) {
+Outcome ChooseRange(Session& session, FsType type, SectorNumber start, SectorNumber size) {
   if (size == 0) return Outcome::Failed("--size must be at least 1 sector");
-  Outcome outcome = CheckRangeOnDisk(session, start, std::uint64_t{start} + size);
-  if (!outcome.Ok()) return outcome;
-  if (std::uint64_t{start} + size - 1 > UINT32_MAX) {
-    return Outcome::Failed("sectors past 4294967295 cannot be named: make --size smaller");
+  // Checked before any sum, which would wrap.
+  if (start > kMaxSectorNumber || size - 1 > kMaxSectorNumber - start) {
+    return Outcome::Failed("sectors past " + std::to_string(kMaxSectorNumber) +
+                           " cannot be read (their byte offsets pass 64 bits): make --start or --size smaller");
   }
+  Outcome outcome = CheckRangeOnDisk(session, start, start + size);
+  if (!outcome.Ok()) return outcome;
   ApplyRange({type, start, size, start + size - 1, 0}, session.scan);
   return outcome;
 }
@@ -94,13 +97,16 @@ Outcome ChooseSweep(Session& session, const SweepChoice& choice) {
     outcome = ChoosePartition(session, *choice.partition);
   } else if (choice.start && choice.end) {
     if (*choice.end <= *choice.start) return Outcome::Failed("the end sector must be greater than the start sector");
+    if (*choice.end - 1 > kMaxSectorNumber) {
+      return Outcome::Failed("sectors past " + std::to_string(kMaxSectorNumber) +
+                             " cannot be read (their byte offsets pass 64 bits): make --end smaller");
+    }
     outcome = CheckRangeOnDisk(session, *choice.start, *choice.end);
     if (outcome.Ok()) ApplyRange({choice.type, *choice.start, *choice.end - *choice.start, *choice.end, 0}, session.scan);
   } else {
-    // The whole disk: every sector of it, up to what 32-bit sector numbers reach.
-    const std::uint64_t sectors = session.reader.Source()->SizeBytes() / kSectorSize;
-    const auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, UINT32_MAX));
-    ApplyRange({choice.type, 0, size, size, 0}, session.scan);
+    // The whole disk: every sector of it.
+    const SectorNumber sectors = session.reader.Source()->SizeBytes() / kSectorSize;
+    ApplyRange({choice.type, 0, sectors, sectors, 0}, session.scan);
   }
   if (!outcome.Ok()) return outcome;
   // The type looked for is the user's, whatever the partition table says.

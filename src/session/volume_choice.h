@@ -25,7 +25,7 @@ Outcome ChooseOnlyFatPartition(Session& session, unsigned& number);
 
 // Chooses `size` sectors from `start` for the Standard Scan, as a volume of
 // type `type`.
-Outcome ChooseRange(Session& session, FsType type, std::uint32_t start, std::uint32_t size);
+Outcome ChooseRange(Session& session, FsType type, SectorNumber start, SectorNumber size);
 
 // What the Advance Scan sweeps: a partition, the sectors from `start` up to
 // `end` (not included, as the wizard's fields are read), or, with neither,
@@ -33,8 +33,8 @@ Outcome ChooseRange(Session& session, FsType type, std::uint32_t start, std::uin
 struct SweepChoice {
   FsType type = FsType::none;
   std::optional<unsigned> partition;
-  std::optional<std::uint32_t> start;
-  std::optional<std::uint32_t> end;
+  std::optional<SectorNumber> start;
+  std::optional<SectorNumber> end;
   std::uint32_t readSize = 60;
 };
 Outcome ChooseSweep(Session& session, const SweepChoice& choice);

@@ -8,7 +8,11 @@ namespace salvex {
 namespace {
 
 constexpr std::string_view kHeader = "Brimora Salvex 4.03";
+// The same lists with every sector number 64-bit, for ranges past 2 TiB;
+// older readers refuse it as not an advance-scan snapshot.
+constexpr std::string_view kWideHeader = "Brimora Salvex 5.00";
 static_assert(kHeader.size() == kAdvanceSnapshotHeadBytes);
+static_assert(kWideHeader.size() == kAdvanceSnapshotHeadBytes);
 constexpr std::size_t kFolderClusterBytes = 18;
 constexpr std::size_t kIndexBlockBytes = 15;
 constexpr std::size_t kMftFolderFields = 35;
@@ -24,7 +28,7 @@ constexpr std::uint8_t kExfatDeleted = 2;
 void WriteNtfsVariant(SnapshotWriter& out, const HitLists& hits) {
   out.U32(static_cast<std::uint32_t>(hits.indexBlocks.size()));
   for (const IndexBlockHit& block : hits.indexBlocks) {
-    out.U32(block.sector);
+    out.Sector(block.sector);
     out.U32(block.ownerRecord);
     out.U32(block.vcn);
     out.U16(block.mark);
@@ -32,9 +36,9 @@ void WriteNtfsVariant(SnapshotWriter& out, const HitLists& hits) {
   }
   out.U32(static_cast<std::uint32_t>(hits.mftFolders.size()));
   for (const MftFolderHit& folder : hits.mftFolders) {
-    out.U16(static_cast<std::uint16_t>(folder.name.size() + kMftFolderFields));
+    out.U16(static_cast<std::uint16_t>(folder.name.size() + kMftFolderFields + out.ExtraSectorBytes()));
     out.Text(folder.name);
-    out.U32(folder.sector);
+    out.Sector(folder.sector);
     out.U32(folder.parentRecord);
     out.U32(folder.recordNumber);
     out.U16(folder.candidate);
@@ -45,9 +49,9 @@ void WriteNtfsVariant(SnapshotWriter& out, const HitLists& hits) {
   }
   out.U32(static_cast<std::uint32_t>(hits.mftFiles.size()));
   for (const MftFileHit& file : hits.mftFiles) {
-    out.U16(static_cast<std::uint16_t>(file.name.size() + kMftFileCounted));
+    out.U16(static_cast<std::uint16_t>(file.name.size() + kMftFileCounted + out.ExtraSectorBytes()));
     out.Text(file.name);
-    out.U32(file.sector);
+    out.Sector(file.sector);
     out.U32(file.parentRecord);
     out.U32(0);
     out.U64(file.size);
@@ -59,21 +63,22 @@ void WriteNtfsVariant(SnapshotWriter& out, const HitLists& hits) {
 }
 
 void ReadNtfsVariant(SnapshotReader& in, HitLists& hits) {
-  const std::uint32_t blocks = in.Count(kIndexBlockBytes, "index blocks");
+  const std::size_t extra = in.ExtraSectorBytes();
+  const std::uint32_t blocks = in.Count(kIndexBlockBytes + extra, "index blocks");
   for (std::uint32_t i = 0; i < blocks; ++i) {
     IndexBlockHit block;
-    block.sector = in.U32();
+    block.sector = in.Sector();
     block.ownerRecord = in.U32();
     block.vcn = in.U32();
     block.mark = in.U16();
     block.sectors = in.U8();
     hits.indexBlocks.push_back(block);
   }
-  const std::uint32_t folders = in.Count(2 + kMftFolderFields, "folders");
+  const std::uint32_t folders = in.Count(2 + kMftFolderFields + extra, "folders");
   for (std::uint32_t i = 0; i < folders; ++i) {
     MftFolderHit folder;
-    folder.name = in.Name(kMftFolderFields);
-    folder.sector = in.U32();
+    folder.name = in.Name(kMftFolderFields + extra);
+    folder.sector = in.Sector();
     folder.parentRecord = in.U32();
     folder.recordNumber = in.U32();
     in.U16();  // the candidate: the classification runs again
@@ -83,11 +88,11 @@ void ReadNtfsVariant(SnapshotReader& in, HitLists& hits) {
     folder.deleted = (in.U8() & 1) != 0;
     hits.mftFolders.push_back(std::move(folder));
   }
-  const std::uint32_t files = in.Count(2 + kMftFileFields, "files");
+  const std::uint32_t files = in.Count(2 + kMftFileFields + extra, "files");
   for (std::uint32_t i = 0; i < files; ++i) {
     MftFileHit file;
-    file.name = in.Name(kMftFileCounted);
-    file.sector = in.U32();
+    file.name = in.Name(kMftFileCounted + extra);
+    file.sector = in.Sector();
     file.parentRecord = in.U32();
     in.U32();
     file.size = in.U64();
@@ -99,16 +104,16 @@ void ReadNtfsVariant(SnapshotReader& in, HitLists& hits) {
   }
 }
 
-void WriteSectors(SnapshotWriter& out, const std::vector<std::uint32_t>& sectors) {
+void WriteSectors(SnapshotWriter& out, const std::vector<SectorNumber>& sectors) {
   out.U32(static_cast<std::uint32_t>(sectors.size()));
-  for (const std::uint32_t sector : sectors) out.U32(sector);
+  for (const SectorNumber sector : sectors) out.Sector(sector);
 }
 
-std::vector<std::uint32_t> ReadSectors(SnapshotReader& in, const char* what) {
-  const std::uint32_t count = in.Count(4, what);
-  std::vector<std::uint32_t> sectors;
+std::vector<SectorNumber> ReadSectors(SnapshotReader& in, const char* what) {
+  const std::uint32_t count = in.Count(4 + in.ExtraSectorBytes(), what);
+  std::vector<SectorNumber> sectors;
   sectors.reserve(count);
-  for (std::uint32_t i = 0; i < count; ++i) sectors.push_back(in.U32());
+  for (std::uint32_t i = 0; i < count; ++i) sectors.push_back(in.Sector());
   std::sort(sectors.begin(), sectors.end());
   return sectors;
 }
@@ -119,9 +124,9 @@ void WriteExfatVariant(SnapshotWriter& out, const HitLists& hits) {
   out.U32(hits.filesFound);
   out.U32(static_cast<std::uint32_t>(hits.exfatFolders.size()));
   for (const ExfatFolderHit& folder : hits.exfatFolders) {
-    out.U16(static_cast<std::uint16_t>(folder.name.size() + kExfatFolderFields));
+    out.U16(static_cast<std::uint16_t>(folder.name.size() + kExfatFolderFields + out.ExtraSectorBytes()));
     out.Text(folder.name);
-    out.U32(folder.sector);
+    out.Sector(folder.sector);
     out.U32(folder.firstCluster);
     out.U64(folder.dataLength);
     out.U32(folder.modified);
@@ -130,18 +135,19 @@ void WriteExfatVariant(SnapshotWriter& out, const HitLists& hits) {
   }
   WriteSectors(out, hits.exfatDirectoryStarts);
   out.U32(static_cast<std::uint32_t>(hits.exfatRoots.size()));
-  for (const ExfatRootHit& root : hits.exfatRoots) out.U32(root.sector);
+  for (const ExfatRootHit& root : hits.exfatRoots) out.Sector(root.sector);
   WriteSectors(out, hits.exfatEntrySectors);
 }
 
 void ReadExfatVariant(SnapshotReader& in, HitLists& hits) {
   if (in.Remaining() == 0) return;
   hits.filesFound = in.U32();
-  const std::uint32_t folders = in.Count(2 + kExfatFolderFields, "folders");
+  const std::size_t extra = in.ExtraSectorBytes();
+  const std::uint32_t folders = in.Count(2 + kExfatFolderFields + extra, "folders");
   for (std::uint32_t i = 0; i < folders; ++i) {
     ExfatFolderHit folder;
-    folder.name = in.Name(kExfatFolderFields);
-    folder.sector = in.U32();
+    folder.name = in.Name(kExfatFolderFields + extra);
+    folder.sector = in.Sector();
     folder.firstCluster = in.U32();
     folder.dataLength = in.U64();
     folder.modified = in.U32();
@@ -152,7 +158,7 @@ void ReadExfatVariant(SnapshotReader& in, HitLists& hits) {
     hits.exfatFolders.push_back(std::move(folder));
   }
   hits.exfatDirectoryStarts = ReadSectors(in, "directory starts");
-  for (const std::uint32_t sector : ReadSectors(in, "root directories")) hits.exfatRoots.push_back({sector});
+  for (const SectorNumber sector : ReadSectors(in, "root directories")) hits.exfatRoots.push_back({sector});
   hits.exfatEntrySectors = ReadSectors(in, "entry sectors");
 }
 
@@ -161,21 +167,19 @@ void SortBySector(std::vector<Hit>& hits) {
   std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.sector < b.sector; });
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const HitLists& hits) {
-  SnapshotWriter out;
-  out.Text(kHeader);
+SnapshotWriter EncodeIn(bool wideSectors, const ScanState& scan, const HitLists& hits) {
+  SnapshotWriter out(wideSectors);
+  out.Text(wideSectors ? kWideHeader : kHeader);
   WriteRange(out, RangeOf(scan));
   out.U32(static_cast<std::uint32_t>(hits.bootSectors.size()));
-  for (const BootSectorHit& boot : hits.bootSectors) out.U32(boot.sector);
+  for (const BootSectorHit& boot : hits.bootSectors) out.Sector(boot.sector);
   if (scan.selectedFsType == FsType::ntfs) {
     WriteNtfsVariant(out, hits);
-    return out.Bytes();
+    return out;
   }
   out.U32(static_cast<std::uint32_t>(hits.folderClusters.size()));
   for (const FolderClusterHit& hit : hits.folderClusters) {
-    out.U32(hit.sector);
+    out.Sector(hit.sector);
     out.U32(hit.cluster);
     out.U32(hit.parentCluster);
     out.U16(hit.writeDate);
@@ -183,33 +187,45 @@ std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const Hit
     out.U16(hit.candidate);
   }
   if (scan.selectedFsType == FsType::exfat) WriteExfatVariant(out, hits);
-  return out.Bytes();
+  return out;
+}
+
+}  // namespace
+
+// The first layout while every sector number fits in 32 bits, so that older
+// readers load the file; the wide one otherwise.
+std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const HitLists& hits) {
+  SnapshotWriter narrow = EncodeIn(false, scan, hits);
+  if (!narrow.LostSectorBits()) return narrow.Bytes();
+  return EncodeIn(true, scan, hits).Bytes();
 }
 
 void CheckAdvanceSnapshotHead(Bytes head) {
   SnapshotReader in(head);
   const std::string header = in.Text(std::min(kHeader.size(), in.Remaining()));
-  if (header != kHeader) throw SnapshotError("not an advance-scan snapshot (it does not begin with \"" +
-                                             std::string(kHeader) + "\")");
+  if (header != kHeader && header != kWideHeader) {
+    throw SnapshotError("not an advance-scan snapshot (it does not begin with \"" + std::string(kHeader) + "\")");
+  }
 }
 
 AdvanceSnapshot DecodeAdvanceSnapshot(Bytes file) {
   CheckAdvanceSnapshotHead(file.first(std::min(file.size(), kAdvanceSnapshotHeadBytes)));
   SnapshotReader in(file);
-  in.Text(kHeader.size());
+  in.SetWideSectors(in.Text(kHeader.size()) == kWideHeader);
   AdvanceSnapshot snapshot;
   snapshot.range = ReadRange(in);
   const SectorRange& range = snapshot.range;
   HitLists& hits = snapshot.hits;
-  const std::uint32_t boots = in.Count(4, "boot sectors");
-  for (std::uint32_t i = 0; i < boots; ++i) hits.bootSectors.push_back({in.U32()});
+  const std::size_t extra = in.ExtraSectorBytes();
+  const std::uint32_t boots = in.Count(4 + extra, "boot sectors");
+  for (std::uint32_t i = 0; i < boots; ++i) hits.bootSectors.push_back({in.Sector()});
   if (range.selectedFsType == FsType::ntfs) {
     ReadNtfsVariant(in, hits);
   } else {
-    const std::uint32_t folders = in.Count(kFolderClusterBytes, "folders");
+    const std::uint32_t folders = in.Count(kFolderClusterBytes + extra, "folders");
     for (std::uint32_t i = 0; i < folders; ++i) {
       FolderClusterHit hit;
-      hit.sector = in.U32();
+      hit.sector = in.Sector();
       hit.cluster = in.U32();
       hit.parentCluster = in.U32();
       hit.writeDate = in.U16();

@@ -24,6 +24,8 @@ struct AdvanceSnapshot {
 // followed by the file count, the folders' entry sets, and the sectors of
 // directory starts, root directories and entry sets; a file that ends
 // before them (saved when only the boot sectors were kept) still loads.
+// Sector numbers are 32-bit under the header "Brimora Salvex 4.03",
+// written whenever they fit, and 64-bit under "Brimora Salvex 5.00".
 std::vector<std::uint8_t> EncodeAdvanceSnapshot(const ScanState& scan, const HitLists& hits);
 
 // Reads an advance-scan snapshot back, checking every count and length

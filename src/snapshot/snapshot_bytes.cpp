@@ -20,6 +20,15 @@ void SnapshotWriter::U64(std::uint64_t value) {
   U32(static_cast<std::uint32_t>(value >> 32));
 }
 
+void SnapshotWriter::Sector(SectorNumber value) {
+  if (wideSectors_) {
+    U64(value);
+    return;
+  }
+  if (value > UINT32_MAX) lostSectorBits_ = true;
+  U32(static_cast<std::uint32_t>(value));
+}
+
 void SnapshotReader::Need(std::size_t size) const {
   if (size > Remaining()) throw SnapshotError("the file ends before its contents do");
 }

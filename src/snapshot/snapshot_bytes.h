@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/le_bytes.h"
+#include "common/sector.h"
 
 namespace salvex {
 
@@ -27,6 +28,17 @@ class SnapshotError : public std::runtime_error {
 // Appends little-endian fields without padding.
 class SnapshotWriter {
  public:
+  // Sector numbers take 32 bits in the first layout of each snapshot kind,
+  // which older readers know, and 64 bits in the wide one.
+  explicit SnapshotWriter(bool wideSectors = false) : wideSectors_(wideSectors) {}
+  bool WideSectors() const { return wideSectors_; }
+  // A sector number in the layout's width. A narrow writer given one past
+  // 32 bits writes its low half and remembers it: the file must then be
+  // written again, wide.
+  void Sector(SectorNumber value);
+  bool LostSectorBits() const { return lostSectorBits_; }
+  // Bytes a sector number takes beyond the first layout's four.
+  std::size_t ExtraSectorBytes() const { return wideSectors_ ? 4 : 0; }
   void U8(std::uint8_t value) { bytes_.push_back(value); }
   void U16(std::uint16_t value);
   void U32(std::uint32_t value);
@@ -41,6 +53,8 @@ class SnapshotWriter {
 
  private:
   std::vector<std::uint8_t> bytes_;
+  bool wideSectors_ = false;
+  bool lostSectorBits_ = false;
 };
 
 // Reads little-endian fields, refusing any read past the end of the file.
@@ -53,6 +67,10 @@ class SnapshotReader {
   std::uint32_t U32();
   std::uint64_t U64();
   std::string Text(std::size_t length);
+  // Sector numbers in the width of the layout the header named.
+  void SetWideSectors(bool wide) { wideSectors_ = wide; }
+  SectorNumber Sector() { return wideSectors_ ? U64() : U32(); }
+  std::size_t ExtraSectorBytes() const { return wideSectors_ ? 4 : 0; }
   // A record's length field, then its name: the length less the `fields`
   // bytes it counts besides the name, and no longer than any scan makes.
   std::string Name(std::size_t fields);
@@ -66,6 +84,7 @@ class SnapshotReader {
 
   salvex::Bytes bytes_;
   std::size_t position_ = 0;
+  bool wideSectors_ = false;
 };
 
 // The path to save a snapshot under: the file name upper-cased, and the

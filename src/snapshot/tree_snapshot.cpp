@@ -1,6 +1,7 @@
 #include "snapshot/tree_snapshot.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "common/visible_text.h"
 #include "snapshot/snapshot_bytes.h"
@@ -15,7 +16,12 @@ namespace {
 
 constexpr std::string_view kMagic = "rsn4.03";
 constexpr std::string_view kVersion = "1.0";
+// The same records with 64-bit sector numbers in the range and the volume
+// parameters, for volumes that lie past 2 TiB. Readers of 1.0 refuse it
+// with their version message.
+constexpr std::string_view kWideVersion = "2.0";
 static_assert(kMagic.size() + kVersion.size() == kTreeSnapshotHeadBytes);
+static_assert(kWideVersion.size() == kVersion.size());
 constexpr std::size_t kFolderFields = 15;
 constexpr std::size_t kFileFields = 21;
 
@@ -82,23 +88,41 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-}  // namespace
+// The stored volume parameters in file order (rootDirStart is not stored):
+// counts are 32-bit, sector numbers in the layout's width.
+template <typename Volume, typename Field>
+void ForEachVolumeField(Volume& volume, const Field& field) {
+  field(volume.sectorsPerFat);
+  field(volume.sectorsPerCluster);
+  field(volume.rootDirSectors);
+  field(volume.reservedSectors);
+  field(volume.clusterBase);
+  field(volume.fat1Start);
+  field(volume.fat2Start);
+  field(volume.mftStart);
+  field(volume.mftMirrStart);
+  field(volume.ntfsConst2);
+  field(volume.indexBufferSectors);
+  field(volume.volumeEnd);
+}
 
-std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const VolumeParameters& volume,
-                                             const ItemStore& store) {
-  SnapshotWriter out;
+SnapshotWriter EncodeIn(bool wideSectors, const ScanState& scan, const VolumeParameters& volume,
+                        const ItemStore& store) {
+  SnapshotWriter out(wideSectors);
   out.Text(kMagic);
-  out.Text(kVersion);
+  out.Text(wideSectors ? kWideVersion : kVersion);
   WriteRange(out, RangeOf(scan));
   out.U16(static_cast<std::uint16_t>(volume.fsType));
-  for (const std::uint32_t field : {volume.sectorsPerFat, volume.sectorsPerCluster, volume.rootDirSectors,
-                                    volume.reservedSectors, volume.clusterBase, volume.fat1Start, volume.fat2Start,
-                                    volume.mftStart, volume.mftMirrStart, volume.ntfsConst2,
-                                    volume.indexBufferSectors, volume.volumeEnd}) {
-    out.U32(field);
-  }
+  const auto write = [&](const auto& field) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(field)>, SectorNumber>) {
+      out.Sector(field);
+    } else {
+      out.U32(field);
+    }
+  };
+  ForEachVolumeField(volume, write);
   out.U16(volume.foundFsOrdinal);
-  if (!HoldsFatRecords(volume.fsType)) return out.Bytes();
+  if (!HoldsFatRecords(volume.fsType)) return out;
 
   out.U32(static_cast<std::uint32_t>(store.FatFolders().Size()));
   for (const FatFolderItem& folder : store.FatFolders().Items()) {
@@ -125,7 +149,18 @@ std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const Volume
     out.U32(file.id);
   }
   if (volume.fsType == FsType::exfat) WriteExfatExtents(out, store);
-  return out.Bytes();
+  return out;
+}
+
+}  // namespace
+
+// The first layout while every sector number fits in 32 bits, so that older
+// readers load the file; the wide one otherwise.
+std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const VolumeParameters& volume,
+                                             const ItemStore& store) {
+  SnapshotWriter narrow = EncodeIn(false, scan, volume, store);
+  if (!narrow.LostSectorBits()) return narrow.Bytes();
+  return EncodeIn(true, scan, volume, store).Bytes();
 }
 
 void CheckTreeSnapshotHead(Bytes head) {
@@ -134,15 +169,15 @@ void CheckTreeSnapshotHead(Bytes head) {
   if (!EqualsIgnoringCase(magic, kMagic)) {
     throw SnapshotError("    Invalid version of the file found : " + VisibleText(magic));
   }
-  if (!EqualsIgnoringCase(in.Text(std::min<std::size_t>(kVersion.size(), in.Remaining())), kVersion)) {
-    throw SnapshotError(kVersionMismatchMessage);
-  }
+  const std::string version = in.Text(std::min<std::size_t>(kVersion.size(), in.Remaining()));
+  if (!EqualsIgnoringCase(version, kVersion) && version != kWideVersion) throw SnapshotError(kVersionMismatchMessage);
 }
 
 TreeSnapshot DecodeTreeSnapshot(Bytes file) {
   CheckTreeSnapshotHead(file.first(std::min(file.size(), kTreeSnapshotHeadBytes)));
   SnapshotReader in(file);
-  in.Text(kTreeSnapshotHeadBytes);
+  in.Text(kMagic.size());
+  in.SetWideSectors(in.Text(kVersion.size()) == kWideVersion);
   TreeSnapshot snapshot;
   snapshot.range = ReadRange(in);
   VolumeParameters& volume = snapshot.volume;
@@ -151,12 +186,14 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
     throw SnapshotError("it names a file system of type " + std::to_string(static_cast<unsigned>(volume.fsType)) +
                         ", which no scan makes (50 FAT12, 100 FAT16, 200 FAT32, 300 NTFS, 400 exFAT)");
   }
-  for (std::uint32_t* field : {&volume.sectorsPerFat, &volume.sectorsPerCluster, &volume.rootDirSectors,
-                               &volume.reservedSectors, &volume.clusterBase, &volume.fat1Start, &volume.fat2Start,
-                               &volume.mftStart, &volume.mftMirrStart, &volume.ntfsConst2,
-                               &volume.indexBufferSectors, &volume.volumeEnd}) {
-    *field = in.U32();
-  }
+  const auto read = [&](auto& field) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(field)>, SectorNumber>) {
+      field = in.Sector();
+    } else {
+      field = in.U32();
+    }
+  };
+  ForEachVolumeField(volume, read);
   volume.foundFsOrdinal = in.U16();
   if (!HoldsFatRecords(volume.fsType)) return snapshot;
 
@@ -198,7 +235,7 @@ void ApplyTreeSnapshot(const TreeSnapshot& snapshot, ScanState& scan, VolumePara
   store.ClearFatItems();
   store.ClearNtfsItems();
   ApplyRange(snapshot.range, scan);
-  const std::uint32_t rootDirStart = volume.rootDirStart;
+  const SectorNumber rootDirStart = volume.rootDirStart;
   volume = snapshot.volume;
   volume.rootDirStart = rootDirStart;
   for (const FatFolderItem& folder : snapshot.folders) {

@@ -32,6 +32,8 @@ bool HoldsFatRecords(FsType type);
 // The ".RSNP" file of a scan: range, volume parameters and, for FAT and
 // exFAT, every folder and file of the store (exFAT's files with their 64-bit
 // sizes, valid data lengths and cluster runs after the file records).
+// Version "1.0" holds 32-bit sector numbers and is written whenever they
+// fit; "2.0", the same with 64-bit ones, for a volume past 2 TiB.
 std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const VolumeParameters& volume,
                                              const ItemStore& store);
 

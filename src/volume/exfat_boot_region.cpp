@@ -133,12 +133,12 @@ std::optional<ExfatBootChoice> ChooseExfatBootRegion(Bytes volume) {
   return choice;
 }
 
-std::uint32_t ExfatLastSector(std::uint64_t start, const ExfatBootFields& fields, std::uint64_t diskSectors) {
+SectorNumber ExfatLastSector(SectorNumber start, const ExfatBootFields& fields, std::uint64_t diskSectors) {
   const std::uint64_t heapEnd = std::uint64_t{fields.clusterHeapOffset} +
                                 std::uint64_t{fields.clusterCount} * fields.SectorsPerCluster();
-  std::uint64_t last = start + std::max<std::uint64_t>(1, std::min(fields.volumeLength, heapEnd)) - 1;
+  SectorNumber last = start + std::max<std::uint64_t>(1, std::min(fields.volumeLength, heapEnd)) - 1;
   if (diskSectors != 0) last = std::min(last, diskSectors - 1);
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(last, UINT32_MAX));
+  return last;
 }
 
 }  // namespace salvex

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "common/le_bytes.h"
+#include "common/sector.h"
 
 namespace salvex {
 
@@ -82,9 +83,9 @@ struct ExfatBootChoice {
 
 // The last sector of the volume whose boot region begins at `start`: that
 // of its last cluster (the heap ends there, however long the volume says
-// it is), never past the disk's `diskSectors` (0: unknown) nor past the
-// 32-bit sector numbers. A chain that links past it leaves the volume.
-std::uint32_t ExfatLastSector(std::uint64_t start, const ExfatBootFields& fields, std::uint64_t diskSectors);
+// it is), never past the disk's `diskSectors` (0: unknown). A chain that
+// links past it leaves the volume.
+SectorNumber ExfatLastSector(SectorNumber start, const ExfatBootFields& fields, std::uint64_t diskSectors);
 
 // The main region's fields when it is sound, else the backup's; nothing
 // when neither is. `volume` holds the volume's first 24 sectors (fewer when

@@ -14,7 +14,7 @@ constexpr std::uint32_t kFat32BackupOffset = 6;
 constexpr std::uint8_t kFixedDiskMedia = 0xF8;
 constexpr std::size_t kMediaByte = 21;
 
-SectorBuffer ReadSector(VolumeContext& context, std::uint32_t sector) {
+SectorBuffer ReadSector(VolumeContext& context, SectorNumber sector) {
   SectorBuffer buffer{};
   ReadSectorsZeroed(context.reader, sector, 1, buffer);
   return buffer;
@@ -37,8 +37,8 @@ bool AreSoundFatFields(const FatBootFields& fields, FsType fsType) {
 // with two, FAT #1 on one with a single FAT, where what follows FAT #1 is
 // the root directory or data.
 bool LastFatBeginsWithMediaByte(VolumeContext& context, const FatBootFields& fields, std::uint8_t bootMedia) {
-  const std::uint32_t lastFat =
-      context.scan.rangeStart + fields.reservedSectors + (fields.fatCount - 1) * fields.sectorsPerFat;
+  const SectorNumber lastFat = context.scan.rangeStart + fields.reservedSectors +
+                               SectorNumber{fields.fatCount - 1} * fields.sectorsPerFat;
   const std::uint8_t media = ReadSector(context, lastFat)[0];
   return media == kFixedDiskMedia || (media == bootMedia && (media == 0xF0 || media > kFixedDiskMedia));
 }
@@ -49,24 +49,23 @@ bool IsUsableFatGeometry(VolumeContext& context, const FatBootFields& fields, Fs
 
 // Stores where the FATs lie, and where the volume ends when its boot sector
 // says; returns the first sector after the FATs.
-std::uint32_t StoreFatGeometry(VolumeParameters& volume, std::uint32_t rangeStart, const FatBootFields& fields,
-                               Bytes boot) {
+SectorNumber StoreFatGeometry(VolumeParameters& volume, SectorNumber rangeStart, const FatBootFields& fields,
+                              Bytes boot) {
   // No cluster lies past the volume's last sector, though its last FAT
   // sector has room for entries of some.
   const std::uint64_t total = FatTotalSectors(boot);
-  const std::uint64_t end = std::uint64_t{rangeStart} + total - 1;
-  volume.volumeEnd = total != 0 && end <= UINT32_MAX ? static_cast<std::uint32_t>(end) : 0;
+  volume.volumeEnd = total != 0 ? rangeStart + total - 1 : 0;
   volume.sectorsPerFat = fields.sectorsPerFat;
   volume.sectorsPerCluster = fields.sectorsPerCluster;
   volume.reservedSectors = fields.reservedSectors;
   volume.fat1Start = rangeStart + fields.reservedSectors;
   // No second table: chains are read from FAT #1 alone.
   volume.fat2Start = fields.fatCount >= 2 ? volume.fat1Start + fields.sectorsPerFat : 0;
-  return volume.fat1Start + fields.fatCount * fields.sectorsPerFat;
+  return volume.fat1Start + SectorNumber{fields.fatCount} * fields.sectorsPerFat;
 }
 
 bool ReadFat32(VolumeContext& context) {
-  const std::uint32_t start = context.scan.rangeStart;
+  const SectorNumber start = context.scan.rangeStart;
   SectorBuffer boot = ReadSector(context, start);
   if (!IsUsableFatBootSector(boot)) {
     boot = ReadSector(context, start + kFat32BackupOffset);
@@ -80,16 +79,16 @@ bool ReadFat32(VolumeContext& context) {
     if (!IsUsableFatGeometry(context, fields, FsType::fat32, boot)) return false;
   }
   VolumeParameters& volume = context.volume;
-  const std::uint32_t dataStart = StoreFatGeometry(volume, start, fields, boot);
+  const SectorNumber dataStart = StoreFatGeometry(volume, start, fields, boot);
   volume.rootDirSectors = 0;
   volume.rootDirStart = fields.rootCluster;
-  volume.clusterBase = dataStart - 2 * fields.sectorsPerCluster;
+  volume.clusterBase = dataStart - 2 * SectorNumber{fields.sectorsPerCluster};
   return true;
 }
 
 // FAT12 and FAT16: a fixed root directory after the FATs.
 bool ReadFixedRootFat(VolumeContext& context) {
-  const std::uint32_t start = context.scan.rangeStart;
+  const SectorNumber start = context.scan.rangeStart;
   const SectorBuffer boot = ReadSector(context, start);
   if (!IsUsableFatBootSector(boot)) return false;  // FAT12 and FAT16 keep no backup
   const FatBootFields fields = DecodeFat16BootFields(boot);
@@ -98,7 +97,7 @@ bool ReadFixedRootFat(VolumeContext& context) {
   volume.rootDirStart = StoreFatGeometry(volume, start, fields, boot);
   // 16 entries of 32 bytes per sector; a last sector partly used is the root's too.
   volume.rootDirSectors = (fields.rootEntries + 15) / 16;
-  volume.clusterBase = volume.rootDirStart + volume.rootDirSectors - 2 * fields.sectorsPerCluster;
+  volume.clusterBase = volume.rootDirStart + volume.rootDirSectors - 2 * SectorNumber{fields.sectorsPerCluster};
   return true;
 }
 
@@ -130,19 +129,19 @@ class NtfsBootCopies {
   bool usingPrimary_ = true;
 };
 
-bool HoldsFileRecord(VolumeContext& context, std::uint32_t sector) {
+bool HoldsFileRecord(VolumeContext& context, SectorNumber sector) {
   return HasText(ReadSector(context, sector), 0, "FILE");
 }
 
 // The sector of the record the boot sector points at through `clusterOf`, or
 // 0 when neither copy leads to a "FILE" record.
 template <typename ClusterOf>
-std::uint32_t LocateRecord(VolumeContext& context, NtfsBootCopies& copies, std::uint32_t sectorsPerCluster,
-                           ClusterOf clusterOf) {
+SectorNumber LocateRecord(VolumeContext& context, NtfsBootCopies& copies, std::uint32_t sectorsPerCluster,
+                          ClusterOf clusterOf) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (attempt > 0) copies.Switch();
-    const std::uint32_t sector =
-        clusterOf(DecodeNtfsBootFields(copies.Current())) * sectorsPerCluster + context.scan.rangeStart;
+    const SectorNumber sector =
+        SectorNumber{clusterOf(DecodeNtfsBootFields(copies.Current()))} * sectorsPerCluster + context.scan.rangeStart;
     if (HoldsFileRecord(context, sector)) return sector;
   }
   return 0;
@@ -157,9 +156,9 @@ bool ReadNtfs(VolumeContext& context) {
     sectorsPerCluster = DecodeNtfsBootFields(copies.Current()).sectorsPerCluster;
     if (!IsValidSectorsPerCluster(sectorsPerCluster)) return false;
   }
-  const std::uint32_t mft =
+  const SectorNumber mft =
       LocateRecord(context, copies, sectorsPerCluster, [](const NtfsBootFields& f) { return f.mftCluster; });
-  const std::uint32_t mftMirr =
+  const SectorNumber mftMirr =
       LocateRecord(context, copies, sectorsPerCluster, [](const NtfsBootFields& f) { return f.mftMirrCluster; });
   if (mft == 0 && mftMirr == 0) return false;
 
@@ -178,7 +177,7 @@ bool ReadNtfs(VolumeContext& context) {
 // Takes the main boot region, or its backup when the main one fails its
 // checksum or holds fields no exFAT volume can have.
 bool ReadExfat(VolumeContext& context) {
-  const std::uint32_t start = context.scan.rangeStart;
+  const SectorNumber start = context.scan.rangeStart;
   std::vector<std::uint8_t> regions(2 * kExfatBootRegionSectors * kSectorSize);
   ReadSectorsZeroed(context.reader, start, 2 * kExfatBootRegionSectors, regions);
   const auto choice = ChooseExfatBootRegion(regions);
@@ -192,7 +191,7 @@ bool ReadExfat(VolumeContext& context) {
   volume.fat2Start = fields.numberOfFats == 2 ? volume.fat1Start + fields.fatLength : 0;
   volume.rootDirSectors = 0;
   volume.rootDirStart = fields.rootCluster;
-  volume.clusterBase = start + fields.clusterHeapOffset - 2 * volume.sectorsPerCluster;
+  volume.clusterBase = start + fields.clusterHeapOffset - 2 * SectorNumber{volume.sectorsPerCluster};
   const DiskSource* disk = context.reader.Source();
   volume.volumeEnd = ExfatLastSector(start, fields, disk ? disk->SizeBytes() / kSectorSize : 0);
   return true;

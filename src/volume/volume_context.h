@@ -18,7 +18,7 @@ struct VolumeContext {
 
 // The volume's last sector: a found file system's own end when known, else
 // the chosen range's.
-inline std::uint32_t LastVolumeSector(const VolumeParameters& volume, const ScanState& scan) {
+inline SectorNumber LastVolumeSector(const VolumeParameters& volume, const ScanState& scan) {
   return volume.volumeEnd != 0 ? volume.volumeEnd : scan.rangeEnd;
 }
 

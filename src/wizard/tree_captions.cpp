@@ -45,10 +45,8 @@ std::vector<TreeColumn> PartitionTreeColumns() {
 }
 
 std::vector<std::string> PartitionNodeCells(const PartitionRecord& record) {
-  const std::uint64_t start = record.beyondReach ? record.wideStart : record.startSector;
-  const std::uint64_t count = record.beyondReach ? record.wideCount : record.sectorCount;
-  return {record.noFileSystem ? kUnknownTypeText : FsTypeText(record.fsType), DiskSizeText(count * 512),
-          std::to_string(start)};
+  return {record.noFileSystem ? kUnknownTypeText : FsTypeText(record.fsType), DiskSizeText(record.sectorCount * 512),
+          std::to_string(record.startSector)};
 }
 
 std::vector<std::string> WholeDiskCells(const DiskInfo& disk) {

@@ -301,6 +301,8 @@ TEST(CliErrors, BadInputFailsWithOneClearLine) {
        "lies past the end of the disk"},
       {"range far past the end", "scan IMAGE --start 4294967295 --size 4294967295 --type fat32",
        "lies past the end of the disk"},
+      {"range past what a byte offset reaches", "scan IMAGE --start 36028797018963967 --size 2 --type fat32",
+       "cannot be read (their byte offsets pass 64 bits)"},
       {"sweep past the end", "deep-scan IMAGE --fs fat16 --start 999999 --end 1999999",
        "lies past the end of the disk"},
       // Sectors that hold no FAT volume: no geometry from a boot sector, none

@@ -111,10 +111,10 @@ void PutDirectoryStart(ByteImage& image, std::uint64_t sector, std::uint32_t clu
   image.PutBytes(sector * kSectorSize + 32, testing::MakeShortEntry({"..", 0x10, 0}));
 }
 
-TEST_F(CalculateParametersTest, FoldersPastTheLastNameableSectorAreNotPaired) {
-  // A range crossing sector 2^32. Read past it, the second folder would be
-  // taken for one at sector 0x10 and paired with the first into a geometry
-  // of 32 sectors per cluster that nothing on the disk has.
+TEST_F(CalculateParametersTest, FoldersPastSector2To32ArePairedAtTheirOwnSectors) {
+  // A range crossing sector 2^32. The second folder lies at 0x100000010, not
+  // at 0x10 as a 32-bit number would have it: with the first it gives 32
+  // sectors per cluster, the base 3 clusters before the first.
   auto disk = std::make_unique<testing::SparseDiskSource>((std::uint64_t{1} << 32) + 4096);
   ByteImage directories(2);
   PutDirectoryStart(directories, 0, 3);
@@ -128,7 +128,9 @@ TEST_F(CalculateParametersTest, FoldersPastTheLastNameableSectorAreNotPaired) {
   scan.rangeEnd = 0xFFFFFFFFu;
   VolumeContext context{reader, scan, volume, ui};
 
-  EXPECT_FALSE(CalculatePartitionParameters(context));
+  ASSERT_TRUE(CalculatePartitionParameters(context));
+  EXPECT_EQ(volume.sectorsPerCluster, 32u);
+  EXPECT_EQ(volume.clusterBase, 0xFFFFFFF0u - 3 * 32);
 }
 
 TEST_F(CalculateParametersTest, PairsThatCannotFitAreSkipped) {

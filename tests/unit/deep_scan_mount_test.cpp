@@ -234,9 +234,9 @@ TEST(NtfsMount, ListsTheClaimedFoldersAndTheFileRecordsInsideTheFileSystem) {
       "file Docs/b.txt (2)", "file Dir0/c.txt (3)", "file Lost Files/e.txt (5)",
   };
   EXPECT_EQ(Listing<NtfsKind>(store, tree), expected);
-  std::map<std::string, std::uint32_t> sectors;
+  std::map<std::string, SectorNumber> sectors;
   for (const NtfsFileItem& file : store.NtfsFiles().Items()) sectors[file.name] = file.recordSector;
-  EXPECT_EQ(sectors, (std::map<std::string, std::uint32_t>{{"b.txt", 1002}, {"c.txt", 5000}, {"e.txt", 1004}}));
+  EXPECT_EQ(sectors, (std::map<std::string, SectorNumber>{{"b.txt", 1002}, {"c.txt", 5000}, {"e.txt", 1004}}));
 }
 
 }  // namespace

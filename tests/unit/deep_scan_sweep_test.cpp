@@ -153,9 +153,9 @@ TEST(FatSweep, AnUnreadableChunkAfterFolderSectorsAddsNoHits) {
 
   SweepFatOf(bench);
 
-  std::vector<std::uint32_t> sectors;
+  std::vector<SectorNumber> sectors;
   for (const FolderClusterHit& hit : bench.state.hits.folderClusters) sectors.push_back(hit.sector);
-  std::vector<std::uint32_t> expected(16);
+  std::vector<SectorNumber> expected(16);
   for (std::uint32_t i = 0; i < 16; ++i) expected[i] = 16 + i;
   EXPECT_EQ(sectors, expected);
 }
@@ -183,9 +183,9 @@ TEST(FatSweep, ABadSectorIsAskedForOnceByTheReadAheadThenByItsChunkAlone) {
   EXPECT_EQ(bench.state.hits.folderClusters[0].sector, 1001u);
 }
 
-TEST(FatSweep, EndsAtTheLastSectorAHitCanName) {
-  // The range crosses sector 2^32. The folder past it would have been
-  // recorded at sector 0x10, where nothing is.
+TEST(FatSweep, NamesHitsPastSector2To32WithTheirOwnNumbers) {
+  // The range crosses sector 2^32: the folder past it is recorded at its
+  // 64-bit sector, not cut to sector 0x10, where nothing is.
   DeepScanBench bench(1);
   bench.Range(FsType::fat32, 0xFFFFFF00u, 0x200);
   Image folder(1);
@@ -198,9 +198,9 @@ TEST(FatSweep, EndsAtTheLastSectorAHitCanName) {
 
   SweepFatOf(bench);
 
-  std::vector<std::uint32_t> sectors;
+  std::vector<SectorNumber> sectors;
   for (const FolderClusterHit& hit : bench.state.hits.folderClusters) sectors.push_back(hit.sector);
-  EXPECT_EQ(sectors, std::vector<std::uint32_t>{0xFFFFFFF0u});
+  EXPECT_EQ(sectors, (std::vector<SectorNumber>{0xFFFFFFF0u, 0x100000010u}));
 }
 
 // Counts the bytes read through it, and passes the holes of the file on.
@@ -251,9 +251,9 @@ TEST(FatSweep, PassesOverTheHolesOfASparseImage) {
 
   SweepFatOf(bench);
 
-  std::vector<std::uint32_t> sectors;
+  std::vector<SectorNumber> sectors;
   for (const FolderClusterHit& hit : bench.state.hits.folderClusters) sectors.push_back(hit.sector);
-  EXPECT_EQ(sectors, (std::vector<std::uint32_t>{kFolders, kFolders + 1}));
+  EXPECT_EQ(sectors, (std::vector<SectorNumber>{kFolders, kFolders + 1}));
   EXPECT_LT(counted.bytesRead, std::uint64_t{16} << 20);
 }
 

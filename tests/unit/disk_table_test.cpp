@@ -91,16 +91,16 @@ TEST(EnumerateDisks, ListsDisksWithMediaFirstThenImages) {
 }
 
 // The whole-disk range reaches the disk's last sector, past its last whole
-// cylinder, and stops at the last 32-bit sector number rather than wrap.
-TEST(EnumerateDisks, TotalSectorsAreTheDiskSizeWithinThirtyTwoBits) {
+// cylinder, and past sector 2^32 - 1 on a disk over 2 TiB.
+TEST(EnumerateDisks, TotalSectorsAreTheWholeDiskSize) {
   const struct {
     std::uint64_t sizeSectors;
-    std::uint32_t totalSectors;
+    std::uint64_t totalSectors;
     const char* capacity;
   } cases[] = {
       {655360, 655360, "320 MB ( Approx )"},           // 40 whole cylinders and 12,760 sectors
       {16777216, 16777216, "8192 MB ( Approx )"},
-      {3ull << 31, UINT32_MAX, "3145728 MB ( Approx )"},  // 3 TiB
+      {3ull << 31, 3ull << 31, "3145728 MB ( Approx )"},  // 3 TiB
   };
   for (const auto& c : cases) {
     const DiskTable table = EnumerateDisks({{"/dev/sda", "Big", false, c.sizeSectors, DriveGeometry{255, 63}}}, {});

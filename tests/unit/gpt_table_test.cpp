@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Table, GptHeaderTest, ::testing::ValuesIn(kHeaderCases)
 // A 3 TiB disk whose primary header is gone and whose backup names an EFI
 // System partition, a Linux one, a Linux one holding NTFS, and a basic-data
 // partition past 2 TiB.
-TEST(GptWalk, TakesTheBackupWhenThePrimaryIsDamagedAndFlagsWhatLiesPast2TiB) {
+TEST(GptWalk, TakesTheBackupWhenThePrimaryIsDamagedAndKeepsWhatLiesPast2TiB) {
   constexpr std::uint64_t kSectors = std::uint64_t{3} << 31;  // 3 TiB
   constexpr std::uint64_t kFar = (std::uint64_t{1} << 32) + 2048;
   const SectorBuffer entries = EntriesSector({{kEfiSystem, 2048, 4095},
@@ -147,14 +147,18 @@ TEST(GptWalk, TakesTheBackupWhenThePrimaryIsDamagedAndFlagsWhatLiesPast2TiB) {
   EXPECT_EQ(std::make_tuple(linuxNtfs.startSector, linuxNtfs.sectorCount, linuxNtfs.fsType),
             std::make_tuple(8192u, 8192u, FsType::ntfs));
   const PartitionRecord& far = table.records[2];
-  EXPECT_TRUE(far.beyondReach);
   // Basic data without a boot sector says nothing of its file system.
-  EXPECT_EQ(std::make_tuple(far.startSector, far.wideStart, far.wideCount, far.fsType, far.noFileSystem),
-            std::make_tuple(0u, kFar, std::uint64_t{1000}, FsType::none, true));
+  EXPECT_EQ(std::make_tuple(far.startSector, far.sectorCount, far.fsType, far.noFileSystem),
+            std::make_tuple(kFar, std::uint64_t{1000}, FsType::none, true));
   ScanState scan;
   EXPECT_TRUE(SelectPartition(scan, table, 0));
   EXPECT_FALSE(SelectPartition(scan, table, 2));
   EXPECT_EQ(scan.rangeStart, 2048u);
+  // Past 2 TiB, an Advance Scan sweeps it with its whole 64-bit extent.
+  scan.scanType = ScanType::advance;
+  ASSERT_TRUE(SelectPartition(scan, table, 2));
+  EXPECT_EQ(std::make_tuple(scan.rangeStart, scan.rangeSize, scan.rangeEnd),
+            std::make_tuple(kFar, std::uint64_t{1000}, kFar + 999));
 }
 
 TEST(GptWalk, EntriesThatFailTheirCrcInBothCopiesGiveNothing) {

@@ -72,7 +72,7 @@ struct Listed {
   std::uint64_t size = 0;
   bool deleted = false;
   std::uint32_t recordNumber = 0;
-  std::uint32_t recordSector = 0;  // files only
+  SectorNumber recordSector = 0;  // files only
 
   bool operator==(const Listed&) const = default;
 };

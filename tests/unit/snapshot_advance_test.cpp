@@ -24,34 +24,46 @@ using testing::LeBytes;
 
 constexpr std::size_t kHeaderBytes = 19 + 16;  // "Brimora Salvex 4.03" and the range
 
-LeBytes Head(FsType type, const std::vector<std::uint32_t>& boots) {
+// A sector number as the layout holds it: 64-bit in the wide one.
+void PutSector(LeBytes& out, SectorNumber sector, bool wide) {
+  if (wide) {
+    out.U64(sector);
+  } else {
+    out.U32(static_cast<std::uint32_t>(sector));
+  }
+}
+
+LeBytes Head(FsType type, const std::vector<SectorNumber>& boots, bool wide = false) {
   LeBytes out;
-  out.Text("Brimora Salvex 4.03");
-  out.U16(static_cast<std::uint16_t>(type)).U32(63).U32(200000).U32(200062).U16(2);
+  out.Text(wide ? "Brimora Salvex 5.00" : "Brimora Salvex 4.03");
+  out.U16(static_cast<std::uint16_t>(type));
+  for (const SectorNumber field : {63, 200000, 200062}) PutSector(out, field, wide);
+  out.U16(2);
   out.U32(static_cast<std::uint32_t>(boots.size()));
-  for (const std::uint32_t sector : boots) out.U32(sector);
+  for (const SectorNumber sector : boots) PutSector(out, sector, wide);
   return out;
 }
 
 // In file order, which is not sector order; every candidate is set, as a
 // classification leaves them.
-const std::vector<std::uint32_t> kBoots = {900, 63, 400};
+const std::vector<SectorNumber> kBoots = {900, 63, 400};
 const std::vector<FolderClusterHit> kFolderClusters = {
     {5000, 20, 0, 0x4C85, 0x4C86, 2},
     {1200, 3, 0, 0x3021, 0x3022, kUnplaced},
     {3000, 10, 3, 0x1111, 0x2222, 1},
 };
 
-void PutFolderCluster(LeBytes& out, const FolderClusterHit& hit) {
-  out.U32(hit.sector).U32(hit.cluster).U32(hit.parentCluster).U16(hit.writeDate).U16(hit.accessDate);
+void PutFolderCluster(LeBytes& out, const FolderClusterHit& hit, bool wide = false) {
+  PutSector(out, hit.sector, wide);
+  out.U32(hit.cluster).U32(hit.parentCluster).U16(hit.writeDate).U16(hit.accessDate);
   out.U16(hit.candidate);
 }
 
-std::vector<std::uint8_t> FatFile(FsType type, const std::vector<std::uint32_t>& boots,
-                                  const std::vector<FolderClusterHit>& hits) {
-  LeBytes out = Head(type, boots);
+std::vector<std::uint8_t> FatFile(FsType type, const std::vector<SectorNumber>& boots,
+                                  const std::vector<FolderClusterHit>& hits, bool wide = false) {
+  LeBytes out = Head(type, boots, wide);
   out.U32(static_cast<std::uint32_t>(hits.size()));
-  for (const FolderClusterHit& hit : hits) PutFolderCluster(out, hit);
+  for (const FolderClusterHit& hit : hits) PutFolderCluster(out, hit, wide);
   return out.bytes;
 }
 
@@ -66,32 +78,36 @@ const std::vector<MftFileHit> kMftFiles = {
     {"", 2600, 5, 7, 8, 1, false},
 };
 
-void PutIndexBlock(LeBytes& out, const IndexBlockHit& block) {
-  out.U32(block.sector).U32(block.ownerRecord).U32(block.vcn).U16(block.mark).U8(block.sectors);
+void PutIndexBlock(LeBytes& out, const IndexBlockHit& block, bool wide) {
+  PutSector(out, block.sector, wide);
+  out.U32(block.ownerRecord).U32(block.vcn).U16(block.mark).U8(block.sectors);
 }
 
-void PutMftFolder(LeBytes& out, const MftFolderHit& folder) {
-  out.U16(static_cast<std::uint16_t>(folder.name.size() + 35)).Text(folder.name);
-  out.U32(folder.sector).U32(folder.parentRecord).U32(folder.recordNumber).U16(folder.candidate);
+void PutMftFolder(LeBytes& out, const MftFolderHit& folder, bool wide) {
+  out.U16(static_cast<std::uint16_t>(folder.name.size() + (wide ? 39 : 35))).Text(folder.name);
+  PutSector(out, folder.sector, wide);
+  out.U32(folder.parentRecord).U32(folder.recordNumber).U16(folder.candidate);
   out.U64(folder.created).U64(folder.changed).U32(folder.indexCluster).U8(folder.deleted ? 1 : 0);
 }
 
 // Its length counts 31 bytes of fields, though 39 follow the name.
-void PutMftFile(LeBytes& out, const MftFileHit& file) {
-  out.U16(static_cast<std::uint16_t>(file.name.size() + 31)).Text(file.name);
-  out.U32(file.sector).U32(file.parentRecord).U32(0).U64(file.size).U16(0);
+void PutMftFile(LeBytes& out, const MftFileHit& file, bool wide) {
+  out.U16(static_cast<std::uint16_t>(file.name.size() + (wide ? 35 : 31))).Text(file.name);
+  PutSector(out, file.sector, wide);
+  out.U32(file.parentRecord).U32(0).U64(file.size).U16(0);
   out.U64(file.created).U64(file.changed).U8(file.deleted ? 1 : 0);
 }
 
-std::vector<std::uint8_t> NtfsFile(const std::vector<std::uint32_t>& boots, const std::vector<IndexBlockHit>& blocks,
-                                   const std::vector<MftFolderHit>& folders, const std::vector<MftFileHit>& files) {
-  LeBytes out = Head(FsType::ntfs, boots);
+std::vector<std::uint8_t> NtfsFile(const std::vector<SectorNumber>& boots, const std::vector<IndexBlockHit>& blocks,
+                                   const std::vector<MftFolderHit>& folders, const std::vector<MftFileHit>& files,
+                                   bool wide = false) {
+  LeBytes out = Head(FsType::ntfs, boots, wide);
   out.U32(static_cast<std::uint32_t>(blocks.size()));
-  for (const IndexBlockHit& block : blocks) PutIndexBlock(out, block);
+  for (const IndexBlockHit& block : blocks) PutIndexBlock(out, block, wide);
   out.U32(static_cast<std::uint32_t>(folders.size()));
-  for (const MftFolderHit& folder : folders) PutMftFolder(out, folder);
+  for (const MftFolderHit& folder : folders) PutMftFolder(out, folder, wide);
   out.U32(static_cast<std::uint32_t>(files.size()));
-  for (const MftFileHit& file : files) PutMftFile(out, file);
+  for (const MftFileHit& file : files) PutMftFile(out, file, wide);
   return out.bytes;
 }
 
@@ -110,8 +126,8 @@ std::vector<Hit> Unclassified(std::vector<Hit> hits) {
   return hits;
 }
 
-std::vector<std::uint32_t> Sectors(const auto& hits) {
-  std::vector<std::uint32_t> sectors;
+std::vector<SectorNumber> Sectors(const auto& hits) {
+  std::vector<SectorNumber> sectors;
   for (const auto& hit : hits) sectors.push_back(hit.sector);
   return sectors;
 }
@@ -135,7 +151,7 @@ TEST(AdvanceSnapshot, ReadsTheFatVariantSortedAndUnclassified) {
     const AdvanceSnapshot snapshot = DecodeAdvanceSnapshot(FatFile(type, kBoots, kFolderClusters));
     EXPECT_EQ(snapshot.range, RangeFor(type));
     const HitLists& hits = snapshot.hits;
-    EXPECT_EQ(Sectors(hits.bootSectors), (std::vector<std::uint32_t>{63, 400, 900}));
+    EXPECT_EQ(Sectors(hits.bootSectors), (std::vector<SectorNumber>{63, 400, 900}));
     EXPECT_EQ(hits.folderClusters, Unclassified(kFolderClusters));
     EXPECT_EQ(hits.bootSectorsFound, 3u);
     EXPECT_EQ(hits.foldersFound, 3u);
@@ -149,7 +165,7 @@ TEST(AdvanceSnapshot, ReadsTheNtfsVariantSortedAndUnclassified) {
   const AdvanceSnapshot snapshot = DecodeAdvanceSnapshot(NtfsFile({63}, kIndexBlocks, kMftFolders, kMftFiles));
   EXPECT_EQ(snapshot.range, RangeFor(FsType::ntfs));
   const HitLists& hits = snapshot.hits;
-  EXPECT_EQ(Sectors(hits.bootSectors), (std::vector<std::uint32_t>{63}));
+  EXPECT_EQ(Sectors(hits.bootSectors), (std::vector<SectorNumber>{63}));
 
   EXPECT_EQ(hits.indexBlocks, SortedBySector(kIndexBlocks));
   EXPECT_EQ(hits.mftFolders, Unclassified(kMftFolders));
@@ -170,9 +186,9 @@ TEST(AdvanceSnapshot, HitsOnOneSectorKeepTheirFileOrder) {
   EXPECT_EQ(hits.folderClusters[2].cluster, 4u);
 }
 
-HitLists HitsOf(const std::vector<std::uint32_t>& boots) {
+HitLists HitsOf(const std::vector<SectorNumber>& boots) {
   HitLists hits;
-  for (const std::uint32_t sector : boots) hits.bootSectors.push_back({sector});
+  for (const SectorNumber sector : boots) hits.bootSectors.push_back({sector});
   return hits;
 }
 
@@ -188,6 +204,55 @@ TEST(AdvanceSnapshot, WriterLaysOutTheSameBytes) {
   // FAT hits in an NTFS scan's lists are not written.
   ntfs.folderClusters = kFolderClusters;
   EXPECT_EQ(Encode(FsType::ntfs, ntfs), NtfsFile({63}, kIndexBlocks, kMftFolders, kMftFiles));
+}
+
+// One hit past sector 2^32 - 1 and the whole file takes the wide layout:
+// every sector number 64-bit, each named record's length 4 bytes longer.
+TEST(AdvanceSnapshot, HitsPast32BitsAreWrittenInTheWideLayout) {
+  constexpr SectorNumber kFar = SectorNumber{3} << 31;  // 3 TiB
+  const std::vector<SectorNumber> boots = {kFar + 900, 63};
+  std::vector<FolderClusterHit> folders = kFolderClusters;
+  folders[0].sector += kFar;
+  HitLists fat = HitsOf(boots);
+  fat.folderClusters = folders;
+  const std::vector<std::uint8_t> fatBytes = Encode(FsType::fat32, fat);
+  EXPECT_EQ(fatBytes, FatFile(FsType::fat32, boots, folders, true));
+  EXPECT_EQ(Sectors(DecodeAdvanceSnapshot(fatBytes).hits.folderClusters), Sectors(SortedBySector(folders)));
+
+  std::vector<IndexBlockHit> blocks = kIndexBlocks;
+  blocks[1].sector += kFar;
+  std::vector<MftFolderHit> mftFolders = kMftFolders;
+  mftFolders[0].sector += kFar;
+  std::vector<MftFileHit> mftFiles = kMftFiles;
+  mftFiles[2].sector += kFar;
+  // Each list alone needs the wide layout.
+  for (int far = 0; far < 3; ++far) {
+    SCOPED_TRACE(far);
+    HitLists ntfs = HitsOf({63});
+    ntfs.indexBlocks = far == 0 ? blocks : kIndexBlocks;
+    ntfs.mftFolders = far == 1 ? mftFolders : kMftFolders;
+    ntfs.mftFiles = far == 2 ? mftFiles : kMftFiles;
+    const std::vector<std::uint8_t> bytes = Encode(FsType::ntfs, ntfs);
+    EXPECT_EQ(bytes, NtfsFile({63}, ntfs.indexBlocks, ntfs.mftFolders, ntfs.mftFiles, true));
+    const HitLists back = DecodeAdvanceSnapshot(bytes).hits;
+    EXPECT_EQ(Sectors(back.indexBlocks), Sectors(SortedBySector(ntfs.indexBlocks)));
+    EXPECT_EQ(Sectors(back.mftFolders), Sectors(SortedBySector(ntfs.mftFolders)));
+    EXPECT_EQ(Sectors(back.mftFiles), Sectors(SortedBySector(ntfs.mftFiles)));
+    EXPECT_EQ(back.mftFolders[1].name, "Documents");
+  }
+
+  HitLists exfat = HitsOf({63});
+  exfat.exfatFolders = {{"Zürich", kFar + 3000, 9, 512, 1, 2, 0, true, false}};
+  exfat.exfatDirectoryStarts = {kFar + 3100};
+  exfat.exfatRoots = {{kFar + 1300, 0}};
+  exfat.exfatEntrySectors = {kFar + 3000};
+  const std::vector<std::uint8_t> exfatBytes = Encode(FsType::exfat, exfat);
+  EXPECT_EQ(std::string(exfatBytes.begin(), exfatBytes.begin() + 19), "Brimora Salvex 5.00");
+  const HitLists back = DecodeAdvanceSnapshot(exfatBytes).hits;
+  EXPECT_EQ(back.exfatFolders, exfat.exfatFolders);
+  EXPECT_EQ(back.exfatDirectoryStarts, exfat.exfatDirectoryStarts);
+  EXPECT_EQ(back.exfatRoots, exfat.exfatRoots);
+  EXPECT_EQ(back.exfatEntrySectors, exfat.exfatEntrySectors);
 }
 
 TEST(AdvanceSnapshot, WriterByteCounts) {
@@ -226,7 +291,7 @@ TEST(AdvanceSnapshot, RoundTripGivesTheSweepOrderBack) {
   ntfs.mftFolders.push_back({std::string(kMaxSnapshotNameBytes, 'n'), 1, 5, 6, 0, 0, 0, 0, false});
   ntfs.mftFiles = kMftFiles;
   const HitLists back = DecodeAdvanceSnapshot(Encode(FsType::ntfs, ntfs)).hits;
-  EXPECT_EQ(Sectors(back.bootSectors), (std::vector<std::uint32_t>{63, 5000}));
+  EXPECT_EQ(Sectors(back.bootSectors), (std::vector<SectorNumber>{63, 5000}));
   EXPECT_EQ(Sectors(back.indexBlocks), Sectors(SortedBySector(ntfs.indexBlocks)));
   EXPECT_EQ(Sectors(back.mftFolders), Sectors(SortedBySector(ntfs.mftFolders)));
   EXPECT_EQ(Sectors(back.mftFiles), Sectors(SortedBySector(ntfs.mftFiles)));
@@ -322,17 +387,17 @@ TEST(AdvanceSnapshot, ExfatVariantRoundTripsAndOlderFilesStillLoad) {
   exfat.filesFound = 7;
   const std::vector<std::uint8_t> bytes = Encode(FsType::exfat, exfat);
   const HitLists back = DecodeAdvanceSnapshot(bytes).hits;
-  EXPECT_EQ(Sectors(back.bootSectors), (std::vector<std::uint32_t>{63, 900}));
+  EXPECT_EQ(Sectors(back.bootSectors), (std::vector<SectorNumber>{63, 900}));
   EXPECT_EQ(back.exfatFolders, Unclassified(exfat.exfatFolders));
-  EXPECT_EQ(back.exfatDirectoryStarts, (std::vector<std::uint32_t>{1300, 3100}));
+  EXPECT_EQ(back.exfatDirectoryStarts, (std::vector<SectorNumber>{1300, 3100}));
   EXPECT_EQ(back.exfatRoots, Unclassified(exfat.exfatRoots));
-  EXPECT_EQ(back.exfatEntrySectors, (std::vector<std::uint32_t>{1200, 3000}));
+  EXPECT_EQ(back.exfatEntrySectors, (std::vector<SectorNumber>{1200, 3000}));
   EXPECT_EQ(back.foldersFound, 3u);
   EXPECT_EQ(back.filesFound, 7u);
 
   const std::size_t olderFile = kHeaderBytes + 4 + 2 * 4 + 4;
   const HitLists older = DecodeAdvanceSnapshot(std::span(bytes).first(olderFile)).hits;
-  EXPECT_EQ(Sectors(older.bootSectors), (std::vector<std::uint32_t>{63, 900}));
+  EXPECT_EQ(Sectors(older.bootSectors), (std::vector<SectorNumber>{63, 900}));
   EXPECT_TRUE(older.exfatFolders.empty() && older.exfatDirectoryStarts.empty() && older.exfatRoots.empty());
   EXPECT_EQ(older.foldersFound, 0u);
   for (std::size_t length = 0; length < bytes.size(); ++length) {

@@ -61,29 +61,36 @@ VolumeParameters Fat32Volume() {
 }
 
 // Magic, version, range and volume parameters: the part every snapshot has.
+// Version "2.0" holds its sector numbers in 64 bits, "1.0" in 32.
 LeBytes Head(const SectorRange& range, const VolumeParameters& volume, std::string_view magic = "rsn4.03",
              std::string_view version = "1.0") {
   LeBytes out;
+  const auto sector = [&](SectorNumber value) {
+    if (version == "2.0") {
+      out.U64(value);
+    } else {
+      out.U32(static_cast<std::uint32_t>(value));
+    }
+  };
   out.Text(magic).Text(version);
-  out.U16(static_cast<std::uint16_t>(range.selectedFsType))
-      .U32(range.rangeStart)
-      .U32(range.rangeSize)
-      .U32(range.rangeEnd)
-      .U16(range.partitionIndex);
+  out.U16(static_cast<std::uint16_t>(range.selectedFsType));
+  sector(range.rangeStart);
+  sector(range.rangeSize);
+  sector(range.rangeEnd);
+  out.U16(range.partitionIndex);
   out.U16(static_cast<std::uint16_t>(volume.fsType))
       .U32(volume.sectorsPerFat)
       .U32(volume.sectorsPerCluster)
       .U32(volume.rootDirSectors)
-      .U32(volume.reservedSectors)
-      .U32(volume.clusterBase)
-      .U32(volume.fat1Start)
-      .U32(volume.fat2Start)
-      .U32(volume.mftStart)
-      .U32(volume.mftMirrStart)
-      .U32(volume.ntfsConst2)
-      .U32(volume.indexBufferSectors)
-      .U32(volume.volumeEnd)
-      .U16(volume.foundFsOrdinal);
+      .U32(volume.reservedSectors);
+  sector(volume.clusterBase);
+  sector(volume.fat1Start);
+  sector(volume.fat2Start);
+  sector(volume.mftStart);
+  sector(volume.mftMirrStart);
+  out.U32(volume.ntfsConst2).U32(volume.indexBufferSectors);
+  sector(volume.volumeEnd);
+  out.U16(volume.foundFsOrdinal);
   return out;
 }
 
@@ -100,8 +107,9 @@ void PutFile(LeBytes& out, const FileRecord& file) {
 }
 
 std::vector<std::uint8_t> FatSnapshot(const std::vector<FolderRecord>& folders, const std::vector<FileRecord>& files,
-                                      const VolumeParameters& volume = Fat32Volume()) {
-  LeBytes out = Head(kRange, volume);
+                                      const VolumeParameters& volume = Fat32Volume(), const SectorRange& range = kRange,
+                                      std::string_view version = "1.0") {
+  LeBytes out = Head(range, volume, "rsn4.03", version);
   out.U32(static_cast<std::uint32_t>(folders.size()));
   for (const FolderRecord& folder : folders) PutFolder(out, folder);
   out.U32(static_cast<std::uint32_t>(files.size()));
@@ -225,6 +233,41 @@ TEST(TreeSnapshot, WriterLaysOutTheSameBytes) {
   ScanState scan;
   ApplyRange(kRange, scan);
   EXPECT_EQ(EncodeTreeSnapshot(scan, Fat32Volume(), StoreOf(folders, kFiles)), FatSnapshot(folders, kFiles));
+}
+
+// A sector past 2^32 - 1 anywhere in the range or the parameters, and the
+// file is version 2.0 with every sector number 64-bit; it reads back whole.
+TEST(TreeSnapshot, SectorsPast32BitsAreWrittenInTheWideLayout) {
+  constexpr SectorNumber kFar = SectorNumber{3} << 31;  // 3 TiB
+  VolumeParameters farVolume = Fat32Volume();
+  farVolume.clusterBase += kFar;
+  farVolume.fat1Start += kFar;
+  farVolume.fat2Start += kFar;
+  farVolume.volumeEnd += kFar;
+  VolumeParameters endPast = Fat32Volume();
+  endPast.volumeEnd = kFar;
+  const SectorRange farRange{FsType::fat32, kFar + 2048, 69632, kFar + 71679, 1};
+  const struct {
+    const char* name;
+    SectorRange range;
+    VolumeParameters volume;
+  } cases[] = {
+      {"the whole volume past 2 TiB", farRange, farVolume},
+      {"only the range's size", {FsType::fat32, 2048, kFar, kFar + 2047, 0}, Fat32Volume()},
+      {"only the volume's end", kRange, endPast},
+  };
+  const std::vector<FolderRecord> folders(kFolders.begin(), kFolders.begin() + 2);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScanState scan;
+    ApplyRange(c.range, scan);
+    const std::vector<std::uint8_t> written = EncodeTreeSnapshot(scan, c.volume, StoreOf(folders, kFiles));
+    EXPECT_EQ(written, FatSnapshot(folders, kFiles, c.volume, c.range, "2.0"));
+    const TreeSnapshot read = DecodeTreeSnapshot(written);
+    EXPECT_EQ(read.range, c.range);
+    EXPECT_EQ(read.volume, c.volume);
+    EXPECT_EQ(read.files.size(), kFiles.size());
+  }
 }
 
 TEST(TreeSnapshot, WriterByteCounts) {

@@ -165,16 +165,19 @@ TEST(WizardPresentation, AdvanceRangeIsReadInOrderAndRefusedWithItsMessage) {
     const char* start;
     const char* end;
     AdvanceRangeCheck check;
-    std::uint32_t storedStart;
-    std::uint32_t storedEnd;
+    std::uint64_t storedStart;
+    std::uint64_t storedEnd;
   } cases[] = {
       {1, "100", "100", AdvanceRangeCheck::endNotAfterStart, 100, 100},
       {1, "100", "101", AdvanceRangeCheck::valid, 100, 101},
       {0, "-5", "100", AdvanceRangeCheck::startNotANumber, 0, 7},
       {1, "12a", "100", AdvanceRangeCheck::startNotANumber, 0, 7},
       {1, "", "100", AdvanceRangeCheck::startNotANumber, 0, 7},
-      {1, "5", "4294967296", AdvanceRangeCheck::endNotANumber, 5, 0},
+      {1, "5", "36028797018963968", AdvanceRangeCheck::endNotANumber, 5, 0},
+      {1, "5", "99999999999999999999999", AdvanceRangeCheck::endNotANumber, 5, 0},
       {1, "0", "4294967295", AdvanceRangeCheck::valid, 0, 4294967295u},
+      {1, "4294967296", "6442450944", AdvanceRangeCheck::valid, 4294967296u, 6442450944u},
+      {1, "0", "36028797018963967", AdvanceRangeCheck::valid, 0, 36028797018963967u},
       {2, "1", "9", AdvanceRangeCheck::ntfsChosen, 7, 7},
   };
   for (const auto& c : cases) {
@@ -250,27 +253,24 @@ TEST(WizardPresentation, DiskNodesSayWhichDiskTheyAre) {
   }
 }
 
-// A partition's row: the extent its table gives, the true one past 2 TiB,
-// and "Unknown" for a partition with no file system read here.
+// A partition's row: the extent its table gives, past 2 TiB too, and
+// "Unknown" for a partition with no file system read here.
 TEST(WizardPresentation, PartitionRowsGiveSizeTypeAndStart) {
-  const auto record = [](FsType type, std::uint32_t start, std::uint32_t count, bool none, std::uint64_t wideStart) {
+  const auto record = [](FsType type, SectorNumber start, SectorNumber count, bool none) {
     PartitionRecord made;
     made.fsType = type;
     made.startSector = start;
     made.sectorCount = count;
     made.noFileSystem = none;
-    made.beyondReach = wideStart != 0;
-    made.wideStart = wideStart;
-    made.wideCount = wideStart != 0 ? 4'194'304 : 0;
     return made;
   };
   const struct {
     PartitionRecord record;
     std::vector<std::string> cells;
   } cases[] = {
-      {record(FsType::fat32, 2048, 69632, false, 0), {"FAT32", "34 MB", "2048"}},
-      {record(FsType::none, 4096, 2048, true, 0), {"Unknown", "1 MB", "4096"}},
-      {record(FsType::exfat, 0, 0, false, 5'000'000'000), {"exFAT", "2 GB", "5000000000"}},
+      {record(FsType::fat32, 2048, 69632, false), {"FAT32", "34 MB", "2048"}},
+      {record(FsType::none, 4096, 2048, true), {"Unknown", "1 MB", "4096"}},
+      {record(FsType::exfat, 5'000'000'000, 4'194'304, false), {"exFAT", "2 GB", "5000000000"}},
   };
   for (const auto& c : cases) EXPECT_EQ(PartitionNodeCells(c.record), c.cells) << c.cells.back();
 }
