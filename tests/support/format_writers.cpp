@@ -107,9 +107,14 @@ FileBytes WritePdf(int pages, std::uint32_t seed) {
 }
 
 FileBytes Deflate(const FileBytes& data, bool zlibWrapped) {
+  return DeflateWithWindow(data, zlibWrapped ? MAX_WBITS : -MAX_WBITS);
+}
+
+FileBytes DeflateWithWindow(const FileBytes& data, int windowBits) {
   z_stream stream{};
-  deflateInit2(&stream, 6, Z_DEFLATED, zlibWrapped ? MAX_WBITS : -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  FileBytes out(deflateBound(&stream, static_cast<uLong>(data.size())));
+  deflateInit2(&stream, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+  // A gzip header and trailer are not in deflate's bound.
+  FileBytes out(deflateBound(&stream, static_cast<uLong>(data.size())) + 32);
   stream.next_in = const_cast<Bytef*>(data.data());
   stream.avail_in = static_cast<uInt>(data.size());
   stream.next_out = out.data();

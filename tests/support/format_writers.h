@@ -69,4 +69,7 @@ FileBytes WriteZip(const std::vector<ZipMember>& members);
 // `zlibWrapped`) hold them.
 FileBytes Deflate(const FileBytes& data, bool zlibWrapped);
 
+// `data` deflated with zlib's `windowBits` (negative: raw, 16 + 15: gzip).
+FileBytes DeflateWithWindow(const FileBytes& data, int windowBits);
+
 }  // namespace salvex::testing

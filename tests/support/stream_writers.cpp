@@ -200,17 +200,7 @@ FileBytes WriteGzip(std::size_t size, std::uint32_t seed) {
   std::string text;
   for (std::size_t line = 0; text.size() < size; ++line) text += "line " + std::to_string(line * (seed + 1)) + " of the log\n";
   text.resize(size);
-  z_stream stream{};
-  deflateInit2(&stream, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  FileBytes out(deflateBound(&stream, static_cast<uLong>(text.size())) + 32);
-  stream.next_in = reinterpret_cast<Bytef*>(text.data());
-  stream.avail_in = static_cast<uInt>(text.size());
-  stream.next_out = out.data();
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
+  return DeflateWithWindow(FileBytes(text.begin(), text.end()), 16 + MAX_WBITS);
 }
 
 }  // namespace salvex::testing

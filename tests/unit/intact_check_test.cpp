@@ -45,19 +45,6 @@ Buffer Pattern(std::size_t size, std::uint8_t seed) {
   return bytes;
 }
 
-Buffer RawDeflate(const Buffer& data) {
-  z_stream stream{};
-  deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  Buffer out(deflateBound(&stream, static_cast<uLong>(data.size())));
-  stream.next_in = const_cast<Bytef*>(data.data());
-  stream.avail_in = static_cast<uInt>(data.size());
-  stream.next_out = out.data();
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
 
 Buffer Jpeg() { return testing::WriteJpeg({}); }
 
@@ -100,7 +87,7 @@ Buffer ZipOf(const std::vector<ZipMember>& members, std::vector<std::size_t> lis
   Buffer zip;
   std::vector<Buffer> entries;
   for (const ZipMember& member : members) {
-    const Buffer packed = member.deflate ? RawDeflate(member.data) : member.data;
+    const Buffer packed = member.deflate ? testing::Deflate(member.data, false) : member.data;
     const std::uint32_t crc = Crc32(member.data);
     const auto offset = static_cast<std::uint32_t>(zip.size());
     const auto fields = [&](Buffer& to) {
