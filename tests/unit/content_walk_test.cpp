@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "carve/carve_format.h"
@@ -29,8 +31,9 @@ const WalkCase kCases[] = {
     {"JpegHuffmanCountsPastTheirLengths", "jpg",
      [] {
        // SOI, then a DHT whose 2-bit codes number five (two fit).
-       FileBytes jpeg = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x18, 0x00, 0x00, 0x05};
-       jpeg.resize(jpeg.size() + 14, 0);
+       const std::uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x18, 0x00, 0x00, 0x05};
+       FileBytes jpeg(sizeof head + 14, 0);
+       std::copy(std::begin(head), std::end(head), jpeg.begin());
        for (int i = 0; i < 5; ++i) jpeg.push_back(static_cast<std::uint8_t>(i));
        jpeg.push_back(0xFF);
        jpeg.push_back(0xD9);
