@@ -164,37 +164,29 @@ void WizardController::OnTreeClick(std::optional<TreeNodeId> node, TreeHit hit) 
     node = kRoot;
     view_.SelectTreeNode(*kind, kRoot);
   }
-  switch (*kind) {
-    case TreeKind::disks:
-      TreeClickDisk(*node);
-      return;
-    case TreeKind::partitions:
-      TreeClickPartition(*node);
-      return;
-    case TreeKind::foundFileSystems:
-      if (hit == TreeHit::onItem) TreeClickFoundFileSystem(*node);
-      return;
-    case TreeKind::items:
-      if (hit == TreeHit::onItem) TreeClickItems(*node);
-      return;
-  }
+  ChooseNode(*kind, *node, hit);
 }
 
 void WizardController::ChooseSelectedNodeAgain(TreeKind kind) {
   const auto node = view_.SelectedTreeNode(kind);
   const FolderTreeModel* tree = Tree(kind);
-  if (!node || tree == nullptr || !tree->Contains(*node) || *node == kRoot) return;
+  if (!node || tree == nullptr || !tree->Contains(*node) || *node == kRoot || kind == TreeKind::items) return;
+  ChooseNode(kind, *node, TreeHit::onItem);
+}
+
+void WizardController::ChooseNode(TreeKind kind, TreeNodeId node, TreeHit hit) {
   switch (kind) {
     case TreeKind::disks:
-      TreeClickDisk(*node);
+      TreeClickDisk(node);
       return;
     case TreeKind::partitions:
-      TreeClickPartition(*node);
+      TreeClickPartition(node);
       return;
     case TreeKind::foundFileSystems:
-      TreeClickFoundFileSystem(*node);
+      if (hit == TreeHit::onItem) TreeClickFoundFileSystem(node);
       return;
     case TreeKind::items:
+      if (hit == TreeHit::onItem) TreeClickItems(node);
       return;
   }
 }

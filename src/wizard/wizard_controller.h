@@ -217,6 +217,8 @@ class WizardController {
   void TreeClickItems(TreeNodeId node);
   void ShowParentFolder();  // the folder above the one the list shows
   void ChooseSelectedNodeAgain(TreeKind kind);  // after Back: as if clicked
+  // What a click on `node` of the step's tree does.
+  void ChooseNode(TreeKind kind, TreeNodeId node, TreeHit hit);
   void ShowFolderOfNode(TreeNodeId node);
   void BuildKeyOfNode();
   // Shows a folder and moves the tree to it; `fromList`: the keys stay in the list.
