@@ -8,16 +8,30 @@
 #include "session/item_bytes.h"
 #include "session/snapshot_files.h"
 #include "session/stoppable.h"
+#include "partition/disk_sector_size.h"
+#include "volume/volume_sector_size.h"
 
 namespace salvex::cli {
 namespace {
 
-std::string DescribeVolume(const Session& session) {
+// Sector numbers count 512 bytes on every disk; a volume formatted with
+// larger sectors says so, and whether the disk's own differ.
+std::string SectorSizeNote(Session& session) {
+  const std::uint32_t own = VolumeSectorBytes(session.reader, session.scan.rangeStart, session.volume.fsType);
+  if (own == kSectorSize) return "";
+  const std::uint32_t disk = DiskSectorScale(session.reader) * kSectorSize;
+  std::string text = ", " + std::to_string(own) + "-byte sectors";
+  if (disk != own) text += " (the disk's are " + std::to_string(disk) + " bytes: read by the volume's own)";
+  return text;
+}
+
+std::string DescribeVolume(Session& session) {
   const ScanState& scan = session.scan;
   const VolumeParameters& volume = session.volume;
   std::string text = FsTypeText(volume.fsType);
   text += " volume, sectors " + std::to_string(scan.rangeStart) + " to " + std::to_string(scan.rangeEnd);
-  text += ", " + std::to_string(volume.sectorsPerCluster * 512) + " bytes per cluster";
+  text += ", " + std::to_string(std::uint64_t{volume.sectorsPerCluster} * kSectorSize) + " bytes per cluster";
+  if (session.reader.IsOpen()) text += SectorSizeNote(session);
   return text;
 }
 

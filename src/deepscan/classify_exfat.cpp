@@ -21,8 +21,9 @@ constexpr std::uint64_t kVoteBudget = std::uint64_t{8} << 20;
 constexpr std::size_t kMaxSampled = 24;
 constexpr std::size_t kCandidatesConfirmed = 16;
 constexpr std::uint32_t kMaxInferredVolumes = 64;
-// Neither boot region can lie in the cluster heap.
-constexpr std::uint64_t kBootRegionsSectors = 2 * kExfatBootRegionSectors;
+// Neither boot region can lie in the cluster heap; both fill at most this
+// many disk sectors (twelve sectors of 4096 bytes each).
+constexpr std::uint64_t kBootRegionsSectors = kExfatBootRegionsMaxDiskSectors;
 // Formatters put the root directory just past the bitmap and the up-case
 // table; the clusters after them tried as the root's own.
 constexpr std::uint32_t kRootReach = 4;
@@ -145,8 +146,12 @@ class ExfatClassification {
 
   void ClassifyBootSector(SectorNumber hit) {
     if (InsideAcceptedBootRegions(hit)) return;
-    // The hit is a main region's first sector or its backup's.
-    for (const SectorNumber start : {hit, hit - kExfatBackupBootRegion}) {
+    // The hit is a main region's first sector or its backup's, twelve of
+    // the volume's own sectors further.
+    SectorBuffer boot{};
+    ReadSectorsZeroed(context_.reader, hit, 1, boot);
+    const SectorNumber backupOffset = SectorNumber{kExfatBackupBootRegion} * DecodeExfatBootFields(boot).SectorScale();
+    for (const SectorNumber start : {hit, hit - backupOffset}) {
       if (start > hit) continue;  // wrapped: no main region before sector 12
       if (TryBootRegionsAt(start)) return;
     }
@@ -174,8 +179,9 @@ class ExfatClassification {
     FoundFileSystem found;
     found.fsType = FsType::exfat;
     found.sectorsPerCluster = perCluster;
-    found.sectorsPerFat = fields.fatLength;
-    found.reservedSectors = fields.fatOffset;
+    // The boot region's judgement keeps both within 32 bits.
+    found.sectorsPerFat = static_cast<std::uint32_t>(fields.fatLength);
+    found.reservedSectors = static_cast<std::uint32_t>(fields.fatOffset);
     found.rootDirStart = fields.rootCluster;
     found.clusterBase = geometry.clusterBase;
     found.fat1Start = start + fields.fatOffset;

@@ -27,38 +27,42 @@ std::optional<BootGeometry> ReadBootGeometry(SectorReader& reader, SectorNumber 
   const bool fat16 = boot[57] == '1' && boot[58] == '6';
   const bool fat12 = boot[57] == '1' && boot[58] == '2';
   if (!fat32 && !fat16 && !fat12) return std::nullopt;
-  const std::uint32_t perCluster = boot[13];
+  // Fields in disk sectors, whatever the volume's own sector size.
+  const FatBootFields fields = fat32 ? DecodeFat32BootFields(boot) : DecodeFat16BootFields(boot);
+  const std::uint32_t perCluster = fields.sectorsPerCluster;
   if (!IsValidSectorsPerCluster(perCluster)) return std::nullopt;
   BootGeometry geometry;
   FoundFileSystem& found = geometry.found;
   found.sectorsPerCluster = perCluster;
-  found.reservedSectors = u16le(boot, 14);
+  found.reservedSectors = fields.reservedSectors;
   found.fat1Start = sector + found.reservedSectors;
-  const std::uint32_t fatCount = u8(boot, 16);
+  const std::uint32_t fatCount = fields.fatCount;
   if (!IsValidFatCount(fatCount)) return std::nullopt;
   SectorNumber dataStart = 0;
+  found.sectorsPerFat = fields.sectorsPerFat;
   if (fat32) {
     found.fsType = FsType::fat32;
-    found.sectorsPerFat = u32le(boot, 36);
-    found.rootDirStart = u32le(boot, 44);
+    found.rootDirStart = fields.rootCluster;
     dataStart = found.fat1Start + SectorNumber{fatCount} * found.sectorsPerFat;
   } else {
     const FsType byCount = FatTypeByClusterCount(boot);
     found.fsType = byCount == FsType::fat12 || byCount == FsType::fat16 ? byCount
                    : fat12                                               ? FsType::fat12
                                                                          : FsType::fat16;
-    found.sectorsPerFat = u16le(boot, 22);
-    found.rootDirSectors = (u16le(boot, 17) + 15u) / 16;
+    found.rootDirSectors = fields.rootSectors;
     found.rootDirStart = found.fat1Start + SectorNumber{fatCount} * found.sectorsPerFat;
     dataStart = found.rootDirStart + found.rootDirSectors;
   }
-  // Cluster 0 would begin before sector 0: fields no volume has.
-  if (dataStart < 2 * perCluster) return std::nullopt;
-  found.clusterBase = dataStart - 2 * perCluster;
+  // The data area lies after the boot sector. Cluster 0 itself may lie
+  // before sector 0 on a small volume at the disk's start (large clusters,
+  // as on a volume of 4096-byte sectors): the base then wraps round, and
+  // cluster 2 onwards still come out right in 64-bit arithmetic.
+  if (dataStart <= sector) return std::nullopt;
+  found.clusterBase = dataStart - 2 * SectorNumber{perCluster};
   found.fat2Start = fatCount == 2 ? found.fat1Start + found.sectorsPerFat : 0;
   // A small FAT16 volume keeps its length in the 16-bit field alone; with the
   // 32-bit one taken as it is, its end would be its boot sector.
-  const std::uint32_t total = FatTotalSectors(boot);
+  const std::uint64_t total = FatTotalSectors(boot);
   geometry.end = sector + total;
   found.volumeEnd = total != 0 ? geometry.end - 1 : 0;
   // Partitions start at sector 63 or later; a FAT12 floppy disk has no

@@ -140,6 +140,7 @@ constexpr std::size_t kMaxExfatFolderHits = std::size_t{1} << 22;
 // Keeps a FAT or exFAT boot sector found at `number`; false, with the sweep
 // stopped and the user told, once there are more than a disk can hold.
 bool KeepBootSector(SweepContext& context, SectorNumber number) {
+  if (!context.IsAligned(number)) return true;
   HitLists& hits = context.hits;
   hits.bootSectors.push_back({number});
   ++hits.bootSectorsFound;
@@ -164,6 +165,7 @@ void SweepFat(SweepContext& context) {
         ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));
         break;
       case FatSectorKind::folderCluster:
+        if (!context.IsAligned(number)) break;
         if (const auto hit = ReadFolderClusterHit(sector, number)) {
           hits.folderClusters.push_back(*hit);
           ++hits.foldersFound;
@@ -191,7 +193,8 @@ void SweepExfat(SweepContext& context) {
     }
     ExfatSectorFindings findings = JudgeExfatSector(rest);
     if (findings.bootSector) return KeepBootSector(context, number);
-    if (findings.beginsDirectory && hits.exfatDirectoryStarts.size() < kMaxDirectorySectorHits) {
+    if (findings.beginsDirectory && context.IsAligned(number) &&
+        hits.exfatDirectoryStarts.size() < kMaxDirectorySectorHits) {
       hits.exfatDirectoryStarts.push_back(number);
     }
     if (findings.holdsRootEntries && hits.exfatRoots.size() < kMaxDirectorySectorHits) {
@@ -219,6 +222,7 @@ void SweepNtfs(SweepContext& context) {
   Sweep(context, false, [&](Bytes sector, SectorNumber number, Bytes) {
     switch (ClassifyNtfsSector(sector)) {
       case NtfsSectorKind::bootSector:
+        if (!context.IsAligned(number)) break;
         hits.bootSectors.push_back({number});
         ++hits.bootSectorsFound;
         ui.SetPanelValue(panel::kBootSectorsFound, std::to_string(hits.bootSectorsFound));

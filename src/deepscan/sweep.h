@@ -15,6 +15,12 @@ struct SweepContext {
   const RecoverySettings& settings;  // sectors per read
   UiPort& ui;
   HitLists& hits;
+  // Disk sectors per logical sector of the disk: on a disk of 4096-byte
+  // sectors, boot sectors and the first sectors of folders lie only at
+  // multiples of 8, and a hit elsewhere is chance bytes.
+  std::uint32_t alignment = 1;
+
+  bool IsAligned(SectorNumber number) const { return alignment <= 1 || number % alignment == 0; }
 };
 
 inline constexpr std::uint32_t kMaxFatBootSectorHits = 60000;

@@ -21,6 +21,7 @@ class MappedImageSource final : public DiskSource {
   std::uint64_t SizeBytes() const override { return image_->SizeBytes(); }
   // A hole of the image is zeros whether it was read or not.
   std::uint64_t NextDataOffset(std::uint64_t byteOffset) const override { return image_->NextDataOffset(byteOffset); }
+  std::uint32_t LogicalSectorBytes() const override { return image_->LogicalSectorBytes(); }
   std::string Name() const override { return image_->Name(); }
   std::optional<FileIdentity> Identity() const override { return image_->Identity(); }
 

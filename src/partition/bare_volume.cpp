@@ -14,9 +14,7 @@ constexpr std::uint8_t kInactive = 0x00;
 constexpr std::uint8_t kActive = 0x80;
 
 // Boot-sector fields, by offset.
-constexpr std::size_t kBytesPerSector = 11;
 constexpr std::size_t kMediaByte = 21;
-constexpr std::size_t kNtfsTotalSectors = 40;
 
 // 0xF0 for removable media, 0xF8 to 0xFF for the rest.
 constexpr bool IsMediaByte(std::uint8_t media) { return media == 0xF0 || media >= 0xF8; }
@@ -41,7 +39,7 @@ BootSectorVerdict JudgeNtfsFields(Bytes sector) {
   if (!IsValidSectorsPerCluster(DecodeNtfsBootFields(sector).sectorsPerCluster)) {
     return BootSectorVerdict::badClusterSize;
   }
-  if (u64le(sector, kNtfsTotalSectors) == 0) return BootSectorVerdict::noVolumeSize;
+  if (NtfsTotalSectors(sector) == 0) return BootSectorVerdict::noVolumeSize;
   return BootSectorVerdict::ntfs;
 }
 
@@ -49,8 +47,8 @@ BootSectorVerdict JudgeNtfsFields(Bytes sector) {
 // the sector can be an exFAT volume's.
 BootSectorVerdict JudgeExfatFields(Bytes sector) {
   const ExfatBootFields fields = DecodeExfatBootFields(sector);
-  if (fields.bytesPerSectorShift != 9) return BootSectorVerdict::badSectorSize;
-  if (fields.sectorsPerClusterShift > 16) return BootSectorVerdict::badClusterSize;
+  if (!fields.HasValidSectorSize()) return BootSectorVerdict::badSectorSize;
+  if (fields.sectorsPerClusterShift + fields.bytesPerSectorShift > 25) return BootSectorVerdict::badClusterSize;
   if (fields.volumeLength == 0) return BootSectorVerdict::noVolumeSize;
   if (fields.clusterCount == 0 || fields.fatLength == 0 || fields.clusterHeapOffset >= fields.volumeLength) {
     return BootSectorVerdict::badExfatFields;
@@ -75,7 +73,7 @@ BootSectorVerdict JudgeBootSector(Bytes sector) {
   } else {
     return BootSectorVerdict::noFileSystemText;
   }
-  if (u16le(sector, kBytesPerSector) != kSectorSize) return BootSectorVerdict::badSectorSize;
+  if (BootSectorScale(sector) == 0) return BootSectorVerdict::badSectorSize;
   return type == FsType::ntfs ? JudgeNtfsFields(sector) : JudgeFatFields(sector, type);
 }
 
@@ -99,7 +97,8 @@ std::optional<PartitionRecord> WholeDiskVolume(Bytes sector, std::uint64_t diskS
       type = FsType::ntfs;
       // NTFS counts its sectors without the last one, which holds the copy
       // of the boot sector that the volume parameters are read from too.
-      volumeSectors = std::min<std::uint64_t>(u64le(sector, kNtfsTotalSectors), UINT64_MAX - 1) + 1;
+      // (one sector of the volume's own size).
+      volumeSectors = NtfsTotalSectors(sector) + BootSectorScale(sector);
       break;
     case BootSectorVerdict::exfat:
       type = FsType::exfat;

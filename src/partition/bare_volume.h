@@ -19,8 +19,8 @@ enum class BootSectorVerdict {
   exfat,
   noSignature,
   noFileSystemText,    // neither "FAT12", "FAT16", "FAT32", "NTFS" nor "EXFAT"
-  badSectorSize,       // not 512 bytes a sector
-  badClusterSize,      // sectors per cluster not a power of two up to 128
+  badSectorSize,       // not 512, 1024, 2048 or 4096 bytes a sector
+  badClusterSize,      // sectors per cluster not a power of two up to 128, an exFAT cluster over 32 MiB
   badFatFields,        // no reserved sectors, no or more than two FATs, an empty FAT or root, a bad media byte
   noVolumeSize,        // a total of 0 sectors
   badExfatFields,      // an exFAT boot sector with fields no exFAT volume has

@@ -37,16 +37,18 @@ GptPartitionType TypeOf(Bytes guid) {
   return GptPartitionType::other;
 }
 
-// The table whose header lies at `lba`, if header and entries are sound.
-std::optional<std::vector<GptEntry>> ReadTableAt(SectorReader& reader, std::uint64_t lba) {
+// The table whose header lies at logical sector `lba`, if header and
+// entries are sound.
+std::optional<std::vector<GptEntry>> ReadTableAt(SectorReader& reader, std::uint64_t lba, std::uint32_t scale) {
   SectorBuffer sector{};
-  ReadSectorsZeroed(reader, lba, 1, sector);
+  ReadSectorsZeroed(reader, lba * scale, 1, sector);
   const GptHeaderResult result = DecodeGptHeader(sector, lba);
   if (result.check != GptHeaderCheck::valid) return std::nullopt;
   const GptHeader& header = result.header;
+  if (header.entriesLba >= UINT64_MAX / kSectorSize / scale) return std::nullopt;
   const auto sectors = static_cast<std::uint32_t>((header.EntriesBytes() + kSectorSize - 1) / kSectorSize);
   std::vector<std::uint8_t> entries(std::size_t{sectors} * kSectorSize, 0);
-  ReadSectorsZeroed(reader, header.entriesLba, sectors, entries);
+  ReadSectorsZeroed(reader, header.entriesLba * scale, sectors, entries);
   return DecodeGptEntries(entries, header);
 }
 
@@ -105,10 +107,13 @@ std::optional<std::vector<GptEntry>> DecodeGptEntries(Bytes entries, const GptHe
   return used;
 }
 
-std::optional<std::vector<GptEntry>> ReadGptEntries(SectorReader& reader, std::uint64_t diskSectors) {
-  if (auto primary = ReadTableAt(reader, 1)) return primary;
-  if (diskSectors < 3) return std::nullopt;
-  return ReadTableAt(reader, diskSectors - 1);
+std::optional<std::vector<GptEntry>> ReadGptEntries(SectorReader& reader, std::uint64_t diskSectors,
+                                                    std::uint32_t sectorScale) {
+  const std::uint32_t scale = sectorScale == 0 ? 1 : sectorScale;
+  if (auto primary = ReadTableAt(reader, 1, scale)) return primary;
+  const std::uint64_t logicalSectors = diskSectors / scale;
+  if (logicalSectors < 3) return std::nullopt;
+  return ReadTableAt(reader, logicalSectors - 1, scale);
 }
 
 }  // namespace salvex

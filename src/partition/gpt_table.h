@@ -49,7 +49,10 @@ std::optional<std::vector<GptEntry>> DecodeGptEntries(Bytes entries, const GptHe
 
 // The primary table (header at sector 1), or, when its header or entries
 // are damaged, the backup whose header is the disk's last sector. Nothing
-// when neither holds.
-std::optional<std::vector<GptEntry>> ReadGptEntries(SectorReader& reader, std::uint64_t diskSectors);
+// when neither holds. `diskSectors` counts 512-byte sectors; the table's
+// LBAs count logical sectors of `sectorScale` of them (and stay so in the
+// entries returned).
+std::optional<std::vector<GptEntry>> ReadGptEntries(SectorReader& reader, std::uint64_t diskSectors,
+                                                    std::uint32_t sectorScale = 1);
 
 }  // namespace salvex

@@ -30,28 +30,34 @@ GptClass Classify(Bytes bootSector, GptPartitionType type) {
   return {};
 }
 
-PartitionRecord RecordOf(const GptEntry& entry, GptClass kind) {
+PartitionRecord RecordOf(const GptEntry& entry, GptClass kind, std::uint32_t scale) {
   PartitionRecord record;
   record.fsType = kind.type;
   record.noFileSystem = kind.noFileSystem;
-  record.startSector = entry.firstLba;
-  record.sectorCount = entry.lastLba - entry.firstLba + 1;
+  record.startSector = entry.firstLba * scale;
+  record.sectorCount = (entry.lastLba - entry.firstLba + 1) * scale;
   return record;
+}
+
+// An entry whose sectors no byte offset reaches is not a partition to read.
+bool IsAddressable(const GptEntry& entry, std::uint32_t scale) {
+  return entry.lastLba < UINT64_MAX / kSectorSize / scale;
 }
 
 }  // namespace
 
-bool WalkGpt(SectorReader& reader, PartitionTable& table) {
+bool WalkGpt(SectorReader& reader, PartitionTable& table, std::uint32_t sectorScale) {
   table.Clear();
   const std::uint64_t diskSectors = reader.Source() ? reader.Source()->SizeBytes() / kSectorSize : 0;
-  const auto entries = ReadGptEntries(reader, diskSectors);
+  const auto entries = ReadGptEntries(reader, diskSectors, sectorScale);
   if (!entries) return false;
   SectorBuffer bootSector{};
   for (const GptEntry& entry : *entries) {
     if (table.IsFull()) break;
-    ReadSectorsZeroed(reader, entry.firstLba, 1, bootSector);
+    if (!IsAddressable(entry, sectorScale)) continue;
+    ReadSectorsZeroed(reader, entry.firstLba * sectorScale, 1, bootSector);
     const GptClass kind = Classify(bootSector, entry.type);
-    if (kind.type != FsType::none || kind.noFileSystem) table.Add(RecordOf(entry, kind));
+    if (kind.type != FsType::none || kind.noFileSystem) table.Add(RecordOf(entry, kind, sectorScale));
   }
   return true;
 }

@@ -10,6 +10,8 @@ namespace salvex {
 // EFI System entries, and any entry whose first sector holds a FAT12, FAT16, FAT32
 // or NTFS boot sector. A basic-data entry without one is `noFileSystem`. False, and the table empty, when the disk holds no
 // sound GPT, primary or backup.
-bool WalkGpt(SectorReader& reader, PartitionTable& table);
+// Its LBAs count the disk's logical sectors, `sectorScale` 512-byte sectors
+// each; the records count 512-byte sectors.
+bool WalkGpt(SectorReader& reader, PartitionTable& table, std::uint32_t sectorScale = 1);
 
 }  // namespace salvex

@@ -5,6 +5,7 @@
 
 #include "common/le_bytes.h"
 #include "partition/bare_volume.h"
+#include "partition/disk_sector_size.h"
 #include "partition/gpt_walk.h"
 #include "partition/partition_classifier.h"
 
@@ -19,34 +20,38 @@ constexpr std::size_t kMaxExtendedLinks = 65536;
 // The type of the one entry a GPT disk's protective MBR holds.
 constexpr std::uint8_t kGptProtectiveType = 0xEE;
 
+// An entry's sectors are the disk's logical ones; `scale` turns them into
+// the 512-byte sectors the engines address.
 struct TableEntry {
   std::uint8_t typeByte;
   SectorNumber firstSector;
-  std::uint32_t sectorCount;
+  SectorNumber sectorCount;
 };
 
-TableEntry EntryAt(Bytes table, int index) {
+TableEntry EntryAt(Bytes table, int index, std::uint32_t scale) {
   const std::size_t offset = kFirstEntryOffset + static_cast<std::size_t>(index) * kEntrySize;
-  return {u8(table, offset + 4), u32le(table, offset + 8), u32le(table, offset + 12)};
+  return {u8(table, offset + 4), SectorNumber{u32le(table, offset + 8)} * scale,
+          SectorNumber{u32le(table, offset + 12)} * scale};
 }
 
 class TableWalk {
  public:
-  TableWalk(SectorReader& reader, PartitionTable& table) : reader_(reader), table_(table) {}
+  TableWalk(SectorReader& reader, PartitionTable& table, std::uint32_t scale)
+      : reader_(reader), table_(table), scale_(scale) {}
 
   void Run(std::uint32_t tableSector) {
     table_.Clear();
     SectorBuffer mbr{};
-    ReadSectorsZeroed(reader_, tableSector, 1, mbr);
+    ReadSectorsZeroed(reader_, SectorNumber{tableSector} * scale_, 1, mbr);
     if (!HasBootSignature(mbr)) return;
     // The GUID table is the disk's own on a GPT disk, a hybrid MBR's other
     // entries notwithstanding; only a table that cannot be read leaves them.
-    if (tableSector == 0 && IsProtective(mbr) && WalkGpt(reader_, table_)) return;
+    if (tableSector == 0 && IsProtective(mbr) && WalkGpt(reader_, table_, scale_)) return;
 
     SectorNumber extendedBase = 0;
     bool hasExtended = false;
     for (int i = 0; i < 4; ++i) {
-      const TableEntry entry = EntryAt(mbr, i);
+      const TableEntry entry = EntryAt(mbr, i, scale_);
       if (entry.typeByte == 0) continue;
       ReadSectorsZeroed(reader_, entry.firstSector, 1, bootSector_);
       const FsType type = ClassifyPartition(bootSector_, entry.typeByte, TableKind::primary);
@@ -63,7 +68,7 @@ class TableWalk {
  private:
   static bool IsProtective(Bytes mbr) {
     for (int i = 0; i < 4; ++i) {
-      if (EntryAt(mbr, i).typeByte == kGptProtectiveType) return true;
+      if (u8(mbr, kFirstEntryOffset + static_cast<std::size_t>(i) * kEntrySize + 4) == kGptProtectiveType) return true;
     }
     return false;
   }
@@ -81,7 +86,7 @@ class TableWalk {
       ReadSectorsZeroed(reader_, recordSector, 1, ebr);
       bool linked = false;
       for (int i = 0; i < 2; ++i) {  // entries 3 and 4 of an extended record are unused
-        const TableEntry entry = EntryAt(ebr, i);
+        const TableEntry entry = EntryAt(ebr, i, scale_);
         if (entry.typeByte == 0) continue;
         bootSector_.fill(0);
         if (!IsExtendedType(entry.typeByte)) {
@@ -100,20 +105,22 @@ class TableWalk {
   }
 
   // False once the table is full: the walk ends there.
-  bool Record(SectorNumber startSector, std::uint32_t sectorCount, FsType type) {
+  bool Record(SectorNumber startSector, SectorNumber sectorCount, FsType type) {
     table_.Add({startSector, sectorCount, type, 0});
     return !table_.IsFull();
   }
 
   SectorReader& reader_;
   PartitionTable& table_;
+  std::uint32_t scale_;
   SectorBuffer bootSector_{};
 };
 
 }  // namespace
 
-std::uint32_t WalkPartitionTables(SectorReader& reader, std::uint32_t tableSector, PartitionTable& table) {
-  TableWalk(reader, table).Run(tableSector);
+std::uint32_t WalkPartitionTables(SectorReader& reader, std::uint32_t tableSector, PartitionTable& table,
+                                  std::uint32_t sectorScale) {
+  TableWalk(reader, table, sectorScale).Run(tableSector);
   return table.partitionCount;
 }
 
@@ -126,6 +133,7 @@ std::uint32_t FindPartitions(SectorReader& reader, PartitionTable& table) {
   ReadSectorsZeroed(reader, 0, 1, first);
   const std::uint64_t diskSectors = reader.Source() ? reader.Source()->SizeBytes() / kSectorSize : UINT64_MAX;
   const std::optional<PartitionRecord> wholeDisk = WholeDiskVolume(first, diskSectors);
+  const std::uint32_t scale = DiskSectorScale(reader);
   const auto takeWholeDisk = [&] {
     table.Clear();
     table.Add(*wholeDisk);
@@ -133,14 +141,14 @@ std::uint32_t FindPartitions(SectorReader& reader, PartitionTable& table) {
   };
   if (wholeDisk && !HoldsPlausibleTable(first, diskSectors)) return takeWholeDisk();
   for (const std::uint32_t tableSector : {0u, 0u}) {
-    if (WalkPartitionTables(reader, tableSector, table) > 0) return table.partitionCount;
+    if (WalkPartitionTables(reader, tableSector, table, scale) > 0) return table.partitionCount;
   }
   if (wholeDisk) return takeWholeDisk();
   for (const std::uint32_t tableSector : {61u, 62u}) {
-    if (WalkPartitionTables(reader, tableSector, table) > 0) return table.partitionCount;
+    if (WalkPartitionTables(reader, tableSector, table, scale) > 0) return table.partitionCount;
   }
   // A GPT disk whose protective MBR was wiped still has its GUID tables.
-  WalkGpt(reader, table);
+  WalkGpt(reader, table, scale);
   return table.partitionCount;
 }
 

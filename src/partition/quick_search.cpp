@@ -43,7 +43,7 @@ std::optional<PartitionRecord> TestBootSector(Bytes sector, SectorNumber number)
     return PartitionRecord{number, FatTotalSectors(sector), SmallFatType(sector, named), 0};
   }
   if (HasText(sector, 3, "NTFS")) {
-    return PartitionRecord{number, CountFrom(number, u64le(sector, 40)), FsType::ntfs, 0};
+    return PartitionRecord{number, CountFrom(number, NtfsTotalSectors(sector)), FsType::ntfs, 0};
   }
   if (IsExfatBootSector(sector)) {
     const std::uint64_t length = DecodeExfatBootFields(sector).volumeLength;
@@ -62,11 +62,12 @@ std::optional<PartitionRecord> TestFat32Backup(Bytes sector, SectorNumber volume
 
 // NTFS keeps a copy of its boot sector in the partition's last sector, just
 // past the volume's own count of sectors; the volume starts that count
-// before the copy.
+// before the copy. The copy of a volume of 4096-byte sectors begins eight
+// disk sectors before the boundary, that of 512-byte sectors one before.
 std::optional<PartitionRecord> TestNtfsBackup(Bytes sector, SectorNumber number) {
   const auto record = TestBootSector(sector, number);
   if (!record || record->fsType != FsType::ntfs) return std::nullopt;
-  const std::uint64_t total = u64le(sector, 40);
+  const std::uint64_t total = NtfsTotalSectors(sector);
   if (total == 0 || total > number) return std::nullopt;
   return PartitionRecord{number - total, total, FsType::ntfs, 0};
 }
@@ -104,17 +105,23 @@ class Search {
   }
 
   // A MiB boundary: its own sector, else the FAT32 backup six sectors in;
-  // and the sector before it, where a volume that ends there keeps its NTFS
-  // copy. One read covers all three.
+  // and the sectors before it where a volume that ends there keeps its
+  // NTFS copy (the last of 512 bytes, or of 4096). One read covers them.
   void ProbeMebibyte(SectorNumber boundary) {
-    const SectorNumber first = boundary == 0 ? 0 : boundary - 1;
-    std::array<std::uint8_t, 8 * kSectorSize> block{};
-    ReadSectorsZeroed(reader_, first, 8, block);
+    constexpr SectorNumber kBefore = 8;
+    const SectorNumber first = boundary < kBefore ? 0 : boundary - kBefore;
+    std::array<std::uint8_t, 16 * kSectorSize> block{};
+    ReadSectorsZeroed(reader_, first, 16, block);
     const auto at = [&](SectorNumber number) { return Bytes(block).subspan((number - first) * kSectorSize, kSectorSize); };
     const auto primary = TestBootSector(at(boundary), boundary);
     findings_.Add(primary);
     if (!primary) findings_.Add(TestFat32Backup(at(boundary + kFat32BackupOffset), boundary));
-    if (boundary != 0) findings_.Add(TestNtfsBackup(at(first), first));
+    if (boundary == 0) return;
+    const auto small = TestNtfsBackup(at(boundary - 1), boundary - 1);
+    findings_.Add(small);
+    if (!small && boundary >= kBefore && BootSectorScale(at(boundary - kBefore)) == kBefore) {
+      findings_.Add(TestNtfsBackup(at(boundary - kBefore), boundary - kBefore));
+    }
   }
 
  private:

@@ -28,6 +28,11 @@ class DiskSource {
   // hole follows; `byteOffset` itself from a source that cannot tell.
   virtual std::uint64_t NextDataOffset(std::uint64_t byteOffset) const { return byteOffset; }
 
+  // The device's logical sector size in bytes (512, or 4096 on a 4Kn disk),
+  // or 0 when the source does not know: an image file says nothing of the
+  // disk it was taken from.
+  virtual std::uint32_t LogicalSectorBytes() const { return 0; }
+
   // A name for messages, such as the device or file path.
   virtual std::string Name() const = 0;
 

@@ -36,6 +36,7 @@ class FaultyDiskSource final : public DiskSource {
   bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override;
   std::uint64_t SizeBytes() const override { return inner_->SizeBytes(); }
   std::uint64_t NextDataOffset(std::uint64_t byteOffset) const override { return inner_->NextDataOffset(byteOffset); }
+  std::uint32_t LogicalSectorBytes() const override { return inner_->LogicalSectorBytes(); }
   std::string Name() const override { return inner_->Name(); }
 
   const std::vector<Request>& Requests() const { return requests_; }

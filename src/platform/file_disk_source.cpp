@@ -23,8 +23,10 @@ std::string OpenFailure(const std::string& path, int error) {
 
 }  // namespace
 
-FileDiskSource::FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes, FileIdentity identity)
-    : fd_(fd), path_(std::move(path)), sizeBytes_(sizeBytes), identity_(identity) {}
+FileDiskSource::FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes, std::uint32_t logicalSectorBytes,
+                               FileIdentity identity)
+    : fd_(fd), path_(std::move(path)), sizeBytes_(sizeBytes), logicalSectorBytes_(logicalSectorBytes),
+      identity_(identity) {}
 
 FileDiskSource::~FileDiskSource() { ::close(fd_); }
 
@@ -70,12 +72,18 @@ std::unique_ptr<FileDiskSource> FileDiskSource::FromDescriptor(int fd, const std
     return nullptr;
   }
   std::uint64_t size = 0;
+  std::uint32_t logicalSectorBytes = 0;
   const bool isBlockDevice = S_ISBLK(info.st_mode);
   if (isBlockDevice) {
     if (::ioctl(fd, BLKGETSIZE64, &size) != 0) {
       error = "cannot read the size of " + path + ": " + std::strerror(errno);
       ::close(fd);
       return nullptr;
+    }
+    // A device that will not say is taken to count in 512-byte sectors.
+    int sectorBytes = 0;
+    if (::ioctl(fd, BLKSSZGET, &sectorBytes) == 0 && sectorBytes > 0) {
+      logicalSectorBytes = static_cast<std::uint32_t>(sectorBytes);
     }
   } else if (S_ISREG(info.st_mode)) {
     size = static_cast<std::uint64_t>(info.st_size);
@@ -90,7 +98,7 @@ std::unique_ptr<FileDiskSource> FileDiskSource::FromDescriptor(int fd, const std
     return nullptr;
   }
   if (flags & O_NONBLOCK) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return std::unique_ptr<FileDiskSource>(new FileDiskSource(fd, path, size, IdentityOf(info)));
+  return std::unique_ptr<FileDiskSource>(new FileDiskSource(fd, path, size, logicalSectorBytes, IdentityOf(info)));
 }
 
 std::uint64_t FileDiskSource::NextDataOffset(std::uint64_t byteOffset) const {

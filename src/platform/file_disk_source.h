@@ -34,15 +34,18 @@ class FileDiskSource final : public DiskSource {
   bool ReadAt(std::uint64_t byteOffset, std::span<std::uint8_t> out) override;
   std::uint64_t SizeBytes() const override { return sizeBytes_; }
   std::uint64_t NextDataOffset(std::uint64_t byteOffset) const override;
+  std::uint32_t LogicalSectorBytes() const override { return logicalSectorBytes_; }
   std::string Name() const override { return path_; }
   std::optional<FileIdentity> Identity() const override { return identity_; }
 
  private:
-  FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes, FileIdentity identity);
+  FileDiskSource(int fd, std::string path, std::uint64_t sizeBytes, std::uint32_t logicalSectorBytes,
+                 FileIdentity identity);
 
   int fd_;
   std::string path_;
   std::uint64_t sizeBytes_;
+  std::uint32_t logicalSectorBytes_;  // 0 for an image file
   FileIdentity identity_;
 };
 

@@ -22,6 +22,7 @@ class LockedDiskSource final : public DiskSource {
     const std::lock_guard lock(mutex_);
     return inner_.NextDataOffset(byteOffset);
   }
+  std::uint32_t LogicalSectorBytes() const override { return inner_.LogicalSectorBytes(); }
   std::string Name() const override { return inner_.Name(); }
   std::optional<FileIdentity> Identity() const override { return inner_.Identity(); }
 

@@ -2,6 +2,7 @@
 
 #include "deepscan/classify_fat.h"
 #include "deepscan/sweep.h"
+#include "partition/disk_sector_size.h"
 
 namespace salvex {
 
@@ -9,6 +10,7 @@ void RunAdvanceScan(SectorReader& reader, ScanState& scan, const RecoverySetting
                     DeepScanState& state) {
   state.Clear();
   SweepContext sweep{reader, scan, settings, ui, state.hits};
+  sweep.alignment = DiskSectorScale(reader);
   if (scan.selectedFsType == FsType::ntfs) {
     SweepNtfs(sweep);
   } else if (scan.selectedFsType == FsType::exfat) {

@@ -3,6 +3,7 @@
 #include "exfat/exfat_walk.h"
 #include "fat/calculate_partition_parameters.h"
 #include "fat/fat_walk.h"
+#include "volume/boot_sector.h"
 #include "volume/read_volume_parameters.h"
 #include "ntfs/ntfs_scan.h"
 
@@ -31,6 +32,20 @@ bool ScanNtfs(VolumeContext& context, ItemStore& store, FolderTreeSink& tree, Tr
   return completed;
 }
 
+// Whether the NTFS boot sector (or, when it is unsigned, its copy at the
+// range's end) gives 1024-byte file records; a boot sector that says
+// nothing readable is left to the parameter reading to judge.
+bool HasStandardNtfsRecords(VolumeContext& context) {
+  for (const SectorNumber sector : {context.scan.rangeStart, context.scan.rangeEnd}) {
+    SectorBuffer boot{};
+    ReadSectorsZeroed(context.reader, sector, 1, boot);
+    if (!HasBootSignature(boot)) continue;
+    const std::uint64_t recordBytes = NtfsRecordBytes(boot);
+    return recordBytes == 0 || recordBytes == 1024;
+  }
+  return true;
+}
+
 }  // namespace
 
 StandardScanOutcome RunStandardScan(VolumeContext& context, ItemStore& store, FolderTreeSink& tree,
@@ -42,6 +57,12 @@ StandardScanOutcome RunStandardScan(VolumeContext& context, ItemStore& store, Fo
 
 StandardScanOutcome FindVolumeGeometry(VolumeContext& context) {
   UiPort& ui = context.ui;
+  // The record scan reads 1024-byte records: a volume with others would
+  // come out empty or wrong, not as what it holds.
+  if (context.scan.selectedFsType == FsType::ntfs && !HasStandardNtfsRecords(context)) {
+    ui.Notice(NoticeKind::error, kNtfsLargeRecordsMessage);
+    return StandardScanOutcome::notPossible;
+  }
   const bool fromBootSector = ReadVolumeParameters(context);
   context.scan.stopRequested = false;
   if (!fromBootSector) {

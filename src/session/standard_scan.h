@@ -17,6 +17,9 @@ inline constexpr const char* kCalculatingParameters = "Calculating partition par
 inline constexpr const char* kAbortedByUserMessage = "Recovery procedure aborted by user";
 inline constexpr const char* kStandardScanNotPossibleMessage =
     "Recovery is not possible in Standard scan, use Advance scan";
+inline constexpr const char* kNtfsLargeRecordsMessage =
+    "This NTFS volume keeps file records of other than 1024 bytes (it was formatted with sectors of more than "
+    "512 bytes): this version does not read it";
 
 // The Standard Scan of the chosen partition: the geometry from the boot
 // sector (for FAT also inferred from the directories when it is damaged);

@@ -7,7 +7,6 @@
 namespace salvex {
 namespace {
 
-constexpr std::size_t kRegionBytes = kExfatBootRegionSectors * kSectorSize;
 constexpr std::size_t kChecksumSector = 11;
 
 // Boot-sector fields, by offset.
@@ -29,8 +28,8 @@ constexpr std::size_t kSectorsPerClusterShift = 109;
 constexpr std::size_t kNumberOfFats = 110;
 constexpr std::size_t kPercentInUse = 112;
 
-// Clusters of at most 32 MiB: 2^25 bytes, 2^16 sectors of 512 bytes.
-constexpr std::uint8_t kMaxSectorsPerClusterShift = 25 - 9;
+// Clusters of at most 32 MiB: 2^25 bytes.
+constexpr unsigned kMaxClusterShift = 25;
 // Cluster numbers 0xFFFFFFF6 and above are marks, not clusters.
 constexpr std::uint64_t kMaxClusterCount = 0xFFFFFFF5;
 
@@ -44,7 +43,7 @@ const char* ExfatBootVerdictText(ExfatBootVerdict verdict) {
     case ExfatBootVerdict::noFileSystemText: return "no \"EXFAT\" name";
     case ExfatBootVerdict::notZeroed: return "bytes 11 to 63 are not zero";
     case ExfatBootVerdict::badChecksum: return "checksum mismatch";
-    case ExfatBootVerdict::badSectorSize: return "sectors are not 512 bytes";
+    case ExfatBootVerdict::badSectorSize: return "sectors are not 512 to 4096 bytes";
     case ExfatBootVerdict::badClusterSize: return "cluster size out of range";
     case ExfatBootVerdict::badFatCount: return "neither one nor two FATs";
     case ExfatBootVerdict::badLayout: return "FAT or cluster heap outside the volume";
@@ -54,9 +53,9 @@ const char* ExfatBootVerdictText(ExfatBootVerdict verdict) {
   return "";
 }
 
-std::uint32_t ExfatBootChecksum(Bytes region) {
+std::uint32_t ExfatBootChecksum(Bytes region, std::size_t sectorBytes) {
   std::uint32_t sum = 0;
-  const std::size_t end = std::min<std::size_t>(region.size(), kChecksumSector * kSectorSize);
+  const std::size_t end = std::min<std::size_t>(region.size(), kChecksumSector * sectorBytes);
   for (std::size_t i = 0; i < end; ++i) {
     if (i == kVolumeFlags || i == kVolumeFlags + 1 || i == kPercentInUse) continue;
     sum = ((sum & 1) != 0 ? 0x80000000u : 0u) + (sum >> 1) + region[i];
@@ -70,46 +69,54 @@ bool IsExfatBootSector(Bytes sector) {
 
 ExfatBootFields DecodeExfatBootFields(Bytes bootSector) {
   ExfatBootFields fields;
+  fields.bytesPerSectorShift = u8(bootSector, kBytesPerSectorShift);
+  // Counts of the volume's sectors, in disk sectors; a length no disk has
+  // is cut rather than wrapped.
+  const std::uint64_t scale = fields.SectorScale();
   fields.partitionOffset = u64le(bootSector, kPartitionOffset);
-  fields.volumeLength = u64le(bootSector, kVolumeLength);
-  fields.fatOffset = u32le(bootSector, kFatOffset);
-  fields.fatLength = u32le(bootSector, kFatLength);
-  fields.clusterHeapOffset = u32le(bootSector, kClusterHeapOffset);
+  fields.volumeLength = std::min<std::uint64_t>(u64le(bootSector, kVolumeLength), UINT64_MAX / scale) * scale;
+  fields.fatOffset = std::uint64_t{u32le(bootSector, kFatOffset)} * scale;
+  fields.fatLength = std::uint64_t{u32le(bootSector, kFatLength)} * scale;
+  fields.clusterHeapOffset = std::uint64_t{u32le(bootSector, kClusterHeapOffset)} * scale;
   fields.clusterCount = u32le(bootSector, kClusterCount);
   fields.rootCluster = u32le(bootSector, kRootCluster);
   fields.volumeSerial = u32le(bootSector, kVolumeSerial);
   fields.revision = u16le(bootSector, kRevision);
   fields.volumeFlags = u16le(bootSector, kVolumeFlags);
-  fields.bytesPerSectorShift = u8(bootSector, kBytesPerSectorShift);
   fields.sectorsPerClusterShift = u8(bootSector, kSectorsPerClusterShift);
   fields.numberOfFats = u8(bootSector, kNumberOfFats);
   return fields;
 }
 
 ExfatBootVerdict JudgeExfatBootRegion(Bytes region) {
-  if (region.size() < kRegionBytes) return ExfatBootVerdict::tooShort;
+  if (region.size() < kExfatBootRegionSectors * kSectorSize) return ExfatBootVerdict::tooShort;
   const Bytes boot = region.first(kSectorSize);
   if (!HasBootSignature(boot)) return ExfatBootVerdict::noSignature;
   if (!HasText(boot, kFileSystemName, "EXFAT   ")) return ExfatBootVerdict::noFileSystemText;
   for (std::size_t i = kMustBeZeroFirst; i < kMustBeZeroEnd; ++i) {
     if (boot[i] != 0) return ExfatBootVerdict::notZeroed;
   }
-  const std::uint32_t checksum = ExfatBootChecksum(region);
-  for (std::size_t offset = kChecksumSector * kSectorSize; offset < kRegionBytes; offset += 4) {
+  const ExfatBootFields f = DecodeExfatBootFields(boot);
+  if (!f.HasValidSectorSize()) return ExfatBootVerdict::badSectorSize;
+  const std::size_t sectorBytes = std::size_t{1} << f.bytesPerSectorShift;
+  const std::size_t regionBytes = kExfatBootRegionSectors * sectorBytes;
+  if (region.size() < regionBytes) return ExfatBootVerdict::tooShort;
+  const std::uint32_t checksum = ExfatBootChecksum(region, sectorBytes);
+  for (std::size_t offset = kChecksumSector * sectorBytes; offset < regionBytes; offset += 4) {
     if (u32le(region, offset) != checksum) return ExfatBootVerdict::badChecksum;
   }
-  const ExfatBootFields f = DecodeExfatBootFields(boot);
-  if (f.bytesPerSectorShift != 9) return ExfatBootVerdict::badSectorSize;
-  if (f.sectorsPerClusterShift > kMaxSectorsPerClusterShift) return ExfatBootVerdict::badClusterSize;
+  if (f.sectorsPerClusterShift + f.bytesPerSectorShift > kMaxClusterShift) return ExfatBootVerdict::badClusterSize;
   if (f.numberOfFats != 1 && f.numberOfFats != 2) return ExfatBootVerdict::badFatCount;
-  // 64-bit sums: none of these can wrap.
-  const std::uint64_t fatsEnd = std::uint64_t{f.fatOffset} + std::uint64_t{f.fatLength} * f.numberOfFats;
-  if (f.fatOffset < 2 * kExfatBootRegionSectors || f.fatLength == 0 || fatsEnd > f.clusterHeapOffset ||
-      f.clusterHeapOffset >= f.volumeLength) {
+  // 64-bit sums: none of these can wrap. Offsets and lengths in disk
+  // sectors must fit the 32-bit counts the volume is described with.
+  const std::uint64_t fatsEnd = f.fatOffset + f.fatLength * f.numberOfFats;
+  if (f.fatOffset < 2 * kExfatBootRegionSectors * f.SectorScale() || f.fatLength == 0 || f.fatOffset > UINT32_MAX ||
+      f.fatLength > UINT32_MAX || fatsEnd > f.clusterHeapOffset || f.clusterHeapOffset >= f.volumeLength) {
     return ExfatBootVerdict::badLayout;
   }
-  const std::uint64_t heapClusters = (f.volumeLength - f.clusterHeapOffset) >> f.sectorsPerClusterShift;
-  const std::uint64_t fatClusters = std::uint64_t{f.fatLength} * (kSectorSize / 4);
+  const unsigned clusterShift = f.sectorsPerClusterShift + f.bytesPerSectorShift - 9;
+  const std::uint64_t heapClusters = (f.volumeLength - f.clusterHeapOffset) >> clusterShift;
+  const std::uint64_t fatClusters = f.fatLength * (kSectorSize / 4);
   if (f.clusterCount == 0 || f.clusterCount > kMaxClusterCount || f.clusterCount > heapClusters ||
       std::uint64_t{f.clusterCount} + 2 > fatClusters) {
     return ExfatBootVerdict::badClusterCount;
@@ -120,17 +127,34 @@ ExfatBootVerdict JudgeExfatBootRegion(Bytes region) {
 
 std::optional<ExfatBootChoice> ChooseExfatBootRegion(Bytes volume) {
   ExfatBootChoice choice;
-  choice.mainVerdict = JudgeExfatBootRegion(Slice(volume, 0, kRegionBytes));
+  choice.mainVerdict = JudgeExfatBootRegion(volume);
   if (choice.mainVerdict == ExfatBootVerdict::sound) {
     choice.fields = DecodeExfatBootFields(volume.first(kSectorSize));
     return choice;
   }
-  const Bytes backup = Slice(volume, kRegionBytes, kRegionBytes);
-  choice.backupVerdict = JudgeExfatBootRegion(backup);
-  if (choice.backupVerdict != ExfatBootVerdict::sound) return std::nullopt;
-  choice.fields = DecodeExfatBootFields(backup.first(kSectorSize));
-  choice.fromBackup = true;
-  return choice;
+  // The backup follows twelve sectors of the size the main boot sector
+  // gives; when that says nothing sound, of each size in turn, the backup
+  // then having to give the same size itself.
+  const Bytes main = Slice(volume, 0, kSectorSize);
+  const std::uint8_t mainShift = main.size() > kBytesPerSectorShift ? main[kBytesPerSectorShift] : 0;
+  const bool mainShiftSound = mainShift >= 9 && mainShift <= 12;
+  choice.backupVerdict = ExfatBootVerdict::tooShort;
+  for (unsigned shift = 9; shift <= 12; ++shift) {
+    if (mainShiftSound && shift != mainShift) continue;
+    const std::size_t regionBytes = kExfatBootRegionSectors << shift;
+    const Bytes backup = Slice(volume, regionBytes, regionBytes);
+    const ExfatBootVerdict verdict = JudgeExfatBootRegion(backup);
+    if (verdict != ExfatBootVerdict::sound) {
+      if (shift == 9 || mainShiftSound) choice.backupVerdict = verdict;
+      continue;
+    }
+    choice.fields = DecodeExfatBootFields(backup.first(kSectorSize));
+    if (choice.fields.bytesPerSectorShift != shift) continue;
+    choice.backupVerdict = verdict;
+    choice.fromBackup = true;
+    return choice;
+  }
+  return std::nullopt;
 }
 
 SectorNumber ExfatLastSector(SectorNumber start, const ExfatBootFields& fields, std::uint64_t diskSectors) {

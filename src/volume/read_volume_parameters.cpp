@@ -29,7 +29,7 @@ bool IsUsableFatBootSector(Bytes sector) { return HasBootSignature(sector); }
 bool AreSoundFatFields(const FatBootFields& fields, FsType fsType) {
   return IsValidSectorsPerCluster(fields.sectorsPerCluster) && fields.reservedSectors != 0 &&
          fields.sectorsPerFat != 0 && IsValidFatCount(fields.fatCount) &&
-         (fsType == FsType::fat32 || fields.rootEntries != 0);
+         (fsType == FsType::fat32 || (fields.rootEntries != 0 && fields.rootSectors != 0));
 }
 
 // The last copy of the FAT must begin with the fixed-disk media byte, or
@@ -64,17 +64,33 @@ SectorNumber StoreFatGeometry(VolumeParameters& volume, SectorNumber rangeStart,
   return volume.fat1Start + SectorNumber{fields.fatCount} * fields.sectorsPerFat;
 }
 
+// The FAT32 backup boot sector, six sectors of the volume's size in: the
+// main one's scale says which, and when the main one is lost, the first
+// of the sector sizes that holds a signed sector there.
+SectorBuffer ReadFat32Backup(VolumeContext& context, Bytes main) {
+  const SectorNumber start = context.scan.rangeStart;
+  if (const std::uint32_t scale = BootSectorScale(main); HasBootSignature(main) && scale != 0) {
+    return ReadSector(context, start + kFat32BackupOffset * scale);
+  }
+  for (const std::uint32_t scale : {1u, 8u, 2u, 4u}) {
+    const SectorBuffer backup = ReadSector(context, start + kFat32BackupOffset * scale);
+    if (HasBootSignature(backup) && BootSectorScale(backup) == scale) return backup;
+  }
+  return ReadSector(context, start + kFat32BackupOffset);
+}
+
 bool ReadFat32(VolumeContext& context) {
   const SectorNumber start = context.scan.rangeStart;
-  SectorBuffer boot = ReadSector(context, start);
+  const SectorBuffer main = ReadSector(context, start);
+  SectorBuffer boot = main;
   if (!IsUsableFatBootSector(boot)) {
-    boot = ReadSector(context, start + kFat32BackupOffset);
+    boot = ReadFat32Backup(context, main);
     if (!IsUsableFatBootSector(boot)) return false;
   }
   FatBootFields fields = DecodeFat32BootFields(boot);
   if (!IsUsableFatGeometry(context, fields, FsType::fat32, boot)) {
     // The backup's fields are tried even without its signature.
-    boot = ReadSector(context, start + kFat32BackupOffset);
+    boot = ReadFat32Backup(context, main);
     fields = DecodeFat32BootFields(boot);
     if (!IsUsableFatGeometry(context, fields, FsType::fat32, boot)) return false;
   }
@@ -95,8 +111,8 @@ bool ReadFixedRootFat(VolumeContext& context) {
   if (!IsUsableFatGeometry(context, fields, context.volume.fsType, boot)) return false;
   VolumeParameters& volume = context.volume;
   volume.rootDirStart = StoreFatGeometry(volume, start, fields, boot);
-  // 16 entries of 32 bytes per sector; a last sector partly used is the root's too.
-  volume.rootDirSectors = (fields.rootEntries + 15) / 16;
+  // Whole volume sectors: a last one partly used is the root's too.
+  volume.rootDirSectors = fields.rootSectors;
   volume.clusterBase = volume.rootDirStart + volume.rootDirSectors - 2 * SectorNumber{fields.sectorsPerCluster};
   return true;
 }
@@ -178,15 +194,16 @@ bool ReadNtfs(VolumeContext& context) {
 // checksum or holds fields no exFAT volume can have.
 bool ReadExfat(VolumeContext& context) {
   const SectorNumber start = context.scan.rangeStart;
-  std::vector<std::uint8_t> regions(2 * kExfatBootRegionSectors * kSectorSize);
-  ReadSectorsZeroed(context.reader, start, 2 * kExfatBootRegionSectors, regions);
+  std::vector<std::uint8_t> regions(std::size_t{kExfatBootRegionsMaxDiskSectors} * kSectorSize);
+  ReadSectorsZeroed(context.reader, start, kExfatBootRegionsMaxDiskSectors, regions);
   const auto choice = ChooseExfatBootRegion(regions);
   if (!choice) return false;
   const ExfatBootFields& fields = choice->fields;
   VolumeParameters& volume = context.volume;
   volume.sectorsPerCluster = fields.SectorsPerCluster();
-  volume.sectorsPerFat = fields.fatLength;
-  volume.reservedSectors = fields.fatOffset;
+  // The boot region's judgement keeps both within 32 bits.
+  volume.sectorsPerFat = static_cast<std::uint32_t>(fields.fatLength);
+  volume.reservedSectors = static_cast<std::uint32_t>(fields.fatOffset);
   volume.fat1Start = start + fields.fatOffset;
   volume.fat2Start = fields.numberOfFats == 2 ? volume.fat1Start + fields.fatLength : 0;
   volume.rootDirSectors = 0;

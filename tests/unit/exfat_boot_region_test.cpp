@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"badChecksum", [](auto& r) { r[300] ^= 0xFF; }, ExfatBootVerdict::badChecksum, true},
         ChoiceCase{"noSignature", [](auto& r) { r[510] = 0; }, ExfatBootVerdict::noSignature, true},
         ChoiceCase{"fatFieldsNotZero", [](auto& r) { Set(r, 20, 1, 1); }, ExfatBootVerdict::notZeroed, true},
-        ChoiceCase{"sectorsOf4096", [](auto& r) { Set(r, 108, 12, 1); }, ExfatBootVerdict::badSectorSize, true},
+        ChoiceCase{"sectorsOf8192", [](auto& r) { Set(r, 108, 13, 1); }, ExfatBootVerdict::badSectorSize, true},
         ChoiceCase{"clusterOf64MiB", [](auto& r) { Set(r, 109, 17, 1); }, ExfatBootVerdict::badClusterSize, true},
         ChoiceCase{"threeFats", [](auto& r) { Set(r, 110, 3, 1); }, ExfatBootVerdict::badFatCount, true},
         ChoiceCase{"heapPastTheEnd", [](auto& r) { Set(r, 88, 0x7FFFFFFF, 4); }, ExfatBootVerdict::badLayout, true},
@@ -100,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"rootCluster1", [](auto& r) { Set(r, 96, 1, 4); }, ExfatBootVerdict::badRootCluster, true},
         ChoiceCase{"bothChecksumsBad", [](auto& r) { r[300] ^= 0xFF; r[kRegionBytes + 300] ^= 0xFF; },
                    ExfatBootVerdict::badChecksum, std::nullopt},
-        ChoiceCase{"backupSectorsOf4096Too",
-                   [](auto& r) { Set(r, 108, 12, 1); Set(r, 108, 12, 1, 1); }, ExfatBootVerdict::badSectorSize,
+        ChoiceCase{"backupSectorsOf8192Too",
+                   [](auto& r) { Set(r, 108, 13, 1); Set(r, 108, 13, 1, 1); }, ExfatBootVerdict::badSectorSize,
                    std::nullopt}),
     [](const ::testing::TestParamInfo<ChoiceCase>& param) { return std::string(param.param.name); });
 
