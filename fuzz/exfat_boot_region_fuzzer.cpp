@@ -16,8 +16,9 @@ namespace {
 constexpr std::uint32_t kMaxRangeSectors = 4096;
 
 void CheckChoice(const ExfatBootFields& fields) {
-  FUZZ_CHECK(fields.bytesPerSectorShift == 9);
-  FUZZ_CHECK(fields.sectorsPerClusterShift <= 16);
+  FUZZ_CHECK(fields.bytesPerSectorShift >= 9 && fields.bytesPerSectorShift <= 12);
+  FUZZ_CHECK(fields.sectorsPerClusterShift + fields.bytesPerSectorShift <= 25);
+  FUZZ_CHECK(fields.fatOffset <= UINT32_MAX && fields.fatLength <= UINT32_MAX);
   FUZZ_CHECK(fields.clusterCount != 0);
   FUZZ_CHECK(fields.rootCluster >= 2 && fields.rootCluster - 2 < fields.clusterCount);
   FUZZ_CHECK(fields.clusterHeapOffset < fields.volumeLength);

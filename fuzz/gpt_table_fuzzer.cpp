@@ -18,26 +18,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   Session session;
   fuzz::OpenInput(session, data, size);
-  const auto entries = ReadGptEntries(session.reader, size / kSectorSize);
-  if (entries) {
-    for (const GptEntry& entry : *entries) FUZZ_CHECK(entry.firstLba <= entry.lastLba);
-  }
-  PartitionTable& table = session.partitions;
-  const bool sound = WalkGpt(session.reader, table);
-  FUZZ_CHECK(sound == entries.has_value());
-  FUZZ_CHECK(table.partitionCount <= kMaxPartitions);
-  FUZZ_CHECK(sound || table.partitionCount == 0);
-  for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
-    const PartitionRecord& record = table.records[i];
-    FUZZ_CHECK(IsFatType(record.fsType) || record.fsType == FsType::exfat || record.fsType == FsType::ntfs ||
-               (record.fsType == FsType::none && record.noFileSystem));
-    // Every extent is named whole in 64-bit sectors, and its last sector
-    // does not wrap round.
-    FUZZ_CHECK(record.sectorCount > 0);
-    FUZZ_CHECK(record.startSector <= UINT64_MAX - (record.sectorCount - 1));
-    FUZZ_CHECK(std::any_of(entries->begin(), entries->end(), [&](const GptEntry& entry) {
-      return entry.firstLba == record.startSector && entry.lastLba == record.startSector + record.sectorCount - 1;
-    }));
+  // Read as a disk of 512-byte sectors, and as one of 4096-byte sectors
+  // whose LBAs count eight times as many bytes.
+  for (const std::uint32_t scale : {1u, 8u}) {
+    const auto entries = ReadGptEntries(session.reader, size / kSectorSize, scale);
+    if (entries) {
+      for (const GptEntry& entry : *entries) FUZZ_CHECK(entry.firstLba <= entry.lastLba);
+    }
+    PartitionTable& table = session.partitions;
+    const bool sound = WalkGpt(session.reader, table, scale);
+    FUZZ_CHECK(sound == entries.has_value());
+    FUZZ_CHECK(table.partitionCount <= kMaxPartitions);
+    FUZZ_CHECK(sound || table.partitionCount == 0);
+    for (std::uint32_t i = 0; i < table.partitionCount; ++i) {
+      const PartitionRecord& record = table.records[i];
+      FUZZ_CHECK(IsFatType(record.fsType) || record.fsType == FsType::exfat || record.fsType == FsType::ntfs ||
+                 (record.fsType == FsType::none && record.noFileSystem));
+      // Every extent is named whole in 64-bit sectors, and its last sector
+      // does not wrap round.
+      FUZZ_CHECK(record.sectorCount > 0);
+      FUZZ_CHECK(record.startSector <= UINT64_MAX - (record.sectorCount - 1));
+      FUZZ_CHECK(std::any_of(entries->begin(), entries->end(), [&](const GptEntry& entry) {
+        return entry.firstLba * scale == record.startSector &&
+               (entry.lastLba + 1) * scale == record.startSector + record.sectorCount;
+      }));
+    }
   }
   return 0;
 }

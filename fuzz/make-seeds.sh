@@ -677,10 +677,10 @@ snapshot_seeds() {
     fi
   done
   if [ -n "$salvex" ]; then
-    for name in fat16 fat16-4k fat32-1m exfat ntfs-root ntfs-files; do
+    for name in fat16 fat16-4k fat32-1m exfat ntfs-root ntfs-files fat12-s4096 fat16-s4096 exfat-s4096; do
       image=$work/$name.img
       [ -f "$image" ] || continue
-      case $name in fat16*) type=fat16 ;; fat32*) type=fat32 ;; exfat) type=exfat ;; *) type=ntfs ;; esac
+      case $name in fat12*) type=fat12 ;; fat16*) type=fat16 ;; fat32*) type=fat32 ;; exfat*) type=exfat ;; *) type=ntfs ;; esac
       sectors=$(($(stat -c %s "$image") / 512))
       if [ "$type" != ntfs ]; then
         ASAN_OPTIONS=detect_leaks=0 "$salvex" scan "$image" --start 0 --size "$sectors" --type "$type" \
@@ -843,6 +843,32 @@ exfat_deep_scan_seeds() {
   dd if=/dev/zero of="$seed-lost" bs=512 seek="$(le32 "$image" 80)" count="$(le32 "$image" 84)" conv=notrunc status=none
 }
 
+# Volumes and disks of 4096-byte sectors, made as the tests make them
+# (mkfs.fat -S 4096; as root, exFAT and GPT and MBR tables on loop devices
+# of such sectors), cut to their first MiB.
+sector4k_seeds() {
+  local dir=$work/4k name
+  mkdir -p "$dir"
+  bash "$(dirname "$0")/../tests/integration/make_4k_disks.sh" "$dir" >/dev/null 2>&1 || return 0
+  for name in fat12 fat16 exfat gpt mbr; do
+    [ -f "$dir/$name.img" ] && head -c 1M "$dir/$name.img" >"$work/$name-s4096.img"
+  done
+  for name in fat12 fat16 exfat; do
+    [ -f "$work/$name-s4096.img" ] || continue
+    cp "$work/$name-s4096.img" "$out/volume_parameters/$name-s4096"
+    cp "$work/$name-s4096.img" "$out/standard_scan/$name-s4096"
+    cp "$work/$name-s4096.img" "$out/partition_walk/$name-s4096"
+    cp "$work/$name-s4096.img" "$out/deep_scan/$name-s4096"
+  done
+  [ -f "$work/exfat-s4096.img" ] && cp "$work/exfat-s4096.img" "$out/exfat_boot_region/s4096"
+  for name in gpt mbr; do
+    [ -f "$work/$name-s4096.img" ] || continue
+    cp "$work/$name-s4096.img" "$out/partition_walk/$name-s4096"
+    cp "$work/$name-s4096.img" "$out/gpt_table/$name-s4096"
+  done
+  return 0
+}
+
 rescue_map_seeds
 intact_check_seeds
 exfat_seeds
@@ -852,6 +878,7 @@ if have mkfs.fat && have mcopy && have sfdisk; then
   ntfs_seeds
   partition_seeds
   deep_scan_fat_seeds
+  sector4k_seeds
 else
   echo "make-seeds: mkfs.fat, mtools or sfdisk missing (scripts/setup.sh installs them): crafted seeds only" >&2
 fi

@@ -3,6 +3,7 @@
 
 #include "common/le_bytes.h"
 #include "fuzz_support.h"
+#include "partition/disk_sector_size.h"
 #include "partition/partition_walk.h"
 
 using namespace salvex;
@@ -28,9 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(found == table.partitionCount);
   FUZZ_CHECK(found <= kMaxPartitions);
   // Nothing is found without a signed table at one of the walked sectors,
-  // or a GPT header at sector 1 or in the last sector.
-  FUZZ_CHECK(found == 0 || HoldsTableAt(disk, 0) || HoldsTableAt(disk, 61) || HoldsTableAt(disk, 62) ||
-             HoldsGptHeaderAt(disk, 1) || HoldsGptHeaderAt(disk, size / kSectorSize - 1));
+  // or a GPT header at sector 1 or in the last sector: sectors of the
+  // disk's logical size.
+  const std::uint32_t scale = DiskSectorScale(session.reader);
+  FUZZ_CHECK(scale == 1 || scale == 2 || scale == 4 || scale == 8);
+  const std::uint64_t lastLogical = size / kSectorSize / scale;
+  FUZZ_CHECK(found == 0 || HoldsTableAt(disk, 0) || HoldsTableAt(disk, 61 * scale) ||
+             HoldsTableAt(disk, 62 * scale) || HoldsGptHeaderAt(disk, scale) ||
+             (lastLogical > 0 && HoldsGptHeaderAt(disk, (lastLogical - 1) * scale)));
   for (std::uint32_t i = 0; i < found; ++i) {
     const FsType type = table.records[i].fsType;
     // A known file system, or a GPT basic-data partition listed as holding none.
