@@ -127,22 +127,24 @@ bool TextMatcher::Step(Pattern& pattern, std::uint8_t byte) {
 }
 
 void TextMatcher::Feed(Bytes piece, const std::function<void(std::uint64_t)>& onHit) {
-  if (patterns_.empty()) return;
   if (singleWord_) {
     FeedSingleWords(piece, onHit);
-  } else {
-    const std::size_t size = piece.size();
-    for (std::size_t i = 0; i < size; ++i) {
-      // Nothing under way: only a byte that starts a spelling can change that.
-      if (!leads_[piece[i]] && Idle()) continue;
-      std::size_t longest = 0;
-      for (Pattern& pattern : patterns_) {
-        if (Step(pattern, piece[i])) longest = std::max(longest, pattern.length);
-      }
-      if (longest != 0) onHit(position_ + i + 1 - longest);
-    }
+  } else if (!patterns_.empty()) {
+    FeedWide(piece, onHit);
   }
   position_ += piece.size();
+}
+
+void TextMatcher::FeedWide(Bytes piece, const std::function<void(std::uint64_t)>& onHit) {
+  for (std::size_t i = 0; i < piece.size(); ++i) {
+    // Nothing under way: only a byte that starts a spelling can change that.
+    if (!leads_[piece[i]] && Idle()) continue;
+    std::size_t longest = 0;
+    for (Pattern& pattern : patterns_) {
+      if (Step(pattern, piece[i])) longest = std::max(longest, pattern.length);
+    }
+    if (longest != 0) onHit(position_ + i + 1 - longest);
+  }
 }
 
 // Both spellings fit one word each: the states stay in registers.

@@ -67,6 +67,7 @@ class TextMatcher {
   bool Idle() const;
   static bool Step(Pattern& pattern, std::uint8_t byte);
   void FeedSingleWords(Bytes piece, const std::function<void(std::uint64_t)>& onHit);
+  void FeedWide(Bytes piece, const std::function<void(std::uint64_t)>& onHit);
 
   std::vector<Pattern> patterns_;
   std::array<bool, 256> leads_{};  // bytes that may start a hit
