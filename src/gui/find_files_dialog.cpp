@@ -87,6 +87,15 @@ class FoundRowsModel final : public QAbstractTableModel {
 namespace {
 
 constexpr int kDrawIntervalMs = 100;
+constexpr int kWidths[FoundRowsModel::kColumns] = {150, 250, 95, 140, 50};
+
+// The list's width for its first `columns` columns, with room for the
+// vertical scroll bar and the frame.
+int ColumnsWidth(int columns) {
+  int width = 24;
+  for (int column = 0; column < columns; ++column) width += kWidths[column];
+  return width;
+}
 
 }  // namespace
 
@@ -122,9 +131,8 @@ FindFilesDialog::FindFilesDialog(wizard::FindFilesFlow& flow, FileTypes& types, 
   results_->verticalHeader()->hide();
   results_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   results_->verticalHeader()->setDefaultSectionSize(std::max(results_->fontMetrics().height() + 6, 20));
-  const int widths[FoundRowsModel::kColumns] = {150, 250, 95, 130, 50};
-  for (int column = 0; column < FoundRowsModel::kColumns; ++column) results_->setColumnWidth(column, widths[column]);
-  results_->setMinimumSize(150 + 250 + 95 + 24, 260);
+  for (int column = 0; column < FoundRowsModel::kColumns; ++column) results_->setColumnWidth(column, kWidths[column]);
+  results_->setMinimumSize(ColumnsWidth(3), 260);
   connect(results_, &QAbstractItemView::activated, this,
           [this](const QModelIndex& index) { flow_.OnRowActivated(*this, model_->At(index.row())); });
 
@@ -180,6 +188,8 @@ bool FindFilesDialog::IgnoreCase() const { return ignoreCase_->isChecked(); }
 void FindFilesDialog::SetTextColumnsVisible(bool visible) {
   results_->setColumnHidden(3, !visible);
   results_->setColumnHidden(4, !visible);
+  // The dialog widens with the list, so that Offset and Hits are in view.
+  results_->setMinimumWidth(ColumnsWidth(visible ? FoundRowsModel::kColumns : 3));
   if (!visible) {
     percent_ = -1;
     progress_->hide();
