@@ -114,13 +114,15 @@ bool TextMatcher::Idle() const {
   return true;
 }
 
-// Shift-and over several words: the bit that leaves one word enters the next.
-bool TextMatcher::Step(Pattern& pattern, std::uint8_t byte) {
+// Shift-and over several words: the bit that leaves one word enters the
+// next. `live` gathers the words, to tell when nothing is under way.
+bool TextMatcher::Step(Pattern& pattern, std::uint8_t byte, std::uint64_t& live) {
   const std::uint64_t* mask = &pattern.masks[std::size_t{byte} * pattern.words];
   std::uint64_t carry = 1;
   for (std::size_t word = 0; word < pattern.words; ++word) {
     const std::uint64_t out = pattern.state[word] >> 63;
     pattern.state[word] = ((pattern.state[word] << 1) | carry) & mask[word];
+    live |= pattern.state[word];
     carry = out;
   }
   return (pattern.state.back() & pattern.lastBit) != 0;
@@ -136,13 +138,20 @@ void TextMatcher::Feed(Bytes piece, const std::function<void(std::uint64_t)>& on
 }
 
 void TextMatcher::FeedWide(Bytes piece, const std::function<void(std::uint64_t)>& onHit) {
-  for (std::size_t i = 0; i < piece.size(); ++i) {
+  const std::size_t size = piece.size();
+  bool idle = Idle();
+  for (std::size_t i = 0; i < size; ++i) {
     // Nothing under way: only a byte that starts a spelling can change that.
-    if (!leads_[piece[i]] && Idle()) continue;
+    if (idle) {
+      while (i < size && !leads_[piece[i]]) ++i;
+      if (i == size) break;
+    }
+    std::uint64_t live = 0;
     std::size_t longest = 0;
     for (Pattern& pattern : patterns_) {
-      if (Step(pattern, piece[i])) longest = std::max(longest, pattern.length);
+      if (Step(pattern, piece[i], live)) longest = std::max(longest, pattern.length);
     }
+    idle = live == 0;
     if (longest != 0) onHit(position_ + i + 1 - longest);
   }
 }

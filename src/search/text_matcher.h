@@ -65,7 +65,7 @@ class TextMatcher {
   };
   void AddPattern(const std::vector<std::vector<std::uint8_t>>& classes);
   bool Idle() const;
-  static bool Step(Pattern& pattern, std::uint8_t byte);
+  static bool Step(Pattern& pattern, std::uint8_t byte, std::uint64_t& live);
   void FeedSingleWords(Bytes piece, const std::function<void(std::uint64_t)>& onHit);
   void FeedWide(Bytes piece, const std::function<void(std::uint64_t)>& onHit);
 
