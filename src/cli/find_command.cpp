@@ -92,13 +92,13 @@ void PrintRows(const std::vector<FoundFileRow>& rows, bool json, bool byContent,
   }
   const std::size_t places = rows.size() - files;
   if (places > 0) {
-    std::cout << "\nIn free space, by cluster:\nSector\tOffset\tHits\n";
+    std::cout << "\nIn free space:\nSector\tOffset\tHits\n";
     for (const FoundFileRow& row : rows) {
       if (InFreeSpace(row)) std::cout << *row.text->freeSector << TextColumns(row) << '\n';
     }
   }
   std::cout << files << " file(s) found";
-  if (byContent) std::cout << ", " << places << " free cluster(s)";
+  if (byContent) std::cout << ", " << places << " place(s) in free space";
   std::cout << '\n';
 }
 

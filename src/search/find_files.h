@@ -19,7 +19,7 @@ struct TextHit {
   // In a file: bytes from its start to the first hit. In free space: bytes
   // from the start of `freeSector`.
   std::uint64_t offset = 0;
-  std::uint64_t count = 0;  // hits in the file, or in the free cluster
+  std::uint64_t count = 0;  // hits in the file, or in the stretch of free clusters
   // A hit in free space, in no file: the sector of its first hit (the row
   // then names no file).
   std::optional<SectorNumber> freeSector;

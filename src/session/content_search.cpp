@@ -149,10 +149,11 @@ class ContentSearch {
   }
 
   // Each stretch of free clusters is one stream: a text is not taken to run
-  // on across a live cluster. A cluster's hits make one row.
+  // on across a live cluster. Hits in clusters that follow one another make
+  // one row.
   void SearchFreeSpace(const CarveArea& area, ProgressCounter& progress) {
     CarveReader disk(session_.reader);
-    std::optional<std::uint64_t> block;  // the cluster of the row being gathered
+    std::optional<std::uint64_t> block;  // the last cluster of the row being gathered
     TextHit hit;
     const auto flush = [&] {
       if (!block) return;
@@ -164,8 +165,9 @@ class ContentSearch {
     };
     const auto onHit = [&](std::uint64_t offset) {
       const std::uint64_t start = area.BlockStart(offset);
-      if (block && *block == start) {
+      if (block && start - *block <= area.blockBytes) {
         ++hit.count;
+        block = start;
         return;
       }
       flush();

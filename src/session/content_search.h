@@ -35,8 +35,9 @@ struct ContentSearchProgress {
 
 struct ContentSearchCallbacks {
   // A file that holds the text (one row, with its first hit and count), or
-  // a free cluster that does (one row per cluster, with the sector of its
-  // first hit), and how many rows so far.
+  // a stretch of free space that does (one row for clusters that hold it one
+  // after the other, with the sector of its first hit: a deleted file full
+  // of it is one row, not one per cluster), and how many rows so far.
   std::function<void(const FoundFileRow& row, std::size_t found)> onHit;
   // Called when progress has moved by a thousandth or more.
   std::function<void(const ContentSearchProgress& progress)> onProgress;
