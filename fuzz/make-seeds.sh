@@ -20,7 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$out"/{partition_walk,gpt_table,volume_parameters,directory_decode,standard_scan,ntfs_record,ntfs_scan,deep_scan,sector_tests}
-mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,rescue_map,desktop_entry,intact_check,exfat_boot_region,exfat_entry_set}
+mkdir -p "$out"/{snapshot_tree,snapshot_advance,match_pattern,text_matcher,rescue_map,desktop_entry,intact_check,exfat_boot_region,exfat_entry_set}
 
 PATH=$PATH:/usr/sbin:/sbin
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -749,6 +749,17 @@ snapshot_seeds() {
   done
 }
 
+# A flag byte (bit 0: ignore case; the rest: where the stream is cut), a
+# text, a zero byte and the stream: each spelling, letter cases, a text cut
+# at the cut.
+text_matcher_seeds() {
+  printf '\x01Needle\0hay nEEDLE hay N\0e\0E\0d\0l\0e\0' >"$out/text_matcher/ascii-both-spellings"
+  printf '\x20Grüße\0Die Grüße, GRÜSSE' >"$out/text_matcher/utf-8"
+  printf '\x03\xc3\xa9t\xc3\xa9\0\xc9\0T\0\xc9\0' >"$out/text_matcher/latin-1-utf-16"
+  printf '\x0c\xd0\xbf\xd1\x80\xd0\xb8\0\xd0\x9f\xd0\xa0\xd0\x98 \x1f\x04\x20\x04\x18\x04' >"$out/text_matcher/cyrillic"
+  printf '\x00aaaa\0aaaaaaaaaa' >"$out/text_matcher/overlapping"
+}
+
 # ddrescue mapfiles: one in each phase, an old one without a pass, and
 # decimal and octal numbers.
 rescue_map_seeds() {
@@ -870,6 +881,7 @@ sector4k_seeds() {
 }
 
 rescue_map_seeds
+text_matcher_seeds
 intact_check_seeds
 exfat_seeds
 if have mkfs.fat && have mcopy && have sfdisk; then

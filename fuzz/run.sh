@@ -17,7 +17,7 @@ shift || true
 harnesses=("$@")
 carve_families=(jpg png gif bmp pdf zip mp4 avi wav tif mp3 flac ogg ole rtf 7z rar gz sqlite txt)
 if [ ${#harnesses[@]} -eq 0 ]; then
-  harnesses=(partition_walk gpt_table volume_parameters directory_decode standard_scan ntfs_record ntfs_scan deep_scan sector_tests snapshot_tree snapshot_advance match_pattern rescue_map intact_check desktop_entry exfat_boot_region exfat_entry_set carve_pass)
+  harnesses=(partition_walk gpt_table volume_parameters directory_decode standard_scan ntfs_record ntfs_scan deep_scan sector_tests snapshot_tree snapshot_advance match_pattern text_matcher rescue_map intact_check desktop_entry exfat_boot_region exfat_entry_set carve_pass)
   for family in "${carve_families[@]}"; do harnesses+=("carve_$family"); done
 fi
 
@@ -30,6 +30,7 @@ max_len() {
     partition_walk | gpt_table) echo 262144 ;;
     snapshot_tree | snapshot_advance) echo 65536 ;;
     match_pattern) echo 1024 ;;
+    text_matcher) echo 16384 ;;
     rescue_map | intact_check) echo 65536 ;;
     carve_pass) echo 1048576 ;;
     carve_*) echo 262144 ;;

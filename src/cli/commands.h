@@ -31,7 +31,9 @@ struct FindOptions {
   SourceOptions source;
   VolumeOptions volume;
   DeepOptions deep;
-  std::string pattern;
+  std::string pattern;  // empty: every file (with `containing` only)
+  std::string containing;  // look in the files' bytes (and free space) for this text
+  bool ignoreCase = false;
   bool json = false;
 };
 

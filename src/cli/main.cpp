@@ -103,10 +103,21 @@ int main(int argc, char** argv) {
   deepCommand->add_flag("--json", deep.json, "print as JSON");
 
   FindOptions find;
-  CLI::App* findCommand = app.add_subcommand("find", "find files by a pattern with * and ? (case is ignored)");
+  CLI::App* findCommand = app.add_subcommand(
+      "find", "find files by a pattern with * and ? (case is ignored), or by a text they contain");
   AddSourceOption(*findCommand, find.source);
   AddMapOption(*findCommand, find.source);
-  findCommand->add_option("pattern", find.pattern, "e.g. '*.DOC', 'REP*', 'DATA?.XLS'")->required();
+  findCommand->add_option("pattern", find.pattern,
+                          "e.g. '*.DOC', 'REP*', 'DATA?.XLS'; may be left out with --containing (every file)");
+  CLI::Option* containing = findCommand->add_option(
+      "--containing", find.containing,
+      "only files whose bytes hold TEXT (in UTF-8 or UTF-16LE), read through their clusters, live and deleted; "
+      "without a pattern, also the volume's free clusters (FAT and exFAT)");
+  containing->type_name("TEXT");
+  findCommand
+      ->add_flag("--ignore-case", find.ignoreCase,
+                 "with --containing: a letter matches its other case (ASCII and Latin-1; Greek and Cyrillic in UTF-16)")
+      ->needs(containing);
   AddVolumeOptions(*findCommand, find.volume);
   findCommand->add_option("--fs", find.deep.fs, "with --mount: the file system the Advance Scan looks for")
       ->check(CLI::IsMember({"fat12", "fat16", "fat32", "ntfs", "exfat"}));

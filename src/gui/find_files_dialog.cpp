@@ -2,12 +2,15 @@
 
 #include <QAbstractTableModel>
 #include <QBrush>
+#include <QCheckBox>
 #include <QColor>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -16,6 +19,7 @@
 #include "gui/message_boxes.h"
 #include "gui/qt_text.h"
 #include "gui/read_only_field.h"
+#include "wizard/content_search_texts.h"
 #include "wizard/size_text.h"
 
 namespace salvex::gui {
@@ -23,32 +27,41 @@ namespace salvex::gui {
 // The found files, appended in batches; a search may find millions.
 class FoundRowsModel final : public QAbstractTableModel {
  public:
+  // File Name, Path and Size; then, for a search by content, Offset and Hits.
+  static constexpr int kColumns = 5;
+
   FoundRowsModel(FileTypes& types, QObject* parent) : QAbstractTableModel(parent), types_(types) {}
 
   int rowCount(const QModelIndex& parent = {}) const override {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
   }
-  int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 3; }
+  int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : kColumns; }
   QVariant data(const QModelIndex& index, int role) const override {
     if (!index.isValid()) return {};
     const FoundFileRow& row = rows_[static_cast<std::size_t>(index.row())];
+    const bool inFreeSpace = row.text && row.text->freeSector;
     if (role == Qt::DisplayRole) {
       switch (index.column()) {
         case 0: return ToQString(row.name);
         case 1: return ToQString(row.path);
-        default: return ToQString(wizard::ItemSizeText(row.size));  // as the item list shows it
+        case 2: return inFreeSpace ? QString() : ToQString(wizard::ItemSizeText(row.size));  // as the item list shows it
+        case 3: return ToQString(wizard::FoundOffsetText(row));
+        default: return row.text ? QString::number(row.text->count) : QString();
       }
     }
-    if (role == Qt::ToolTipRole && index.column() == 2) return ToQString(wizard::ExactSizeText(row.size));
-    if (role == Qt::TextAlignmentRole && index.column() == 2) return QVariant::fromValue(Qt::AlignVCenter | Qt::AlignRight);
-    if (role == Qt::DecorationRole && index.column() == 0) return types_.FileIcon(row.name, row.deleted);
+    if (role == Qt::ToolTipRole && index.column() == 2 && !inFreeSpace) {
+      return ToQString(wizard::ExactSizeText(row.size));
+    }
+    if (role == Qt::TextAlignmentRole && index.column() >= 2) return QVariant::fromValue(Qt::AlignVCenter | Qt::AlignRight);
+    if (role == Qt::DecorationRole && index.column() == 0 && !inFreeSpace) return types_.FileIcon(row.name, row.deleted);
     // Deleted files in red, as in the item list.
     if (role == Qt::ForegroundRole) return QBrush(row.deleted ? QColor(255, 0, 0) : QColor(0, 0, 0));
     return {};
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-    static const char* const kTitles[] = {"File Name", "Path", "Size"};
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 2) return {};
+    static const char* const kTitles[kColumns] = {"File Name", "Path", "Size", wizard::kOffsetColumnTitle,
+                                                  wizard::kHitsColumnTitle};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns) return {};
     return QString::fromLatin1(kTitles[section]);
   }
 
@@ -74,6 +87,15 @@ class FoundRowsModel final : public QAbstractTableModel {
 namespace {
 
 constexpr int kDrawIntervalMs = 100;
+constexpr int kWidths[FoundRowsModel::kColumns] = {150, 250, 95, 140, 50};
+
+// The list's width for its first `columns` columns, with room for the
+// vertical scroll bar and the frame.
+int ColumnsWidth(int columns) {
+  int width = 24;
+  for (int column = 0; column < columns; ++column) width += kWidths[column];
+  return width;
+}
 
 }  // namespace
 
@@ -84,9 +106,17 @@ FindFilesDialog::FindFilesDialog(wizard::FindFilesFlow& flow, FileTypes& types, 
   setModal(true);
   pattern_ = new QLineEdit(this);
   pattern_->setObjectName(QStringLiteral("patternField"));
-  auto* patternRow = new QHBoxLayout;
-  patternRow->addWidget(new QLabel(QStringLiteral("Enter pattern to search"), this));
-  patternRow->addWidget(pattern_, 1);
+  containing_ = new QLineEdit(this);
+  containing_->setObjectName(QStringLiteral("containingField"));
+  ignoreCase_ = new QCheckBox(QString::fromLatin1(wizard::kIgnoreCaseCaption), this);
+  ignoreCase_->setObjectName(QStringLiteral("ignoreCaseBox"));
+  auto* queryRows = new QGridLayout;
+  queryRows->addWidget(new QLabel(QStringLiteral("Enter pattern to search"), this), 0, 0);
+  queryRows->addWidget(pattern_, 0, 1, 1, 2);
+  queryRows->addWidget(new QLabel(QString::fromLatin1(wizard::kContainingTextCaption), this), 1, 0);
+  queryRows->addWidget(containing_, 1, 1);
+  queryRows->addWidget(ignoreCase_, 1, 2);
+  queryRows->setColumnStretch(1, 1);
 
   model_ = new FoundRowsModel(types, this);
   results_ = new QTableView(this);
@@ -101,14 +131,21 @@ FindFilesDialog::FindFilesDialog(wizard::FindFilesFlow& flow, FileTypes& types, 
   results_->verticalHeader()->hide();
   results_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   results_->verticalHeader()->setDefaultSectionSize(std::max(results_->fontMetrics().height() + 6, 20));
-  const int widths[] = {150, 250, 95};
-  for (int column = 0; column < 3; ++column) results_->setColumnWidth(column, widths[column]);
-  results_->setMinimumSize(150 + 250 + 95 + 24, 260);
+  for (int column = 0; column < FoundRowsModel::kColumns; ++column) results_->setColumnWidth(column, kWidths[column]);
+  results_->setMinimumSize(ColumnsWidth(3), 260);
   connect(results_, &QAbstractItemView::activated, this,
           [this](const QModelIndex& index) { flow_.OnRowActivated(*this, model_->At(index.row())); });
 
   lastFile_ = ReadOnlyField("lastFileField", this);
   filesFound_ = ReadOnlyField("filesFoundField", this);
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName(QStringLiteral("contentProgress"));
+  progress_->setRange(0, 100);
+  progress_->hide();
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("searchStatus"));
+  status_->setWordWrap(true);
+
   auto* counts = new QFormLayout;
   counts->addRow(QStringLiteral("Last File"), lastFile_);
   counts->addRow(QStringLiteral("Files Found"), filesFound_);
@@ -127,8 +164,10 @@ FindFilesDialog::FindFilesDialog(wizard::FindFilesFlow& flow, FileTypes& types, 
   buttons->addWidget(stop_);
 
   auto* column = new QVBoxLayout(this);
-  column->addLayout(patternRow);
+  column->addLayout(queryRows);
   column->addWidget(results_, 1);
+  column->addWidget(progress_);
+  column->addWidget(status_);
   column->addLayout(counts);
   column->addLayout(buttons);
 
@@ -141,6 +180,25 @@ FindFilesDialog::FindFilesDialog(wizard::FindFilesFlow& flow, FileTypes& types, 
 FindFilesDialog::~FindFilesDialog() = default;
 
 std::string FindFilesDialog::Pattern() const { return pattern_->text().toStdString(); }
+
+std::string FindFilesDialog::ContainingText() const { return containing_->text().toStdString(); }
+
+bool FindFilesDialog::IgnoreCase() const { return ignoreCase_->isChecked(); }
+
+void FindFilesDialog::SetTextColumnsVisible(bool visible) {
+  results_->setColumnHidden(3, !visible);
+  results_->setColumnHidden(4, !visible);
+  // The dialog widens with the list, so that Offset and Hits are in view.
+  results_->setMinimumWidth(ColumnsWidth(visible ? FoundRowsModel::kColumns : 3));
+  if (!visible) {
+    percent_ = -1;
+    progress_->hide();
+  }
+}
+
+void FindFilesDialog::SetProgress(int percent) { percent_ = percent; }
+
+void FindFilesDialog::SetStatus(std::string_view text) { status_->setText(ToQString(text)); }
 
 void FindFilesDialog::ClearRows() {
   {
@@ -160,6 +218,10 @@ void FindFilesDialog::AddRow(const FoundFileRow& row, std::size_t found) {
 }
 
 void FindFilesDialog::Draw() {
+  if (const int percent = percent_; percent >= 0) {
+    progress_->setValue(percent);
+    progress_->show();
+  }
   std::vector<FoundFileRow> rows;
   std::size_t found = 0;
   {

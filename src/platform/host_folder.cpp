@@ -258,11 +258,22 @@ std::unique_ptr<OutputFile> OutputFile::InMemory(std::size_t limit) {
   return file;
 }
 
+std::unique_ptr<OutputFile> OutputFile::Streaming(ByteSink sink) {
+  auto file = std::make_unique<OutputFile>(-1);
+  file->inMemory_ = true;
+  file->sink_ = std::move(sink);
+  return file;
+}
+
 OutputFile::~OutputFile() {
   if (fd_ >= 0) Close();
 }
 
 bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
+  if (sink_) {
+    bytesWritten_ += bytes.size();
+    return sink_(bytes);
+  }
   if (inMemory_) {
     const std::size_t room = memoryLimit_ - memory_.size();
     memory_.insert(memory_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(room, bytes.size())));

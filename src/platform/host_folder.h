@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,6 +28,9 @@ inline constexpr std::size_t kMaxHostNameBytes = 255;
 std::string SafeHostName(std::string_view name);
 
 class OutputFile;
+
+// Takes the bytes of a file read piece by piece; false: no more are wanted.
+using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
 
 // A folder of the host file system that recovered items are written into.
 // Everything is created relative to the open folder and without following
@@ -102,6 +106,9 @@ class OutputFile {
   // bytes the way it would be recovered (a preview, a content check). A
   // write past the limit keeps what fits and fails.
   static std::unique_ptr<OutputFile> InMemory(std::size_t limit);
+  // No file, and nothing kept: each write goes on to `sink` as it comes (a
+  // search through a file's bytes); a write it refuses fails.
+  static std::unique_ptr<OutputFile> Streaming(ByteSink sink);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -129,6 +136,7 @@ class OutputFile {
   bool inMemory_ = false;
   std::size_t memoryLimit_ = 0;
   std::vector<std::uint8_t> memory_;
+  ByteSink sink_;
 };
 
 // Opens the entry `name` of the folder open as `folderFd` (AT_FDCWD: `name`

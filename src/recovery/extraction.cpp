@@ -45,7 +45,9 @@ bool AdmitTakenName(ExtractionContext& context, const ExtractionRequest& request
 
 std::unique_ptr<OutputFile> CreateOutputFile(ExtractionContext& context, const ExtractionRequest& request,
                                              ExtractionResult& result) {
-  if (request.mode == ExtractMode::inMemory) return OutputFile::InMemory(request.memoryLimit);
+  if (request.mode == ExtractMode::inMemory) {
+    return request.sink ? OutputFile::Streaming(request.sink) : OutputFile::InMemory(request.memoryLimit);
+  }
   const HostFolder& destination = *request.destination;
   result.name = SafeHostName(request.name);
   result.nameEscaped = HostVisibleName(request.name) != request.name;

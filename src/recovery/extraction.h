@@ -19,7 +19,8 @@
 namespace salvex {
 
 // openCopy: into a folder for the desktop to open; recover: a recovery run's
-// file; inMemory: no file, the first `memoryLimit` bytes in the result.
+// file; inMemory: no file, the first `memoryLimit` bytes in the result, or
+// every byte handed to the request's `sink` when it has one.
 enum class ExtractMode { openCopy = 0, recover = 1, inMemory = 2 };
 
 // What one extraction copies, and where.
@@ -41,6 +42,7 @@ struct ExtractionRequest {
   std::vector<ClusterRun> clusterRuns;
   std::uint32_t id = 0;
   std::size_t memoryLimit = 0;  // inMemory: the most bytes to read
+  ByteSink sink;                // inMemory: takes the bytes instead; refusing ends the read
   // The time stamp for the new file: FAT: write date | access date << 16;
   // NTFS: the NTFS time itself.
   std::uint64_t fileTime = 0;

@@ -3,13 +3,27 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "items/folder_tree_model.h"
 #include "items/item_store.h"
+#include "common/sector.h"
 
 namespace salvex {
+
+// Where a search by content found its text.
+struct TextHit {
+  // In a file: bytes from its start to the first hit. In free space: bytes
+  // from the start of `freeSector`.
+  std::uint64_t offset = 0;
+  std::uint64_t count = 0;  // hits in the file, or in the stretch of free clusters
+  // A hit in free space, in no file: the sector of its first hit (the row
+  // then names no file).
+  std::optional<SectorNumber> freeSector;
+};
 
 // One row of the Find Files result list.
 struct FoundFileRow {
@@ -25,6 +39,30 @@ struct FoundFileRow {
   // node (0 when unreachable): how a window leads from the row to the file.
   std::uint32_t position = 0;
   TreeNodeId folderNode = 0;
+  // Found by its content: where.
+  std::optional<TextHit> text;
+};
+
+// The rows of one half of a store as FindFiles gives them, for a search
+// that walks the files itself. Made once per search: it indexes the tree.
+class FoundRows {
+ public:
+  FoundRows(const ItemStore& store, const FolderTreeModel& tree, bool ntfs);
+  ~FoundRows();
+  FoundRows(const FoundRows&) = delete;
+  FoundRows& operator=(const FoundRows&) = delete;
+
+  std::uint32_t FileCount() const;
+  // Whether file `position`'s name, upper-cased, matches `upperPattern`.
+  bool NameMatches(std::uint32_t position, std::u32string_view upperPattern) const;
+  FoundFileRow Row(std::uint32_t position) const;
+
+ private:
+  struct Paths;
+  const ItemStore& store_;
+  const FolderTreeModel& tree_;
+  bool ntfs_;
+  std::unique_ptr<Paths> paths_;
 };
 
 // Searches the store's files (its NTFS half when `ntfs`) for names matching

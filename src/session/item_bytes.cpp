@@ -15,10 +15,11 @@ ItemReadRequest ItemRequestOf(const Session& session, std::uint32_t position) {
   return item;
 }
 
-ItemBytes ReadRequestBytes(Session& session, ItemReadRequest item, std::size_t limit, RecoveryRunState& run) {
+namespace {
+
+ItemBytes ReadInMemory(Session& session, ItemReadRequest& item, RecoveryRunState& run) {
   ExtractionRequest& request = item.request;
   request.mode = ExtractMode::inMemory;
-  request.memoryLimit = limit;
   SilentUiPort ui;
   SilentSavingView saving;
   ExtractionContext context = ExtractionContextOf(session, run, ui, saving, {});
@@ -28,9 +29,22 @@ ItemBytes ReadRequestBytes(Session& session, ItemReadRequest item, std::size_t l
   read.unreadableSectors = result.unreadableSectors;
   read.error = result.error;
   read.chainGuessed = !result.chainDamage.empty();
-  read.whole = !run.stopSaving && read.bytes.size() == request.size &&
+  const std::uint64_t taken = request.sink ? result.bytesWritten : read.bytes.size();
+  read.whole = !run.stopSaving && taken == request.size &&
                (result.outcome == ExtractionOutcome::written || result.outcome == ExtractionOutcome::empty);
   return read;
+}
+
+}  // namespace
+
+ItemBytes ReadRequestBytes(Session& session, ItemReadRequest item, std::size_t limit, RecoveryRunState& run) {
+  item.request.memoryLimit = limit;
+  return ReadInMemory(session, item, run);
+}
+
+ItemBytes StreamRequestBytes(Session& session, ItemReadRequest item, const ByteSink& sink, RecoveryRunState& run) {
+  item.request.sink = sink;
+  return ReadInMemory(session, item, run);
 }
 
 ItemBytes ReadItemBytes(Session& session, std::uint32_t position, std::size_t limit, RecoveryRunState& run) {

@@ -33,6 +33,11 @@ ItemReadRequest ItemRequestOf(const Session& session, std::uint32_t position);
 // Reads the file as ReadItemBytes does.
 ItemBytes ReadRequestBytes(Session& session, ItemReadRequest item, std::size_t limit, RecoveryRunState& run);
 
+// Reads the file as ReadRequestBytes does, but keeps none of it: its bytes go
+// to `sink` in order, a piece (up to 256 KiB) at a time; a piece the sink
+// refuses ends the read. `bytes` stays empty; `whole` says every byte went.
+ItemBytes StreamRequestBytes(Session& session, ItemReadRequest item, const ByteSink& sink, RecoveryRunState& run);
+
 // Reads file `position` of the store's FAT or NTFS half (as the items are),
 // at most `limit` bytes from its start. Raising `run.stopSaving` (before or
 // during the read, from any thread) ends it early: `whole` stays false. Runs on the caller's

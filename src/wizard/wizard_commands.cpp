@@ -319,7 +319,7 @@ void WizardCommands::FindFiles() {
   const FolderTreeModel* tree = controller_.Tree(TreeKind::items);
   if (controller_.Step() != WizardStep::items || tree == nullptr) return;
   FindFilesFlow flow(
-      session_.items, *tree, ItemsAreNtfs(session_),
+      session_, *tree,
       [this](Worker::Work work, std::function<void()> done) { controller_.Run(std::move(work), std::move(done)); },
       [this](const FoundFileRow& row) { controller_.ShowFoundFile(row.folderNode, row.position); });
   dialogs_.RunFindFiles(flow);

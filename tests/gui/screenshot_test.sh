@@ -42,7 +42,7 @@ done
 # Every run leaves its report beside the files it recovered.
 grep -q '^path,size,deleted,marks,intact,result,written as$' "$out/recovered/recovery-report.csv"
 # The dialogs of the items step, at their own sizes.
-dialogs=(settings filters find drive-information sectors properties about saving imaging folder-chooser)
+dialogs=(settings filters find find-text drive-information sectors properties about saving imaging folder-chooser)
 files=("$out/help-window.png")
 for dialog in "${dialogs[@]}"; do files+=("$out/dialog-$dialog.png"); done
 "$check" 0x0 "${files[@]}"

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableView>
 #include <QRadioButton>
 #include <QToolButton>
 
@@ -118,6 +119,24 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
                 !dialog->findChild<QLineEdit*>(QStringLiteral("filesFoundField"))->text().isEmpty();
        },
        [this] { SaveModal(QStringLiteral("dialog-find")); }},
+      // By content: the demo files' first line, in the files and the free space.
+      {now, [this] { Open(Command::findFiles); }},
+      {Modal("findFilesDialog"), [] {
+         QWidget* dialog = QApplication::activeModalWidget();
+         dialog->findChild<QLineEdit*>(QStringLiteral("containingField"))->setText(QStringLiteral("demo file"));
+         dialog->findChild<QPushButton*>(QStringLiteral("startSearchButton"))->click();
+       }},
+      {[this] {
+         QWidget* dialog = QApplication::activeModalWidget();
+         return Modal("findFilesDialog")() &&
+                dialog->findChild<QPushButton*>(QStringLiteral("startSearchButton"))->isEnabled() &&
+                !dialog->findChild<QLineEdit*>(QStringLiteral("filesFoundField"))->text().isEmpty();
+       },
+       [this] {
+         // The last rows: the hits in free space.
+         QApplication::activeModalWidget()->findChild<QTableView*>(QStringLiteral("foundFiles"))->scrollToBottom();
+         SaveModal(QStringLiteral("dialog-find-text"));
+       }},
       {now, [this] { Open(Command::driveInformation); }},
       {Modal("informationDialog"), [this] { SaveModal(QStringLiteral("dialog-drive-information")); }},
       {now, [this] {

@@ -61,6 +61,7 @@ class DialogsTest final : public QObject {
   void ImagingShowsTheLatestProgressAndStopOnlyRaisesTheFlag();
   void SavingShowsTheWholeRunsProgress();
   void DiskSectorsShowTheirBytesAtTheirOffsets();
+  void FindByContentSaysWhereEachFileHoldsTheText();
 };
 
 // The commands end to end: a recovery through the saving dialog, compared

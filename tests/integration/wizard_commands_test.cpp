@@ -18,6 +18,7 @@
 #include "support/fake_wizard_view.h"
 #include "support/tool_images.h"
 #include "support/tool_runner.h"
+#include "wizard/content_search_texts.h"
 #include "wizard/information_rows.h"
 #include "wizard/recovery_texts.h"
 #include "wizard/row_menu.h"
@@ -504,8 +505,13 @@ TEST(WizardDriveInformation, LinesSayOneThingAndOnlyWhatApplies) {
 class StopAtFirstHit final : public wizard::FindFilesView {
  public:
   StopAtFirstHit(wizard::FindFilesFlow& flow, bool answer) : flow_(flow), answer_(answer) {}
-  std::string Pattern() const override { return "*"; }
+  std::string Pattern() const override { return pattern; }
+  std::string ContainingText() const override { return containing; }
+  bool IgnoreCase() const override { return ignoreCase; }
   void ClearRows() override { rows.clear(); }
+  void SetTextColumnsVisible(bool visible) override { textColumns = visible; }
+  void SetProgress(int value) override { percent = value; }
+  void SetStatus(std::string_view text) override { statuses.emplace_back(text); }
   void AddRow(const FoundFileRow& row, std::size_t) override {
     rows.push_back(row.name);
     found.push_back(row);
@@ -522,6 +528,12 @@ class StopAtFirstHit final : public wizard::FindFilesView {
   }
   void Close() override {}
 
+  std::string pattern = "*";
+  std::string containing;
+  bool ignoreCase = false;
+  bool textColumns = false;
+  int percent = -1;
+  std::vector<std::string> statuses;
   std::vector<std::string> rows;
   std::vector<FoundFileRow> found;
   std::vector<std::string> asked;
@@ -559,6 +571,45 @@ TEST_F(WizardCommands, FindAsksBeforeItStopsAndKeepsTheRowsFound) {
     };
     commands_->Run(Command::findFiles);
   }
+}
+
+// "containing text": a file is listed once, with its first hit and the
+// count, named and placed as the list shows it; the stop question waits
+// for its answer as in a search by name.
+TEST_F(WizardCommands, FindByContentListsAFileOnceWithItsFirstHit) {
+  MtoolsVolume volume(image_, kFatStart, dir_.Path());
+  const std::string words = "one Needle, two NEEDLE, three needle";
+  volume.CopyFiles("Docs", {{"words.txt", words, NoonUtc({2019, 6, 2})}});
+  ScanToTheItems();
+  dialogs_.findFiles = [&words](wizard::FindFilesFlow& flow) {
+    StopAtFirstHit view(flow, false);
+    view.pattern.clear();
+    view.containing = "needle";
+    view.ignoreCase = true;
+    flow.OnStart(view);
+    EXPECT_EQ(view.asked, std::vector<std::string>{"Do you want to stop file searching ?"});
+    ASSERT_EQ(view.found.size(), 1u);
+    const FoundFileRow& row = view.found.front();
+    EXPECT_EQ(row.name, "words.txt");
+    EXPECT_EQ(row.path, "/Docs");
+    ASSERT_TRUE(row.text.has_value());
+    EXPECT_EQ(row.text->offset, words.find("Needle"));
+    EXPECT_EQ(row.text->count, 3u);
+    EXPECT_TRUE(view.textColumns);
+    EXPECT_EQ(view.percent, 100);
+    EXPECT_EQ(view.statuses, (std::vector<std::string>{wizard::kSearchingContentsStatus,
+                                                       "Searched 4 file(s) and the free space"}));
+    EXPECT_TRUE(view.startEnabled);
+
+    // A text longer than the matcher takes is refused before any search.
+    view.containing.assign(kMaxQueryBytes + 1, 'x');
+    view.statuses.clear();
+    flow.OnStart(view);
+    ASSERT_EQ(view.statuses.size(), 1u);
+    EXPECT_EQ(view.statuses.front().rfind("The text is too long", 0), 0u);
+    EXPECT_FALSE(flow.Searching());
+  };
+  commands_->Run(Command::findFiles);
 }
 
 TEST_F(WizardCommands, RecoverAllWritesEveryFileThenOffersTheFolder) {
