@@ -203,7 +203,8 @@ const StepControls* FindStepControls(StepView view, Direction direction) {
     StepControls row;
     row.controls = {{searchPartitions, Shown::Yes()}, {rangeHelp, Shown::Yes()}, {rangeGroup, Shown::Yes()},
                     {next, Shown::Yes()}};
-    row.trees = {{partitions, Shown::Yes()}};
+    // The emptied tree of the file systems goes with them.
+    row.trees = {{partitions, Shown::Yes()}, {foundFileSystems, Shown::No()}};
     row.listLayout = ListLayout::details;
     row.emptyList = true;
     return row;
