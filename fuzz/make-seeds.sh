@@ -720,6 +720,18 @@ snapshot_seeds() {
     u16:26 t:A.TXT u32:4 u32:0 u16:20481 u16:20482 u32:6 u8:0 u32:0 \
     u16:29 t:xone.doc u32:6 u32:5 u16:20483 u16:20484 u32:70000 u8:1 u32:7 >"$out/snapshot_tree/crafted-fat16"
   snapshot_fields "${fatHead[@]}" u32:0 u32:0 >"$out/snapshot_tree/crafted-empty"
+  # Files found by their content on no volume (version 1.1): "Found by
+  # Content/jpg" with a photo in two pieces and a partial one, damaged in a
+  # stretch; each file's record, then its extents and marks.
+  snapshot_fields t:rsn4.03 t:1.1 u16:0 u32:0 u32:6144 u32:6144 u16:0 \
+    u16:0 u32:0 u32:0 u32:0 u32:0 u32:0 u32:0 u32:0 u32:0 u32:0 u32:0 u32:0 u32:0 u16:0 \
+    u32:2 u16:31 t:"Found by Content" u32:4294967293 u32:0 u16:0 u16:0 u8:0 u16:0 \
+    u16:18 t:jpg u32:4294901760 u32:4294967293 u16:0 u16:0 u8:0 u16:0 \
+    u32:2 u16:33 t:f0000008.jpg u32:0 u32:4294901760 u16:0 u16:0 u32:9000 u8:1 u32:0 \
+    u16:33 t:f0000100.jpg u32:0 u32:4294901760 u16:0 u16:0 u32:6000 u8:1 u32:1 \
+    u32:2 u32:0 u64:9000 u8:0 u8:0 u8:1 u16:3 t:jpg u32:2 u64:4096 u64:5000 u64:20480 u64:4000 u32:0 \
+    u32:1 u64:6000 u8:3 u8:1 u8:2 u16:3 t:jpg u32:1 u64:51213 u64:6000 u32:1 u64:512 u64:1024 \
+    >"$out/snapshot_tree/crafted-found"
   snapshot_fields t:rsn4.03 t:1.0 u16:300 u32:63 u32:4096 u32:4158 u16:1 \
     u16:300 u32:0 u32:8 u32:0 u32:0 u32:63 u32:0 u32:0 u32:79 u32:2111 u32:2 u32:8 u32:4158 u16:1 \
     >"$out/snapshot_tree/crafted-ntfs"

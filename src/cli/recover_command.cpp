@@ -38,6 +38,7 @@ void PrintSummary(const RecoverySummary& summary, const std::string& out) {
   PrintList("Written from a damaged cluster chain, so partly guessed", summary.damagedChains);
   PrintList("Written from clusters other deleted files claim too", summary.conflicting);
   PrintList("Written from clusters that are a guess", summary.guessedClusters);
+  PrintList("Found by content, and partial, pieced together or damaged", summary.foundDoubtful);
   PrintList("Not recoverable", summary.notRecoverable);
   if (summary.emptyFiles > 0) std::cout << summary.emptyFiles << " empty file(s): nothing to recover\n";
   PrintList("Left partial by Skip File or Stop Saving", summary.cutShort);

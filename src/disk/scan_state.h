@@ -7,7 +7,9 @@
 
 namespace salvex {
 
-enum class ScanType : std::uint16_t { standard = 1, advance = 2 };
+// Search by File Type looks for files by their content, over a partition
+// (its free clusters, or every sector) or the whole disk.
+enum class ScanType : std::uint16_t { standard = 1, advance = 2, byFileType = 3 };
 
 // What the user has chosen so far: the wizard's step, the scan type, the disk
 // and the partition or sector range that the engines work on.

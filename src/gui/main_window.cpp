@@ -23,6 +23,7 @@
 
 #include "gui/button_bar.h"
 #include "gui/command_actions.h"
+#include "gui/file_type_group.h"
 #include "gui/folder_tree_item_model.h"
 #include "gui/folder_tree_view.h"
 #include "gui/qt_text.h"
@@ -464,6 +465,10 @@ void MainWindow::SetControlShown(Control control, wizard::Shown shown) {
 void MainWindow::SetScanTypeChecked(ScanType type) { options_->SetChecked(type); }
 void MainWindow::SetRangeFields(const wizard::RangeFields& fields) { options_->SetRange(fields); }
 wizard::RangeFields MainWindow::ReadRangeFields() const { return options_->Range(); }
+void MainWindow::SetFileTypeChoices(const wizard::FileTypeChoices& choices) {
+  options_->FileTypes().SetChoices(choices);
+}
+wizard::FileTypeChoices MainWindow::ReadFileTypeChoices() const { return options_->FileTypes().Choices(); }
 void MainWindow::SetQuickHelp(std::string_view text) {
   quickHelpText_ = ToQString(text);
   // The text's indents and runs of blanks laid out lines of a fixed width;

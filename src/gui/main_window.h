@@ -123,6 +123,8 @@ class MainWindow final : public QMainWindow, public wizard::WizardView {
   void SetScanTypeChecked(ScanType type) override;
   void SetRangeFields(const wizard::RangeFields& fields) override;
   wizard::RangeFields ReadRangeFields() const override;
+  void SetFileTypeChoices(const wizard::FileTypeChoices& choices) override;
+  wizard::FileTypeChoices ReadFileTypeChoices() const override;
   void SetQuickHelp(std::string_view text) override;
   void SetCommandEnabled(wizard::Command command, bool enabled) override;
   bool CommandEnabled(wizard::Command command) const override;

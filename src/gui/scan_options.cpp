@@ -10,6 +10,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "gui/file_type_group.h"
 #include "wizard/step_presentation.h"
 
 namespace salvex::gui {
@@ -52,9 +53,12 @@ ScanOptions::ScanOptions(QWidget* parent) : QWidget(parent) {
   standard_->setObjectName(QStringLiteral("standardScanOption"));
   advance_ = new QRadioButton(QStringLiteral("Advance Scan"), scanType_);
   advance_->setObjectName(QStringLiteral("advanceScanOption"));
+  byFileType_ = new QRadioButton(QStringLiteral("Search by File Type"), scanType_);
+  byFileType_->setObjectName(QStringLiteral("fileTypeScanOption"));
   auto* types = new QVBoxLayout(scanType_);
   types->addWidget(standard_);
   types->addWidget(advance_);
+  types->addWidget(byFileType_);
   scanTypeHelp_ = MakeHelpButton(this, "scanTypeHelp", wizard::ScanTypeHelpPanel());
 
   range_ = new QGroupBox(QStringLiteral("Scan Range"), this);
@@ -71,6 +75,7 @@ ScanOptions::ScanOptions(QWidget* parent) : QWidget(parent) {
   fields->addRow(QStringLiteral("Start Sector"), start_);
   fields->addRow(QStringLiteral("End Sector"), end_);
   rangeHelp_ = MakeHelpButton(this, "rangeHelp", wizard::RangeHelpPanel());
+  fileTypes_ = new FileTypeGroup(this);
 
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
@@ -78,9 +83,11 @@ ScanOptions::ScanOptions(QWidget* parent) : QWidget(parent) {
   row->addWidget(scanTypeHelp_, 0, Qt::AlignTop);
   row->addWidget(range_);
   row->addWidget(rangeHelp_, 0, Qt::AlignTop);
+  row->addWidget(fileTypes_, 1);
   row->addStretch(1);
   for (QWidget* part : {static_cast<QWidget*>(scanType_), static_cast<QWidget*>(scanTypeHelp_),
-                        static_cast<QWidget*>(range_), static_cast<QWidget*>(rangeHelp_)}) {
+                        static_cast<QWidget*>(range_), static_cast<QWidget*>(rangeHelp_),
+                        static_cast<QWidget*>(fileTypes_)}) {
     part->hide();
   }
 
@@ -89,6 +96,9 @@ ScanOptions::ScanOptions(QWidget* parent) : QWidget(parent) {
   });
   connect(advance_, &QRadioButton::toggled, this, [this](bool on) {
     if (on) emit scanTypeChosen(ScanType::advance);
+  });
+  connect(byFileType_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) emit scanTypeChosen(ScanType::byFileType);
   });
 }
 
@@ -102,6 +112,8 @@ QWidget* ScanOptions::Part(wizard::Control control) const {
       return range_;
     case wizard::Control::rangeHelp:
       return rangeHelp_;
+    case wizard::Control::fileTypeGroup:
+      return fileTypes_;
     default:
       return nullptr;
   }
@@ -110,7 +122,8 @@ QWidget* ScanOptions::Part(wizard::Control control) const {
 void ScanOptions::SetChecked(ScanType type) {
   const QSignalBlocker standard(standard_);
   const QSignalBlocker advance(advance_);
-  (type == ScanType::advance ? advance_ : standard_)->setChecked(true);
+  const QSignalBlocker byFileType(byFileType_);
+  (type == ScanType::advance ? advance_ : type == ScanType::byFileType ? byFileType_ : standard_)->setChecked(true);
 }
 
 void ScanOptions::SetRange(const wizard::RangeFields& fields) {

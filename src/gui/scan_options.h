@@ -14,9 +14,12 @@ class QToolButton;
 
 namespace salvex::gui {
 
-// The "Scan Type" group with its two options, the Advance range group
-// ("Select File System", Start Sector, End Sector), and the small help
-// button beside each, whose tooltip is the group's help panel.
+class FileTypeGroup;
+
+// The "Scan Type" group with its three options, the Advance range group
+// ("Select File System", Start Sector, End Sector), the small help button
+// beside each, whose tooltip is the group's help panel, and the file types
+// of a Search by File Type.
 class ScanOptions final : public QWidget {
   Q_OBJECT
 
@@ -28,6 +31,7 @@ class ScanOptions final : public QWidget {
   void SetChecked(ScanType type);
   void SetRange(const wizard::RangeFields& fields);
   wizard::RangeFields Range() const;
+  FileTypeGroup& FileTypes() const { return *fileTypes_; }
 
  signals:
   void scanTypeChosen(salvex::ScanType type);
@@ -36,12 +40,14 @@ class ScanOptions final : public QWidget {
   QGroupBox* scanType_ = nullptr;
   QRadioButton* standard_ = nullptr;
   QRadioButton* advance_ = nullptr;
+  QRadioButton* byFileType_ = nullptr;
   QToolButton* scanTypeHelp_ = nullptr;
   QGroupBox* range_ = nullptr;
   QComboBox* fileSystem_ = nullptr;
   QLineEdit* start_ = nullptr;
   QLineEdit* end_ = nullptr;
   QToolButton* rangeHelp_ = nullptr;
+  FileTypeGroup* fileTypes_ = nullptr;
 };
 
 }  // namespace salvex::gui

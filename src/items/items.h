@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/sector.h"
+#include "items/carved_placement.h"
 
 namespace salvex {
 
@@ -87,6 +89,10 @@ struct FatFileItem {
   // Positions in the store of other deleted files that would be read from
   // some of the same clusters: at most one of them can be right.
   std::vector<std::uint32_t> conflictsWith = {};
+  // A file found by its content rather than by an entry: its bytes are the
+  // placement's extents, never clusters (firstCluster is 0). Shared, so
+  // that copies of the item stay cheap; null for every file a scan lists.
+  std::shared_ptr<const CarvedPlacement> carved = nullptr;
 };
 
 // An NTFS folder, known by its MFT record number; the root is record 5.

@@ -39,6 +39,8 @@ struct FatKind {
   static std::string_view Stream(const File&) { return {}; }
   static std::span<const std::uint32_t> ConflictsWith(const File& file) { return file.conflictsWith; }
   static bool BeyondVolume(const File&) { return false; }
+  // A file found by its content: where its bytes lie, and its doubts.
+  static const CarvedPlacement* Carved(const File& file) { return file.carved.get(); }
   static constexpr const char* kNotRecoverableNote = "  (its first cluster is lost: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
     return store.FindFatFolder(key);
@@ -73,6 +75,7 @@ struct NtfsKind {
   static std::string_view Stream(const File& file) { return file.stream; }
   static std::span<const std::uint32_t> ConflictsWith(const File&) { return {}; }
   static bool BeyondVolume(const File& file) { return file.beyondVolume; }
+  static const CarvedPlacement* Carved(const File&) { return nullptr; }
   static constexpr const char* kNotRecoverableNote = "  (compressed or encrypted by NTFS: not recoverable)";
   static std::optional<std::uint32_t> FindFolder(const ItemStore& store, std::uint32_t key) {
     return store.FindNtfsFolder(key);

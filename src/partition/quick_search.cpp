@@ -183,8 +183,9 @@ void QuickPartitionSearch(SectorReader& reader, const DiskInfo& disk, ScanState&
   ui.ShowProgress(false);
   ui.SetStatus("");
   if (table.partitionCount == 0) {
-    ui.Notice(NoticeKind::error,
-              scan.scanType == ScanType::standard ? kNoPartitionStandardMessage : kNoPartitionAdvanceMessage);
+    ui.Notice(NoticeKind::error, scan.scanType == ScanType::standard   ? kNoPartitionStandardMessage
+                                 : scan.scanType == ScanType::advance ? kNoPartitionAdvanceMessage
+                                                                      : kNoPartitionFileTypeMessage);
   }
   ui.SetStopVisible(false);
   scan.stopRequested = false;

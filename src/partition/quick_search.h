@@ -13,6 +13,8 @@ inline constexpr const char* kNoPartitionStandardMessage = "No partition found, 
 inline constexpr const char* kNoPartitionAdvanceMessage =
     "No partition found, select file system type, and press next to search the full disk or you can define the "
     "searching range";
+inline constexpr const char* kNoPartitionFileTypeMessage =
+    "No partition found: click the disk to search all of it by file type";
 
 // Looks for lost partitions where they usually begin: one track after the
 // start of every cylinder, else at the cylinder's start, and on every 1 MiB

@@ -160,4 +160,30 @@ void DataCopier::CopySectors(std::uint64_t firstSector, std::uint64_t sectorCoun
   }
 }
 
+void DataCopier::CopyBytes(const DiskExtent& extent) {
+  // An extent whose end would pass 64 bits is cut where they end: no disk reaches there.
+  std::uint64_t at = extent.first;
+  std::uint64_t left = std::min(extent.length, UINT64_MAX - extent.first);
+  while (left > 0 && !Done() && !Interrupted() && !writeFailed_) {
+    if (request_.mode == ExtractMode::recover) {
+      context_.saving.SetProgress(ProgressPercent(copied_, request_.size));
+    }
+    const std::uint64_t skip = at % kSectorSize;
+    const std::uint64_t wanted = std::min({left, request_.size - copied_,
+                                           std::uint64_t{kMaxReadSectors} * kSectorSize - skip});
+    const auto sectors = static_cast<std::uint32_t>((skip + wanted + kSectorSize - 1) / kSectorSize);
+    const std::size_t bytes = std::size_t{sectors} * kSectorSize;
+    if (buffer_.size() < bytes) buffer_.resize(bytes);
+    const std::span<std::uint8_t> piece(buffer_.data(), bytes);
+    result_.unreadableSectors += context_.reader.ReadSectorsFillingGaps(at / kSectorSize, sectors, piece);
+    if (!file_.Write(piece.subspan(static_cast<std::size_t>(skip), static_cast<std::size_t>(wanted)))) {
+      writeFailed_ = true;
+    }
+    copied_ += wanted;
+    if (request_.mode == ExtractMode::recover) context_.run.bytesCopied.fetch_add(wanted, std::memory_order_relaxed);
+    at += wanted;
+    left -= wanted;
+  }
+}
+
 }  // namespace salvex

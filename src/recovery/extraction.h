@@ -40,6 +40,9 @@ struct ExtractionRequest {
   // FAT: the clusters the walk chose (see FatFileItem::clusterRuns); empty:
   // its chain, else consecutive clusters.
   std::vector<ClusterRun> clusterRuns;
+  // A file found by its content: its bytes are these stretches of the
+  // disk, in order, instead of any cluster.
+  std::vector<DiskExtent> diskExtents;
   std::uint32_t id = 0;
   std::size_t memoryLimit = 0;  // inMemory: the most bytes to read
   ByteSink sink;                // inMemory: takes the bytes instead; refusing ends the read
@@ -155,6 +158,9 @@ class DataCopier {
 
   // `hole`: the stretch holds no data on disk (a sparse run) and reads as zeros.
   void CopySectors(std::uint64_t firstSector, std::uint64_t sectorCount, bool hole = false);
+  // The same for a stretch of the disk that need not begin or end where a
+  // sector does: the sectors holding it are read, and its bytes written.
+  void CopyBytes(const DiskExtent& extent);
 
   bool Done() const { return copied_ >= request_.size; }
   std::uint64_t Copied() const { return copied_; }

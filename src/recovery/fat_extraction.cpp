@@ -135,6 +135,7 @@ ExtractionRequest FatExtractionRequest(const FatFileItem& file) {
   request.overwritten = file.overwritten;
   request.noClusterFits = file.noClusterFits;
   request.clusterRuns = file.clusterRuns;
+  if (file.carved) request.diskExtents = file.carved->extents;
   request.id = file.id;
   request.fileTime = PackFatFileTime(file.writeDate, file.writeTime);
   return request;
@@ -146,14 +147,17 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
   RecoveryRunState& run = context.run;
   if (run.stopSaving) return result;
   if (!context.concurrentWriter) run.skipFile = false;
+  // A file found by its content is read from its extents, whatever the
+  // volume (if there is one) says.
+  const bool found = !request.diskExtents.empty();
   // A snapshot can say so: without a cluster size no byte of the file can
   // be found, and an empty file must not pass for it.
-  if (context.volume.sectorsPerCluster == 0 && request.size > 0) {
+  if (!found && context.volume.sectorsPerCluster == 0 && request.size > 0) {
     result.outcome = ExtractionOutcome::notRecoverable;
     result.error = "the volume's cluster size is unknown (0 sectors per cluster)";
     return result;
   }
-  if (request.firstCluster < 2 && request.size > 0) {
+  if (!found && request.firstCluster < 2 && request.size > 0) {
     result.outcome = ExtractionOutcome::notRecoverable;
     result.error = "its directory entry names no first cluster";
     return result;
@@ -176,7 +180,12 @@ ExtractionResult ExtractFatFile(ExtractionContext& context, const ExtractionRequ
 
   DataCopier copier(context, request, *file, result);
   std::string failure;
-  if (request.size > 0) {
+  if (found) {
+    for (const DiskExtent& extent : request.diskExtents) copier.CopyBytes(extent);
+    if (!copier.Done() && !copier.Interrupted() && !copier.WriteFailed()) {
+      failure = "the stretches of the disk it was found in hold fewer bytes than its size";
+    }
+  } else if (request.size > 0) {
     const std::uint32_t lastCluster = LastFileCluster(context.volume, context.lastSector);
     // Among several writers the skip flag is taken by the copy, never by
     // the chain build, which the FAT cache makes short.

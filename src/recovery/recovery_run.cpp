@@ -50,6 +50,7 @@ void Append(RecoverySummary& into, RecoverySummary&& from) {
   append(into.damagedChains, from.damagedChains);
   append(into.conflicting, from.conflicting);
   append(into.guessedClusters, from.guessedClusters);
+  append(into.foundDoubtful, from.foundDoubtful);
   append(into.notRecoverable, from.notRecoverable);
   append(into.escapedNames, from.escapedNames);
   append(into.files, from.files);
@@ -250,6 +251,11 @@ class Recovery {
                                result.keptAs.empty() ? result.error : result.error + KeptPart(result, folder)});
     }
     Account(result, folder, Kind::Overwritten(file), ClaimedToo(file), Guesses(file), summary);
+    if (result.outcome == ExtractionOutcome::written && Kind::Carved(file)) {
+      std::string doubts;
+      for (const std::string& doubt : CarvedDoubts(*Kind::Carved(file))) doubts += (doubts.empty() ? "" : "; ") + doubt;
+      if (!doubts.empty()) summary.foundDoubtful.push_back(folder.PathOf(result.name) + ": " + doubts);
+    }
   }
 
   // What is guessed about where the file's bytes lie; empty when nothing is.

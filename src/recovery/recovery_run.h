@@ -65,6 +65,9 @@ struct RecoverySummary {
   // whose high word was cleared, clusters worked out around other files, a
   // lost chain read as consecutive clusters).
   std::vector<std::string> guessedClusters;
+  // "path: why": files found by their content that are partial, put
+  // together from pieces, or kept whole with damaged stretches.
+  std::vector<std::string> foundDoubtful;
   std::vector<std::string> notRecoverable;      // "path: reason": NTFS-compressed or encrypted, FAT cluster lost
   std::vector<std::string> escapedNames;        // written under a name whose control characters became %XX
   std::uint32_t emptyFiles = 0;                 // NTFS files of 0 bytes, not created

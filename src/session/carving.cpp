@@ -17,11 +17,14 @@ namespace {
 
 // The scan that learns the volume is a means here: its boxes (a volume it
 // cannot read) would say more than the carve's own warning, so they are
-// kept back; everything else reaches the front end.
+// kept back, and so are its counts where the panel is to count what the
+// carve finds; everything else reaches the front end.
 class WithoutBoxes final : public UiPort {
  public:
-  explicit WithoutBoxes(UiPort& ui) : ui_(ui) {}
-  void SetPanelValue(std::string_view label, std::string_view value) override { ui_.SetPanelValue(label, value); }
+  explicit WithoutBoxes(UiPort& ui, bool keepPanel = true) : ui_(ui), keepPanel_(keepPanel) {}
+  void SetPanelValue(std::string_view label, std::string_view value) override {
+    if (keepPanel_) ui_.SetPanelValue(label, value);
+  }
   void SetStatus(std::string_view text) override { ui_.SetStatus(text); }
   void ShowProgress(bool visible) override { ui_.ShowProgress(visible); }
   void SetProgress(int percent) override { ui_.SetProgress(percent); }
@@ -31,6 +34,7 @@ class WithoutBoxes final : public UiPort {
 
  private:
   UiPort& ui_;
+  bool keepPanel_;
 };
 
 std::string SectorText(std::uint64_t bytes) { return std::to_string(bytes / kSectorSize); }
@@ -74,11 +78,12 @@ Outcome FamiliesOf(const std::vector<std::string>& types, FamilySet& families) {
 enum class VolumePlan { planned, unreadable, stopped };
 
 // A partition whose volume is read: its clusters, with what the scan knows.
-VolumePlan PlanVolume(Session& session, const CarveRequest& request, UiPort& ui, CarvePlan& plan) {
+VolumePlan PlanVolume(Session& session, const CarveRequest& request, UiPort& ui, CarvePlan& plan,
+                      bool keepPanel = true) {
   if (!IsFatType(session.scan.selectedFsType) && session.scan.selectedFsType != FsType::exfat) {
     return VolumePlan::unreadable;
   }
-  WithoutBoxes quiet(ui);
+  WithoutBoxes quiet(ui, keepPanel);
   FolderTreeModel tree;
   const StandardScanOutcome scanned = StandardScan(session, quiet, tree, FolderTreeModel::kRoot);
   if (scanned == StandardScanOutcome::stopped || scanned == StandardScanOutcome::abortedByUser) {
@@ -109,6 +114,39 @@ std::string CarveTypeNames() {
     names += format.family;
   }
   return names;
+}
+
+CarvePlan PrepareCarveOfChosenRange(Session& session, const CarveRequest& request, UiPort& ui) {
+  CarvePlan plan;
+  plan.includeListed = request.includeListed;
+  if (Outcome families = FamiliesOf(request.types, plan.families); !families.Ok()) {
+    plan.outcome = families;
+    return plan;
+  }
+  const ScanState& scan = session.scan;
+  const std::uint64_t diskSectors = session.reader.Source()->SizeBytes() / kSectorSize;
+  const std::uint64_t start = scan.rangeStart;
+  if (start >= diskSectors || scan.rangeSize == 0) {
+    plan.outcome = Outcome::Failed("sector " + std::to_string(start) + " lies past the end of the disk (" +
+                                   std::to_string(diskSectors) + " sectors)");
+    return plan;
+  }
+  const std::uint64_t end = std::min(diskSectors, start + std::min<std::uint64_t>(scan.rangeSize, diskSectors));
+  const VolumePlan volume = PlanVolume(session, request, ui, plan, false);
+  if (volume == VolumePlan::planned) return plan;
+  if (volume == VolumePlan::stopped) {
+    plan.outcome = Outcome::Failed("stopped before the volume was read");
+    return plan;
+  }
+  if (IsFatType(scan.selectedFsType) || scan.selectedFsType == FsType::exfat) {
+    plan.outcome.warnings.push_back("The volume could not be read: every sector of it is searched, and what is "
+                                    "found is named by its content.");
+  }
+  // Read as sectors, not as a volume: no cluster of any volume is meant.
+  session.volume = VolumeParameters{};
+  plan.area = SectorArea(start, end);
+  plan.description = "sectors " + std::to_string(start) + " to " + std::to_string(end) + ", every sector";
+  return plan;
 }
 
 CarvePlan PrepareCarve(Session& session, const CarveRequest& request, UiPort& ui) {
@@ -164,35 +202,37 @@ CarvePlan PrepareCarve(Session& session, const CarveRequest& request, UiPort& ui
 
 namespace {
 
-// Writes what the pass finds as it finds it, and shows how far it is.
-class CarveWriter final : public CarveSink {
- public:
-  CarveWriter(CarveReader& disk, const HostFolder& destination, UiPort& ui, CarveSummary& summary)
-      : disk_(disk), destination_(destination), ui_(ui), summary_(summary), started_(std::chrono::steady_clock::now()) {}
-
-  void Found(const CarvedFile& file) override {
-    CarvedRecord record;
-    record.family = std::string(file.format->family);
-    record.extension = file.extension;
-    record.size = file.size;
-    record.firstByte = file.FirstByte();
-    record.pieces = file.pieces;
-    record.soundness = file.soundness;
-    record.cut = file.cut;
-    record.joined = file.joined;
-    record.embedded = file.embedded;
-    record.unreadableSectors = file.unreadableSectors;
-    record.damagedSpans = file.damagedSpans;
-    if (file.entry) record.entryPath = file.entry->path;
-    Write(file, record);
-    ui_.SetPanelValue(panel::kFilesFound, std::to_string(summary_.files.size() + 1));
-    ui_.SetPanelValue(panel::kLastItem, record.path);
-    summary_.files.push_back(std::move(record));
+CarvedRecord RecordOf(const CarvedFile& file, const CarveArea& area) {
+  CarvedRecord record;
+  record.family = std::string(file.format->family);
+  record.extension = file.extension;
+  record.size = file.size;
+  record.firstByte = file.FirstByte();
+  record.pieces = file.pieces;
+  record.soundness = file.soundness;
+  record.cut = file.cut;
+  record.joined = file.joined;
+  record.embedded = file.embedded;
+  record.unreadableSectors = file.unreadableSectors;
+  record.damagedSpans = file.damagedSpans;
+  record.inLiveClusters = area.IsLive(record.firstByte);
+  if (file.entry) {
+    record.entryPath = file.entry->path;
+    record.entryWriteDate = file.entry->writeDate;
+    record.entryWriteTime = file.entry->writeTime;
   }
+  return record;
+}
+
+// Hands what the pass finds on, and shows how far it is.
+class SearchProgress final : public CarveSink {
+ public:
+  SearchProgress(CarveReader& disk, UiPort& ui, const CarvedFileHandler& found)
+      : disk_(disk), ui_(ui), found_(found), started_(std::chrono::steady_clock::now()) {}
+
+  void Found(const CarvedFile& file) override { found_(file, disk_); }
 
   void Progress(const CarveProgress& progress) override {
-    summary_.bytesPassed = progress.bytesDone;
-    summary_.bytesTotal = progress.bytesTotal;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastShown_ < std::chrono::milliseconds(200)) return;
     lastShown_ = now;
@@ -211,6 +251,28 @@ class CarveWriter final : public CarveSink {
   }
 
  private:
+  CarveReader& disk_;
+  UiPort& ui_;
+  const CarvedFileHandler& found_;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point lastShown_{};
+};
+
+// Writes each file found as it is found.
+class CarveWriter {
+ public:
+  CarveWriter(const HostFolder& destination, UiPort& ui, CarveSummary& summary)
+      : destination_(destination), ui_(ui), summary_(summary) {}
+
+  void Found(const CarvedFile& file, CarveReader& disk, const CarveArea& area) {
+    CarvedRecord record = RecordOf(file, area);
+    Write(file, disk, record);
+    ui_.SetPanelValue(panel::kFilesFound, std::to_string(summary_.files.size() + 1));
+    ui_.SetPanelValue(panel::kLastItem, record.path);
+    summary_.files.push_back(std::move(record));
+  }
+
+ private:
   // The folder at `path` under the destination ("" for the destination).
   const HostFolder* Folder(const std::string& path, std::string& error) {
     if (path.empty()) return &destination_;
@@ -224,7 +286,7 @@ class CarveWriter final : public CarveSink {
     return folders_.emplace(path, std::move(folder)).first->second.get();
   }
 
-  void Write(const CarvedFile& file, CarvedRecord& record) {
+  void Write(const CarvedFile& file, CarveReader& disk, CarvedRecord& record) {
     const std::string wanted = CarvedFilePath(file);
     const std::size_t slash = wanted.rfind('/');
     const std::string folderPath = slash == std::string::npos ? "" : wanted.substr(0, slash);
@@ -248,7 +310,7 @@ class CarveWriter final : public CarveSink {
     bool written = true;
     for (const ByteRange& piece : file.pieces) {
       for (std::uint64_t at = piece.start; at < piece.end && written;) {
-        const Bytes bytes = disk_.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(piece.end - at, CarveReader::kBlockBytes)));
+        const Bytes bytes = disk.Read(at, static_cast<std::size_t>(std::min<std::uint64_t>(piece.end - at, CarveReader::kBlockBytes)));
         written = !bytes.empty() && out->Write(bytes);
         at += bytes.size();
       }
@@ -273,22 +335,18 @@ class CarveWriter final : public CarveSink {
     ++summary_.failed;
   }
 
-  CarveReader& disk_;
   const HostFolder& destination_;
   UiPort& ui_;
   CarveSummary& summary_;
   std::map<std::string, std::unique_ptr<HostFolder>> folders_;
-  std::chrono::steady_clock::time_point started_;
-  std::chrono::steady_clock::time_point lastShown_{};
 };
 
 }  // namespace
 
-CarveSummary CarveFiles(Session& session, const CarvePlan& plan, const HostFolder& destination, UiPort& ui,
-                        const std::atomic<bool>& stop) {
-  CarveSummary summary;
+CarvePassResult SearchByContent(Session& session, const CarvePlan& plan, UiPort& ui, const std::atomic<bool>& stop,
+                                const CarvedFileHandler& found) {
   CarveReader disk(session.reader);
-  CarveWriter writer(disk, destination, ui, summary);
+  SearchProgress progress(disk, ui, found);
   CarveSettings settings;
   settings.families = plan.families;
   settings.listed = &plan.listed;
@@ -297,12 +355,37 @@ CarveSummary CarveFiles(Session& session, const CarvePlan& plan, const HostFolde
   budget.stop = &stop;
   ui.SetStopVisible(true);
   ui.ShowProgress(true);
-  const CarvePassResult result = RunCarvePass(disk, plan.area, settings, writer, budget);
+  const CarvePassResult result = RunCarvePass(disk, plan.area, settings, progress, budget);
   ui.ShowProgress(false);
   ui.SetStopVisible(false);
   ui.SetStatus("");
+  return result;
+}
+
+CarveSummary FindCarvedFiles(Session& session, const CarvePlan& plan, UiPort& ui, const std::atomic<bool>& stop) {
+  CarveSummary summary;
+  const CarvePassResult result = SearchByContent(session, plan, ui, stop, [&](const CarvedFile& file, CarveReader&) {
+    CarvedRecord record = RecordOf(file, plan.area);
+    record.path = CarvedFilePath(file);
+    ui.SetPanelValue(panel::kFilesFound, std::to_string(summary.files.size() + 1));
+    ui.SetPanelValue(panel::kLastItem, record.path);
+    summary.files.push_back(std::move(record));
+  });
   summary.stopped = result.stopped;
   summary.bytesPassed = result.bytesPassed;
+  summary.bytesTotal = plan.area.OpenBytes();
+  return summary;
+}
+
+CarveSummary CarveFiles(Session& session, const CarvePlan& plan, const HostFolder& destination, UiPort& ui,
+                        const std::atomic<bool>& stop) {
+  CarveSummary summary;
+  CarveWriter writer(destination, ui, summary);
+  const CarvePassResult result = SearchByContent(
+      session, plan, ui, stop, [&](const CarvedFile& file, CarveReader& disk) { writer.Found(file, disk, plan.area); });
+  summary.stopped = result.stopped;
+  summary.bytesPassed = result.bytesPassed;
+  summary.bytesTotal = plan.area.OpenBytes();
   return summary;
 }
 

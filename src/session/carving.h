@@ -2,12 +2,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "carve/carve_area.h"
 #include "carve/carve_format.h"
+#include "carve/carve_pass.h"
+#include "carve/carve_reader.h"
 #include "carve/carved_file.h"
 #include "carve/entry_names.h"
 #include "items/folder_tree_model.h"
@@ -53,6 +56,14 @@ std::string CarveTypeNames();
 // that does not exist, or a range off the disk.
 CarvePlan PrepareCarve(Session& session, const CarveRequest& request, UiPort& ui);
 
+// The same over the range the scan state holds already (the window's
+// partition or whole disk; the request's range fields are not read): a FAT
+// or exFAT range is read as its volume, any other range sector by sector.
+// The scan that learns the volume keeps its counts and boxes to itself, so
+// that the panel counts what the search finds. The session's volume is
+// that volume's afterwards, or none.
+CarvePlan PrepareCarveOfChosenRange(Session& session, const CarveRequest& request, UiPort& ui);
+
 // One file the carve found, and what became of it.
 struct CarvedRecord {
   std::string path;        // where it was written, under the destination
@@ -66,6 +77,9 @@ struct CarvedRecord {
   bool joined = false;
   bool embedded = false;
   std::string entryPath;   // the deleted file whose name it took; empty if none
+  std::uint16_t entryWriteDate = 0;  // that file's DOS write date and time
+  std::uint16_t entryWriteTime = 0;
+  bool inLiveClusters = false;  // it starts in clusters a live file or folder holds
   std::uint32_t unreadableSectors = 0;
   std::vector<FileSpan> damagedSpans;  // of a damaged file kept whole, from its first byte
   std::string error;       // why it could not be written; empty when it was
@@ -80,6 +94,20 @@ struct CarveSummary {
   std::uint64_t bytesTotal = 0;
   bool stopped = false;
 };
+
+// Carves the plan's area, handing each file to `found` as the pass finds
+// it, with the reader the pass reads through (the file's bytes are likely
+// in its cache). Progress, rate and time left go to the UI port's status
+// line and progress; `stop` ends it after the file in hand. Runs on the
+// caller's thread.
+using CarvedFileHandler = std::function<void(const CarvedFile& file, CarveReader& disk)>;
+CarvePassResult SearchByContent(Session& session, const CarvePlan& plan, UiPort& ui, const std::atomic<bool>& stop,
+                                const CarvedFileHandler& found);
+
+// What the pass found, written nowhere: a record per file whose path is
+// where it would be written (CarvedFilePath), and whose pieces say where its
+// bytes lie. The panel counts the files and names the last one.
+CarveSummary FindCarvedFiles(Session& session, const CarvePlan& plan, UiPort& ui, const std::atomic<bool>& stop);
 
 // Carves the plan's area and writes each file as it is found into
 // `destination` (CarvedFilePath: a deleted entry's folders and name, else

@@ -60,8 +60,14 @@ struct IntactDoubts {
 };
 
 IntactDoubts DoubtsOf(const FatFileItem& file, std::uint64_t unreadSectors) {
-  return {file.overwritten || unreadSectors > 0,
-          file.clusterInferred || file.fragmentInferred || file.chainAssumed || !file.conflictsWith.empty()};
+  // A found file cut short, or kept whole with stretches that fail, is not
+  // whole whatever its bytes say; one put together from pieces is a guess.
+  const CarvedPlacement* carved = file.carved.get();
+  const bool carvedPartial = carved != nullptr && carved->verdict == CarvedVerdict::partial;
+  const bool carvedJoined = carved != nullptr && carved->joined;
+  return {file.overwritten || unreadSectors > 0 || carvedPartial,
+          file.clusterInferred || file.fragmentInferred || file.chainAssumed || !file.conflictsWith.empty() ||
+              carvedJoined};
 }
 
 }  // namespace

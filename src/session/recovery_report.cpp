@@ -28,6 +28,11 @@ std::vector<std::string> MarksOf(const typename Kind::File& file) {
       {Kind::BeyondVolume(file), "beyond the volume"},
       {!Kind::Recoverable(file), "not recoverable"},
       {Kind::NameIncomplete(file), "name incomplete"},
+      {Kind::Carved(file) && Kind::Carved(file)->verdict == CarvedVerdict::partial &&
+           Kind::Carved(file)->damagedSpans.empty(),
+       "partial"},
+      {Kind::Carved(file) && Kind::Carved(file)->joined, "pieced together"},
+      {Kind::Carved(file) && !Kind::Carved(file)->damagedSpans.empty(), "damaged ranges"},
   };
   std::vector<std::string> names;
   for (const auto& mark : marks) {

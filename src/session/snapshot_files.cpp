@@ -1,5 +1,6 @@
 #include "session/snapshot_files.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "exfat/exfat_deleted_files.h"
@@ -83,8 +84,13 @@ Outcome LoadTreeSnapshotFile(Session& session, const std::string& path, UiPort& 
   // files' clusters are now other files'. exFAT's deleted files keep the
   // clusters the scan chose and their marks; which of them share clusters
   // follows from those.
-  if (session.volume.fsType == FsType::exfat) MarkExfatConflicts(session.items);
-  if (session.reader.IsOpen() && session.volume.fsType != FsType::ntfs && session.volume.fsType != FsType::exfat) {
+  // Files found by their content keep their extents and marks, and no
+  // entry's clusters are to be worked out beside them.
+  const auto& files = session.items.FatFiles().Items();
+  const bool foundByContent =
+      std::any_of(files.begin(), files.end(), [](const FatFileItem& item) { return item.carved != nullptr; });
+  if (session.volume.fsType == FsType::exfat && !foundByContent) MarkExfatConflicts(session.items);
+  if (session.reader.IsOpen() && !foundByContent && IsFatType(session.volume.fsType)) {
     const SectorNumber lastSector = LastVolumeSector(session.volume, session.scan);
     const WalkedDirectories none;
     DeletedClusterResolver(session.reader, session.volume, FatEntryLimits(session.volume, lastSector).lastCluster, none,

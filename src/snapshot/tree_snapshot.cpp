@@ -1,6 +1,7 @@
 #include "snapshot/tree_snapshot.h"
 
 #include <algorithm>
+#include <memory>
 #include <type_traits>
 
 #include "common/visible_text.h"
@@ -20,8 +21,15 @@ constexpr std::string_view kVersion = "1.0";
 // parameters, for volumes that lie past 2 TiB. Readers of 1.0 refuse it
 // with their version message.
 constexpr std::string_view kWideVersion = "2.0";
+// Either layout with the files a search by content found after the
+// records: written only when there are some, so that older readers load
+// every other snapshot, and refuse these with their version message
+// rather than take found files for entries with no cluster.
+constexpr std::string_view kFoundVersion = "1.1";
+constexpr std::string_view kWideFoundVersion = "2.1";
 static_assert(kMagic.size() + kVersion.size() == kTreeSnapshotHeadBytes);
 static_assert(kWideVersion.size() == kVersion.size());
+static_assert(kFoundVersion.size() == kVersion.size() && kWideFoundVersion.size() == kVersion.size());
 constexpr std::size_t kFolderFields = 15;
 constexpr std::size_t kFileFields = 21;
 
@@ -81,6 +89,102 @@ void ReadExfatExtents(SnapshotReader& in, std::vector<FatFileItem>& files) {
   }
 }
 
+// After the records of a snapshot with found files, one record per such
+// file, in file order: its position among the file records, its 64-bit
+// size (a file found on a FAT volume may pass the 32 bits of its record), its verdict,
+// why it was cut, its marks (bit 0 put together from pieces, bit 1 found
+// inside another file), its family, its extents on the disk (first byte,
+// length) and the stretches of it whose content fails (start, end).
+constexpr std::uint8_t kJoinedMark = 1;
+constexpr std::uint8_t kEmbeddedMark = 2;
+constexpr std::size_t kMaxFamilyBytes = 32;
+constexpr std::size_t kFoundFixedBytes = 4 + 8 + 1 + 1 + 1 + 2 + 4 + 4;
+constexpr std::size_t kFoundPairBytes = 16;
+
+bool HoldsFoundFiles(const ItemStore& store) {
+  return std::any_of(store.FatFiles().Items().begin(), store.FatFiles().Items().end(),
+                     [](const FatFileItem& file) { return file.carved != nullptr; });
+}
+
+void WriteFoundFiles(SnapshotWriter& out, const ItemStore& store) {
+  const auto& files = store.FatFiles().Items();
+  const auto found = static_cast<std::uint32_t>(
+      std::count_if(files.begin(), files.end(), [](const FatFileItem& file) { return file.carved != nullptr; }));
+  out.U32(found);
+  for (std::uint32_t position = 0; position < files.size(); ++position) {
+    const CarvedPlacement* placement = files[position].carved.get();
+    if (!placement) continue;
+    out.U32(position);
+    out.U64(files[position].size);
+    out.U8(static_cast<std::uint8_t>(placement->verdict));
+    out.U8(static_cast<std::uint8_t>(placement->cut));
+    out.U8((placement->joined ? kJoinedMark : 0) | (placement->embedded ? kEmbeddedMark : 0));
+    const std::string_view family = std::string_view(placement->family).substr(0, kMaxFamilyBytes);
+    out.U16(static_cast<std::uint16_t>(family.size()));
+    out.Text(family);
+    out.U32(static_cast<std::uint32_t>(placement->extents.size()));
+    for (const DiskExtent& extent : placement->extents) {
+      out.U64(extent.first);
+      out.U64(extent.length);
+    }
+    out.U32(static_cast<std::uint32_t>(placement->damagedSpans.size()));
+    for (const CarvedSpan& span : placement->damagedSpans) {
+      out.U64(span.start);
+      out.U64(span.end);
+    }
+  }
+}
+
+void ReadFoundFiles(SnapshotReader& in, std::vector<FatFileItem>& files) {
+  const std::uint32_t count = in.Count(kFoundFixedBytes + kFoundPairBytes, "found files");
+  // Written only with some: without any it would read back as another layout.
+  if (count == 0) throw SnapshotError("it says it holds files found by their content, and holds none");
+  std::uint64_t next = 0;  // positions ascend: each file is found once
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t position = in.U32();
+    if (position < next || position >= files.size()) {
+      throw SnapshotError("a found file names file record " + std::to_string(position) + " out of turn or beyond the " +
+                          std::to_string(files.size()) + " records");
+    }
+    next = std::uint64_t{position} + 1;
+    files[position].size = in.U64();
+    auto placement = std::make_shared<CarvedPlacement>();
+    const std::uint8_t verdict = in.U8();
+    const std::uint8_t cut = in.U8();
+    if (verdict > static_cast<std::uint8_t>(CarvedVerdict::partial) || cut > static_cast<std::uint8_t>(CarvedCut::areaEnd)) {
+      throw SnapshotError("a found file's verdict or cut is unknown");
+    }
+    placement->verdict = static_cast<CarvedVerdict>(verdict);
+    placement->cut = static_cast<CarvedCut>(cut);
+    const std::uint8_t marks = in.U8();
+    placement->joined = (marks & kJoinedMark) != 0;
+    placement->embedded = (marks & kEmbeddedMark) != 0;
+    const std::uint16_t familyBytes = in.U16();
+    if (familyBytes > kMaxFamilyBytes) throw SnapshotError("a found file's family name is too long");
+    placement->family = in.Text(familyBytes);
+    const std::uint32_t extents = in.Count(kFoundPairBytes, "extents");
+    if (extents == 0) throw SnapshotError("a found file lies nowhere on the disk");
+    placement->extents.reserve(extents);
+    for (std::uint32_t e = 0; e < extents; ++e) {
+      DiskExtent extent;
+      extent.first = in.U64();
+      extent.length = in.U64();
+      if (extent.length > UINT64_MAX - extent.first) throw SnapshotError("a found file's extent passes 64 bits");
+      placement->extents.push_back(extent);
+    }
+    const std::uint32_t spans = in.Count(kFoundPairBytes, "damaged stretches");
+    placement->damagedSpans.reserve(spans);
+    for (std::uint32_t d = 0; d < spans; ++d) {
+      CarvedSpan span;
+      span.start = in.U64();
+      span.end = in.U64();
+      if (span.end < span.start) throw SnapshotError("a found file's damaged stretch ends before it starts");
+      placement->damagedSpans.push_back(span);
+    }
+    files[position].carved = std::move(placement);
+  }
+}
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
@@ -109,8 +213,10 @@ void ForEachVolumeField(Volume& volume, const Field& field) {
 SnapshotWriter EncodeIn(bool wideSectors, const ScanState& scan, const VolumeParameters& volume,
                         const ItemStore& store) {
   SnapshotWriter out(wideSectors);
+  // NTFS snapshots hold no records, so no found files either.
+  const bool found = volume.fsType != FsType::ntfs && HoldsFoundFiles(store);
   out.Text(kMagic);
-  out.Text(wideSectors ? kWideVersion : kVersion);
+  out.Text(found ? (wideSectors ? kWideFoundVersion : kFoundVersion) : (wideSectors ? kWideVersion : kVersion));
   WriteRange(out, RangeOf(scan));
   out.U16(static_cast<std::uint16_t>(volume.fsType));
   const auto write = [&](const auto& field) {
@@ -122,7 +228,8 @@ SnapshotWriter EncodeIn(bool wideSectors, const ScanState& scan, const VolumePar
   };
   ForEachVolumeField(volume, write);
   out.U16(volume.foundFsOrdinal);
-  if (!HoldsFatRecords(volume.fsType)) return out;
+  // Files found on no volume (a whole disk searched) are filed as FAT's are.
+  if (!HoldsFatRecords(volume.fsType) && !found) return out;
 
   out.U32(static_cast<std::uint32_t>(store.FatFolders().Size()));
   for (const FatFolderItem& folder : store.FatFolders().Items()) {
@@ -149,6 +256,7 @@ SnapshotWriter EncodeIn(bool wideSectors, const ScanState& scan, const VolumePar
     out.U32(file.id);
   }
   if (volume.fsType == FsType::exfat) WriteExfatExtents(out, store);
+  if (found) WriteFoundFiles(out, store);
   return out;
 }
 
@@ -170,19 +278,28 @@ void CheckTreeSnapshotHead(Bytes head) {
     throw SnapshotError("    Invalid version of the file found : " + VisibleText(magic));
   }
   const std::string version = in.Text(std::min<std::size_t>(kVersion.size(), in.Remaining()));
-  if (!EqualsIgnoringCase(version, kVersion) && version != kWideVersion) throw SnapshotError(kVersionMismatchMessage);
+  if (!EqualsIgnoringCase(version, kVersion) && version != kWideVersion && version != kFoundVersion &&
+      version != kWideFoundVersion) {
+    throw SnapshotError(kVersionMismatchMessage);
+  }
 }
 
 TreeSnapshot DecodeTreeSnapshot(Bytes file) {
   CheckTreeSnapshotHead(file.first(std::min(file.size(), kTreeSnapshotHeadBytes)));
   SnapshotReader in(file);
   in.Text(kMagic.size());
-  in.SetWideSectors(in.Text(kVersion.size()) == kWideVersion);
+  const std::string version = in.Text(kVersion.size());
+  in.SetWideSectors(version == kWideVersion || version == kWideFoundVersion);
+  const bool found = version == kFoundVersion || version == kWideFoundVersion;
   TreeSnapshot snapshot;
   snapshot.range = ReadRange(in);
   VolumeParameters& volume = snapshot.volume;
   volume.fsType = static_cast<FsType>(in.U16());
-  if (!HoldsFatRecords(volume.fsType) && volume.fsType != FsType::ntfs) {
+  if (found && !HoldsFatRecords(volume.fsType) && volume.fsType != FsType::none) {
+    throw SnapshotError("it holds files found by their content on a file system of type " +
+                        std::to_string(static_cast<unsigned>(volume.fsType)) + ", where no search files them");
+  }
+  if (!found && !HoldsFatRecords(volume.fsType) && volume.fsType != FsType::ntfs) {
     throw SnapshotError("it names a file system of type " + std::to_string(static_cast<unsigned>(volume.fsType)) +
                         ", which no scan makes (50 FAT12, 100 FAT16, 200 FAT32, 300 NTFS, 400 exFAT)");
   }
@@ -195,7 +312,7 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
   };
   ForEachVolumeField(volume, read);
   volume.foundFsOrdinal = in.U16();
-  if (!HoldsFatRecords(volume.fsType)) return snapshot;
+  if (!HoldsFatRecords(volume.fsType) && !found) return snapshot;
 
   const std::uint32_t folders = in.Count(2 + kFolderFields, "folders");
   snapshot.folders.reserve(folders);
@@ -228,6 +345,7 @@ TreeSnapshot DecodeTreeSnapshot(Bytes file) {
     snapshot.files.push_back(std::move(item));
   }
   if (volume.fsType == FsType::exfat) ReadExfatExtents(in, snapshot.files);
+  if (found) ReadFoundFiles(in, snapshot.files);
   return snapshot;
 }
 

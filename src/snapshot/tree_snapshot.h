@@ -33,7 +33,10 @@ bool HoldsFatRecords(FsType type);
 // exFAT, every folder and file of the store (exFAT's files with their 64-bit
 // sizes, valid data lengths and cluster runs after the file records).
 // Version "1.0" holds 32-bit sector numbers and is written whenever they
-// fit; "2.0", the same with 64-bit ones, for a volume past 2 TiB.
+// fit; "2.0", the same with 64-bit ones, for a volume past 2 TiB. "1.1" and
+// "2.1" are those with the files a search by content found (their extents
+// and marks) after the records, written only when the store holds some;
+// such a snapshot may be of no volume at all (a whole disk searched).
 std::vector<std::uint8_t> EncodeTreeSnapshot(const ScanState& scan, const VolumeParameters& volume,
                                              const ItemStore& store);
 

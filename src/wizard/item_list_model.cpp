@@ -229,6 +229,9 @@ std::string ItemListModel::WarningText(std::size_t row) const {
   add(file.chainAssumed, kChainAssumedToolTip);
   add(file.nameIncomplete, kNameIncompleteToolTip);
   add(!file.conflictsWith.empty(), kConflictToolTip);
+  if (file.carved) {
+    for (const std::string& doubt : CarvedDoubts(*file.carved)) add(true, (std::string(kFoundDoubtToolTip) + doubt).c_str());
+  }
   return text;
 }
 

@@ -36,6 +36,8 @@ inline constexpr const char* kClusterInferredToolTip =
     "Deleted, and the high word of its first cluster was cleared: where its bytes begin is a guess";
 inline constexpr const char* kNameIncompleteToolTip =
     "Its name entries are damaged: the name is made from what is left of them";
+// Before each doubt about a file found by its content (CarvedDoubts).
+inline constexpr std::string_view kFoundDoubtToolTip = "Found by its content, and ";
 inline constexpr const char* kConflictToolTip =
     "Other deleted files claim some of the same clusters: at most one of them comes back right";
 

@@ -25,11 +25,11 @@ void WizardController::EnterItemsStep() {
   view_.FocusList();
 }
 
-// Back: the items go with the step. After a Standard Scan the tree stays
-// hidden until the next scan makes it anew; after a mount it is freed, as
-// the found file system may be mounted again.
+// Back: the items go with the step. After a Standard Scan (or a Search by
+// File Type) the tree stays hidden until the next scan makes it anew; after
+// a mount it is freed, as the found file system may be mounted again.
 void WizardController::LeaveItemsStep() {
-  if (session_.scan.scanType == ScanType::standard) {
+  if (session_.scan.scanType != ScanType::advance) {
     ShowStepControls(StepView::standardItems, Direction::leaving);
     FreeItems();
     return;

@@ -56,7 +56,7 @@ void WizardController::ReturnToPartitionStep() {
 void WizardController::ShowPartitionStepFace() {
   SetMenuState(MenuState::partitions);
   SetInfoPanel(LabelSet::partition);
-  SetQuickHelp(QuickHelp::partitionStep);
+  SetQuickHelp(session_.scan.scanType == ScanType::byFileType ? QuickHelp::fileTypeStep : QuickHelp::partitionStep);
 }
 
 void WizardController::LeavePartitionStep() {
@@ -110,7 +110,7 @@ void WizardController::FinishQuickSearch() {
   Show(Control::searchPartitions, Shown::Yes());
   Show(Control::stop, Shown::No());
   view_.SetTreeShown(TreeKind::partitions, Shown::Yes());
-  SetQuickHelp(QuickHelp::partitionStep);
+  SetQuickHelp(session_.scan.scanType == ScanType::byFileType ? QuickHelp::fileTypeStep : QuickHelp::partitionStep);
   SetMenuState(MenuState::partitions);
   FocusStepTree();
 }
@@ -119,14 +119,17 @@ void WizardController::TreeClickPartition(TreeNodeId node) {
   ScanState& scan = session_.scan;
   const TreeNode chosen = partitionNodes_.Of(node);
   if (chosen.kind == NodeKind::wholeDisk) {
-    if (scan.scanType != ScanType::advance) return;
+    // The Standard Scan reads a volume; the others may read every sector.
+    if (scan.scanType == ScanType::standard) return;
     view_.SelectTreeNode(TreeKind::partitions, kRoot);
     if (chosen.index >= session_.disks.disks.size() || !SelectWholeDisk(scan, session_.disks.disks[chosen.index])) {
       return;
     }
-    SectorRange whole = RangeOf(scan);
-    whole.selectedFsType = WholeDiskFsType(session_.partitions);
-    ApplyRange(whole, scan);
+    if (scan.scanType == ScanType::advance) {
+      SectorRange whole = RangeOf(scan);
+      whole.selectedFsType = WholeDiskFsType(session_.partitions);
+      ApplyRange(whole, scan);
+    }
   } else {
     const PartitionTable& table = session_.partitions;
     if (chosen.kind != NodeKind::partition || chosen.index >= table.partitionCount) return;
@@ -150,6 +153,10 @@ void WizardController::TreeClickPartition(TreeNodeId node) {
 // ---- Next: the Standard Scan ------------------------------------------------
 
 void WizardController::NextFromPartition() {
+  if (session_.scan.scanType == ScanType::byFileType) {
+    NextFromFileTypes();
+    return;
+  }
   if (session_.scan.selectedFsType == FsType::ntfs) {
     view_.Notice(NoticeKind::error, kNtfsRefusalMessage);
     Show(Control::next, Shown::Yes());

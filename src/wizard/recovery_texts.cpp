@@ -89,6 +89,10 @@ SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::strin
   if (!summary.guessedClusters.empty()) {
     text += "\nWritten from clusters that are a guess: " + std::to_string(summary.guessedClusters.size());
   }
+  if (!summary.foundDoubtful.empty()) {
+    text += "\nFound by content, and partial, pieced together or damaged: " +
+            std::to_string(summary.foundDoubtful.size());
+  }
   if (!summary.cutShort.empty()) {
     text += "\nLeft partial by Skip File or Stop Saving: " + std::to_string(summary.cutShort.size());
   }
@@ -107,6 +111,7 @@ SummaryText RecoverySummaryText(const RecoverySummary& summary, const std::strin
   AddList(result.details, "Written from a damaged cluster chain, so partly guessed", summary.damagedChains);
   AddList(result.details, "Written from clusters other deleted files claim too", summary.conflicting);
   AddList(result.details, "Written from clusters that are a guess", summary.guessedClusters);
+  AddList(result.details, "Found by content, and partial, pieced together or damaged", summary.foundDoubtful);
   AddList(result.details, "Not recoverable", summary.notRecoverable);
   AddList(result.details, "Left partial by Skip File or Stop Saving", summary.cutShort);
   AddList(result.details, "Named with %XX for control or text-direction characters", summary.escapedNames);

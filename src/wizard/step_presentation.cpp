@@ -61,6 +61,11 @@ PanelLabelSet MakeLabelSet(LabelSet set, FsType rangeType, FsType volumeType) {
                                "File System Size"},
                               true)
                        : Rows({"File System Start", "Sectors Per Cluster", "File System Size"}, true);
+    case LabelSet::fileTypeSearch: {
+      PanelLabelSet found = Rows({"File(s) Found", "Last File/Folder"}, true);
+      found.rows[0].value = "0";
+      return found;
+    }
     case LabelSet::none:
       break;
   }
@@ -94,6 +99,12 @@ std::string QuickHelpText(QuickHelp help) {
       return Lines({"Please select the file(s) and folder(s) to recover from the list and copy using   Recover "
                     "Selected      or                             Recover All options from the Recovery Menu.",
                     "You can open a file by Double Clicking it."});
+    case QuickHelp::fileTypeStep:
+      return Lines({"1. Select a partition, or the whole disk, from left pane.", "2. Tick the file types to look for.",
+                    "3. Click Next Button."});
+    case QuickHelp::fileTypeSearchStarted:
+      return Lines({"Salvex is looking for files of the chosen types by their content. Once this process is "
+                    "completed it will show you the files found under \"Found by Content\"."});
   }
   return {};
 }
@@ -124,7 +135,10 @@ HelpPanel ScanTypeHelpPanel() {
              "Partition deletion, Bad Sectors etc."}},
            {"Advance Mode",
             {"This is deep and more efficient method", "for recovering data, select this for",
-             "cases like drive format, OS Reload", "or where Standard Scan fails to recover the data."}}}};
+             "cases like drive format, OS Reload", "or where Standard Scan fails to recover the data."}},
+           {"Search by File Type",
+            {"This finds photos, documents, music and", "other files by their content, where no",
+             "folder names them any more: a card or disk", "formatted, or its file system destroyed."}}}};
 }
 
 HelpPanel RangeHelpPanel() {
@@ -139,6 +153,7 @@ const StepControls* FindStepControls(StepView view, Direction direction) {
     row.controls = {{scanTypeGroup, Shown::Hidden()}, {scanTypeHelp, Shown::Hidden()},
                     {searchPartitions, Shown::Yes()}, {back, Shown::Yes()}};
     row.advanceOnly = {{rangeGroup, Shown::Yes()}, {rangeHelp, Shown::Yes()}, {next, Shown::Yes()}};
+    row.fileTypeOnly = {{fileTypeGroup, Shown::Yes()}};
     row.trees = {{disks, Shown::No()}};
     row.emptyList = true;
     return row;
@@ -146,7 +161,7 @@ const StepControls* FindStepControls(StepView view, Direction direction) {
   static const StepControls kPartitionLeaving = [] {
     StepControls row;
     row.controls = {{scanTypeGroup, Shown::Yes()}, {scanTypeHelp, Shown::Yes()}, {searchPartitions, Shown::No()},
-                    {back, Shown::No()}};
+                    {back, Shown::No()}, {fileTypeGroup, Shown::Hidden()}};
     row.advanceOnly = {{rangeGroup, Shown::Hidden()}, {rangeHelp, Shown::Hidden()}};
     row.trees = {{disks, Shown::Yes()}, {partitions, Shown::No()}};
     row.emptyList = true;
@@ -162,6 +177,7 @@ const StepControls* FindStepControls(StepView view, Direction direction) {
   static const StepControls kStandardItemsLeaving = [] {
     StepControls row;
     row.controls = {{searchPartitions, Shown::Yes()}};
+    row.fileTypeOnly = {{fileTypeGroup, Shown::Yes()}};
     row.trees = {{partitions, Shown::Yes()}, {items, Shown::Hidden()}};
     row.listLayout = ListLayout::details;
     row.emptyList = true;
@@ -169,7 +185,16 @@ const StepControls* FindStepControls(StepView view, Direction direction) {
   }();
   static const StepControls kSweepEntering = [] {
     StepControls row;
-    row.controls = {{rangeGroup, Shown::Hidden()}, {searchPartitions, Shown::No()}, {rangeHelp, Shown::Hidden()}};
+    row.controls = {{rangeGroup, Shown::Hidden()}, {searchPartitions, Shown::No()}, {rangeHelp, Shown::Hidden()},
+                    {fileTypeGroup, Shown::Hidden()}};
+    row.trees = {{partitions, Shown::Disabled()}};
+    row.clearStatus = true;
+    row.resetProgress = true;
+    return row;
+  }();
+  static const StepControls kContentSearchEntering = [] {
+    StepControls row;
+    row.controls = {{fileTypeGroup, Shown::Hidden()}, {searchPartitions, Shown::No()}, {back, Shown::No()}};
     row.trees = {{partitions, Shown::Disabled()}};
     row.clearStatus = true;
     row.resetProgress = true;
@@ -203,7 +228,8 @@ const StepControls* FindStepControls(StepView view, Direction direction) {
     StepControls row;
     row.controls = {{searchPartitions, Shown::Yes()}, {rangeHelp, Shown::Yes()}, {rangeGroup, Shown::Yes()},
                     {next, Shown::Yes()}};
-    row.trees = {{partitions, Shown::Yes()}};
+    // The emptied tree of the file systems goes with them.
+    row.trees = {{partitions, Shown::Yes()}, {foundFileSystems, Shown::No()}};
     row.listLayout = ListLayout::details;
     row.emptyList = true;
     return row;
@@ -220,6 +246,8 @@ const StepControls* FindStepControls(StepView view, Direction direction) {
       return entering ? &kFoundFileSystemsEntering : &kFoundFileSystemsLeaving;
     case StepView::mountedItems:
       return entering ? &kMountedItemsEntering : &kMountedItemsLeaving;
+    case StepView::contentSearch:
+      return entering ? &kContentSearchEntering : nullptr;
   }
   return nullptr;
 }

@@ -32,7 +32,16 @@ struct PanelLabelSet {
   std::string status;
 };
 
-enum class LabelSet { disk = 0, partition = 1, standardScan = 2, advanceScan = 3, fileSystem = 4, none };
+// fileTypeSearch: what a Search by File Type has found so far.
+enum class LabelSet {
+  disk = 0,
+  partition = 1,
+  standardScan = 2,
+  advanceScan = 3,
+  fileSystem = 4,
+  none,
+  fileTypeSearch,
+};
 
 // Sets 3 and 4 take their FAT or NTFS form from the range's type; set 2
 // its status line from the type of the volume being scanned.
@@ -47,6 +56,8 @@ enum class QuickHelp {
   fileSystemStep,
   mountStarted,
   itemsStep,
+  fileTypeStep,           // the partition step of a Search by File Type
+  fileTypeSearchStarted,
 };
 
 // Each text starts with a line break, and every line is indented by 16
@@ -75,9 +86,10 @@ HelpPanel RangeHelpPanel();
 enum class Direction { entering, leaving };
 
 // The faces of the controls table: what the window shows entering and
-// leaving the partition (or range) step, the items after a Standard Scan,
-// while the sweep runs, the found file systems, and the items of a mount.
-enum class StepView { partition, standardItems, sweep, foundFileSystems, mountedItems };
+// leaving the partition (or range) step, the items after a Standard Scan
+// (or a Search by File Type), while the sweep runs, the found file systems,
+// the items of a mount, and while a Search by File Type runs.
+enum class StepView { partition, standardItems, sweep, foundFileSystems, mountedItems, contentSearch };
 
 // One row of the controls table: what a step shows or hides when it is
 // entered or left. What a step does besides (the range preset, the items
@@ -85,6 +97,7 @@ enum class StepView { partition, standardItems, sweep, foundFileSystems, mounted
 struct StepControls {
   std::vector<std::pair<Control, Shown>> controls;
   std::vector<std::pair<Control, Shown>> advanceOnly;  // applied in the Advance Scan only
+  std::vector<std::pair<Control, Shown>> fileTypeOnly;  // applied in a Search by File Type only
   std::vector<std::pair<TreeKind, Shown>> trees;
   std::optional<ListLayout> listLayout;  // the list's columns are set anew
   bool emptyList = false;

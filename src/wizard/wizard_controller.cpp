@@ -4,6 +4,7 @@
 
 #include "platform/temp_folder.h"
 #include "session/disk_session.h"
+#include "wizard/file_type_choices.h"
 #include "wizard/recovery_texts.h"
 
 namespace salvex::wizard {
@@ -51,6 +52,8 @@ void WizardController::StartUp() {
   view_.ShowProgress(false);
   Show(Control::rangeGroup, Shown::Hidden());
   Show(Control::rangeHelp, Shown::Hidden());
+  view_.SetFileTypeChoices(DefaultFileTypeChoices());
+  Show(Control::fileTypeGroup, Shown::Hidden());
   Show(Control::searchPartitions, Shown::Hidden());
   Show(Control::next, Shown::No());
   Show(Control::back, Shown::No());

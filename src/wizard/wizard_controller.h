@@ -34,8 +34,9 @@ inline constexpr const char* kDiscardResultsQuestion = "Going back discards the 
 // by the window's events and draws only through the WizardView. Each step
 // has a file of its own with its entering, leaving, Next, Back and tree
 // clicks (disk_step.cpp, partition_step.cpp, range_step.cpp,
-// found_file_system_step.cpp, items_step.cpp); wizard_drawing.cpp holds
-// what they share.
+// found_file_system_step.cpp, items_step.cpp), and a Search by File Type
+// its own (content_search_step.cpp); wizard_drawing.cpp holds what they
+// share.
 class WizardController {
  public:
   struct Options {
@@ -199,6 +200,12 @@ class WizardController {
   void NextFromRange();
   void StartAdvanceScan();
   void FinishAdvanceScan();
+
+  // ---- A Search by File Type (content_search_step.cpp) ----
+  // Next in its partition step: the types checked are searched for.
+  void NextFromFileTypes();
+  void StartContentSearch(std::vector<std::string> types, bool allSpace);
+  void FinishContentSearch(const Outcome& outcome, std::uint32_t filesFound, bool stopped);
 
   // ---- The found-file-system step (found_file_system_step.cpp) ----
   void EnterFoundFileSystemStep();

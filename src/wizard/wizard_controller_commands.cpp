@@ -70,6 +70,7 @@ void WizardController::FinishTreeSnapshotLoad(const std::string& path, const Out
   Show(Control::searchPartitions, Shown::No());
   Show(Control::rangeGroup, Shown::Hidden());
   Show(Control::rangeHelp, Shown::Hidden());
+  Show(Control::fileTypeGroup, Shown::Hidden());
   view_.SetTreeShown(TreeKind::foundFileSystems, Shown::No());
   ShowStepControls(StepView::standardItems, Direction::entering);
   itemsTree_ = std::move(tree);

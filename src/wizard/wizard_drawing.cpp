@@ -36,6 +36,9 @@ void WizardController::ShowStepControls(StepView face, Direction direction) {
   if (session_.scan.scanType == ScanType::advance) {
     for (const auto& [control, shown] : controls->advanceOnly) Show(control, shown);
   }
+  if (session_.scan.scanType == ScanType::byFileType) {
+    for (const auto& [control, shown] : controls->fileTypeOnly) Show(control, shown);
+  }
   for (const auto& [tree, shown] : controls->trees) view_.SetTreeShown(tree, shown);
   if (controls->emptyList) EmptyList();
   if (controls->listLayout) view_.SetListLayout(*controls->listLayout);

@@ -42,6 +42,7 @@ enum class Control {
   scanTypeHelp,
   rangeGroup,  // "Select File System", Start Sector, End Sector
   rangeHelp,
+  fileTypeGroup,  // Search by File Type: the types to look for, free space or all
 };
 
 // How a control or tree is left: shown or hidden, enabled or disabled.

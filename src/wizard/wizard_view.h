@@ -21,6 +21,20 @@ namespace salvex::wizard {
 
 class ItemListModel;
 
+// The file-type group of a Search by File Type: one check box per family
+// the search knows (its name, and a tool tip naming the other extensions it
+// covers), and whether every sector of a volume is read or only its free
+// clusters.
+struct FileTypeChoice {
+  std::string name;
+  std::string toolTip;
+  bool checked = true;
+};
+struct FileTypeChoices {
+  std::vector<FileTypeChoice> types;
+  bool allSpace = false;
+};
+
 // What the user typed into the Advance range group.
 struct RangeFields {
   int fileSystemPosition = 1;  // in "Select File System": 0 FAT16, 1 FAT32, 2 NTFS, 3 FAT12, 4 exFAT
@@ -84,6 +98,8 @@ class WizardView : public UiPort {
   virtual void SetScanTypeChecked(ScanType type) = 0;
   virtual void SetRangeFields(const RangeFields& fields) = 0;
   virtual RangeFields ReadRangeFields() const = 0;
+  virtual void SetFileTypeChoices(const FileTypeChoices& choices) = 0;
+  virtual FileTypeChoices ReadFileTypeChoices() const = 0;
   virtual void SetQuickHelp(std::string_view text) = 0;
   virtual void SetCommandEnabled(Command command, bool enabled) = 0;
   virtual bool CommandEnabled(Command command) const = 0;

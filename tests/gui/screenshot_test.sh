@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The real window under Xvfb on the demo disk: salvex_gui_screenshots, the
-# window of salvex-gui with the screenshot tour, walks through both scans by
-# itself and saves a picture of every step, which must each be drawn and of
-# the window's size. The shipped salvex-gui must hold no tour.
+# window of salvex-gui with the screenshot tour, walks through the three scan
+# types by itself and saves a picture of every step, which must each be drawn
+# and of the window's size. The shipped salvex-gui must hold no tour.
 #
 # usage: screenshot_test.sh SCREENSHOTS SALVEX_GUI PNG_CHECK MAKE_DEMO_IMAGE OUTPUT_DIR
 set -euo pipefail
@@ -31,7 +31,8 @@ for size in 1024x600 1920x1080; do
     xvfb-run -a -s "-screen 0 1920x1200x24" "$tour" --size "$size" "$out/$size" "$out/demo.img"
 done
 rm -rf "$out/demo.img" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
-steps=(1-disk 2-partitions 3-items 3-preview 3-hex 3-marks 3-view-filter 4-icons 5-range 6-found 7-mounted)
+steps=(1-disk 2-partitions 3-items 3-preview 3-hex 3-marks 3-view-filter 4-icons 5-range 6-found 7-mounted
+       8-file-types 9-found-by-content)
 for size in 1040x740 1024x600 1920x1080; do
   folder=$out
   [ "$size" = 1040x740 ] || folder=$out/$size

@@ -227,6 +227,26 @@ ScreenshotTour::ScreenshotTour(GuiProgram& program, QString folder) : program_(p
       {[this] { return Idle(2); }, [this] { ClickChild(static_cast<int>(TreeKind::foundFileSystems), 0); }},
       {now, [this, &wizard] { Save(QStringLiteral("6-found")); wizard.OnNext(); }},
       {[this] { return Idle(3); }, [this] { Save(QStringLiteral("7-mounted")); }},
+      // Back to the disks (each Back asks, and the timer answers), then a
+      // Search by File Type of the first partition.
+      {now, [this, &wizard] { QTimer::singleShot(0, this, [&wizard] { wizard.OnBack(); }); }},
+      {[this] { return Idle(2); }, [this, &wizard] { QTimer::singleShot(0, this, [&wizard] { wizard.OnBack(); }); }},
+      {[this] { return Idle(1); }, [this, &wizard] { QTimer::singleShot(0, this, [&wizard] { wizard.OnBack(); }); }},
+      {[this] { return Idle(0); }, [this, &wizard] {
+         program_.Window().Options().findChild<QRadioButton*>(QStringLiteral("fileTypeScanOption"))->click();
+         wizard.OnNext();
+       }},
+      {[this] { return Idle(1); }, [this] { ClickChild(static_cast<int>(TreeKind::partitions), 0); }},
+      {now, [this, &wizard] { Save(QStringLiteral("8-file-types")); wizard.OnNext(); }},
+      // The first type's files, under "Found by Content".
+      {[this] { return Idle(3); }, [&wizard] {
+         const FolderTreeModel* items = wizard.Tree(TreeKind::items);
+         if (items == nullptr || items->Children(FolderTreeModel::kRoot).empty()) return;
+         const auto& types = items->Children(items->Children(FolderTreeModel::kRoot).front());
+         if (!types.empty()) wizard.OnTreeClick(types.front(), wizard::TreeHit::onItem);
+       }},
+      {now, [this] { program_.Window().SelectListRow(0); }},
+      {now, [this] { Save(QStringLiteral("9-found-by-content")); }},
       {now, [] { QCoreApplication::exit(0); }},
   };
   timer_.setInterval(kTickMs);

@@ -18,9 +18,9 @@ class GuiProgram;
 class ImagingDialog;
 class SavingDialog;
 
-// Walks the window through both scans of the first image given, as a user
-// would, and saves a picture of every step (and of every box, which it
-// then answers) into a folder: how the screenshot test and the README's
+// Walks the window through the three scan types of the first image given,
+// as a user would, and saves a picture of every step (and of every box,
+// which it then answers) into a folder: how the screenshot test and the README's
 // pictures are made. Run by salvex_gui_screenshots, a test program only;
 // ends the program with 0 when done, 1 when a step did not come within two
 // minutes.

@@ -6,15 +6,19 @@
 
 #include <QAbstractItemDelegate>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QRadioButton>
 
 #include "box_answerer.h"
 #include "gui/command_actions.h"
+#include "gui/file_type_group.h"
 #include "gui/info_panel.h"
 #include "gui/item_table_model.h"
 #include "gui/scan_options.h"
 #include "gui/status_line.h"
+#include "support/format_writers.h"
+#include "support/jpeg_writer.h"
 #include "support/tool_images.h"
 #include "support/tool_runner.h"
 #include "window_driver.h"
@@ -55,7 +59,8 @@ std::unique_ptr<Fixture> MakeFixture() {
 
 // A fresh program on the image, its window shown, with the image clicked.
 struct Run {
-  explicit Run(const Fixture& fixture)
+  template <typename AnyFixture>
+  explicit Run(const AnyFixture& fixture)
       : program(gui::GuiProgram::Settings{{fixture.image.string()}, fixture.dir.Path().string(), ""}), drive(program) {
     program.Window().SetQuitAction([this](int status) { quitWith = status; });
     program.Start();
@@ -365,6 +370,68 @@ void WindowFlowTest::KeysMenusAndRenameInTheItemsStep() {
   run.boxes.Script(QMessageBox::Yes);
   drive.Window().Actions().Action(wizard::Command::exit)->trigger();
   QTRY_COMPARE(run.quitWith, std::optional<int>(0));
+}
+
+}  // namespace salvex::testing
+
+namespace salvex::testing {
+
+// A photo and a chart copied onto a card and deleted: a Search by File
+// Type of its free space lists them under "Found by Content", by type,
+// named by their deleted entries.
+void WindowFlowTest::SearchByFileTypeListsWhatItFindsUnderFoundByContent() {
+  if (!HaveTools({"sfdisk", "mkfs.fat", "mcopy", "mdel"})) {
+    QSKIP("needs sfdisk, mkfs.fat and mtools (run scripts/setup.sh)");
+  }
+  struct {
+    TempDir dir;
+    std::filesystem::path image = dir / "card.img";
+  } fixture;
+  DiskPlan plan;
+  plan.totalSectors = 2048 + 32768;
+  plan.partitions = {{VolumeKind::fat16, false, 2048, 32768, 0x06, 4, "CARD"}};
+  BuildDisk(fixture.image, plan);
+  MtoolsVolume volume(fixture.image, 2048, fixture.dir.Path());
+  const FileBytes photo = WriteJpeg({160, 120, true, 0, 85, 2});
+  const FileBytes chart = WritePng(90, 60, 3);
+  volume.CopyFiles("", {{"PHOTO.JPG", {photo.begin(), photo.end()}, NoonUtc(kDay)},
+                        {"CHART.PNG", {chart.begin(), chart.end()}, NoonUtc(kDay)}});
+  volume.Delete({"PHOTO.JPG", "CHART.PNG"});
+  Run run(fixture);
+  WindowDriver& drive = run.drive;
+  QVERIFY(QTest::qWaitForWindowActive(&drive.Window()));
+  QTest::mouseClick(drive.Window().findChild<QRadioButton*>(QStringLiteral("fileTypeScanOption")), Qt::LeftButton);
+  QCOMPARE(run.program.State().scan.scanType, ScanType::byFileType);
+  drive.ClickNode(TreeKind::disks, -1);
+  drive.Click("nextButton");
+  QVERIFY(drive.WaitForStep(1));
+  // Every type ticked at first, and free space only.
+  auto& types = drive.Window().Options().FileTypes();
+  QVERIFY(types.isVisible());
+  QVERIFY(types.Types().count() > 10);
+  for (int row = 0; row < types.Types().count(); ++row) QCOMPARE(types.Types().item(row)->checkState(), Qt::Checked);
+  QVERIFY(!types.Choices().allSpace);
+
+  drive.ClickNode(TreeKind::partitions, 0);
+  drive.Click("nextButton");
+  QVERIFY(drive.WaitForStep(3));
+  QTRY_VERIFY(!run.boxes.seen.empty());
+  QCOMPARE(run.boxes.LastText(),
+           QStringLiteral("2 file(s) found by their content are listed under \"Found by Content\", by type."));
+  QVERIFY(!types.isVisible());
+  const QModelIndex found = drive.Node(TreeKind::items, 0);
+  QCOMPARE(found.data().toString(), QStringLiteral("Found by Content"));
+  QVERIFY(drive.Tree(TreeKind::items).isExpanded(found));
+  const auto* nodes = found.model();
+  QCOMPARE(nodes->rowCount(found), 2);
+  QCOMPARE(nodes->index(0, 0, found).data().toString(), QStringLiteral("jpg"));
+  QCOMPARE(nodes->index(1, 0, found).data().toString(), QStringLiteral("png"));
+  QCOMPARE(drive.Names(), (std::vector<std::string>{"jpg", "png"}));
+  // In a type's folder: the deleted entry's name (its first letter lost).
+  drive.DoubleClickRow(0);
+  QCOMPARE(drive.Names().size(), std::size_t{1});
+  QVERIFY(drive.Cell(0, 0).endsWith(QStringLiteral("HOTO.JPG")));
+  QVERIFY(drive.Cell(0, 1).startsWith(QStringLiteral("Deleted ")));
 }
 
 }  // namespace salvex::testing

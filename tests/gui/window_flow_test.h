@@ -11,6 +11,7 @@ class WindowFlowTest final : public QObject {
   void StandardScanFromTheDiskToTheItemsAndBack();
   void AdvanceScanFromTheRangeToTheMountedItems();
   void KeysMenusAndRenameInTheItemsStep();
+  void SearchByFileTypeListsWhatItFindsUnderFoundByContent();
 };
 
 // A whole-disk sweep of a large sparse image: the window keeps turning,

@@ -100,6 +100,8 @@ class FakeWizardView final : public wizard::WizardView {
   void SetScanTypeChecked(ScanType type) override { checkedScanType = type; }
   void SetRangeFields(const wizard::RangeFields& fields) override { range = fields; }
   wizard::RangeFields ReadRangeFields() const override { return range; }
+  void SetFileTypeChoices(const wizard::FileTypeChoices& choices) override { fileTypes = choices; }
+  wizard::FileTypeChoices ReadFileTypeChoices() const override { return fileTypes; }
   void SetQuickHelp(std::string_view text) override { quickHelp = text; }
   void SetCommandEnabled(wizard::Command command, bool enabled) override { commands[command] = enabled; }
   bool CommandEnabled(wizard::Command command) const override {
@@ -173,6 +175,7 @@ class FakeWizardView final : public wizard::WizardView {
   std::map<wizard::Control, wizard::Shown> controls;
   ScanType checkedScanType = ScanType::standard;
   wizard::RangeFields range;
+  wizard::FileTypeChoices fileTypes;
   std::string quickHelp;
   std::map<wizard::Command, bool> commands;
   std::optional<int> quitStatus;

@@ -1,6 +1,7 @@
 // The carving use case over a disk in memory: what a front end asks is
-// checked, and what the pass finds is written under the destination with
-// names that never overwrite each other.
+// checked, what the pass finds is written under the destination with names
+// that never overwrite each other, and what the window's search finds
+// becomes items that read back from where they lie.
 
 #include "session/carving.h"
 
@@ -10,6 +11,8 @@
 #include <memory>
 
 #include "platform/memory_disk_source.h"
+#include "session/file_type_search.h"
+#include "session/item_bytes.h"
 #include "support/format_writers.h"
 #include "support/jpeg_writer.h"
 #include "support/recording_ui_port.h"
@@ -106,6 +109,99 @@ TEST(CarveFiles, WritesEachFileUnderANameOfItsOwn) {
   EXPECT_TRUE(stopped.stopped);
   EXPECT_TRUE(stopped.files.empty());
 }
+
+// The window's search: nothing is written; what is found becomes items
+// under "Found by Content/<type>", each read back from where it lies.
+TEST(FindCarvedFiles, FoundFilesBecomeItemsReadFromWhereTheyLie) {
+  const FileBytes photo = testing::WriteJpeg({200, 150, true, 0, 85, 3});
+  const FileBytes bitmap = testing::WriteBmp(40, 30, 4);
+  FileBytes disk(1 << 20, 0);
+  std::copy(photo.begin(), photo.end(), disk.begin() + 4096);
+  std::copy(bitmap.begin(), bitmap.end(), disk.begin() + 512 * 1024);
+  Session session;
+  OpenDisk(session, disk);
+  ApplyRange({FsType::none, 0, 2048, 2048, 0}, session.scan);
+  testing::RecordingUiPort ui;
+  CarveRequest request;
+  request.types = {"jpg", "bmp"};
+  const CarvePlan plan = PrepareCarveOfChosenRange(session, request, ui);
+  ASSERT_TRUE(plan.outcome.Ok()) << plan.outcome.error;
+  EXPECT_EQ(plan.area.first, 0u);
+  EXPECT_EQ(plan.area.end, disk.size());
+  std::atomic<bool> stop{false};
+
+  const CarveSummary found = FindCarvedFiles(session, plan, ui, stop);
+  FileCarvedItems(found.files, session.items);
+
+  EXPECT_EQ(found.filesWritten, 0u);
+  const auto& folders = session.items.FatFolders().Items();
+  ASSERT_EQ(folders.size(), 3u);
+  EXPECT_EQ(folders[0].name, "Found by Content");
+  EXPECT_EQ(folders[1].name, "jpg");
+  EXPECT_EQ(folders[2].name, "bmp");
+  const auto& files = session.items.FatFiles().Items();
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0].name, found.files[0].path.substr(4));
+  EXPECT_EQ(files[1].name, "f0001024.bmp");
+  EXPECT_EQ(files[1].parentCluster, folders[2].firstCluster);
+  RecoveryRunState run;
+  for (const auto& [position, want] : {std::pair{0u, photo}, std::pair{1u, bitmap}}) {
+    const ItemBytes read = ReadItemBytes(session, position, SIZE_MAX, run);
+    EXPECT_TRUE(read.whole) << read.error;
+    EXPECT_EQ(read.bytes, want) << files[position].name;
+  }
+}
+
+// A found file's bytes are its extents, in their order, whatever sectors
+// they start and end in; extents that hold fewer bytes than its size say so.
+struct ExtentCase {
+  const char* name;
+  std::vector<DiskExtent> extents;
+  std::uint64_t size;
+  bool whole;
+};
+
+const ExtentCase kExtentCases[] = {
+    {"OneSectorAlignedPiece", {{4096, 3000}}, 3000, true},
+    {"UnalignedPiecesOutOfOrder", {{70013, 1000}, {100, 600}}, 1600, true},
+    {"APieceLongerThanOneRead", {{1001, 300000}}, 300000, true},
+    {"SizeShorterThanThePieces", {{512, 2000}}, 1500, true},
+    {"PiecesShorterThanTheSize", {{0, 100}}, 200, false},
+};
+
+class FoundExtentTest : public ::testing::TestWithParam<ExtentCase> {};
+
+TEST_P(FoundExtentTest, ReadsTheExtentsInOrder) {
+  const ExtentCase& c = GetParam();
+  FileBytes disk(1 << 20);
+  for (std::size_t i = 0; i < disk.size(); ++i) disk[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+  Session session;
+  OpenDisk(session, disk);
+  FatFileItem file;
+  file.name = "f.bin";
+  file.size = c.size;
+  CarvedPlacement placement;
+  placement.extents = c.extents;
+  placement.family = "zip";
+  file.carved = std::make_shared<const CarvedPlacement>(std::move(placement));
+  session.items.AddFatFile(file);
+  FileBytes want;
+  for (const DiskExtent& extent : c.extents) {
+    want.insert(want.end(), disk.begin() + static_cast<std::ptrdiff_t>(extent.first),
+                disk.begin() + static_cast<std::ptrdiff_t>(extent.first + extent.length));
+  }
+  want.resize(std::min<std::size_t>(want.size(), c.size));
+  RecoveryRunState run;
+
+  const ItemBytes read = ReadItemBytes(session, 0, SIZE_MAX, run);
+
+  EXPECT_EQ(read.bytes, want);
+  EXPECT_EQ(read.whole, c.whole);
+  EXPECT_EQ(read.error.empty(), c.whole) << read.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Extents, FoundExtentTest, ::testing::ValuesIn(kExtentCases),
+                         [](const ::testing::TestParamInfo<ExtentCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace salvex

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -490,7 +491,7 @@ TEST(TreeSnapshot, RefusesEveryDamagedFile) {
   const std::vector<Damage> damages = {
       {"empty", {}},
       {"another magic", Headed("rsn4.02")},
-      {"another version", Headed("rsn4.031.1")},
+      {"another version", Headed("rsn4.031.2")},
       {"a folder record shorter than its fields", Patched16(82, 14)},
       {"a file record shorter than its fields", Patched16(107, 20)},
       {"a folder name of 781 bytes", FatSnapshot({{std::string(781, 'n'), 3, 0, 0, 0, 0}}, {})},
@@ -540,7 +541,134 @@ TEST(TreeSnapshot, TakesTheLimitsOfEachField) {
 TEST(TreeSnapshot, RefusalsSayWhy) {
   EXPECT_EQ(Message(Headed("rsn4.02")), "    Invalid version of the file found : rsn4.02");
   EXPECT_EQ(Message(Headed("salvex!")), "    Invalid version of the file found : salvex!");
-  EXPECT_EQ(Message(Headed("Rsn4.031.1")), "              version of file does not match with current version 1.0");
+  EXPECT_EQ(Message(Headed("Rsn4.031.2")), "              version of file does not match with current version 1.0");
+}
+
+// A search by content's store: "Found by Content/jpg" with a photo in two
+// pieces, past 4 GiB, and a partial one with a damaged stretch.
+ItemStore FoundStore() {
+  ItemStore store;
+  store.AddFatFolder(kFoundByContentName, kFoundByContentKey, kFatRootKey, 0, 0, 0, false);
+  store.AddFatFolder("jpg", kFirstContentTypeKey, kFoundByContentKey, 0, 0, 0, false);
+  const auto add = [&](std::string name, std::uint64_t size, CarvedPlacement placement) {
+    FatFileItem file;
+    file.name = std::move(name);
+    file.parentCluster = kFirstContentTypeKey;
+    file.size = size;
+    file.deleted = true;
+    file.carved = std::make_shared<const CarvedPlacement>(std::move(placement));
+    store.AddFatFile(std::move(file));
+    ++store.counters.fileCount;
+  };
+  add("f0004096.jpg", 5'000'000'000,
+      {{{2'097'152, 4'000'000'000}, {8'000'000'000, 1'000'000'000}}, "jpg", CarvedVerdict::intact, CarvedCut::none,
+       true, false, {}});
+  add("2021-05-03 14-22-01 Camera.jpg", 70'001,
+      {{{1'000'013, 70'001}}, "jpg", CarvedVerdict::partial, CarvedCut::damaged, false, true, {{4096, 8192}}});
+  return store;
+}
+
+// Found files come back with their extents, marks and 64-bit sizes, in the
+// layout's found version: a FAT volume's ("1.1"), no volume's (a whole disk
+// searched) and a range past 2 TiB ("2.1").
+TEST(TreeSnapshot, FoundFilesRoundTripInTheFoundVersions) {
+  constexpr SectorNumber kFar = SectorNumber{3} << 31;
+  const struct {
+    const char* name;
+    SectorRange range;
+    FsType type;
+    std::string_view version;
+  } cases[] = {
+      {"a FAT32 volume", kRange, FsType::fat32, "1.1"},
+      {"no volume", {FsType::none, 0, 81920, 81920, 0}, FsType::none, "1.1"},
+      {"past 2 TiB", {FsType::none, kFar, 81920, kFar + 81920, 0}, FsType::none, "2.1"},
+  };
+  const ItemStore store = FoundStore();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScanState scan;
+    ApplyRange(c.range, scan);
+    VolumeParameters volume = c.type == FsType::none ? VolumeParameters{} : Fat32Volume();
+    const std::vector<std::uint8_t> bytes = EncodeTreeSnapshot(scan, volume, store);
+    ASSERT_GT(bytes.size(), kTreeSnapshotHeadBytes);
+    EXPECT_EQ(std::string(bytes.begin() + 7, bytes.begin() + 10), c.version);
+
+    ScanState loadedScan;
+    VolumeParameters loadedVolume;
+    ItemStore loaded;
+    ApplyTreeSnapshot(DecodeTreeSnapshot(bytes), loadedScan, loadedVolume, loaded);
+    EXPECT_EQ(RangeOf(loadedScan), c.range);
+    EXPECT_EQ(loadedVolume.fsType, c.type);
+    ASSERT_EQ(loaded.FatFolders().Size(), 2u);
+    EXPECT_EQ(loaded.FatFolders().Items()[0].name, kFoundByContentName);
+    ASSERT_EQ(loaded.FatFiles().Size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      const FatFileItem& want = store.FatFiles().Items()[i];
+      const FatFileItem& got = loaded.FatFiles().Items()[i];
+      EXPECT_EQ(got.name, want.name);
+      EXPECT_EQ(got.size, want.size);
+      EXPECT_EQ(got.parentCluster, kFirstContentTypeKey);
+      ASSERT_NE(got.carved, nullptr);
+      EXPECT_EQ(*got.carved, *want.carved);
+    }
+  }
+}
+
+// The found files' part of a snapshot of one found file (file record 0),
+// field by field; each damage to it is refused before anything is applied.
+struct FoundRecord {
+  std::uint32_t position = 0;
+  std::uint8_t verdict = 0;
+  std::uint16_t familyBytes = 3;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> extents = {{4096, 100}};
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> spans = {};
+};
+
+std::vector<std::uint8_t> FoundSnapshot(std::uint32_t count, const std::vector<FoundRecord>& records,
+                                        FsType type = FsType::fat32) {
+  VolumeParameters volume = Fat32Volume();
+  volume.fsType = type;
+  LeBytes out = Head(kRange, volume, "rsn4.03", "1.1");
+  out.U32(0).U32(1);
+  PutFile(out, {"f.jpg", 0, kFoundByContentKey, 0, 0, 100, 1, 0});
+  out.U32(count);
+  for (const FoundRecord& record : records) {
+    out.U32(record.position).U64(100).U8(record.verdict).U8(0).U8(0).U16(record.familyBytes);
+    out.Text(std::string(record.familyBytes, 'j'));
+    out.U32(static_cast<std::uint32_t>(record.extents.size()));
+    for (const auto& [first, length] : record.extents) out.U64(first).U64(length);
+    out.U32(static_cast<std::uint32_t>(record.spans.size()));
+    for (const auto& [start, end] : record.spans) out.U64(start).U64(end);
+  }
+  return out.bytes;
+}
+
+TEST(TreeSnapshot, RefusesEveryDamagedFoundFile) {
+  EXPECT_EQ(Message(FoundSnapshot(1, {FoundRecord{}})), "(read without complaint)");
+  // A record without extents is shorter than any whole one: bytes after it
+  // let the count pass, so that the record itself is judged.
+  std::vector<std::uint8_t> noExtent = FoundSnapshot(1, {{.extents = {}}});
+  noExtent.resize(noExtent.size() + 16);
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    const char* message;
+  } damages[] = {
+      {"no found file", FoundSnapshot(0, {}), "holds none"},
+      {"a file record that is not there", FoundSnapshot(1, {{.position = 1}}), "beyond the 1 records"},
+      {"one file twice", FoundSnapshot(2, {FoundRecord{}, FoundRecord{}}), "out of turn"},
+      {"an unknown verdict", FoundSnapshot(1, {{.verdict = 4}}), "verdict or cut is unknown"},
+      {"a family name of 33 bytes", FoundSnapshot(1, {{.familyBytes = 33}}), "family name is too long"},
+      {"no extent", noExtent, "lies nowhere"},
+      {"an extent past 64 bits", FoundSnapshot(1, {{.extents = {{UINT64_MAX - 10, 11}}}}), "passes 64 bits"},
+      {"a stretch ending before it starts", FoundSnapshot(1, {{.spans = {{50, 40}}}}), "ends before it starts"},
+      {"more found files than it holds", FoundSnapshot(2, {FoundRecord{}}), "found files"},
+      {"found files on NTFS", FoundSnapshot(1, {FoundRecord{}}, FsType::ntfs), "where no search files them"},
+  };
+  for (const auto& damage : damages) {
+    SCOPED_TRACE(damage.what);
+    EXPECT_NE(Message(damage.bytes).find(damage.message), std::string::npos) << Message(damage.bytes);
+  }
 }
 
 }  // namespace
