@@ -55,12 +55,12 @@ struct CarvedPlacement {
 std::vector<std::string> CarvedDoubts(const CarvedPlacement& placement);
 
 // The folders a search by content files what it finds under: "Found by
-// Content" in the volume's root, and a folder per type below it. Their keys
-// lie past every cluster number a FAT volume uses, and a store of found
-// files holds no scanned folders besides.
+// Content" in the volume's root, and a folder per type below it (keys from
+// kFirstContentTypeKey up, in the order the types are first found). Their
+// keys lie beyond FAT32's 28-bit cluster numbers, and a store of found
+// files holds no scanned folders besides: no key can meet a folder's.
 inline constexpr const char* kFoundByContentName = "Found by Content";
 inline constexpr std::uint32_t kFoundByContentKey = 0xFFFFFFFD;
 inline constexpr std::uint32_t kFirstContentTypeKey = 0xFFFF0000;
-inline constexpr std::uint32_t kMaxContentTypeFolders = 0xFF00;
 
 }  // namespace salvex

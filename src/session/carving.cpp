@@ -126,9 +126,13 @@ CarvePlan PrepareCarveOfChosenRange(Session& session, const CarveRequest& reques
   const ScanState& scan = session.scan;
   const std::uint64_t diskSectors = session.reader.Source()->SizeBytes() / kSectorSize;
   const std::uint64_t start = scan.rangeStart;
-  if (start >= diskSectors || scan.rangeSize == 0) {
+  if (start >= diskSectors) {
     plan.outcome = Outcome::Failed("sector " + std::to_string(start) + " lies past the end of the disk (" +
                                    std::to_string(diskSectors) + " sectors)");
+    return plan;
+  }
+  if (scan.rangeSize == 0) {
+    plan.outcome = Outcome::Failed("the partition chosen holds no sector");
     return plan;
   }
   const std::uint64_t end = std::min(diskSectors, start + std::min<std::uint64_t>(scan.rangeSize, diskSectors));

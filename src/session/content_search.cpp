@@ -60,13 +60,11 @@ void FileCarvedItems(const std::vector<CarvedRecord>& found, ItemStore& store) {
     const std::string type = record.extension.empty() ? record.family : record.extension;
     auto key = typeKeys.find(type);
     if (key == typeKeys.end()) {
-      // Past this many types the rest share the last folder: no search
-      // finds that many, but a key must never reach the folders above.
-      const auto index = static_cast<std::uint32_t>(std::min<std::size_t>(typeKeys.size(), kMaxContentTypeFolders - 1));
-      if (typeKeys.size() < kMaxContentTypeFolders) {
-        store.AddFatFolder(type, kFirstContentTypeKey + index, kFoundByContentKey, 0, 0, 0, false);
-      }
-      key = typeKeys.emplace(type, kFirstContentTypeKey + index).first;
+      // The types are the families' own extensions, a few dozen at most:
+      // their keys stay far below "Found by Content"'s.
+      const auto folderKey = kFirstContentTypeKey + static_cast<std::uint32_t>(typeKeys.size());
+      store.AddFatFolder(type, folderKey, kFoundByContentKey, 0, 0, 0, false);
+      key = typeKeys.emplace(type, folderKey).first;
     }
     FatFileItem file;
     file.name = NameOf(record.path);
