@@ -39,8 +39,8 @@ fill_exfat() {  # mounted folder
   rm "$1/gone.bin"
 }
 
-for spec in "fat32 32 300M" "fat16 16 64M" "fat12 12 8M"; do
-  set -- $spec
+for layout in "fat32 32 300M" "fat16 16 64M" "fat12 12 8M"; do
+  set -- $layout
   rm -f "$dir/$1.img"
   truncate -s "$3" "$dir/$1.img"
   mkfs.fat -F "$2" -S 4096 -i 5A1E4096 "$dir/$1.img" >/dev/null
