@@ -46,10 +46,14 @@ class ClaimIndex {
     return positions;
   }
 
-  // The same range as pairs, to walk without copying.
+  // The same range as pairs, to walk without copying. A size the index
+  // does not keep (a boot sector of 4096-byte sectors may give clusters of
+  // up to 1024 disk sectors) has no hits.
   using Group = std::vector<std::pair<SectorNumber, std::uint32_t>>;
   std::pair<Group::const_iterator, Group::const_iterator> Range(SectorNumber start, std::uint32_t clusterSize) const {
-    const auto& group = bySize_[SizeIndex(clusterSize)];
+    const std::size_t index = SizeIndex(clusterSize);
+    if (index >= bySize_.size()) return {bySize_[0].end(), bySize_[0].end()};
+    const auto& group = bySize_[index];
     return std::equal_range(group.begin(), group.end(), std::pair{start, 0u},
                             [](const auto& a, const auto& b) { return a.first < b.first; });
   }
